@@ -1,0 +1,37 @@
+// The running processes: listing them by executable name and stopping them.
+// The launcher stops every running game before it installs update files.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct ProcessEntry {
+  int pid = 0;
+  // The executable's file name without directory, as the game would be
+  // matched on Windows: the base name of /proc/PID/exe; where that cannot be
+  // read, or where it names an interpreter running a script, the name the
+  // kernel recorded for the process (comm), which is the script's name.
+  std::string exeName;
+};
+
+// Every running process, in ascending pid order; nullopt when the process
+// list cannot be read at all.
+std::optional<std::vector<ProcessEntry>> ListProcesses();
+
+// Ends the process at once (SIGKILL) without waiting for it. False when the
+// process does not exist or may not be signalled.
+bool TerminateProcess(int pid);
+
+// Windows needs a debug privilege on the launcher's own token before it may
+// stop processes of other sessions. Linux has no such token step: whether a
+// process may be stopped is decided by its owner and our capabilities at
+// signal time. Kept so callers read as on every platform; always true.
+bool EnableDebugPrivilege();
+
+// Blocks the calling thread for `milliseconds`.
+void SleepMilliseconds(unsigned milliseconds);
+
+}  // namespace platform

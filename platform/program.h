@@ -1,0 +1,18 @@
+// Starting other programs: the game, the self-update program.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// Starts the executable at `path` and does not wait for it. `parameters`
+// reaches the program unchanged as its one argument (no argument when it is
+// empty); its working directory is ours. The child is detached, so it never
+// lingers as a zombie and outlives the launcher. False when the file cannot
+// be executed.
+bool StartProgram(const std::string& path, const std::string& parameters);
+
+// The directory of the running executable, with a trailing separator.
+std::string ProgramDirectory();
+
+}  // namespace platform

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the launcher and its tests need.
+# Idempotent and quick when everything is already there.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  libcurl4-openssl-dev libwxgtk3.2-dev libexpat1-dev zlib1g-dev libminizip-dev
+  libgtest-dev libcpp-httplib-dev zip
+)
+
+missing=()
+for pkg in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$pkg")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
