@@ -1,0 +1,19 @@
+// Starting a child program that belongs to nobody: used for the game, the
+// self-update program and the browser. Internal to the platform layer.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Runs the executable at `path` with `arguments` (argv[1] onwards) in a new
+// session, detached through a double fork so that it is never our zombie
+// and outlives us. Returns once the program has been executed, or false when
+// the fork or the exec failed.
+bool SpawnDetached(const std::string& path, const std::vector<std::string>& arguments);
+
+// The full path of `name` found through PATH, or "" when none is executable.
+std::string FindInPath(const std::string& name);
+
+}  // namespace platform

@@ -1,0 +1,102 @@
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+
+namespace platform {
+
+namespace fs = std::filesystem;
+
+std::string ToNativeSeparators(std::string path) {
+  std::replace(path.begin(), path.end(), '\\', kPathSeparator);
+  return path;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat info {};
+  return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat info {};
+  return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool CreateFileIfMissing(const std::string& path) {
+  if (path.empty()) return false;
+  int fd;
+  do {
+    fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd >= 0) {
+    close(fd);
+    return true;
+  }
+  // A read-only file that exists still counts.
+  return FileExists(path);
+}
+
+bool DeleteFile(const std::string& path) {
+  if (DirectoryExists(path)) return false;
+  return !path.empty() && unlink(path.c_str()) == 0;
+}
+
+bool MakeWritable(const std::string& path) {
+  std::error_code error;
+  fs::permissions(path, fs::perms::owner_write, fs::perm_options::add, error);
+  return !error;
+}
+
+bool IsReadOnly(const std::string& path) {
+  std::error_code error;
+  const fs::file_status status = fs::status(path, error);
+  if (error || !fs::exists(status)) return false;
+  return (status.permissions() & fs::perms::owner_write) == fs::perms::none;
+}
+
+bool CopyRecursively(const std::string& from, const std::string& to) {
+  if (from.empty() || to.empty()) return false;
+  std::error_code error;
+  const fs::file_status source = fs::status(from, error);
+  if (error || !fs::exists(source)) return false;
+  if (fs::is_directory(source)) {
+    fs::create_directories(to, error);
+    if (error) return false;
+    fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing, error);
+    return !error;
+  }
+  // A read-only target would refuse to be replaced.
+  if (fs::exists(to, error)) MakeWritable(to);
+  fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
+  return !error;
+}
+
+bool DeleteRecursively(const std::string& path) {
+  if (path.empty()) return false;
+  std::error_code error;
+  const fs::file_status status = fs::symlink_status(path, error);
+  if (status.type() == fs::file_type::not_found) return true;
+  if (error) return false;
+  // Read-only directories would keep their entries; open them up first.
+  if (fs::is_directory(status)) {
+    fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, error);
+    for (auto it = fs::recursive_directory_iterator(path, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+      std::error_code ignored;
+      if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+      }
+    }
+  }
+  error.clear();
+  fs::remove_all(path, error);
+  std::error_code ignored;
+  return !fs::exists(fs::symlink_status(path, ignored));
+}
+
+}  // namespace platform

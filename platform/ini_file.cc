@@ -1,0 +1,293 @@
+#include "platform/ini_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+namespace platform {
+namespace {
+
+// One line of an INI file as it was read, without its line break.
+struct Line {
+  std::string text;
+  enum class Kind { Other, Section, KeyValue } kind = Kind::Other;
+  std::string name;   // section name or key, trimmed
+  std::string value;  // value of a key line, trimmed
+};
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string Trim(const std::string& text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && IsBlank(text[begin])) ++begin;
+  while (end > begin && IsBlank(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool NamesMatch(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  }
+  return true;
+}
+
+Line ParseLine(std::string text) {
+  Line line;
+  line.text = std::move(text);
+  const std::string trimmed = Trim(line.text);
+  if (trimmed.empty() || trimmed[0] == ';' || trimmed[0] == '#') return line;
+  if (trimmed[0] == '[') {
+    const size_t close = trimmed.find(']');
+    if (close == std::string::npos) return line;
+    line.kind = Line::Kind::Section;
+    line.name = Trim(trimmed.substr(1, close - 1));
+    return line;
+  }
+  const size_t equals = trimmed.find('=');
+  if (equals == std::string::npos) return line;
+  std::string key = Trim(trimmed.substr(0, equals));
+  if (key.empty()) return line;
+  line.kind = Line::Kind::KeyValue;
+  line.name = std::move(key);
+  line.value = Trim(trimmed.substr(equals + 1));
+  return line;
+}
+
+// Plain POSIX reads: a directory or an unreadable file is simply no file.
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  int fd;
+  do {
+    fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return std::nullopt;
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    return std::nullopt;
+  }
+  std::string content;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      close(fd);
+      return std::nullopt;
+    }
+    content.append(buffer, static_cast<size_t>(n));
+  }
+  close(fd);
+  return content;
+}
+
+struct ParsedFile {
+  std::vector<Line> lines;
+  std::string lineBreak = "\n";      // the break the file uses, for lines we add
+  bool endsWithLineBreak = true;     // whether the last line had one
+  std::string byteOrderMark;         // kept in front of the first line
+};
+
+ParsedFile Parse(const std::string& content) {
+  ParsedFile file;
+  size_t pos = 0;
+  if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    file.byteOrderMark = content.substr(0, 3);
+    pos = 3;
+  }
+  const size_t firstBreak = content.find('\n', pos);
+  if (firstBreak != std::string::npos && firstBreak > pos && content[firstBreak - 1] == '\r') {
+    file.lineBreak = "\r\n";
+  }
+  while (pos < content.size()) {
+    size_t end = content.find('\n', pos);
+    const bool hasBreak = end != std::string::npos;
+    if (!hasBreak) end = content.size();
+    size_t textEnd = end;
+    if (textEnd > pos && content[textEnd - 1] == '\r') --textEnd;
+    file.lines.push_back(ParseLine(content.substr(pos, textEnd - pos)));
+    file.endsWithLineBreak = hasBreak;
+    pos = hasBreak ? end + 1 : end;
+  }
+  return file;
+}
+
+std::optional<ParsedFile> ParseFile(const std::string& path) {
+  std::optional<std::string> content = ReadWholeFile(path);
+  if (!content) return std::nullopt;
+  return Parse(*content);
+}
+
+// Length in bytes of the UTF-8 sequence starting at `pos`, or 1 for a byte
+// that does not start a valid sequence (such a byte counts as a character).
+size_t Utf8SequenceLength(const std::string& text, size_t pos) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(pos);
+  size_t length = 0;
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+  else if (lead >= 0xE0 && lead <= 0xEF) length = 3;
+  else if (lead >= 0xF0 && lead <= 0xF4) length = 4;
+  else return 1;
+  if (pos + length > text.size()) return 1;
+  for (size_t i = 1; i < length; ++i) {
+    if ((byte(pos + i) & 0xC0) != 0x80) return 1;
+  }
+  // Reject overlong forms, surrogates and code points past U+10FFFF.
+  const unsigned char second = byte(pos + 1);
+  if (lead == 0xE0 && second < 0xA0) return 1;
+  if (lead == 0xED && second > 0x9F) return 1;
+  if (lead == 0xF0 && second < 0x90) return 1;
+  if (lead == 0xF4 && second > 0x8F) return 1;
+  return length;
+}
+
+std::string CutToCharacters(const std::string& text, size_t maxChars) {
+  size_t pos = 0;
+  size_t chars = 0;
+  while (pos < text.size() && chars < maxChars) {
+    pos += Utf8SequenceLength(text, pos);
+    ++chars;
+  }
+  return text.substr(0, pos);
+}
+
+bool ContainsLineBreak(const std::string& text) {
+  return text.find_first_of("\r\n") != std::string::npos;
+}
+
+// Replaces the file in one step, so that a reader never sees it half written.
+bool ReplaceFile(const std::string& path, const std::string& content) {
+  std::string tempPath = path + ".XXXXXX";
+  const int fd = mkstemp(tempPath.data());
+  if (fd < 0) return false;
+  struct stat existing {};
+  if (stat(path.c_str(), &existing) == 0) {
+    fchmod(fd, existing.st_mode & 07777);
+  } else {
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+  }
+  size_t written = 0;
+  bool ok = true;
+  while (written < content.size()) {
+    const ssize_t n = write(fd, content.data() + written, content.size() - written);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    written += static_cast<size_t>(n);
+  }
+  if (close(fd) != 0) ok = false;
+  if (ok && std::rename(tempPath.c_str(), path.c_str()) != 0) ok = false;
+  if (!ok) unlink(tempPath.c_str());
+  return ok;
+}
+
+}  // namespace
+
+std::string ReadIniString(const std::string& path, const std::string& section,
+                          const std::string& key, const std::string& defaultValue) {
+  const std::optional<ParsedFile> file = ParseFile(path);
+  if (!file) return defaultValue;
+  const std::string wantedSection = Trim(section);
+  const std::string wantedKey = Trim(key);
+  bool inSection = false;
+  for (const Line& line : file->lines) {
+    if (line.kind == Line::Kind::Section) {
+      inSection = NamesMatch(line.name, wantedSection);
+    } else if (inSection && line.kind == Line::Kind::KeyValue && NamesMatch(line.name, wantedKey)) {
+      return CutToCharacters(line.value, kIniValueMaxChars);
+    }
+  }
+  return defaultValue;
+}
+
+bool WriteIniString(const std::string& path, const std::string& section,
+                    const std::string& key, const std::string& value) {
+  const std::string sectionName = Trim(section);
+  const std::string keyName = Trim(key);
+  // Names and values that would change the structure of the file are refused:
+  // a line break in a value would otherwise plant further keys.
+  if (sectionName.empty() || keyName.empty() || ContainsLineBreak(section) ||
+      ContainsLineBreak(key) || ContainsLineBreak(value) ||
+      sectionName.find(']') != std::string::npos || keyName.find('=') != std::string::npos ||
+      keyName[0] == '[' || keyName[0] == ';' || keyName[0] == '#') {
+    return false;
+  }
+
+  ParsedFile file;
+  if (access(path.c_str(), F_OK) == 0) {
+    std::optional<ParsedFile> existing = ParseFile(path);
+    if (!existing) return false;
+    file = std::move(*existing);
+  }
+
+  const std::string newLine = keyName + "=" + value;
+  // Find the first matching section; replace its key or add the key after the
+  // section's last key line.
+  std::optional<size_t> sectionHeader;
+  std::optional<size_t> lastKeyLine;
+  bool inSection = false;
+  bool replaced = false;
+  for (size_t i = 0; i < file.lines.size() && !replaced; ++i) {
+    Line& line = file.lines[i];
+    if (line.kind == Line::Kind::Section) {
+      if (sectionHeader && inSection) break;  // end of the first matching section
+      inSection = NamesMatch(line.name, sectionName);
+      if (inSection) sectionHeader = i;
+    } else if (inSection && line.kind == Line::Kind::KeyValue) {
+      if (NamesMatch(line.name, keyName)) {
+        line = ParseLine(newLine);
+        replaced = true;
+      } else {
+        lastKeyLine = i;
+      }
+    }
+  }
+  if (!replaced) {
+    if (sectionHeader) {
+      const size_t insertAt = (lastKeyLine ? *lastKeyLine : *sectionHeader) + 1;
+      file.lines.insert(file.lines.begin() + static_cast<std::ptrdiff_t>(insertAt), ParseLine(newLine));
+    } else {
+      file.lines.push_back(ParseLine("[" + sectionName + "]"));
+      file.lines.push_back(ParseLine(newLine));
+    }
+    file.endsWithLineBreak = file.endsWithLineBreak || file.lines.back().text == newLine;
+  }
+
+  std::string content = file.byteOrderMark;
+  for (size_t i = 0; i < file.lines.size(); ++i) {
+    content += file.lines[i].text;
+    if (i + 1 < file.lines.size() || file.endsWithLineBreak) content += file.lineBreak;
+  }
+  return ReplaceFile(path, content);
+}
+
+std::vector<std::string> ReadIniSectionNames(const std::string& path) {
+  std::vector<std::string> names;
+  const std::optional<ParsedFile> file = ParseFile(path);
+  if (!file) return names;
+  for (const Line& line : file->lines) {
+    if (line.kind != Line::Kind::Section || line.name.empty()) continue;
+    bool seen = false;
+    for (const std::string& name : names) seen = seen || NamesMatch(name, line.name);
+    if (!seen) names.push_back(line.name);
+  }
+  return names;
+}
+
+bool IniFileHasSection(const std::string& path) { return !ReadIniSectionNames(path).empty(); }
+
+}  // namespace platform

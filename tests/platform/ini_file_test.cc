@@ -1,0 +1,107 @@
+#include "platform/ini_file.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using platform::IniFileHasSection;
+using platform::ReadIniSectionNames;
+using platform::ReadIniString;
+using platform::WriteIniString;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+class IniFileTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+  std::string path = dir.File("test.ini");
+};
+
+TEST_F(IniFileTest, ReadsValuesOrDefaults) {
+  WriteFile(path,
+            "\xEF\xBB\xBF; comment\r\n"
+            "[Addr]\r\n"
+            "  ServerListUrl1 =  http://a/list.xml  \r\n"
+            "Empty=\r\n"
+            "not a pair\r\n"
+            "[Web]\r\n"
+            "TopUrl=http://b/top.html\r\n");
+  EXPECT_EQ(ReadIniString(path, "Addr", "ServerListUrl1", "d"), "http://a/list.xml");
+  EXPECT_EQ(ReadIniString(path, "addr", "SERVERLISTURL1", "d"), "http://a/list.xml");
+  EXPECT_EQ(ReadIniString(path, "Addr", "Empty", "d"), "");
+  EXPECT_EQ(ReadIniString(path, "Addr", "TopUrl", "d"), "d");  // other section
+  EXPECT_EQ(ReadIniString(path, "Web", "TopUrl", "d"), "http://b/top.html");
+  EXPECT_EQ(ReadIniString(path, "Missing", "TopUrl", "d"), "d");
+  EXPECT_EQ(ReadIniString(dir.File("none.ini"), "Web", "TopUrl", "d"), "d");
+  EXPECT_EQ(ReadIniString(dir.path(), "Web", "TopUrl", "d"), "d");  // a directory
+}
+
+TEST_F(IniFileTest, LongValuesAreCutWithoutSplittingCharacters) {
+  const std::string ascii(300, 'x');
+  std::string chinese;
+  for (int i = 0; i < 300; ++i) chinese += "\xE6\xB8\xB8";  // one three-byte character
+  WriteFile(path, "[Web]\nA=" + ascii + "\nB=" + chinese + "\n");
+  EXPECT_EQ(ReadIniString(path, "Web", "A", ""), std::string(254, 'x'));
+  const std::string cut = ReadIniString(path, "Web", "B", "");
+  EXPECT_EQ(cut.size(), 254u * 3);
+  EXPECT_EQ(cut, chinese.substr(0, 254 * 3));
+}
+
+TEST_F(IniFileTest, BadBytesAndHugeLinesNeverFail) {
+  std::string bytes = "[S]\nK=\xFF\xFE\xC3\n";
+  bytes += "L=" + std::string(1 << 20, '\x80') + "\n";
+  bytes += std::string(1 << 20, '[') + "\n";
+  bytes.push_back('\0');
+  bytes += "\n[T]\nM=ok";  // last line without a line break
+  WriteFile(path, bytes);
+  EXPECT_EQ(ReadIniString(path, "S", "K", "d"), "\xFF\xFE\xC3");
+  EXPECT_EQ(ReadIniString(path, "S", "L", "d"), std::string(254, '\x80'));
+  EXPECT_EQ(ReadIniString(path, "T", "M", "d"), "ok");
+}
+
+TEST_F(IniFileTest, WriteCreatesFileSectionAndKey) {
+  ASSERT_TRUE(WriteIniString(path, "Setting", "Resolution", "1024*768"));
+  ASSERT_TRUE(WriteIniString(path, "Setting", "BackGroundMusic", ""));
+  ASSERT_TRUE(WriteIniString(path, "Version", "Version", "0.0"));
+  EXPECT_EQ(ReadFile(path),
+            "[Setting]\nResolution=1024*768\nBackGroundMusic=\n[Version]\nVersion=0.0\n");
+  EXPECT_EQ(ReadIniString(path, "Setting", "BackGroundMusic", "d"), "");
+}
+
+TEST_F(IniFileTest, WriteKeepsOtherLinesAndReplacesInPlace) {
+  WriteFile(path,
+            "; keep me\r\n[Setup]\r\nServerAddr=1.2.3.4\r\nServerPort=7000\r\n\r\n"
+            "[Other]\r\nx=1\r\n");
+  ASSERT_TRUE(WriteIniString(path, "SETUP", "serveraddr", "5.6.7.8"));
+  ASSERT_TRUE(WriteIniString(path, "Setup", "ServerSid", "12"));
+  ASSERT_TRUE(WriteIniString(path, "Other", "y", "2"));
+  EXPECT_EQ(ReadFile(path),
+            "; keep me\r\n[Setup]\r\nserveraddr=5.6.7.8\r\nServerPort=7000\r\nServerSid=12\r\n\r\n"
+            "[Other]\r\nx=1\r\ny=2\r\n");
+}
+
+TEST_F(IniFileTest, WriteRefusesWhatWouldPlantLines) {
+  EXPECT_FALSE(WriteIniString(path, "Setup", "Key", "a\n[Evil]\nb=c"));
+  EXPECT_FALSE(WriteIniString(path, "Se]tup", "Key", "v"));
+  EXPECT_FALSE(WriteIniString(path, "Setup", "K=ey", "v"));
+  EXPECT_FALSE(WriteIniString(path, "", "Key", "v"));
+  EXPECT_FALSE(testing_support::PathExists(path));
+  EXPECT_FALSE(WriteIniString(dir.File("no/such/dir.ini"), "S", "K", "v"));
+  EXPECT_FALSE(WriteIniString(dir.path(), "S", "K", "v"));  // a directory
+}
+
+TEST_F(IniFileTest, SectionNamesTellPlainFromScrambled) {
+  EXPECT_FALSE(IniFileHasSection(path));  // missing
+  WriteFile(path, "");
+  EXPECT_FALSE(IniFileHasSection(path));
+  WriteFile(path, "\x8b\x9c\xa1\xff\x10[\x02=\x05");  // scrambled bytes
+  EXPECT_FALSE(IniFileHasSection(path));
+  WriteFile(path, "a=b\n[Addr]\n[Web]\n[addr]\n");
+  EXPECT_TRUE(IniFileHasSection(path));
+  EXPECT_EQ(ReadIniSectionNames(path), (std::vector<std::string>{"Addr", "Web"}));
+}
+
+}  // namespace
