@@ -1,0 +1,24 @@
+// The one routine through which the launcher and the update library fetch a
+// URL into a local file. Compiled into both from this source.
+#pragma once
+
+#include <curl/curl.h>
+#include <wx/string.h>
+
+#include <cstddef>
+
+// Transfers `url` into the file at `path` with the caller's easy `handle`
+// (the caller creates it, retries and cleans it up). True only when the
+// transfer completed and the server answered with status 200. The file is
+// opened first ("wb+": created or truncated) and is left behind in whatever
+// state a failed attempt leaves it; when it cannot be opened nothing is sent.
+// `connectTimeout` is in seconds. `progress`, when not null, is installed as
+// libcurl's progress function for this transfer; a call without one switches
+// off a function an earlier call left on the handle. URL and path are passed
+// to libcurl and fopen in UTF-8.
+bool DownloadFile(CURL* handle, const wxString& url, const wxString& path, long connectTimeout,
+                  curl_progress_callback progress);
+
+// libcurl header function: stores the value of a "Content-Length" header line
+// into the long that `userData` points to. Accepts every line.
+size_t ParseContentLength(char* buffer, size_t itemSize, size_t itemCount, void* userData);

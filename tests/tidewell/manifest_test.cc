@@ -1,0 +1,113 @@
+// Loading the update manifest and the versions it names.
+#include "tests/tidewell/tidewell_fixture.h"
+
+namespace tidewell_testing {
+namespace {
+
+using testing_support::PathExists;
+
+class ManifestTest : public TidewellTest {};
+
+TEST_F(ManifestTest, NewestVersionsComeFromTheLastSets) {
+  ASSERT_TRUE(ServeAndLoad(
+      "<update>"
+      "<patch><version value=\"1.1\"/></patch>"
+      "<Launcherpatch><version value=\"5.0\"/></Launcherpatch>"
+      "<PATCH><version value=\"1.3\"/></PATCH>"
+      "<patch><version value=\"1.2\"/></patch>"  // listed last, so newest
+      "<launcherPATCH><version value=\"4.0\"/></launcherPATCH>"
+      "</update>",
+      "1.0"));
+  EXPECT_EQ(patch.GetPatchVersion(), "1.2");
+  EXPECT_EQ(patch.GetLauncherVersion(), "4.0");
+  EXPECT_EQ(patch.GetCurrentVersion(), "1.0");
+  // The work file is gone after a good parse; its directory stays.
+  EXPECT_FALSE(PathExists(dir.File("data/xxurlw/test.gps")));
+  EXPECT_TRUE(PathExists(dir.File("data/xxurlw")));
+  EXPECT_EQ(server.RequestCount("/up/manifest.xml"), 1);
+}
+
+TEST_F(ManifestTest, OnlyTheFirstVersionChildOfASetCounts) {
+  ASSERT_TRUE(ServeAndLoad(
+      "<update>"
+      "<patch><version value=\"2.0\"/><version value=\"9.9\"/></patch>"
+      "<patch><version/></patch>"  // no value: gives nothing
+      "</update>",
+      "1.0"));
+  EXPECT_EQ(patch.GetPatchVersion(), "2.0");
+}
+
+TEST_F(ManifestTest, VersionSpellingMattersOnlyForOrdinarySets) {
+  ASSERT_TRUE(ServeAndLoad(
+      "<update>"
+      "<patch><Version value=\"2.0\"/></patch>"
+      "<Launcherpatch><Version value=\"3.0\"/></Launcherpatch>"
+      "</update>",
+      "1.0"));
+  EXPECT_EQ(patch.GetPatchVersion(), "");
+  EXPECT_EQ(patch.GetLauncherVersion(), "3.0");
+}
+
+TEST_F(ManifestTest, LaterLoadKeepsTheLauncherVersionWhenNoneIsNamed) {
+  ASSERT_TRUE(ServeAndLoad(
+      "<u><patch><version value=\"1.1\"/></patch>"
+      "<Launcherpatch><version value=\"3.0\"/></Launcherpatch></u>",
+      "1.0"));
+  ASSERT_TRUE(ServeAndLoad("<u/>", "1.1"));
+  EXPECT_EQ(patch.GetPatchVersion(), "");
+  EXPECT_EQ(patch.GetLauncherVersion(), "3.0");
+  EXPECT_EQ(patch.GetCurrentVersion(), "1.1");
+}
+
+TEST_F(ManifestTest, MalformedManifestFailsAndKeepsThePreviousOne) {
+  ASSERT_TRUE(ServeAndLoad("<u><patch><version value=\"1.1\"/></patch></u>", "1.0"));
+  EXPECT_FALSE(ServeAndLoad("<u><patch>", "1.5"));
+  EXPECT_TRUE(PathExists(dir.File("data/xxurlw/test.gps")));
+  EXPECT_EQ(patch.GetPatchVersion(), "1.1");
+  EXPECT_EQ(patch.GetCurrentVersion(), "1.0");
+
+  // The previous manifest is still the one applied.
+  const std::string hash = ServeFile("f.bin", "data");
+  ASSERT_TRUE(ServeAndLoad("<u><patch><version value=\"1.1\"/>" +
+                               Entry("filedetails", "f.bin", "f.bin", "game", hash) +
+                               "</patch></u>",
+                           "1.0"));
+  EXPECT_FALSE(ServeAndLoad("not xml", "1.0"));
+  EXPECT_TRUE(patch.ApplyPatches("1.0", ""));
+  EXPECT_EQ(testing_support::ReadFile(dir.File("game/f.bin")), "data");
+}
+
+TEST_F(ManifestTest, FailedFetchesAreRetriedTenTimes) {
+  EXPECT_FALSE(Load("/up/missing.xml", "1.0"));
+  EXPECT_EQ(server.RequestCount("/up/missing.xml"), 10);
+
+  server.Serve("/up/flaky.xml", [](int request) {
+    return request < 3 ? testing_support::HttpResponse(503, "busy")
+                       : testing_support::HttpResponse(200, "<u><patch><version value=\"7\"/></patch></u>");
+  });
+  EXPECT_TRUE(Load("/up/flaky.xml", "1.0"));
+  EXPECT_EQ(server.RequestCount("/up/flaky.xml"), 3);
+  EXPECT_EQ(patch.GetPatchVersion(), "7");
+}
+
+TEST_F(ManifestTest, EmptyOrNullUrlFailsAtOnce) {
+  EXPECT_FALSE(patch.LoadManifest(nullptr, L"1.0"));
+  EXPECT_FALSE(patch.LoadManifest(L"", nullptr));
+  EXPECT_EQ(server.TotalRequests(), 0);
+}
+
+TEST_F(ManifestTest, ReleaseLeavesTheRecordedValues) {
+  patch.ReleaseManifest();  // before any load
+  ASSERT_TRUE(ServeAndLoad("<u><patch><version value=\"1.1\"/></patch></u>", "1.0"));
+  patch.ReleaseManifest();
+  patch.ReleaseManifest();
+  EXPECT_EQ(patch.GetPatchVersion(), "1.1");
+  EXPECT_EQ(patch.GetCurrentVersion(), "1.0");
+  // Nothing loaded: nothing to apply, and no call.
+  EXPECT_TRUE(patch.ApplyPatches("1.0", ""));
+  EXPECT_TRUE(calls.empty());
+  EXPECT_FALSE(patch.UpdateSelf());
+}
+
+}  // namespace
+}  // namespace tidewell_testing

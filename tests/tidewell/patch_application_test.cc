@@ -1,0 +1,326 @@
+// Applying patch sets, file lists and the full installation.
+#include <unistd.h>
+
+#include <climits>
+#include <sys/stat.h>
+
+#include "tests/tidewell/tidewell_fixture.h"
+
+namespace tidewell_testing {
+namespace {
+
+using testing_support::PathExists;
+using testing_support::ReadFile;
+
+constexpr char kDownloadError[] = "下载补丁发生错误";
+constexpr char kListNodeError[] = "更新版本发生错误";
+
+class PatchApplicationTest : public TidewellTest {
+ protected:
+  // A set of `kind` ("patch" or "Launcherpatch") with one file entry.
+  std::string SetWithFile(const std::string& kind, const std::string& version,
+                          const std::string& file, const std::string& body) {
+    const std::string hash = ServeFile(file, body);
+    return "<" + kind + "><version value=\"" + version + "\"/>" +
+           Entry("filedetails", file, file, "game", hash) + "</" + kind + ">";
+  }
+};
+
+TEST_F(PatchApplicationTest, AppliesNewerSetsInOrderWithStepCalls) {
+  ASSERT_TRUE(ServeAndLoad("<u>" + SetWithFile("patch", "1.0", "old.bin", "old") +
+                               SetWithFile("patch", "1.1", "a.bin", "aaa") +
+                               SetWithFile("PATCH", "1.2", "b.bin", "bbb") + "</u>",
+                           "1.0"));
+  ASSERT_TRUE(patch.ApplyPatches("1.0", ""));
+  EXPECT_EQ(server.RequestCount("/up/old.bin"), 0);
+  EXPECT_EQ(ReadFile(dir.File("game/a.bin")), "aaa");
+  EXPECT_EQ(ReadFile(dir.File("game/b.bin")), "bbb");
+
+  ASSERT_EQ(calls.size(), 5u);  // file, step, file, step, final
+  EXPECT_TRUE(calls[0].hasPath);
+  EXPECT_EQ(calls[0].path, dir.File("game/a.bin"));
+  EXPECT_EQ(calls[0].done, 1);
+  EXPECT_TRUE(calls[0].finished);
+  EXPECT_FALSE(calls[1].hasPath);
+  EXPECT_EQ(calls[1].done, 0);
+  EXPECT_FALSE(calls[1].finished);
+  EXPECT_EQ(calls[1].currentVersion, "1.1");
+  EXPECT_EQ(calls[3].currentVersion, "1.2");
+  EXPECT_FALSE(calls[4].hasPath);
+  EXPECT_TRUE(calls[4].finished);
+  for (const auto& call : calls) {
+    EXPECT_EQ(call.total, 1);
+    EXPECT_EQ(call.user, this);
+    EXPECT_FALSE(call.launcherSet);
+    EXPECT_FALSE(call.flag);
+  }
+  EXPECT_EQ(patch.GetCurrentVersion(), "1.2");
+}
+
+TEST_F(PatchApplicationTest, VersionsOrderAsStrings) {
+  // "1.10" orders before "1.9", so that set is not needed.
+  ASSERT_TRUE(ServeAndLoad("<u>" + SetWithFile("patch", "1.10", "ten.bin", "10") +
+                               SetWithFile("patch", "1.9a", "nine.bin", "9a") + "</u>",
+                           "1.9"));
+  ASSERT_TRUE(patch.ApplyPatches("1.9", ""));
+  EXPECT_EQ(server.RequestCount("/up/ten.bin"), 0);
+  EXPECT_EQ(server.RequestCount("/up/nine.bin"), 1);
+}
+
+TEST_F(PatchApplicationTest, ApplyReadsVersionInAnyCase) {
+  const std::string hash = ServeFile("v.bin", "v");
+  ASSERT_TRUE(ServeAndLoad("<u><patch><VERSION value=\"2.0\"/><FileDetails name=\"v.bin\" "
+                           "url=\"v.bin\" local=\"game\" hash=\"" + hash + "\"/></patch></u>",
+                           "1.0"));
+  EXPECT_EQ(patch.GetPatchVersion(), "");  // the load wants "version" exactly
+  ASSERT_TRUE(patch.ApplyPatches("1.0", ""));
+  EXPECT_EQ(ReadFile(dir.File("game/v.bin")), "v");
+  EXPECT_EQ(patch.GetCurrentVersion(), "2.0");
+}
+
+TEST_F(PatchApplicationTest, EntryWinsOverListAndSetsWithoutFilesAreSkipped) {
+  server.Serve("/up/list.xml", testing_support::HttpResponse(200, "<list/>"));
+  ASSERT_TRUE(ServeAndLoad("<u><patch><version value=\"1.1\"/></patch>"
+                           "<patch><version value=\"1.2\"/><files url=\"" +
+                               server.Url("/up/list.xml") + "\"/>" +
+                               Entry("filedetails", "e.bin", "e.bin", "game") + "</patch></u>",
+                           "1.0"));
+  ServeFile("e.bin", "entry");
+  ASSERT_TRUE(patch.ApplyPatches("1.0", ""));
+  EXPECT_EQ(server.RequestCount("/up/list.xml"), 0);
+  EXPECT_EQ(ReadFile(dir.File("game/e.bin")), "entry");
+  ASSERT_EQ(calls.size(), 3u);  // nothing for the empty 1.1 set
+  EXPECT_EQ(calls[1].currentVersion, "1.2");
+}
+
+TEST_F(PatchApplicationTest, FileListWithACommentFetchesEveryItem) {
+  const std::string one = ServeFile("one.bin", "1");
+  const std::string two = ServeFile("two.bin", "2");
+  server.Serve("/lists/l.xml",
+               testing_support::HttpResponse(
+                   200, "<list>" + Entry("item", "one.bin", "one.bin", "game", one) +
+                            "<!-- between -->" + Entry("item", "two.bin", "two.bin", "game", two) +
+                            "</list>"));
+  ASSERT_TRUE(ServeAndLoad("<u><patch><version value=\"1.1\"/><files url=\"" +
+                               server.Url("/lists/l.xml") + "\"/></patch></u>",
+                           "1.0"));
+  ASSERT_TRUE(patch.ApplyPatches("1.0", ""));
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{kListNodeError});
+  // Item URLs are relative to the manifest, not to the list.
+  EXPECT_EQ(ReadFile(dir.File("game/one.bin")), "1");
+  EXPECT_EQ(ReadFile(dir.File("game/two.bin")), "2");
+  ASSERT_EQ(calls.size(), 4u);
+  EXPECT_EQ(calls[2].currentVersion, "1.1");
+  EXPECT_FALSE(PathExists(dir.File("data/xxurlw/test.gps")));
+}
+
+TEST_F(PatchApplicationTest, FailingListItemStopsTheList) {
+  server.Serve("/up/l.xml",
+               testing_support::HttpResponse(
+                   200, "<list>" + Entry("item", "gone.bin", "gone.bin", "game") +
+                            Entry("item", "later.bin", "later.bin", "game") + "</list>"));
+  ServeFile("later.bin", "later");
+  ASSERT_TRUE(ServeAndLoad(
+      "<u><patch><version value=\"1.1\"/><files url=\"" + server.Url("/up/l.xml") + "\"/></patch></u>",
+      "1.0"));
+  EXPECT_FALSE(patch.ApplyPatches("1.0", ""));
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{kDownloadError});
+  EXPECT_EQ(StatusText(), "更新版本1.1发生错误");
+  EXPECT_EQ(server.RequestCount("/up/gone.bin"), 10);
+  EXPECT_EQ(server.RequestCount("/up/later.bin"), 0);
+  EXPECT_TRUE(calls.empty());
+  EXPECT_EQ(patch.GetCurrentVersion(), "1.0");
+}
+
+TEST_F(PatchApplicationTest, HttpsUrlIsTakenAsRelative) {
+  server.Serve("/up/https://cdn.example/s.bin", testing_support::HttpResponse(200, "secure"));
+  ASSERT_TRUE(ServeAndLoad("<u><patch><version value=\"1.1\"/>" +
+                               Entry("filedetails", "s.bin", "https://cdn.example/s.bin", "game") +
+                               "</patch></u>",
+                           "1.0"));
+  ASSERT_TRUE(patch.ApplyPatches("1.0", ""));
+  EXPECT_EQ(ReadFile(dir.File("game/s.bin")), "secure");
+}
+
+TEST_F(PatchApplicationTest, RetryFetchesTheSameSetsAgain) {
+  ASSERT_TRUE(ServeAndLoad("<u>" + SetWithFile("patch", "1.1", "a.bin", "a") + "</u>", "1.0"));
+  wxString installed = "1.0";
+  onStatus = [&installed](const StatusCall& call) {
+    if (!call.hasPath && !call.finished) installed = wxString::FromUTF8(call.currentVersion);
+  };
+  ASSERT_TRUE(patch.ApplyPatches(installed, ""));
+  EXPECT_EQ(installed, "1.1");
+  ASSERT_TRUE(patch.ApplyPatches(installed, ""));
+  EXPECT_EQ(server.RequestCount("/up/a.bin"), 2);
+}
+
+TEST_F(PatchApplicationTest, LauncherSetsFollowTheHostsLauncherVersion) {
+  ASSERT_TRUE(ServeAndLoad("<u>" + SetWithFile("Launcherpatch", "1.5", "l1.bin", "l1") +
+                               SetWithFile("launcherpatch", "2.0", "l2.bin", "l2") + "</u>",
+                           "1.0"));
+  wxString launcherVersion = "1.0";
+  // As the launcher does: store the newest launcher version at the first step.
+  onStatus = [&](const StatusCall& call) {
+    if (call.launcherSet) launcherVersion = patch.GetLauncherVersion();
+  };
+  ASSERT_TRUE(patch.ApplyPatches("1.0", launcherVersion));
+  EXPECT_EQ(server.RequestCount("/up/l1.bin"), 1);  // its own older version plays no part
+  EXPECT_EQ(server.RequestCount("/up/l2.bin"), 0);
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_FALSE(calls[0].launcherSet);  // per-file calls carry false
+  EXPECT_TRUE(calls[1].launcherSet);
+  EXPECT_EQ(calls[1].currentVersion, "");
+  EXPECT_FALSE(calls[2].launcherSet);
+}
+
+TEST_F(PatchApplicationTest, FullInstallationWithLauncherSetAndBaseList) {
+  const std::string b1 = ServeFile("base1.bin", "b1");
+  const std::string b2 = ServeFile("base2.bin", "b2");
+  server.Serve("/base/list.xml",
+               testing_support::HttpResponse(200, "<list>" + Entry("item", "base1.bin", "base1.bin", "game", b1) +
+                                                      Entry("item", "base2.bin", "base2.bin", "game", b2) +
+                                                      "</list>"));
+  ASSERT_TRUE(ServeAndLoad("<u><base><files url=\"" + server.Url("/base/list.xml") + "\"/></base>" +
+                               SetWithFile("patch", "3.1", "p.bin", "p") +
+                               SetWithFile("Launcherpatch", "9.0", "launcher.bin", "L") + "</u>",
+                           "0.0"));
+  ASSERT_TRUE(patch.ApplyPatches("0.0", "8.0"));
+  EXPECT_EQ(ReadFile(dir.File("game/launcher.bin")), "L");
+  EXPECT_EQ(ReadFile(dir.File("game/base1.bin")), "b1");
+  EXPECT_EQ(ReadFile(dir.File("game/base2.bin")), "b2");
+  EXPECT_EQ(server.RequestCount("/up/p.bin"), 0);  // no patch sets in a full installation
+
+  ASSERT_EQ(calls.size(), 6u);  // launcher file, launcher step, 2 files, base step, final
+  EXPECT_TRUE(calls[1].launcherSet);
+  EXPECT_EQ(calls[1].currentVersion, "9.0");
+  EXPECT_FALSE(calls[4].launcherSet);
+  EXPECT_FALSE(calls[4].finished);
+  EXPECT_EQ(calls[4].currentVersion, "3.1");
+  EXPECT_TRUE(calls[5].finished);
+}
+
+TEST_F(PatchApplicationTest, FullInstallationNeedsBaseFirst) {
+  ServeFile("base.bin", "b");
+  ASSERT_TRUE(ServeAndLoad("<u><!-- first --><base>" + Entry("filedetails", "base.bin", "base.bin", "game") +
+                               "</base><patch><version value=\"1.0\"/></patch></u>",
+                           "0.0"));
+  ASSERT_TRUE(patch.ApplyPatches("0.0", ""));
+  EXPECT_EQ(server.RequestCount("/up/base.bin"), 0);
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_TRUE(calls[0].finished);
+
+  // A base entry of its own is fetched and reaches the newest patch version.
+  ASSERT_TRUE(ServeAndLoad("<u><base>" + Entry("FILEDETAILS", "base.bin", "base.bin", "game") +
+                               "</base><patch><version value=\"1.0\"/></patch></u>",
+                           "0.0"));
+  calls.clear();
+  ASSERT_TRUE(patch.ApplyPatches("0.0", ""));
+  EXPECT_EQ(ReadFile(dir.File("game/base.bin")), "b");
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(calls[1].currentVersion, "1.0");
+
+  // A base whose first child is neither kind, or that is empty, fails.
+  ASSERT_TRUE(ServeAndLoad("<u><base><other/></base></u>", "0.0"));
+  EXPECT_FALSE(patch.ApplyPatches("0.0", ""));
+  ASSERT_TRUE(ServeAndLoad("<u><base/></u>", "0.0"));
+  EXPECT_FALSE(patch.ApplyPatches("0.0", ""));
+}
+
+TEST_F(PatchApplicationTest, ReadOnlyTargetIsReplaced) {
+  ASSERT_TRUE(ServeAndLoad("<u>" + SetWithFile("patch", "1.1", "r.bin", "new") + "</u>", "1.0"));
+  ASSERT_EQ(mkdir(dir.File("game").c_str(), 0755), 0);
+  testing_support::WriteFile(dir.File("game/r.bin"), "old");
+  ASSERT_EQ(chmod(dir.File("game/r.bin").c_str(), 0444), 0);
+  ASSERT_TRUE(patch.ApplyPatches("1.0", ""));
+  EXPECT_EQ(ReadFile(dir.File("game/r.bin")), "new");
+}
+
+TEST_F(PatchApplicationTest, LocalOfTwoLevelsNeedsItsParent) {
+  ASSERT_TRUE(ServeAndLoad("<u><patch><version value=\"1.1\"/>" +
+                               Entry("filedetails", "x.bin", "x.bin", "a\\b") + "</patch></u>",
+                           "1.0"));
+  ServeFile("x.bin", "x");
+  EXPECT_FALSE(patch.ApplyPatches("1.0", ""));
+  EXPECT_FALSE(PathExists(dir.File("a")));
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{kDownloadError});
+
+  ASSERT_EQ(mkdir(dir.File("a").c_str(), 0755), 0);
+  ASSERT_TRUE(patch.ApplyPatches("1.0", ""));
+  EXPECT_EQ(ReadFile(dir.File("a/b/x.bin")), "x");
+}
+
+TEST_F(PatchApplicationTest, EntryWithoutLocalIsRelativeToTheCurrentDirectory) {
+  char previous[PATH_MAX];
+  ASSERT_NE(getcwd(previous, sizeof(previous)), nullptr);
+  testing_support::TempDir workingDir;
+  ASSERT_EQ(chdir(workingDir.path().c_str()), 0);
+  ServeFile("c.bin", "cwd");
+  const bool loaded = ServeAndLoad(
+      "<u><patch><version value=\"1.1\"/>" + Entry("filedetails", "c.bin", "c.bin") + "</patch></u>", "1.0");
+  const bool applied = loaded && patch.ApplyPatches("1.0", "");
+  ASSERT_EQ(chdir(previous), 0);
+  EXPECT_TRUE(applied);
+  EXPECT_EQ(ReadFile(workingDir.File("c.bin")), "cwd");
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls[0].path, "c.bin");
+}
+
+TEST_F(PatchApplicationTest, EntriesThatLeaveTheirDirectoryAreRefused) {
+  ServeFile("evil.bin", "evil");
+  testing_support::TempDir outside;
+  const std::string escapes[][2] = {
+      {"../evil.bin", "game"},
+      {"sub/../../evil.bin", "game"},
+      {"..\\evil.bin", "game"},
+      {"evil.bin", ".."},
+      {"evil.bin", "game/../.."},
+      {"evil.bin", "..\\game"},
+      {outside.File("evil.bin"), "game"},
+      {outside.File("evil.bin"), ""},
+      {"../evil.bin", ""},
+  };
+  for (const auto& [name, local] : escapes) {
+    ASSERT_TRUE(ServeAndLoad("<u><patch><version value=\"1.1\"/>" +
+                                 Entry("filedetails", name, "evil.bin", local) + "</patch></u>",
+                             "1.0"));
+    EXPECT_FALSE(patch.ApplyPatches("1.0", "")) << name << " in " << local;
+  }
+  EXPECT_EQ(server.RequestCount("/up/evil.bin"), 0);
+  EXPECT_EQ(BoxTexts().size(), std::size(escapes));
+  EXPECT_TRUE(calls.empty());
+  EXPECT_FALSE(PathExists(outside.File("evil.bin")));
+  EXPECT_FALSE(PathExists(dir.File("evil.bin")));
+
+  // Names that only look odd stay allowed.
+  ASSERT_TRUE(ServeAndLoad("<u><patch><version value=\"1.1\"/>" +
+                               Entry("filedetails", "..evil.bin", "evil.bin", "./game") + "</patch></u>",
+                           "1.0"));
+  EXPECT_TRUE(patch.ApplyPatches("1.0", ""));
+  EXPECT_EQ(ReadFile(dir.File("game/..evil.bin")), "evil");
+}
+
+TEST_F(PatchApplicationTest, MissingNameOrUrlFailsTheEntry) {
+  ASSERT_TRUE(ServeAndLoad("<u><patch><version value=\"1.1\"/><filedetails url=\"x\" size=\"12\"/>"
+                           "</patch></u>",
+                           "1.0"));
+  EXPECT_FALSE(patch.ApplyPatches("1.0", ""));
+  EXPECT_EQ(StatusText(), "更新版本1.1发生错误");
+  ASSERT_TRUE(ServeAndLoad("<u><patch><version value=\"1.1\"/><filedetails name=\"x\" url=\"\" "
+                           "size=\" 42abc\"/></patch></u>",
+                           "1.0"));
+  EXPECT_FALSE(patch.ApplyPatches("1.0", ""));
+  EXPECT_EQ(patch.GetFileSize(), 0);  // read only after name and url are there
+  EXPECT_EQ(server.TotalRequests(), 2);  // the two manifests only
+}
+
+TEST_F(PatchApplicationTest, SizeIsRecorded) {
+  ServeFile("s.bin", "s");
+  ASSERT_TRUE(ServeAndLoad("<u><patch><version value=\"1.1\"/><filedetails name=\"s.bin\" url=\"s.bin\" "
+                           "local=\"game\" size=\" 42abc\"/></patch></u>",
+                           "1.0"));
+  ASSERT_TRUE(patch.ApplyPatches("1.0", ""));
+  EXPECT_EQ(patch.GetFileSize(), 42);
+}
+
+}  // namespace
+}  // namespace tidewell_testing

@@ -1,0 +1,97 @@
+// One verified patch file: retries, the MD5 check and the per-file call.
+#include <cstdio>
+
+#include "tests/tidewell/tidewell_fixture.h"
+
+namespace tidewell_testing {
+namespace {
+
+using testing_support::HttpResponse;
+using testing_support::ReadFile;
+
+int g_progressCalls = 0;
+int CountProgress(void* client, double, double, double, double) {
+  EXPECT_EQ(client, nullptr);
+  ++g_progressCalls;
+  return 0;
+}
+
+class VerifiedDownloadTest : public TidewellTest {};
+
+TEST_F(VerifiedDownloadTest, SecondAttemptSucceedsAfterAFailedFirst) {
+  server.Serve("/up/f.bin", [](int request) {
+    return request == 1 ? HttpResponse(500, "error page") : HttpResponse(200, "payload");
+  });
+  g_progressCalls = 0;
+  patch.progressCallback = &CountProgress;
+  ASSERT_TRUE(patch.DownloadAndVerify(Url("/up/f.bin"), wxString::FromUTF8(dir.File("f.bin")),
+                                      wxString(Md5Of("payload")).Upper()));
+  EXPECT_EQ(server.RequestCount("/up/f.bin"), 2);
+  EXPECT_GT(g_progressCalls, 0);
+  EXPECT_EQ(ReadFile(dir.File("f.bin")), "payload");
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].path, dir.File("f.bin"));
+  EXPECT_EQ(StatusText(), dir.File("f.bin"));
+  EXPECT_TRUE(desktop.MessageBoxes().empty());
+}
+
+TEST_F(VerifiedDownloadTest, TenFailedAttemptsFailSilently) {
+  server.Serve("/up/f.bin", HttpResponse(404, "not here"));
+  EXPECT_FALSE(patch.DownloadAndVerify(Url("/up/f.bin"), wxString::FromUTF8(dir.File("f.bin")), ""));
+  EXPECT_EQ(server.RequestCount("/up/f.bin"), 10);
+  EXPECT_TRUE(calls.empty());
+  EXPECT_TRUE(desktop.MessageBoxes().empty());
+  EXPECT_EQ(ReadFile(dir.File("f.bin")), "not here");  // left for the next attempt to overwrite
+}
+
+TEST_F(VerifiedDownloadTest, EmptyHashSkipsTheCheck) {
+  server.Serve("/up/e.bin", HttpResponse(200, ""));
+  ASSERT_TRUE(patch.DownloadAndVerify(Url("/up/e.bin"), wxString::FromUTF8(dir.File("e.bin")), ""));
+  EXPECT_EQ(calls.size(), 1u);
+}
+
+TEST_F(VerifiedDownloadTest, PathTooLongForTheStatusTextIsRefused) {
+  server.Serve("/up/f.bin", HttpResponse(200, "x"));
+  const wxString target = wxString::FromUTF8(dir.File(std::string(400, 'n')));
+  EXPECT_FALSE(patch.DownloadAndVerify(Url("/up/f.bin"), target, ""));
+  EXPECT_EQ(server.TotalRequests(), 0);
+}
+
+// Shows boxes on standard error, so that the parent sees the child's box.
+class StderrDesktop final : public platform::Desktop {
+ public:
+  StderrDesktop() : previous_(platform::SetDesktop(this)) {}
+  ~StderrDesktop() override { platform::SetDesktop(previous_); }
+  platform::MessageBoxResult ShowMessageBox(const std::string& text, const std::string& caption,
+                                            platform::MessageBoxButtons) override {
+    std::fprintf(stderr, "box <%s> <%s>\n", caption.c_str(), text.c_str());
+    return platform::MessageBoxResult::Ok;
+  }
+  bool OpenUrl(const std::string&) override { return false; }
+  platform::DisplayMode GetDisplayMode() override { return platform::kDefaultDisplayMode; }
+  bool ChangeDisplayMode(const platform::DisplayMode&) override { return false; }
+  void PostQuit(int) override {}
+
+ private:
+  platform::Desktop* previous_;
+};
+
+TEST_F(VerifiedDownloadTest, HashMismatchEndsTheProcessAfterItsBox) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  server.Serve("/up/bad.bin", HttpResponse(200, "tampered"));
+  ASSERT_TRUE(ServeAndLoad("<u><patch><version value=\"1.1\"/>" +
+                               Entry("filedetails", "bad.bin", "bad.bin", "game", Md5Of("original")) +
+                               "</patch></u>",
+                           "1.0"));
+  EXPECT_EXIT(
+      {
+        StderrDesktop boxes;
+        patch.ApplyPatches("1.0", "");
+        std::fprintf(stderr, "still running\n");
+        std::_Exit(3);
+      },
+      ::testing::ExitedWithCode(0), "box <错误> <更新资源包校验出错，请重新下载客户端安装包>");
+}
+
+}  // namespace
+}  // namespace tidewell_testing

@@ -1,0 +1,47 @@
+#include "tidewell/library_directory.h"
+
+#include <dlfcn.h>
+
+#include <climits>
+#include <cstdlib>
+#include <mutex>
+
+namespace tidewell {
+namespace {
+
+// Any function of this library: the loader tells which file holds it.
+wxString FindOwnFile() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&FindOwnFile), &info) == 0 || !info.dli_fname) return {};
+  char resolved[PATH_MAX];
+  if (realpath(info.dli_fname, resolved)) return wxString::FromUTF8(resolved);
+  return wxString::FromUTF8(info.dli_fname);
+}
+
+std::mutex g_overrideMutex;
+wxString g_overridePath;
+
+}  // namespace
+
+wxString ModulePath() {
+  {
+    std::lock_guard<std::mutex> lock(g_overrideMutex);
+    if (!g_overridePath.empty()) return g_overridePath.Clone();
+  }
+  static const wxString ownFile = FindOwnFile();
+  return ownFile.Clone();
+}
+
+wxString LibraryDirectory() {
+  const wxString path = ModulePath();
+  const size_t last = path.find_last_of('/');
+  if (last == wxString::npos || last == 0) return {};
+  return path.Left(last + 1);
+}
+
+void SetModulePathForTesting(const wxString& path) {
+  std::lock_guard<std::mutex> lock(g_overrideMutex);
+  g_overridePath = path.Clone();
+}
+
+}  // namespace tidewell

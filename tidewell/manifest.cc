@@ -1,0 +1,84 @@
+// The update manifest: fetching it through the work file, recording the
+// newest versions it names, and releasing it.
+#include <wx/filefn.h>
+
+#include <cstdio>
+
+#include "launcher/download_file.h"
+#include "tidewell/library_directory.h"
+#include "tidewell/live_patch_imp.h"
+#include "tidewell/xml_names.h"
+
+namespace {
+
+constexpr int kFetchAttempts = 10;
+constexpr long kConnectTimeoutSeconds = 1;
+
+wxString WorkDirectory() { return tidewell::LibraryDirectory() + "data/xxurlw"; }
+
+void MakeDirectoryIfMissing(const wxString& directory) {
+  if (!wxDirExists(directory)) wxMkdir(directory);
+}
+
+}  // namespace
+
+wxString CLivePatchImp::WorkFilePath() { return WorkDirectory() + "/test.gps"; }
+
+bool CLivePatchImp::FetchWorkFile(const wxString& url) {
+  CURL* handle = curl_easy_init();
+  if (!handle) return false;
+  // One level at a time; a directory that cannot be made shows up as a
+  // download that cannot open its file. (Dot-less names are not hidden here;
+  // the Windows hidden attribute has no counterpart.)
+  MakeDirectoryIfMissing(tidewell::LibraryDirectory() + "data");
+  MakeDirectoryIfMissing(WorkDirectory());
+  const wxString file = WorkFilePath();
+  bool fetched = false;
+  for (int attempt = 0; attempt < kFetchAttempts && !fetched; ++attempt) {
+    fetched = DownloadFile(handle, url, file, kConnectTimeoutSeconds, nullptr);
+  }
+  curl_easy_cleanup(handle);
+  return fetched;
+}
+
+bool CLivePatchImp::LoadManifest(const wchar_t* url, const wchar_t* clientVersionText) {
+  const wxString urlText = url ? wxString(url) : wxString();
+  const size_t lastSlash = urlText.find_last_of('/');
+  baseUrl = lastSlash == wxString::npos ? wxString() : urlText.Left(lastSlash + 1);
+  if (urlText.empty()) return false;
+  if (!FetchWorkFile(urlText)) return false;
+
+  // Parse aside, so that a broken manifest leaves the previous one usable.
+  wxXmlDocument parsed;
+  if (!parsed.Load(WorkFilePath(), "UTF-8") || !parsed.GetRoot()) return false;
+  manifest = parsed;
+  std::remove(WorkFilePath().utf8_str());
+
+  clientVersion = clientVersionText ? wxString(clientVersionText) : wxString();
+  currentVersion = clientVersion;
+
+  // The sets are listed oldest first, so the last version given wins.
+  wxString newestPatch;
+  for (const wxXmlNode* set = manifest.GetRoot()->GetChildren(); set; set = set->GetNext()) {
+    const bool ordinary = tidewell::NameIsAnyCase(set, "patch");
+    if (!ordinary && !tidewell::NameIsAnyCase(set, "Launcherpatch")) continue;
+    const wxXmlNode* version = set->GetChildren();
+    while (version && !(ordinary ? tidewell::NameIs(version, "version")
+                                 : tidewell::NameIsAnyCase(version, "version"))) {
+      version = version->GetNext();
+    }
+    wxString value;
+    if (!tidewell::ReadAttribute(version, "value", &value)) continue;
+    if (ordinary) {
+      newestPatch = value;
+    } else {
+      newestLauncherVersion = value;  // kept from an earlier load when none is named
+    }
+  }
+  newestPatchVersion = newestPatch;
+  return true;
+}
+
+void CLivePatchImp::ReleaseManifest() {
+  if (manifest.GetRoot()) delete manifest.DetachRoot();
+}
