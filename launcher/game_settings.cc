@@ -1,0 +1,42 @@
+#include "launcher/game_settings.h"
+
+#include "launcher/settings_file.h"
+#include "platform/desktop.h"
+
+class GameSettings& GameSettings() {
+  static class GameSettings instance;
+  return instance;
+}
+
+bool GameSettings::Load(wxString path) {
+  auto lock = Lock();
+  if (path.empty()) return false;
+  filePath = path;
+  std::unique_ptr<wxFileConfig> config = ReadSettingsFile(path);
+  if (!config) {
+    platform::CurrentDesktop().ShowMessageBox(
+        "游戏无法启动，缺少 Resolution.ini 文件或重新安装游戏！", "错误",
+        platform::MessageBoxButtons::Ok);
+    return false;
+  }
+  config->Read("Setting/FullScreen", &FullScreen);
+  config->Read("Setting/Resolution", &Resolution);
+  if (Resolution == "800*600")
+    Resolution = "0";
+  else if (Resolution == "1024*768")
+    Resolution = "1";
+  config->Read("Setting/Voice", &Voice);
+  return true;
+}
+
+bool GameSettings::Save() {
+  auto lock = Lock();
+  if (filePath.empty()) return false;
+  std::unique_ptr<wxFileConfig> config = ReadSettingsFile(filePath);
+  if (!config) return false;
+  config->Write("Setting/FullScreen", FullScreen);
+  config->Write("Setting/Resolution", Resolution);
+  const bool written = config->Write("Setting/Voice", Voice);
+  WriteSettingsFile(*config, filePath);
+  return written;
+}

@@ -1,0 +1,31 @@
+#include "launcher/game_start.h"
+
+#include "launcher/launcher_frame_wnd.h"
+#include "launcher/setup_config.h"
+#include "platform/desktop.h"
+#include "platform/files.h"
+#include "platform/program.h"
+
+namespace {
+
+const char kGameExecutable[] = "orvo.exe";
+const char kGameParameters[] = "ws";
+const char kMissingGameText[] = "游戏无法启动，缺少 orvo.exe 文件或重新安装游戏！";
+const char kErrorCaption[] = "错误";
+
+}  // namespace
+
+void StartGame(LauncherFrameWnd& frame) {
+  SetupConfig().Save();  // the result does not change what follows
+
+  platform::Desktop& desktop = platform::CurrentDesktop();
+  const std::string gamePath = frame.programDir.utf8_string() + kGameExecutable;
+  if (!platform::FileExists(gamePath)) {
+    desktop.ShowMessageBox(kMissingGameText, kErrorCaption, platform::MessageBoxButtons::Ok);
+    desktop.PostQuit(0);
+    return;
+  }
+  // A failed start goes unreported: the launcher ends either way.
+  platform::StartProgram(gamePath, kGameParameters);
+  desktop.PostQuit(0);
+}

@@ -1,0 +1,68 @@
+// run.log: the launcher's diagnostic log in its own directory, written
+// through wxWidgets logging from every thread.
+//
+// Prefixed entries ("launcher(<line>): text") are written only while the run
+// log is open (frame.logTarget non-null); the finished text is handed to the
+// logging library as the argument of "%s", so a "%" in a path is written
+// unchanged. Plain entries go to the logging library whether or not the run
+// log is open.
+//
+// Entries from worker threads reach the file at once and in order: wxWidgets
+// would otherwise hold them back until the main thread flushes its queue.
+#pragma once
+
+#include <wx/string.h>
+
+class LauncherFrameWnd;
+
+// Opens (truncates) InstancePath() + "run.log" and makes it the active log
+// target, kept in frame.logTarget. When the file cannot be opened the
+// launcher runs without a run log and frame.logTarget stays null.
+void OpenRunLog(LauncherFrameWnd& frame);
+
+// Shut-down step: detaches the target, deletes it and nulls frame.logTarget.
+// Waits for an entry that another thread is writing at that moment; entries
+// issued afterwards are skipped.
+void CloseRunLog(LauncherFrameWnd& frame);
+
+// Plain entries, no source prefix.
+void LogPlainError(const wxString& text);
+void LogPlainMessage(const wxString& text);
+
+namespace runlog {
+
+enum class Level { Message, Error };
+
+inline constexpr const char kSourceName[] = "launcher";
+
+// "launcher(<line>):" + separator + the formatted entry text, formatted once.
+template <typename... Args>
+wxString FormatPrefixed(const char* separator, int line, const wxString& format,
+                        const Args&... args) {
+  return wxString::Format(wxString("%s(%d):") + separator + format, kSourceName, line, args...);
+}
+
+bool IsOpen(const LauncherFrameWnd& frame);
+
+// Writes a finished prefixed text when frame.logTarget is still set.
+void WritePrefixed(LauncherFrameWnd& frame, Level level, const wxString& text);
+
+}  // namespace runlog
+
+// RUNLOG_MESSAGE(frame, "text %s", arg) writes "launcher(<line>): text ...",
+// with the line number of the caller. Extra blanks after the colon go at the
+// start of the format. The _TIGHT forms write the text right after the colon
+// ("launcher(<line>):process file is %s!").
+#define RUNLOG_WRITE_(frame, level, separator, ...)                                         \
+  do {                                                                                      \
+    LauncherFrameWnd& runlogFrame_ = (frame);                                               \
+    if (::runlog::IsOpen(runlogFrame_))                                                     \
+      ::runlog::WritePrefixed(runlogFrame_, level,                                          \
+                              ::runlog::FormatPrefixed(separator, __LINE__, __VA_ARGS__));  \
+  } while (0)
+
+#define RUNLOG_MESSAGE(frame, ...) RUNLOG_WRITE_(frame, ::runlog::Level::Message, " ", __VA_ARGS__)
+#define RUNLOG_ERROR(frame, ...) RUNLOG_WRITE_(frame, ::runlog::Level::Error, " ", __VA_ARGS__)
+#define RUNLOG_MESSAGE_TIGHT(frame, ...) \
+  RUNLOG_WRITE_(frame, ::runlog::Level::Message, "", __VA_ARGS__)
+#define RUNLOG_ERROR_TIGHT(frame, ...) RUNLOG_WRITE_(frame, ::runlog::Level::Error, "", __VA_ARGS__)

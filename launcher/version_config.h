@@ -1,0 +1,40 @@
+// [Version] of version.ini: the installed game and launcher versions. One
+// process-wide record, reached through VersionConfig().
+//
+// Threads: the update thread changes and saves it while the UI thread and
+// the server-list thread read it. Hold Lock() while reading or writing
+// fields once the worker threads run; Load and Save lock themselves.
+#pragma once
+
+#include <wx/string.h>
+
+#include <mutex>
+
+class VersionConfig {
+ public:
+  VersionConfig() = default;
+  VersionConfig(const VersionConfig&) = delete;
+  VersionConfig& operator=(const VersionConfig&) = delete;
+
+  // Reads Version and LVersion from `path` (remembered in filePath). False
+  // when the path is empty, when the file cannot be opened (after a message
+  // box) or when it has no Version key (no message; fields unchanged).
+  bool Load(wxString path);
+
+  // Writes Version and LVersion into filePath, keeping everything else in
+  // the file. False when the file cannot be opened; it is not created.
+  bool Save();
+
+  std::unique_lock<std::recursive_mutex> Lock() const {
+    return std::unique_lock<std::recursive_mutex>(mutex_);
+  }
+
+  wxString Version;
+  wxString LVersion;
+  wxString filePath;
+
+ private:
+  mutable std::recursive_mutex mutex_;
+};
+
+class VersionConfig& VersionConfig();

@@ -1,0 +1,205 @@
+#include "launcher/config_loaders.h"
+
+#include <gtest/gtest.h>
+
+#include "launcher/game_settings.h"
+#include "launcher/instance_path.h"
+#include "launcher/launcher_frame_wnd.h"
+#include "launcher/setup_config.h"
+#include "launcher/version_config.h"
+#include "platform/ini_file.h"
+#include "tests/support/recording_desktop.h"
+#include "tests/support/scramble.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using testing_support::PathExists;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+using testing_support::WriteScrambledFile;
+
+const char kMainConfig[] =
+    "[Setup]\n"
+    "ServerListUrl=http://list.example.com/ServerList.xml\n"
+    "ServerListUrl2=http://list2.example.com/ServerList.xml\n"
+    "UpdateVersionUrl=http://up.example.com/update.xml\n"
+    "UpdateVersionUrl2=http://up2.example.com/update.xml\n"
+    "Resolution=800*600\n"
+    "Voice=0\n"
+    "Version=2.5\n";
+
+class ConfigLoadersTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetInstancePath(wxString::FromUTF8(dir_.path()));
+    ResetRecords();
+  }
+  void TearDown() override { ResetRecords(); }
+
+  // The records are process-wide; every test starts from their defaults.
+  static void ResetRecords() {
+    class SetupConfig& setup = SetupConfig();
+    for (wxString* field :
+         {&setup.ServerListUrl, &setup.UpdateVersionUrl, &setup.ServerListUrl2,
+          &setup.UpdateVersionUrl2, &setup.ServerAddr, &setup.ServerPort, &setup.ChargeUrl,
+          &setup.NewUpdateVersionUrl1, &setup.NewUpdateVersionUrl2, &setup.ServerSid,
+          &setup.filePath})
+      field->clear();
+    VersionConfig().Version.clear();
+    VersionConfig().LVersion.clear();
+    VersionConfig().filePath.clear();
+    GameSettings().FullScreen = false;
+    GameSettings().Resolution.clear();
+    GameSettings().Voice = true;
+    GameSettings().filePath.clear();
+  }
+
+  // The six loaders in start-up order.
+  void LoadAll() {
+    LoadMainConfig(frame_);
+    LoadResolutionConfig();
+    LoadVersionConfig();
+    SetDefaultUrls(frame_);
+    LoadAddrConfig(frame_);
+    LoadWebConfig(frame_);
+  }
+
+  std::string Ini(const char* file, const char* section, const char* key) {
+    return platform::ReadIniString(dir_.File(file), section, key, "<missing>");
+  }
+
+  TempDir dir_;
+  testing_support::RecordingDesktop desktop_;
+  LauncherFrameWnd frame_;
+};
+
+TEST_F(ConfigLoadersTest, FirstStartWithOnlyTheMainConfig) {
+  WriteFile(dir_.File("orvo.ini"), kMainConfig);
+  LoadAll();
+
+  EXPECT_EQ(frame_.programDir, wxString::FromUTF8(dir_.path()));
+  EXPECT_EQ(Ini("resolution.ini", "Setting", "Resolution"), "800*600");
+  EXPECT_EQ(Ini("resolution.ini", "Setting", "FullScreen"), "0");
+  EXPECT_EQ(Ini("resolution.ini", "Setting", "Voice"), "0");
+  EXPECT_EQ(Ini("resolution.ini", "Setting", "BackGroundMusic"), "");
+  EXPECT_EQ(Ini("version.ini", "Version", "Version"), "2.5");
+  EXPECT_EQ(Ini("version.ini", "Version", "LVersion"), "0.0");
+
+  EXPECT_EQ(GameSettings().Resolution, "0");
+  EXPECT_FALSE(GameSettings().Voice);
+  EXPECT_EQ(VersionConfig().Version, "2.5");
+  EXPECT_EQ(VersionConfig().LVersion, "0.0");
+  EXPECT_TRUE(desktop_.MessageBoxes().empty());
+
+  // No Do.ini and no web.ini: orvo.ini's URLs and the fixed web pages.
+  EXPECT_EQ(frame_.serverListUrl1, "http://list.example.com/ServerList.xml");
+  EXPECT_EQ(frame_.serverListUrl2, "http://list2.example.com/ServerList.xml");
+  EXPECT_EQ(frame_.updateVersionUrl1, "http://up.example.com/update_newStyle.xml");
+  EXPECT_EQ(frame_.updateVersionUrl2, "http://up2.example.com/update_newStyle.xml");
+  EXPECT_TRUE(frame_.topUrl.EndsWith("/get_web/new_top.html"));
+  EXPECT_TRUE(frame_.left600Url.EndsWith("/get_web/new_left_s.html"));
+  EXPECT_TRUE(frame_.rechargeUrl.EndsWith("/index.php?game_id=7"));
+  EXPECT_TRUE(frame_.websiteUrl.StartsWith("http://"));
+}
+
+TEST_F(ConfigLoadersTest, NoFilesAtAllUsesTheFixedDefaults) {
+  EXPECT_FALSE(LoadMainConfig(frame_));
+  EXPECT_TRUE(LoadResolutionConfig());
+  EXPECT_TRUE(LoadVersionConfig());
+  EXPECT_EQ(Ini("resolution.ini", "Setting", "Resolution"), "1024*768");
+  EXPECT_EQ(Ini("resolution.ini", "Setting", "Voice"), "82");
+  EXPECT_EQ(GameSettings().Resolution, "1");
+  EXPECT_TRUE(GameSettings().Voice);
+  EXPECT_EQ(VersionConfig().Version, "0.0");
+  EXPECT_TRUE(desktop_.MessageBoxes().empty());
+}
+
+TEST_F(ConfigLoadersTest, ExistingResolutionFileIsLoadedUnchanged) {
+  WriteFile(dir_.File("orvo.ini"), kMainConfig);
+  const std::string resolution = "[Setting]\nResolution=2\nFullScreen=1\n";
+  WriteFile(dir_.File("resolution.ini"), resolution);
+  EXPECT_TRUE(LoadResolutionConfig());
+  EXPECT_EQ(ReadFile(dir_.File("resolution.ini")), resolution);
+  EXPECT_EQ(GameSettings().Resolution, "2");
+  EXPECT_TRUE(GameSettings().FullScreen);
+}
+
+TEST_F(ConfigLoadersTest, PlainAddrConfigOverridesOnlyItsKeys) {
+  WriteFile(dir_.File("orvo.ini"), kMainConfig);
+  WriteFile(dir_.File("Do.ini"), "[Addr]\nServerListUrl1=http://do.example.com/list.xml\n");
+  LoadAll();
+  EXPECT_EQ(frame_.serverListUrl1, "http://do.example.com/list.xml");
+  EXPECT_EQ(frame_.serverListUrl2, "http://list2.example.com/ServerList.xml");
+  EXPECT_EQ(frame_.updateVersionUrl1, "http://up.example.com/update_newStyle.xml");
+  EXPECT_EQ(frame_.updateVersionUrl2, "http://up2.example.com/update_newStyle.xml");
+  EXPECT_FALSE(PathExists(dir_.File("Do.ini.tmp")));
+}
+
+TEST_F(ConfigLoadersTest, AddrConfigCanEmptyTheSecondServerListUrl) {
+  WriteFile(dir_.File("orvo.ini"), kMainConfig);
+  WriteFile(dir_.File("Do.ini"), "[Addr]\nServerListUrl2=\n");
+  LoadAll();
+  EXPECT_TRUE(frame_.serverListUrl2.empty());
+  EXPECT_EQ(frame_.serverListUrl1, "http://list.example.com/ServerList.xml");
+}
+
+TEST_F(ConfigLoadersTest, ScrambledFilesAreReadAndTheirTemporaryFilesRemoved) {
+  WriteFile(dir_.File("orvo.ini"), kMainConfig);
+  WriteScrambledFile(dir_.File("Do.ini"),
+                     "[Addr]\nServerListUrl1=http://s.example/list.xml\n"
+                     "UpdateVersionUrl2=http://s.example/update.xml\n");
+  WriteScrambledFile(dir_.File("web.ini"),
+                     "[Web]\nWebsiteUrl=http://site.example\nTopUrl=http://pages.example/top.html\n"
+                     "RegisterUrl=http://ignored.example/reg.php\n");
+  LoadAll();
+  EXPECT_EQ(frame_.serverListUrl1, "http://s.example/list.xml");
+  EXPECT_EQ(frame_.updateVersionUrl2, "http://s.example/update.xml");
+  EXPECT_EQ(frame_.websiteUrl, "http://site.example");
+  EXPECT_EQ(frame_.topUrl, "http://pages.example/top.html");
+  EXPECT_TRUE(frame_.rightUrl.EndsWith("/get_web/new_right.html"));
+  EXPECT_FALSE(PathExists(dir_.File("Do.ini.tmp")));
+  EXPECT_FALSE(PathExists(dir_.File("web.ini.tmp")));
+}
+
+TEST_F(ConfigLoadersTest, StaleTemporaryFiles) {
+  WriteFile(dir_.File("orvo.ini"), kMainConfig);
+  WriteFile(dir_.File("Do.ini.tmp"), "[Addr]\nServerListUrl1=http://stale/\n");
+  WriteFile(dir_.File("web.ini.tmp"), "[Web]\nWebsiteUrl=http://stale/\n");
+  LoadAll();
+  // Do.ini.tmp goes even without Do.ini; web.ini.tmp stays while web.ini is
+  // missing. Neither is read.
+  EXPECT_FALSE(PathExists(dir_.File("Do.ini.tmp")));
+  EXPECT_TRUE(PathExists(dir_.File("web.ini.tmp")));
+  EXPECT_EQ(frame_.serverListUrl1, "http://list.example.com/ServerList.xml");
+  EXPECT_NE(frame_.websiteUrl, "http://stale/");
+
+  WriteFile(dir_.File("web.ini"), "[Web]\nBBSUrl=http://forum.example/\n");
+  LoadWebConfig(frame_);
+  EXPECT_FALSE(PathExists(dir_.File("web.ini.tmp")));
+  EXPECT_EQ(frame_.bbsUrl, "http://forum.example/");
+  EXPECT_NE(frame_.websiteUrl, "http://stale/");
+}
+
+TEST_F(ConfigLoadersTest, LongUrlIsCutTo254Characters) {
+  WriteFile(dir_.File("orvo.ini"), kMainConfig);
+  const std::string url = "http://long.example/" + std::string(280, 'a');
+  ASSERT_EQ(url.size(), 300u);
+  WriteFile(dir_.File("web.ini"), "[Web]\nLeftUrl=" + url + "\n");
+  LoadAll();
+  EXPECT_EQ(frame_.leftUrl, wxString::FromUTF8(url.substr(0, 254)));
+}
+
+TEST_F(ConfigLoadersTest, FilesWithoutKeysKeepTheDefaults) {
+  WriteFile(dir_.File("orvo.ini"), kMainConfig);
+  WriteFile(dir_.File("web.ini"), "");  // no section: taken for scrambled
+  WriteFile(dir_.File("Do.ini"), std::string("\x01\xFE garbage \n\x80", 14));
+  LoadAll();
+  EXPECT_EQ(frame_.serverListUrl1, "http://list.example.com/ServerList.xml");
+  EXPECT_TRUE(frame_.bbsUrl.StartsWith("http://"));
+  EXPECT_FALSE(PathExists(dir_.File("web.ini.tmp")));
+  EXPECT_FALSE(PathExists(dir_.File("Do.ini.tmp")));
+}
+
+}  // namespace

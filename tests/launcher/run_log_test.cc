@@ -1,0 +1,188 @@
+#include "launcher/run_log.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <future>
+#include <regex>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "launcher/instance_path.h"
+#include "launcher/launcher_frame_wnd.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using testing_support::ReadFile;
+using testing_support::TempDir;
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// The text of a line after its time stamp ("YYYY-MM-DD hh:mm:ss: ").
+std::string Body(const std::string& line) {
+  static const std::regex stamp(R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}: )");
+  std::smatch match;
+  if (!std::regex_search(line, match, stamp)) return "<no time stamp: " + line + ">";
+  return match.suffix();
+}
+
+std::vector<std::string> Bodies(const std::string& path) {
+  std::vector<std::string> bodies;
+  for (const std::string& line : Lines(ReadFile(path))) bodies.push_back(Body(line));
+  return bodies;
+}
+
+std::string Prefix(int line) { return "launcher(" + std::to_string(line) + "):"; }
+
+class RunLogTest : public ::testing::Test {
+ protected:
+  void SetUp() override { SetInstancePath(wxString::FromUTF8(dir_.path())); }
+  void TearDown() override { CloseRunLog(frame_); }
+
+  std::string LogPath() const { return dir_.File("run.log"); }
+
+  TempDir dir_;
+  LauncherFrameWnd frame_;
+};
+
+TEST_F(RunLogTest, StartsWithTheStartedEntry) {
+  OpenRunLog(frame_);
+  ASSERT_NE(frame_.logTarget.load(), nullptr);
+  const std::vector<std::string> lines = Lines(ReadFile(LogPath()));
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_TRUE(std::regex_match(
+      lines[0], std::regex(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}: launcher\(\d+\): launcher started!)")))
+      << lines[0];
+}
+
+TEST_F(RunLogTest, EntriesCarryLevelPrefixAndCallerLine) {
+  OpenRunLog(frame_);
+  const int messageLine = __LINE__ + 1;
+  RUNLOG_MESSAGE(frame_, "The current is the latest version... ");
+  const int errorLine = __LINE__ + 1;
+  RUNLOG_ERROR(frame_, "unzip %s failure! %d", wxString("a.upd"), 7);
+  const int tightLine = __LINE__ + 1;
+  RUNLOG_MESSAGE_TIGHT(frame_, "process file is %s!", "data/x.dat");
+  const int wideLine = __LINE__ + 1;
+  RUNLOG_ERROR(frame_, "  %s file not exsited ", "y.i");
+  LogPlainError("Can't create the update thread!");
+  LogPlainMessage("DownLoadServerListFile success!");
+
+  const std::vector<std::string> bodies = Bodies(LogPath());
+  ASSERT_EQ(bodies.size(), 7u);
+  EXPECT_EQ(bodies[1], Prefix(messageLine) + " The current is the latest version... ");
+  EXPECT_EQ(bodies[2], "Error: " + Prefix(errorLine) + " unzip a.upd failure! 7");
+  EXPECT_EQ(bodies[3], Prefix(tightLine) + "process file is data/x.dat!");
+  EXPECT_EQ(bodies[4], "Error: " + Prefix(wideLine) + "   y.i file not exsited ");
+  EXPECT_EQ(bodies[5], "Error: Can't create the update thread!");
+  EXPECT_EQ(bodies[6], "DownLoadServerListFile success!");
+}
+
+TEST_F(RunLogTest, PercentInAnArgumentIsWrittenUnchanged) {
+  OpenRunLog(frame_);
+  const wxString path = "/games/100%s%d%%/ServerList.xml";
+  RUNLOG_ERROR(frame_, "pathList.xml %s error in update server", path);
+  const std::vector<std::string> bodies = Bodies(LogPath());
+  ASSERT_EQ(bodies.size(), 2u);
+  EXPECT_NE(bodies[1].find(" pathList.xml /games/100%s%d%%/ServerList.xml error in update server"),
+            std::string::npos)
+      << bodies[1];
+}
+
+TEST_F(RunLogTest, NoRunLogWhenTheFileCannotBeOpened) {
+  // A directory in the way fails the open also for root.
+  std::filesystem::create_directory(LogPath());
+  OpenRunLog(frame_);
+  EXPECT_EQ(frame_.logTarget.load(), nullptr);
+  RUNLOG_ERROR(frame_, "load orvo.ini error");  // skipped, no crash
+  EXPECT_TRUE(std::filesystem::is_directory(LogPath()));
+}
+
+TEST_F(RunLogTest, NoRunLogInAReadOnlyDirectory) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only directories";
+  std::filesystem::permissions(dir_.path(), std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::remove);
+  OpenRunLog(frame_);
+  EXPECT_EQ(frame_.logTarget.load(), nullptr);
+  EXPECT_FALSE(testing_support::PathExists(LogPath()));
+}
+
+TEST_F(RunLogTest, ASecondStartTruncatesThePreviousLog) {
+  OpenRunLog(frame_);
+  RUNLOG_MESSAGE(frame_, "from the first run");
+  CloseRunLog(frame_);
+  EXPECT_EQ(frame_.logTarget.load(), nullptr);
+  RUNLOG_MESSAGE(frame_, "after shut-down");  // goes nowhere
+
+  OpenRunLog(frame_);
+  const std::vector<std::string> bodies = Bodies(LogPath());
+  ASSERT_EQ(bodies.size(), 1u);
+  EXPECT_NE(bodies[0].find("launcher started!"), std::string::npos);
+}
+
+TEST_F(RunLogTest, WorkerLinesReachTheFileAtOnceAndInOrder) {
+  OpenRunLog(frame_);
+  std::promise<void> firstWritten;
+  std::promise<void> checked;
+  std::thread worker([&] {
+    RUNLOG_MESSAGE(frame_, "worker %d", 0);
+    firstWritten.set_value();
+    checked.get_future().wait();
+    for (int i = 1; i < 200; ++i) RUNLOG_MESSAGE(frame_, "worker %d", i);
+    LogPlainError("DownLoadServerListFile faiure!");
+  });
+  firstWritten.get_future().wait();
+  // The worker is still running and the main thread flushed nothing.
+  const std::string early = ReadFile(LogPath());
+  checked.set_value();
+  for (int i = 0; i < 200; ++i) RUNLOG_ERROR(frame_, "main %d", i);
+  worker.join();
+
+  EXPECT_NE(early.find(" worker 0"), std::string::npos) << early;
+  std::vector<int> workerOrder, mainOrder;
+  bool plainSeen = false;
+  for (const std::string& body : Bodies(LogPath())) {
+    int n = 0;
+    if (std::sscanf(body.c_str(), "launcher(%*d): worker %d", &n) == 1) workerOrder.push_back(n);
+    if (std::sscanf(body.c_str(), "Error: launcher(%*d): main %d", &n) == 1) mainOrder.push_back(n);
+    plainSeen = plainSeen || body == "Error: DownLoadServerListFile faiure!";
+  }
+  ASSERT_EQ(workerOrder.size(), 200u);
+  ASSERT_EQ(mainOrder.size(), 200u);
+  for (int i = 0; i < 200; ++i) {
+    EXPECT_EQ(workerOrder[i], i);
+    EXPECT_EQ(mainOrder[i], i);
+  }
+  EXPECT_TRUE(plainSeen);
+}
+
+TEST_F(RunLogTest, ShutDownWhileAWorkerWritesIsSafe) {
+  OpenRunLog(frame_);
+  std::atomic<bool> stop{false};
+  std::atomic<int> written{0};
+  std::thread worker([&] {
+    while (!stop) {
+      RUNLOG_MESSAGE(frame_, "busy %d", written.load());
+      ++written;
+    }
+  });
+  while (written < 20) std::this_thread::yield();
+  CloseRunLog(frame_);
+  const std::string atClose = ReadFile(LogPath());
+  const int before = written;
+  while (written < before + 20) std::this_thread::yield();
+  stop = true;
+  worker.join();
+  EXPECT_EQ(ReadFile(LogPath()), atClose);  // nothing after shut-down
+}
+
+}  // namespace

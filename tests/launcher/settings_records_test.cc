@@ -1,0 +1,216 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "launcher/double_backslashes.h"
+#include "launcher/game_settings.h"
+#include "launcher/setup_config.h"
+#include "launcher/version_config.h"
+#include "tests/support/recording_desktop.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using testing_support::ReadFile;
+using testing_support::RecordingDesktop;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+wxString Wx(const std::string& path) { return wxString::FromUTF8(path); }
+
+class SettingsRecordsTest : public ::testing::Test {
+ protected:
+  TempDir dir_;
+  RecordingDesktop desktop_;
+};
+
+TEST_F(SettingsRecordsTest, DerivedUpdateUrlStaysInMemoryAndChosenServerKeysAreAdded) {
+  const std::string path = dir_.File("orvo.ini");
+  WriteFile(path,
+            "; installed by setup\n"
+            "[Setup]\n"
+            "ServerListUrl=http://list.example.com/ServerList.xml\n"
+            "UpdateVersionUrl=http://up.example.com/patch/update.xml\n"
+            "ServerPort=7000\n"
+            "\n"
+            "# display\n"
+            "[Display]\n"
+            "Resolution=1024*768\n");
+  class SetupConfig config;
+  ASSERT_TRUE(config.Load(Wx(path)));
+  EXPECT_EQ(config.NewUpdateVersionUrl1, "http://up.example.com/patch/update_newStyle.xml");
+  EXPECT_TRUE(config.NewUpdateVersionUrl2.empty());
+  EXPECT_EQ(config.ServerPort, "7000");
+  EXPECT_EQ(config.filePath, Wx(path));
+
+  const std::string saved = ReadFile(path);
+  EXPECT_FALSE(Contains(saved, "NewUpdateVersionUrl")) << saved;
+  for (const char* key : {"ServerAddr=\n", "ServerPort=7000\n", "ChargeUrl=\n", "ServerSid=\n"})
+    EXPECT_TRUE(Contains(saved, key)) << key << " in\n" << saved;
+  EXPECT_TRUE(Contains(saved, "; installed by setup\n"));
+  EXPECT_TRUE(Contains(saved, "# display\n[Display]\nResolution=1024*768\n")) << saved;
+  EXPECT_LT(saved.find("ServerSid"), saved.find("[Display]")) << "keys belong to [Setup]";
+  EXPECT_TRUE(desktop_.MessageBoxes().empty());
+}
+
+TEST_F(SettingsRecordsTest, UrlWithoutADotDerivesNothingAndSavesNothing) {
+  const std::string path = dir_.File("orvo.ini");
+  const std::string text = "[Setup]\nUpdateVersionUrl=nodot\nUpdateVersionUrl2=http://h.example/u.xml\n"
+                           "NewUpdateVersionUrl2=http://given/new.xml\n";
+  WriteFile(path, text);
+  class SetupConfig config;
+  ASSERT_TRUE(config.Load(Wx(path)));
+  EXPECT_TRUE(config.NewUpdateVersionUrl1.empty());
+  EXPECT_EQ(config.NewUpdateVersionUrl2, "http://given/new.xml");
+  EXPECT_EQ(ReadFile(path), text);
+}
+
+TEST_F(SettingsRecordsTest, MissingMainConfigIsCreatedByTheFirstSave) {
+  const std::string path = dir_.File("orvo.ini");
+  class SetupConfig config;
+  EXPECT_FALSE(config.Load(Wx(path)));
+  EXPECT_FALSE(config.Load(""));
+  EXPECT_TRUE(desktop_.MessageBoxes().empty());
+  EXPECT_EQ(config.filePath, Wx(path));
+
+  config.ServerAddr = "10.0.0.5";
+  config.ServerSid = "12";
+  EXPECT_TRUE(config.Save());
+  const std::string saved = ReadFile(path);
+  EXPECT_TRUE(Contains(saved, "[Setup]\n")) << saved;
+  EXPECT_TRUE(Contains(saved, "ServerAddr=10.0.0.5\n"));
+  EXPECT_TRUE(Contains(saved, "ServerSid=12\n"));
+}
+
+TEST_F(SettingsRecordsTest, GameSettingsMigrateLegacyValues) {
+  const std::string path = dir_.File("resolution.ini");
+  WriteFile(path, "[Setting]\nResolution=1024*768\nFullScreen=yes\nVoice=82\nBackGroundMusic=\n");
+  class GameSettings settings;
+  ASSERT_TRUE(settings.Load(Wx(path)));
+  EXPECT_EQ(settings.Resolution, "1");
+  EXPECT_FALSE(settings.FullScreen);  // not a number: default kept
+  EXPECT_TRUE(settings.Voice);
+
+  ASSERT_TRUE(settings.Save());
+  const std::string saved = ReadFile(path);
+  EXPECT_TRUE(Contains(saved, "Resolution=1\n")) << saved;
+  EXPECT_TRUE(Contains(saved, "FullScreen=0\n")) << saved;
+  EXPECT_TRUE(Contains(saved, "Voice=1\n")) << saved;
+  EXPECT_TRUE(Contains(saved, "BackGroundMusic=\n")) << saved;
+
+  WriteFile(path, "[Setting]\nResolution=800*600\nFullScreen= 2 \nVoice=0\n");
+  ASSERT_TRUE(settings.Load(Wx(path)));
+  EXPECT_EQ(settings.Resolution, "0");
+  EXPECT_TRUE(settings.FullScreen);
+  EXPECT_FALSE(settings.Voice);
+}
+
+TEST_F(SettingsRecordsTest, MissingResolutionAndVersionFilesShowTheirMessageOnce) {
+  class GameSettings settings;
+  EXPECT_FALSE(settings.Load(Wx(dir_.File("resolution.ini"))));
+  EXPECT_TRUE(settings.Voice);
+  EXPECT_FALSE(settings.Save());
+  EXPECT_FALSE(testing_support::PathExists(dir_.File("resolution.ini")));
+
+  class VersionConfig version;
+  EXPECT_FALSE(version.Load(Wx(dir_.File("version.ini"))));
+  EXPECT_FALSE(version.Save());
+  EXPECT_FALSE(testing_support::PathExists(dir_.File("version.ini")));
+
+  const auto boxes = desktop_.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].text, "游戏无法启动，缺少 Resolution.ini 文件或重新安装游戏！");
+  EXPECT_EQ(boxes[1].text, "游戏无法启动，缺少 Version.ini 文件或重新安装游戏！");
+  for (const auto& box : boxes) {
+    EXPECT_EQ(box.caption, "错误");
+    EXPECT_EQ(box.buttons, platform::MessageBoxButtons::Ok);
+  }
+}
+
+TEST_F(SettingsRecordsTest, VersionKeysMissing) {
+  const std::string path = dir_.File("version.ini");
+  class VersionConfig version;
+  version.Version = "1.0";
+  version.LVersion = "2.0";
+  WriteFile(path, "[Version]\nLVersion=5.5\n");
+  EXPECT_FALSE(version.Load(Wx(path)));  // no Version: nothing changes, no message
+  EXPECT_EQ(version.Version, "1.0");
+  EXPECT_EQ(version.LVersion, "2.0");
+
+  WriteFile(path, "[Version]\nVersion=3.1\n");
+  EXPECT_TRUE(version.Load(Wx(path)));
+  EXPECT_EQ(version.Version, "3.1");
+  EXPECT_TRUE(version.LVersion.empty());
+  EXPECT_TRUE(desktop_.MessageBoxes().empty());
+
+  version.Version = "3.2";
+  version.LVersion = "1.1";
+  EXPECT_TRUE(version.Save());
+  EXPECT_EQ(ReadFile(path), "[Version]\nVersion=3.2\nLVersion=1.1\n");
+}
+
+TEST_F(SettingsRecordsTest, ConcurrentSavesNeverCorruptTheFile) {
+  const std::string path = dir_.File("orvo.ini");
+  WriteFile(path, "[Setup]\nServerListUrl=http://list/\n[Keep]\nA=1\n");
+  class SetupConfig config;
+  ASSERT_TRUE(config.Load(Wx(path)));
+  auto saver = [&config](const char* addr) {
+    for (int i = 0; i < 40; ++i) {
+      auto lock = config.Lock();
+      config.ServerAddr = addr;
+      config.ServerPort = wxString::Format("%d", i);
+      config.Save();
+    }
+  };
+  std::thread a(saver, "10.0.0.1");
+  std::thread b(saver, "10.0.0.2");
+  a.join();
+  b.join();
+
+  class SetupConfig reread;
+  ASSERT_TRUE(reread.Load(Wx(path)));
+  EXPECT_TRUE(reread.ServerAddr == "10.0.0.1" || reread.ServerAddr == "10.0.0.2");
+  EXPECT_EQ(reread.ServerPort, "39");
+  EXPECT_EQ(reread.ServerListUrl, "http://list/");
+  const std::string saved = ReadFile(path);
+  EXPECT_EQ(saved.find("[Setup]"), saved.rfind("[Setup]"));
+  EXPECT_TRUE(Contains(saved, "[Keep]\nA=1\n")) << saved;
+}
+
+TEST_F(SettingsRecordsTest, InvalidUtf8AndLongLinesSurviveLoadAndSave) {
+  const std::string path = dir_.File("orvo.ini");
+  const std::string longValue(100000, 'x');
+  const std::string oddBytes = "caf\xE9 \xFF\xFE end";
+  WriteFile(path, "[Setup]\nServerListUrl=http://list/" + oddBytes + "\nLong=" + longValue +
+                      "\n[Other]\nName=" + oddBytes + "\n\xC3\n");
+  class SetupConfig config;
+  ASSERT_TRUE(config.Load(Wx(path)));
+  EXPECT_EQ(config.ServerListUrl.substr(0, 12), "http://list/");
+  config.ServerAddr = "h";
+  ASSERT_TRUE(config.Save());
+  const std::string saved = ReadFile(path);
+  EXPECT_TRUE(Contains(saved, "Long=" + longValue + "\n"));
+  EXPECT_TRUE(Contains(saved, "[Other]\nName=" + oddBytes + "\n")) << "foreign bytes kept";
+  EXPECT_TRUE(Contains(saved, "ServerAddr=h\n"));
+}
+
+TEST_F(SettingsRecordsTest, AccessorsReturnOneInstance) {
+  EXPECT_EQ(&SetupConfig(), &SetupConfig());
+  EXPECT_EQ(&VersionConfig(), &VersionConfig());
+  EXPECT_EQ(&GameSettings(), &GameSettings());
+}
+
+TEST(DoubleBackslashesTest, DoublesEveryBackslash) {
+  wxString text = "C:\\Games\\\\Velmor\\";
+  DoubleBackslashes(text);
+  EXPECT_EQ(text, "C:\\\\Games\\\\\\\\Velmor\\\\");
+  wxString plain = "no slashes/here";
+  DoubleBackslashes(plain);
+  EXPECT_EQ(plain, "no slashes/here");
+}
+
+}  // namespace
