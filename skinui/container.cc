@@ -1,0 +1,183 @@
+#include "skinui/container.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "skinui/attribute_parsing.h"
+#include "skinui/ui_lock.h"
+
+using skinui::UiLockGuard;
+
+CContainerUI::CContainerUI() : CContainerUI(Stacking::None) {}
+
+CContainerUI::CContainerUI(Stacking stacking) : stacking_(stacking) {}
+
+CContainerUI::~CContainerUI() {
+  UiLockGuard guard;
+  for (CControlUI* item : items_) delete item;
+  items_.clear();
+}
+
+CStdString CContainerUI::GetClass() const { return "ContainerUI"; }
+
+void* CContainerUI::GetInterface(const char* name) {
+  if (name && std::strcmp(name, "Container") == 0) return this;
+  return CControlUI::GetInterface(name);
+}
+
+bool CContainerUI::Add(CControlUI* control) { return AddAt(control, GetCount()); }
+
+bool CContainerUI::AddAt(CControlUI* control, int index) {
+  UiLockGuard guard;
+  if (!control || control == this || control->GetParent()) return false;
+  if (index < 0 || index > static_cast<int>(items_.size())) return false;
+  items_.insert(items_.begin() + index, control);
+  control->SetManager(manager_, this);
+  if (skinui::RectWidth(rect_) > 0 || skinui::RectHeight(rect_) > 0) Layout(rect_);
+  return true;
+}
+
+bool CContainerUI::Remove(CControlUI* control) {
+  UiLockGuard guard;
+  auto it = std::find(items_.begin(), items_.end(), control);
+  if (it == items_.end()) return false;
+  items_.erase(it);
+  delete control;
+  return true;
+}
+
+void CContainerUI::RemoveAll() {
+  UiLockGuard guard;
+  std::vector<CControlUI*> items;
+  items.swap(items_);
+  for (CControlUI* item : items) delete item;
+}
+
+int CContainerUI::GetCount() const {
+  UiLockGuard guard;
+  return static_cast<int>(items_.size());
+}
+
+CControlUI* CContainerUI::GetItemAt(int index) const {
+  UiLockGuard guard;
+  if (index < 0 || index >= static_cast<int>(items_.size())) return nullptr;
+  return items_[index];
+}
+
+int CContainerUI::GetItemIndex(CControlUI* control) const {
+  UiLockGuard guard;
+  auto it = std::find(items_.begin(), items_.end(), control);
+  return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
+}
+
+void CContainerUI::SetAttribute(const char* name, const char* value) {
+  if (!name || !value) return;
+  UiLockGuard guard;
+  if (std::strcmp(name, "inset") == 0) {
+    inset_ = skinui::ParseRect(value);
+  } else if (std::strcmp(name, "childpadding") == 0) {
+    childPadding_ = std::max(0, skinui::ParseInt(value));
+  } else {
+    CControlUI::SetAttribute(name, value);
+  }
+}
+
+void CContainerUI::SetManager(CPaintManagerUI* manager, CControlUI* parent) {
+  UiLockGuard guard;
+  CControlUI::SetManager(manager, parent);
+  for (CControlUI* item : items_) item->SetManager(manager, this);
+}
+
+CControlUI* CContainerUI::FindControlAt(POINT point) {
+  UiLockGuard guard;
+  if (!visible_) return nullptr;
+  // Later children lie on top of earlier ones.
+  for (auto it = items_.rbegin(); it != items_.rend(); ++it) {
+    if (CControlUI* found = (*it)->FindControlAt(point)) return found;
+  }
+  return CControlUI::FindControlAt(point);
+}
+
+CControlUI* CContainerUI::FindControlByName(const char* name) {
+  UiLockGuard guard;
+  if (CControlUI* self = CControlUI::FindControlByName(name)) return self;
+  for (CControlUI* item : items_) {
+    if (CControlUI* found = item->FindControlByName(name)) return found;
+  }
+  return nullptr;
+}
+
+void CContainerUI::Layout(RECT rect) {
+  UiLockGuard guard;
+  rect_ = rect;
+  const RECT inner{rect.left + inset_.left, rect.top + inset_.top, rect.right - inset_.right,
+                   rect.bottom - inset_.bottom};
+  LayoutChildren(inner);
+}
+
+void CContainerUI::LayoutChildren(RECT inner) {
+  std::vector<CControlUI*> stacked;
+  for (CControlUI* item : items_) {
+    if (item->IsFloat()) {
+      const SIZE xy = item->GetFixedXY();
+      const RECT at{rect_.left + xy.cx, rect_.top + xy.cy,
+                    rect_.left + xy.cx + item->GetFixedWidth(),
+                    rect_.top + xy.cy + item->GetFixedHeight()};
+      item->Layout(at);
+    } else if (item->IsOwnVisible()) {
+      stacked.push_back(item);
+    }
+  }
+  if (stacked.empty()) return;
+  if (stacking_ == Stacking::None) {
+    for (CControlUI* item : stacked) item->Layout(inner);
+    return;
+  }
+  const bool vertical = stacking_ == Stacking::Vertical;
+  const int available = vertical ? skinui::RectHeight(inner) : skinui::RectWidth(inner);
+  int fixedTotal = childPadding_ * static_cast<int>(stacked.size() - 1);
+  int autoCount = 0;
+  for (CControlUI* item : stacked) {
+    const int fixed = vertical ? item->GetFixedHeight() : item->GetFixedWidth();
+    if (fixed > 0) {
+      fixedTotal += fixed;
+    } else {
+      ++autoCount;
+    }
+  }
+  const int share = autoCount > 0 ? std::max(0, (available - fixedTotal) / autoCount) : 0;
+  int cursor = vertical ? inner.top : inner.left;
+  for (CControlUI* item : stacked) {
+    const int fixedMain = vertical ? item->GetFixedHeight() : item->GetFixedWidth();
+    const int fixedCross = vertical ? item->GetFixedWidth() : item->GetFixedHeight();
+    const int main = fixedMain > 0 ? fixedMain : share;
+    RECT at;
+    if (vertical) {
+      at = RECT{inner.left, cursor, fixedCross > 0 ? inner.left + fixedCross : inner.right,
+                cursor + main};
+    } else {
+      at = RECT{cursor, inner.top, cursor + main,
+                fixedCross > 0 ? inner.top + fixedCross : inner.bottom};
+    }
+    item->Layout(at);
+    cursor += main + childPadding_;
+  }
+}
+
+CVerticalLayoutUI::CVerticalLayoutUI() : CContainerUI(Stacking::Vertical) {}
+
+CStdString CVerticalLayoutUI::GetClass() const { return "VerticalLayoutUI"; }
+
+void* CVerticalLayoutUI::GetInterface(const char* name) {
+  if (name && std::strcmp(name, "VerticalLayout") == 0) return this;
+  return CContainerUI::GetInterface(name);
+}
+
+CHorizontalLayoutUI::CHorizontalLayoutUI() : CContainerUI(Stacking::Horizontal) {}
+
+CStdString CHorizontalLayoutUI::GetClass() const { return "HorizontalLayoutUI"; }
+
+void* CHorizontalLayoutUI::GetInterface(const char* name) {
+  if (name && std::strcmp(name, "HorizontalLayout") == 0) return this;
+  return CContainerUI::GetInterface(name);
+}

@@ -1,0 +1,273 @@
+#include "skinui/control.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "skinui/attribute_parsing.h"
+#include "skinui/paint_manager.h"
+#include "skinui/ui_lock.h"
+
+using skinui::UiLockGuard;
+
+// ---- CEventSource ----
+
+void CEventSource::operator+=(const CDelegateStatic& delegate) {
+  UiLockGuard guard;
+  delegates_.push_back(delegate);
+}
+
+void CEventSource::operator-=(const CDelegateStatic& delegate) {
+  UiLockGuard guard;
+  auto it = std::find_if(delegates_.begin(), delegates_.end(),
+                         [&delegate](const CDelegateStatic& d) { return d.Equals(delegate); });
+  if (it != delegates_.end()) delegates_.erase(it);
+}
+
+bool CEventSource::operator()(void* param) {
+  UiLockGuard guard;
+  // A copy: a delegate may change the list while it runs.
+  const std::vector<CDelegateStatic> delegates = delegates_;
+  for (const CDelegateStatic& delegate : delegates) {
+    if (!delegate(param)) return false;
+  }
+  return true;
+}
+
+int CEventSource::GetCount() const {
+  UiLockGuard guard;
+  return static_cast<int>(delegates_.size());
+}
+
+// ---- CControlUI ----
+
+CControlUI::CControlUI() = default;
+CControlUI::~CControlUI() = default;
+
+CStdString CControlUI::GetClass() const { return "ControlUI"; }
+
+void* CControlUI::GetInterface(const char* name) {
+  return name && std::strcmp(name, "Control") == 0 ? this : nullptr;
+}
+
+CStdString CControlUI::GetName() const {
+  UiLockGuard guard;
+  return name_;
+}
+
+void CControlUI::SetName(const CStdString& name) {
+  UiLockGuard guard;
+  name_ = name;
+}
+
+CStdString CControlUI::GetText() const {
+  UiLockGuard guard;
+  return text_;
+}
+
+void CControlUI::SetText(const CStdString& text) {
+  UiLockGuard guard;
+  text_ = text;
+}
+
+CStdString CControlUI::GetToolTip() const {
+  UiLockGuard guard;
+  return toolTip_;
+}
+
+void CControlUI::SetToolTip(const CStdString& text) {
+  UiLockGuard guard;
+  toolTip_ = text;
+}
+
+RECT CControlUI::GetPos() const {
+  UiLockGuard guard;
+  return rect_;
+}
+
+void CControlUI::SetPos(RECT rect) {
+  UiLockGuard guard;
+  rect_ = rect;
+  if (float_ && parent_) {
+    const RECT parentRect = parent_->GetPos();
+    fixedXY_ = SIZE{rect.left - parentRect.left, rect.top - parentRect.top};
+  }
+}
+
+SIZE CControlUI::GetFixedXY() const {
+  UiLockGuard guard;
+  return fixedXY_;
+}
+
+void CControlUI::SetFixedXY(SIZE xy) {
+  UiLockGuard guard;
+  fixedXY_ = xy;
+}
+
+int CControlUI::GetFixedWidth() const {
+  UiLockGuard guard;
+  return fixedWidth_;
+}
+
+void CControlUI::SetFixedWidth(int width) {
+  UiLockGuard guard;
+  fixedWidth_ = std::max(0, width);
+}
+
+int CControlUI::GetFixedHeight() const {
+  UiLockGuard guard;
+  return fixedHeight_;
+}
+
+void CControlUI::SetFixedHeight(int height) {
+  UiLockGuard guard;
+  fixedHeight_ = std::max(0, height);
+}
+
+bool CControlUI::IsFloat() const {
+  UiLockGuard guard;
+  return float_;
+}
+
+void CControlUI::SetFloat(bool isFloat) {
+  UiLockGuard guard;
+  float_ = isFloat;
+}
+
+CStdString CControlUI::GetUserData() const {
+  UiLockGuard guard;
+  return userData_;
+}
+
+void CControlUI::SetUserData(const CStdString& text) {
+  UiLockGuard guard;
+  userData_ = text;
+}
+
+void* CControlUI::GetUserPtrData() const {
+  UiLockGuard guard;
+  return userPtr_;
+}
+
+void CControlUI::SetUserPtrData(void* data) {
+  UiLockGuard guard;
+  userPtr_ = data;
+}
+
+bool CControlUI::IsVisible() const {
+  UiLockGuard guard;
+  for (const CControlUI* control = this; control; control = control->parent_) {
+    if (!control->visible_) return false;
+  }
+  return true;
+}
+
+bool CControlUI::IsOwnVisible() const {
+  UiLockGuard guard;
+  return visible_;
+}
+
+void CControlUI::SetVisible(bool visible) {
+  UiLockGuard guard;
+  visible_ = visible;
+}
+
+bool CControlUI::IsEnabled() const {
+  UiLockGuard guard;
+  return enabled_;
+}
+
+void CControlUI::SetEnabled(bool enabled) {
+  UiLockGuard guard;
+  enabled_ = enabled;
+}
+
+bool CControlUI::IsMouseEnabled() const {
+  UiLockGuard guard;
+  return mouseEnabled_;
+}
+
+void CControlUI::SetMouseEnabled(bool enabled) {
+  UiLockGuard guard;
+  mouseEnabled_ = enabled;
+}
+
+CPaintManagerUI* CControlUI::GetManager() const {
+  UiLockGuard guard;
+  return manager_;
+}
+
+CControlUI* CControlUI::GetParent() const {
+  UiLockGuard guard;
+  return parent_;
+}
+
+void CControlUI::SetManager(CPaintManagerUI* manager, CControlUI* parent) {
+  UiLockGuard guard;
+  manager_ = manager;
+  parent_ = parent;
+}
+
+void CControlUI::SetAttribute(const char* name, const char* value) {
+  if (!name || !value) return;
+  UiLockGuard guard;
+  if (std::strcmp(name, "name") == 0) {
+    name_ = value;
+  } else if (std::strcmp(name, "text") == 0) {
+    text_ = value;
+  } else if (std::strcmp(name, "tooltip") == 0) {
+    toolTip_ = value;
+  } else if (std::strcmp(name, "userdata") == 0) {
+    userData_ = value;
+  } else if (std::strcmp(name, "pos") == 0) {
+    const RECT pos = skinui::ParseRect(value);
+    fixedXY_ = SIZE{pos.left, pos.top};
+    fixedWidth_ = std::max(0, pos.right - pos.left);
+    fixedHeight_ = std::max(0, pos.bottom - pos.top);
+    rect_ = pos;
+  } else if (std::strcmp(name, "width") == 0) {
+    fixedWidth_ = std::max(0, skinui::ParseInt(value));
+  } else if (std::strcmp(name, "height") == 0) {
+    fixedHeight_ = std::max(0, skinui::ParseInt(value));
+  } else if (std::strcmp(name, "float") == 0) {
+    float_ = skinui::ParseBool(value);
+  } else if (std::strcmp(name, "visible") == 0) {
+    visible_ = skinui::ParseBool(value);
+  } else if (std::strcmp(name, "enabled") == 0) {
+    enabled_ = skinui::ParseBool(value);
+  } else if (std::strcmp(name, "mouse") == 0) {
+    mouseEnabled_ = skinui::ParseBool(value);
+  }
+}
+
+CControlUI* CControlUI::FindControlAt(POINT point) {
+  UiLockGuard guard;
+  if (!visible_ || !mouseEnabled_) return nullptr;
+  return skinui::PointInRect(rect_, point) ? this : nullptr;
+}
+
+CControlUI* CControlUI::FindControlByName(const char* name) {
+  UiLockGuard guard;
+  return name && name_ == name ? this : nullptr;
+}
+
+void CControlUI::Layout(RECT rect) {
+  UiLockGuard guard;
+  rect_ = rect;
+}
+
+void CControlUI::Event(TEventUI& event) {
+  UiLockGuard guard;
+  if (OnEvent(&event)) DoEvent(event);
+}
+
+bool CControlUI::Activate() {
+  UiLockGuard guard;
+  return IsVisible() && enabled_;
+}
+
+void CControlUI::DoEvent(TEventUI&) {}
+
+void CControlUI::Notify(const char* type, WPARAM wParam, LPARAM lParam) {
+  UiLockGuard guard;
+  if (manager_) manager_->SendNotify(this, type, wParam, lParam);
+}

@@ -1,0 +1,177 @@
+// CControlUI: the base of every control of a skin. A control has a class name
+// (GetClass), a name from the skin, a text, a position (its rectangle in the
+// window's client coordinates, set by layout or SetPos), the fixed offsets and
+// size from the skin, visibility, an enabled state and two user data slots.
+//
+// Every public operation takes the UI lock (ui_lock.h), so worker threads may
+// call them; getters return copies. Controls belong to their parent container
+// (or, for the root, to the paint manager) and are deleted with it.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "skinui/std_string.h"
+#include "skinui/win_types.h"
+
+class CControlUI;
+class CPaintManagerUI;
+
+// Event types of TEventUI; a left-button press on a control is 13.
+enum {
+  UIEVENT_MOUSEMOVE = 9,
+  UIEVENT_MOUSELEAVE = 10,
+  UIEVENT_MOUSEENTER = 11,
+  UIEVENT_MOUSEHOVER = 12,
+  UIEVENT_BUTTONDOWN = 13,
+  UIEVENT_BUTTONUP = 14,
+  UIEVENT_RBUTTONDOWN = 15,
+  UIEVENT_DBLCLICK = 16,
+};
+
+// The event record a control's event source hands to its delegates.
+typedef struct tagTEventUI {
+  int Type = 0;
+  CControlUI* pSender = nullptr;
+  DWORD dwTimestamp = 0;
+  POINT ptMouse;
+  char chKey = 0;
+  uint16_t wKeyState = 0;
+  WPARAM wParam = 0;
+  LPARAM lParam = 0;
+} TEventUI;
+
+// Binds a plain function `bool f(void* event)`; the event source calls it with
+// a TEventUI*. Answering false stops the control's own handling of the event.
+class CDelegateStatic {
+ public:
+  typedef bool (*Function)(void* param);
+  explicit CDelegateStatic(Function function) : function_(function) {}
+  bool operator()(void* param) const { return function_ ? function_(param) : true; }
+  bool Equals(const CDelegateStatic& other) const { return function_ == other.function_; }
+  Function GetFunction() const { return function_; }
+
+ private:
+  Function function_;
+};
+
+inline CDelegateStatic MakeDelegate(CDelegateStatic::Function function) {
+  return CDelegateStatic(function);
+}
+
+// A list of delegates, called in the order they were added.
+class CEventSource {
+ public:
+  void operator+=(const CDelegateStatic& delegate);
+  void operator-=(const CDelegateStatic& delegate);  // removes the first equal one
+  // Calls every delegate with `param`; false as soon as one answers false.
+  // True when there is none.
+  bool operator()(void* param);
+  int GetCount() const;
+  bool IsEmpty() const { return GetCount() == 0; }
+
+ private:
+  std::vector<CDelegateStatic> delegates_;
+};
+
+class CControlUI {
+ public:
+  CControlUI();
+  virtual ~CControlUI();
+  CControlUI(const CControlUI&) = delete;
+  CControlUI& operator=(const CControlUI&) = delete;
+
+  // The class name text, such as "ButtonUI" ("ControlUI" here).
+  virtual CStdString GetClass() const;
+  // `this` when the control is of the named kind ("Control", "Button",
+  // "Option", "Label", "Text", "Progress", "Container", "VerticalLayout",
+  // "HorizontalLayout", "List", "ListLabelElement", "ActiveX"); else nullptr.
+  virtual void* GetInterface(const char* name);
+
+  virtual CStdString GetName() const;
+  virtual void SetName(const CStdString& name);
+  virtual CStdString GetText() const;
+  virtual void SetText(const CStdString& text);
+  virtual CStdString GetToolTip() const;
+  virtual void SetToolTip(const CStdString& text);
+
+  // The control's rectangle in client coordinates of its window. SetPos on a
+  // floating control also moves its fixed offsets, so a later layout keeps it
+  // where it was put.
+  virtual RECT GetPos() const;
+  virtual void SetPos(RECT rect);
+  // Offset of a floating control from its parent's top-left corner (cx = x,
+  // cy = y), from the skin's "pos".
+  virtual SIZE GetFixedXY() const;
+  virtual void SetFixedXY(SIZE xy);
+  virtual int GetFixedWidth() const;
+  virtual void SetFixedWidth(int width);
+  virtual int GetFixedHeight() const;
+  virtual void SetFixedHeight(int height);
+  virtual bool IsFloat() const;
+  virtual void SetFloat(bool isFloat);
+
+  virtual CStdString GetUserData() const;
+  virtual void SetUserData(const CStdString& text);
+  virtual void* GetUserPtrData() const;
+  virtual void SetUserPtrData(void* data);
+
+  virtual bool IsVisible() const;  // own flag and every ancestor's
+  bool IsOwnVisible() const;       // own flag only
+  virtual void SetVisible(bool visible);
+  virtual bool IsEnabled() const;
+  virtual void SetEnabled(bool enabled);
+  virtual bool IsMouseEnabled() const;
+  virtual void SetMouseEnabled(bool enabled);
+
+  CPaintManagerUI* GetManager() const;
+  CControlUI* GetParent() const;
+  // Sets the manager (and parent) of this control and, for containers, of
+  // every child. Done by containers and the paint manager.
+  virtual void SetManager(CPaintManagerUI* manager, CControlUI* parent);
+
+  // Reads one skin attribute ("name", "text", "pos", "width", "height",
+  // "float", "visible", "enabled", "tooltip", "userdata"; subclasses add
+  // theirs). Unknown attributes are ignored.
+  virtual void SetAttribute(const char* name, const char* value);
+
+  // The control (or child) at `point` (client coordinates): the topmost
+  // visible, mouse-enabled one whose rectangle holds the point; nullptr
+  // when none.
+  virtual CControlUI* FindControlAt(POINT point);
+  // This control or a descendant named `name` (first in tree order).
+  virtual CControlUI* FindControlByName(const char* name);
+
+  // Lays the control out in `rect` (containers also lay out their children).
+  virtual void Layout(RECT rect);
+
+  // Delegates called first with every event (see CDelegateStatic).
+  CEventSource OnEvent;
+  // Delivers an event: the event source first; when it lets the event go on,
+  // the control's own handling (DoEvent).
+  void Event(TEventUI& event);
+  // A click on the control; for buttons sends "click". False when the
+  // control is hidden or disabled.
+  virtual bool Activate();
+
+ protected:
+  virtual void DoEvent(TEventUI& event);
+  // Sends a notification through the paint manager (no-op without one).
+  void Notify(const char* type, WPARAM wParam = 0, LPARAM lParam = 0);
+
+  CPaintManagerUI* manager_ = nullptr;
+  CControlUI* parent_ = nullptr;
+  CStdString name_;
+  CStdString text_;
+  CStdString toolTip_;
+  CStdString userData_;
+  void* userPtr_ = nullptr;
+  RECT rect_;
+  SIZE fixedXY_;  // offset of a floating control from its parent
+  int fixedWidth_ = 0;
+  int fixedHeight_ = 0;
+  bool float_ = false;
+  bool visible_ = true;
+  bool enabled_ = true;
+  bool mouseEnabled_ = true;
+};

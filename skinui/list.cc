@@ -1,0 +1,106 @@
+#include "skinui/list.h"
+
+#include <cstring>
+
+#include "skinui/ui_lock.h"
+
+using skinui::UiLockGuard;
+
+CStdString CListUI::GetClass() const { return "ListUI"; }
+
+void* CListUI::GetInterface(const char* name) {
+  if (name && std::strcmp(name, "List") == 0) return this;
+  return CVerticalLayoutUI::GetInterface(name);
+}
+
+bool CListUI::Add(CControlUI* control) { return AddAt(control, GetCount()); }
+
+bool CListUI::AddAt(CControlUI* control, int index) {
+  UiLockGuard guard;
+  if (!CVerticalLayoutUI::AddAt(control, index)) return false;
+  if (curSel_ >= index) ++curSel_;
+  Renumber();
+  return true;
+}
+
+bool CListUI::Remove(CControlUI* control) {
+  UiLockGuard guard;
+  const int index = GetItemIndex(control);
+  if (!CVerticalLayoutUI::Remove(control)) return false;
+  if (curSel_ == index) {
+    curSel_ = -1;
+  } else if (curSel_ > index) {
+    --curSel_;
+  }
+  Renumber();
+  return true;
+}
+
+void CListUI::RemoveAll() {
+  UiLockGuard guard;
+  curSel_ = -1;
+  CVerticalLayoutUI::RemoveAll();
+}
+
+int CListUI::GetCurSel() const {
+  UiLockGuard guard;
+  return curSel_;
+}
+
+bool CListUI::SelectItem(int index) {
+  UiLockGuard guard;
+  if (index < -1 || index >= static_cast<int>(items_.size())) return false;
+  if (index == curSel_) return true;
+  const int previous = curSel_;
+  curSel_ = index;
+  Renumber();
+  Notify("itemselect", static_cast<WPARAM>(index), static_cast<LPARAM>(previous));
+  return true;
+}
+
+void CListUI::Renumber() {
+  for (size_t i = 0; i < items_.size(); ++i) {
+    if (auto* item = static_cast<CListLabelElementUI*>(items_[i]->GetInterface("ListLabelElement"))) {
+      item->owner_ = this;
+      item->index_ = static_cast<int>(i);
+      item->selected_ = static_cast<int>(i) == curSel_;
+    }
+  }
+}
+
+CStdString CListLabelElementUI::GetClass() const { return "ListLabelElementUI"; }
+
+void* CListLabelElementUI::GetInterface(const char* name) {
+  if (name && std::strcmp(name, "ListLabelElement") == 0) return this;
+  return CLabelUI::GetInterface(name);
+}
+
+CListUI* CListLabelElementUI::GetOwner() const {
+  UiLockGuard guard;
+  return owner_;
+}
+
+int CListLabelElementUI::GetIndex() const {
+  UiLockGuard guard;
+  return index_;
+}
+
+bool CListLabelElementUI::IsSelected() const {
+  UiLockGuard guard;
+  return selected_;
+}
+
+bool CListLabelElementUI::Select(bool select) {
+  UiLockGuard guard;
+  if (!owner_ || parent_ != owner_) return false;
+  if (select) return owner_->SelectItem(index_);
+  if (selected_) return owner_->SelectItem(-1);
+  return true;
+}
+
+void CListLabelElementUI::DoEvent(TEventUI& event) {
+  if (event.Type != UIEVENT_BUTTONDOWN) return;
+  if (!IsEnabled() || !IsVisible()) return;
+  Notify("itemclick");
+  Select(true);
+}

@@ -1,0 +1,60 @@
+// CListUI ("ListUI"): a vertical list of items. The list is its own item
+// container: GetCount, Add (true when added), RemoveAll, GetItemAt work on the
+// items, and GetList() answers the same object for code that asks for the
+// container. Items are usually CListLabelElementUI ("ListLabelElementUI").
+//
+// A left-button press on an item (CListLabelElementUI::Event with
+// UIEVENT_BUTTONDOWN, 13) first calls the item's OnEvent delegates with the
+// TEventUI; when they let it go on and the item is enabled, "itemclick" is
+// sent with the item as sender, then the item is selected and the list sends
+// "itemselect" (wParam: new index, lParam: previous index).
+#pragma once
+
+#include "skinui/container.h"
+#include "skinui/label.h"
+
+class CListLabelElementUI;
+
+class CListUI : public CVerticalLayoutUI {
+ public:
+  CStdString GetClass() const override;  // "ListUI"
+  void* GetInterface(const char* name) override;
+
+  CContainerUI* GetList() { return this; }
+
+  bool Add(CControlUI* control) override;
+  bool AddAt(CControlUI* control, int index) override;
+  bool Remove(CControlUI* control) override;
+  void RemoveAll() override;
+
+  // Index of the selected item, -1 for none.
+  int GetCurSel() const;
+  // Selects the item at `index` (-1: none) and sends "itemselect" when the
+  // selection changed. False for an index out of range.
+  bool SelectItem(int index);
+
+ private:
+  void Renumber();
+  int curSel_ = -1;
+};
+
+class CListLabelElementUI : public CLabelUI {
+ public:
+  CStdString GetClass() const override;  // "ListLabelElementUI"
+  void* GetInterface(const char* name) override;
+
+  CListUI* GetOwner() const;
+  int GetIndex() const;
+  bool IsSelected() const;
+  // Asks the owning list to select this item.
+  bool Select(bool select = true);
+
+ protected:
+  void DoEvent(TEventUI& event) override;
+
+ private:
+  friend class CListUI;
+  CListUI* owner_ = nullptr;
+  int index_ = -1;
+  bool selected_ = false;
+};

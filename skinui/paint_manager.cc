@@ -1,0 +1,315 @@
+#include "skinui/paint_manager.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+
+#include "platform/desktop.h"
+#include "skinui/button.h"
+#include "skinui/ui_lock.h"
+#include "skinui/window_system.h"
+
+using skinui::UiLockGuard;
+
+namespace {
+
+struct Settings {
+  HINSTANCE instance = nullptr;
+  std::string instancePath;  // empty: the executable's directory
+  std::string resourcePath;
+  std::string resourceZip;
+};
+
+// Guarded by the UI lock; never destroyed (workers may read paths at exit).
+Settings& TheSettings() {
+  static auto* settings = new Settings;
+  return *settings;
+}
+
+std::string WithTrailingSlash(std::string path) {
+  if (!path.empty() && path.back() != '/') path += '/';
+  return path;
+}
+
+std::string ExecutableDirectory() {
+  char buffer[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
+  if (length <= 0) return "./";
+  std::string path(buffer, static_cast<size_t>(length));
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+CPaintManagerUI::CPaintManagerUI() : alive_(std::make_shared<bool>(true)) {}
+
+CPaintManagerUI::~CPaintManagerUI() {
+  UiLockGuard guard;
+  *alive_ = false;
+  delete root_;
+  root_ = nullptr;
+}
+
+// ---- Process-wide ----
+
+void CPaintManagerUI::SetInstance(HINSTANCE instance) {
+  UiLockGuard guard;
+  TheSettings().instance = instance;
+}
+
+HINSTANCE CPaintManagerUI::GetInstance() {
+  UiLockGuard guard;
+  return TheSettings().instance;
+}
+
+CStdString CPaintManagerUI::GetInstancePath() {
+  UiLockGuard guard;
+  Settings& settings = TheSettings();
+  if (settings.instancePath.empty()) settings.instancePath = ExecutableDirectory();
+  return settings.instancePath;
+}
+
+void CPaintManagerUI::SetInstancePath(const CStdString& path) {
+  UiLockGuard guard;
+  TheSettings().instancePath = WithTrailingSlash(path);
+}
+
+void CPaintManagerUI::SetResourcePath(const CStdString& path) {
+  UiLockGuard guard;
+  TheSettings().resourcePath = WithTrailingSlash(path);
+}
+
+CStdString CPaintManagerUI::GetResourcePath() {
+  UiLockGuard guard;
+  return TheSettings().resourcePath;
+}
+
+void CPaintManagerUI::SetResourceZip(const CStdString& zipName) {
+  UiLockGuard guard;
+  TheSettings().resourceZip = zipName;
+}
+
+CStdString CPaintManagerUI::GetResourceZip() {
+  UiLockGuard guard;
+  return TheSettings().resourceZip;
+}
+
+int CPaintManagerUI::MessageLoop() {
+  platform::SetQuitHandler([](int exitCode) { skinui::PostQuitMessage(exitCode); });
+  return skinui::RunMessageLoop();
+}
+
+// ---- Per window ----
+
+void CPaintManagerUI::Init(HWND hwnd) {
+  UiLockGuard guard;
+  hwnd_ = hwnd;
+}
+
+HWND CPaintManagerUI::GetPaintWindow() const {
+  UiLockGuard guard;
+  return hwnd_;
+}
+
+bool CPaintManagerUI::AttachDialog(CControlUI* root) {
+  UiLockGuard guard;
+  if (root_ != root) delete root_;
+  root_ = root;
+  if (root_) root_->SetManager(this, nullptr);
+  if (hwnd_ && (initSize_.cx > 0 || initSize_.cy > 0)) {
+    RECT rect;
+    skinui::GetWindowRect(hwnd_, &rect);
+    if (skinui::RectWidth(rect) != initSize_.cx || skinui::RectHeight(rect) != initSize_.cy) {
+      skinui::SetWindowPosition(hwnd_, nullptr, 0, 0, initSize_.cx, initSize_.cy,
+                                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+  }
+  Relayout();
+  if (!windowInitQueued_) {
+    windowInitQueued_ = true;
+    std::weak_ptr<bool> alive = alive_;
+    skinui::PostToUiThread([this, alive] {
+      auto flag = alive.lock();
+      if (flag && *flag) DeliverWindowInit();
+    });
+  }
+  return root_ != nullptr;
+}
+
+CControlUI* CPaintManagerUI::GetRoot() const {
+  UiLockGuard guard;
+  return root_;
+}
+
+bool CPaintManagerUI::AddNotifier(INotifyUI* notifier) {
+  UiLockGuard guard;
+  if (!notifier || std::find(notifiers_.begin(), notifiers_.end(), notifier) != notifiers_.end()) {
+    return false;
+  }
+  notifiers_.push_back(notifier);
+  return true;
+}
+
+bool CPaintManagerUI::RemoveNotifier(INotifyUI* notifier) {
+  UiLockGuard guard;
+  auto it = std::find(notifiers_.begin(), notifiers_.end(), notifier);
+  if (it == notifiers_.end()) return false;
+  notifiers_.erase(it);
+  return true;
+}
+
+bool CPaintManagerUI::AddPreMessageFilter(IMessageFilterUI* filter) {
+  UiLockGuard guard;
+  if (!filter || std::find(preFilters_.begin(), preFilters_.end(), filter) != preFilters_.end()) {
+    return false;
+  }
+  preFilters_.push_back(filter);
+  return true;
+}
+
+bool CPaintManagerUI::RemovePreMessageFilter(IMessageFilterUI* filter) {
+  UiLockGuard guard;
+  auto it = std::find(preFilters_.begin(), preFilters_.end(), filter);
+  if (it == preFilters_.end()) return false;
+  preFilters_.erase(it);
+  return true;
+}
+
+CControlUI* CPaintManagerUI::FindControl(const char* name) const {
+  UiLockGuard guard;
+  if (!root_ || !name || !*name) return nullptr;
+  return root_->FindControlByName(name);
+}
+
+CControlUI* CPaintManagerUI::FindControl(POINT point) const {
+  UiLockGuard guard;
+  return root_ ? root_->FindControlAt(point) : nullptr;
+}
+
+void CPaintManagerUI::SendNotify(CControlUI* sender, const char* type, WPARAM wParam,
+                                 LPARAM lParam) {
+  UiLockGuard guard;
+  TNotifyUI msg;
+  msg.sType = type ? type : "";
+  msg.pSender = sender;
+  msg.wParam = wParam;
+  msg.lParam = lParam;
+  msg.ptMouse = skinui::GetCursorPos();
+  if (hwnd_) skinui::ScreenToClient(hwnd_, &msg.ptMouse);
+  // A notifier may close and delete this window (and this manager) while
+  // the notification runs; stop then.
+  const std::shared_ptr<bool> alive = alive_;
+  const std::vector<INotifyUI*> notifiers = notifiers_;
+  for (INotifyUI* notifier : notifiers) {
+    if (!*alive) return;
+    if (std::find(notifiers_.begin(), notifiers_.end(), notifier) == notifiers_.end()) continue;
+    notifier->Notify(msg);
+  }
+}
+
+bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  UiLockGuard guard;
+  result = 0;
+  const std::shared_ptr<bool> alive = alive_;
+  const std::vector<IMessageFilterUI*> filters = preFilters_;
+  for (IMessageFilterUI* filter : filters) {
+    bool handled = false;
+    const LRESULT answer = filter->MessageHandler(uMsg, wParam, lParam, handled);
+    if (!*alive) return true;
+    if (handled) {
+      result = answer;
+      return true;
+    }
+  }
+  switch (uMsg) {
+    case WM_SIZE:
+      Relayout();
+      return false;
+    case WM_LBUTTONDOWN: {
+      const POINT point{skinui::LParamX(lParam), skinui::LParamY(lParam)};
+      POINT screen = point;
+      if (hwnd_) skinui::ClientToScreen(hwnd_, &screen);
+      skinui::SetCursorPos(screen);
+      CControlUI* control = FindControl(point);
+      pressed_ = control;
+      if (control) {
+        TEventUI event;
+        event.Type = UIEVENT_BUTTONDOWN;
+        event.pSender = control;
+        event.ptMouse = point;
+        event.wParam = wParam;
+        event.lParam = lParam;
+        control->Event(event);
+      }
+      return true;
+    }
+    case WM_LBUTTONUP: {
+      const POINT point{skinui::LParamX(lParam), skinui::LParamY(lParam)};
+      CControlUI* control = FindControl(point);
+      const bool samePress = control && control == pressed_;
+      pressed_ = nullptr;
+      if (samePress) {
+        TEventUI event;
+        event.Type = UIEVENT_BUTTONUP;
+        event.pSender = control;
+        event.ptMouse = point;
+        event.wParam = wParam;
+        event.lParam = lParam;
+        control->Event(event);
+        if (*alive && control->GetInterface("Button")) control->Activate();
+      }
+      return true;
+    }
+    case WM_NCDESTROY:
+      hwnd_ = nullptr;
+      return false;
+    default:
+      return false;
+  }
+}
+
+SIZE CPaintManagerUI::GetInitSize() const {
+  UiLockGuard guard;
+  return initSize_;
+}
+
+void CPaintManagerUI::SetInitSize(int cx, int cy) {
+  UiLockGuard guard;
+  initSize_ = SIZE{std::max(0, cx), std::max(0, cy)};
+}
+
+RECT CPaintManagerUI::GetCaptionRect() const {
+  UiLockGuard guard;
+  return caption_;
+}
+
+void CPaintManagerUI::SetCaptionRect(RECT rect) {
+  UiLockGuard guard;
+  caption_ = rect;
+}
+
+SIZE CPaintManagerUI::GetRoundCorner() const {
+  UiLockGuard guard;
+  return roundCorner_;
+}
+
+void CPaintManagerUI::SetRoundCorner(int cx, int cy) {
+  UiLockGuard guard;
+  roundCorner_ = SIZE{std::max(0, cx), std::max(0, cy)};
+}
+
+void CPaintManagerUI::Relayout() {
+  UiLockGuard guard;
+  if (!root_ || !hwnd_) return;
+  RECT client;
+  if (skinui::GetClientRect(hwnd_, &client)) root_->Layout(client);
+}
+
+void CPaintManagerUI::DeliverWindowInit() {
+  UiLockGuard guard;
+  if (windowInitSent_ || !hwnd_ || !skinui::IsWindow(hwnd_)) return;
+  windowInitSent_ = true;
+  SendNotify(root_, "windowinit");
+}

@@ -1,0 +1,288 @@
+#include "skinui/dialog_builder.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <climits>
+#include <map>
+#include <string>
+
+#include "skinui/skinui.h"
+#include "tests/skinui/zip_writer.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+const char kSkin[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<Window size=\"400,300\" caption=\"2,0,3,30\" roundcorner=\"5,6\">\n"
+    "  <Font name=\"ignored\"/>\n"
+    "  <VerticalLayout name=\"Root\">\n"
+    "    <Button name=\"CloseBtn\" float=\"true\" pos=\"370,4,396,26\" text=\"x\"/>\n"
+    "    <Option name=\"Opt\" group=\"g\" selected=\"true\" float=\"true\" pos=\"10,40,60,60\"/>\n"
+    "    <Text name=\"Txt\" float=\"true\" pos=\"10,70,60,90\" text=\"&lt;t&gt;\"/>\n"
+    "    <Progress name=\"Bar\" float=\"true\" pos=\"10,100,210,110\" max=\"200\" value=\"50\"/>\n"
+    "    <List name=\"domainlist\" float=\"true\" pos=\"10,120,110,220\"/>\n"
+    "    <ActiveX name=\"IE\" float=\"true\" pos=\"200,120,390,290\"\n"
+    "             clsid=\"{8856F961-340A-11D0-A96B-00C04FD705A2}\"/>\n"
+    "    <Unknown name=\"Skipped\"><Button name=\"Inside\"/></Unknown>\n"
+    "  </VerticalLayout>\n"
+    "</Window>\n";
+
+class DialogBuilderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previousPath_ = CPaintManagerUI::GetResourcePath();
+    previousZip_ = CPaintManagerUI::GetResourceZip();
+    CPaintManagerUI::SetResourcePath(dir_.path());
+    CPaintManagerUI::SetResourceZip("bt.dat");
+  }
+  void TearDown() override {
+    CPaintManagerUI::SetResourcePath(previousPath_);
+    CPaintManagerUI::SetResourceZip(previousZip_);
+    skinui::DiscardPendingMessages();
+  }
+
+  // Builds `name` with a fresh manager; the caller owns the root.
+  CControlUI* Build(const std::string& name, CPaintManagerUI* manager = nullptr) {
+    CDialogBuilder builder;
+    return builder.Create(name, nullptr, nullptr, manager);
+  }
+
+  TempDir dir_;
+  CStdString previousPath_;
+  CStdString previousZip_;
+};
+
+TEST_F(DialogBuilderTest, BuildsASkinFromTheArchiveWithItsWindowAttributes) {
+  ASSERT_TRUE(skinui_test::WriteZip(dir_.File("bt.dat"), {{"main.xml", kSkin}}));
+  CPaintManagerUI manager;
+  CDialogBuilder builder;
+  CControlUI* root = builder.Create("main.xml", nullptr, nullptr, &manager);
+  ASSERT_NE(root, nullptr);
+  manager.AttachDialog(root);
+
+  EXPECT_EQ(manager.GetInitSize().cx, 400);
+  EXPECT_EQ(manager.GetInitSize().cy, 300);
+  EXPECT_TRUE(manager.GetCaptionRect() == (RECT{2, 0, 3, 30}));
+  EXPECT_EQ(manager.GetRoundCorner().cx, 5);
+  EXPECT_EQ(manager.GetRoundCorner().cy, 6);
+  EXPECT_STREQ(builder.GetMarkup()->GetRoot().GetName(), "Window");
+
+  EXPECT_EQ(root->GetClass(), "VerticalLayoutUI");
+  EXPECT_EQ(manager.FindControl("CloseBtn")->GetClass(), "ButtonUI");
+  auto* option = static_cast<COptionUI*>(manager.FindControl("Opt"));
+  EXPECT_EQ(option->GetClass(), "OptionUI");
+  EXPECT_TRUE(option->IsSelected());
+  EXPECT_EQ(option->GetGroup(), "g");
+  EXPECT_EQ(manager.FindControl("Txt")->GetText(), "<t>");
+  auto* bar = static_cast<CProgressUI*>(manager.FindControl("Bar"));
+  EXPECT_EQ(bar->GetClass(), "ProgressUI");
+  EXPECT_EQ(bar->GetMaxValue(), 200);
+  EXPECT_EQ(bar->GetValue(), 50);
+  EXPECT_EQ(bar->GetFixedXY().cx, 10);
+  EXPECT_EQ(bar->GetFixedXY().cy, 100);
+  EXPECT_EQ(bar->GetFixedWidth(), 200);
+  EXPECT_EQ(bar->GetFixedHeight(), 10);
+  EXPECT_EQ(manager.FindControl("domainlist")->GetClass(), "ListUI");
+  EXPECT_EQ(manager.FindControl("IE")->GetClass(), "ActiveXUI");
+  EXPECT_EQ(manager.FindControl("Skipped"), nullptr);
+  EXPECT_EQ(manager.FindControl("Inside"), nullptr);
+  EXPECT_EQ(manager.FindControl("ignored"), nullptr);
+}
+
+TEST_F(DialogBuilderTest, MatchesEntryNamesWithoutCaseAndWithEitherSeparator) {
+  ASSERT_TRUE(skinui_test::WriteZip(dir_.File("bt.dat"), {{"Skins\\Main.XML", kSkin}}));
+  CControlUI* root = Build("skins/main.xml");
+  ASSERT_NE(root, nullptr);
+  delete root;
+}
+
+TEST_F(DialogBuilderTest, ReadsPlainFilesWhenNoArchiveIsSet) {
+  CPaintManagerUI::SetResourceZip("");
+  WriteFile(dir_.File("plain.xml"), kSkin);
+  CControlUI* root = Build("plain.xml");
+  ASSERT_NE(root, nullptr);
+  delete root;
+  EXPECT_EQ(Build("missing.xml"), nullptr);
+}
+
+TEST_F(DialogBuilderTest, BuildsFromSkinText) {
+  CControlUI* root = Build("<Button name=\"Only\"/>");
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(root->GetName(), "Only");
+  delete root;
+}
+
+TEST_F(DialogBuilderTest, MissingDamagedOrBadArchivesBuildNothing) {
+  // No archive at all.
+  EXPECT_EQ(Build("main.xml"), nullptr);
+
+  // An archive without the entry.
+  ASSERT_TRUE(skinui_test::WriteZip(dir_.File("bt.dat"), {{"other.xml", kSkin}}));
+  EXPECT_EQ(Build("main.xml"), nullptr);
+
+  // A skin that is not well-formed.
+  ASSERT_TRUE(skinui_test::WriteZip(dir_.File("bt.dat"), {{"main.xml", "<Window><Button></Window>"}}));
+  EXPECT_EQ(Build("main.xml"), nullptr);
+
+  // An empty skin and a Window without any control.
+  ASSERT_TRUE(skinui_test::WriteZip(dir_.File("bt.dat"),
+                                    {{"empty.xml", ""}, {"bare.xml", "<Window size=\"1,1\"/>"}}));
+  EXPECT_EQ(Build("empty.xml"), nullptr);
+  EXPECT_EQ(Build("bare.xml"), nullptr);
+
+  // Garbage instead of a zip.
+  WriteFile(dir_.File("bt.dat"), std::string(4096, '\x5a'));
+  EXPECT_EQ(Build("main.xml"), nullptr);
+
+  // A cut-off archive.
+  ASSERT_TRUE(skinui_test::WriteZip(dir_.File("bt.dat"), {{"main.xml", kSkin}}));
+  const std::string whole = ReadFile(dir_.File("bt.dat"));
+  WriteFile(dir_.File("bt.dat"), whole.substr(0, whole.size() / 2));
+  EXPECT_EQ(Build("main.xml"), nullptr);
+
+  // Damaged compressed data: inflating fails or the CRC does not match.
+  std::string damaged = whole;
+  for (size_t i = 60; i < 90 && i < damaged.size(); ++i) damaged[i] = static_cast<char>(~damaged[i]);
+  WriteFile(dir_.File("bt.dat"), damaged);
+  EXPECT_EQ(Build("main.xml"), nullptr);
+}
+
+TEST_F(DialogBuilderTest, ElementsTheBuilderDoesNotKnowComeFromTheCallback) {
+  struct Callback : IDialogBuilderCallback {
+    CControlUI* CreateControl(const char* className) override {
+      return std::string(className) == "Custom" ? new CLabelUI : nullptr;
+    }
+  } callback;
+  CDialogBuilder builder;
+  CControlUI* root = builder.Create(
+      "<VerticalLayout><Custom name=\"C\"/><Strange name=\"S\"/></VerticalLayout>", nullptr,
+      &callback);
+  ASSERT_NE(root, nullptr);
+  EXPECT_NE(root->FindControlByName("C"), nullptr);
+  EXPECT_EQ(root->FindControlByName("S"), nullptr);
+  delete root;
+}
+
+TEST_F(DialogBuilderTest, DeepSkinsAreCutOffInsteadOfOverflowingTheStack) {
+  std::string deep;
+  for (int i = 0; i < 100000; ++i) deep += "<VerticalLayout>";
+  deep += "<Button name=\"Bottom\"/>";
+  for (int i = 0; i < 100000; ++i) deep += "</VerticalLayout>";
+  CControlUI* root = Build(deep);
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(root->FindControlByName("Bottom"), nullptr);
+  delete root;
+}
+
+TEST_F(DialogBuilderTest, AParentContainerReceivesTheRoot) {
+  CVerticalLayoutUI parent;
+  CDialogBuilder builder;
+  CControlUI* child = builder.Create("<Button name=\"B\"/>", nullptr, nullptr, nullptr, &parent);
+  ASSERT_NE(child, nullptr);
+  EXPECT_EQ(parent.GetCount(), 1);
+  EXPECT_EQ(child->GetParent(), &parent);
+}
+
+// ---- The archive the build ships ----
+
+std::string ShippedArchiveDirectory() {
+  char buffer[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
+  std::string path(buffer, length > 0 ? static_cast<size_t>(length) : 0);
+  path = path.substr(0, path.rfind('/') + 1);
+  return path + "../bin/";
+}
+
+struct SkinExpectation {
+  const char* file;
+  std::map<std::string, std::string> controls;  // name -> class
+};
+
+TEST_F(DialogBuilderTest, TheShippedArchiveHoldsEveryControlTheWindowsLookUp) {
+  const std::string directory = ShippedArchiveDirectory();
+  if (ReadFile(directory + "bt.dat").empty()) GTEST_SKIP() << "bt.dat not built";
+  CPaintManagerUI::SetResourcePath(directory);
+
+  const std::map<std::string, std::string> frame = {
+      {"CloseBtn", "ButtonUI"},     {"MinBtn", "ButtonUI"},       {"WebBtn", "ButtonUI"},
+      {"RegisterBtn", "ButtonUI"},  {"RechargeBtn", "ButtonUI"},  {"ForumBtn", "ButtonUI"},
+      {"GameSetBtn", "ButtonUI"},   {"EnterGameBtn", "ButtonUI"}, {"CustServiceBtn", "ButtonUI"},
+      {"maxbtn", "ButtonUI"},       {"restorebtn", "ButtonUI"}};
+  const std::map<std::string, std::string> update = {
+      {"CurVersionTxt", "TextUI"},  {"ProgressTxt", "TextUI"},     {"ProgressCtrl", "ProgressUI"},
+      {"ServerBtn", "OptionUI"},    {"ProgressImg", "ControlUI"},  {"FirstServer", "OptionUI"},
+      {"DServer", "OptionUI"},      {"WServer", "OptionUI"},       {"FullScreenOption", "OptionUI"}};
+  const std::map<std::string, std::string> web = {{"IE", "ActiveXUI"}};
+  const SkinExpectation skins[] = {
+      {"launcherSkin.xml", frame},
+      {"launcherSkin_720.xml", frame},
+      {"launcherSkin_600.xml", frame},
+      {"server.xml", update},
+      {"server_720.xml", update},
+      {"server_600.xml", update},
+      {"news.xml", web},
+      {"news_720.xml", web},
+      {"news_600.xml", web},
+      {"news2.xml", web},
+      {"news2_720.xml", web},
+      {"news2_600.xml", web},
+      {"top.xml", web},
+      {"top_720.xml", web},
+      {"top_600.xml", web},
+      {"serverList.xml", {{"domainlist", "ListUI"}}},
+      {"backGround.xml", {}},
+      {"setting.xml",
+       {{"FullScreenOption", "OptionUI"},
+        {"pel800_600", "OptionUI"},
+        {"pel1024_768", "OptionUI"},
+        {"pel1280_800", "OptionUI"},
+        {"pel1280_768", "OptionUI"},
+        {"OkBtn", "ButtonUI"},
+        {"CancelBtn", "ButtonUI"}}},
+  };
+  for (const SkinExpectation& skin : skins) {
+    CPaintManagerUI manager;
+    CControlUI* root = Build(skin.file, &manager);
+    ASSERT_NE(root, nullptr) << skin.file;
+    manager.AttachDialog(root);
+    EXPECT_GT(manager.GetInitSize().cx, 0) << skin.file;
+    EXPECT_GT(manager.GetInitSize().cy, 0) << skin.file;
+    for (const auto& [name, cls] : skin.controls) {
+      CControlUI* control = manager.FindControl(name.c_str());
+      ASSERT_NE(control, nullptr) << skin.file << ": " << name;
+      EXPECT_EQ(control->GetClass(), cls) << skin.file << ": " << name;
+    }
+    if (skin.controls.count("IE")) {
+      void* browser = nullptr;
+      auto* activeX = static_cast<CActiveXUI*>(manager.FindControl("IE"));
+      EXPECT_EQ(activeX->GetControl(IID_IWebBrowser2, &browser), S_OK) << skin.file;
+      ASSERT_NE(browser, nullptr);
+      static_cast<IWebBrowser2*>(browser)->Release();
+    }
+  }
+
+  // The frame's skins fit the frame's window; the bar's fixed geometry is
+  // what the progress image rides on.
+  for (const char* file : {"launcherSkin.xml", "launcherSkin_720.xml", "launcherSkin_600.xml"}) {
+    CPaintManagerUI manager;
+    delete Build(file, &manager);
+    EXPECT_EQ(manager.GetInitSize().cx, 800) << file;
+    EXPECT_EQ(manager.GetInitSize().cy, 572) << file;
+    EXPECT_GT(manager.GetCaptionRect().bottom, 0) << file;
+  }
+  CPaintManagerUI update0;
+  CControlUI* root = Build("server.xml", &update0);
+  update0.AttachDialog(root);
+  auto* bar = static_cast<CProgressUI*>(update0.FindControl("ProgressCtrl"));
+  EXPECT_EQ(bar->GetMaxValue(), 100);
+  EXPECT_GT(bar->GetFixedWidth(), 0);
+  EXPECT_GT(update0.FindControl("ProgressImg")->GetFixedWidth(), 0);
+}
+
+}  // namespace

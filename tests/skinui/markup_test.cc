@@ -1,0 +1,175 @@
+#include "skinui/markup.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+TEST(MarkupTest, ReadsElementsAndAttributesInDocumentOrder) {
+  CMarkup markup;
+  ASSERT_TRUE(markup.Load(
+      "<velmor>\n"
+      "  <area pid=\" 7\" name='North'>\n"
+      "    <server sid=\"1\" name=\"A\" address=\"10.0.0.1\" port=\"7000\"/>\n"
+      "    <server sid=\"2\"></server>\n"
+      "  </area>\n"
+      "  <other/>\n"
+      "</velmor>"));
+  CMarkupNode root = markup.GetRoot();
+  EXPECT_STREQ(root.GetName(), "velmor");
+  EXPECT_FALSE(root.HasAttributes());
+
+  CMarkupNode area = root.GetChild();
+  EXPECT_STREQ(area.GetName(), "area");
+  ASSERT_EQ(area.GetAttributeCount(), 2);
+  EXPECT_STREQ(area.GetAttributeName(0), "pid");
+  EXPECT_STREQ(area.GetAttributeValue(0), " 7");
+  EXPECT_STREQ(area.GetAttributeName(1), "name");
+  EXPECT_STREQ(area.GetAttributeValue("name"), "North");
+
+  CMarkupNode first = area.GetChild();
+  EXPECT_STREQ(first.GetAttributeValue("address"), "10.0.0.1");
+  EXPECT_STREQ(first.GetAttributeValue(3), "7000");
+  CMarkupNode second = first.GetSibling();
+  EXPECT_STREQ(second.GetAttributeValue("sid"), "2");
+  EXPECT_FALSE(second.GetSibling().IsValid());
+  EXPECT_STREQ(area.GetSibling().GetName(), "other");
+  EXPECT_STREQ(root.GetChild("other").GetName(), "other");
+  EXPECT_FALSE(root.GetChild("missing").IsValid());
+}
+
+TEST(MarkupTest, RepeatedAttributesStayInOrderAndTheLastWinsByName) {
+  CMarkup markup;
+  ASSERT_TRUE(markup.Load("<s name=\"first\" port=\"1\" name=\"second\"/>"));
+  CMarkupNode node = markup.GetRoot();
+  ASSERT_EQ(node.GetAttributeCount(), 3);
+  EXPECT_STREQ(node.GetAttributeValue(0), "first");
+  EXPECT_STREQ(node.GetAttributeValue(2), "second");
+  EXPECT_STREQ(node.GetAttributeValue("name"), "second");
+  EXPECT_STREQ(node.GetAttributeValue("Name"), "");  // names are case-sensitive
+}
+
+TEST(MarkupTest, DecodesEntitiesCharacterReferencesAndCData) {
+  CMarkup markup;
+  ASSERT_TRUE(markup.Load(
+      "<a t=\"&lt;&gt;&amp;&apos;&quot; &#65;&#x42;&#x4e2d;\">x &amp; y<![CDATA[<raw&>]]></a>"));
+  EXPECT_STREQ(markup.GetRoot().GetAttributeValue("t"), "<>&'\" AB\xE4\xB8\xAD");
+  EXPECT_STREQ(markup.GetRoot().GetValue(), "x & y<raw&>");
+}
+
+TEST(MarkupTest, SkipsDeclarationCommentsDoctypeAndByteOrderMark) {
+  CMarkup markup;
+  ASSERT_TRUE(markup.Load(
+      "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<!DOCTYPE w [ <!ELEMENT w ANY> ]>\n<!-- note -->\n<w><!-- inner --><c/></w>\n<!-- tail -->\n"));
+  EXPECT_STREQ(markup.GetRoot().GetName(), "w");
+  EXPECT_STREQ(markup.GetRoot().GetChild().GetName(), "c");
+}
+
+TEST(MarkupTest, ReadsUtf16WithByteOrderMark) {
+  const std::string utf8 = "<w n=\"\xE4\xB8\xAD\"/>";
+  std::string utf16 = "\xFF\xFE";
+  for (char c : std::string("<w n=\"")) {
+    utf16 += c;
+    utf16 += '\0';
+  }
+  utf16 += "\x2d\x4e";  // U+4E2D little-endian
+  for (char c : std::string("\"/>")) {
+    utf16 += c;
+    utf16 += '\0';
+  }
+  CMarkup markup;
+  ASSERT_TRUE(markup.LoadFromMem(utf16.data(), utf16.size()));
+  EXPECT_STREQ(markup.GetRoot().GetAttributeValue("n"), "\xE4\xB8\xAD");
+}
+
+TEST(MarkupTest, RejectsDocumentsThatAreNotWellFormed) {
+  const char* bad[] = {
+      "",
+      "   ",
+      "plain text",
+      "<a>",
+      "<a></b>",
+      "<a><b></a></b>",
+      "<a/><b/>",
+      "<a/>trailing",
+      "<a x=1/>",
+      "<a x=\"1/>",
+      "<a x=\"<\"/>",
+      "<a x=\"1\"y=\"2\"/>",
+      "<a x/>",
+      "<1a/>",
+      "< a/>",
+      "<a>&unknown;</a>",
+      "<a>&#xZZ;</a>",
+      "<a>&#0;</a>",
+      "<a>&#x110000;</a>",
+      "<a>&amp</a>",
+      "<a><!-- open</a>",
+      "<a><![CDATA[open</a>",
+      "<?xml version=\"1.0\"",
+      "<!DOCTYPE a [ <!ENTITY e \"x\"> ]><a>&e;</a>",
+      "<a/><!DOCTYPE a>",
+  };
+  for (const char* text : bad) {
+    CMarkup markup;
+    EXPECT_FALSE(markup.Load(text)) << text;
+    EXPECT_FALSE(markup.IsValid()) << text;
+    EXPECT_FALSE(markup.GetRoot().IsValid()) << text;
+    EXPECT_STREQ(markup.GetRoot().GetName(), "") << text;
+    EXPECT_FALSE(markup.GetLastErrorMessage().empty()) << text;
+  }
+  CMarkup withNul;
+  EXPECT_FALSE(withNul.Load(std::string_view("<a>\0</a>", 8)));
+}
+
+TEST(MarkupTest, AFailedLoadDropsThePreviousDocument) {
+  CMarkup markup;
+  ASSERT_TRUE(markup.Load("<a/>"));
+  EXPECT_FALSE(markup.Load("<a>"));
+  EXPECT_FALSE(markup.GetRoot().IsValid());
+}
+
+TEST(MarkupTest, DeepNestingAndHugeValuesLoad) {
+  const int depth = 200000;
+  std::string deep;
+  for (int i = 0; i < depth; ++i) deep += "<n>";
+  for (int i = 0; i < depth; ++i) deep += "</n>";
+  CMarkup nested;
+  ASSERT_TRUE(nested.Load(deep));
+  CMarkupNode node = nested.GetRoot();
+  int seen = 0;
+  while (node.IsValid()) {
+    ++seen;
+    node = node.GetChild();
+  }
+  EXPECT_EQ(seen, depth);
+
+  const std::string value(8 * 1024 * 1024, 'v');
+  CMarkup huge;
+  ASSERT_TRUE(huge.Load("<a v=\"" + value + "\"/>"));
+  EXPECT_EQ(std::string(huge.GetRoot().GetAttributeValue("v")).size(), value.size());
+}
+
+TEST(MarkupTest, LoadFromFileReadsPlainFilesBesideADirectory) {
+  testing_support::TempDir dir;
+  testing_support::WriteFile(dir.File("ServerList.xml"), "<velmor><area pid=\"1\"/></velmor>");
+  testing_support::WriteFile(dir.File("broken.xml"), "<velmor><area></velmor>");
+
+  CMarkup markup;
+  EXPECT_TRUE(markup.LoadFromFile("ServerList.xml", 0, dir.path()));
+  EXPECT_STREQ(markup.GetRoot().GetChild().GetAttributeValue("pid"), "1");
+  std::string withoutSlash = dir.path();
+  withoutSlash.pop_back();
+  EXPECT_TRUE(markup.LoadFromFile("ServerList.xml", 0, withoutSlash));
+  EXPECT_TRUE(markup.LoadFromFile(dir.File("ServerList.xml")));
+
+  EXPECT_FALSE(markup.LoadFromFile("missing.xml", 0, dir.path()));
+  EXPECT_FALSE(markup.LoadFromFile("broken.xml", 0, dir.path()));
+  EXPECT_FALSE(markup.LoadFromFile("", 0, dir.path()));  // a directory is no document
+}
+
+}  // namespace

@@ -1,0 +1,173 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/desktop.h"
+#include "skinui/skinui.h"
+#include "skinui/test_hooks.h"
+#include "tests/skinui/skin_test_window.h"
+
+namespace {
+
+using skinui_test::MakeWindow;
+using skinui_test::SkinTestWindow;
+
+class MessageLoopTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    skinui::DiscardPendingMessages();
+    previousDesktop_ = platform::SetDesktop(nullptr);  // the default desktop
+  }
+  void TearDown() override {
+    platform::SetDesktop(previousDesktop_);
+    skinui::DiscardPendingMessages();
+  }
+  platform::Desktop* previousDesktop_ = nullptr;
+};
+
+TEST_F(MessageLoopTest, EndsAtAQuitPostedFromAnotherThread) {
+  std::thread worker([] { skinui::PostQuitMessage(9); });
+  EXPECT_EQ(skinui::RunMessageLoop(), 9);
+  worker.join();
+  EXPECT_FALSE(skinui::IsMessageLoopRunning());
+}
+
+TEST_F(MessageLoopTest, PostQuitThroughTheDesktopEndsThePaintManagersLoop) {
+  std::atomic<bool> ran{false};
+  skinui::PostToUiThread([&ran] {
+    ran = true;
+    std::thread([] { platform::CurrentDesktop().PostQuit(5); }).detach();
+  });
+  EXPECT_EQ(CPaintManagerUI::MessageLoop(), 5);
+  EXPECT_TRUE(ran);
+}
+
+TEST_F(MessageLoopTest, AQuitPostedToAWindowEndsTheLoopToo) {
+  SkinTestWindow* window = MakeWindow("", 0, 0, 10, 10);
+  std::thread worker([hwnd = window->GetHWND()] { skinui::PostMessage(hwnd, WM_QUIT, 4, 0); });
+  EXPECT_EQ(skinui::RunMessageLoop(), 4);
+  worker.join();
+  skinui::DestroyWindow(window->GetHWND());
+  delete window;
+}
+
+TEST_F(MessageLoopTest, TasksAndMessagesRunInOrderOnTheLoopThread) {
+  SkinTestWindow* window = MakeWindow("", 0, 0, 10, 10);
+  const HWND hwnd = window->GetHWND();
+  std::vector<std::string> order;
+  window->onMessage = [&order](UINT message, WPARAM, LPARAM, LRESULT&) {
+    if (message == WM_USER) order.push_back("message");
+    return false;
+  };
+  const std::thread::id loopThread = std::this_thread::get_id();
+  std::thread::id taskThread;
+  std::thread worker([&] {
+    skinui::PostToUiThread([&] {
+      order.push_back("task");
+      taskThread = std::this_thread::get_id();
+    });
+    skinui::PostMessage(hwnd, WM_USER);
+    skinui::PostToUiThread([] { skinui::PostQuitMessage(0); });
+  });
+  EXPECT_EQ(skinui::RunMessageLoop(), 0);
+  worker.join();
+  EXPECT_EQ(order, (std::vector<std::string>{"task", "message"}));
+  EXPECT_EQ(taskThread, loopThread);
+
+  // A message for a window destroyed before the loop reaches it is dropped.
+  window->onMessage = nullptr;
+  skinui::PostMessage(hwnd, WM_USER);
+  skinui::DestroyWindow(hwnd);
+  skinui::PumpPendingMessages();
+  EXPECT_EQ(order.size(), 2u);
+  delete window;
+}
+
+const char kPanel[] =
+    "<Window size=\"300,80\"><VerticalLayout>"
+    "<Text name=\"ProgressTxt\"/><Progress name=\"ProgressCtrl\" max=\"100\"/>"
+    "<Button name=\"EnterGameBtn\"/><List name=\"domainlist\"/>"
+    "</VerticalLayout></Window>";
+
+TEST_F(MessageLoopTest, AWorkerChangesControlsWhileTheLoopRuns) {
+  SkinTestWindow* window = MakeWindow(kPanel, 0, 0, 0, 0);
+  CPaintManagerUI& pm = window->paintManager;
+  auto* bar = static_cast<CProgressUI*>(pm.FindControl("ProgressCtrl"));
+  CControlUI* text = pm.FindControl("ProgressTxt");
+  CControlUI* enter = pm.FindControl("EnterGameBtn");
+  auto* list = static_cast<CListUI*>(pm.FindControl("domainlist"));
+  ASSERT_TRUE(bar && text && enter && list);
+
+  std::atomic<int> reads{0};
+  std::atomic<bool> stop{false};
+  // The UI thread keeps reading what the worker writes, as painting would.
+  std::function<void()> reader = [&] {
+    const int value = bar->GetValue();
+    EXPECT_GE(value, 0);
+    EXPECT_LE(value, 100);
+    (void)text->GetText();
+    (void)enter->IsEnabled();
+    for (int i = 0; i < list->GetCount(); ++i) (void)list->GetItemAt(i)->GetText();
+    ++reads;
+    if (!stop) skinui::PostToUiThread(reader);
+  };
+  skinui::PostToUiThread(reader);
+
+  std::thread worker([&] {
+    for (int i = 0; i <= 100; ++i) {
+      bar->SetValue(i);
+      text->SetText(std::to_string(i) + "%");
+      enter->SetEnabled(i % 2 == 0);
+      if (i % 10 == 0) list->RemoveAll();
+      auto* item = new CListLabelElementUI;
+      if (list->Add(item)) {
+        item->SetText("server");
+      } else {
+        delete item;
+      }
+    }
+    stop = true;
+    skinui::PostQuitMessage(0);
+  });
+  EXPECT_EQ(CPaintManagerUI::MessageLoop(), 0);
+  worker.join();
+  EXPECT_EQ(bar->GetValue(), 100);
+  EXPECT_EQ(text->GetText(), "100%");
+  EXPECT_TRUE(enter->IsEnabled());
+  EXPECT_EQ(list->GetCount(), 1);
+  EXPECT_GT(reads.load(), 0);
+  skinui::DestroyWindow(window->GetHWND());
+  delete window;
+}
+
+TEST_F(MessageLoopTest, AModalDialogOpenedFromWindowInitRunsInsideTheLoop) {
+  // The settings road: a window's "windowinit" opens a modal dialog whose
+  // own "windowinit" arrives from the nested loop.
+  SkinTestWindow* background = MakeWindow("<Window size=\"40,40\"><Control/></Window>", 0, 0, 0, 0);
+  SkinTestWindow* dialog = nullptr;
+  bool dialogInit = false;
+  background->onNotify = [&](TNotifyUI& msg) {
+    if (msg.sType != "windowinit") return;
+    dialog = new SkinTestWindow("<Window size=\"20,20\"><Button name=\"OkBtn\"/></Window>", true);
+    dialog->onNotify = [&dialogInit, &dialog, background](TNotifyUI& inner) {
+      if (inner.sType == "windowinit") {
+        dialogInit = true;
+        dialog->Close();
+        background->Close();
+      }
+    };
+    dialog->Create(background->GetHWND(), "", WS_POPUP, 0, 0, 0, 0, 0);
+    dialog->CenterWindow();
+    dialog->ShowModal();
+    skinui::PostQuitMessage(1);
+  };
+  EXPECT_EQ(skinui::RunMessageLoop(), 1);
+  EXPECT_TRUE(dialogInit);
+  EXPECT_FALSE(skinui::IsWindow(background->GetHWND()));
+  delete background;
+}
+
+}  // namespace
