@@ -31,6 +31,10 @@ bool DownloadFile(CURL* handle, const wxString& url, const wxString& path, long 
   // The whole list is set on every call, so a reused handle behaves the same
   // each time.
   curl_easy_setopt(handle, CURLOPT_URL, static_cast<const char*>(url.utf8_str()));
+  // Update servers speak HTTP: a URL from a manifest must not read local
+  // files (file://) or reach other kinds of servers, and neither may a redirect.
+  curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, connectTimeout);
   curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &ParseContentLength);
   curl_easy_setopt(handle, CURLOPT_HEADERDATA, &contentLength);

@@ -15,7 +15,8 @@
 // `connectTimeout` is in seconds. `progress`, when not null, is installed as
 // libcurl's progress function for this transfer; a call without one switches
 // off a function an earlier call left on the handle. URL and path are passed
-// to libcurl and fopen in UTF-8.
+// to libcurl and fopen in UTF-8. Only http and https URLs are fetched (also
+// for redirects); any other scheme fails without a transfer.
 bool DownloadFile(CURL* handle, const wxString& url, const wxString& path, long connectTimeout,
                   curl_progress_callback progress);
 

@@ -40,6 +40,11 @@ class CLivePatchImp : public CLivePatch {
   // then makes the per-file status call.
   bool DownloadAndVerify(const wxString& url, const wxString& target,
                          const wxString& expectedHash);
+  // The same, but the transfer goes to `downloadPath` and is renamed to
+  // `target` only once it is complete and verified, before the status call;
+  // the host still sees `target` in statusText.
+  bool DownloadAndVerifyVia(const wxString& url, const wxString& target,
+                            const wxString& downloadPath, const wxString& expectedHash);
 
  private:
   void SetStatusText(const wxString& text);

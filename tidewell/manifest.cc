@@ -51,7 +51,7 @@ bool CLivePatchImp::LoadManifest(const wchar_t* url, const wchar_t* clientVersio
   // Parse aside, so that a broken manifest leaves the previous one usable.
   wxXmlDocument parsed;
   if (!parsed.Load(WorkFilePath(), "UTF-8") || !parsed.GetRoot()) return false;
-  manifest = parsed;
+  manifest.SetRoot(parsed.DetachRoot());  // frees the previous tree; no copy
   std::remove(WorkFilePath().utf8_str());
 
   clientVersion = clientVersionText ? wxString(clientVersionText) : wxString();

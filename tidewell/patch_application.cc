@@ -23,6 +23,8 @@ namespace {
 
 constexpr char kDownloadErrorBox[] = "下载补丁发生错误";
 constexpr char kListNodeErrorBox[] = "更新版本发生错误";
+// Appended to the library's file name while its replacement is fetched.
+constexpr char kSelfUpdateSuffix[] = ".download";
 
 void MakeDirectoryIfMissing(const wxString& directory) {
   if (!wxDirExists(directory)) wxMkdir(directory);
@@ -218,9 +220,14 @@ bool CLivePatchImp::UpdateSelf() {
     MakeDirectoryIfMissing(libraryDirectory + local.Left(lastSeparator));
   }
   const wxString target = libraryDirectory + local;
-  // The running library is mapped from its file: writing into that file
-  // would change code under the running process. Unlinking it first keeps
-  // the mapped copy intact and lets the download create a new file.
-  if (!RemoveExistingFile(target)) return false;
-  return DownloadAndVerify(url, target, hash);
+  // The running library is mapped from its file, so the new one must not be
+  // written into that file; and a failed download must not leave the
+  // installation without a library. The new file is fetched beside the old
+  // one and renamed over it only when complete and verified: the rename
+  // gives the name to a new file and leaves the mapped one untouched.
+  const wxString download = target + kSelfUpdateSuffix;
+  if (!RemoveExistingFile(download)) return false;
+  if (DownloadAndVerifyVia(url, target, download, hash)) return true;
+  std::remove(download.utf8_str());
+  return false;
 }

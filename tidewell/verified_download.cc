@@ -1,6 +1,8 @@
 // One patch file: download with the host's progress function, MD5 check,
 // and the per-file status call.
-#include <cstdlib>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include "launcher/download_file.h"
 #include "tidewell/error_box.h"
@@ -38,6 +40,12 @@ bool VerifyFileMd5(wxFile& file, const wxString& expectedHash) {
 
 bool CLivePatchImp::DownloadAndVerify(const wxString& url, const wxString& target,
                                       const wxString& expectedHash) {
+  return DownloadAndVerifyVia(url, target, target, expectedHash);
+}
+
+bool CLivePatchImp::DownloadAndVerifyVia(const wxString& url, const wxString& target,
+                                         const wxString& downloadPath,
+                                         const wxString& expectedHash) {
   // The host learns the file's path from statusText; a path that does not
   // fit could only be reported cut, so such a file is not fetched at all.
   if (target.length() >= static_cast<size_t>(kStatusTextCapacity)) return false;
@@ -46,19 +54,27 @@ bool CLivePatchImp::DownloadAndVerify(const wxString& url, const wxString& targe
   SetStatusText(target);
   bool downloaded = false;
   for (int attempt = 0; attempt < kDownloadAttempts && !downloaded; ++attempt) {
-    downloaded = DownloadFile(handle, url, target, kConnectTimeoutSeconds, progressCallback);
+    downloaded = DownloadFile(handle, url, downloadPath, kConnectTimeoutSeconds, progressCallback);
   }
   curl_easy_cleanup(handle);
   if (!downloaded) return false;
 
   if (!expectedHash.empty()) {
-    wxFile file(target, wxFile::read);
+    wxFile file(downloadPath, wxFile::read);
     if (!tidewell::VerifyFileMd5(file, expectedHash)) {
       // A damaged package must not be installed; the player has to fetch a
       // fresh client.
       tidewell::ShowErrorBox("更新资源包校验出错，请重新下载客户端安装包");
-      std::exit(0);
+      // This runs on the host's update thread while its other threads go
+      // on: exit() would run the exit-time destructors and free globals
+      // those threads still use. Flush what is buffered and leave at once.
+      std::fflush(nullptr);
+      _exit(0);
     }
+  }
+  if (downloadPath != target &&
+      std::rename(downloadPath.utf8_str(), target.utf8_str()) != 0) {
+    return false;
   }
   NotifyStatus(statusText, 1, true, false);
   return true;

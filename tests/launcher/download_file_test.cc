@@ -2,7 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <string>
+#include <thread>
+#include <utility>
 
 #include "tests/support/http_server.h"
 #include "tests/support/temp_dir.h"
@@ -149,6 +158,84 @@ TEST_F(DownloadFileTest, ProgressFunctionCanAbortTheTransfer) {
   server.Serve("/a", HttpResponse{200, std::string(64 * 1024, 'a')});
   EXPECT_FALSE(Download("/a", dir.File("a"), &AbortTransfer));
   EXPECT_TRUE(Download("/a", dir.File("a")));
+}
+
+TEST_F(DownloadFileTest, OnlyHttpAndHttpsAreUsed) {
+  // A manifest URL like this once copied a local file into the game.
+  testing_support::WriteFile(dir.File("secret"), "local secret");
+  for (const std::string& url : {"file://" + dir.File("secret"), "file://" + dir.File("secret") + "#http:",
+                                 std::string("ftp://127.0.0.1:") + std::to_string(server.port()) + "/x",
+                                 std::string("dict://127.0.0.1:") + std::to_string(server.port()) + "/x"}) {
+    EXPECT_FALSE(DownloadFile(handle, wxString::FromUTF8(url), wxString::FromUTF8(dir.File("out.bin")), 1,
+                              nullptr))
+        << url;
+    EXPECT_EQ(ReadFile(dir.File("out.bin")), "") << url;
+  }
+  EXPECT_EQ(server.TotalRequests(), 0);
+  // The same handle still fetches over http afterwards.
+  server.Serve("/file.bin", HttpResponse{200, "body"});
+  EXPECT_TRUE(Download("/file.bin", dir.File("out.bin")));
+  EXPECT_EQ(ReadFile(dir.File("out.bin")), "body");
+}
+
+// A one-shot server on 127.0.0.1 that answers the first request with a
+// fixed raw response and then closes the connection.
+class RawResponseServer {
+ public:
+  explicit RawResponseServer(std::string response) : response_(std::move(response)) {
+    listener_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+        listen(listener_, 1) != 0 ||
+        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+      return;
+    }
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { AnswerOnce(); });
+  }
+  ~RawResponseServer() {
+    if (thread_.joinable()) thread_.join();
+    if (listener_ >= 0) close(listener_);
+  }
+  int port() const { return port_; }
+
+ private:
+  void AnswerOnce() {
+    pollfd waiting{listener_, POLLIN, 0};
+    if (poll(&waiting, 1, 10000) != 1) return;  // no client within the limit
+    const int connection = accept(listener_, nullptr, nullptr);
+    if (connection < 0) return;
+    // Read the request head (bounded), then answer and hang up.
+    std::string request;
+    char buffer[1024];
+    pollfd reading{connection, POLLIN, 0};
+    while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536 &&
+           poll(&reading, 1, 10000) == 1) {
+      const ssize_t count = recv(connection, buffer, sizeof(buffer), 0);
+      if (count <= 0) break;
+      request.append(buffer, static_cast<size_t>(count));
+    }
+    const ssize_t sent = send(connection, response_.data(), response_.size(), MSG_NOSIGNAL);
+    (void)sent;
+    close(connection);
+  }
+
+  std::string response_;
+  int listener_ = -1;
+  int port_ = -1;
+  std::thread thread_;
+};
+
+TEST_F(DownloadFileTest, BodyCutOffBeforeItsLengthFails) {
+  RawResponseServer raw(
+      "HTTP/1.1 200 OK\r\nContent-Length: 100\r\nConnection: close\r\n\r\nonly part");
+  ASSERT_GT(raw.port(), 0);
+  const wxString url = wxString::Format("http://127.0.0.1:%d/file", raw.port());
+  EXPECT_FALSE(DownloadFile(handle, url, wxString::FromUTF8(dir.File("out.bin")), 1, nullptr));
+  EXPECT_EQ(ReadFile(dir.File("out.bin")), "only part");
 }
 
 TEST(ParseContentLengthTest, StoresOnlyContentLengthLines) {

@@ -1,5 +1,9 @@
 // The export and the patch object as the launcher meets them.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <climits>
+#include <string>
 
 #include "platform/shared_library.h"
 #include "tidewell/library_directory.h"
@@ -11,16 +15,31 @@ TEST(LibraryEntryTest, HandsOutOneObjectUnderThePlainExportName) {
   CLivePatch* first = GetLivePatch();
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(GetLivePatch(), first);
+}
 
-  // Resolved at run time the way the launcher does it.
-  const wxString libraryFile = tidewell::ModulePath();
-  EXPECT_TRUE(libraryFile.EndsWith("/libTidewell.so")) << libraryFile;
-  platform::SharedLibrary* library = platform::LoadSharedLibrary(libraryFile.ToStdString());
+TEST(LibraryEntryTest, SharedLibraryExportsOnlyGetLivePatch) {
+  // Resolved at run time the way the launcher does it, from the real file.
+  const std::string libraryFile = VELMOR_TIDEWELL_LIBRARY;
+  EXPECT_TRUE(wxString(libraryFile).EndsWith("/bin/libTidewell.so")) << libraryFile;
+  platform::SharedLibrary* library = platform::LoadSharedLibrary(libraryFile);
   ASSERT_NE(library, nullptr) << platform::LastSharedLibraryError();
   auto function = reinterpret_cast<GetLivePatchFunction>(
       platform::FindSymbol(library, kGetLivePatchSymbol));
   ASSERT_NE(function, nullptr);
-  EXPECT_EQ(function(), first);
+  CLivePatch* loaded = function();
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_EQ(function(), loaded);
+  // The library's own copy, not the one linked into this program.
+  EXPECT_NE(loaded, GetLivePatch());
+  EXPECT_EQ(loaded->GetPatchVersion(), "");
+
+  // Internal functions and the compiled-in download routine stay private.
+  for (const char* hidden : {"_ZN8tidewell10ModulePathEv", "_ZN8tidewell16LibraryDirectoryEv",
+                             "_ZN8tidewell23SetModulePathForTestingERK8wxString",
+                             "_ZN13CLivePatchImp10UpdateSelfEv", "_ZN3MD58finalizeEv",
+                             "_Z18ParseContentLengthPcmmPv"}) {
+    EXPECT_EQ(platform::FindSymbol(library, hidden), nullptr) << hidden;
+  }
   platform::UnloadSharedLibrary(library);
 }
 
@@ -44,7 +63,14 @@ TEST(LibraryDirectoryTest, OverrideAndItsRules) {
   tidewell::SetModulePathForTesting("/libTidewell.so");
   EXPECT_EQ(tidewell::LibraryDirectory(), "");
   tidewell::SetModulePathForTesting("");
-  EXPECT_TRUE(tidewell::LibraryDirectory().EndsWith("/bin/"));
+  // Without the override: the directory of the file holding the library's
+  // code, here this test program.
+  char self[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", self, sizeof(self) - 1);
+  ASSERT_GT(length, 0);
+  const std::string program(self, static_cast<size_t>(length));
+  EXPECT_EQ(tidewell::ModulePath(), wxString(program));
+  EXPECT_EQ(tidewell::LibraryDirectory(), wxString(program.substr(0, program.rfind('/') + 1)));
 }
 
 }  // namespace

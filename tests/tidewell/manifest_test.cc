@@ -96,6 +96,33 @@ TEST_F(ManifestTest, EmptyOrNullUrlFailsAtOnce) {
   EXPECT_EQ(server.TotalRequests(), 0);
 }
 
+TEST_F(ManifestTest, EveryLoadSetsTheBaseUrlEvenWhenItFails) {
+  // An entry URL without "http:" in exact case is relative, even one that
+  // curl would take as absolute.
+  const std::string direct = "HTTP://127.0.0.1:" + std::to_string(server.port()) + "/up/u.bin";
+  ServeFile("u.bin", "direct");
+  server.Serve("/other/" + direct, testing_support::HttpResponse(200, "via other"));
+  ASSERT_TRUE(ServeAndLoad("<u><patch><version value=\"1.1\"/>" +
+                               Entry("filedetails", "u.bin", direct, "game") + "</patch></u>",
+                           "1.0"));
+
+  // A failed load keeps the manifest but moves the base.
+  EXPECT_FALSE(Load("/other/missing.xml", "1.0"));
+  ASSERT_TRUE(patch.ApplyPatches("1.0", ""));
+  EXPECT_EQ(testing_support::ReadFile(dir.File("game/u.bin")), "via other");
+
+  // An empty URL, or one without "/", leaves no base: entry URLs are used
+  // as they stand.
+  for (const wchar_t* url : {L"", L"nohttp:manifest.xml"}) {
+    testing_support::WriteFile(dir.File("game/u.bin"), "stale");
+    EXPECT_FALSE(patch.LoadManifest(url, L"1.0"));
+    ASSERT_TRUE(patch.ApplyPatches("1.0", ""));
+    EXPECT_EQ(testing_support::ReadFile(dir.File("game/u.bin")), "direct");
+  }
+  EXPECT_EQ(server.RequestCount("/up/u.bin"), 2);
+  EXPECT_TRUE(BoxTexts().empty());
+}
+
 TEST_F(ManifestTest, ReleaseLeavesTheRecordedValues) {
   patch.ReleaseManifest();  // before any load
   ASSERT_TRUE(ServeAndLoad("<u><patch><version value=\"1.1\"/></patch></u>", "1.0"));

@@ -199,6 +199,98 @@ TEST_F(PatchApplicationTest, FullInstallationWithLauncherSetAndBaseList) {
   EXPECT_TRUE(calls[5].finished);
 }
 
+TEST_F(PatchApplicationTest, LauncherSetFromAFileListReportsALauncherStep) {
+  const std::string hash = ServeFile("l.bin", "L");
+  server.Serve("/up/l.xml", testing_support::HttpResponse(
+                                200, "<list>" + Entry("item", "l.bin", "l.bin", "game", hash) + "</list>"));
+  ASSERT_TRUE(ServeAndLoad("<u><Launcherpatch><version value=\"2.0\"/><files url=\"" +
+                               server.Url("/up/l.xml") + "\"/></Launcherpatch></u>",
+                           "1.0"));
+  ASSERT_TRUE(patch.ApplyPatches("1.0", "1.0"));
+  EXPECT_EQ(ReadFile(dir.File("game/l.bin")), "L");
+  ASSERT_EQ(calls.size(), 3u);  // file, launcher step, final
+  EXPECT_TRUE(calls[0].hasPath);
+  EXPECT_FALSE(calls[0].launcherSet);
+  EXPECT_FALSE(calls[1].hasPath);
+  EXPECT_FALSE(calls[1].finished);
+  EXPECT_TRUE(calls[1].launcherSet);
+  EXPECT_EQ(calls[1].currentVersion, "");  // a launcher set's own version is not read here
+  EXPECT_TRUE(calls[2].finished);
+  EXPECT_FALSE(calls[2].launcherSet);
+}
+
+TEST_F(PatchApplicationTest, FileListThatCannotBeFetchedOrParsedFailsWithoutABox) {
+  server.Serve("/up/bad.xml", testing_support::HttpResponse(200, "<list><item"));
+  for (const std::string& list : {std::string("/up/missing.xml"), std::string("/up/bad.xml")}) {
+    ASSERT_TRUE(ServeAndLoad("<u><patch><version value=\"1.1\"/><files url=\"" + server.Url(list) +
+                                 "\"/></patch></u>",
+                             "1.0"));
+    EXPECT_FALSE(patch.ApplyPatches("1.0", "")) << list;
+  }
+  EXPECT_EQ(server.RequestCount("/up/missing.xml"), 10);
+  EXPECT_TRUE(BoxTexts().empty());
+  EXPECT_TRUE(calls.empty());
+  EXPECT_EQ(patch.GetCurrentVersion(), "1.0");
+  EXPECT_TRUE(PathExists(dir.File("data/xxurlw/test.gps")));  // the list that did not parse
+}
+
+TEST_F(PatchApplicationTest, FullInstallationSkipsTheLauncherPartWhenCurrent) {
+  ASSERT_TRUE(ServeAndLoad("<u><base>" + Entry("filedetails", "base.bin", "base.bin", "game") +
+                               "</base>" + SetWithFile("Launcherpatch", "9.0", "launcher.bin", "L") +
+                               "<patch><version value=\"3.0\"/></patch></u>",
+                           "0.0"));
+  ServeFile("base.bin", "b");
+  ASSERT_TRUE(patch.ApplyPatches("0.0", "9.0"));
+  EXPECT_EQ(server.RequestCount("/up/launcher.bin"), 0);
+  EXPECT_EQ(ReadFile(dir.File("game/base.bin")), "b");
+  ASSERT_EQ(calls.size(), 3u);  // base file, base step, final
+  EXPECT_FALSE(calls[1].launcherSet);
+  EXPECT_EQ(calls[1].currentVersion, "3.0");
+}
+
+TEST_F(PatchApplicationTest, FullInstallationReadsLauncherSetNamesExactly) {
+  // "Version" is not "version": the set does not match the newest launcher
+  // version (which the load still read from it).
+  const std::string hash = ServeFile("launcher.bin", "L");
+  ASSERT_TRUE(ServeAndLoad("<u><Launcherpatch><Version value=\"9.0\"/>" +
+                               Entry("filedetails", "launcher.bin", "launcher.bin", "game", hash) +
+                               "</Launcherpatch></u>",
+                           "0.0"));
+  EXPECT_EQ(patch.GetLauncherVersion(), "9.0");
+  ASSERT_TRUE(patch.ApplyPatches("0.0", "8.0"));
+  EXPECT_EQ(server.RequestCount("/up/launcher.bin"), 0);
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_TRUE(calls[0].finished);
+
+  // "FILES" is not "files": the matching set has no list to fetch.
+  server.Serve("/up/l.xml", testing_support::HttpResponse(
+                                200, "<list>" + Entry("item", "launcher.bin", "launcher.bin", "game") + "</list>"));
+  ASSERT_TRUE(ServeAndLoad("<u><LAUNCHERPATCH><version value=\"9.0\"/><FILES url=\"" +
+                               server.Url("/up/l.xml") + "\"/></LAUNCHERPATCH></u>",
+                           "0.0"));
+  calls.clear();
+  ASSERT_TRUE(patch.ApplyPatches("0.0", "8.0"));
+  EXPECT_EQ(server.RequestCount("/up/l.xml"), 0);
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_TRUE(calls[0].finished);
+}
+
+TEST_F(PatchApplicationTest, OnlyHttpUrlsAreFetched) {
+  // "http:" anywhere makes a URL absolute; the download routine still
+  // refuses every scheme but http and https.
+  testing_support::TempDir elsewhere;
+  testing_support::WriteFile(elsewhere.File("secret"), "local secret");
+  ASSERT_TRUE(ServeAndLoad("<u><patch><version value=\"1.1\"/>" +
+                               Entry("filedetails", "s.bin", "file://" + elsewhere.File("secret") + "#http:",
+                                     "game") +
+                               "</patch></u>",
+                           "1.0"));
+  EXPECT_FALSE(patch.ApplyPatches("1.0", ""));
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{kDownloadError});
+  EXPECT_NE(ReadFile(dir.File("game/s.bin")), "local secret");
+  EXPECT_TRUE(calls.empty());
+}
+
 TEST_F(PatchApplicationTest, FullInstallationNeedsBaseFirst) {
   ServeFile("base.bin", "b");
   ASSERT_TRUE(ServeAndLoad("<u><!-- first --><base>" + Entry("filedetails", "base.bin", "base.bin", "game") +

@@ -1,5 +1,6 @@
 // One verified patch file: retries, the MD5 check and the per-file call.
 #include <cstdio>
+#include <cstdlib>
 
 #include "tests/tidewell/tidewell_fixture.h"
 
@@ -91,6 +92,36 @@ TEST_F(VerifiedDownloadTest, HashMismatchEndsTheProcessAfterItsBox) {
         std::_Exit(3);
       },
       ::testing::ExitedWithCode(0), "box <错误> <更新资源包校验出错，请重新下载客户端安装包>");
+}
+
+void FailOnStatusCall(const wchar_t*, int32_t, int32_t, bool, void*, bool, bool) {
+  std::_Exit(4);
+}
+
+TEST_F(VerifiedDownloadTest, HashMismatchLeavesAtOnceKeepingTheFile) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // The child process runs this test again from the start; it writes into
+  // the parent's directory so that the parent can look at the file.
+  constexpr char kSharedDirVariable[] = "TIDEWELL_TEST_MISMATCH_DIR";
+  const char* sharedDir = std::getenv(kSharedDirVariable);
+  if (!sharedDir) setenv(kSharedDirVariable, dir.path().c_str(), 1);
+  const std::string target = (sharedDir ? std::string(sharedDir) : dir.path()) + "/bad.bin";
+  server.Serve("/up/bad.bin", HttpResponse(200, "tampered"));
+  EXPECT_EXIT(
+      {
+        // Exit-time clean-up would end the child with 3, a status call with
+        // 4; the box line is only seen when buffered output is flushed.
+        std::atexit([] { std::_Exit(3); });
+        patch.statusCallback = &FailOnStatusCall;
+        std::setvbuf(stderr, nullptr, _IOFBF, 4096);
+        StderrDesktop boxes;
+        patch.DownloadAndVerify(Url("/up/bad.bin"), wxString::FromUTF8(target), Md5Of("original"));
+        std::fprintf(stderr, "still running\n");
+        std::_Exit(5);
+      },
+      ::testing::ExitedWithCode(0), "box <错误> <更新资源包校验出错，请重新下载客户端安装包>");
+  unsetenv(kSharedDirVariable);
+  EXPECT_EQ(ReadFile(target), "tampered");
 }
 
 }  // namespace
