@@ -19,7 +19,10 @@ void StartGame(LauncherFrameWnd& frame) {
   SetupConfig().Save();  // the result does not change what follows
 
   platform::Desktop& desktop = platform::CurrentDesktop();
-  const std::string gamePath = frame.programDir.utf8_string() + kGameExecutable;
+  // Converted from a private copy: wxString caches conversions inside the
+  // object, and the update thread converts programDir at the same time.
+  const std::string gamePath =
+      wxString(frame.programDir.wc_str()).utf8_string() + kGameExecutable;
   if (!platform::FileExists(gamePath)) {
     desktop.ShowMessageBox(kMissingGameText, kErrorCaption, platform::MessageBoxButtons::Ok);
     desktop.PostQuit(0);

@@ -1,8 +1,12 @@
-// The launcher's main frame and the run-time state that the UI thread and
-// the two worker threads share. One instance, reached through g_pFrame.
+// The launcher's main frame: its window (skin "launcherSkin.xml" by layout
+// mode, the buttons of the launcher, the five child windows that move with
+// it) and the run-time state that the UI thread and the two worker threads
+// share. One instance, reached through g_pFrame.
 //
-// Flags that cross threads are atomics; strings and pointers that the UI
-// thread sets up before the workers start are plain.
+// Flags that cross threads are atomics. Strings and pointers that the UI
+// thread sets up before the workers start (or before it sets `prepared`)
+// are plain; the workers read them only after seeing the flag. Controls are
+// guarded by the UI lock of skinui.
 #pragma once
 
 #include <wx/log.h>
@@ -10,6 +14,9 @@
 
 #include <atomic>
 #include <cstdint>
+
+#include "launcher/windows/skinned_window.h"
+#include "platform/desktop.h"
 
 class UIUpdateWnd;
 class UIServerListWnd;
@@ -24,12 +31,27 @@ struct WindowOffset {
   int y = 0;
 };
 
-class LauncherFrameWnd {
+// Frame window creation: title, style and size.
+inline constexpr const char kFrameTitle[] = "Velmor游戏";
+inline constexpr DWORD kFrameStyle = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
+inline constexpr int kFrameWidth = 800;
+inline constexpr int kFrameHeight = 572;
+
+// The fixed customer-service page ("CustServiceBtn").
+inline constexpr const char kCustomerServiceUrl[] = "http://www.velmorsoft.com/kefu.php";
+
+// The layout mode for a display: 0 for at least 1024 x 768, 2 for a width of
+// at most 800 or a height below 720, else 1.
+int LayoutModeForDisplay(const platform::DisplayMode& mode);
+
+class LauncherFrameWnd : public SkinnedWindow {
  public:
+  // Builds the frame object without a window: default state, the layout
+  // from the current display mode, wxWidgets initialised.
   LauncherFrameWnd();
-  ~LauncherFrameWnd();
-  LauncherFrameWnd(const LauncherFrameWnd&) = delete;
-  LauncherFrameWnd& operator=(const LauncherFrameWnd&) = delete;
+  // Releases the frame's own state; neither destroys the window nor deletes
+  // the child windows or the log target (shut-down does that first).
+  ~LauncherFrameWnd() override;
 
   wxString serverListFile;
   wxString programDir;  // the launcher's directory with trailing separator
@@ -64,6 +86,50 @@ class LauncherFrameWnd {
   wxString serverListUrl1, serverListUrl2;
   wxString updateVersionUrl1, updateVersionUrl2;
   wxString rechargeUrl, bbsUrl;
+
+  // Picks the layout mode from the current display mode and writes the
+  // child offsets of modes 1 and 2.
+  int ChooseLayout();
+
+  // WM_CREATE: skin, controls, run log, configuration. Always 0.
+  LRESULT OnCreate();
+  // Binds the buttons, opens the run log and reads the configuration.
+  void Init();
+  // "windowinit": creates the child windows, shows the cached server list,
+  // marks the frame prepared and starts the server-list thread.
+  void OnPrepare();
+  // WM_MOVE: every existing child follows the frame at its offset. 0.
+  LRESULT MoveChildWindows();
+  LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam, bool& handled);
+  LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
+  void Notify(TNotifyUI& msg) override;
+
+  // First shut-down step: deletes the child windows (their windows stay),
+  // detaches and deletes the log target, ends wxWidgets.
+  void DestroyChildWindows();
+  // Shut-down: destroys the frame's window without asking the message loop
+  // to end again.
+  void DestroyWindowForShutDown();
+
+  // The button actions.
+  void EnterGame();
+  void OpenRegisterWindow();
+  void OpenSettings();
+
+ protected:
+  const char* GetWindowClassName() const override { return "UIMainFrame"; }
+  UINT GetClassStyle() const override { return kFrameClassStyle; }
+  CStdString SkinFile() const override;
+  void InitWindow() override { Init(); }
+
+ private:
+  void OnClick(CControlUI* sender);
+  void HideServerListPopup();
+  // Creates one child window at the frame's origin plus `offset`.
+  bool CreateChild(CWindowWnd* child, const WindowOffset& offset, const RECT& frameRect);
+
+  bool wxInitialized_ = false;
+  bool quitOnDestroy_ = true;
 };
 
 // The one frame: set at the end of its construction, null after shut-down.

@@ -1,2 +1,4 @@
-// The launcher's entry point. Start-up and shut-down order live here.
-int main() { return 0; }
+// The launcher's entry point; start-up and shut-down live in win_main.cc.
+#include "launcher/win_main.h"
+
+int main() { return WinMain(); }

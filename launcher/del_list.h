@@ -1,0 +1,16 @@
+// del.lst: a package's list of installed files to delete, one path relative
+// to the program directory per white-space-separated word, in UTF-8.
+#pragma once
+
+#include <wx/string.h>
+
+class LauncherFrameWnd;
+
+// The longest word that names a file; a longer one is skipped whole.
+inline constexpr size_t kDeleteListWordMax = 254;
+
+// Deletes each listed file under frame.programDir. Words that name no file
+// (missing, or a directory) are skipped, so are words that would leave the
+// program directory (absolute, or with a ".." component; these with an
+// error line). Nothing here fails the installation.
+void CarryOutDeleteList(LauncherFrameWnd& frame, const wxString& listPath);

@@ -1,0 +1,90 @@
+#include "launcher/my_thread.h"
+
+#include "launcher/launcher_frame_wnd.h"
+
+#include <atomic>
+#include <mutex>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+std::atomic<bool> g_stopRequested{false};
+std::atomic<int> g_failNext{0};  // MyThread::FailStep as int
+
+std::mutex& RegistryMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+std::vector<std::unique_ptr<MyThread>>& Registry() {
+  static std::vector<std::unique_ptr<MyThread>> threads;
+  return threads;
+}
+
+}  // namespace
+
+MyThread::MyThread(ThreadCallback callback)
+    : callback_(callback), userData_(g_pFrame.load()) {}
+
+MyThread::~MyThread() {
+  // Only reached for a started thread through JoinWorkerThreads, which has
+  // joined it already; joining here is the safety net.
+  if (thread_.joinable()) thread_.join();
+}
+
+void MyThread::FailNextStartForTesting(FailStep step) {
+  g_failNext = static_cast<int>(step);
+}
+
+int MyThread::Create(unsigned /*stackSize*/) {
+  if (g_failNext == static_cast<int>(FailStep::Create)) {
+    g_failNext = static_cast<int>(FailStep::None);
+    return 1;
+  }
+  created_ = true;
+  return 0;
+}
+
+int MyThread::Run() {
+  if (!created_ || callback_ == nullptr) return 1;
+  if (g_failNext == static_cast<int>(FailStep::Run)) {
+    g_failNext = static_cast<int>(FailStep::None);
+    return 1;
+  }
+  std::lock_guard<std::mutex> lock(RegistryMutex());
+  try {
+    thread_ = std::thread(&MyThread::Entry, this);
+  } catch (const std::system_error&) {
+    return 1;
+  }
+  Registry().emplace_back(this);
+  return 0;
+}
+
+void MyThread::Entry() { callback_(userData_); }
+
+void RequestWorkerStop() { g_stopRequested = true; }
+
+bool WorkerStopRequested() { return g_stopRequested; }
+
+void ResetWorkerStop() { g_stopRequested = false; }
+
+void JoinWorkerThreads() {
+  // Take the list out under the lock, then join without holding it, so a
+  // worker that starts another worker cannot deadlock with us.
+  for (;;) {
+    std::vector<std::unique_ptr<MyThread>> threads;
+    {
+      std::lock_guard<std::mutex> lock(RegistryMutex());
+      threads.swap(Registry());
+    }
+    if (threads.empty()) return;
+    threads.clear();  // each destructor joins
+  }
+}
+
+int RunningWorkerCount() {
+  std::lock_guard<std::mutex> lock(RegistryMutex());
+  return static_cast<int>(Registry().size());
+}

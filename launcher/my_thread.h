@@ -1,0 +1,62 @@
+// The launcher's worker threads: the update thread and the server-list
+// thread each run one callback with the frame pointer.
+//
+// A started thread belongs to the worker registry, not to its starter (as a
+// detached thread would). Shut-down first asks the workers to stop and then
+// waits for every one of them, so nothing a worker may still use is freed
+// under it. Worker bodies poll WorkerStopRequested() wherever they wait or
+// retry, and give up as soon as it is true.
+#pragma once
+
+#include <memory>
+#include <thread>
+
+using ThreadCallback = void (*)(void* userData);
+
+class MyThread {
+ public:
+  // The user data is the frame (g_pFrame) as it is at construction.
+  explicit MyThread(ThreadCallback callback);
+  ~MyThread();
+  MyThread(const MyThread&) = delete;
+  MyThread& operator=(const MyThread&) = delete;
+
+  // Prepares the thread; 0 on success. The stack size is accepted for
+  // callers' sake; 0 means the default.
+  int Create(unsigned stackSize = 0);
+
+  // Starts the thread; 0 on success. On success the object passes to the
+  // worker registry: the caller must forget it (and never delete it). On
+  // failure the caller still owns it.
+  int Run();
+
+  void* userData() const { return userData_; }
+
+  // Tests make Create or Run fail to exercise the error lines.
+  enum class FailStep { None, Create, Run };
+  static void FailNextStartForTesting(FailStep step);
+
+ private:
+  void Entry();
+
+  ThreadCallback callback_;
+  void* userData_;
+  bool created_ = false;
+  std::thread thread_;
+};
+
+// Asks every worker to stop; safe from any thread.
+void RequestWorkerStop();
+
+// True once shut-down has asked the workers to stop.
+bool WorkerStopRequested();
+
+// Waits for every started worker to end and frees their objects. Called by
+// shut-down after RequestWorkerStop(); must not be called from a worker.
+void JoinWorkerThreads();
+
+// Clears the stop request for a fresh start (a new run in the same process).
+void ResetWorkerStop();
+
+// The number of started workers that have not been joined yet.
+int RunningWorkerCount();

@@ -1,0 +1,126 @@
+#include "launcher/update_thread.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "launcher/launcher_frame_wnd.h"
+#include "launcher/live_patch_holder.h"
+#include "launcher/my_thread.h"
+#include "launcher/run_log.h"
+#include "launcher/update_display.h"
+#include "launcher/version_check.h"
+#include "launcher/version_config.h"
+#include "platform/tick.h"
+
+namespace {
+
+// How long the thread sleeps between two looks at the prepared flag.
+constexpr auto kPreparedPollInterval = std::chrono::milliseconds(10);
+
+std::atomic<uint32_t> g_timeLimitMs{kUpdateTimeLimitMs};
+
+// Set once per run of the thread, when a version check has succeeded.
+std::atomic<bool> g_bVersionChecked{false};
+// The tick of the successful check: base of the update's time limit.
+std::atomic<uint32_t> g_dwUpdateTick{0};
+
+bool LimitPassed(uint32_t since) {
+  // Unsigned difference: right across a wrap of the tick counter.
+  return static_cast<uint32_t>(platform::TickCount() - since) > g_timeLimitMs.load();
+}
+
+// False when shut-down began while waiting.
+bool WaitUntilPrepared() {
+  for (;;) {
+    if (WorkerStopRequested()) return false;
+    LauncherFrameWnd* frame = g_pFrame.load();
+    if (frame && frame->prepared) return true;
+    std::this_thread::sleep_for(kPreparedPollInterval);
+  }
+}
+
+// The update is given up at a time limit; the player may start the game.
+void GiveUp(LauncherFrameWnd& frame) {
+  frame.updateNeeded = false;
+  SetEnterGameEnabled(frame, true);
+}
+
+enum class Pass { Again, End };
+
+Pass CheckPhase(LauncherFrameWnd& frame) {
+  if (LimitPassed(frame.prepareTick)) {
+    RUNLOG_ERROR(frame, "The network is busy,please update again later!");
+    GiveUp(frame);
+    return Pass::End;
+  }
+  if (!CheckVersion()) return Pass::Again;
+  g_bVersionChecked = true;
+  g_dwUpdateTick = platform::TickCount();
+  if (WorkerStopRequested()) return Pass::End;
+
+  ShowVersionCheckFinished(frame);
+  if (!frame.updateNeeded) {
+    RUNLOG_MESSAGE(frame, "The current is the latest version... ");
+    SetEnterGameEnabled(frame, true);
+    return Pass::End;
+  }
+  RUNLOG_MESSAGE(frame, "Connect the server and update... ");
+  SetEnterGameEnabled(frame, false);
+  return Pass::Again;
+}
+
+Pass ApplyPhase(LauncherFrameWnd& frame) {
+  if (LimitPassed(g_dwUpdateTick)) {
+    RUNLOG_ERROR(frame, "The network is busy,please update again later!");
+    // The library stays loaded until the launcher ends.
+    GiveUp(frame);
+    return Pass::End;
+  }
+  LivePatchHolder* holder = frame.livePatch;
+  if (!holder) return Pass::Again;
+  bool applied = false;
+  {
+    std::lock_guard<std::recursive_mutex> lock(holder->mutex);
+    if (!holder->patch) return Pass::Again;
+    // The library reads the installed versions through these references for
+    // the whole call, and sees what the status callback stores into them.
+    auto& versions = VersionConfig();
+    applied = holder->ApplyPatches(versions.Version, versions.LVersion);
+  }
+  if (WorkerStopRequested()) return Pass::End;
+  if (applied) {
+    ReleaseLivePatch();
+    ApplyEnterGameRule(frame);
+    return Pass::End;
+  }
+  if (!frame.updateNeeded) {
+    // A package could not be unpacked or installed: the status callback has
+    // given the update up and enabled Enter game. Retrying would fail the
+    // same way, so end as after the time limit, without the library.
+    ReleaseLivePatch();
+    SetEnterGameEnabled(frame, true);
+    return Pass::End;
+  }
+  return Pass::Again;
+}
+
+}  // namespace
+
+void SetUpdateTimeLimitForTesting(uint32_t limitMs) {
+  g_timeLimitMs = limitMs == 0 ? kUpdateTimeLimitMs : limitMs;
+}
+
+bool UpdateVersionChecked() { return g_bVersionChecked; }
+
+void UpdateThread(void* /*userData*/) {
+  g_bVersionChecked = false;
+  g_dwUpdateTick = 0;
+  for (;;) {
+    if (!WaitUntilPrepared()) return;
+    LauncherFrameWnd& frame = *g_pFrame.load();
+    RUNLOG_MESSAGE(frame, "Please later is connect to the server... ");
+    const Pass pass = g_bVersionChecked ? ApplyPhase(frame) : CheckPhase(frame);
+    if (pass == Pass::End) return;
+  }
+}

@@ -1,0 +1,73 @@
+#include "launcher/version_check.h"
+
+#include <wx/dir.h>
+
+#include "launcher/delete_directory.h"
+#include "launcher/launcher_frame_wnd.h"
+#include "launcher/live_patch_holder.h"
+#include "launcher/patch_callbacks.h"
+#include "launcher/run_log.h"
+#include "launcher/version_config.h"
+
+namespace {
+
+// The installed versions, copied under the settings lock.
+struct InstalledVersions {
+  wxString game;
+  wxString launcher;
+};
+
+InstalledVersions ReadInstalledVersions() {
+  auto& versions = VersionConfig();
+  auto lock = versions.Lock();
+  return {versions.Version.Clone(), versions.LVersion.Clone()};
+}
+
+// A directory left by an earlier run goes, whatever it holds; a failure to
+// delete it does not stop the check.
+void DeleteIfDirectory(const wxString& path) {
+  if (wxDir::Exists(path)) DeleteDirectory(path);
+}
+
+}  // namespace
+
+bool CheckVersion() {
+  LauncherFrameWnd& frame = *g_pFrame.load();
+
+  DeleteIfDirectory(frame.programDir + "temp");
+
+  LivePatchHolder& holder = TheLivePatchHolder();
+  frame.livePatch = &holder;
+
+  const InstalledVersions installed = ReadInstalledVersions();
+  std::lock_guard<std::recursive_mutex> lock(holder.mutex);
+
+  if (LoadLivePatch(holder, frame.programDir)) {
+    // The first URL is tried even when it is empty.
+    if (!holder.LoadManifest(frame.updateVersionUrl1, installed.game)) {
+      if (frame.updateVersionUrl2.empty()) {
+        RUNLOG_ERROR(frame, "can not connect update server! may be update server not open! ");
+        return false;
+      }
+      if (!holder.LoadManifest(frame.updateVersionUrl2, installed.game)) {
+        RUNLOG_ERROR(frame, "can not connect update server! may be update server not open! ");
+        return false;
+      }
+    }
+    const wxString patchVersion = holder.GetPatchVersion();
+    const wxString launcherVersion = holder.GetLauncherVersion();
+    // Plain string equality: "1.0" and "1.00" are different versions.
+    frame.updateNeeded = !(installed.game == patchVersion && installed.launcher == launcherVersion);
+  }
+
+  // "0.0" asks for a full installation, which starts from no data at all.
+  if (installed.game == "0.0") DeleteIfDirectory(frame.programDir + "data");
+
+  if (!holder.patch) return false;
+
+  holder.patch->userData = &holder;
+  holder.patch->hostWindow = &frame;
+  holder.patch->statusCallback = &OnPatchStatus;
+  holder.patch->progressCallback = &OnPatchProgress;
+  return true;
+}

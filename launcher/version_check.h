@@ -1,0 +1,9 @@
+// The version check of the update road: loads the update library afresh,
+// reads the update manifest and decides whether an update is needed.
+#pragma once
+
+// One attempt, on the update thread. True when a manifest was loaded; then
+// g_pFrame->updateNeeded tells whether the installed game or launcher
+// version differs from the manifest's newest, and the patch object carries
+// the launcher's callbacks. g_pFrame must be set.
+bool CheckVersion();

@@ -1,0 +1,141 @@
+#include "launcher/win_main.h"
+
+#include <curl/curl.h>
+#include <wx/socket.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <new>
+#include <thread>
+
+#include "launcher/instance_path.h"
+#include "launcher/launcher_frame_wnd.h"
+#include "launcher/mini_dumper.h"
+#include "launcher/my_thread.h"
+#include "launcher/run_log.h"
+#include "launcher/update_thread.h"
+#include "skinui/paint_manager.h"
+#include "skinui/ui_lock.h"
+#include "skinui/window_system.h"
+
+namespace {
+
+// Closes the frame's window after a delay unless stopped first.
+class AutoClose {
+ public:
+  AutoClose(HWND frame, long milliseconds) {
+    if (milliseconds < 0) return;
+    thread_ = std::thread([this, frame, milliseconds] {
+      std::unique_lock<std::mutex> lock(mutex_);
+      if (!stopped_.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                             [this] { return stop_; })) {
+        skinui::PostMessage(frame, WM_CLOSE, 0, 0);
+      }
+    });
+  }
+  ~AutoClose() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    stopped_.notify_all();
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable stopped_;
+  bool stop_ = false;
+  std::thread thread_;
+};
+
+// Milliseconds from the environment, -1 when unset or not a number.
+long AutoCloseDelay() {
+  const char* text = std::getenv(launcher_main::kAutoCloseVariable);
+  if (!text || !*text) return -1;
+  char* end = nullptr;
+  const long value = std::strtol(text, &end, 10);
+  if (*end != '\0' || value < 0) return -1;
+  return value;
+}
+
+// Runs what is still queued after the loop ended, WM_QUIT messages included,
+// so that nothing left over reaches a later loop of this process.
+void DrainMessageQueue() {
+  constexpr int kDrainMarker = 0x44524E;
+  skinui::PostQuitMessage(kDrainMarker);
+  for (int round = 0; round < 1000; ++round) {
+    if (skinui::RunMessageLoop() == kDrainMarker) return;
+  }
+}
+
+void StartUpdateThread() {
+  auto* thread = new (std::nothrow) MyThread(UpdateThread);
+  if (!thread || thread->Create() != 0) {
+    LogPlainError("Can't create the update thread!");
+    delete thread;
+  } else if (thread->Run() != 0) {
+    LogPlainError("The UpdateThread run Error!");
+    delete thread;
+  }
+}
+
+}  // namespace
+
+namespace launcher_main {
+
+bool StartUp() {
+  ResetWorkerStop();
+  CPaintManagerUI::SetInstance(nullptr);
+  const CStdString programDir = CPaintManagerUI::GetInstancePath();
+  SetInstancePath(wxString::FromUTF8(programDir));
+  CPaintManagerUI::SetResourcePath(programDir);
+  CPaintManagerUI::SetResourceZip("bt.dat");
+
+  auto* frame = new (std::nothrow) LauncherFrameWnd();
+  if (!frame) return false;
+  // WM_CREATE builds the skin, opens the run log and reads the configuration.
+  frame->Create(nullptr, kFrameTitle, kFrameStyle, 0, 0, 0, kFrameWidth, kFrameHeight);
+  frame->CenterWindow();
+
+  wxSocketBase::Initialize();
+  curl_global_init(CURL_GLOBAL_ALL);
+  StartUpdateThread();
+  return true;
+}
+
+void ShutDown() {
+  // Nothing a worker may use is freed before every worker has ended.
+  RequestWorkerStop();
+  JoinWorkerThreads();
+  DrainMessageQueue();
+  JoinWorkerThreads();
+
+  LauncherFrameWnd* frame = g_pFrame.load();
+  if (frame) {
+    frame->DestroyChildWindows();
+    frame->DestroyWindowForShutDown();
+    delete frame;
+    g_pFrame = nullptr;
+  }
+  DrainMessageQueue();
+  if (wxSocketBase::IsInitialized()) wxSocketBase::Shutdown();
+  curl_global_cleanup();
+}
+
+}  // namespace launcher_main
+
+int WinMain() {
+  // Records a crash without asking, for the whole run.
+  MiniDumper dumper(true);
+  if (!launcher_main::StartUp()) return 0;
+  {
+    LauncherFrameWnd* frame = g_pFrame.load();
+    AutoClose autoClose(frame ? frame->GetHWND() : nullptr, AutoCloseDelay());
+    CPaintManagerUI::MessageLoop();
+  }
+  launcher_main::ShutDown();
+  return 0;
+}

@@ -1,0 +1,38 @@
+#include "launcher/windows/background_wnd.h"
+
+#include <new>
+
+#include "launcher/launcher_frame_wnd.h"
+#include "launcher/windows/game_setting_wnd.h"
+
+UIBackGroundWnd::UIBackGroundWnd() : SkinnedWindow({"ButtonUI"}, true) {}
+
+void UIBackGroundWnd::Notify(TNotifyUI& msg) {
+  if (msg.sType == "windowinit") OpenSettingDialog();
+}
+
+void UIBackGroundWnd::OpenSettingDialog() {
+  auto* dialog = new (std::nothrow) UIGameSettingWnd();
+  if (!dialog) {
+    Close();
+    return;
+  }
+  dialog->backGround = this;
+  if (frame && frame->gameSetBtn) frame->gameSetBtn->SetEnabled(false);
+  dialog->Create(GetHWND(), "", kSkinnedPopupStyle, 0, 0, 0, 0, 0);
+  dialog->CenterWindow();
+  // The dialog deletes itself when its window goes; nothing of it is used
+  // after this returns.
+  dialog->ShowModal();
+}
+
+LRESULT UIBackGroundWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  if (HandleCommonMessage(uMsg, wParam, lParam, result)) return result;
+  return DefaultPath(uMsg, wParam, lParam);
+}
+
+void UIBackGroundWnd::OnFinalMessage(HWND /*hwnd*/) {
+  paintManager.RemovePreMessageFilter(this);
+  delete this;
+}

@@ -1,0 +1,69 @@
+// The update panel: installed version, update progress (text, bar and an
+// image riding on the bar) and the server picker ("ServerBtn" opens the
+// server-list popup; the tabs "FirstServer", "DServer", "WServer" fill it
+// with areas 0, 1 and 2). It also holds the parsed server list.
+//
+// Threads: the update thread calls SetProgress and MoveProgressImg and sets
+// the version text and bar value; the server-list thread runs the server-list
+// operations. Every such call takes the UI lock (skinui/ui_lock.h); code off
+// the UI thread that reads or changes `areas` or `currentArea` holds a
+// skinui::UiLockGuard while it does.
+#pragma once
+
+#include <vector>
+
+#include "launcher/server_list.h"
+#include "launcher/windows/skinned_window.h"
+
+class COptionUI;
+class CProgressUI;
+class LauncherFrameWnd;
+
+class UIUpdateWnd : public SkinnedWindow {
+ public:
+  UIUpdateWnd();
+  ~UIUpdateWnd() override;
+
+  // Set by the frame before the window is created.
+  LauncherFrameWnd* frame = nullptr;
+  // Controls bound on creation; each nullptr when the skin lacks it.
+  CControlUI* curVersionTxt = nullptr;  // "CurVersionTxt"
+  CControlUI* progressTxt = nullptr;    // "ProgressTxt"
+  CProgressUI* progressCtrl = nullptr;  // "ProgressCtrl"
+  COptionUI* serverBtn = nullptr;       // "ServerBtn"
+  CControlUI* progressImg = nullptr;    // "ProgressImg"
+  // The parsed server list (guarded by the UI lock).
+  std::vector<AreaInfo> areas;
+  // The area last put into the popup; -1 for none.
+  int currentArea = -1;
+
+  // Shows `percent`: "<whole percent>%", the bar's share of its maximum and
+  // the image over the bar. Any thread.
+  void SetProgress(float percent);
+  // Places "ProgressImg" so that its left edge sits 5 pixels left of the
+  // point the fraction (0..1) reaches on the bar. Any thread.
+  void MoveProgressImg(float fraction);
+
+  // Server-list operations (parsing, choice of the current server, filling
+  // the popup); see update_wnd_server_list.cc.
+  bool LoadServerList();
+  bool SelectCurrentServer();
+  bool FillServerList(unsigned areaIndex);
+
+  void Notify(TNotifyUI& msg) override;
+
+ protected:
+  const char* GetWindowClassName() const override { return "UIUpdateFrame"; }
+  UINT GetClassStyle() const override { return kFrameClassStyle; }
+  LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
+  CStdString SkinFile() const override;
+  void InitWindow() override;
+
+ private:
+  LRESULT OnMouseActivate(WPARAM wParam, LPARAM lParam);
+  void HidePopup();
+};
+
+// The event handler bound to every server item of the popup: a left-button
+// press chooses the item's server. See update_wnd_server_list.cc.
+bool OnServerItemEvent(void* event);

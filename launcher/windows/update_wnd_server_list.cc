@@ -1,0 +1,173 @@
+// The update panel's server-list operations: parsing ServerList.xml into the
+// panel's areas, choosing and remembering the current server, filling the
+// popup with one area and the press on a popup item. The rules themselves
+// live in launcher/server_list.*.
+//
+// Threads: SelectCurrentServer runs on the UI thread (cached list at start)
+// and on the server-list thread (after a download); FillServerList also runs
+// for the area tabs and OnServerItemEvent for item presses, both on the UI
+// thread. The areas, the current area, the popup's items and the choice are
+// changed only under the UI lock, so a tab or a press on the UI thread sees
+// either the old list or the new one. The file is read before the lock is
+// taken. Lock order: the UI lock before SetupConfig's lock.
+#include <wx/string.h>
+
+#include "launcher/launcher_frame_wnd.h"
+#include "launcher/server_list.h"
+#include "launcher/setup_config.h"
+#include "launcher/version_config.h"
+#include "launcher/windows/server_list_wnd.h"
+#include "launcher/windows/update_wnd.h"
+#include "skinui/button.h"
+#include "skinui/list.h"
+#include "skinui/ui_lock.h"
+
+namespace {
+
+// The popup shows five rows at a time; a list with more servers than this
+// in one area is not a real one, and the list control lays itself out again
+// on every added item, so an unbounded fill would freeze the window.
+constexpr size_t kMaxPopupItems = 1000;
+
+wxString ToWx(const CStdString& text) { return wxString::FromUTF8(text.data(), text.size()); }
+
+CStdString ToStd(const wxString& text) { return CStdString(text.utf8_string()); }
+
+UIServerListWnd* Popup(const UIUpdateWnd& panel) {
+  return panel.frame ? panel.frame->serverListWnd : nullptr;
+}
+
+CListUI* PopupList(const UIUpdateWnd& panel) {
+  UIServerListWnd* popup = Popup(panel);
+  return popup ? popup->domainList : nullptr;
+}
+
+void SetEnterGameEnabled(LauncherFrameWnd* frame, bool enabled) {
+  if (frame && frame->enterGameBtn) frame->enterGameBtn->SetEnabled(enabled);
+}
+
+// The list file named by the frame, read without holding the UI lock.
+ServerListReadResult ReadPanelList(const UIUpdateWnd& panel) {
+  if (!panel.frame) return {};
+  wxString fileName;
+  {
+    skinui::UiLockGuard guard;
+    fileName = wxString(panel.frame->serverListFile.wc_str());  // own copy for this thread
+  }
+  return ReadServerListFile(fileName);
+}
+
+// Puts a freshly read list in place of the panel's (UI lock held). Another
+// root keeps the previous list.
+void InstallList(UIUpdateWnd& panel, ServerListReadResult& read) {
+  if (read.outcome != ServerListRead::kParsed) return;
+  // The popup's items point at the old records: drop them first.
+  if (CListUI* list = PopupList(panel)) list->RemoveAll();
+  panel.areas = std::move(read.areas);
+}
+
+void SaveChoice(const ChosenServer& chosen) {
+  auto lock = SetupConfig().Lock();
+  SetupConfig().ServerAddr = ToWx(chosen.addr);
+  SetupConfig().ServerSid = ToWx(chosen.sid);
+  SetupConfig().ServerPort = ToWx(chosen.port);
+  SetupConfig().ChargeUrl = ToWx(chosen.chargeUrl);
+  SetupConfig().Save();
+}
+
+SavedServerKeys SavedKeys() {
+  auto lock = SetupConfig().Lock();
+  return SavedServerKeys{ToStd(SetupConfig().ServerSid), ToStd(SetupConfig().ServerAddr),
+                         ToStd(SetupConfig().ServerPort)};
+}
+
+void ShowVersion(UIUpdateWnd& panel) {
+  wxString version, launcherVersion;
+  {
+    auto lock = VersionConfig().Lock();
+    version = wxString(VersionConfig().Version.wc_str());
+    launcherVersion = wxString(VersionConfig().LVersion.wc_str());
+  }
+  if (panel.curVersionTxt)
+    panel.curVersionTxt->SetText(ToStd(VersionTextToShow(version, launcherVersion)));
+}
+
+}  // namespace
+
+bool UIUpdateWnd::LoadServerList() {
+  ServerListReadResult read = ReadPanelList(*this);
+  if (read.outcome == ServerListRead::kFailed) return false;
+  skinui::UiLockGuard guard;
+  InstallList(*this, read);
+  return true;
+}
+
+bool UIUpdateWnd::SelectCurrentServer() {
+  ShowVersion(*this);
+  ServerListReadResult read = ReadPanelList(*this);
+  if (read.outcome == ServerListRead::kFailed) return false;
+
+  skinui::UiLockGuard guard;
+  InstallList(*this, read);
+  currentArea = -1;
+  if (UIServerListWnd* popup = Popup(*this); popup && popup->domainList) {
+    if (!FillServerList(0)) return false;
+    popup->LayoutServerListPopup();
+  }
+
+  const ServerChoice choice = ChooseCurrentServer(areas, SavedKeys(), GetChosenServer());
+  SetChosenServer(choice.strings);
+  if (choice.taken && serverBtn) serverBtn->SetText(choice.taken->name);
+
+  if (!choice.strings.IsComplete()) {
+    // Nothing (complete) chosen: the saved keys stay as they are.
+    if (serverBtn) serverBtn->SetText("");
+    SetEnterGameEnabled(frame, false);
+  } else {
+    SaveChoice(choice.strings);
+  }
+  return true;
+}
+
+bool UIUpdateWnd::FillServerList(unsigned areaIndex) {
+  skinui::UiLockGuard guard;
+  if (static_cast<long long>(areaIndex) == currentArea) return true;
+  // Remembered before any check, so a failed fill of this area is not
+  // repeated by the next call for it.
+  currentArea = static_cast<int>(areaIndex);
+
+  if (!Popup(*this)) return false;
+  CListUI* list = PopupList(*this);
+  if (list) list->RemoveAll();
+  if (!list || areaIndex >= areas.size() || areas[areaIndex].servers.empty()) return false;
+
+  size_t added = 0;
+  for (const auto& server : areas[areaIndex].servers) {
+    if (added == kMaxPopupItems) break;
+    auto* item = new CListLabelElementUI;
+    if (!list->Add(item)) {
+      delete item;
+      continue;
+    }
+    item->SetText(server->name);
+    item->SetUserPtrData(server.get());
+    item->OnEvent += MakeDelegate(&OnServerItemEvent);
+    ++added;
+  }
+  return true;
+}
+
+bool OnServerItemEvent(void* param) {
+  auto* event = static_cast<TEventUI*>(param);
+  if (!event || event->Type != UIEVENT_BUTTONDOWN || !event->pSender) return true;
+  // Normally held already by the message loop; keeps the record alive
+  // against a list being replaced.
+  skinui::UiLockGuard guard;
+  const auto* server = static_cast<const ServerInfo*>(event->pSender->GetUserPtrData());
+  if (!server) return true;
+  const ChosenServer chosen = ChosenServerOf(*server);
+  SetChosenServer(chosen);
+  SaveChoice(chosen);
+  SetEnterGameEnabled(g_pFrame.load(), true);
+  return true;
+}

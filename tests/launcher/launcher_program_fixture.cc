@@ -1,0 +1,111 @@
+#include "tests/launcher/launcher_program_fixture.h"
+
+#include <zip.h>
+
+#include <chrono>
+#include <cstdio>
+#include <dirent.h>
+#include <thread>
+
+#include "launcher/chosen_server.h"
+#include "launcher/win_main.h"
+#include "skinui/paint_manager.h"
+#include "skinui/window_system.h"
+
+namespace launcher_test {
+
+std::string BuiltSkinArchive() { return testing_support::ReadFile(VELMOR_TEST_BT_DAT); }
+
+std::string SourceSkin(const std::string& name) {
+  return testing_support::ReadFile(std::string(VELMOR_TEST_SKINS_DIR) + name);
+}
+
+std::map<std::string, std::string> AllSourceSkins() {
+  std::map<std::string, std::string> skins;
+  if (DIR* dir = opendir(VELMOR_TEST_SKINS_DIR)) {
+    while (dirent* entry = readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name.size() > 4 && name.compare(name.size() - 4, 4, ".xml") == 0) {
+        skins[name] = SourceSkin(name);
+      }
+    }
+    closedir(dir);
+  }
+  return skins;
+}
+
+bool WriteZipArchive(const std::string& path, const std::map<std::string, std::string>& entries) {
+  zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
+  if (!zip) return false;
+  bool ok = true;
+  for (const auto& [name, contents] : entries) {
+    zip_fileinfo info{};
+    ok = ok && zipOpenNewFileInZip64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
+                                     Z_DEFLATED, Z_DEFAULT_COMPRESSION, 0) == ZIP_OK;
+    ok = ok && zipWriteInFileInZip(zip, contents.data(), static_cast<unsigned>(contents.size())) ==
+                   ZIP_OK;
+    ok = ok && zipCloseFileInZip(zip) == ZIP_OK;
+  }
+  return zipClose(zip, nullptr) == ZIP_OK && ok;
+}
+
+void LauncherProgramTest::SetUp() {
+  CPaintManagerUI::SetInstancePath(dir_.path());
+  ClearChosenServer();
+  testing_support::WriteFile(dir_.File("bt.dat"), BuiltSkinArchive());
+  Write("orvo.ini",
+        "[Setup]\nServerListUrl=\nServerListUrl2=\nUpdateVersionUrl=\nUpdateVersionUrl2=\n"
+        "ServerAddr=\nServerPort=\nChargeUrl=\nServerSid=\n");
+  Write("version.ini", "[Version]\nVersion=1.0\nLVersion=1.0\n");
+  Write("resolution.ini", "[Setting]\nFullScreen=0\nResolution=1\nVoice=1\n");
+  Write("web.ini",
+        "[Web]\nWebsiteUrl=http://site.test/\nRechargeUrl=http://pay.test/pay\n"
+        "BBSUrl=http://bbs.test/\nTopUrl=http://pages.test/top\nTop600Url=http://pages.test/top600\n"
+        "LeftUrl=http://pages.test/left\nLeft600Url=http://pages.test/left600\n"
+        "RightUrl=http://pages.test/right\nRight600Url=http://pages.test/right600\n");
+}
+
+void LauncherProgramTest::TearDown() {
+  if (started_) ShutDown();
+  CPaintManagerUI::SetInstancePath("");
+  ClearChosenServer();
+}
+
+void LauncherProgramTest::StartUp() {
+  ASSERT_TRUE(launcher_main::StartUp());
+  started_ = true;
+}
+
+void LauncherProgramTest::StartUpAndPrepare() {
+  StartUp();
+  skinui::PumpPendingMessages();
+}
+
+void LauncherProgramTest::SettleServerListThread() {
+  LauncherFrameWnd& f = frame();
+  ASSERT_TRUE(LoopUntil([&f] { return !f.serverListRequested; }));
+  if (f.enterGameBtn) f.enterGameBtn->SetEnabled(true);
+}
+
+void LauncherProgramTest::ShutDown() {
+  launcher_main::ShutDown();
+  started_ = false;
+}
+
+std::string LauncherProgramTest::RunLog() const { return testing_support::ReadFile(File("run.log")); }
+
+void LauncherProgramTest::Write(const std::string& name, const std::string& text) const {
+  testing_support::WriteFile(dir_.File(name), text);
+}
+
+bool LauncherProgramTest::LoopUntil(const std::function<bool()>& done, int seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  for (;;) {
+    skinui::PumpPendingMessages();
+    if (done()) return true;
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+}  // namespace launcher_test

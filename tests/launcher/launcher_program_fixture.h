@@ -1,0 +1,55 @@
+// A launcher program directory for window tests: a temporary directory with
+// bt.dat, the INI files and (optionally) the Register library, set as the
+// program directory, a recording desktop, and start-up / shut-down helpers.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <string>
+
+#include "launcher/launcher_frame_wnd.h"
+#include "tests/support/recording_desktop.h"
+#include "tests/support/temp_dir.h"
+
+namespace launcher_test {
+
+// The packed skins of the build.
+std::string BuiltSkinArchive();
+// One skin file from the source tree.
+std::string SourceSkin(const std::string& name);
+// Writes a zip archive with the given entries.
+bool WriteZipArchive(const std::string& path, const std::map<std::string, std::string>& entries);
+// Every skin file of the source tree, by name.
+std::map<std::string, std::string> AllSourceSkins();
+
+class LauncherProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Start-up as WinMain does it, then the queued "windowinit" (OnPrepare).
+  void StartUp();
+  void StartUpAndPrepare();
+  // Waits until the server-list thread has done its work (it disables
+  // EnterGameBtn first), then enables EnterGameBtn as the update road would.
+  void SettleServerListThread();
+  // Shut-down as WinMain does it after the loop.
+  void ShutDown();
+
+  LauncherFrameWnd& frame() { return *g_pFrame.load(); }
+  std::string RunLog() const;
+  std::string File(const std::string& name) const { return dir_.File(name); }
+  void Write(const std::string& name, const std::string& text) const;
+
+  // Runs queued messages until `done` or about `seconds` passed; false on
+  // time-out. A queued WM_QUIT stays queued.
+  static bool LoopUntil(const std::function<bool()>& done, int seconds = 10);
+
+  testing_support::TempDir dir_;
+  testing_support::RecordingDesktop desktop_;
+  bool started_ = false;
+};
+
+}  // namespace launcher_test

@@ -1,0 +1,88 @@
+// Worker threads: the frame they get, starting failures, and shut-down that
+// waits for every worker.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "launcher/launcher_frame_wnd.h"
+#include "launcher/my_thread.h"
+
+namespace {
+
+std::atomic<void*> g_seenUserData{nullptr};
+std::atomic<int> g_finishedWorkers{0};
+
+void RecordUserData(void* userData) {
+  g_seenUserData = userData;
+  g_finishedWorkers++;
+}
+
+// Polls the stop request as a waiting worker does.
+void WaitForStop(void* /*userData*/) {
+  while (!WorkerStopRequested()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  g_finishedWorkers++;
+}
+
+class MyThreadTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetWorkerStop();
+    g_finishedWorkers = 0;
+    g_seenUserData = nullptr;
+  }
+  void TearDown() override {
+    RequestWorkerStop();
+    JoinWorkerThreads();
+    ResetWorkerStop();
+  }
+};
+
+TEST_F(MyThreadTest, CallbackGetsTheFrameOfConstructionTime) {
+  LauncherFrameWnd frame;
+  auto* thread = new MyThread(RecordUserData);
+  EXPECT_EQ(thread->userData(), &frame);
+  ASSERT_EQ(thread->Create(), 0);
+  ASSERT_EQ(thread->Run(), 0);
+  JoinWorkerThreads();
+  EXPECT_EQ(g_seenUserData.load(), &frame);
+  EXPECT_EQ(RunningWorkerCount(), 0);
+}
+
+TEST_F(MyThreadTest, ShutDownWaitsForEveryWorkerToEnd) {
+  for (int i = 0; i < 3; ++i) {
+    auto* thread = new MyThread(WaitForStop);
+    ASSERT_EQ(thread->Create(), 0);
+    ASSERT_EQ(thread->Run(), 0);
+  }
+  EXPECT_EQ(RunningWorkerCount(), 3);
+  EXPECT_EQ(g_finishedWorkers.load(), 0);
+  RequestWorkerStop();
+  JoinWorkerThreads();
+  EXPECT_EQ(g_finishedWorkers.load(), 3);
+  EXPECT_EQ(RunningWorkerCount(), 0);
+}
+
+TEST_F(MyThreadTest, FailedStartsLeaveTheObjectToTheCaller) {
+  MyThread::FailNextStartForTesting(MyThread::FailStep::Create);
+  auto* first = new MyThread(RecordUserData);
+  EXPECT_NE(first->Create(), 0);
+  EXPECT_NE(first->Run(), 0);  // never created
+  delete first;
+  MyThread::FailNextStartForTesting(MyThread::FailStep::Run);
+  auto* second = new MyThread(RecordUserData);
+  EXPECT_EQ(second->Create(), 0);
+  EXPECT_NE(second->Run(), 0);
+  delete second;
+  EXPECT_EQ(RunningWorkerCount(), 0);
+  EXPECT_EQ(g_finishedWorkers.load(), 0);
+  // The hook fails one start only.
+  auto* third = new MyThread(RecordUserData);
+  EXPECT_EQ(third->Create(), 0);
+  EXPECT_EQ(third->Run(), 0);
+  JoinWorkerThreads();
+  EXPECT_EQ(g_finishedWorkers.load(), 1);
+}
+
+}  // namespace

@@ -1,0 +1,183 @@
+// The server-list popup: its layout arithmetic, opening and closing, and the
+// web panels that close it.
+#include <gtest/gtest.h>
+
+#include "launcher/windows/news2_wnd.h"
+#include "launcher/windows/news_wnd.h"
+#include "launcher/windows/server_list_wnd.h"
+#include "launcher/windows/top_wnd.h"
+#include "launcher/windows/update_wnd.h"
+#include "skinui/activex.h"
+#include "skinui/button.h"
+#include "skinui/list.h"
+#include "skinui/test_hooks.h"
+#include "skinui/ui_lock.h"
+#include "skinui/window_system.h"
+#include "tests/launcher/launcher_program_fixture.h"
+
+namespace {
+
+using launcher_test::LauncherProgramTest;
+using skinui::test::ClickControl;
+
+TEST(ServerListPopupLayout, GrowsUpwardsTwentySevenPixelsARowUpToFiveRows) {
+  EXPECT_EQ(UIServerListWnd::PopupHeight(0), 0);
+  EXPECT_EQ(UIServerListWnd::PopupOffsetY(580, 0), 580 + 46);
+  EXPECT_EQ(UIServerListWnd::PopupHeight(1), 31);
+  EXPECT_EQ(UIServerListWnd::PopupOffsetY(580, 1), 580 + 15);
+  EXPECT_EQ(UIServerListWnd::PopupHeight(5), 139);
+  EXPECT_EQ(UIServerListWnd::PopupOffsetY(580, 5), 580 - 93);
+  EXPECT_EQ(UIServerListWnd::PopupHeight(12), 139);
+  EXPECT_EQ(UIServerListWnd::PopupOffsetY(580, 12), 580 - 93);
+  // The bottom line never moves.
+  for (int anchor : {580, 545, 453}) {
+    for (int n = 0; n <= 7; ++n) {
+      EXPECT_EQ(UIServerListWnd::PopupOffsetY(anchor, n) + UIServerListWnd::PopupHeight(n),
+                anchor + 46);
+    }
+  }
+}
+
+class ServerListPopupTest : public LauncherProgramTest {
+ protected:
+  void AddItems(int count) {
+    skinui::UiLockGuard guard;
+    CListUI* list = frame().serverListWnd->domainList;
+    for (int i = 0; i < count; ++i) {
+      auto* item = new CListLabelElementUI();
+      item->SetText("Server " + std::to_string(list->GetCount() + 1));
+      ASSERT_TRUE(list->Add(item));
+    }
+  }
+  RECT PopupRect() {
+    RECT rect;
+    skinui::GetWindowRect(frame().serverListWnd->GetHWND(), &rect);
+    return rect;
+  }
+  RECT FrameRect() {
+    RECT rect;
+    skinui::GetWindowRect(frame().GetHWND(), &rect);
+    return rect;
+  }
+};
+
+TEST_F(ServerListPopupTest, LayoutPlacesThePopupAboveTheServerButton) {
+  StartUpAndPrepare();
+  LauncherFrameWnd& f = frame();
+  UIServerListWnd& popup = *f.serverListWnd;
+  for (int rows : {1, 3, 5, 12}) {
+    AddItems(rows - popup.domainList->GetCount());
+    popup.LayoutServerListPopup();
+    const int height = UIServerListWnd::PopupHeight(rows);
+    EXPECT_EQ(f.serverListPos.y, 580 + 46 - height);
+    const RECT rect = PopupRect();
+    EXPECT_EQ(rect.left, FrameRect().left + 566);
+    EXPECT_EQ(rect.top, FrameRect().top + f.serverListPos.y);
+    EXPECT_EQ(rect.bottom - rect.top, height);
+    EXPECT_EQ(rect.bottom, FrameRect().top + 626);
+    EXPECT_EQ(rect.right - rect.left, 160);  // the skin's width
+  }
+  // Moving the frame keeps the popup at the offsets of its last layout.
+  skinui::test::DragWindowTo(f.GetHWND(), 10, 20);
+  EXPECT_EQ(PopupRect().top, 20 + 580 + 46 - 139);
+}
+
+TEST_F(ServerListPopupTest, LayoutBottomLineFollowsTheLayoutMode) {
+  desktop_.SetDisplayMode(platform::DisplayMode{1280, 720, 32, 60});
+  StartUpAndPrepare();
+  AddItems(2);
+  frame().serverListWnd->LayoutServerListPopup();
+  EXPECT_EQ(PopupRect().bottom - FrameRect().top, 591);
+  ShutDown();
+  desktop_.SetDisplayMode(platform::DisplayMode{800, 600, 32, 60});
+  StartUpAndPrepare();
+  frame().serverListWnd->LayoutServerListPopup();
+  EXPECT_EQ(PopupRect().bottom - FrameRect().top, 499);
+  EXPECT_EQ(PopupRect().left - FrameRect().left, 420);
+}
+
+TEST_F(ServerListPopupTest, ItemClickNamesTheServerAndClosesThePopup) {
+  StartUpAndPrepare();
+  LauncherFrameWnd& f = frame();
+  AddItems(3);
+  COptionUI* serverBtn = f.updateWnd->serverBtn;
+  ASSERT_TRUE(ClickControl(f.updateWnd->paintManager, "ServerBtn"));
+  ASSERT_TRUE(skinui::IsWindowVisible(f.serverListWnd->GetHWND()));
+  ASSERT_TRUE(skinui::test::PressListItem(f.serverListWnd->paintManager, "domainlist", 1));
+  EXPECT_EQ(serverBtn->GetText(), "Server 2");
+  EXPECT_FALSE(serverBtn->IsSelected());
+  EXPECT_FALSE(skinui::IsWindowVisible(f.serverListWnd->GetHWND()));
+  // A later click elsewhere finds the button unselected and changes nothing.
+  f.serverListWnd->HideServerListPopup();
+  EXPECT_FALSE(serverBtn->IsSelected());
+  EXPECT_EQ(serverBtn->GetText(), "Server 2");
+}
+
+TEST_F(ServerListPopupTest, HideDoesNothingWhileThePopupIsClosed) {
+  StartUpAndPrepare();
+  LauncherFrameWnd& f = frame();
+  f.serverListWnd->ShowWindow(true);  // shown without the button: not "open"
+  f.serverListWnd->HideServerListPopup();
+  EXPECT_TRUE(skinui::IsWindowVisible(f.serverListWnd->GetHWND()));
+}
+
+TEST_F(ServerListPopupTest, WebPanelsCloseThePopupWhenClickedOrActivated) {
+  StartUpAndPrepare();
+  LauncherFrameWnd& f = frame();
+  COptionUI* serverBtn = f.updateWnd->serverBtn;
+  for (WebPanelWnd* panel : std::initializer_list<WebPanelWnd*>{f.newsWnd, f.news2Wnd, f.topWnd}) {
+    ASSERT_TRUE(ClickControl(f.updateWnd->paintManager, "ServerBtn"));
+    ASSERT_TRUE(serverBtn->IsSelected());
+    POINT point{20, 20};
+    skinui::ClientToScreen(panel->GetHWND(), &point);
+    skinui::test::MouseActivate(panel->GetHWND(), point);
+    EXPECT_FALSE(serverBtn->IsSelected());
+    EXPECT_FALSE(skinui::IsWindowVisible(f.serverListWnd->GetHWND()));
+    // A click notification of the panel while closed changes nothing.
+    TNotifyUI click;
+    click.sType = "click";
+    click.pSender = panel->paintManager.GetRoot();
+    panel->Notify(click);
+    EXPECT_FALSE(serverBtn->IsSelected());
+  }
+}
+
+CStdString PageOf(WebPanelWnd* panel) {
+  CControlUI* control = panel->paintManager.FindControl("IE");
+  auto* browser = control ? static_cast<CActiveXUI*>(control->GetInterface("ActiveX")) : nullptr;
+  return browser ? browser->GetLastNavigatedUrl() : CStdString("<no browser>");
+}
+
+TEST_F(ServerListPopupTest, WebPanelsNavigateOnceToThePageOfTheLayoutMode) {
+  StartUpAndPrepare();
+  EXPECT_EQ(PageOf(frame().newsWnd), "http://pages.test/left");
+  EXPECT_EQ(PageOf(frame().news2Wnd), "http://pages.test/right");
+  EXPECT_EQ(PageOf(frame().topWnd), "http://pages.test/top");
+  ShutDown();
+  desktop_.SetDisplayMode(platform::DisplayMode{1280, 720, 32, 60});  // mode 1: plain keys
+  StartUpAndPrepare();
+  EXPECT_EQ(PageOf(frame().newsWnd), "http://pages.test/left");
+  EXPECT_EQ(PageOf(frame().topWnd), "http://pages.test/top");
+  ShutDown();
+  desktop_.SetDisplayMode(platform::DisplayMode{800, 600, 32, 60});
+  StartUpAndPrepare();
+  EXPECT_EQ(PageOf(frame().newsWnd), "http://pages.test/left600");
+  EXPECT_EQ(PageOf(frame().news2Wnd), "http://pages.test/right600");
+  EXPECT_EQ(PageOf(frame().topWnd), "http://pages.test/top600");
+  CControlUI* ie = frame().topWnd->paintManager.FindControl("IE");
+  EXPECT_EQ(static_cast<CActiveXUI*>(ie->GetInterface("ActiveX"))->GetNavigationCount(), 1);
+}
+
+TEST_F(ServerListPopupTest, WebPanelWithoutBrowserShowsNoPage) {
+  auto skins = launcher_test::AllSourceSkins();
+  skins["news.xml"] = "<Window size=\"290,230\"><VerticalLayout/></Window>";
+  skins["top.xml"] =
+      "<Window size=\"290,230\"><VerticalLayout><ActiveX name=\"IE\"/></VerticalLayout></Window>";
+  ASSERT_TRUE(launcher_test::WriteZipArchive(File("bt.dat"), skins));
+  StartUpAndPrepare();
+  EXPECT_EQ(PageOf(frame().newsWnd), "<no browser>");
+  EXPECT_EQ(PageOf(frame().topWnd), "");
+  EXPECT_EQ(PageOf(frame().news2Wnd), "http://pages.test/right");
+}
+
+}  // namespace

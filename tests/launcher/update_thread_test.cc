@@ -1,0 +1,263 @@
+// The update thread against the real update library and a loopback update
+// server: the two time limits, the ends of the thread and shut-down.
+#include "launcher/update_thread.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "launcher/my_thread.h"
+#include "launcher/windows/update_wnd.h"
+#include "platform/tick.h"
+#include "skinui/control.h"
+#include "skinui/progress.h"
+#include "skinui/ui_lock.h"
+#include "tests/launcher/update_road_fixture.h"
+
+namespace update_road_testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr char kPassLine[] = "Please later is connect to the server... ";
+constexpr char kBusyLine[] = "The network is busy,please update again later!";
+constexpr char kLatestLine[] = "The current is the latest version... ";
+constexpr char kUpdateLine[] = "Connect the server and update... ";
+
+// Long enough for any run here to end on its own; a hang fails instead.
+constexpr auto kThreadEndWait = 60s;
+
+class UpdateThreadTest : public UpdateRoadTest {
+ protected:
+  void SetUp() override {
+    UpdateRoadTest::SetUp();
+    frame.enterGameBtn = &enterGame;
+    frame.updateWnd = &panel;
+    panel.progressCtrl = &progress;
+    enterGame.SetEnabled(false);
+  }
+
+  void TearDown() override {
+    StopThread();
+    SetUpdateTimeLimitForTesting(0);
+    frame.updateWnd = nullptr;
+    frame.enterGameBtn = nullptr;
+    UpdateRoadTest::TearDown();
+  }
+
+  void Prepare() {
+    frame.prepareTick = platform::TickCount();
+    frame.prepared = true;
+  }
+
+  void StartThread() {
+    thread_ = std::thread([this] {
+      UpdateThread(nullptr);
+      ended_ = true;
+    });
+  }
+
+  // True when the thread ended by itself within `wait`.
+  bool WaitForEnd(std::chrono::milliseconds wait = kThreadEndWait) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    while (!ended_ && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(5ms);
+    return ended_;
+  }
+
+  void StopThread() {
+    if (!thread_.joinable()) return;
+    RequestWorkerStop();
+    thread_.join();
+  }
+
+  bool EnterGameEnabled() {
+    skinui::UiLockGuard guard;
+    return enterGame.IsEnabled();
+  }
+
+  int ProgressValue() {
+    skinui::UiLockGuard guard;
+    return progress.GetValue();
+  }
+
+  static void ChooseServer(bool complete) {
+    ChosenServer server;
+    server.addr = "10.0.0.1";
+    server.port = "7000";
+    server.chargeUrl = complete ? "http://pay" : "";
+    server.sid = "3";
+    SetChosenServer(server);
+  }
+
+  CControlUI enterGame;
+  CProgressUI progress;
+  UIUpdateWnd panel;
+  std::atomic<bool> ended_{false};
+  std::thread thread_;
+};
+
+TEST_F(UpdateThreadTest, NoServerReachableGivesUpAtTheFirstLimit) {
+  const int closedPort = testing_support::ClosedLoopbackPort();
+  ASSERT_GT(closedPort, 0);
+  frame.updateVersionUrl1 =
+      wxString::Format("http://127.0.0.1:%d/up/manifest.xml", closedPort);
+  SetUpdateTimeLimitForTesting(300);
+  frame.updateNeeded = true;
+  Prepare();
+  StartThread();
+
+  ASSERT_TRUE(WaitForEnd());
+  EXPECT_EQ(CountErrorLog(kBusyLine), 1);
+  EXPECT_GE(CountLog(kPassLine), 1);
+  EXPECT_EQ(CountLog(kLatestLine), 0);
+  EXPECT_FALSE(frame.updateNeeded);
+  EXPECT_TRUE(EnterGameEnabled());
+  EXPECT_FALSE(UpdateVersionChecked());
+  EXPECT_NE(ProgressValue(), 100);
+}
+
+TEST_F(UpdateThreadTest, CurrentVersionsEnableEnterGameAtOnce) {
+  ServeManifest(Set("patch", "1.0") + Set("Launcherpatch", "1.0"));
+  StartThread();
+  // The thread waits for the frame to be prepared.
+  std::this_thread::sleep_for(50ms);
+  EXPECT_FALSE(ended_);
+  EXPECT_EQ(server.TotalRequests(), 0);
+  Prepare();
+
+  ASSERT_TRUE(WaitForEnd());
+  EXPECT_EQ(CountLog(kPassLine), 1);
+  EXPECT_EQ(CountLog(kLatestLine), 1);
+  EXPECT_EQ(CountErrorLog(kBusyLine), 0);
+  EXPECT_FALSE(frame.updateNeeded);
+  EXPECT_TRUE(UpdateVersionChecked());
+  // Enabled although no server has been chosen.
+  EXPECT_TRUE(EnterGameEnabled());
+  EXPECT_EQ(ProgressValue(), 100);
+  // The library stays loaded until the launcher ends.
+  EXPECT_NE(frame.livePatch, nullptr);
+}
+
+TEST_F(UpdateThreadTest, UpdateIsAppliedUntilItSucceeds) {
+  // The first apply attempt fails all its downloads of the file.
+  const std::string body = "new game data";
+  server.Serve("/up/a.bin", [body](int request) {
+    return request <= 10 ? HttpResponse(500, "busy") : HttpResponse(200, body);
+  });
+  ServeFile("l1.bin", "launcher 1.5");
+  ServeFile("l2.bin", "launcher 2.0");
+  ServeManifest(Set("patch", "1.0") + Set("patch", "1.1", "a.bin") +
+                Set("Launcherpatch", "1.5", "l1.bin") + Set("Launcherpatch", "2.0", "l2.bin"));
+  ChooseServer(true);
+  Prepare();
+  StartThread();
+
+  ASSERT_TRUE(WaitForEnd());
+  EXPECT_GT(server.RequestCount("/up/a.bin"), 10);
+  EXPECT_EQ(ReadFile(dir.File("game/a.bin")), body);
+  // The first launcher step stores the newest launcher version, which the
+  // library reads through its reference: the second launcher set is skipped.
+  EXPECT_EQ(server.RequestCount("/up/l1.bin"), 1);
+  EXPECT_EQ(server.RequestCount("/up/l2.bin"), 0);
+  EXPECT_EQ(CountLog(kUpdateLine), 1);
+  EXPECT_GE(CountLog(kPassLine), 3);  // check, failed apply, apply
+  EXPECT_EQ(CountErrorLog(kBusyLine), 0);
+  EXPECT_FALSE(desktop.MessageBoxes().empty());  // the library's own report
+
+  // The versions reached are kept, also on disk.
+  EXPECT_EQ(InstalledGame(), "1.1");
+  EXPECT_EQ(InstalledLauncher(), "2.0");
+  const std::string ini = ReadFile(dir.File("version.ini"));
+  EXPECT_NE(ini.find("Version=1.1"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("LVersion=2.0"), std::string::npos) << ini;
+
+  EXPECT_FALSE(frame.updateNeeded);
+  EXPECT_EQ(frame.livePatch, nullptr);
+  EXPECT_EQ(TheLivePatchHolder().module, nullptr);
+  EXPECT_TRUE(EnterGameEnabled());
+  EXPECT_EQ(ProgressValue(), 100);
+}
+
+TEST_F(UpdateThreadTest, UpdateWithoutChosenServerLeavesEnterGameDisabled) {
+  const std::string body = "data";
+  ServeFile("b.bin", body);
+  ServeManifest(Set("patch", "1.2", "b.bin") + Set("Launcherpatch", "1.0"));
+  ChooseServer(false);
+  enterGame.SetEnabled(true);
+  Prepare();
+  StartThread();
+
+  ASSERT_TRUE(WaitForEnd());
+  EXPECT_EQ(InstalledGame(), "1.2");
+  EXPECT_FALSE(frame.updateNeeded);
+  EXPECT_EQ(frame.livePatch, nullptr);
+  EXPECT_FALSE(EnterGameEnabled());
+}
+
+TEST_F(UpdateThreadTest, UpdateThatNeverSucceedsGivesUpAtTheSecondLimit) {
+  server.Serve("/up/c.bin", HttpResponse(500, "busy"));
+  ServeManifest(Set("patch", "1.3", "c.bin") + Set("Launcherpatch", "1.0"));
+  SetUpdateTimeLimitForTesting(500);
+  ChooseServer(false);
+  Prepare();
+  StartThread();
+
+  ASSERT_TRUE(WaitForEnd());
+  EXPECT_EQ(CountLog(kUpdateLine), 1);
+  EXPECT_EQ(CountErrorLog(kBusyLine), 1);
+  EXPECT_TRUE(UpdateVersionChecked());
+  EXPECT_FALSE(frame.updateNeeded);
+  EXPECT_TRUE(EnterGameEnabled());
+  EXPECT_EQ(InstalledGame(), "1.0");
+  // Given up: the library stays loaded until the launcher ends.
+  ASSERT_NE(frame.livePatch, nullptr);
+  EXPECT_NE(frame.livePatch->patch, nullptr);
+}
+
+TEST_F(UpdateThreadTest, ShutDownWhileWaitingForThePreparedFrameEndsTheThread) {
+  StartThread();
+  std::this_thread::sleep_for(20ms);
+  RequestWorkerStop();
+  ASSERT_TRUE(WaitForEnd());
+  EXPECT_EQ(server.TotalRequests(), 0);
+  EXPECT_EQ(CountLog(kPassLine), 0);
+  EXPECT_FALSE(EnterGameEnabled());
+}
+
+TEST_F(UpdateThreadTest, ShutDownDuringTheUpdateEndsTheThread) {
+  std::atomic<int> fileRequests{0};
+  server.Serve("/up/d.bin", [&fileRequests](int) {
+    ++fileRequests;
+    return HttpResponse(500, "busy");
+  });
+  ServeManifest(Set("patch", "1.4", "d.bin") + Set("Launcherpatch", "1.0"));
+  Prepare();
+  StartThread();
+
+  // Let it retry the update a while, then shut down.
+  const auto deadline = std::chrono::steady_clock::now() + kThreadEndWait;
+  while (fileRequests < 25 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(5ms);
+  ASSERT_GE(fileRequests.load(), 25);
+  RequestWorkerStop();
+  ASSERT_TRUE(WaitForEnd());
+  // It gave nothing up and showed nothing after the request.
+  EXPECT_EQ(CountErrorLog(kBusyLine), 0);
+  EXPECT_TRUE(frame.updateNeeded);
+  EXPECT_FALSE(EnterGameEnabled());
+  EXPECT_EQ(InstalledGame(), "1.0");
+}
+
+TEST_F(UpdateThreadTest, RunsAsAWorkerThatShutDownJoins) {
+  MyThread* worker = new MyThread(&UpdateThread);
+  ASSERT_EQ(worker->Create(), 0);
+  ASSERT_EQ(worker->Run(), 0);
+  RequestWorkerStop();
+  JoinWorkerThreads();
+  EXPECT_EQ(RunningWorkerCount(), 0);
+  EXPECT_EQ(server.TotalRequests(), 0);
+}
+
+}  // namespace
+}  // namespace update_road_testing
