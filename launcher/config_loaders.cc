@@ -7,6 +7,7 @@
 #include "launcher/instance_path.h"
 #include "launcher/launcher_frame_wnd.h"
 #include "launcher/scrambled_file.h"
+#include "launcher/settings_file.h"
 #include "launcher/setup_config.h"
 #include "launcher/version_config.h"
 #include "platform/files.h"
@@ -43,10 +44,24 @@ void MigrateFromMainConfig(const wxString& target, const char* section,
   }
 }
 
-// member := value of `key`, the member's current value when missing. The
-// reader cuts values to 254 characters.
+// Text of Do.ini and web.ini is UTF-8, but installations carry GBK values
+// too: their bytes are kept (as the settings files keep them) instead of
+// turning the whole value into "".
+wxString FromIniBytes(const std::string& bytes) {
+  return wxString(bytes.data(), SettingsTextConverter(), bytes.size());
+}
+
+std::string ToIniBytes(const wxString& text) {
+  const wxCharBuffer bytes = text.mb_str(SettingsTextConverter());
+  return std::string(bytes.data(), bytes.length());
+}
+
+// member := value of `key`, the member's current value when missing. Values
+// are cut to 254 characters, the default as well: both pass through the
+// same 255-character buffer.
 void ReadInto(const std::string& path, const char* section, const char* key, wxString& member) {
-  member = wxString::FromUTF8(platform::ReadIniString(path, section, key, Native(member)));
+  const std::string fallback = ToIniBytes(member.Left(platform::kIniValueMaxChars));
+  member = FromIniBytes(platform::ReadIniString(path, section, key, fallback));
 }
 
 void DeleteIfExists(const std::string& path) {

@@ -3,6 +3,19 @@
 #include "launcher/settings_file.h"
 #include "platform/desktop.h"
 
+namespace {
+
+// A flag is a whole number, true when it is not 0, blanks around it ignored;
+// a value that is no number leaves the field as it was. (wx's own bool
+// reading would warn in the log about every value but 0 and 1, such as the
+// "82" that older installations carry.)
+void ReadFlag(const wxFileConfig& config, const wxString& key, bool& field) {
+  long value = 0;
+  if (config.Read(key, &value)) field = value != 0;
+}
+
+}  // namespace
+
 class GameSettings& GameSettings() {
   static class GameSettings instance;
   return instance;
@@ -19,13 +32,13 @@ bool GameSettings::Load(wxString path) {
         platform::MessageBoxButtons::Ok);
     return false;
   }
-  config->Read("Setting/FullScreen", &FullScreen);
+  ReadFlag(*config, "Setting/FullScreen", FullScreen);
   config->Read("Setting/Resolution", &Resolution);
   if (Resolution == "800*600")
     Resolution = "0";
   else if (Resolution == "1024*768")
     Resolution = "1";
-  config->Read("Setting/Voice", &Voice);
+  ReadFlag(*config, "Setting/Voice", Voice);
   return true;
 }
 

@@ -22,8 +22,9 @@ bool KillProcessesByName(const wxString& exeName, bool waitAfterKill) {
   for (const platform::ProcessEntry& process : *processes) {
     if (process.exeName != wanted) continue;
     EnableDebugPrivilege();
-    // A process that ended meanwhile or may not be signalled is skipped.
-    if (platform::TerminateProcess(process.pid)) stoppedAny = true;
+    // A process that ended meanwhile (its number perhaps taken by another
+    // program) or may not be signalled is skipped.
+    if (platform::TerminateProcess(process.pid, wanted)) stoppedAny = true;
   }
   if (waitAfterKill && stoppedAny) platform::SleepMilliseconds(kWaitAfterKillMs);
   return true;

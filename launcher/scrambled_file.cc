@@ -1,5 +1,7 @@
 #include "launcher/scrambled_file.h"
 
+#include <algorithm>
+
 #include "launcher/instance_path.h"
 
 const wxString kConfigCipherKey = "QoTarK583027dex4461";
@@ -27,15 +29,21 @@ bool UnscrambleStream(const std::string& targetPath, std::FILE* source, const st
     std::fclose(source);
     return false;
   }
+  // The key as a C string in a zero-filled buffer: bytes past its end are 0.
+  const size_t keyLength = std::min(keyBytes.find('\0'), keyBytes.size());
   unsigned char key[kKeyCycle] = {};
-  for (size_t i = 0; i < kKeyCycle && i < keyBytes.size(); ++i)
+  for (size_t i = 0; i < kKeyCycle && i < keyLength; ++i)
     key[i] = static_cast<unsigned char>(keyBytes[i]);
 
-  size_t index = 0;
+  // The index starts at the key's length and wraps only once it is past the
+  // cycle, as the files were written: a key of 8 or more characters starts
+  // at its first character, a shorter one with zero bytes up to index 7.
+  size_t index = keyLength;
   int stored;
   while ((stored = std::fgetc(source)) != EOF) {
+    if (index >= kKeyCycle) index = 0;
     const auto plain = static_cast<unsigned char>(stored - key[index]);
-    index = (index + 1) % kKeyCycle;
+    ++index;
     if (plain == 0x0A) std::fputc(0x0D, target);  // text-mode line end
     std::fputc(plain, target);
   }

@@ -1,28 +1,46 @@
 #include "launcher/settings_file.h"
 
-#include <wx/strconv.h>
+#include <wx/mstream.h>
 #include <wx/wfstream.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "platform/files.h"
 
 namespace {
 
-const wxMBConvUTF8& SettingsConverter() {
+// Editors on Windows like to put one in front of the first section, which
+// the parser would then take for part of the section's name.
+const char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
+
+}  // namespace
+
+const wxMBConvUTF8& SettingsTextConverter() {
   static const wxMBConvUTF8 converter(wxMBConvUTF8::MAP_INVALID_UTF8_TO_PUA);
   return converter;
 }
 
-}  // namespace
-
 std::unique_ptr<wxFileConfig> ReadSettingsFile(const wxString& path) {
-  wxFileInputStream input(path);
-  if (!input.IsOk()) return nullptr;
+  // A directory opens as a stream on Linux but is no settings file.
+  const std::string nativePath = path.utf8_string();
+  if (!platform::FileExists(nativePath)) return nullptr;
+  std::ifstream file(nativePath, std::ios::binary);
+  if (!file) return nullptr;
+  std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  if (file.bad()) return nullptr;
+  if (text.compare(0, 3, kUtf8ByteOrderMark) == 0) text.erase(0, 3);
   // Built from a stream, not a file name, so destroying it writes nothing:
   // WriteSettingsFile is the only write.
-  return std::make_unique<wxFileConfig>(input, SettingsConverter());
+  wxMemoryInputStream input(text.data(), text.size());
+  return std::make_unique<wxFileConfig>(input, SettingsTextConverter());
 }
 
 bool WriteSettingsFile(wxFileConfig& config, const wxString& path) {
+  if (!platform::FileExists(path.utf8_string())) return false;
   wxFileOutputStream output(path);
   if (!output.IsOk()) return false;
-  const bool saved = config.Save(output, SettingsConverter());
+  const bool saved = config.Save(output, SettingsTextConverter());
   return output.Close() && saved;
 }

@@ -4,14 +4,22 @@
 #pragma once
 
 #include <wx/fileconf.h>
+#include <wx/strconv.h>
 #include <wx/string.h>
 
 #include <memory>
 
-// The parsed file; null when it cannot be opened for reading. Bytes that are
-// not valid UTF-8 are carried through to the next write unchanged instead of
-// dropping the whole text.
+// UTF-8 that keeps bytes which are not valid UTF-8 (GBK text, say): they
+// become private-use characters and turn back into the same bytes when
+// written, instead of emptying the whole text.
+const wxMBConvUTF8& SettingsTextConverter();
+
+// The parsed file; null when `path` is not a regular file or cannot be read.
+// A leading UTF-8 byte-order mark is dropped (and so not written back).
+// Bytes that are not valid UTF-8 are carried through to the next write
+// unchanged.
 std::unique_ptr<wxFileConfig> ReadSettingsFile(const wxString& path);
 
-// Replaces the file at `path` with the whole configuration, UTF-8.
+// Replaces the regular file at `path` with the whole configuration, UTF-8.
+// False when `path` is no regular file or cannot be written.
 bool WriteSettingsFile(wxFileConfig& config, const wxString& path);

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -60,6 +61,45 @@ std::string CommandName(const std::string& procDir) {
   return name;
 }
 
+// The name a process is listed and matched by; "" once it has ended.
+std::string ProcessExeName(const std::string& procDir) {
+  const std::string comm = CommandName(procDir);
+  std::string exeName = ExecutableBaseName(procDir);
+  // An interpreter running a script, or an unreadable link: the kernel's
+  // name for the process is the better match.
+  if (exeName.empty() || exeName.compare(0, kCommMaxChars, comm) != 0) exeName = comm;
+  return exeName;
+}
+
+// A handle on the process itself rather than on its number, which the
+// system may give to a new process once the old one has ended. -1 with
+// errno set when there is none (ENOSYS on kernels before 5.3).
+int OpenProcessHandle(int pid) {
+#ifdef SYS_pidfd_open
+  return static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+#else
+  (void)pid;
+  errno = ENOSYS;
+  return -1;
+#endif
+}
+
+bool SignalProcessHandle(int handle, int signal) {
+#ifdef SYS_pidfd_send_signal
+  return syscall(SYS_pidfd_send_signal, handle, signal, nullptr, 0) == 0;
+#else
+  (void)handle;
+  (void)signal;
+  errno = ENOSYS;
+  return false;
+#endif
+}
+
+bool HasExeName(int pid, const std::string& expectedExeName) {
+  return expectedExeName.empty() ||
+         ProcessExeName("/proc/" + std::to_string(pid)) == expectedExeName;
+}
+
 }  // namespace
 
 std::optional<std::vector<ProcessEntry>> ListProcesses() {
@@ -69,12 +109,7 @@ std::optional<std::vector<ProcessEntry>> ListProcesses() {
   while (const dirent* entry = readdir(proc)) {
     const std::optional<int> pid = ParsePid(entry->d_name);
     if (!pid) continue;
-    const std::string procDir = std::string("/proc/") + entry->d_name;
-    const std::string comm = CommandName(procDir);
-    std::string exeName = ExecutableBaseName(procDir);
-    // An interpreter running a script, or an unreadable link: the kernel's
-    // name for the process is the better match.
-    if (exeName.empty() || exeName.compare(0, kCommMaxChars, comm) != 0) exeName = comm;
+    std::string exeName = ProcessExeName(std::string("/proc/") + entry->d_name);
     if (exeName.empty()) continue;  // the process ended while we looked
     processes.push_back({*pid, std::move(exeName)});
   }
@@ -84,10 +119,23 @@ std::optional<std::vector<ProcessEntry>> ListProcesses() {
   return processes;
 }
 
-bool TerminateProcess(int pid) {
+bool TerminateProcess(int pid) { return TerminateProcess(pid, ""); }
+
+bool TerminateProcess(int pid, const std::string& expectedExeName) {
   // 0 and negative numbers would signal whole process groups.
   if (pid <= 0) return false;
-  return kill(pid, SIGKILL) == 0;
+  const int handle = OpenProcessHandle(pid);
+  if (handle < 0) {
+    if (errno != ENOSYS) return false;  // gone, or no process of its own
+    // An old kernel: the number is all there is to signal.
+    return HasExeName(pid, expectedExeName) && kill(pid, SIGKILL) == 0;
+  }
+  // The name is read through the number; it belonged to our process when the
+  // process is still alive after the read (signal 0 only checks that).
+  const bool stopped = HasExeName(pid, expectedExeName) && SignalProcessHandle(handle, 0) &&
+                       SignalProcessHandle(handle, SIGKILL);
+  close(handle);
+  return stopped;
 }
 
 bool EnableDebugPrivilege() { return true; }

@@ -25,6 +25,13 @@ std::optional<std::vector<ProcessEntry>> ListProcesses();
 // process does not exist or may not be signalled.
 bool TerminateProcess(int pid);
 
+// The same for a process found in a list earlier: it is stopped only when the
+// process now holding `pid` still has the executable name `expectedExeName`
+// (as ListProcesses names it; "" checks nothing), so that a number the system
+// gave to a new process meanwhile is left alone. The process is held by a
+// pidfd from the check to the signal.
+bool TerminateProcess(int pid, const std::string& expectedExeName);
+
 // Windows needs a debug privilege on the launcher's own token before it may
 // stop processes of other sessions. Linux has no such token step: whether a
 // process may be stopped is decided by its owner and our capabilities at

@@ -1,10 +1,14 @@
 #include "launcher/config_loaders.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "launcher/game_settings.h"
 #include "launcher/instance_path.h"
 #include "launcher/launcher_frame_wnd.h"
+#include "launcher/settings_file.h"
 #include "launcher/setup_config.h"
 #include "launcher/version_config.h"
 #include "platform/ini_file.h"
@@ -189,6 +193,68 @@ TEST_F(ConfigLoadersTest, LongUrlIsCutTo254Characters) {
   WriteFile(dir_.File("web.ini"), "[Web]\nLeftUrl=" + url + "\n");
   LoadAll();
   EXPECT_EQ(frame_.leftUrl, wxString::FromUTF8(url.substr(0, 254)));
+}
+
+TEST_F(ConfigLoadersTest, LongDefaultIsCutWhenTheKeyIsMissing) {
+  const std::string longUrl = "http://list.example.com/" + std::string(276, 'b');
+  ASSERT_EQ(longUrl.size(), 300u);
+  WriteFile(dir_.File("orvo.ini"), "[Setup]\nServerListUrl=" + longUrl +
+                                       "\nServerListUrl2=" + longUrl + "\n");
+  LoadMainConfig(frame_);
+
+  // No Do.ini: nothing is read, the default stays whole.
+  SetDefaultUrls(frame_);
+  LoadAddrConfig(frame_);
+  EXPECT_EQ(frame_.serverListUrl1, wxString::FromUTF8(longUrl));
+
+  WriteFile(dir_.File("Do.ini"), "[Addr]\nServerListUrl2=http://do.example.com/list.xml\n");
+  SetDefaultUrls(frame_);
+  LoadAddrConfig(frame_);
+  EXPECT_EQ(frame_.serverListUrl1, wxString::FromUTF8(longUrl.substr(0, 254)));
+  EXPECT_EQ(frame_.serverListUrl2, "http://do.example.com/list.xml");
+
+  // The same for web.ini, with the page default made long by hand.
+  WriteFile(dir_.File("web.ini"), "[Web]\nBBSUrl=http://forum.example/\n");
+  frame_.topUrl = wxString::FromUTF8(longUrl);
+  LoadWebConfig(frame_);
+  EXPECT_EQ(frame_.topUrl, wxString::FromUTF8(longUrl.substr(0, 254)));
+}
+
+TEST_F(ConfigLoadersTest, ValuesThatAreNotUtf8KeepTheirBytes) {
+  WriteFile(dir_.File("orvo.ini"), kMainConfig);
+  const std::string gbk = "\xCD\xF8\xD2\xB3";  // "web page" in GBK
+  WriteFile(dir_.File("web.ini"), "[Web]\nTopUrl=http://pages.example/" + gbk + ".html\n");
+  WriteFile(dir_.File("Do.ini"), "[Addr]\nServerListUrl1=http://do.example/" + gbk + "\n");
+  LoadAll();
+  const auto bytes = [](const wxString& text) {
+    const wxCharBuffer buffer = text.mb_str(SettingsTextConverter());
+    return std::string(buffer.data(), buffer.length());
+  };
+  EXPECT_EQ(bytes(frame_.topUrl), "http://pages.example/" + gbk + ".html");
+  EXPECT_EQ(bytes(frame_.serverListUrl1), "http://do.example/" + gbk);
+
+  // Such a value as the default of a missing key passes through unchanged.
+  WriteFile(dir_.File("web.ini"), "[Web]\nBBSUrl=http://forum.example/\n");
+  LoadWebConfig(frame_);
+  EXPECT_EQ(bytes(frame_.topUrl), "http://pages.example/" + gbk + ".html");
+}
+
+TEST_F(ConfigLoadersTest, ScrambledFileThatCannotBeUnscrambledIsReadAsItIs) {
+  WriteFile(dir_.File("orvo.ini"), kMainConfig);
+  // Keys without a section: no section, so taken for scrambled; unscrambling
+  // fails because the temporary file's name is taken by a directory (which
+  // is no stale file to delete). The file itself then yields no key.
+  WriteFile(dir_.File("Do.ini"), "ServerListUrl1=http://raw.example/\n");
+  WriteFile(dir_.File("web.ini"), "WebsiteUrl=http://raw.example/\n");
+  ASSERT_EQ(mkdir(dir_.File("Do.ini.tmp").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(dir_.File("web.ini.tmp").c_str(), 0755), 0);
+  LoadAll();
+  EXPECT_EQ(frame_.serverListUrl1, "http://list.example.com/ServerList.xml");
+  EXPECT_EQ(frame_.updateVersionUrl1, "http://up.example.com/update_newStyle.xml");
+  EXPECT_TRUE(frame_.websiteUrl.StartsWith("http://"));
+  EXPECT_NE(frame_.websiteUrl, "http://raw.example/");
+  EXPECT_EQ(ReadFile(dir_.File("Do.ini")), "ServerListUrl1=http://raw.example/\n");
+  EXPECT_TRUE(std::filesystem::is_directory(dir_.File("Do.ini.tmp")));
 }
 
 TEST_F(ConfigLoadersTest, FilesWithoutKeysKeepTheDefaults) {

@@ -31,12 +31,17 @@ class GameStartTest : public ::testing::Test {
     SetupConfig().ServerPort = "7001";
     SetupConfig().ServerSid = "42";
   }
+  // Load filled every field of the process-wide record; later tests expect
+  // it empty.
   void TearDown() override {
-    auto lock = SetupConfig().Lock();
-    SetupConfig().filePath.clear();
-    SetupConfig().ServerAddr.clear();
-    SetupConfig().ServerPort.clear();
-    SetupConfig().ServerSid.clear();
+    class SetupConfig& setup = SetupConfig();
+    auto lock = setup.Lock();
+    for (wxString* field :
+         {&setup.ServerListUrl, &setup.UpdateVersionUrl, &setup.ServerListUrl2,
+          &setup.UpdateVersionUrl2, &setup.ServerAddr, &setup.ServerPort, &setup.ChargeUrl,
+          &setup.NewUpdateVersionUrl1, &setup.NewUpdateVersionUrl2, &setup.ServerSid,
+          &setup.filePath})
+      field->clear();
   }
 
   void ExpectSettingsSaved() {

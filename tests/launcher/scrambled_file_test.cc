@@ -85,11 +85,25 @@ TEST_F(ScrambledFileTest, ReadOnlySourceIsRefused) {
 }
 
 TEST_F(ScrambledFileTest, StreamWithShortKeyTreatsMissingKeyBytesAsZero) {
-  WriteFile(dir_.File("in.dat"), "\x02\x03\x04zz");
+  // Key "abc": the index starts at 3, so bytes 0..4 use the zero key bytes 3..7,
+  // then the cycle begins again at 'a'.
+  const std::string stored = "\x10\x11\x12\x13\x14" "bcd" "\x05\x06\x07\x08\x09" "b";
+  WriteFile(dir_.File("in.dat"), stored);
   std::FILE* source = std::fopen(dir_.File("in.dat").c_str(), "rb");
   ASSERT_NE(source, nullptr);
-  EXPECT_TRUE(UnscrambleStream(dir_.File("out.tmp"), source, std::string("\x01\x01", 2)));
-  EXPECT_EQ(ReadFile(dir_.File("out.tmp")), "\x01\x02\x04zz");
+  EXPECT_TRUE(UnscrambleStream(dir_.File("out.tmp"), source, "abc"));
+  EXPECT_EQ(ReadFile(dir_.File("out.tmp")),
+            "\x10\x11\x12\x13\x14"
+            "\x01\x01\x01"
+            "\x05\x06\x07\x08\x09"
+            "\x01");
+
+  // A key of eight characters or more starts at its first character.
+  WriteFile(dir_.File("in.dat"), "bcdefghij");
+  source = std::fopen(dir_.File("in.dat").c_str(), "rb");
+  ASSERT_NE(source, nullptr);
+  EXPECT_TRUE(UnscrambleStream(dir_.File("out.tmp"), source, "abcdefghXYZ"));
+  EXPECT_EQ(ReadFile(dir_.File("out.tmp")), std::string(8, '\x01') + "\x09");
 }
 
 }  // namespace

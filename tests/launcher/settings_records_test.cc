@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <wx/log.h>
 
+#include <filesystem>
 #include <thread>
+#include <vector>
 
 #include "launcher/double_backslashes.h"
 #include "launcher/game_settings.h"
@@ -21,6 +25,22 @@ bool Contains(const std::string& text, const std::string& part) {
 }
 
 wxString Wx(const std::string& path) { return wxString::FromUTF8(path); }
+
+// Collects every wx log message while it is the active target.
+class CapturingLog : public wxLog {
+ public:
+  CapturingLog() : previous_(wxLog::SetActiveTarget(this)) {}
+  ~CapturingLog() override { wxLog::SetActiveTarget(previous_); }
+  std::vector<wxString> messages;
+
+ protected:
+  void DoLogRecord(wxLogLevel, const wxString& message, const wxLogRecordInfo&) override {
+    messages.push_back(message);
+  }
+
+ private:
+  wxLog* previous_;
+};
 
 class SettingsRecordsTest : public ::testing::Test {
  protected:
@@ -107,6 +127,103 @@ TEST_F(SettingsRecordsTest, GameSettingsMigrateLegacyValues) {
   EXPECT_EQ(settings.Resolution, "0");
   EXPECT_TRUE(settings.FullScreen);
   EXPECT_FALSE(settings.Voice);
+}
+
+TEST_F(SettingsRecordsTest, FlagsAreWholeNumbersReadWithoutLogWarnings) {
+  const std::string path = dir_.File("resolution.ini");
+  class GameSettings settings;
+  CapturingLog log;
+  WriteFile(path, "[Setting]\nFullScreen=82\nVoice= 0 \n");
+  ASSERT_TRUE(settings.Load(Wx(path)));
+  EXPECT_TRUE(settings.FullScreen);
+  EXPECT_FALSE(settings.Voice);
+
+  WriteFile(path, "[Setting]\nFullScreen=abc\nVoice=-3\n");
+  ASSERT_TRUE(settings.Load(Wx(path)));
+  EXPECT_TRUE(settings.FullScreen) << "not a number: unchanged";
+  EXPECT_TRUE(settings.Voice);
+
+  WriteFile(path, "[Setting]\nFullScreen=\"  0  \"\nVoice=abc\n");
+  ASSERT_TRUE(settings.Load(Wx(path)));
+  EXPECT_FALSE(settings.FullScreen);
+  EXPECT_TRUE(settings.Voice) << "not a number: unchanged";
+
+  wxLog::FlushActive();
+  for (const wxString& message : log.messages) ADD_FAILURE() << message.utf8_string();
+}
+
+TEST_F(SettingsRecordsTest, ByteOrderMarkIsSkippedAndNotWrittenBack) {
+  const std::string bom = "\xEF\xBB\xBF";
+  const std::string setupPath = dir_.File("orvo.ini");
+  WriteFile(setupPath, bom + "[Setup]\nServerListUrl=http://list/\nServerPort=7000\n");
+  class SetupConfig setup;
+  ASSERT_TRUE(setup.Load(Wx(setupPath)));
+  EXPECT_EQ(setup.ServerListUrl, "http://list/");
+  EXPECT_EQ(setup.ServerPort, "7000");
+  ASSERT_TRUE(setup.Save());
+  const std::string saved = ReadFile(setupPath);
+  EXPECT_EQ(saved.rfind("[Setup]\nServerListUrl=http://list/\n", 0), 0u) << saved;
+  EXPECT_EQ(saved.find("[Setup]", 1), std::string::npos) << "one [Setup] only:\n" << saved;
+
+  const std::string versionPath = dir_.File("version.ini");
+  WriteFile(versionPath, bom + "[Version]\nVersion=3.1\nLVersion=1.0\n");
+  class VersionConfig version;
+  ASSERT_TRUE(version.Load(Wx(versionPath)));
+  EXPECT_EQ(version.Version, "3.1");
+  EXPECT_EQ(version.LVersion, "1.0");
+  ASSERT_TRUE(version.Save());
+  EXPECT_EQ(ReadFile(versionPath), "[Version]\nVersion=3.1\nLVersion=1.0\n");
+
+  const std::string resolutionPath = dir_.File("resolution.ini");
+  WriteFile(resolutionPath, bom + "[Setting]\nResolution=2\nFullScreen=1\nVoice=0\n");
+  class GameSettings settings;
+  ASSERT_TRUE(settings.Load(Wx(resolutionPath)));
+  EXPECT_EQ(settings.Resolution, "2");
+  EXPECT_TRUE(settings.FullScreen);
+  EXPECT_FALSE(settings.Voice);
+  ASSERT_TRUE(settings.Save());
+  EXPECT_EQ(ReadFile(resolutionPath), "[Setting]\nResolution=2\nFullScreen=1\nVoice=0\n");
+  EXPECT_TRUE(desktop_.MessageBoxes().empty());
+}
+
+TEST_F(SettingsRecordsTest, DirectoriesAreNoSettingsFiles) {
+  for (const char* name : {"orvo.ini", "version.ini", "resolution.ini"})
+    ASSERT_EQ(mkdir(dir_.File(name).c_str(), 0755), 0) << name;
+
+  class SetupConfig setup;
+  EXPECT_FALSE(setup.Load(Wx(dir_.File("orvo.ini"))));
+  setup.ServerAddr = "10.0.0.1";
+  EXPECT_FALSE(setup.Save());
+  EXPECT_TRUE(desktop_.MessageBoxes().empty()) << "orvo.ini has no message of its own";
+
+  class VersionConfig version;
+  EXPECT_FALSE(version.Load(Wx(dir_.File("version.ini"))));
+  version.Version = "1.0";
+  EXPECT_FALSE(version.Save());
+
+  class GameSettings settings;
+  EXPECT_FALSE(settings.Load(Wx(dir_.File("resolution.ini"))));
+  EXPECT_FALSE(settings.Save());
+
+  const auto boxes = desktop_.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].text, "游戏无法启动，缺少 Version.ini 文件或重新安装游戏！");
+  EXPECT_EQ(boxes[1].text, "游戏无法启动，缺少 Resolution.ini 文件或重新安装游戏！");
+  for (const char* name : {"orvo.ini", "version.ini", "resolution.ini"}) {
+    std::error_code error;
+    EXPECT_TRUE(std::filesystem::is_empty(dir_.File(name), error)) << name << " holds nothing";
+  }
+}
+
+TEST_F(SettingsRecordsTest, EmptyFileLoadsAndGainsTheSavedKeys) {
+  const std::string path = dir_.File("resolution.ini");
+  WriteFile(path, "");
+  class GameSettings settings;
+  ASSERT_TRUE(settings.Load(Wx(path)));
+  EXPECT_TRUE(settings.Voice);
+  settings.Resolution = "1";
+  ASSERT_TRUE(settings.Save());
+  EXPECT_EQ(ReadFile(path), "[Setting]\nFullScreen=0\nResolution=1\nVoice=1\n");
 }
 
 TEST_F(SettingsRecordsTest, MissingResolutionAndVersionFilesShowTheirMessageOnce) {

@@ -95,4 +95,26 @@ TEST(ProcessTest, TerminateStopsProcessAndRefusesGroups) {
   EXPECT_TRUE(EnableDebugPrivilege());
 }
 
+TEST(ProcessTest, TerminateWithNameStopsOnlyTheNamedProgram) {
+  TempDir dir;
+  const std::string program = dir.File("orvo-copy.exe");
+  std::filesystem::copy_file("/bin/sleep", program);
+  const pid_t child = Spawn(program, {"30"});
+  ASSERT_GT(child, 0);
+  ASSERT_TRUE(AppearsAs(child, "orvo-copy.exe"));
+
+  // The number now names another program: it is left running.
+  EXPECT_FALSE(TerminateProcess(child, "orvo.exe"));
+  EXPECT_FALSE(TerminateProcess(child, "ORVO-COPY.EXE"));
+  EXPECT_EQ(waitpid(child, nullptr, WNOHANG), 0) << "still running";
+
+  EXPECT_TRUE(TerminateProcess(child, "orvo-copy.exe"));
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(WTERMSIG(status), SIGKILL);
+  EXPECT_FALSE(TerminateProcess(child, "orvo-copy.exe"));  // gone
+  EXPECT_FALSE(TerminateProcess(0, "orvo-copy.exe"));
+}
+
 }  // namespace
