@@ -31,9 +31,14 @@ bool CContainerUI::AddAt(CControlUI* control, int index) {
   UiLockGuard guard;
   if (!control || control == this || control->GetParent()) return false;
   if (index < 0 || index > static_cast<int>(items_.size())) return false;
+  // Pending layouts above answer for the tree as it was; this container's
+  // own may simply take the new child in.
+  ApplyPendingLayout(false);
   items_.insert(items_.begin() + index, control);
   control->SetManager(manager_, this);
-  if (skinui::RectWidth(rect_) > 0 || skinui::RectHeight(rect_) > 0) Layout(rect_);
+  // Laid out when first read (see ApplyPendingLayout); an empty container
+  // is not laid out on an add at all.
+  if (skinui::RectWidth(rect_) > 0 || skinui::RectHeight(rect_) > 0) layoutPending_ = true;
   return true;
 }
 
@@ -41,6 +46,9 @@ bool CContainerUI::Remove(CControlUI* control) {
   UiLockGuard guard;
   auto it = std::find(items_.begin(), items_.end(), control);
   if (it == items_.end()) return false;
+  // A removal leaves the others where they are, so their places are fixed
+  // first.
+  ApplyPendingLayout(true);
   items_.erase(it);
   delete control;
   return true;
@@ -48,6 +56,8 @@ bool CContainerUI::Remove(CControlUI* control) {
 
 void CContainerUI::RemoveAll() {
   UiLockGuard guard;
+  ApplyPendingLayout(false);
+  layoutPending_ = false;  // nothing left to lay out
   std::vector<CControlUI*> items;
   items.swap(items_);
   for (CControlUI* item : items) delete item;
@@ -73,6 +83,9 @@ int CContainerUI::GetItemIndex(CControlUI* control) const {
 void CContainerUI::SetAttribute(const char* name, const char* value) {
   if (!name || !value) return;
   UiLockGuard guard;
+  if (std::strcmp(name, "inset") == 0 || std::strcmp(name, "childpadding") == 0) {
+    ApplyPendingLayout(true);
+  }
   if (std::strcmp(name, "inset") == 0) {
     inset_ = skinui::ParseRect(value);
   } else if (std::strcmp(name, "childpadding") == 0) {
@@ -91,6 +104,7 @@ void CContainerUI::SetManager(CPaintManagerUI* manager, CControlUI* parent) {
 CControlUI* CContainerUI::FindControlAt(POINT point) {
   UiLockGuard guard;
   if (!visible_) return nullptr;
+  ApplyPendingLayout(true);
   // Later children lie on top of earlier ones.
   for (auto it = items_.rbegin(); it != items_.rend(); ++it) {
     if (CControlUI* found = (*it)->FindControlAt(point)) return found;
@@ -109,6 +123,8 @@ CControlUI* CContainerUI::FindControlByName(const char* name) {
 
 void CContainerUI::Layout(RECT rect) {
   UiLockGuard guard;
+  ApplyPendingLayout(false);
+  layoutPending_ = false;
   rect_ = rect;
   const RECT inner{rect.left + inset_.left, rect.top + inset_.top, rect.right - inset_.right,
                    rect.bottom - inset_.bottom};

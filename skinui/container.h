@@ -3,6 +3,11 @@
 // the space shared equally). A floating child ("float" in the skin) sits at
 // its fixed offset from the container's top-left corner with its fixed size
 // (or the size from its "pos" right/bottom). A container owns its children.
+//
+// An add does not lay the children out at once: the container notes that its
+// layout is pending and applies it before anything reads a position (GetPos,
+// FindControlAt, the message loop's hit tests) or changes what the layout
+// depends on, so adding n items costs O(n) and every answer stays the same.
 #pragma once
 
 #include <vector>

@@ -40,6 +40,19 @@ int CEventSource::GetCount() const {
 
 // ---- CControlUI ----
 
+namespace {
+
+// Attributes whose change moves or resizes a control or its neighbours.
+bool IsGeometryAttribute(const char* name) {
+  static const char* const kNames[] = {"pos", "width", "height", "float", "visible"};
+  for (const char* known : kNames) {
+    if (std::strcmp(name, known) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 CControlUI::CControlUI() = default;
 CControlUI::~CControlUI() = default;
 
@@ -81,11 +94,13 @@ void CControlUI::SetToolTip(const CStdString& text) {
 
 RECT CControlUI::GetPos() const {
   UiLockGuard guard;
+  ApplyPendingLayout(false);
   return rect_;
 }
 
 void CControlUI::SetPos(RECT rect) {
   UiLockGuard guard;
+  ApplyPendingLayout(true);
   rect_ = rect;
   if (float_ && parent_) {
     const RECT parentRect = parent_->GetPos();
@@ -100,6 +115,7 @@ SIZE CControlUI::GetFixedXY() const {
 
 void CControlUI::SetFixedXY(SIZE xy) {
   UiLockGuard guard;
+  ApplyPendingLayout(true);
   fixedXY_ = xy;
 }
 
@@ -110,6 +126,7 @@ int CControlUI::GetFixedWidth() const {
 
 void CControlUI::SetFixedWidth(int width) {
   UiLockGuard guard;
+  ApplyPendingLayout(true);
   fixedWidth_ = std::max(0, width);
 }
 
@@ -120,6 +137,7 @@ int CControlUI::GetFixedHeight() const {
 
 void CControlUI::SetFixedHeight(int height) {
   UiLockGuard guard;
+  ApplyPendingLayout(true);
   fixedHeight_ = std::max(0, height);
 }
 
@@ -130,6 +148,7 @@ bool CControlUI::IsFloat() const {
 
 void CControlUI::SetFloat(bool isFloat) {
   UiLockGuard guard;
+  ApplyPendingLayout(true);
   float_ = isFloat;
 }
 
@@ -168,6 +187,7 @@ bool CControlUI::IsOwnVisible() const {
 
 void CControlUI::SetVisible(bool visible) {
   UiLockGuard guard;
+  ApplyPendingLayout(true);
   visible_ = visible;
 }
 
@@ -210,6 +230,7 @@ void CControlUI::SetManager(CPaintManagerUI* manager, CControlUI* parent) {
 void CControlUI::SetAttribute(const char* name, const char* value) {
   if (!name || !value) return;
   UiLockGuard guard;
+  if (IsGeometryAttribute(name)) ApplyPendingLayout(true);
   if (std::strcmp(name, "name") == 0) {
     name_ = value;
   } else if (std::strcmp(name, "text") == 0) {
@@ -241,6 +262,7 @@ void CControlUI::SetAttribute(const char* name, const char* value) {
 
 CControlUI* CControlUI::FindControlAt(POINT point) {
   UiLockGuard guard;
+  ApplyPendingLayout(false);
   if (!visible_ || !mouseEnabled_) return nullptr;
   return skinui::PointInRect(rect_, point) ? this : nullptr;
 }
@@ -252,7 +274,21 @@ CControlUI* CControlUI::FindControlByName(const char* name) {
 
 void CControlUI::Layout(RECT rect) {
   UiLockGuard guard;
+  ApplyPendingLayout(false);
   rect_ = rect;
+}
+
+void CControlUI::ApplyPendingLayout(bool includeSelf) const {
+  UiLockGuard guard;
+  const CControlUI* outermost = nullptr;
+  for (const CControlUI* control = includeSelf ? this : parent_; control;
+       control = control->parent_) {
+    if (control->layoutPending_) outermost = control;
+  }
+  if (!outermost) return;
+  // Controls are never const objects; only the cached layout changes.
+  auto* target = const_cast<CControlUI*>(outermost);
+  target->Layout(target->rect_);
 }
 
 void CControlUI::Event(TEventUI& event) {

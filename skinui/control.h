@@ -159,6 +159,14 @@ class CControlUI {
   // Sends a notification through the paint manager (no-op without one).
   void Notify(const char* type, WPARAM wParam = 0, LPARAM lParam = 0);
 
+  // Containers put off laying out their children after an add (filling a
+  // long list would otherwise lay it out once per item). Whatever reads a
+  // position, or changes what a layout depends on, first lays out the
+  // outermost pending container above this control (this one too when
+  // `includeSelf`), so every answer is the one an immediate layout would
+  // have given.
+  void ApplyPendingLayout(bool includeSelf) const;
+
   CPaintManagerUI* manager_ = nullptr;
   CControlUI* parent_ = nullptr;
   CStdString name_;
@@ -174,4 +182,5 @@ class CControlUI {
   bool visible_ = true;
   bool enabled_ = true;
   bool mouseEnabled_ = true;
+  bool layoutPending_ = false;  // containers only: children not laid out yet
 };

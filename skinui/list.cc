@@ -1,5 +1,6 @@
 #include "skinui/list.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "skinui/ui_lock.h"
@@ -19,7 +20,7 @@ bool CListUI::AddAt(CControlUI* control, int index) {
   UiLockGuard guard;
   if (!CVerticalLayoutUI::AddAt(control, index)) return false;
   if (curSel_ >= index) ++curSel_;
-  Renumber();
+  Renumber(index);  // the items before keep their numbers
   return true;
 }
 
@@ -32,7 +33,7 @@ bool CListUI::Remove(CControlUI* control) {
   } else if (curSel_ > index) {
     --curSel_;
   }
-  Renumber();
+  Renumber(index);
   return true;
 }
 
@@ -53,18 +54,26 @@ bool CListUI::SelectItem(int index) {
   if (index == curSel_) return true;
   const int previous = curSel_;
   curSel_ = index;
-  Renumber();
+  MarkSelected(previous);
+  MarkSelected(index);
   Notify("itemselect", static_cast<WPARAM>(index), static_cast<LPARAM>(previous));
   return true;
 }
 
-void CListUI::Renumber() {
-  for (size_t i = 0; i < items_.size(); ++i) {
+void CListUI::Renumber(int from) {
+  for (size_t i = static_cast<size_t>(std::max(0, from)); i < items_.size(); ++i) {
     if (auto* item = static_cast<CListLabelElementUI*>(items_[i]->GetInterface("ListLabelElement"))) {
       item->owner_ = this;
       item->index_ = static_cast<int>(i);
       item->selected_ = static_cast<int>(i) == curSel_;
     }
+  }
+}
+
+void CListUI::MarkSelected(int index) {
+  if (index < 0 || index >= static_cast<int>(items_.size())) return;
+  if (auto* item = static_cast<CListLabelElementUI*>(items_[index]->GetInterface("ListLabelElement"))) {
+    item->selected_ = index == curSel_;
   }
 }
 

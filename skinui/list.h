@@ -34,7 +34,10 @@ class CListUI : public CVerticalLayoutUI {
   bool SelectItem(int index);
 
  private:
-  void Renumber();
+  // Numbers the items from `from` on (owner, index, selected flag).
+  void Renumber(int from);
+  // Sets the selected flag of the item at `index` from curSel_.
+  void MarkSelected(int index);
   int curSel_ = -1;
 };
 

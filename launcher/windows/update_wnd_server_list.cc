@@ -24,11 +24,6 @@
 
 namespace {
 
-// The popup shows five rows at a time; a list with more servers than this
-// in one area is not a real one, and the list control lays itself out again
-// on every added item, so an unbounded fill would freeze the window.
-constexpr size_t kMaxPopupItems = 1000;
-
 wxString ToWx(const CStdString& text) { return wxString::FromUTF8(text.data(), text.size()); }
 
 CStdString ToStd(const wxString& text) { return CStdString(text.utf8_string()); }
@@ -141,9 +136,7 @@ bool UIUpdateWnd::FillServerList(unsigned areaIndex) {
   if (list) list->RemoveAll();
   if (!list || areaIndex >= areas.size() || areas[areaIndex].servers.empty()) return false;
 
-  size_t added = 0;
   for (const auto& server : areas[areaIndex].servers) {
-    if (added == kMaxPopupItems) break;
     auto* item = new CListLabelElementUI;
     if (!list->Add(item)) {
       delete item;
@@ -152,7 +145,6 @@ bool UIUpdateWnd::FillServerList(unsigned areaIndex) {
     item->SetText(server->name);
     item->SetUserPtrData(server.get());
     item->OnEvent += MakeDelegate(&OnServerItemEvent);
-    ++added;
   }
   return true;
 }
