@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <climits>
 #include <ctime>
+#include <fstream>
 
 #include "launcher/contained_path.h"
 #include "platform/files.h"
@@ -98,9 +99,9 @@ uint32_t AttributesOf(const unz_file_info64& info) {
   const unsigned madeBy = (info.version >> 8) & 0xFF;
   const uint32_t external = static_cast<uint32_t>(info.external_fa);
   if (madeBy == 0 || madeBy == 7 || madeBy == 11 || madeBy == 14) {
-    return external & (archive_attribute::kReadOnly | archive_attribute::kHidden |
-                       archive_attribute::kSystem | archive_attribute::kDirectory |
-                       archive_attribute::kArchive);
+    return external &
+           (archive_attribute::kReadOnly | archive_attribute::kHidden | archive_attribute::kSystem |
+            archive_attribute::kDirectory | archive_attribute::kArchive);
   }
   uint32_t attributes = archive_attribute::kArchive;
   if (external & (1u << 30)) attributes |= archive_attribute::kDirectory;
@@ -142,6 +143,21 @@ bool WriteAll(int fd, const char* data, size_t size) {
   return true;
 }
 
+// A zip archive without entries: only the end-of-central-directory record
+// (and its comment). minizip does not find that record at offset 0.
+bool IsEmptyZipArchive(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  unsigned char record[22];
+  if (!in.read(reinterpret_cast<char*>(record), sizeof record)) return false;
+  if (record[0] != 'P' || record[1] != 'K' || record[2] != 5 || record[3] != 6) return false;
+  for (int i = 4; i < 20; ++i) {
+    if (record[i] != 0) return false;  // no disks, entries, directory size or offset
+  }
+  const std::streamoff commentLength = record[20] | (record[21] << 8);
+  in.seekg(0, std::ios::end);
+  return in.tellg() == static_cast<std::streamoff>(sizeof record) + commentLength;
+}
+
 }  // namespace
 
 uint32_t LastArchiveResult() { return g_lastResult.load(); }
@@ -152,6 +168,11 @@ std::unique_ptr<ArchiveReader> ArchiveReader::Open(const wxString& path) {
   reader->baseDir_ = WithTrailingSeparator(wxGetCwd());
   const std::string file = path.utf8_string();
   if (platform::FileExists(file)) reader->zip_ = unzOpen64(file.c_str());
+  if (!reader->zip_ && platform::FileExists(file) && IsEmptyZipArchive(file)) {
+    reader->entryCount_ = 0;  // no archive state is needed to walk no entries
+    SetLastArchiveResult(archive_result::kOk);
+    return reader;
+  }
   unz_global_info64 global{};
   if (!reader->zip_ || unzGetGlobalInfo64(Zip(reader->zip_), &global) != UNZ_OK) {
     SetLastArchiveResult(archive_result::kOpenFailed);
@@ -215,8 +236,8 @@ uint32_t ArchiveReader::Describe(int32_t index, ArchiveEntry& entry) {
   }
   // The whole stored name: a cut-off name could name another file.
   std::vector<char> stored(info.size_filename + 1, '\0');
-  if (unzGetCurrentFileInfo64(zip, &info, stored.data(), static_cast<uLong>(stored.size()),
-                              nullptr, 0, nullptr, 0) != UNZ_OK) {
+  if (unzGetCurrentFileInfo64(zip, &info, stored.data(), static_cast<uLong>(stored.size()), nullptr,
+                              0, nullptr, 0) != UNZ_OK) {
     return archive_result::kHeaderMismatch;
   }
 
@@ -230,8 +251,8 @@ uint32_t ArchiveReader::Describe(int32_t index, ArchiveEntry& entry) {
   bool extraRead = extraSize >= 0;
   if (extraRead && extraSize > 0) {
     extra.resize(static_cast<size_t>(extraSize));
-    extraRead = unzGetLocalExtrafield(zip, extra.data(), static_cast<unsigned>(extraSize)) ==
-                extraSize;
+    extraRead =
+        unzGetLocalExtrafield(zip, extra.data(), static_cast<unsigned>(extraSize)) == extraSize;
   }
   unzCloseCurrentFile(zip);
   if (!extraRead) return archive_result::kExtraFieldUnreadable;

@@ -95,9 +95,9 @@ bool IndexFile::LoadPatchFrom(const wxString& path) {
   return true;
 }
 
-bool IndexFile::LoadInstalledForData() { return LoadInstalledFrom(name + ".i"); }
+bool IndexFile::LoadInstalledForData() { return LoadInstalledFrom(indexPath); }
 bool IndexFile::LoadInstalled() { return LoadInstalledFrom(name); }
-bool IndexFile::LoadPatchForData() { return LoadPatchFrom(name + ".i"); }
+bool IndexFile::LoadPatchForData() { return LoadPatchFrom(indexPath); }
 bool IndexFile::LoadPatch() { return LoadPatchFrom(name); }
 
 const std::vector<IndexRecord20>& IndexFile::Installed() const {

@@ -58,14 +58,17 @@ struct IndexRecord24 {
 
 class IndexFile {
  public:
-  explicit IndexFile(const wxString& name) : name(name) {}
+  explicit IndexFile(const wxString& name) : name(name), indexPath(name + ".i") {}
+  // A data file whose index is known by its own path (its ".i" suffix may
+  // differ in letter case, which matters on this file system).
+  IndexFile(const wxString& name, const wxString& indexPath) : name(name), indexPath(indexPath) {}
 
   // Each loader reads the whole file; false (and the object unchanged) when
   // it cannot be opened or is shorter than the header. Trailing bytes that
   // fill no whole record are ignored.
-  bool LoadInstalledForData();  // installed index at name + ".i"
+  bool LoadInstalledForData();  // installed index at indexPath (name + ".i")
   bool LoadInstalled();         // installed index at name
-  bool LoadPatchForData();      // patch index at name + ".i"
+  bool LoadPatchForData();      // patch index at indexPath (name + ".i")
   bool LoadPatch();             // patch index at name
 
   // The records of the kind loaded last (empty for the other kind).
@@ -74,8 +77,9 @@ class IndexFile {
   std::vector<IndexRecord20>& MutableInstalled();
 
   std::variant<std::vector<IndexRecord20>, std::vector<IndexRecord24>> entries;
-  int32_t count = 0;  // records read by the last successful load
-  wxString name;      // the data file's path, or the index file's own
+  int32_t count = 0;   // records read by the last successful load
+  wxString name;       // the data file's path, or the index file's own
+  wxString indexPath;  // the index of the data file `name`
 
  private:
   bool LoadInstalledFrom(const wxString& path);

@@ -172,8 +172,8 @@ bool MergeLoginData(const wxString& packageIndex, LauncherFrameWnd& frame,
     RUNLOG_ERROR(frame, "%s file not exsited ", installedIndex);
     return false;
   }
-  IndexFile installed(installedData);
-  IndexFile patch(packageData);
+  IndexFile installed(installedData, installedIndex);
+  IndexFile patch(packageData, packageIndex);
   // A package index whose records reach outside its data file counts as a
   // load error too: nothing is merged from it.
   if (!installed.LoadInstalledForData() || !patch.LoadPatchForData() ||
@@ -188,7 +188,7 @@ bool MergeLoginData(const wxString& packageIndex, LauncherFrameWnd& frame,
 bool MergeDataAndIndex(const IndexFile& patch, IndexFile& installed) {
   Fd packageData = OpenExisting(patch.name, O_RDONLY);
   Fd installedData = OpenExisting(installed.name, O_RDWR);
-  Fd installedIndex = OpenExisting(installed.name + ".i", O_RDWR);
+  Fd installedIndex = OpenExisting(installed.indexPath, O_RDWR);
   if (!packageData.ok() || !installedData.ok() || !installedIndex.ok()) return false;
 
   uint64_t packageSize = 0;
@@ -227,9 +227,8 @@ bool MergeDataAndIndex(const IndexFile& patch, IndexFile& installed) {
     IndexRecord20& target = entries[record.targetIndex];
     // The old place is reused only when it lies wholly inside the data file;
     // a record that points elsewhere gets its bytes at the end instead.
-    const bool fitsInPlace =
-        record.length <= target.length &&
-        static_cast<uint64_t>(target.offset) + target.length <= dataSize;
+    const bool fitsInPlace = record.length <= target.length &&
+                             static_cast<uint64_t>(target.offset) + target.length <= dataSize;
     if (fitsInPlace) {
       if (!WriteAt(installedData.get(), target.offset, buffer.data(), buffer.size()) ||
           !RewriteRecord(installedIndex.get(), target, record, nullptr)) {
@@ -270,11 +269,10 @@ bool MergeIndexFile(const wxString& installedIndex, const wxString& packageIndex
   const uint32_t detached = kDetachedOffset;
   uint64_t appendAt = EndOfRecords(installed);
   for (const IndexRecord24& record : patch.Patch()) {
-    const bool written =
-        record.targetIndex < static_cast<uint32_t>(installed.count)
-            ? RewriteRecord(index.get(), installed.Installed()[record.targetIndex], record,
-                            &detached)
-            : AppendRecord(index.get(), appendAt, record, kDetachedOffset);
+    const bool written = record.targetIndex < static_cast<uint32_t>(installed.count)
+                             ? RewriteRecord(index.get(), installed.Installed()[record.targetIndex],
+                                             record, &detached)
+                             : AppendRecord(index.get(), appendAt, record, kDetachedOffset);
     if (!written) return false;
   }
   return true;

@@ -17,10 +17,11 @@ bool MergeLoginData(const wxString& packageIndex, LauncherFrameWnd& frame,
 
 // Applies the records of `patch` (a patch index loaded for the package's
 // data file) to `installed` (an installed index loaded for the installed
-// data file): an entry that fits in its old place is overwritten there,
-// a longer one and a new one go to the end of the data file. Before any
-// write, every patch record must address bytes inside the package's data
-// file; false when one does not, or when a file cannot be opened or written.
+// data file; its index is written at installed.indexPath). An entry that
+// fits in its old place is overwritten there, a longer one and a new one go
+// to the end of the data file. Before any write, every patch record must
+// address bytes inside the package's data file; false when one does not, or
+// when a file cannot be opened or written.
 bool MergeDataAndIndex(const IndexFile& patch, IndexFile& installed);
 
 // Any other ".i" file: only the installed index changes; every record it

@@ -53,8 +53,8 @@ void CountEntry(LauncherFrameWnd& frame, const wxString& path, const InstallProg
   progress(static_cast<float>(percent));
 }
 
-bool InstallFile(LauncherFrameWnd& frame, const wxString& full, const wxString& target,
-                 bool isTre, const InstallProgress& progress) {
+bool InstallFile(LauncherFrameWnd& frame, const wxString& full, const wxString& target, bool isTre,
+                 const InstallProgress& progress) {
   // The special names are told by the lower-cased path; the files themselves
   // keep their case.
   const wxString lower = full.Lower();
@@ -84,8 +84,7 @@ bool InstallUpdateFiles(LauncherFrameWnd& frame, const wxString& dir, const wxSt
   const wxString rootPrefix = WithTrailingSeparator(root);
   for (const wxString& name : ListDirectory(dir)) {
     const wxString full = WithTrailingSeparator(dir) + name;
-    const wxString relative =
-        full.StartsWith(rootPrefix) ? full.Mid(rootPrefix.length()) : name;
+    const wxString relative = full.StartsWith(rootPrefix) ? full.Mid(rootPrefix.length()) : name;
     const wxString target = frame.programDir + relative;
     if (platform::DirectoryExists(full.utf8_string())) {
       if (HasEntries(full) && platform::DirectoryExists(target.utf8_string())) {

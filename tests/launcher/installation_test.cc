@@ -1,0 +1,220 @@
+#include "launcher/installation.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "launcher/instance_path.h"
+#include "launcher/launcher_frame_wnd.h"
+#include "launcher/package_extraction.h"
+#include "launcher/run_log.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/zip_builder.h"
+
+namespace {
+
+using testing_support::PathExists;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+wxString W(const std::string& path) { return wxString::FromUTF8(path); }
+
+// A 136-byte header and 20-byte (installed) or 24-byte (patch) records of
+// (offset, length, target) with zero extra values.
+std::string Index(const std::vector<std::vector<uint32_t>>& records, bool patch) {
+  std::string bytes(136, 'H');
+  for (const auto& r : records) {
+    for (size_t field = 0; field < (patch ? 3u : 2u); ++field) {
+      for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<char>(r[field] >> (8 * i)));
+      if (field == 1) bytes.append(12, '\0');
+    }
+  }
+  return bytes;
+}
+
+class InstallationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetInstancePath(W(logDir_.path()));
+    OpenRunLog(frame_);
+    ASSERT_NE(frame_.logTarget.load(), nullptr);
+    frame_.programDir = W(game_.path());
+    package_ = work_.File("pkg");
+    std::filesystem::create_directories(package_);
+  }
+  void TearDown() override { CloseRunLog(frame_); }
+
+  std::string Logged() const {
+    const std::string text = ReadFile(logDir_.File("run.log"));
+    return text.substr(text.find('\n') + 1);
+  }
+
+  void Put(const std::string& relative, const std::string& bytes) {
+    const std::string path = package_ + "/" + relative;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    WriteFile(path, bytes);
+  }
+
+  bool Install(bool isTre) {
+    return InstallUpdateFiles(frame_, W(package_), W(package_), isTre,
+                              [this](float percent) { progress_.push_back(percent); });
+  }
+
+  // Anything but the expected names in a directory (temporary copies left
+  // behind would show here).
+  static std::vector<std::string> Names(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  TempDir logDir_, game_, work_;
+  LauncherFrameWnd frame_;
+  std::string package_;
+  std::vector<float> progress_;
+};
+
+TEST_F(InstallationTest, CopiesFilesOverInstalledOnesAndCountsProgress) {
+  WriteFile(game_.File("a.txt"), "old a, much longer than the new one");
+  std::filesystem::create_directories(game_.File("Data"));
+  WriteFile(game_.File("Data/keep.txt"), "kept");
+  Put("a.txt", "new a");
+  Put("Data/B.txt", "bbbbbbbbbb");
+  Put("oldlogin.dat", "ordinary");
+  frame_.installTotalBytes = 5 + 10 + 8;
+  frame_.installDoneBytes = 0;
+  ASSERT_TRUE(Install(false));
+  EXPECT_EQ(ReadFile(game_.File("a.txt")), "new a");
+  EXPECT_EQ(ReadFile(game_.File("Data/B.txt")), "bbbbbbbbbb");
+  EXPECT_EQ(ReadFile(game_.File("Data/keep.txt")), "kept");
+  EXPECT_EQ(ReadFile(game_.File("oldlogin.dat")), "ordinary");
+  EXPECT_EQ(Names(game_.path()), (std::vector<std::string>{"Data", "a.txt", "oldlogin.dat"}));
+  EXPECT_EQ(frame_.installDoneBytes, 23u);
+  ASSERT_EQ(progress_.size(), 3u);
+  EXPECT_FLOAT_EQ(progress_.back(), 100.0f);
+  const std::string logged = Logged();
+  EXPECT_NE(
+      logged.find("):process file is " + W(package_).Lower().utf8_string() + "/data/b.txt!\n"),
+      std::string::npos)
+      << logged;
+}
+
+TEST_F(InstallationTest, UpdMergesIndexFilesAndNeverCopiesLoginDatOrDelLst) {
+  std::filesystem::create_directories(game_.File("Data"));
+  WriteFile(game_.File("Data/Login.DAT"), "AAAA");
+  WriteFile(game_.File("Data/Login.DAT.I"), Index({{0, 4}}, false));
+  WriteFile(game_.File("map.i"), Index({{0, 9}}, false));
+  Put("Data/Login.DAT", "zz");
+  Put("Data/Login.DAT.I", Index({{0, 2, 0}}, true));
+  Put("map.i", Index({{0, 3, 0}}, true));
+  Put("del.lst", "");
+  frame_.installTotalBytes = 1000;
+  ASSERT_TRUE(Install(false)) << Logged();
+  EXPECT_EQ(ReadFile(game_.File("Data/Login.DAT")), "zzAA");
+  const std::string mapIndex = ReadFile(game_.File("map.i"));
+  ASSERT_EQ(mapIndex.size(), 156u);
+  EXPECT_EQ(mapIndex.substr(136, 4), "\xFF\xFF\xFF\xFF");
+  EXPECT_FALSE(PathExists(game_.File("del.lst")));
+  EXPECT_FALSE(PathExists(game_.File("Data/login.dat.i")));
+  EXPECT_EQ(progress_.size(), 4u);  // every file counted once
+}
+
+TEST_F(InstallationTest, TreCopiesIndexFilesButStillNotLoginDatOrDelLst) {
+  WriteFile(game_.File("login.dat"), "installed");
+  Put("login.dat.i", "index one");
+  Put("other.i", "index two");
+  Put("login.dat", "never");
+  Put("del.lst", "login.dat");
+  ASSERT_TRUE(Install(true));
+  EXPECT_EQ(ReadFile(game_.File("login.dat.i")), "index one");
+  EXPECT_EQ(ReadFile(game_.File("other.i")), "index two");
+  // del.lst was carried out, not copied; login.dat never came.
+  EXPECT_FALSE(PathExists(game_.File("login.dat")));
+  EXPECT_FALSE(PathExists(game_.File("del.lst")));
+}
+
+TEST_F(InstallationTest, DirectoriesWithoutCounterpartOrEmptyAreCopiedWhole) {
+  Put("fresh/del.lst", "x");
+  Put("fresh/deeper/t.i", "copied as is");
+  std::filesystem::create_directories(package_ + "/empty");
+  std::filesystem::create_directories(package_ + "/emptyToo");
+  std::filesystem::create_directories(game_.File("emptyToo/inside"));
+  ASSERT_TRUE(Install(false));
+  EXPECT_EQ(ReadFile(game_.File("fresh/del.lst")), "x");
+  EXPECT_EQ(ReadFile(game_.File("fresh/deeper/t.i")), "copied as is");
+  EXPECT_TRUE(std::filesystem::is_directory(game_.File("empty")));
+  EXPECT_TRUE(std::filesystem::is_directory(game_.File("emptyToo/inside")));
+  // A directory copied whole counts like a missing file: 1 and an error line.
+  EXPECT_EQ(frame_.installDoneBytes, 3u);
+  EXPECT_NE(Logged().find("): pathList.xml " + package_ + "/fresh error in update server"),
+            std::string::npos);
+}
+
+TEST_F(InstallationTest, DeleteListDeletesListedFilesOnlyInsideTheProgramDirectory) {
+  std::filesystem::create_directories(game_.File("sub/dir"));
+  WriteFile(game_.File("one.txt"), "1");
+  WriteFile(game_.File("two.txt"), "2");
+  WriteFile(game_.File("sub/three.txt"), "3");
+  WriteFile(game_.File("sub/dir/x"), "x");
+  WriteFile(work_.File("outside.txt"), "must stay");
+  const std::string outside = work_.File("outside.txt");
+  Put("del.lst", "one.txt two.txt\r\n\tmissing.txt sub\\three.txt sub/dir\n../" +
+                     std::filesystem::path(work_.path()).parent_path().filename().string() +
+                     "/outside.txt " + outside + " sub/../one.txt " + std::string(300, 'l'));
+  ASSERT_TRUE(Install(false));
+  EXPECT_FALSE(PathExists(game_.File("one.txt")));
+  EXPECT_FALSE(PathExists(game_.File("two.txt")));
+  EXPECT_FALSE(PathExists(game_.File("sub/three.txt")));
+  EXPECT_TRUE(PathExists(game_.File("sub/dir/x")));  // a directory is not deleted
+  EXPECT_EQ(ReadFile(outside), "must stay");
+  EXPECT_NE(Logged().find("del.lst entry " + outside + " is outside the program directory"),
+            std::string::npos)
+      << Logged();
+}
+
+TEST_F(InstallationTest, ReadOnlyInstalledFileStopsTheInstallationUntouched) {
+  WriteFile(game_.File("locked.txt"), "old");
+  chmod(game_.File("locked.txt").c_str(), 0444);
+  Put("locked.txt", "new");
+  EXPECT_FALSE(Install(false));
+  EXPECT_EQ(ReadFile(game_.File("locked.txt")), "old");
+  EXPECT_EQ(Names(game_.path()), std::vector<std::string>{"locked.txt"});
+}
+
+TEST_F(InstallationTest, FailedMergeStopsTheInstallation) {
+  WriteFile(game_.File("login.dat"), "AAAA");  // installed data without its index
+  Put("login.dat.i", Index({}, true));
+  EXPECT_FALSE(Install(false));
+  EXPECT_NE(Logged().find("login.dat.i file not exsited "), std::string::npos);
+}
+
+TEST_F(InstallationTest, MissingOrEmptyPackageDirectoryInstallsNothing) {
+  ASSERT_TRUE(Install(false));
+  EXPECT_TRUE(
+      InstallUpdateFiles(frame_, W(work_.File("none")), W(work_.File("none")), false, nullptr));
+  EXPECT_TRUE(Names(game_.path()).empty());
+  EXPECT_TRUE(progress_.empty());
+}
+
+TEST_F(InstallationTest, UnpackedPackageInstallsEndToEnd) {
+  WriteFile(game_.File("gone.txt"), "old");
+  testing_support::ZipEntrySpec file, list;
+  file.name = "bin\\tool.cfg";
+  file.contents = "cfg";
+  list.name = "del.lst";
+  list.contents = "gone.txt";
+  ASSERT_TRUE(testing_support::WriteZipArchive(work_.File("p2.upd"), {file, list}));
+  ASSERT_TRUE(UnzipPackage(W(work_.File("p2")), false, nullptr));
+  ASSERT_TRUE(InstallUpdateFiles(frame_, W(work_.File("p2")), W(work_.File("p2")), false, nullptr));
+  EXPECT_EQ(ReadFile(game_.File("bin/tool.cfg")), "cfg");
+  EXPECT_FALSE(PathExists(game_.File("gone.txt")));
+}
+
+}  // namespace

@@ -1,0 +1,287 @@
+#include "launcher/package_extraction.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <vector>
+
+#include "launcher/archive_reader.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/zip_builder.h"
+
+namespace {
+
+using testing_support::FindSignatures;
+using testing_support::PathExists;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::UnixEntry;
+using testing_support::WriteFile;
+using testing_support::WriteZipArchive;
+using testing_support::ZipEntrySpec;
+
+ZipEntrySpec Entry(const std::string& name, const std::string& contents) {
+  ZipEntrySpec entry;
+  entry.name = name;
+  entry.contents = contents;
+  return entry;
+}
+
+class PackageExtractionTest : public ::testing::Test {
+ protected:
+  // Writes <dir>/pkg.upd and returns the stem <dir>/pkg.
+  std::string MakePackage(const std::vector<ZipEntrySpec>& entries, const char* ext = ".upd") {
+    EXPECT_TRUE(WriteZipArchive(dir_.File(std::string("pkg") + ext), entries));
+    return dir_.File("pkg");
+  }
+
+  bool Unzip(const std::string& stem, bool isTre = false) {
+    progress_.clear();
+    return UnzipPackage(wxString::FromUTF8(stem), isTre,
+                        [this](float percent) { progress_.push_back(percent); });
+  }
+
+  // Rewrites the archive's bytes with `change`.
+  template <typename Change>
+  void Patch(const std::string& path, Change change) {
+    std::string bytes = ReadFile(path);
+    change(bytes);
+    WriteFile(path, bytes);
+  }
+
+  TempDir dir_;
+  std::vector<float> progress_;
+};
+
+TEST_F(PackageExtractionTest, UnpacksEntriesBesideThePackageWithProgressPerEntry) {
+  const std::string big(100000, 'x');  // more than one pass of the extraction buffer
+  const std::string stem = MakePackage({Entry("a.txt", "alpha"), Entry("sub/dir/f.txt", "deep"),
+                                        Entry("big.bin", big), Entry("empty", "")});
+  ASSERT_TRUE(Unzip(stem));
+  EXPECT_EQ(ReadFile(stem + "/a.txt"), "alpha");
+  EXPECT_EQ(ReadFile(stem + "/sub/dir/f.txt"), "deep");
+  EXPECT_EQ(ReadFile(stem + "/big.bin"), big);
+  EXPECT_TRUE(PathExists(stem + "/empty"));
+  EXPECT_EQ(progress_, (std::vector<float>{25, 50, 75, 100}));
+  EXPECT_EQ(LastArchiveResult(), archive_result::kOk);
+}
+
+TEST_F(PackageExtractionTest, TreExtensionAndDoubledOrBackslashSeparatorsInTheStem) {
+  MakePackage({Entry("t.txt", "tre")}, ".tre");
+  // A stem passed with doubled separators names the same package.
+  std::string doubled = dir_.path() + "/pkg";
+  ASSERT_TRUE(Unzip(doubled, true));
+  EXPECT_EQ(ReadFile(dir_.File("pkg/t.txt")), "tre");
+  EXPECT_FALSE(Unzip(doubled, false));  // no pkg.upd
+}
+
+TEST_F(PackageExtractionTest, EmptyArchiveCreatesNothingAndSucceeds) {
+  const std::string stem = MakePackage({});
+  ASSERT_TRUE(Unzip(stem));
+  EXPECT_TRUE(progress_.empty());
+  EXPECT_FALSE(PathExists(stem));
+}
+
+TEST_F(PackageExtractionTest, MissingPackageOrNoZipFails) {
+  EXPECT_FALSE(Unzip(dir_.File("none")));
+  EXPECT_EQ(LastArchiveResult(), archive_result::kOpenFailed);
+  WriteFile(dir_.File("junk.upd"), std::string(500, 'j'));
+  EXPECT_FALSE(Unzip(dir_.File("junk")));
+  EXPECT_FALSE(PathExists(dir_.File("junk")));
+  EXPECT_FALSE(PathExists(dir_.File("none")));
+}
+
+TEST_F(PackageExtractionTest, TruncatedArchiveFailsCleanly) {
+  const std::string stem = MakePackage({Entry("a.txt", std::string(5000, 'a')), Entry("b", "b")});
+  Patch(stem + ".upd", [](std::string& bytes) { bytes.resize(bytes.size() / 2); });
+  EXPECT_FALSE(Unzip(stem));
+  EXPECT_FALSE(PathExists(stem));
+}
+
+TEST_F(PackageExtractionTest, StoredNamesAreCleaned) {
+  EXPECT_EQ(ArchiveReader::CleanEntryName("C:\\dir\\..\\a.txt"), "a.txt");
+  EXPECT_EQ(ArchiveReader::CleanEntryName("/x/y.txt"), "x/y.txt");
+  EXPECT_EQ(ArchiveReader::CleanEntryName("a/b/../c.txt"), "c.txt");
+  EXPECT_EQ(ArchiveReader::CleanEntryName("\\\\server/x\\..\\y/../z"), "z");
+  EXPECT_EQ(ArchiveReader::CleanEntryName("a\\../b"), "b");
+  EXPECT_EQ(ArchiveReader::CleanEntryName("a/..\\b"), "b");
+
+  const std::string stem = MakePackage({Entry("C:\\dir\\..\\a.txt", "1"), Entry("/x/y.txt", "2"),
+                                        Entry("a/b/../c.txt", "3"), Entry("w\\v\\u.txt", "4")});
+  ASSERT_TRUE(Unzip(stem));
+  EXPECT_EQ(ReadFile(stem + "/a.txt"), "1");
+  EXPECT_EQ(ReadFile(stem + "/x/y.txt"), "2");
+  EXPECT_EQ(ReadFile(stem + "/c.txt"), "3");
+  // Backslashes in stored names are separators.
+  EXPECT_EQ(ReadFile(stem + "/w/v/u.txt"), "4");
+}
+
+TEST_F(PackageExtractionTest, NamesThatClimbOutOfThePackageDirectoryAreRefused) {
+  const std::string stem =
+      MakePackage({Entry("../evil1.txt", "x"), Entry("..\\evil2.txt", "x"),
+                   Entry("x/../../evil3.txt", "x"), Entry("..", "x"), Entry("ok.txt", "fine")});
+  ASSERT_TRUE(Unzip(stem));
+  EXPECT_EQ(ReadFile(stem + "/ok.txt"), "fine");
+  for (const char* name : {"evil1.txt", "evil2.txt", "evil3.txt"}) {
+    EXPECT_FALSE(PathExists(dir_.File(name))) << name;
+  }
+  std::unique_ptr<ArchiveReader> reader = ArchiveReader::Open(wxString::FromUTF8(stem + ".upd"));
+  ASSERT_TRUE(reader);
+  reader->SetBaseDir(wxString::FromUTF8(dir_.File("other")));
+  ArchiveEntry entry;
+  ASSERT_EQ(reader->GetItem(0, entry), archive_result::kOk);
+  EXPECT_EQ(entry.name, "../evil1.txt");
+  EXPECT_EQ(reader->ExtractItem(0, entry.name), archive_result::kOpenFailed);
+  // Whatever name a caller passes, it stays below the base directory.
+  EXPECT_EQ(reader->ExtractItem(4, "/tmp/evil4.txt"), archive_result::kOpenFailed);
+  EXPECT_EQ(reader->ExtractItem(4, "C:evil5.txt"), archive_result::kOpenFailed);
+  EXPECT_FALSE(PathExists(dir_.File("evil1.txt")));
+}
+
+TEST_F(PackageExtractionTest, DirectoryEntriesAndUtf8Names) {
+  ZipEntrySpec directory = Entry("made/dir/", "");
+  directory.externalAttributes = archive_attribute::kDirectory;
+  const std::string chinese = "更新/文件.txt";
+  const std::string stem = MakePackage({directory, Entry(chinese, "中文")});
+  ASSERT_TRUE(Unzip(stem));
+  struct stat info {};
+  ASSERT_EQ(stat((stem + "/made/dir").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISDIR(info.st_mode));
+  EXPECT_EQ(ReadFile(stem + "/" + chinese), "中文");
+}
+
+TEST_F(PackageExtractionTest, UnixModesGiveReadOnlyAndArchiveBits) {
+  const std::string stem =
+      MakePackage({UnixEntry("ro.txt", "r", 0100444), UnixEntry("rw.txt", "w", 0100644),
+                   UnixEntry("d/", "", 040755)});
+  std::unique_ptr<ArchiveReader> reader = ArchiveReader::Open(wxString::FromUTF8(stem + ".upd"));
+  ASSERT_TRUE(reader);
+  ArchiveEntry entry;
+  ASSERT_EQ(reader->GetItem(0, entry), archive_result::kOk);
+  EXPECT_EQ(entry.attributes, archive_attribute::kReadOnly | archive_attribute::kArchive);
+  ASSERT_EQ(reader->GetItem(1, entry), archive_result::kOk);
+  EXPECT_EQ(entry.attributes, archive_attribute::kArchive);
+  ASSERT_EQ(reader->GetItem(2, entry), archive_result::kOk);
+  EXPECT_EQ(entry.attributes, archive_attribute::kArchive | archive_attribute::kDirectory);
+  ASSERT_EQ(reader->GetItem(-1, entry), archive_result::kOk);
+  EXPECT_EQ(entry.index, 3);
+  EXPECT_TRUE(entry.name.empty());
+  EXPECT_EQ(reader->GetItem(-2, entry), archive_result::kBadIndex);
+  EXPECT_EQ(reader->GetItem(3, entry), archive_result::kBadIndex);
+  EXPECT_EQ(reader->ExtractItem(3, "x"), archive_result::kBadIndex);
+  reader.reset();
+
+  ASSERT_TRUE(Unzip(stem));
+  struct stat info {};
+  ASSERT_EQ(stat((stem + "/ro.txt").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0222, 0u);
+  EXPECT_EQ(ReadFile(stem + "/ro.txt"), "r");
+  ASSERT_EQ(stat((stem + "/rw.txt").c_str(), &info), 0);
+  EXPECT_NE(info.st_mode & 0200, 0u);
+  ASSERT_EQ(stat((stem + "/d").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISDIR(info.st_mode));
+}
+
+TEST_F(PackageExtractionTest, ExtendedTimeStampWithOnlyTheWriteTime) {
+  const int32_t unixTime = 1300000000;
+  ZipEntrySpec entry = Entry("t.txt", "time");
+  // An unrelated block first, then "UT" with flags 1 (write time only).
+  entry.localExtra = std::string("\x99\x99\x02\x00zz", 6) + std::string("UT\x05\x00\x01", 5);
+  for (int i = 0; i < 4; ++i) entry.localExtra.push_back(static_cast<char>(unixTime >> (8 * i)));
+  const std::string stem = MakePackage({entry, Entry("plain.txt", "p")});
+
+  std::unique_ptr<ArchiveReader> reader = ArchiveReader::Open(wxString::FromUTF8(stem + ".upd"));
+  ASSERT_TRUE(reader);
+  ArchiveEntry timed, plain;
+  ASSERT_EQ(reader->GetItem(0, timed), archive_result::kOk);
+  ASSERT_EQ(reader->GetItem(1, plain), archive_result::kOk);
+  EXPECT_EQ(timed.writeTime, (uint64_t{1300000000} + 11644473600ULL) * 10000000ULL);
+  EXPECT_NE(plain.writeTime, 0u);
+  EXPECT_EQ(timed.accessTime, plain.writeTime);  // the DOS time of both entries
+  EXPECT_EQ(timed.creationTime, plain.writeTime);
+  EXPECT_EQ(plain.accessTime, plain.writeTime);
+  reader->SetBaseDir(wxString::FromUTF8(dir_.File("out")));
+  ASSERT_EQ(reader->ExtractItem(0, timed.name), archive_result::kOk);
+  struct stat info {};
+  ASSERT_EQ(stat(dir_.File("out/t.txt").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mtime, unixTime);
+}
+
+TEST_F(PackageExtractionTest, EncryptedEntryFailsAndTheOthersAreExtracted) {
+  const std::string stem = MakePackage({Entry("secret.txt", "hidden"), Entry("open.txt", "o")});
+  Patch(stem + ".upd", [](std::string& bytes) {
+    // Mark the first entry encrypted in its local header and central record.
+    bytes[FindSignatures(bytes, "PK\x03\x04")[0] + 6] |= 1;
+    bytes[FindSignatures(bytes, "PK\x01\x02")[0] + 8] |= 1;
+  });
+  std::unique_ptr<ArchiveReader> reader = ArchiveReader::Open(wxString::FromUTF8(stem + ".upd"));
+  ASSERT_TRUE(reader);
+  reader->SetBaseDir(wxString::FromUTF8(stem));
+  EXPECT_EQ(reader->ExtractItem(0, "secret.txt"), archive_result::kEncrypted);
+  EXPECT_EQ(reader->ExtractItem(1, "open.txt"), archive_result::kOk);
+  EXPECT_EQ(ReadFile(stem + "/secret.txt"), "");
+  reader.reset();
+  ASSERT_TRUE(Unzip(stem));
+  EXPECT_EQ(ReadFile(stem + "/open.txt"), "o");
+}
+
+TEST_F(PackageExtractionTest, DamagedEntriesFailAloneAndNeverCrash) {
+  const std::string stem = MakePackage({Entry("bad-data.txt", std::string(3000, 'q')),
+                                        Entry("bad-header.txt", "h"), Entry("good.txt", "g")});
+  Patch(stem + ".upd", [](std::string& bytes) {
+    const auto local = FindSignatures(bytes, "PK\x03\x04");
+    // First entry: its deflated data replaced by an invalid block.
+    const size_t data = local[0] + 30 + std::string("bad-data.txt").size();
+    for (size_t i = 0; i < 8; ++i) bytes[data + i] = '\xFF';
+    // Second entry: the local header names another method than the central record.
+    bytes[local[1] + 8] = 0;
+  });
+  std::unique_ptr<ArchiveReader> reader = ArchiveReader::Open(wxString::FromUTF8(stem + ".upd"));
+  ASSERT_TRUE(reader);
+  reader->SetBaseDir(wxString::FromUTF8(stem));
+  ArchiveEntry entry;
+  EXPECT_EQ(reader->ExtractItem(0, "bad-data.txt"), archive_result::kInflateFailed);
+  EXPECT_EQ(reader->GetItem(1, entry), archive_result::kHeaderMismatch);
+  EXPECT_EQ(reader->ExtractItem(1, "bad-header.txt"), archive_result::kHeaderMismatch);
+  EXPECT_FALSE(PathExists(stem + "/bad-header.txt"));
+  EXPECT_EQ(reader->ExtractItem(2, "good.txt"), archive_result::kOk);
+  reader.reset();
+  ASSERT_TRUE(Unzip(stem));
+  EXPECT_EQ(ReadFile(stem + "/good.txt"), "g");
+}
+
+TEST_F(PackageExtractionTest, UnreadableLocalExtraField) {
+  const std::string stem = MakePackage({Entry("x.txt", "x")});
+  Patch(stem + ".upd", [](std::string& bytes) {
+    const size_t local = FindSignatures(bytes, "PK\x03\x04")[0];
+    bytes[local + 28] = '\xFF';  // an extra field far beyond the end of the file
+    bytes[local + 29] = '\xFF';
+  });
+  std::unique_ptr<ArchiveReader> reader = ArchiveReader::Open(wxString::FromUTF8(stem + ".upd"));
+  ASSERT_TRUE(reader);
+  ArchiveEntry entry;
+  EXPECT_EQ(reader->GetItem(0, entry), archive_result::kExtraFieldUnreadable);
+}
+
+TEST_F(PackageExtractionTest, CentralDirectoryClaimingMoreEntriesThanItHolds) {
+  const std::string stem = MakePackage({Entry("one.txt", "1"), Entry("two.txt", "2")});
+  Patch(stem + ".upd", [](std::string& bytes) {
+    const size_t end = FindSignatures(bytes, "PK\x05\x06").back();
+    bytes[end + 8] = 5;   // entries on this disk
+    bytes[end + 10] = 5;  // entries in total
+  });
+  std::unique_ptr<ArchiveReader> reader = ArchiveReader::Open(wxString::FromUTF8(stem + ".upd"));
+  ASSERT_TRUE(reader);
+  ArchiveEntry entry;
+  EXPECT_EQ(reader->GetItem(3, entry), archive_result::kHeaderMismatch);
+  // The reader finds its way back to the entries that exist.
+  ASSERT_EQ(reader->GetItem(1, entry), archive_result::kOk);
+  EXPECT_EQ(entry.name, "two.txt");
+  reader.reset();
+  ASSERT_TRUE(Unzip(stem));
+  EXPECT_EQ(ReadFile(stem + "/one.txt"), "1");
+  EXPECT_EQ(ReadFile(stem + "/two.txt"), "2");
+  EXPECT_EQ(progress_.size(), 5u);
+}
+
+}  // namespace
