@@ -305,9 +305,10 @@ void LauncherFrameWnd::OpenRegisterWindow() {
   // Converted from a private copy: wxString caches conversions inside the
   // object, and the workers read programDir too.
   const wxString directory(programDir.wc_str());
-  const std::string path =
-      directory.utf8_string() + platform::SharedLibraryFileName(kRegisterLibrary);
-  platform::SharedLibrary* library = platform::LoadSharedLibrary(path);
+  const std::string fileName = platform::SharedLibraryFileName(kRegisterLibrary);
+  // The launcher's directory first, then the loader's own search path.
+  platform::SharedLibrary* library = platform::LoadSharedLibrary(directory.utf8_string() + fileName);
+  if (!library) library = platform::LoadSharedLibrary(fileName);
   if (!library) return;  // not reported
   auto create = reinterpret_cast<CreateRegisterWindowFunction>(
       platform::FindSymbol(library, kRegisterExport));

@@ -31,7 +31,8 @@ struct WindowOffset {
   int y = 0;
 };
 
-// Frame window creation: title, style and size.
+// Frame window creation: title, style and size. The skin's own size replaces
+// the size once the skin is attached, before the frame is centred.
 inline constexpr const char kFrameTitle[] = "Velmor游戏";
 inline constexpr DWORD kFrameStyle = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
 inline constexpr int kFrameWidth = 800;

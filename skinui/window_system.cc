@@ -129,6 +129,14 @@ void SetVisible(Window* window, bool visible) {
   }
 }
 
+// The frame of a window is painted when it comes on screen: created
+// visible, shown, or restored. Minimised windows have no frame to paint.
+void PaintFrame(HWND hwnd) {
+  Window* window = Find(hwnd);
+  if (!window || (window->style & WS_VISIBLE) == 0 || window->minimized) return;
+  Deliver(hwnd, WM_NCPAINT, 1, 0);
+}
+
 void Minimize(HWND hwnd) {
   Window* window = Find(hwnd);
   if (!window || window->minimized) return;
@@ -166,12 +174,14 @@ void Restore(HWND hwnd) {
     window->minimized = false;
     window->style &= ~WS_MINIMIZE;
     ApplyRect(hwnd, window->rect, window->maximized ? SIZE_MAXIMIZED : SIZE_RESTORED, true);
+    PaintFrame(hwnd);
     return;
   }
   if (window->maximized) {
     window->maximized = false;
     window->style &= ~WS_MAXIMIZE;
     ApplyRect(hwnd, window->restoreRect, SIZE_RESTORED, true);
+    PaintFrame(hwnd);
   }
 }
 
@@ -216,6 +226,7 @@ HWND CreateWindowHandle(const WindowCreateParams& params, CWindowWnd* procedure)
   const RECT rect = created->rect;
   Deliver(hwnd, WM_SIZE, SIZE_RESTORED, MakeLParam(RectWidth(rect), RectHeight(rect)));
   Deliver(hwnd, WM_MOVE, 0, MakeLParam(rect.left, rect.top));
+  PaintFrame(hwnd);
   return Find(hwnd) ? hwnd : nullptr;
 }
 
@@ -381,6 +392,7 @@ bool SetWindowPosition(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy
       order.insert(std::find(order.begin(), order.end(), insertAfter) + 1, hwnd);
     }
   }
+  const bool wasVisible = (window->style & WS_VISIBLE) != 0;
   if (flags & SWP_SHOWWINDOW) SetVisible(window, true);
   if (flags & SWP_HIDEWINDOW) SetVisible(window, false);
   RECT rect = window->rect;
@@ -392,6 +404,7 @@ bool SetWindowPosition(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy
     rect.bottom = rect.top + std::max(0, cy);
   }
   ApplyRect(hwnd, rect, window->maximized ? SIZE_MAXIMIZED : SIZE_RESTORED);
+  if (!wasVisible && (flags & SWP_SHOWWINDOW)) PaintFrame(hwnd);
   return true;
 }
 
@@ -425,13 +438,16 @@ bool ShowWindowCommand(HWND hwnd, int command) {
     case SW_SHOWMAXIMIZED:
       SetVisible(window, true);
       Maximize(hwnd);
+      if (!wasVisible) PaintFrame(hwnd);
       break;
     case SW_RESTORE:
       SetVisible(window, true);
+      if (!wasVisible && !window->minimized && !window->maximized) PaintFrame(hwnd);
       Restore(hwnd);
       break;
     default:
       SetVisible(window, true);
+      if (!wasVisible) PaintFrame(hwnd);
       break;
   }
   return wasVisible;

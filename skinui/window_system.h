@@ -6,7 +6,9 @@
 // CPaintManagerUI::MessageLoop on the UI thread.
 //
 // A window has no frame: its client area is its whole rectangle, moved to the
-// origin. Every function here takes the UI lock (ui_lock.h), so any thread may
+// origin. Still, a window is sent WM_NCPAINT (wParam 1) whenever its frame
+// would be painted: when it is created visible, shown while hidden (ShowWindow
+// or SWP_SHOWWINDOW) and restored from minimised or maximised. Every function here takes the UI lock (ui_lock.h), so any thread may
 // call it. Functions given a handle that names no live window do nothing and
 // answer false, 0 or an empty rectangle.
 #pragma once

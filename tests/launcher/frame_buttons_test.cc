@@ -168,9 +168,11 @@ TEST_F(FrameButtonsTest, CaptionBandIsHalfOpenAndClientClassesStayClientArea) {
   EXPECT_EQ(skinui::test::NcHitTest(hwnd, ScreenPoint(&f, title.x, title.y)), HTCLIENT);
 
   // A right inset narrows the band; its right edge is outside it.
+  const int width = skinui::RectWidth(WindowRect(&f));
+  ASSERT_EQ(f.paintManager.FindControl(POINT{width - 11, 10}), f.paintManager.GetRoot());
   f.paintManager.SetCaptionRect(RECT{0, 0, 10, 30});
-  EXPECT_EQ(skinui::test::NcHitTest(hwnd, ScreenPoint(&f, 789, 10)), HTCAPTION);
-  EXPECT_EQ(skinui::test::NcHitTest(hwnd, ScreenPoint(&f, 790, 10)), HTCLIENT);  // right inset
+  EXPECT_EQ(skinui::test::NcHitTest(hwnd, ScreenPoint(&f, width - 11, 10)), HTCAPTION);
+  EXPECT_EQ(skinui::test::NcHitTest(hwnd, ScreenPoint(&f, width - 10, 10)), HTCLIENT);  // inset
 }
 
 TEST_F(FrameButtonsTest, NonClientAnswersOfTheFrame) {
@@ -180,11 +182,14 @@ TEST_F(FrameButtonsTest, NonClientAnswersOfTheFrame) {
   EXPECT_EQ(f.SendMessage(WM_NCACTIVATE, 1, 0), 0);
   EXPECT_EQ(f.SendMessage(WM_NCCALCSIZE, 0, 0), 0);
   // The skin's round corner gives the window a region one pixel larger.
-  f.SendMessage(WM_SIZE, SIZE_RESTORED, skinui::MakeLParam(800, 572));
+  const RECT frameRect = WindowRect(&f);
+  const int width = skinui::RectWidth(frameRect);
+  const int height = skinui::RectHeight(frameRect);
+  f.SendMessage(WM_SIZE, SIZE_RESTORED, skinui::MakeLParam(width, height));
   auto region = skinui::GetWindowRegion(f.GetHWND());
   ASSERT_TRUE(region.has_value());
-  EXPECT_EQ(region->rect.right, 801);
-  EXPECT_EQ(region->rect.bottom, 573);
+  EXPECT_EQ(region->rect.right, width + 1);
+  EXPECT_EQ(region->rect.bottom, height + 1);
   EXPECT_EQ(region->ellipseWidth, 5);
   // The update panel's skin has no round corner: no region.
   f.updateWnd->SendMessage(WM_SIZE, SIZE_RESTORED, 0);
@@ -195,7 +200,7 @@ TEST_F(FrameButtonsTest, NonClientAnswersOfTheFrame) {
   EXPECT_EQ(f.SendMessage(WM_NCACTIVATE, 1, 0), 1);
   f.SendMessage(WM_SIZE, SIZE_MINIMIZED, 0);
   ASSERT_TRUE(skinui::GetWindowRegion(f.GetHWND()).has_value());
-  EXPECT_EQ(skinui::GetWindowRegion(f.GetHWND())->rect.right, 801);
+  EXPECT_EQ(skinui::GetWindowRegion(f.GetHWND())->rect.right, width + 1);
   skinui::test::SystemCommand(f.GetHWND(), SC_RESTORE);
   MINMAXINFO info{};
   f.SendMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
@@ -209,7 +214,8 @@ TEST_F(FrameButtonsTest, RegisterButtonCallsTheLibraryWithNull) {
   setenv("VELMOR_TEST_REGISTER_MARKER", marker.c_str(), 1);
   StartUpAndPrepare();
   LauncherFrameWnd& f = frame();
-  // Without the library nothing happens and nothing is reported.
+  // Missing from the program directory and from the loader's search path
+  // (the fixture library sits in neither): nothing happens, nothing is reported.
   ASSERT_TRUE(ClickControl(f.paintManager, "RegisterBtn"));
   EXPECT_FALSE(testing_support::PathExists(marker));
   EXPECT_TRUE(desktop_.MessageBoxes().empty());
@@ -221,7 +227,7 @@ TEST_F(FrameButtonsTest, RegisterButtonCallsTheLibraryWithNull) {
   ASSERT_TRUE(ClickControl(f.paintManager, "RegisterBtn"));
   EXPECT_EQ(testing_support::ReadFile(marker), "called with null\ncalled with null\n");
 
-  // A damaged library is skipped quietly.
+  // A damaged library is skipped quietly (the loader's search finds none).
   testing_support::WriteFile(File(library), "\x7f" "ELF, but cut off");
   ASSERT_TRUE(ClickControl(f.paintManager, "RegisterBtn"));
   EXPECT_EQ(testing_support::ReadFile(marker), "called with null\ncalled with null\n");

@@ -61,12 +61,16 @@ TEST_F(FrameStartupTest, FrameWindowIsCentredAndChildrenSitAtTheirOffsets) {
   StartUpAndPrepare();
   LauncherFrameWnd& f = frame();
   const RECT frameRect = WindowRect(&f);
-  EXPECT_EQ(skinui::RectWidth(frameRect), kFrameWidth);
-  EXPECT_EQ(skinui::RectHeight(frameRect), kFrameHeight);
+  // Created at the fixed size, then sized by its skin and centred on the
+  // 1024 x 768 work area.
+  const SIZE skinSize = f.paintManager.GetInitSize();
+  EXPECT_EQ(skinSize.cx, 1000);
+  EXPECT_EQ(skinSize.cy, 690);
+  EXPECT_EQ(skinui::RectWidth(frameRect), skinSize.cx);
+  EXPECT_EQ(skinui::RectHeight(frameRect), skinSize.cy);
   EXPECT_EQ(skinui::GetWindowText(f.GetHWND()), kFrameTitle);
-  // Centred on the 1024 x 768 work area.
-  EXPECT_EQ(frameRect.left, (1024 - 800) / 2);
-  EXPECT_EQ(frameRect.top, (768 - 572) / 2);
+  EXPECT_EQ(frameRect.left, (1024 - skinSize.cx) / 2);
+  EXPECT_EQ(frameRect.top, (768 - skinSize.cy) / 2);
   // The caption bits are gone, the clip bits set.
   const DWORD style = skinui::GetWindowStyle(f.GetHWND());
   EXPECT_EQ(style & WS_CAPTION, 0u);
@@ -85,7 +89,11 @@ TEST_F(FrameStartupTest, FrameWindowIsCentredAndChildrenSitAtTheirOffsets) {
     EXPECT_EQ(skinui::GetOwner(child->GetHWND()), f.GetHWND());
   }
   EXPECT_TRUE(f.prepared);
-  EXPECT_TRUE(f.serverListRequested);
+  // The server-list thread fetches only once the list has been asked for,
+  // and clears the request when done; with no list address configured its
+  // fetch fails at once and says so.
+  ASSERT_TRUE(LoopUntil([&f] { return !f.serverListRequested; }));
+  EXPECT_NE(RunLog().find("DownLoadServerListFile faiure!"), std::string::npos) << RunLog();
   EXPECT_NE(f.enterGameBtn, nullptr);
   EXPECT_NE(f.updateWnd->serverBtn, nullptr);
   EXPECT_NE(f.serverListWnd->domainList, nullptr);
@@ -188,6 +196,42 @@ TEST_F(FrameStartupTest, LayoutModeFollowsTheDisplay) {
   EXPECT_EQ(frame().layoutMode, 2);
   EXPECT_EQ(frame().topPos.x, 128);
   EXPECT_EQ(frame().updatePos.y, 453);
+}
+
+TEST_F(FrameStartupTest, FramePaintedAtStartUpAsksForTrueColourOnce) {
+  // 16 bits per pixel: painting the new frame asks for 32, size kept.
+  desktop_.SetDisplayMode(platform::DisplayMode{1280, 1024, 16, 75});
+  StartUpAndPrepare();
+  auto requests = desktop_.DisplayModeRequests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].bitsPerPixel, 32);
+  EXPECT_EQ(requests[0].width, 1280);
+  EXPECT_EQ(requests[0].height, 1024);
+  // Restoring the minimised frame paints it again; the display is at 32 now.
+  skinui::test::SystemCommand(frame().GetHWND(), SC_MINIMIZE);
+  skinui::test::SystemCommand(frame().GetHWND(), SC_RESTORE);
+  EXPECT_EQ(desktop_.DisplayModeRequests().size(), 1u);
+  ShutDown();
+
+  // Already at 32 bits per pixel: nothing is asked for.
+  testing_support::RecordingDesktop trueColour;
+  StartUpAndPrepare();
+  EXPECT_TRUE(trueColour.DisplayModeRequests().empty());
+  ShutDown();
+}
+
+TEST_F(FrameStartupTest, RestoringTheFrameRepaintsItAndKeepsTrueColour) {
+  StartUpAndPrepare();
+  const HWND hwnd = frame().GetHWND();
+  skinui::test::SystemCommand(hwnd, SC_MINIMIZE);
+  // Something switched the display to 16 bits while the launcher was down.
+  desktop_.SetDisplayMode(platform::DisplayMode{1024, 768, 16, 60});
+  skinui::ShowWindowCommand(hwnd, SW_RESTORE);  // restored without SC_RESTORE
+  ASSERT_FALSE(skinui::IsMinimized(hwnd));
+  const auto requests = desktop_.DisplayModeRequests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].bitsPerPixel, 32);
+  EXPECT_EQ(requests[0].width, 1024);
 }
 
 // ---- Bad input ----

@@ -125,20 +125,32 @@ TEST_F(ServerListPopupTest, WebPanelsCloseThePopupWhenClickedOrActivated) {
   StartUpAndPrepare();
   LauncherFrameWnd& f = frame();
   COptionUI* serverBtn = f.updateWnd->serverBtn;
-  for (WebPanelWnd* panel : std::initializer_list<WebPanelWnd*>{f.newsWnd, f.news2Wnd, f.topWnd}) {
+  const HWND popup = f.serverListWnd->GetHWND();
+  auto openPopup = [&] {
     ASSERT_TRUE(ClickControl(f.updateWnd->paintManager, "ServerBtn"));
     ASSERT_TRUE(serverBtn->IsSelected());
+    ASSERT_TRUE(skinui::IsWindowVisible(popup));
+  };
+  for (WebPanelWnd* panel : std::initializer_list<WebPanelWnd*>{f.newsWnd, f.news2Wnd, f.topWnd}) {
+    SCOPED_TRACE(skinui::GetWindowClassName(panel->GetHWND()));
+    // A click inside the panel, delivered to its notifiers, closes the open popup.
+    openPopup();
+    panel->paintManager.SendNotify(panel->paintManager.GetRoot(), "click");
+    EXPECT_FALSE(serverBtn->IsSelected());
+    EXPECT_FALSE(skinui::IsWindowVisible(popup));
+
+    // So does activating the panel with the mouse.
+    openPopup();
     POINT point{20, 20};
     skinui::ClientToScreen(panel->GetHWND(), &point);
     skinui::test::MouseActivate(panel->GetHWND(), point);
     EXPECT_FALSE(serverBtn->IsSelected());
-    EXPECT_FALSE(skinui::IsWindowVisible(f.serverListWnd->GetHWND()));
-    // A click notification of the panel while closed changes nothing.
-    TNotifyUI click;
-    click.sType = "click";
-    click.pSender = panel->paintManager.GetRoot();
-    panel->Notify(click);
+    EXPECT_FALSE(skinui::IsWindowVisible(popup));
+
+    // With the popup closed a click changes nothing.
+    panel->paintManager.SendNotify(panel->paintManager.GetRoot(), "click");
     EXPECT_FALSE(serverBtn->IsSelected());
+    EXPECT_FALSE(skinui::IsWindowVisible(popup));
   }
 }
 

@@ -24,25 +24,25 @@ class UpdateWndTest : public LauncherProgramTest {
   UIUpdateWnd& panel() { return *frame().updateWnd; }
 };
 
-// Skin: bar at x 120, 390 wide, maximum 100; image at y 42, 20 x 24.
+// Skin: bar at x 30, 350 wide, maximum 100; image at y 42, 20 x 24.
 TEST_F(UpdateWndTest, ProgressShowsTextBarAndImage) {
   StartUpAndPrepare();
   UIUpdateWnd& p = panel();
   ASSERT_NE(p.progressCtrl, nullptr);
   ASSERT_NE(p.progressImg, nullptr);
   // "windowinit" placed the image at the bar's value 0.
-  EXPECT_EQ(p.progressImg->GetPos().left, 115);
+  EXPECT_EQ(p.progressImg->GetPos().left, 25);
 
   p.SetProgress(0);
   EXPECT_EQ(p.progressTxt->GetText(), "0%");
   EXPECT_EQ(p.progressCtrl->GetValue(), 0);
-  EXPECT_EQ(p.progressImg->GetPos().left, 120 - 5);
+  EXPECT_EQ(p.progressImg->GetPos().left, 30 - 5);
 
   p.SetProgress(100);
   EXPECT_EQ(p.progressTxt->GetText(), "100%");
   EXPECT_EQ(p.progressCtrl->GetValue(), 100);
   const RECT image = p.progressImg->GetPos();
-  EXPECT_EQ(image.left, 120 + 390 - 5);
+  EXPECT_EQ(image.left, 30 + 350 - 5);
   EXPECT_EQ(image.top, 42);
   EXPECT_EQ(image.right - image.left, 20);
   EXPECT_EQ(image.bottom - image.top, 24);

@@ -269,12 +269,18 @@ TEST_F(DialogBuilderTest, TheShippedArchiveHoldsEveryControlTheWindowsLookUp) {
 
   // The frame's skins fit the frame's window; the bar's fixed geometry is
   // what the progress image rides on.
-  for (const char* file : {"launcherSkin.xml", "launcherSkin_720.xml", "launcherSkin_600.xml"}) {
+  const struct {
+    const char* file;
+    int cx, cy;
+  } frameSkins[] = {{"launcherSkin.xml", 1000, 690},
+                    {"launcherSkin_720.xml", 960, 650},
+                    {"launcherSkin_600.xml", 780, 560}};
+  for (const auto& skin : frameSkins) {
     CPaintManagerUI manager;
-    delete Build(file, &manager);
-    EXPECT_EQ(manager.GetInitSize().cx, 800) << file;
-    EXPECT_EQ(manager.GetInitSize().cy, 572) << file;
-    EXPECT_GT(manager.GetCaptionRect().bottom, 0) << file;
+    delete Build(skin.file, &manager);
+    EXPECT_EQ(manager.GetInitSize().cx, skin.cx) << skin.file;
+    EXPECT_EQ(manager.GetInitSize().cy, skin.cy) << skin.file;
+    EXPECT_GT(manager.GetCaptionRect().bottom, 0) << skin.file;
   }
   CPaintManagerUI update0;
   CControlUI* root = Build("server.xml", &update0);
