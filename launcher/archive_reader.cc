@@ -14,6 +14,7 @@
 #include <fstream>
 
 #include "launcher/contained_path.h"
+#include "launcher/file_descriptor.h"
 #include "platform/files.h"
 
 namespace {
@@ -130,17 +131,6 @@ timespec ToTimespec(uint64_t fileTime) {
                                     kSecondsFrom1601To1970);
   spec.tv_nsec = static_cast<long>((fileTime % kFileTimeUnitsPerSecond) * 100);
   return spec;
-}
-
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t written = write(fd, data, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-  return true;
 }
 
 // A zip archive without entries: only the end-of-central-directory record

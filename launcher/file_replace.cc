@@ -6,39 +6,10 @@
 
 #include <cerrno>
 
+#include "launcher/file_descriptor.h"
 #include "platform/files.h"
 
 namespace {
-
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  bool Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd >= 0 && close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
-
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t written = write(fd, data, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-  return true;
-}
 
 bool CopyContent(int from, int to) {
   char buffer[65536];
@@ -60,7 +31,7 @@ bool ReplaceableTarget(const std::string& target) {
 
 // Closes `out` and, when all went well, renames `temporary` over `target`;
 // otherwise the temporary file goes and the target stays as it was.
-bool Commit(Fd& out, bool ok, const std::string& temporary, const std::string& target) {
+bool Commit(FileDescriptor& out, bool ok, const std::string& temporary, const std::string& target) {
   ok = fsync(out.get()) == 0 && ok;
   ok = out.Close() && ok;
   ok = ok && rename(temporary.c_str(), target.c_str()) == 0;
@@ -75,13 +46,13 @@ bool CopyFileReplacing(const wxString& source, const wxString& target) {
   const std::string to = target.utf8_string();
   if (!platform::FileExists(from) || !ReplaceableTarget(to)) return false;
 
-  Fd in(open(from.c_str(), O_RDONLY | O_CLOEXEC));
+  FileDescriptor in(open(from.c_str(), O_RDONLY | O_CLOEXEC));
   if (in.get() < 0) return false;
   struct stat info {};
   if (fstat(in.get(), &info) != 0) return false;
 
   std::string temporary = to + ".XXXXXX";
-  Fd out(mkstemp(temporary.data()));
+  FileDescriptor out(mkstemp(temporary.data()));
   if (out.get() < 0) return false;
   const bool ok = CopyContent(in.get(), out.get()) && fchmod(out.get(), info.st_mode & 07777) == 0;
   return Commit(out, ok, temporary, to);
@@ -91,7 +62,7 @@ bool WriteFileReplacing(const wxString& target, const std::string& bytes) {
   const std::string to = target.utf8_string();
   if (!ReplaceableTarget(to)) return false;
   std::string temporary = to + ".XXXXXX";
-  Fd out(mkstemp(temporary.data()));
+  FileDescriptor out(mkstemp(temporary.data()));
   if (out.get() < 0) return false;
   // A replaced file keeps its permissions; a new one gets the usual ones.
   struct stat info {};

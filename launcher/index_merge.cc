@@ -4,12 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <fstream>
 #include <limits>
 #include <string>
 #include <vector>
 
+#include "launcher/file_descriptor.h"
 #include "launcher/file_replace.h"
 #include "launcher/index_file.h"
 #include "launcher/launcher_frame_wnd.h"
@@ -20,56 +20,16 @@ namespace {
 
 constexpr uint64_t kLargestDataFile = std::numeric_limits<uint32_t>::max();
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  bool ok() const { return fd_ >= 0; }
-
- private:
-  int fd_;
-};
-
-Fd OpenExisting(const wxString& path, int flags) {
+FileDescriptor OpenExisting(const wxString& path, int flags) {
   const std::string file = path.utf8_string();
-  if (!platform::FileExists(file)) return Fd(-1);
-  return Fd(open(file.c_str(), flags | O_CLOEXEC));
+  if (!platform::FileExists(file)) return FileDescriptor(-1);
+  return FileDescriptor(open(file.c_str(), flags | O_CLOEXEC));
 }
 
 bool FileSize(int fd, uint64_t& size) {
   struct stat info {};
   if (fstat(fd, &info) != 0) return false;
   size = static_cast<uint64_t>(info.st_size);
-  return true;
-}
-
-bool WriteAt(int fd, uint64_t position, const void* data, size_t size) {
-  const char* bytes = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t written = pwrite(fd, bytes, size, static_cast<off_t>(position));
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    bytes += written;
-    size -= static_cast<size_t>(written);
-    position += static_cast<uint64_t>(written);
-  }
-  return true;
-}
-
-bool ReadAt(int fd, uint64_t position, char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t got = pread(fd, data, size, static_cast<off_t>(position));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    data += got;
-    size -= static_cast<size_t>(got);
-    position += static_cast<uint64_t>(got);
-  }
   return true;
 }
 
@@ -97,10 +57,8 @@ bool RewriteRecord(int indexFd, const IndexRecord20& installed, const IndexRecor
          WriteLe32At(indexFd, installed.extraDPos, patch.extraD);
 }
 
-// Appends a 20-byte record at `position` (the end of the index's whole
-// records, so that a partial record left at the end cannot shift the ones
-// that follow) and moves `position` past it.
-bool AppendRecord(int indexFd, uint64_t& position, const IndexRecord24& patch, uint32_t offset) {
+// A patch record as an installed record whose bytes lie at `offset`.
+IndexRecord20 AsInstalledRecord(const IndexRecord24& patch, uint32_t offset) {
   IndexRecord20 record;
   record.offset = offset;
   record.length = patch.length;
@@ -108,8 +66,15 @@ bool AppendRecord(int indexFd, uint64_t& position, const IndexRecord24& patch, u
   record.extraB = patch.extraB;
   record.extraC = patch.extraC;
   record.extraD = patch.extraD;
+  return record;
+}
+
+// Appends a 20-byte record at `position` (the end of the index's whole
+// records, so that a partial record left at the end cannot shift the ones
+// that follow) and moves `position` past it.
+bool AppendRecord(int indexFd, uint64_t& position, const IndexRecord24& patch, uint32_t offset) {
   unsigned char bytes[kInstalledRecordSize];
-  EncodeInstalledRecord(record, bytes);
+  EncodeInstalledRecord(AsInstalledRecord(patch, offset), bytes);
   if (!WriteAt(indexFd, position, bytes, sizeof bytes)) return false;
   position += kInstalledRecordSize;
   return true;
@@ -135,15 +100,8 @@ bool InstallConvertedIndex(const wxString& installedIndex, const wxString& packa
   std::string bytes(kIndexHeaderSize, '\0');
   if (!in.read(bytes.data(), kIndexHeaderSize)) return false;
   for (const IndexRecord24& record : patch.Patch()) {
-    IndexRecord20 converted;
-    converted.offset = kDetachedOffset;
-    converted.length = record.length;
-    converted.extraA = record.extraA;
-    converted.extraB = record.extraB;
-    converted.extraC = record.extraC;
-    converted.extraD = record.extraD;
     unsigned char encoded[kInstalledRecordSize];
-    EncodeInstalledRecord(converted, encoded);
+    EncodeInstalledRecord(AsInstalledRecord(record, kDetachedOffset), encoded);
     bytes.append(reinterpret_cast<const char*>(encoded), sizeof encoded);
   }
   return WriteFileReplacing(installedIndex, bytes);
@@ -186,9 +144,9 @@ bool MergeLoginData(const wxString& packageIndex, LauncherFrameWnd& frame,
 }
 
 bool MergeDataAndIndex(const IndexFile& patch, IndexFile& installed) {
-  Fd packageData = OpenExisting(patch.name, O_RDONLY);
-  Fd installedData = OpenExisting(installed.name, O_RDWR);
-  Fd installedIndex = OpenExisting(installed.indexPath, O_RDWR);
+  FileDescriptor packageData = OpenExisting(patch.name, O_RDONLY);
+  FileDescriptor installedData = OpenExisting(installed.name, O_RDWR);
+  FileDescriptor installedIndex = OpenExisting(installed.indexPath, O_RDWR);
   if (!packageData.ok() || !installedData.ok() || !installedIndex.ok()) return false;
 
   uint64_t packageSize = 0;
@@ -264,7 +222,7 @@ bool MergeIndexFile(const wxString& installedIndex, const wxString& packageIndex
   IndexFile installed(installedIndex);
   if (!installed.LoadInstalled()) return false;
 
-  Fd index = OpenExisting(installedIndex, O_RDWR);
+  FileDescriptor index = OpenExisting(installedIndex, O_RDWR);
   if (!index.ok()) return false;
   const uint32_t detached = kDetachedOffset;
   uint64_t appendAt = EndOfRecords(installed);

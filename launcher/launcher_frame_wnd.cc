@@ -117,8 +117,6 @@ CStdString LauncherFrameWnd::SkinFile() const {
                        "launcherSkin_600.xml");
 }
 
-LRESULT LauncherFrameWnd::OnCreate() { return SkinnedWindow::OnCreate(); }
-
 void LauncherFrameWnd::Init() {
   closeBtn = Find("CloseBtn");
   minBtn = Find("MinBtn");
@@ -228,16 +226,11 @@ void LauncherFrameWnd::HideServerListPopup() {
 LRESULT LauncherFrameWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
   LRESULT result = 0;
   switch (uMsg) {
-    case WM_CREATE:
-      return OnCreate();
     case WM_DESTROY:
       if (quitOnDestroy_) skinui::PostQuitMessage(0);
       break;
     case WM_MOVE:
       return MoveChildWindows();
-    case WM_SIZE:
-      OnSize();
-      break;
     case WM_MOUSEACTIVATE:
       result = CWindowWnd::HandleMessage(uMsg, wParam, lParam);
       HideServerListPopup();
@@ -245,16 +238,9 @@ LRESULT LauncherFrameWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
     case WM_GETMINMAXINFO:
       OnGetMinMaxInfo(lParam);
       break;
-    case WM_NCCALCSIZE:
-      return 0;
-    case WM_NCHITTEST:
-      return OnNcHitTest(lParam);
     case WM_NCPAINT:
       EnsureTrueColor();
       return 0;
-    case WM_NCACTIVATE:
-      if (OnNcActivate(wParam, result)) return result;
-      break;
     case WM_SYSCOMMAND: {
       bool handled = false;
       result = OnSysCommand(wParam, lParam, handled);
@@ -264,6 +250,7 @@ LRESULT LauncherFrameWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
     default:
       break;
   }
+  if (HandleCommonMessage(uMsg, wParam, lParam, result)) return result;
   return DefaultPath(uMsg, wParam, lParam);
 }
 

@@ -61,6 +61,9 @@ class LauncherFrameWnd : public SkinnedWindow {
   uint32_t installDoneBytes = 0;
   std::atomic<wxLog*> logTarget{nullptr};  // null: no run log
   std::atomic<bool> launcherUpdatePending{false};
+  // A package of this run could not be unpacked or installed: the installed
+  // versions stay where they were, so that the next start fetches it again.
+  std::atomic<bool> packageFailed{false};
   wxString launcherUpdaterPath;
   wxString launcherPackageDir;
   std::atomic<bool> prepared{false};
@@ -92,8 +95,6 @@ class LauncherFrameWnd : public SkinnedWindow {
   // child offsets of modes 1 and 2.
   int ChooseLayout();
 
-  // WM_CREATE: skin, controls, run log, configuration. Always 0.
-  LRESULT OnCreate();
   // Binds the buttons, opens the run log and reads the configuration.
   void Init();
   // "windowinit": creates the child windows, shows the cached server list,

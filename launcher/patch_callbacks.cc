@@ -1,35 +1,186 @@
 #include "launcher/patch_callbacks.h"
 
+#include <wx/filefn.h>
 #include <wx/string.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+#include <vector>
+
+#include "launcher/delete_directory.h"
+#include "launcher/double_backslashes.h"
+#include "launcher/installation.h"
 #include "launcher/launcher_frame_wnd.h"
 #include "launcher/live_patch_holder.h"
 #include "launcher/my_thread.h"
+#include "launcher/package_extraction.h"
+#include "launcher/process_helpers.h"
+#include "launcher/run_log.h"
 #include "launcher/update_display.h"
 #include "launcher/version_config.h"
+#include "platform/desktop.h"
+#include "platform/files.h"
+#include "platform/program.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
+const wxString kSeparator(platform::kPathSeparator);
+constexpr const char kGameExecutable[] = "orvo.exe";
+constexpr const char kLauncherUpdater[] = "launcherupdate.exe";
 constexpr float kUpdateDonePercent = 100.0f;
 constexpr double kLargestPercent = 1000000.0;
 
-// Handles one update package (".upd" or, with `isTre`, ".tre") that the
-// library has stored and verified.
-//
-// NOT YET BUILT: unpacking the package beside itself, installing the
-// unpacked files (stopping a running game first), the self-update hand-over
-// for packages that carry launcherupdate.exe, and deleting a ".upd"
-// package's directory afterwards. Until that lands a fetched package is left
-// where the library stored it and nothing is installed.
-void HandleFetchedPackage(LauncherFrameWnd& /*frame*/, const wxString& /*path*/,
-                          bool /*isTre*/) {}
+// The update is given up as far as the player is concerned: the installed
+// game may be started. The update thread ends once the library returns.
+// The version steps still to come must not record a version whose files
+// never arrived.
+void GiveUpUpdate(LauncherFrameWnd& frame) {
+  frame.packageFailed = true;
+  frame.updateNeeded = false;
+  SetEnterGameEnabled(frame, true);
+}
 
-// Starts the self-update program of an earlier package once its version
-// step is done.
-//
-// NOT YET BUILT together with the package handling above: nothing ever
-// records a pending self-update until then.
-void StartPendingLauncherUpdate(LauncherFrameWnd& /*frame*/) {}
+// Stops every running game so that its files can be replaced. When the
+// process list cannot be had the launcher is asked to end; false then.
+bool StopRunningGame() {
+  if (KillProcessesByName(kGameExecutable, true)) return true;
+  platform::CurrentDesktop().PostQuit(0);
+  return false;
+}
+
+// The byte total of every file below `dir` (symbolic links not followed),
+// capped to 32 bits; none when the tree cannot be walked.
+std::optional<uint32_t> TreeSize(const wxString& dir) {
+  std::error_code error;
+  uintmax_t total = 0;
+  fs::recursive_directory_iterator it(dir.utf8_string(), error);
+  for (const fs::recursive_directory_iterator end; !error && it != end; it.increment(error)) {
+    const fs::file_status status = it->symlink_status(error);
+    if (error) return std::nullopt;
+    if (!fs::is_regular_file(status)) continue;
+    const uintmax_t size = it->file_size(error);
+    if (error) return std::nullopt;
+    total += size;
+  }
+  if (error) return std::nullopt;
+  return static_cast<uint32_t>(std::min<uintmax_t>(total, UINT32_MAX));
+}
+
+// The parts of `path` made absolute and free of "." and ".." parts,
+// following links where it exists, for comparing directories.
+std::vector<fs::path> NormalizedParts(const wxString& path) {
+  std::error_code error;
+  fs::path normal = fs::weakly_canonical(fs::path(path.utf8_string()), error);
+  if (error) normal = fs::absolute(fs::path(path.utf8_string()), error);
+  std::vector<fs::path> parts;
+  for (const fs::path& part : normal.lexically_normal()) {
+    if (!part.empty()) parts.push_back(part);  // a trailing separator gives an empty part
+  }
+  return parts;
+}
+
+// True when `dir` is the program directory or one that holds it.
+bool HoldsProgramDirectory(const LauncherFrameWnd& frame, const wxString& dir) {
+  const std::vector<fs::path> program = NormalizedParts(frame.programDir);
+  const std::vector<fs::path> candidate = NormalizedParts(dir);
+  return candidate.size() <= program.size() &&
+         std::equal(candidate.begin(), candidate.end(), program.begin());
+}
+
+void DeleteLoggingFailure(LauncherFrameWnd& frame, const wxString& path) {
+  errno = 0;
+  if (!DeleteDirectory(path)) {
+    const int code = errno;
+    RUNLOG_ERROR_TIGHT(frame, "delete temp directory failure because %d !", code);
+  }
+}
+
+// After a ".upd" package: its download directory goes, with the package and
+// what was unpacked from it. A package stored in the program directory
+// itself (or above it) takes only itself and its unpacked tree with it,
+// never the installation.
+void DeletePackageDirectory(LauncherFrameWnd& frame, const wxString& path, const wxString& stem) {
+  if (!path.Contains(kSeparator)) {
+    DeleteLoggingFailure(frame, path);  // no directory named: only the package
+    return;
+  }
+  const wxString holding = path.BeforeLast(platform::kPathSeparator);
+  if (HoldsProgramDirectory(frame, holding)) {
+    DeleteLoggingFailure(frame, path);
+    // A package named only ".upd" has the holding directory as its stem.
+    if (wxDirExists(stem) && !HoldsProgramDirectory(frame, stem)) DeleteLoggingFailure(frame, stem);
+    return;
+  }
+  DeleteLoggingFailure(frame, holding);
+}
+
+// Handles one update package (".upd" or, with `isTre`, ".tre") that the
+// library has stored and verified: unpacks it beside itself, records a
+// self-update when it brings the launcher's updater, otherwise installs it
+// with the game stopped, and clears a ".upd" package away afterwards.
+void HandleFetchedPackage(LauncherFrameWnd& frame, const wxString& path, bool isTre) {
+  const wxString stem = path.BeforeLast('.');
+  const auto progress = [&frame](float percent) { ShowUpdateProgress(frame, percent); };
+
+  wxString unzipStem = stem;
+  DoubleBackslashes(unzipStem);
+  if (!UnzipPackage(unzipStem, isTre, progress)) {
+    RUNLOG_ERROR(frame, "unzip files failure!");
+    GiveUpUpdate(frame);
+    return;
+  }
+
+  // A package that brings a new launcher is left to its own updater, which
+  // starts once the version step is done.
+  const wxString updater = stem + kSeparator + kLauncherUpdater;
+  if (wxFileExists(updater)) {
+    StopRunningGame();
+    frame.launcherUpdaterPath = updater;
+    frame.launcherPackageDir = stem + kSeparator;
+    frame.launcherUpdatePending = true;
+    return;
+  }
+
+  // A tree that cannot be measured is not installed.
+  if (const std::optional<uint32_t> total = TreeSize(stem)) {
+    frame.installTotalBytes = *total;
+    frame.installDoneBytes = 0;
+    if (StopRunningGame() && !InstallUpdateFiles(frame, stem, stem, isTre, progress)) {
+      RUNLOG_ERROR(frame, "install update files failure!");
+      GiveUpUpdate(frame);
+      return;
+    }
+  }
+
+  // Once a self-update is pending its package directory must stay.
+  if (frame.launcherUpdatePending) return;
+  if (!isTre) DeletePackageDirectory(frame, path, stem);
+}
+
+// Once a version step is done, a self-update recorded by a package of this
+// run gets its updater started, and the launcher ends so that it can be
+// replaced. The updater is told the package directory and ours as one
+// argument: a double quote, the package directory, "*", our directory.
+void StartPendingLauncherUpdate(LauncherFrameWnd& frame) {
+  if (!frame.launcherUpdatePending || frame.launcherUpdaterPath.empty()) return;
+  const wxString programDir =
+      frame.programDir.EndsWith(kSeparator) ? frame.programDir : frame.programDir + kSeparator;
+  const wxString parameters = "\"" + frame.launcherPackageDir + "*" + programDir;
+  const std::string updater = frame.launcherUpdaterPath.utf8_string();
+  // Zip entries carry no execute permission here; the updater needs it.
+  std::error_code ignored;
+  fs::permissions(updater, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                  fs::perm_options::add, ignored);
+  // Whether it started or not, the launcher ends as the update asks.
+  platform::StartProgram(updater, parameters.utf8_string());
+  platform::CurrentDesktop().PostQuit(0);
+}
 
 void OnFetchedFile(LauncherFrameWnd& frame, const wxString& path) {
   // Package types are told apart by their exact, case-sensitive suffix.
@@ -41,7 +192,9 @@ void OnFetchedFile(LauncherFrameWnd& frame, const wxString& path) {
 }
 
 // One version step is done: keep the version reached, on disk and on screen.
+// After a failed package the installed versions are left as they are.
 void OnVersionStepDone(LauncherFrameWnd* frame, LivePatchHolder& holder, bool launcherSet) {
+  if (frame && frame->packageFailed) return;
   // Ask the library before taking the settings lock: the holder's lock
   // always comes first.
   const wxString reached =

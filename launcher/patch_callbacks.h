@@ -7,6 +7,21 @@
 
 // The library's status call. `user` is the LivePatchHolder (the patch
 // object's userData); null makes the call do nothing.
+//
+// With `filePath`: a stored file. An update package (".upd", ".tre") is
+// unpacked beside itself and installed with every running orvo.exe stopped
+// first; a ".upd" package's download directory is deleted afterwards. A
+// package that brings launcherupdate.exe is only recorded as a pending
+// self-update. A package that cannot be unpacked or installed gives the
+// update up: updateNeeded cleared, Enter game enabled.
+// Without a path and not `finished`: a version step is done; the version
+// reached is stored in version.ini and shown, and a pending self-update is
+// started, after which the launcher is asked to quit.
+// Without a path and `finished`: the update is done.
+//
+// Runs on the update thread inside the library's apply call, with the
+// holder's lock held. Once shut-down has begun no window is touched; files
+// are still installed so that the stored versions match what is on disk.
 void OnPatchStatus(const wchar_t* filePath, int32_t done, int32_t total, bool finished,
                    void* user, bool launcherSet, bool flag);
 

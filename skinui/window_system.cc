@@ -299,34 +299,38 @@ int GetZOrderIndex(HWND hwnd) {
   return it == order.end() ? -1 : static_cast<int>(it - order.begin());
 }
 
-DWORD GetWindowStyle(HWND hwnd) {
+namespace {
+
+// One of a window's style words (style or exStyle); 0 for an unknown window.
+DWORD ReadStyleWord(HWND hwnd, DWORD Window::*word) {
   UiLockGuard guard;
   Window* window = Find(hwnd);
-  return window ? window->style : 0;
+  return window ? window->*word : 0;
 }
+
+// Replaces one of a window's style words and returns the one before; 0 for
+// an unknown window.
+DWORD ExchangeStyleWord(HWND hwnd, DWORD Window::*word, DWORD value) {
+  UiLockGuard guard;
+  Window* window = Find(hwnd);
+  if (!window) return 0;
+  const DWORD before = window->*word;
+  window->*word = value;
+  return before;
+}
+
+}  // namespace
+
+DWORD GetWindowStyle(HWND hwnd) { return ReadStyleWord(hwnd, &Window::style); }
 
 DWORD SetWindowStyle(HWND hwnd, DWORD style) {
-  UiLockGuard guard;
-  Window* window = Find(hwnd);
-  if (!window) return 0;
-  const DWORD before = window->style;
-  window->style = style;
-  return before;
+  return ExchangeStyleWord(hwnd, &Window::style, style);
 }
 
-DWORD GetWindowExStyle(HWND hwnd) {
-  UiLockGuard guard;
-  Window* window = Find(hwnd);
-  return window ? window->exStyle : 0;
-}
+DWORD GetWindowExStyle(HWND hwnd) { return ReadStyleWord(hwnd, &Window::exStyle); }
 
 DWORD SetWindowExStyle(HWND hwnd, DWORD exStyle) {
-  UiLockGuard guard;
-  Window* window = Find(hwnd);
-  if (!window) return 0;
-  const DWORD before = window->exStyle;
-  window->exStyle = exStyle;
-  return before;
+  return ExchangeStyleWord(hwnd, &Window::exStyle, exStyle);
 }
 
 UINT GetClassStyle(HWND hwnd) {

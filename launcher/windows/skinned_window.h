@@ -63,9 +63,10 @@ class SkinnedWindow : public CWindowWnd, public INotifyUI, public IMessageFilter
   // swapped when the maximised state changed.
   LRESULT SysCommandWithMaxRestore(WPARAM wParam, LPARAM lParam);
 
-  // The handlers of the web panels, popup and background window: WM_CREATE,
-  // WM_SIZE (then unhandled), WM_NCCALCSIZE, WM_NCHITTEST, WM_NCPAINT,
-  // WM_NCACTIVATE. False when the message is left unhandled.
+  // The handlers every window shares: WM_CREATE, WM_SIZE (then unhandled),
+  // WM_NCCALCSIZE, WM_NCHITTEST, WM_NCPAINT, WM_NCACTIVATE. A window with
+  // its own answer to one of these handles it first. False when the message
+  // is left unhandled.
   bool HandleCommonMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
   // The paint manager's handling, else the default processing.

@@ -120,25 +120,14 @@ LRESULT UIUpdateWnd::OnMouseActivate(WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT UIUpdateWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
-  LRESULT result = 0;
   switch (uMsg) {
-    case WM_CREATE:
-      return OnCreate();
     case WM_DESTROY:
       skinui::PostQuitMessage(0);
-      break;
-    case WM_SIZE:
-      OnSize();
       break;
     case WM_MOUSEACTIVATE:
       return OnMouseActivate(wParam, lParam);
     case WM_GETMINMAXINFO:
       OnGetMinMaxInfo(lParam);
-      break;
-    case WM_NCHITTEST:
-      return OnNcHitTest(lParam);
-    case WM_NCACTIVATE:
-      if (OnNcActivate(wParam, result)) return result;
       break;
     case WM_SYSCOMMAND:
       if (wParam == SC_CLOSE) {
@@ -146,11 +135,10 @@ LRESULT UIUpdateWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
         return 0;
       }
       return SysCommandWithMaxRestore(wParam, lParam);
-    case WM_NCCALCSIZE:
-    case WM_NCPAINT:
-      return 0;
     default:
       break;
   }
+  LRESULT result = 0;
+  if (HandleCommonMessage(uMsg, wParam, lParam, result)) return result;
   return DefaultPath(uMsg, wParam, lParam);
 }

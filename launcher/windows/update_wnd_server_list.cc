@@ -9,7 +9,9 @@
 // thread. The areas, the current area, the popup's items and the choice are
 // changed only under the UI lock, so a tab or a press on the UI thread sees
 // either the old list or the new one. The file is read before the lock is
-// taken. Lock order: the UI lock before SetupConfig's lock.
+// taken; SelectCurrentServer takes the lock again for the choice after
+// LoadServerList has put the list in place. Lock order: the UI lock before
+// SetupConfig's lock.
 #include <wx/string.h>
 
 #include "launcher/launcher_frame_wnd.h"
@@ -93,17 +95,21 @@ bool UIUpdateWnd::LoadServerList() {
   ServerListReadResult read = ReadPanelList(*this);
   if (read.outcome == ServerListRead::kFailed) return false;
   skinui::UiLockGuard guard;
-  InstallList(*this, read);
+  if (read.outcome == ServerListRead::kParsed) {
+    InstallList(*this, read);
+    // The popup no longer shows any area of the new list.
+    currentArea = -1;
+  }
   return true;
 }
 
 bool UIUpdateWnd::SelectCurrentServer() {
   ShowVersion(*this);
-  ServerListReadResult read = ReadPanelList(*this);
-  if (read.outcome == ServerListRead::kFailed) return false;
+  if (!LoadServerList()) return false;
 
+  // A tab pressed since the load has filled the popup from the new list
+  // already; the refill below puts area 0 there again.
   skinui::UiLockGuard guard;
-  InstallList(*this, read);
   currentArea = -1;
   if (UIServerListWnd* popup = Popup(*this); popup && popup->domainList) {
     if (!FillServerList(0)) return false;

@@ -12,6 +12,7 @@
 #include "launcher/setup_config.h"
 #include "launcher/version_config.h"
 #include "platform/ini_file.h"
+#include "tests/launcher/setup_config_reset.h"
 #include "tests/support/recording_desktop.h"
 #include "tests/support/scramble.h"
 #include "tests/support/temp_dir.h"
@@ -44,13 +45,7 @@ class ConfigLoadersTest : public ::testing::Test {
 
   // The records are process-wide; every test starts from their defaults.
   static void ResetRecords() {
-    class SetupConfig& setup = SetupConfig();
-    for (wxString* field :
-         {&setup.ServerListUrl, &setup.UpdateVersionUrl, &setup.ServerListUrl2,
-          &setup.UpdateVersionUrl2, &setup.ServerAddr, &setup.ServerPort, &setup.ChargeUrl,
-          &setup.NewUpdateVersionUrl1, &setup.NewUpdateVersionUrl2, &setup.ServerSid,
-          &setup.filePath})
-      field->clear();
+    launcher_test::ClearSetupConfig();
     VersionConfig().Version.clear();
     VersionConfig().LVersion.clear();
     VersionConfig().filePath.clear();

@@ -13,6 +13,7 @@
 #include <thread>
 #include <utility>
 
+#include "tests/support/curl_environment.h"
 #include "tests/support/http_server.h"
 #include "tests/support/temp_dir.h"
 
@@ -24,13 +25,8 @@ using testing_support::ReadFile;
 using testing_support::TempDir;
 
 // The launcher initialises libcurl once at start-up; so does this program.
-class CurlEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { curl_global_init(CURL_GLOBAL_ALL); }
-  void TearDown() override { curl_global_cleanup(); }
-};
 [[maybe_unused]] ::testing::Environment* const kCurlEnvironment =
-    ::testing::AddGlobalTestEnvironment(new CurlEnvironment);
+    testing_support::AddCurlEnvironment();
 
 std::atomic<int> g_firstProgressCalls{0};
 std::atomic<int> g_secondProgressCalls{0};

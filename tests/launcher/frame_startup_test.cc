@@ -13,6 +13,7 @@
 #include "skinui/test_hooks.h"
 #include "skinui/window_system.h"
 #include "tests/launcher/launcher_program_fixture.h"
+#include "tests/support/zip_builder.h"
 
 namespace {
 
@@ -259,7 +260,7 @@ TEST_F(FrameStartupTest, SkinThatIsNotWellFormedBuildsNothingButTheRestRuns) {
   auto skins = launcher_test::AllSourceSkins();
   skins["launcherSkin.xml"] = "<Window size=\"800,572\"><VerticalLayout><Button name=\"CloseBtn\"";
   skins["server.xml"] = "not a skin at all";
-  ASSERT_TRUE(launcher_test::WriteZipArchive(File("bt.dat"), skins));
+  ASSERT_TRUE(testing_support::WriteDeflatedZip(File("bt.dat"), skins));
   StartUpAndPrepare();
   LauncherFrameWnd& f = frame();
   EXPECT_EQ(f.closeBtn, nullptr);
@@ -278,7 +279,7 @@ TEST_F(FrameStartupTest, SkinWithoutSomeControlsLeavesTheirActionsOut) {
       "<Button name=\"WebBtn\" float=\"true\" pos=\"20,60,160,96\"/>"
       "</VerticalLayout></Window>";
   skins["serverList.xml"] = "<Window size=\"160,139\"><VerticalLayout/></Window>";
-  ASSERT_TRUE(launcher_test::WriteZipArchive(File("bt.dat"), skins));
+  ASSERT_TRUE(testing_support::WriteDeflatedZip(File("bt.dat"), skins));
   StartUpAndPrepare();
   LauncherFrameWnd& f = frame();
   EXPECT_NE(f.webBtn, nullptr);

@@ -7,6 +7,7 @@
 #include "launcher/setup_config.h"
 #include "platform/ini_file.h"
 #include "platform/process.h"
+#include "tests/launcher/setup_config_reset.h"
 #include "tests/support/recording_desktop.h"
 #include "tests/support/temp_dir.h"
 
@@ -33,16 +34,7 @@ class GameStartTest : public ::testing::Test {
   }
   // Load filled every field of the process-wide record; later tests expect
   // it empty.
-  void TearDown() override {
-    class SetupConfig& setup = SetupConfig();
-    auto lock = setup.Lock();
-    for (wxString* field :
-         {&setup.ServerListUrl, &setup.UpdateVersionUrl, &setup.ServerListUrl2,
-          &setup.UpdateVersionUrl2, &setup.ServerAddr, &setup.ServerPort, &setup.ChargeUrl,
-          &setup.NewUpdateVersionUrl1, &setup.NewUpdateVersionUrl2, &setup.ServerSid,
-          &setup.filePath})
-      field->clear();
-  }
+  void TearDown() override { launcher_test::ClearSetupConfig(); }
 
   void ExpectSettingsSaved() {
     const std::string ini = dir.File("orvo.ini");

@@ -19,8 +19,6 @@ namespace launcher_test {
 std::string BuiltSkinArchive();
 // One skin file from the source tree.
 std::string SourceSkin(const std::string& name);
-// Writes a zip archive with the given entries.
-bool WriteZipArchive(const std::string& path, const std::map<std::string, std::string>& entries);
 // Every skin file of the source tree, by name.
 std::map<std::string, std::string> AllSourceSkins();
 

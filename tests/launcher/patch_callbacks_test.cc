@@ -2,14 +2,28 @@
 // here directly as the library would.
 #include "launcher/patch_callbacks.h"
 
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <cmath>
+#include <filesystem>
 #include <limits>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <utility>
+#include <vector>
 
 #include "launcher/my_thread.h"
+#include "launcher/version_check.h"
 #include "launcher/windows/update_wnd.h"
+#include "platform/process.h"
 #include "skinui/control.h"
 #include "skinui/progress.h"
 #include "tests/launcher/update_road_fixture.h"
+
+extern char** environ;
 
 namespace update_road_testing {
 namespace {
@@ -29,15 +43,6 @@ class PatchCallbacksTest : public UpdateRoadTest {
     frame.updateWnd = nullptr;
     frame.enterGameBtn = nullptr;
     UpdateRoadTest::TearDown();
-  }
-
-  // A holder with the real library's patch object, after a manifest load.
-  LivePatchHolder& LoadedHolder(const std::string& sets) {
-    ServeManifest(sets);
-    LivePatchHolder& holder = TheLivePatchHolder();
-    EXPECT_TRUE(LoadLivePatch(holder, frame.programDir));
-    EXPECT_TRUE(holder.LoadManifest(Url("/up/manifest.xml"), "1.0"));
-    return holder;
   }
 
   CControlUI enterGame;
@@ -91,18 +96,31 @@ TEST_F(PatchCallbacksTest, WithoutUserNothingHappens) {
 }
 
 TEST_F(PatchCallbacksTest, VersionStepsStoreAndShowTheVersionReached) {
-  LivePatchHolder& holder = LoadedHolder(Set("patch", "1.1") + Set("Launcherpatch", "L7"));
+  // Loaded against "1.2" while "1.0" is installed: the step must take the
+  // library's version, not keep the installed one.
+  ServeManifest(Set("patch", "1.1") + Set("patch", "1.2") + Set("Launcherpatch", "L7"));
+  LivePatchHolder& holder = TheLivePatchHolder();
+  ASSERT_TRUE(LoadLivePatch(holder, frame.programDir));
+  ASSERT_TRUE(holder.LoadManifest(Url("/up/manifest.xml"), "1.2"));
 
-  // An ordinary step: the version reached (here the one loaded against).
+  // An ordinary step: the version reached.
   OnPatchStatus(nullptr, 0, 1, false, &holder, false, false);
-  EXPECT_EQ(InstalledGame(), "1.0");
-  EXPECT_EQ(versionTxt.GetText(), "1.0");
+  EXPECT_EQ(InstalledGame(), "1.2");
+  EXPECT_EQ(InstalledLauncher(), "1.0");
+  EXPECT_EQ(versionTxt.GetText(), "1.2");
+  std::string ini = ReadFile(dir.File("version.ini"));
+  EXPECT_NE(ini.find("\nVersion=1.2"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("LVersion=1.0"), std::string::npos) << ini;
 
   // A launcher step: the manifest's newest launcher version.
   OnPatchStatus(nullptr, 0, 1, false, &holder, true, false);
   EXPECT_EQ(InstalledLauncher(), "L7");
+  EXPECT_EQ(InstalledGame(), "1.2");
   EXPECT_EQ(versionTxt.GetText(), "L7");
-  EXPECT_NE(ReadFile(dir.File("version.ini")).find("LVersion=L7"), std::string::npos);
+  ini = ReadFile(dir.File("version.ini"));
+  EXPECT_NE(ini.find("LVersion=L7"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("\nVersion=1.2"), std::string::npos) << ini;
+  EXPECT_TRUE(desktop.QuitRequests().empty());  // no self-update pending
 }
 
 TEST_F(PatchCallbacksTest, TheEndOfTheUpdateFollowsTheEnterGameRule) {
@@ -130,6 +148,218 @@ TEST_F(PatchCallbacksTest, NoWindowIsTouchedOnceShutDownBegan) {
   EXPECT_EQ(progressTxt.GetText(), "");
   EXPECT_EQ(versionTxt.GetText(), "");
   EXPECT_TRUE(enterGame.IsEnabled());  // as constructed, untouched
+}
+
+// --- Update packages through the real library ---
+//
+// Every test here may stop processes named orvo.exe, so the suite's name
+// puts it under the game-process lock of the test run.
+
+constexpr char kUnzipFailure[] = "unzip files failure!";
+constexpr char kInstallFailure[] = "install update files failure!";
+
+// Starts a copy of sleep named `name` in `dir`; -1 on failure.
+pid_t StartSleeper(const std::string& dir, const std::string& name) {
+  const std::string path = dir + name;
+  std::error_code error;
+  std::filesystem::copy_file("/bin/sleep", path, error);
+  if (error) return -1;
+  std::string program = path;
+  std::string seconds = "60";
+  char* argv[] = {program.data(), seconds.data(), nullptr};
+  pid_t pid = -1;
+  if (posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ) != 0) return -1;
+  return pid;
+}
+
+bool IsListedAs(pid_t pid, const std::string& name) {
+  for (int attempt = 0; attempt < 200; ++attempt) {
+    for (const auto& entry : platform::ListProcesses().value_or(std::vector<platform::ProcessEntry>{}))
+      if (entry.pid == pid && entry.exeName == name) return true;
+    platform::SleepMilliseconds(10);
+  }
+  return false;
+}
+
+// Reaps `pid` within a bound; true when it had ended by SIGKILL.
+bool EndedByKill(pid_t pid) {
+  for (int attempt = 0; attempt < 500; ++attempt) {
+    int status = 0;
+    const pid_t result = waitpid(pid, &status, WNOHANG);
+    if (result == pid) return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    if (result < 0) return false;
+    platform::SleepMilliseconds(10);
+  }
+  return false;
+}
+
+class PatchPackageGameProcessTest : public PatchCallbacksTest {
+ protected:
+  // The version check and one apply, as the update thread runs them.
+  bool RunUpdate() {
+    if (!CheckVersion()) return false;
+    LivePatchHolder& holder = TheLivePatchHolder();
+    std::lock_guard<std::recursive_mutex> lock(holder.mutex);
+    auto& versions = VersionConfig();
+    return holder.ApplyPatches(versions.Version, versions.LVersion);
+  }
+
+  // `name` served as a package with `entries`.
+  void ServePackage(const std::string& name,
+                    const std::vector<std::pair<std::string, std::string>>& entries) {
+    const std::string bytes = ZipBytes(entries);
+    ASSERT_FALSE(bytes.empty());
+    ServeFile(name, bytes);
+  }
+
+  std::string Ini() const { return ReadFile(dir.File("version.ini")); }
+};
+
+TEST_F(PatchPackageGameProcessTest, UpdPackageIsInstalledAndItsDirectoryDeleted) {
+  MakeFile("data/map.bin");
+  ServePackage("p1.upd", {{"data/map.bin", "new map"}, {"data/extra/tile.bin", "tile"},
+                          {"readme.txt", "hello"}});
+  ServeManifest(Set("patch", "1.1", "p1.upd", "temp") + Set("Launcherpatch", "1.0"));
+  frame.updateNeeded = true;
+
+  ASSERT_TRUE(RunUpdate());
+  EXPECT_EQ(ReadFile(dir.File("data/map.bin")), "new map");
+  EXPECT_EQ(ReadFile(dir.File("data/extra/tile.bin")), "tile");
+  EXPECT_EQ(ReadFile(dir.File("readme.txt")), "hello");
+  // The download directory goes with the package and its unpacked tree.
+  EXPECT_FALSE(PathExists(dir.File("temp")));
+  EXPECT_EQ(InstalledGame(), "1.1");
+  EXPECT_NE(Ini().find("\nVersion=1.1"), std::string::npos) << Ini();
+  EXPECT_FALSE(frame.updateNeeded);
+  EXPECT_EQ(progressTxt.GetText(), "100%");
+  EXPECT_EQ(CountErrorLog(kUnzipFailure), 0);
+  EXPECT_EQ(CountErrorLog(kInstallFailure), 0);
+  EXPECT_TRUE(desktop.QuitRequests().empty());
+}
+
+TEST_F(PatchPackageGameProcessTest, UpdPackageInTheProgramDirectoryTakesOnlyItself) {
+  // The manifest stores the package in the program directory itself: the
+  // clean-up must not delete the installation with it.
+  ServePackage("p6.upd", {{"data/map.bin", "new map"}});
+  ServeManifest(Set("patch", "1.1", "p6.upd", ".") + Set("Launcherpatch", "1.0"));
+
+  ASSERT_TRUE(RunUpdate());
+  EXPECT_EQ(ReadFile(dir.File("data/map.bin")), "new map");
+  EXPECT_TRUE(PathExists(dir.File("libTidewell.so")));
+  EXPECT_NE(Ini().find("\nVersion=1.1"), std::string::npos) << Ini();
+  EXPECT_FALSE(PathExists(dir.File("p6.upd")));
+  EXPECT_FALSE(PathExists(dir.File("p6")));
+}
+
+TEST_F(PatchPackageGameProcessTest, TrePackageIsInstalledAndKept) {
+  ServePackage("p2.tre", {{"data/sound.bin", "sound"}});
+  ServeManifest(Set("patch", "1.1", "p2.tre", "temp") + Set("Launcherpatch", "1.0"));
+
+  ASSERT_TRUE(RunUpdate());
+  EXPECT_EQ(ReadFile(dir.File("data/sound.bin")), "sound");
+  EXPECT_TRUE(PathExists(dir.File("temp/p2.tre")));
+  EXPECT_EQ(ReadFile(dir.File("temp/p2/data/sound.bin")), "sound");
+  EXPECT_EQ(InstalledGame(), "1.1");
+}
+
+TEST_F(PatchPackageGameProcessTest, RunningGameIsStoppedBeforeInstalling) {
+  const pid_t game = StartSleeper(dir.path(), "orvo.exe");
+  ASSERT_GT(game, 0);
+  ASSERT_TRUE(IsListedAs(game, "orvo.exe"));
+  ServePackage("p3.upd", {{"orvo.exe", "new game"}});
+  ServeManifest(Set("patch", "1.1", "p3.upd", "temp") + Set("Launcherpatch", "1.0"));
+
+  const bool applied = RunUpdate();
+  const bool killed = EndedByKill(game);
+  if (!killed) {
+    kill(game, SIGKILL);
+    waitpid(game, nullptr, 0);
+  }
+  ASSERT_TRUE(applied);
+  EXPECT_TRUE(killed);
+  EXPECT_EQ(ReadFile(dir.File("orvo.exe")), "new game");
+  EXPECT_TRUE(desktop.QuitRequests().empty());
+}
+
+TEST_F(PatchPackageGameProcessTest, CorruptPackageGivesTheUpdateUp) {
+  // As the library reports a stored package.
+  std::filesystem::create_directories(dir.File("temp"));
+  testing_support::WriteFile(dir.File("temp/bad.upd"), "this is no zip archive");
+  frame.updateNeeded = true;
+  enterGame.SetEnabled(false);
+
+  const std::wstring path = wxString::FromUTF8(dir.File("temp/bad.upd")).ToStdWstring();
+  OnPatchStatus(path.c_str(), 1, 1, true, &TheLivePatchHolder(), false, false);
+  EXPECT_EQ(CountErrorLog(kUnzipFailure), 1);
+  EXPECT_FALSE(frame.updateNeeded);
+  EXPECT_TRUE(enterGame.IsEnabled());
+  // The package stays where it was stored.
+  EXPECT_TRUE(PathExists(dir.File("temp/bad.upd")));
+}
+
+TEST_F(PatchPackageGameProcessTest, FailedPackageKeepsTheInstalledVersionsForTheNextStart) {
+  // The first set's package is no zip; the library goes on with the second.
+  ServeFile("bad.upd", "this is no zip archive");
+  ServePackage("good.upd", {{"data/map.bin", "new map"}});
+  ServeManifest(Set("patch", "1.1", "bad.upd", "temp") + Set("patch", "1.2", "good.upd", "temp") +
+                Set("Launcherpatch", "1.0"));
+
+  RunUpdate();
+  EXPECT_EQ(CountErrorLog(kUnzipFailure), 1);
+  EXPECT_FALSE(frame.updateNeeded);
+  // Neither step is recorded: the next start fetches both sets again.
+  EXPECT_EQ(InstalledGame(), "1.0");
+  EXPECT_EQ(Ini().find("Version=1.1"), std::string::npos) << Ini();
+  EXPECT_EQ(Ini().find("Version=1.2"), std::string::npos) << Ini();
+}
+
+TEST_F(PatchPackageGameProcessTest, PackageThatCannotBeInstalledGivesTheUpdateUp) {
+  // A directory with contents where the package brings a file.
+  MakeFile("blocker/inside.txt");
+  std::filesystem::create_directories(dir.File("temp"));
+  testing_support::WriteFile(dir.File("temp/p5.upd"), ZipBytes({{"blocker", "a file now"}}));
+  frame.updateNeeded = true;
+  enterGame.SetEnabled(false);
+
+  const std::wstring path = wxString::FromUTF8(dir.File("temp/p5.upd")).ToStdWstring();
+  OnPatchStatus(path.c_str(), 1, 1, true, &TheLivePatchHolder(), false, false);
+  EXPECT_EQ(CountErrorLog(kInstallFailure), 1);
+  EXPECT_FALSE(frame.updateNeeded);
+  EXPECT_TRUE(enterGame.IsEnabled());
+  EXPECT_TRUE(PathExists(dir.File("blocker/inside.txt")));
+  // Left for a look: the package and what was unpacked.
+  EXPECT_TRUE(PathExists(dir.File("temp/p5/blocker")));
+}
+
+TEST_F(PatchPackageGameProcessTest, PackageWithTheLauncherUpdaterHandsOverAfterTheStep) {
+  const std::string argsFile = dir.File("updater-args.txt");
+  const std::string script = "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > '" + argsFile + ".part'\n"
+                             "mv '" + argsFile + ".part' '" + argsFile + "'\n";
+  std::filesystem::create_directories(dir.File("temp"));
+  testing_support::WriteFile(
+      dir.File("temp/p4.upd"),
+      ZipBytes({{"launcherupdate.exe", script}, {"data/launcher.bin", "not installed by us"}}));
+  ServeManifest(Set("patch", "1.1") + Set("Launcherpatch", "1.0"));
+  LivePatchHolder& holder = TheLivePatchHolder();
+  ASSERT_TRUE(LoadLivePatch(holder, frame.programDir));
+  ASSERT_TRUE(holder.LoadManifest(Url("/up/manifest.xml"), "1.1"));
+
+  const std::wstring path = wxString::FromUTF8(dir.File("temp/p4.upd")).ToStdWstring();
+  OnPatchStatus(path.c_str(), 1, 1, true, &holder, false, false);
+  EXPECT_TRUE(frame.launcherUpdatePending);
+  // Left to the updater: nothing installed, nothing deleted, no hand-over yet.
+  EXPECT_FALSE(PathExists(dir.File("data/launcher.bin")));
+  EXPECT_TRUE(PathExists(dir.File("temp/p4.upd")));
+  EXPECT_TRUE(desktop.QuitRequests().empty());
+
+  OnPatchStatus(nullptr, 0, 1, false, &holder, false, false);
+  EXPECT_EQ(InstalledGame(), "1.1");
+  EXPECT_EQ(desktop.QuitRequests(), std::vector<int>{0});
+
+  for (int i = 0; i < 1000 && !PathExists(argsFile); ++i) platform::SleepMilliseconds(10);
+  // One argument: a double quote, the package directory, "*", ours.
+  EXPECT_EQ(ReadFile(argsFile), "1\n\"" + dir.File("temp/p4/") + "*" + dir.path() + "\n");
+  EXPECT_TRUE(PathExists(dir.File("temp/p4/launcherupdate.exe")));
 }
 
 }  // namespace

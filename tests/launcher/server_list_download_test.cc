@@ -15,6 +15,7 @@
 #include "launcher/server_list.h"
 #include "launcher/setup_config.h"
 #include "launcher/windows/update_wnd.h"
+#include "skinui/control.h"
 #include "skinui/ui_lock.h"
 #include "tests/support/http_server.h"
 #include "tests/support/temp_dir.h"
@@ -178,10 +179,12 @@ class ServerListThreadTest : public ServerListDownloadTest {
     ServerListDownloadTest::SetUp();
     panel.frame = &frame;
     frame.updateWnd = &panel;
+    frame.enterGameBtn = &enterGame;
     frame.serverListRequested = true;
   }
   void TearDown() override {
     frame.updateWnd = nullptr;
+    frame.enterGameBtn = nullptr;
     ServerListDownloadTest::TearDown();
   }
 
@@ -197,12 +200,17 @@ class ServerListThreadTest : public ServerListDownloadTest {
   }
 
   UIUpdateWnd panel;
+  CControlUI enterGame;  // enabled as constructed
 };
 
 TEST_F(ServerListThreadTest, FreshListIsStoredAndChosen) {
   server.Serve("/list", HttpResponse{200, kListA});
   SetUrls("/list", "");
+  ASSERT_TRUE(enterGame.IsEnabled());
   RunBody();
+  // Disabled by the thread's first step; a complete choice leaves it so
+  // (the update road enables it).
+  EXPECT_FALSE(enterGame.IsEnabled());
   EXPECT_TRUE(g_bServerListDone);
   EXPECT_FALSE(frame.serverListRequested);
   EXPECT_EQ(frame.serverListFile, "ServerList.xml");
@@ -256,9 +264,11 @@ TEST_F(ServerListThreadTest, FailureLogsAndKeepsTheCachedList) {
   WriteFile(List(), kListA);
   frame.serverListFile = "ServerList.xml";
   ASSERT_TRUE(panel.SelectCurrentServer());
+  ASSERT_TRUE(enterGame.IsEnabled());
   server.Serve("/list", HttpResponse{404, ""});
   SetUrls("/list", "");
   RunBody();
+  EXPECT_FALSE(enterGame.IsEnabled());
   EXPECT_EQ(ReadFile(List()), kListA);
   EXPECT_EQ(g_strServerSid.Get(), "a1");
   EXPECT_TRUE(g_bServerListDone);

@@ -14,6 +14,7 @@
 #include "skinui/ui_lock.h"
 #include "skinui/window_system.h"
 #include "tests/launcher/launcher_program_fixture.h"
+#include "tests/support/zip_builder.h"
 
 namespace {
 
@@ -185,7 +186,7 @@ TEST_F(ServerListPopupTest, WebPanelWithoutBrowserShowsNoPage) {
   skins["news.xml"] = "<Window size=\"290,230\"><VerticalLayout/></Window>";
   skins["top.xml"] =
       "<Window size=\"290,230\"><VerticalLayout><ActiveX name=\"IE\"/></VerticalLayout></Window>";
-  ASSERT_TRUE(launcher_test::WriteZipArchive(File("bt.dat"), skins));
+  ASSERT_TRUE(testing_support::WriteDeflatedZip(File("bt.dat"), skins));
   StartUpAndPrepare();
   EXPECT_EQ(PageOf(frame().newsWnd), "<no browser>");
   EXPECT_EQ(PageOf(frame().topWnd), "");

@@ -154,7 +154,11 @@ TEST_F(ServerListWindowTest, UnknownSavedSidChoosesNothingAndDisablesEnterGame) 
   testing_support::WriteFile(File("ServerList.xml"), kCachedList);
   server.Serve("/list.xml", HttpResponse{404, ""});
   StartUpAndPrepare();
-  ASSERT_TRUE(LoopUntil([this] { return !frame().serverListRequested; }));
+  // The thread disables the button itself; SettleServerListThread enables
+  // it again, so only the choice below can disable it.
+  SettleServerListThread();
+  ASSERT_TRUE(frame().enterGameBtn->IsEnabled());
+  EXPECT_TRUE(Panel().SelectCurrentServer());
   EXPECT_TRUE(g_strServerSid.IsEmpty());
   EXPECT_EQ(ServerBtnText(), "");
   EXPECT_FALSE(frame().enterGameBtn->IsEnabled());

@@ -11,6 +11,7 @@
 #include "skinui/test_hooks.h"
 #include "skinui/window_system.h"
 #include "tests/launcher/launcher_program_fixture.h"
+#include "tests/support/zip_builder.h"
 
 namespace {
 
@@ -156,7 +157,7 @@ TEST_F(SettingsDialogTest, DialogWithoutItsOptionsKeepsTheStoredCode) {
       "<Window size=\"360,220\"><VerticalLayout>"
       "<Button name=\"OkBtn\" float=\"true\" pos=\"90,170,170,200\"/>"
       "</VerticalLayout></Window>";
-  ASSERT_TRUE(launcher_test::WriteZipArchive(File("bt.dat"), skins));
+  ASSERT_TRUE(testing_support::WriteDeflatedZip(File("bt.dat"), skins));
   Write("resolution.ini", "[Setting]\nFullScreen=0\nResolution=2\nVoice=1\n");
   StartUpAndPrepare();
   OpenSettings([](UIGameSettingWnd& dialog) {

@@ -10,6 +10,8 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "launcher/chosen_server.h"
 #include "launcher/instance_path.h"
@@ -21,6 +23,7 @@
 #include "tests/support/http_server.h"
 #include "tests/support/recording_desktop.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/zip_builder.h"
 
 namespace update_road_testing {
 
@@ -30,12 +33,12 @@ using testing_support::ReadFile;
 using testing_support::WriteFile;
 
 // "<patch>" or "<Launcherpatch>" set with a version and, optionally, one
-// file entry (without a hash) stored under the library's "game" directory.
+// file entry (without a hash) stored under the library's directory `local`.
 inline std::string Set(const std::string& kind, const std::string& version,
-                       const std::string& file = "") {
+                       const std::string& file = "", const std::string& local = "game") {
   std::string xml = "<" + kind + "><version value=\"" + version + "\"/>";
   if (!file.empty())
-    xml += "<filedetails name=\"" + file + "\" url=\"" + file + "\" local=\"game\"/>";
+    xml += "<filedetails name=\"" + file + "\" url=\"" + file + "\" local=\"" + local + "\"/>";
   return xml + "</" + kind + ">";
 }
 
@@ -102,6 +105,22 @@ class UpdateRoadTest : public ::testing::Test {
 
   void ServeFile(const std::string& name, const std::string& body) {
     server.Serve("/up/" + name, HttpResponse(200, body));
+  }
+
+  // The bytes of a zip archive holding `entries` (name, contents) in order;
+  // empty when it could not be built.
+  static std::string ZipBytes(const std::vector<std::pair<std::string, std::string>>& entries) {
+    testing_support::TempDir work;
+    std::vector<testing_support::ZipEntrySpec> specs;
+    for (const auto& [name, contents] : entries) {
+      testing_support::ZipEntrySpec spec;
+      spec.name = name;
+      spec.contents = contents;
+      specs.push_back(spec);
+    }
+    const std::string path = work.File("package.zip");
+    if (!testing_support::WriteZipArchive(path, specs)) return {};
+    return ReadFile(path);
   }
 
   // How many run-log entries carry exactly `text` after the

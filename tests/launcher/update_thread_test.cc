@@ -259,5 +259,34 @@ TEST_F(UpdateThreadTest, RunsAsAWorkerThatShutDownJoins) {
   EXPECT_EQ(server.TotalRequests(), 0);
 }
 
+// Installing a package stops every orvo.exe: the suite's name puts it
+// under the game-process lock of the test run.
+using UpdateThreadGameProcessTest = UpdateThreadTest;
+
+TEST_F(UpdateThreadGameProcessTest, PackageThatCannotBeUnpackedEndsTheThread) {
+  // The package is no zip archive; the next set's file never comes, so the
+  // apply attempt fails after the status callback has given the update up.
+  ServeFile("bad.upd", "this is no zip archive");
+  server.Serve("/up/e.bin", HttpResponse(500, "busy"));
+  ServeManifest(Set("patch", "1.1", "bad.upd", "temp") + Set("patch", "1.2", "e.bin") +
+                Set("Launcherpatch", "1.0"));
+  ChooseServer(false);
+  Prepare();
+  StartThread();
+
+  ASSERT_TRUE(WaitForEnd());
+  EXPECT_EQ(CountErrorLog("unzip files failure!"), 1);
+  EXPECT_GT(server.RequestCount("/up/e.bin"), 0);
+  // One check and one apply attempt; no retry, no time limit.
+  EXPECT_EQ(CountLog(kPassLine), 2);
+  EXPECT_EQ(server.RequestCount("/up/bad.upd"), 1);
+  EXPECT_EQ(CountErrorLog(kBusyLine), 0);
+  EXPECT_FALSE(frame.updateNeeded);
+  // Enabled although no server is chosen: the update was given up.
+  EXPECT_TRUE(EnterGameEnabled());
+  EXPECT_EQ(frame.livePatch, nullptr);
+  EXPECT_TRUE(PathExists(dir.File("temp/bad.upd")));
+}
+
 }  // namespace
 }  // namespace update_road_testing

@@ -13,6 +13,7 @@
 #include "skinui/test_hooks.h"
 #include "skinui/window_system.h"
 #include "tests/launcher/launcher_program_fixture.h"
+#include "tests/support/zip_builder.h"
 
 namespace {
 
@@ -73,7 +74,7 @@ TEST_F(UpdateWndTest, SkinWithoutProgressImageStillShowsProgress) {
   ASSERT_NE(image, std::string::npos);
   server.erase(image, server.find("/>", image) + 2 - image);
   skins["server.xml"] = server;
-  ASSERT_TRUE(launcher_test::WriteZipArchive(File("bt.dat"), skins));
+  ASSERT_TRUE(testing_support::WriteDeflatedZip(File("bt.dat"), skins));
   StartUpAndPrepare();
   UIUpdateWnd& p = panel();
   EXPECT_EQ(p.progressImg, nullptr);

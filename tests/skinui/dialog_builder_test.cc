@@ -8,8 +8,8 @@
 #include <string>
 
 #include "skinui/skinui.h"
-#include "tests/skinui/zip_writer.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/zip_builder.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ class DialogBuilderTest : public ::testing::Test {
 };
 
 TEST_F(DialogBuilderTest, BuildsASkinFromTheArchiveWithItsWindowAttributes) {
-  ASSERT_TRUE(skinui_test::WriteZip(dir_.File("bt.dat"), {{"main.xml", kSkin}}));
+  ASSERT_TRUE(testing_support::WriteDeflatedZip(dir_.File("bt.dat"), {{"main.xml", kSkin}}));
   CPaintManagerUI manager;
   CDialogBuilder builder;
   CControlUI* root = builder.Create("main.xml", nullptr, nullptr, &manager);
@@ -96,7 +96,7 @@ TEST_F(DialogBuilderTest, BuildsASkinFromTheArchiveWithItsWindowAttributes) {
 }
 
 TEST_F(DialogBuilderTest, MatchesEntryNamesWithoutCaseAndWithEitherSeparator) {
-  ASSERT_TRUE(skinui_test::WriteZip(dir_.File("bt.dat"), {{"Skins\\Main.XML", kSkin}}));
+  ASSERT_TRUE(testing_support::WriteDeflatedZip(dir_.File("bt.dat"), {{"Skins\\Main.XML", kSkin}}));
   CControlUI* root = Build("skins/main.xml");
   ASSERT_NE(root, nullptr);
   delete root;
@@ -123,15 +123,15 @@ TEST_F(DialogBuilderTest, MissingDamagedOrBadArchivesBuildNothing) {
   EXPECT_EQ(Build("main.xml"), nullptr);
 
   // An archive without the entry.
-  ASSERT_TRUE(skinui_test::WriteZip(dir_.File("bt.dat"), {{"other.xml", kSkin}}));
+  ASSERT_TRUE(testing_support::WriteDeflatedZip(dir_.File("bt.dat"), {{"other.xml", kSkin}}));
   EXPECT_EQ(Build("main.xml"), nullptr);
 
   // A skin that is not well-formed.
-  ASSERT_TRUE(skinui_test::WriteZip(dir_.File("bt.dat"), {{"main.xml", "<Window><Button></Window>"}}));
+  ASSERT_TRUE(testing_support::WriteDeflatedZip(dir_.File("bt.dat"), {{"main.xml", "<Window><Button></Window>"}}));
   EXPECT_EQ(Build("main.xml"), nullptr);
 
   // An empty skin and a Window without any control.
-  ASSERT_TRUE(skinui_test::WriteZip(dir_.File("bt.dat"),
+  ASSERT_TRUE(testing_support::WriteDeflatedZip(dir_.File("bt.dat"),
                                     {{"empty.xml", ""}, {"bare.xml", "<Window size=\"1,1\"/>"}}));
   EXPECT_EQ(Build("empty.xml"), nullptr);
   EXPECT_EQ(Build("bare.xml"), nullptr);
@@ -141,7 +141,7 @@ TEST_F(DialogBuilderTest, MissingDamagedOrBadArchivesBuildNothing) {
   EXPECT_EQ(Build("main.xml"), nullptr);
 
   // A cut-off archive.
-  ASSERT_TRUE(skinui_test::WriteZip(dir_.File("bt.dat"), {{"main.xml", kSkin}}));
+  ASSERT_TRUE(testing_support::WriteDeflatedZip(dir_.File("bt.dat"), {{"main.xml", kSkin}}));
   const std::string whole = ReadFile(dir_.File("bt.dat"));
   WriteFile(dir_.File("bt.dat"), whole.substr(0, whole.size() / 2));
   EXPECT_EQ(Build("main.xml"), nullptr);

@@ -1,12 +1,11 @@
-// Builds real zip archives for the launcher's package tests, with control
-// over what update packages may carry: stored names as raw bytes, the system
-// that made the entry, external attributes, DOS times and local extra
-// fields. Header-only: it needs minizip, which the launcher library brings.
+// Builds real zip archives for tests, with control over what update
+// packages may carry: stored names as raw bytes, the system that made the
+// entry, external attributes, DOS times and local extra fields.
 #pragma once
 
-#include <zip.h>
-
+#include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,48 +22,17 @@ struct ZipEntrySpec {
 };
 
 // Writes the entries in order; true when the archive was written.
-inline bool WriteZipArchive(const std::string& path, const std::vector<ZipEntrySpec>& entries) {
-  zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
-  if (!zip) return false;
-  bool ok = true;
-  for (const ZipEntrySpec& entry : entries) {
-    zip_fileinfo info = {};
-    info.dosDate = entry.dosDateTime;
-    info.external_fa = entry.externalAttributes;
-    ok = ok && zipOpenNewFileInZip4(zip, entry.name.c_str(), &info,
-                                    entry.localExtra.empty() ? nullptr : entry.localExtra.data(),
-                                    static_cast<uInt>(entry.localExtra.size()), nullptr, 0, nullptr,
-                                    entry.deflate ? Z_DEFLATED : 0,
-                                    entry.deflate ? Z_DEFAULT_COMPRESSION : 0, 0, -MAX_WBITS,
-                                    DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0,
-                                    (entry.madeBy << 8) | 20, 0) == ZIP_OK;
-    ok = ok && (entry.contents.empty() ||
-                zipWriteInFileInZip(zip, entry.contents.data(),
-                                    static_cast<unsigned>(entry.contents.size())) == ZIP_OK);
-    ok = ok && zipCloseFileInZip(zip) == ZIP_OK;
-  }
-  return zipClose(zip, nullptr) == ZIP_OK && ok;
-}
+bool WriteZipArchive(const std::string& path, const std::vector<ZipEntrySpec>& entries);
+
+// Writes plain deflated entries (name -> contents, in name order), as the
+// skin archive bt.dat holds them; true when the archive was written.
+bool WriteDeflatedZip(const std::string& path, const std::map<std::string, std::string>& files);
 
 // An entry made on Unix with the mode `mode` (e.g. 0100644 for a file).
-inline ZipEntrySpec UnixEntry(const std::string& name, const std::string& contents, uint32_t mode) {
-  ZipEntrySpec entry;
-  entry.name = name;
-  entry.contents = contents;
-  entry.madeBy = 3;
-  entry.externalAttributes = mode << 16;
-  return entry;
-}
+ZipEntrySpec UnixEntry(const std::string& name, const std::string& contents, uint32_t mode);
 
 // The offsets of the local headers ("PK\3\4") and central records
 // ("PK\1\2") in an archive's bytes, in order.
-inline std::vector<size_t> FindSignatures(const std::string& bytes, const char* signature) {
-  std::vector<size_t> found;
-  for (size_t at = bytes.find(signature, 0, 4); at != std::string::npos;
-       at = bytes.find(signature, at + 1, 4)) {
-    found.push_back(at);
-  }
-  return found;
-}
+std::vector<size_t> FindSignatures(const std::string& bytes, const char* signature);
 
 }  // namespace testing_support

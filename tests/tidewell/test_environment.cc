@@ -1,17 +1,10 @@
 // The launcher initialises libcurl once at start-up, before it loads the
 // update library; this test program does the same.
-#include <curl/curl.h>
-#include <gtest/gtest.h>
+#include "tests/support/curl_environment.h"
 
 namespace {
 
-class CurlEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { curl_global_init(CURL_GLOBAL_ALL); }
-  void TearDown() override { curl_global_cleanup(); }
-};
-
 [[maybe_unused]] ::testing::Environment* const kCurlEnvironment =
-    ::testing::AddGlobalTestEnvironment(new CurlEnvironment);
+    testing_support::AddCurlEnvironment();
 
 }  // namespace

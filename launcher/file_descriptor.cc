@@ -1,0 +1,54 @@
+#include "launcher/file_descriptor.h"
+
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace {
+
+// Repeats `step` (one read or write of the bytes from `done` on, returning
+// what read/write return) until `size` bytes moved; an interrupted call is
+// retried, an error or an end of file ends it with false.
+template <typename Step>
+bool MoveAll(size_t size, Step step) {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t moved = step(done);
+    if (moved < 0 && errno == EINTR) continue;
+    if (moved <= 0) return false;
+    done += static_cast<size_t>(moved);
+  }
+  return true;
+}
+
+}  // namespace
+
+FileDescriptor::~FileDescriptor() {
+  if (fd_ >= 0) close(fd_);
+}
+
+bool FileDescriptor::Close() {
+  const int fd = fd_;
+  fd_ = -1;
+  return fd >= 0 && close(fd) == 0;
+}
+
+bool WriteAll(int fd, const void* data, size_t size) {
+  const char* bytes = static_cast<const char*>(data);
+  return MoveAll(size, [&](size_t done) { return write(fd, bytes + done, size - done); });
+}
+
+bool WriteAt(int fd, uint64_t position, const void* data, size_t size) {
+  const char* bytes = static_cast<const char*>(data);
+  return MoveAll(size, [&](size_t done) {
+    return pwrite(fd, bytes + done, size - done, static_cast<off_t>(position + done));
+  });
+}
+
+bool ReadAt(int fd, uint64_t position, void* data, size_t size) {
+  char* bytes = static_cast<char*>(data);
+  return MoveAll(size, [&](size_t done) {
+    return pread(fd, bytes + done, size - done, static_cast<off_t>(position + done));
+  });
+}
