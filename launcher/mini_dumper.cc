@@ -1,6 +1,7 @@
 #include "launcher/mini_dumper.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -77,6 +78,15 @@ void RestoreSignalHandlers() {
   }
 }
 
+// SA_NODEFER already leaves them open; this also covers a signal mask set
+// by whoever runs the handler for us (sanitizers do).
+void UnblockFatalSignals() {
+  sigset_t fatal;
+  sigemptyset(&fatal);
+  for (int signalNumber : kFatalSignals) sigaddset(&fatal, signalNumber);
+  pthread_sigmask(SIG_UNBLOCK, &fatal, nullptr);
+}
+
 // The signal's own default action: the process ends by the signal.
 void RunDefaultAction(int signalNumber) {
   struct sigaction action {};
@@ -92,10 +102,14 @@ void CopyText(char* target, const char* source) {
   target[length] = '\0';
 }
 
+const std::string kNoCaption;
+
 // Only the desktop can ask or tell the user; see the header on its safety.
-platform::MessageBoxResult ShowBox(const platform::SignalSafeText& text,
+// `room` has its capacity reserved, so the copy needs no heap.
+platform::MessageBoxResult ShowBox(const platform::SignalSafeText& text, std::string& room,
                                    platform::MessageBoxButtons buttons) {
-  return platform::CurrentDesktop().ShowMessageBox(text.c_str(), std::string(), buttons);
+  room.assign(text.c_str(), text.size());
+  return platform::CurrentDesktop().ShowMessageBox(room, kNoCaption, buttons);
 }
 
 }  // namespace
@@ -108,6 +122,8 @@ MiniDumper::MiniDumper(bool quietFlag, const std::string& programFile) {
   if (!g_installed.compare_exchange_strong(expected, this)) return;
   CopyText(programFile_, programFile.c_str());
   quiet = quietFlag;
+  questionText_.reserve(platform::SignalSafeText::kCapacity);
+  messageText_.reserve(platform::SignalSafeText::kCapacity);
   PrepareCurrentThread();
   platform::PrepareCrashDumpWriter();
   InstallSignalHandlers();
@@ -128,7 +144,9 @@ void MiniDumper::PrepareCurrentThread() {
   if (!t_alternateStack) t_alternateStack = std::make_unique<AlternateStack>();
 }
 
-void MiniDumper::SuppressInstallation() { g_installationSuppressed.store(true); }
+bool MiniDumper::SuppressInstallation(bool suppress) {
+  return g_installationSuppressed.exchange(suppress);
+}
 
 void MiniDumper::Filter(int signalNumber, siginfo_t* info, void* context) {
   const pid_t self = platform::CurrentThreadId();
@@ -142,6 +160,7 @@ void MiniDumper::Filter(int signalNumber, siginfo_t* info, void* context) {
     Filter(signalNumber, info, context);
     return;
   }
+  UnblockFatalSignals();
   MiniDumper* dumper = g_installed.load();
   if (!dumper) {
     g_handlingThread.store(0);
@@ -197,9 +216,9 @@ void MiniDumper::WriteDump(int signalNumber, const siginfo_t* info) {
       platform::SignalSafeText question;
       question.Append("There was an unexpected error:\n\n").Append(ExtraMessage());
       question.Append("\nWould you like to save a diagnostic file?\n\nFilename: ").Append(dumpPath);
-      if (ShowBox(question, platform::MessageBoxButtons::YesNo) != platform::MessageBoxResult::Yes) {
-        _exit(0);
-      }
+      const platform::MessageBoxResult answer =
+          ShowBox(question, questionText_, platform::MessageBoxButtons::YesNo);
+      if (answer != platform::MessageBoxResult::Yes) _exit(0);
     }
     const int file = open(dumpPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (file < 0) {
@@ -216,7 +235,7 @@ void MiniDumper::WriteDump(int signalNumber, const siginfo_t* info) {
       close(file);
     }
   }
-  if (message.size() > 0 && !quiet) ShowBox(message, platform::MessageBoxButtons::Ok);
+  if (message.size() > 0 && !quiet) ShowBox(message, messageText_, platform::MessageBoxButtons::Ok);
   _exit(0);
 }
 

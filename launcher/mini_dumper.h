@@ -8,11 +8,12 @@
 // time in seconds since 1970, low 32 bits as a signed decimal number; the
 // contents are platform::WriteCrashDump's.
 //
-// Out of quiet mode the handler asks through platform::CurrentDesktop()
-// before writing and reports failures there. The desktop is not
-// async-signal-safe (it builds strings on the heap), so a crash that broke
-// the heap may hang instead of ending; that is why the launcher runs quiet.
-// Everything else in the handler uses only async-signal-safe calls.
+// The handler itself uses only async-signal-safe calls and no heap. Out of
+// quiet mode it also asks through platform::CurrentDesktop() before writing
+// and reports failures there, handing over texts whose room was reserved at
+// installation; whether showing them is safe inside a signal handler is the
+// desktop's matter (the default one takes a lock and writes to stderr), so
+// a crash there may hang instead of ending. The launcher runs quiet.
 #pragma once
 
 #include <signal.h>
@@ -64,10 +65,10 @@ class MiniDumper {
   // the thread ends.
   static void PrepareCurrentThread();
 
-  // Makes every later constructor install nothing. For test programs that
-  // run WinMain in their own process: there a crash must fail the test, not
-  // end it with exit code 0.
-  static void SuppressInstallation();
+  // While set, constructors install nothing. For test programs that run
+  // WinMain in their own process: there a crash must fail the test, not end
+  // it with exit code 0. Returns the previous setting.
+  static bool SuppressInstallation(bool suppress);
 
  protected:
   // Formats `dumpPath` from `exeDir`, `exeName` and `dumpTime`.
@@ -94,4 +95,8 @@ class MiniDumper {
 
   // Empty: the running executable.
   char programFile_[kPathCapacity] = {};
+  // The texts for the desktop, with their room reserved at installation so
+  // that the handler does not touch the heap.
+  std::string questionText_;
+  std::string messageText_;
 };

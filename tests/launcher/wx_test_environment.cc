@@ -4,11 +4,18 @@
 #include <gtest/gtest.h>
 #include <wx/init.h>
 
+#include "launcher/mini_dumper.h"
+
 namespace {
 
 class WxEnvironment : public ::testing::Environment {
  public:
-  void SetUp() override { ASSERT_TRUE(wxInitialize()); }
+  void SetUp() override {
+    // Start-up installs the crash-dump handler, which ends a crashing
+    // process with exit code 0: a crash in a test must fail it instead.
+    MiniDumper::SuppressInstallation(true);
+    ASSERT_TRUE(wxInitialize());
+  }
   void TearDown() override { wxUninitialize(); }
 };
 
