@@ -12,6 +12,7 @@
 #include <climits>
 #include <ctime>
 #include <fstream>
+#include <string>
 
 #include "launcher/contained_path.h"
 #include "launcher/file_descriptor.h"
@@ -146,6 +147,22 @@ bool IsEmptyZipArchive(const std::string& path) {
   const std::streamoff commentLength = record[20] | (record[21] << 8);
   in.seekg(0, std::ios::end);
   return in.tellg() == static_cast<std::streamoff>(sizeof record) + commentLength;
+}
+
+// Creates a new file beside `path` (same directory, so a rename can take
+// its place) with the usual permissions; its name goes to `temporary`.
+FileDescriptor CreateTemporaryBeside(const std::string& path, std::string& temporary) {
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temporary = path + ".part-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+    int fd;
+    do {
+      fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd >= 0) return FileDescriptor(fd);
+    if (errno != EEXIST) break;
+  }
+  return FileDescriptor(-1);
 }
 
 }  // namespace
@@ -331,46 +348,56 @@ uint32_t ArchiveReader::WriteEntryTo(const wxString& fullPath, const ArchiveEntr
   const std::string path = fullPath.utf8_string();
   // A read-only file is not replaced, whatever rights the process has.
   if (platform::FileExists(path) && platform::IsReadOnly(path)) return archive_result::kOpenFailed;
-  int fd;
-  do {
-    fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return archive_result::kOpenFailed;
-  if (entry.attributes & archive_attribute::kReadOnly) {
-    struct stat info {};
-    if (fstat(fd, &info) == 0) fchmod(fd, info.st_mode & 07555);
-  }
+  // The entry is written beside its place and takes it only once it is
+  // whole: a failed entry must leave nothing that installation would copy.
+  std::string temporary;
+  FileDescriptor out = CreateTemporaryBeside(path, temporary);
+  if (!out.ok()) return archive_result::kOpenFailed;
 
+  uint32_t result = encrypted ? archive_result::kEncrypted : CopyCurrentEntry(out.get());
+  if (result == archive_result::kOk) {
+    const timespec times[2] = {ToTimespec(entry.accessTime), ToTimespec(entry.writeTime)};
+    futimens(out.get(), times);
+    if (entry.attributes & archive_attribute::kReadOnly) {
+      struct stat info {};
+      if (fstat(out.get(), &info) == 0) fchmod(out.get(), info.st_mode & 07555);
+    }
+  }
+  if (!out.Close() && result == archive_result::kOk) result = archive_result::kWriteFailed;
+  if (result == archive_result::kOk && rename(temporary.c_str(), path.c_str()) != 0) {
+    result = archive_result::kOpenFailed;  // e.g. a directory stands at the entry's place
+  }
+  if (result != archive_result::kOk) {
+    unlink(temporary.c_str());
+    // A file left there by an earlier unpacking of a package of this name
+    // would be installed in the failed entry's stead.
+    if (!platform::DirectoryExists(path)) unlink(path.c_str());
+  }
+  return result;
+}
+
+uint32_t ArchiveReader::CopyCurrentEntry(int fd) {
   unzFile zip = Zip(zip_);
+  unzOpenCurrentFile(zip);  // an entry that cannot be opened fails at its first read
+  if (!buffer_) buffer_.reset(new char[kBufferSize]);
   uint32_t result = archive_result::kOk;
-  if (encrypted) {
-    result = archive_result::kEncrypted;
-  } else {
-    unzOpenCurrentFile(zip);  // an entry that cannot be opened fails at its first read
-    if (!buffer_) buffer_.reset(new char[kBufferSize]);
-    for (;;) {
-      const int got = unzReadCurrentFile(zip, buffer_.get(), kBufferSize);
-      if (got < 0) {
-        result = archive_result::kInflateFailed;
-        break;
-      }
-      if (got > 0) {
-        if (!WriteAll(fd, buffer_.get(), static_cast<size_t>(got))) {
-          result = archive_result::kWriteFailed;
-          break;
-        }
-        continue;
-      }
-      if (unzeof(zip) != 1) result = archive_result::kInflateFailed;
+  for (;;) {
+    const int got = unzReadCurrentFile(zip, buffer_.get(), kBufferSize);
+    if (got < 0) {
+      result = archive_result::kInflateFailed;
       break;
     }
-    if (result == archive_result::kOk) {
-      const timespec times[2] = {ToTimespec(entry.accessTime), ToTimespec(entry.writeTime)};
-      futimens(fd, times);
+    if (got > 0) {
+      if (!WriteAll(fd, buffer_.get(), static_cast<size_t>(got))) {
+        result = archive_result::kWriteFailed;
+        break;
+      }
+      continue;
     }
-    unzCloseCurrentFile(zip);
+    if (unzeof(zip) != 1) result = archive_result::kInflateFailed;
+    break;
   }
-  if (close(fd) != 0 && result == archive_result::kOk) result = archive_result::kWriteFailed;
+  unzCloseCurrentFile(zip);
   return result;
 }
 

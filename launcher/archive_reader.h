@@ -74,7 +74,10 @@ class ArchiveReader {
   uint32_t GetItem(int32_t index, ArchiveEntry& entry);
 
   // Writes entry `index` to the base directory + `name`: a directory entry
-  // creates the directory, a file entry the file with its directories.
+  // creates the directory, a file entry the file with its directories. A
+  // file entry is written under a temporary name and renamed into place only
+  // when it came out whole; when it fails (encrypted, damaged, not
+  // writable) no file is left at its place, not even one from before.
   uint32_t ExtractItem(int32_t index, const wxString& name);
 
   // Creates `base` (its last level) when missing, then every level of
@@ -94,6 +97,8 @@ class ArchiveReader {
   bool GoToEntry(int32_t index);
   uint32_t Describe(int32_t index, ArchiveEntry& entry);
   uint32_t WriteEntryTo(const wxString& fullPath, const ArchiveEntry& entry, bool encrypted);
+  // Inflates the entry minizip stands on into `fd`; a result code.
+  uint32_t CopyCurrentEntry(int fd);
 
   void* zip_ = nullptr;  // minizip's unzFile
   int32_t current_ = 0;  // the entry minizip stands on

@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <limits>
+#include <new>
 
 namespace {
 
@@ -19,7 +20,8 @@ void PutLe16(unsigned char* at, uint16_t value) {
 }
 
 // The header and the whole records of an index file. False when the file
-// cannot be opened or holds no whole header.
+// cannot be opened, holds no whole header or is larger than any real index.
+// (Its callers catch an allocation failure.)
 bool ReadRecords(const wxString& path, uint32_t recordSize, std::vector<unsigned char>& records,
                  int32_t& count) {
   std::ifstream in(path.utf8_string(), std::ios::binary);
@@ -29,6 +31,7 @@ bool ReadRecords(const wxString& path, uint32_t recordSize, std::vector<unsigned
   in.seekg(0, std::ios::end);
   const std::streamoff length = in.tellg();
   if (length < kIndexHeaderSize) return false;
+  if (static_cast<uint64_t>(length) > kLargestIndexFile) return false;
   uint64_t wanted = static_cast<uint64_t>(length - kIndexHeaderSize) / recordSize;
   // The count is a signed 32-bit number.
   wanted = std::min<uint64_t>(wanted, std::numeric_limits<int32_t>::max() / recordSize);
@@ -57,7 +60,7 @@ const std::vector<IndexRecord24> kNoPatch;
 
 }  // namespace
 
-bool IndexFile::LoadInstalledFrom(const wxString& path) {
+bool IndexFile::LoadInstalledFrom(const wxString& path) try {
   std::vector<unsigned char> bytes;
   int32_t loaded = 0;
   if (!ReadRecords(path, kInstalledRecordSize, bytes, loaded)) return false;
@@ -77,9 +80,11 @@ bool IndexFile::LoadInstalledFrom(const wxString& path) {
   entries = std::move(records);
   count = loaded;
   return true;
+} catch (const std::bad_alloc&) {
+  return false;  // nothing assigned yet: the object is unchanged
 }
 
-bool IndexFile::LoadPatchFrom(const wxString& path) {
+bool IndexFile::LoadPatchFrom(const wxString& path) try {
   std::vector<unsigned char> bytes;
   int32_t loaded = 0;
   if (!ReadRecords(path, kPatchRecordSize, bytes, loaded)) return false;
@@ -93,6 +98,8 @@ bool IndexFile::LoadPatchFrom(const wxString& path) {
   entries = std::move(records);
   count = loaded;
   return true;
+} catch (const std::bad_alloc&) {
+  return false;  // nothing assigned yet: the object is unchanged
 }
 
 bool IndexFile::LoadInstalledForData() { return LoadInstalledFrom(indexPath); }

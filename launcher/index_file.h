@@ -14,6 +14,9 @@
 inline constexpr uint32_t kIndexHeaderSize = 136;
 inline constexpr uint32_t kInstalledRecordSize = 20;
 inline constexpr uint32_t kPatchRecordSize = 24;
+// No index of the game comes near this size; a larger file is refused
+// rather than read into memory.
+inline constexpr uint64_t kLargestIndexFile = 256ull * 1024 * 1024;
 // The offset written into every record that an index-only merge installs.
 inline constexpr uint32_t kDetachedOffset = 0xFFFFFFFF;
 
@@ -64,8 +67,9 @@ class IndexFile {
   IndexFile(const wxString& name, const wxString& indexPath) : name(name), indexPath(indexPath) {}
 
   // Each loader reads the whole file; false (and the object unchanged) when
-  // it cannot be opened or is shorter than the header. Trailing bytes that
-  // fill no whole record are ignored.
+  // it cannot be opened, is shorter than the header or larger than
+  // kLargestIndexFile, or its records do not fit in memory. Trailing bytes
+  // that fill no whole record are ignored.
   bool LoadInstalledForData();  // installed index at indexPath (name + ".i")
   bool LoadInstalled();         // installed index at name
   bool LoadPatchForData();      // patch index at indexPath (name + ".i")

@@ -4,9 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <limits>
+#include <new>
 #include <string>
+#include <system_error>
+#include <variant>
 #include <vector>
 
 #include "launcher/file_descriptor.h"
@@ -80,6 +85,21 @@ bool AppendRecord(int indexFd, uint64_t& position, const IndexRecord24& patch, u
   return true;
 }
 
+// Copies `length` bytes from `fromAt` in one file to `toAt` in another, a
+// piece at a time: an entry may be far larger than is wise to hold whole.
+bool CopyRange(int fromFd, uint64_t fromAt, int toFd, uint64_t toAt, uint64_t length) {
+  char buffer[65536];
+  for (uint64_t done = 0; done < length;) {
+    const size_t piece = static_cast<size_t>(std::min<uint64_t>(sizeof buffer, length - done));
+    if (!ReadAt(fromFd, fromAt + done, buffer, piece) ||
+        !WriteAt(toFd, toAt + done, buffer, piece)) {
+      return false;
+    }
+    done += piece;
+  }
+  return true;
+}
+
 uint64_t EndOfRecords(const IndexFile& installed) {
   return kIndexHeaderSize + static_cast<uint64_t>(installed.count) * kInstalledRecordSize;
 }
@@ -90,21 +110,37 @@ wxString DataFileOf(const wxString& indexPath) {
   return dot == wxString::npos ? indexPath : indexPath.substr(0, dot);
 }
 
+// How a record's offset is installed by InstallConvertedIndex.
+enum class OffsetRule { kDetach, kKeep };
+
 // The package's patch index installed where no installed index exists yet:
-// its header, then each record as an installed record with the offset
-// 0xFFFFFFFF, so that later merges read it as installed records.
-bool InstallConvertedIndex(const wxString& installedIndex, const wxString& packageIndex) {
+// its header, then each record as an installed record, so that later merges
+// read it as installed records. The offset is 0xFFFFFFFF (kDetach) or, when
+// the package's data file is installed whole beside it, the record's own
+// (kKeep).
+bool InstallConvertedIndex(const wxString& installedIndex, const wxString& packageIndex,
+                           OffsetRule offsets) try {
   IndexFile patch(packageIndex);
-  if (!patch.LoadPatch()) return CopyFileReplacing(packageIndex, installedIndex);
+  if (!patch.LoadPatch()) {
+    // A file too short for a header is no index to convert: it goes as it
+    // is. One too large to read installs nothing.
+    std::error_code error;
+    const uintmax_t size = std::filesystem::file_size(packageIndex.utf8_string(), error);
+    if (error || size >= kIndexHeaderSize) return false;
+    return CopyFileReplacing(packageIndex, installedIndex);
+  }
   std::ifstream in(packageIndex.utf8_string(), std::ios::binary);
   std::string bytes(kIndexHeaderSize, '\0');
   if (!in.read(bytes.data(), kIndexHeaderSize)) return false;
   for (const IndexRecord24& record : patch.Patch()) {
     unsigned char encoded[kInstalledRecordSize];
-    EncodeInstalledRecord(AsInstalledRecord(record, kDetachedOffset), encoded);
+    const uint32_t offset = offsets == OffsetRule::kKeep ? record.offset : kDetachedOffset;
+    EncodeInstalledRecord(AsInstalledRecord(record, offset), encoded);
     bytes.append(reinterpret_cast<const char*>(encoded), sizeof encoded);
   }
   return WriteFileReplacing(installedIndex, bytes);
+} catch (const std::bad_alloc&) {
+  return false;  // the converted index does not fit in memory: nothing installed
 }
 
 }  // namespace
@@ -114,8 +150,10 @@ bool MergeLoginData(const wxString& packageIndex, LauncherFrameWnd& frame,
   const wxString packageData = DataFileOf(packageIndex);
   const wxString installedData = DataFileOf(installedIndex);
   if (!platform::FileExists(installedData.utf8_string())) {
+    // The package's data file becomes the installed one, so its records
+    // keep their offsets; only their form changes to installed records.
     if (CopyFileReplacing(packageData, installedData) &&
-        CopyFileReplacing(packageIndex, installedIndex)) {
+        InstallConvertedIndex(installedIndex, packageIndex, OffsetRule::kKeep)) {
       return true;
     }
     RUNLOG_ERROR(frame, " in pathList.xml %s may be config error! or %s file not exsited ",
@@ -165,16 +203,20 @@ bool MergeDataAndIndex(const IndexFile& patch, IndexFile& installed) {
   // New offsets are 32-bit: the data file must stay addressable.
   if (dataSize + growth > kLargestDataFile) return false;
 
+  // Records are looked up by number below: the count must describe them.
+  if (!std::holds_alternative<std::vector<IndexRecord20>>(installed.entries) ||
+      installed.count < 0 ||
+      static_cast<size_t>(installed.count) != installed.Installed().size()) {
+    return false;
+  }
   std::vector<IndexRecord20>& entries = installed.MutableInstalled();
   uint64_t appendAt = EndOfRecords(installed);
-  std::vector<char> buffer;
+  const int from = packageData.get();
+  const int to = installedData.get();
   for (const IndexRecord24& record : records) {
-    buffer.assign(record.length, '\0');
-    if (!ReadAt(packageData.get(), record.offset, buffer.data(), buffer.size())) return false;
-
     if (record.targetIndex >= static_cast<uint32_t>(installed.count)) {
       const uint32_t newOffset = static_cast<uint32_t>(dataSize);
-      if (!WriteAt(installedData.get(), dataSize, buffer.data(), buffer.size()) ||
+      if (!CopyRange(from, record.offset, to, dataSize, record.length) ||
           !AppendRecord(installedIndex.get(), appendAt, record, newOffset)) {
         return false;
       }
@@ -188,13 +230,13 @@ bool MergeDataAndIndex(const IndexFile& patch, IndexFile& installed) {
     const bool fitsInPlace = record.length <= target.length &&
                              static_cast<uint64_t>(target.offset) + target.length <= dataSize;
     if (fitsInPlace) {
-      if (!WriteAt(installedData.get(), target.offset, buffer.data(), buffer.size()) ||
+      if (!CopyRange(from, record.offset, to, target.offset, record.length) ||
           !RewriteRecord(installedIndex.get(), target, record, nullptr)) {
         return false;
       }
     } else {
       const uint32_t newOffset = static_cast<uint32_t>(dataSize);
-      if (!WriteAt(installedData.get(), dataSize, buffer.data(), buffer.size()) ||
+      if (!CopyRange(from, record.offset, to, dataSize, record.length) ||
           !RewriteRecord(installedIndex.get(), target, record, &newOffset)) {
         return false;
       }
@@ -214,7 +256,7 @@ bool MergeDataAndIndex(const IndexFile& patch, IndexFile& installed) {
 bool MergeIndexFile(const wxString& installedIndex, const wxString& packageIndex) {
   if (!platform::FileExists(installedIndex.utf8_string())) {
     if (!platform::FileExists(packageIndex.utf8_string())) return false;
-    return InstallConvertedIndex(installedIndex, packageIndex);
+    return InstallConvertedIndex(installedIndex, packageIndex, OffsetRule::kDetach);
   }
   if (!platform::FileExists(packageIndex.utf8_string())) return false;
   IndexFile patch(packageIndex);

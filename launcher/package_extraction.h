@@ -10,8 +10,10 @@
 using PackageProgress = std::function<void(float percent)>;
 
 // Opens `stem` + ".tre" (isTre) or `stem` + ".upd" and writes every entry
-// below the directory `stem`. Backslashes in the stem (doubled or not) are
-// read as separators. False only when the package cannot be opened or is no
-// zip archive; a bad entry is skipped (its code kept as the last archive
-// result, see archive_reader.h) and the rest are still unpacked.
+// below the directory `stem`. The stem comes with every backslash doubled
+// (as the status callback passes it); each doubled backslash is read as the
+// one it stands for, and the path is otherwise taken as given. False only
+// when the package cannot be opened or is no zip archive; a bad entry is
+// skipped (its code kept as the last archive result, see archive_reader.h;
+// no file is left for it) and the rest are still unpacked.
 bool UnzipPackage(const wxString& stem, bool isTre, const PackageProgress& progress);

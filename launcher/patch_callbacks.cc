@@ -105,6 +105,37 @@ void DeleteLoggingFailure(LauncherFrameWnd& frame, const wxString& path) {
 // what was unpacked from it. A package stored in the program directory
 // itself (or above it) takes only itself and its unpacked tree with it,
 // never the installation.
+// The directory that holds the package at `path` ("." for a bare name).
+wxString HoldingDirectory(const wxString& path) {
+  return path.Contains(kSeparator) ? path.BeforeLast(platform::kPathSeparator) : wxString(".");
+}
+
+// A package stored in the program directory (or above it) would be unpacked
+// into a directory of the installation when one has its name (data.upd and
+// the game's data directory): the installation would copy that directory's
+// own files about and the clean-up would delete it. Such a package is not
+// unpacked; anywhere else the package's directory is its own.
+bool WouldUnpackIntoInstallation(const LauncherFrameWnd& frame, const wxString& path,
+                                 const wxString& stem) {
+  std::error_code error;
+  const bool stemTaken = fs::exists(fs::symlink_status(stem.utf8_string(), error));
+  return stemTaken && HoldsProgramDirectory(frame, HoldingDirectory(path));
+}
+
+// The launcher's updater in the unpacked package, its name in any letter
+// case as the package's other special names; empty when there is none.
+wxString FindLauncherUpdater(const wxString& stem) {
+  std::error_code error;
+  for (fs::directory_iterator it(stem.utf8_string(), error), end; !error && it != end;
+       it.increment(error)) {
+    const wxString name = wxString::FromUTF8(it->path().filename().string());
+    if (name.Lower() != kLauncherUpdater) continue;
+    const wxString found = stem + kSeparator + name;
+    if (wxFileExists(found)) return found;
+  }
+  return wxString();
+}
+
 void DeletePackageDirectory(LauncherFrameWnd& frame, const wxString& path, const wxString& stem) {
   if (!path.Contains(kSeparator)) {
     DeleteLoggingFailure(frame, path);  // no directory named: only the package
@@ -130,7 +161,8 @@ void HandleFetchedPackage(LauncherFrameWnd& frame, const wxString& path, bool is
 
   wxString unzipStem = stem;
   DoubleBackslashes(unzipStem);
-  if (!UnzipPackage(unzipStem, isTre, progress)) {
+  if (WouldUnpackIntoInstallation(frame, path, stem) ||
+      !UnzipPackage(unzipStem, isTre, progress)) {
     RUNLOG_ERROR(frame, "unzip files failure!");
     GiveUpUpdate(frame);
     return;
@@ -138,8 +170,8 @@ void HandleFetchedPackage(LauncherFrameWnd& frame, const wxString& path, bool is
 
   // A package that brings a new launcher is left to its own updater, which
   // starts once the version step is done.
-  const wxString updater = stem + kSeparator + kLauncherUpdater;
-  if (wxFileExists(updater)) {
+  const wxString updater = FindLauncherUpdater(stem);
+  if (!updater.empty()) {
     StopRunningGame();
     frame.launcherUpdaterPath = updater;
     frame.launcherPackageDir = stem + kSeparator;

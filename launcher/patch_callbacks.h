@@ -13,7 +13,10 @@
 // first; a ".upd" package's download directory is deleted afterwards. A
 // package that brings launcherupdate.exe is only recorded as a pending
 // self-update. A package that cannot be unpacked or installed gives the
-// update up: updateNeeded cleared, Enter game enabled.
+// update up: updateNeeded cleared, Enter game enabled. So does a package
+// stored in the program directory whose directory-to-be already exists
+// there (it would be unpacked into the installation). The updater is found
+// in any letter case and started under its own name.
 // Without a path and not `finished`: a version step is done; the version
 // reached is stored in version.ini and shown, and a pending self-update is
 // started, after which the launcher is asked to quit.

@@ -1,6 +1,7 @@
 #include "launcher/index_file.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -192,13 +193,23 @@ TEST_F(IndexMergeTest, EmptyPatchIndexChangesNothing) {
   EXPECT_EQ(ReadFile(installed_ + ".i"), index);
 }
 
-TEST_F(IndexMergeTest, NoInstalledDataFileCopiesThePackagesFilesWhole) {
+TEST_F(IndexMergeTest, NoInstalledDataFileInstallsThePackagesDataAndConvertedIndex) {
   WriteFile(package_, "DATA");
-  const std::string patch = IndexBytes({{0, 4, 1, 2, 3, 4, 7}}, true);
+  const std::string patch = IndexBytes({{0, 2, 1, 2, 3, 4, 0}, {2, 2, 5, 6, 7, 8, 1}}, true);
   WriteFile(package_ + ".i", patch);
   ASSERT_TRUE(MergeLogin());
   EXPECT_EQ(ReadFile(installed_), "DATA");
-  EXPECT_EQ(ReadFile(installed_ + ".i"), patch);
+  // Installed records (20 bytes), their offsets still addressing the data.
+  const std::string bytes = ReadFile(installed_ + ".i");
+  ASSERT_EQ(bytes.size(), kIndexHeaderSize + 2 * kInstalledRecordSize);
+  EXPECT_EQ(bytes.substr(0, kIndexHeaderSize), Header());
+  const std::vector<Record> records = InstalledRecords(bytes);
+  EXPECT_EQ(records[0].offset, 0u);
+  EXPECT_EQ(records[0].length, 2u);
+  EXPECT_EQ(records[0].extraD, 4u);
+  EXPECT_EQ(records[1].offset, 2u);
+  EXPECT_EQ(records[1].length, 2u);
+  EXPECT_EQ(records[1].extraA, 5u);
 
   // Without the package's data file there is nothing to copy: message 1.
   TempDir other;
@@ -209,6 +220,85 @@ TEST_F(IndexMergeTest, NoInstalledDataFileCopiesThePackagesFilesWhole) {
                     pkg_.File("x.dat.i") + " file not exsited \n"),
       std::string::npos)
       << Logged();
+}
+
+TEST_F(IndexMergeTest, SecondMergeAfterAFirstInstallReadsTheRightRecords) {
+  // The first package installs login.dat: "AAAABBBB" as two entries.
+  WriteFile(package_, "AAAABBBB");
+  WriteFile(package_ + ".i", IndexBytes({{0, 4, 0, 0, 0, 0, 0}, {4, 4, 0, 0, 0, 0, 1}}, true));
+  ASSERT_TRUE(MergeLogin()) << Logged();
+
+  // The next one replaces the second entry in its place.
+  WriteFile(package_, "cc");
+  WriteFile(package_ + ".i", IndexBytes({{0, 2, 9, 9, 9, 9, 1}}, true));
+  ASSERT_TRUE(MergeLogin()) << Logged();
+  EXPECT_EQ(ReadFile(installed_), "AAAAccBB");
+  const std::vector<Record> records = InstalledRecords(ReadFile(installed_ + ".i"));
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].offset, 0u);
+  EXPECT_EQ(records[0].length, 4u);
+  EXPECT_EQ(records[1].offset, 4u);
+  EXPECT_EQ(records[1].length, 2u);
+  EXPECT_EQ(records[1].extraC, 9u);
+  EXPECT_EQ(Logged(), "");
+}
+
+TEST_F(IndexMergeTest, CountThatDisagreesWithTheRecordsMergesNothing) {
+  WriteFile(installed_, "AAAA");
+  const std::string index = IndexBytes({{0, 4}}, false);
+  WriteFile(installed_ + ".i", index);
+  WriteFile(package_, "zz");
+  WriteFile(package_ + ".i", IndexBytes({{0, 2, 0, 0, 0, 0, 3}}, true));
+  IndexFile installed(W(installed_));
+  IndexFile patch(W(package_));
+  ASSERT_TRUE(installed.LoadInstalledForData());
+  ASSERT_TRUE(patch.LoadPatchForData());
+  installed.count = 5;  // target 3 is below the count but has no record
+  EXPECT_FALSE(MergeDataAndIndex(patch, installed));
+  installed.count = -1;
+  EXPECT_FALSE(MergeDataAndIndex(patch, installed));
+  // Patch records where installed ones belong.
+  IndexFile wrongKind(W(package_));
+  ASSERT_TRUE(wrongKind.LoadPatchForData());
+  EXPECT_FALSE(MergeDataAndIndex(patch, wrongKind));
+  EXPECT_EQ(ReadFile(installed_), "AAAA");
+  EXPECT_EQ(ReadFile(installed_ + ".i"), index);
+}
+
+TEST_F(IndexMergeTest, IndexClaimingAHugeSizeIsRefusedCleanly) {
+  // Sparse files: nothing is stored, but they claim 3 GiB.
+  const auto makeHuge = [](const std::string& path) {
+    WriteFile(path, Header());
+    return truncate(path.c_str(), 3ll << 30) == 0;
+  };
+  TempDir dir;
+  ASSERT_TRUE(makeHuge(dir.File("huge.i")));
+  IndexFile index(W(dir.File("huge.i")));
+  EXPECT_FALSE(index.LoadInstalled());
+  EXPECT_FALSE(index.LoadPatch());
+  EXPECT_EQ(index.count, 0);
+
+  // As the package's index of an index-only merge, installed or not.
+  const std::string installed = game_.File("map.i");
+  EXPECT_FALSE(MergeIndexFile(W(installed), W(dir.File("huge.i"))));
+  EXPECT_FALSE(PathExists(installed));
+  const std::string mapIndex = IndexBytes({{1, 2}}, false);
+  WriteFile(installed, mapIndex);
+  EXPECT_FALSE(MergeIndexFile(W(installed), W(dir.File("huge.i"))));
+  EXPECT_EQ(ReadFile(installed), mapIndex);
+
+  // As login.dat.i, on either side.
+  WriteFile(installed_, "AAAA");
+  const std::string loginIndex = IndexBytes({{0, 4}}, false);
+  WriteFile(installed_ + ".i", loginIndex);
+  WriteFile(package_, "zz");
+  ASSERT_TRUE(makeHuge(package_ + ".i"));
+  EXPECT_FALSE(MergeLogin());
+  WriteFile(package_ + ".i", IndexBytes({{0, 2, 0, 0, 0, 0, 0}}, true));
+  ASSERT_TRUE(makeHuge(installed_ + ".i"));
+  EXPECT_FALSE(MergeLogin());
+  EXPECT_EQ(ReadFile(installed_), "AAAA");
+  EXPECT_NE(Logged().find("load error ,may be the file format wrong!"), std::string::npos);
 }
 
 TEST_F(IndexMergeTest, MissingIndexFilesAreReported) {

@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "launcher/archive_reader.h"
+#include "launcher/double_backslashes.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/zip_builder.h"
 
@@ -49,6 +53,16 @@ class PackageExtractionTest : public ::testing::Test {
     WriteFile(path, bytes);
   }
 
+  // Everything in `dir` (a temporary file left behind would show here).
+  static std::vector<std::string> Names(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
   TempDir dir_;
   std::vector<float> progress_;
 };
@@ -66,13 +80,19 @@ TEST_F(PackageExtractionTest, UnpacksEntriesBesideThePackageWithProgressPerEntry
   EXPECT_EQ(LastArchiveResult(), archive_result::kOk);
 }
 
-TEST_F(PackageExtractionTest, TreExtensionAndDoubledOrBackslashSeparatorsInTheStem) {
-  MakePackage({Entry("t.txt", "tre")}, ".tre");
-  // A stem passed with doubled separators names the same package.
-  std::string doubled = dir_.path() + "/pkg";
-  ASSERT_TRUE(Unzip(doubled, true));
-  EXPECT_EQ(ReadFile(dir_.File("pkg/t.txt")), "tre");
-  EXPECT_FALSE(Unzip(doubled, false));  // no pkg.upd
+TEST_F(PackageExtractionTest, TreExtensionAndTheStemWithItsBackslashesDoubled) {
+  // A backslash is an ordinary character of a directory name here; the
+  // status callback passes the stem with it doubled.
+  const std::string game = dir_.File("my\\games");
+  std::filesystem::create_directories(game);
+  ASSERT_TRUE(WriteZipArchive(game + "/pkg.tre", {Entry("t.txt", "tre")}));
+  wxString stem = wxString::FromUTF8(game + "/pkg");
+  DoubleBackslashes(stem);
+  ASSERT_EQ(stem.utf8_string(), dir_.File("my\\\\games/pkg"));
+  ASSERT_TRUE(Unzip(stem.utf8_string(), true));
+  EXPECT_EQ(ReadFile(game + "/pkg/t.txt"), "tre");
+  EXPECT_FALSE(PathExists(dir_.File("my")));  // not read as a separator
+  EXPECT_FALSE(Unzip(stem.utf8_string(), false));  // no pkg.upd
 }
 
 TEST_F(PackageExtractionTest, EmptyArchiveCreatesNothingAndSucceeds) {
@@ -219,10 +239,15 @@ TEST_F(PackageExtractionTest, EncryptedEntryFailsAndTheOthersAreExtracted) {
   reader->SetBaseDir(wxString::FromUTF8(stem));
   EXPECT_EQ(reader->ExtractItem(0, "secret.txt"), archive_result::kEncrypted);
   EXPECT_EQ(reader->ExtractItem(1, "open.txt"), archive_result::kOk);
-  EXPECT_EQ(ReadFile(stem + "/secret.txt"), "");
+  // No empty file stands in for the entry that failed.
+  EXPECT_FALSE(PathExists(stem + "/secret.txt"));
   reader.reset();
+  // Nor does one left by an earlier unpacking into the same directory.
+  WriteFile(stem + "/secret.txt", "from an older package");
   ASSERT_TRUE(Unzip(stem));
   EXPECT_EQ(ReadFile(stem + "/open.txt"), "o");
+  EXPECT_FALSE(PathExists(stem + "/secret.txt"));
+  EXPECT_EQ(Names(stem), std::vector<std::string>{"open.txt"});
 }
 
 TEST_F(PackageExtractionTest, DamagedEntriesFailAloneAndNeverCrash) {
@@ -248,6 +273,17 @@ TEST_F(PackageExtractionTest, DamagedEntriesFailAloneAndNeverCrash) {
   reader.reset();
   ASSERT_TRUE(Unzip(stem));
   EXPECT_EQ(ReadFile(stem + "/good.txt"), "g");
+  // Neither the entry whose data broke off nor a temporary file is left.
+  EXPECT_EQ(Names(stem), std::vector<std::string>{"good.txt"});
+}
+
+TEST_F(PackageExtractionTest, EntryThatCannotTakeItsPlaceLeavesNoTemporaryFile) {
+  const std::string stem = MakePackage({Entry("taken", "file"), Entry("ok.txt", "k")});
+  std::filesystem::create_directories(stem + "/taken/inside");
+  ASSERT_TRUE(Unzip(stem));
+  EXPECT_EQ(LastArchiveResult(), archive_result::kOk);  // the last entry went well
+  EXPECT_TRUE(std::filesystem::is_directory(stem + "/taken/inside"));
+  EXPECT_EQ(Names(stem), (std::vector<std::string>{"ok.txt", "taken"}));
 }
 
 TEST_F(PackageExtractionTest, UnreadableLocalExtraField) {

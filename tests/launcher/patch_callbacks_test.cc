@@ -28,6 +28,9 @@ extern char** environ;
 namespace update_road_testing {
 namespace {
 
+constexpr char kUnzipFailure[] = "unzip files failure!";
+constexpr char kInstallFailure[] = "install update files failure!";
+
 class PatchCallbacksTest : public UpdateRoadTest {
  protected:
   void SetUp() override {
@@ -75,15 +78,30 @@ TEST_F(PatchCallbacksTest, ProgressAbortsTheTransferOnceShutDownBegan) {
 
 TEST_F(PatchCallbacksTest, FetchedFilesResetTheInstallCounters) {
   LivePatchHolder& holder = TheLivePatchHolder();
-  for (const wchar_t* path : {L"/g/data/a.bin", L"/g/temp/p.upd", L"/g/temp/p.tre",
-                              L"/g/temp/p.UPD"}) {
+  // Not packages (the suffix is told case-sensitively): nothing but the
+  // counters changes.
+  frame.updateNeeded = true;
+  for (const wchar_t* path : {L"/g/data/a.bin", L"/g/temp/p.UPD", L"/g/temp/p.Tre"}) {
     frame.installTotalBytes = 7;
     frame.installDoneBytes = 3;
     OnPatchStatus(path, 1, 1, true, &holder, false, false);
     EXPECT_EQ(frame.installTotalBytes, 0u);
     EXPECT_EQ(frame.installDoneBytes, 0u);
   }
-  EXPECT_FALSE(frame.updateNeeded);  // a fetched file is no failure
+  EXPECT_TRUE(frame.updateNeeded);
+  EXPECT_EQ(CountErrorLog(kUnzipFailure), 0);
+
+  // Packages that are not there cannot be unpacked: the update is given up.
+  for (const wchar_t* path : {L"/g/temp/p.upd", L"/g/temp/p.tre"}) {
+    frame.updateNeeded = true;
+    frame.installTotalBytes = 7;
+    frame.installDoneBytes = 3;
+    OnPatchStatus(path, 1, 1, true, &holder, false, false);
+    EXPECT_EQ(frame.installTotalBytes, 0u);
+    EXPECT_EQ(frame.installDoneBytes, 0u);
+    EXPECT_FALSE(frame.updateNeeded);
+  }
+  EXPECT_EQ(CountErrorLog(kUnzipFailure), 2);
 }
 
 TEST_F(PatchCallbacksTest, WithoutUserNothingHappens) {
@@ -155,8 +173,6 @@ TEST_F(PatchCallbacksTest, NoWindowIsTouchedOnceShutDownBegan) {
 // Every test here may stop processes named orvo.exe, so the suite's name
 // puts it under the game-process lock of the test run.
 
-constexpr char kUnzipFailure[] = "unzip files failure!";
-constexpr char kInstallFailure[] = "install update files failure!";
 
 // Starts a copy of sleep named `name` in `dir`; -1 on failure.
 pid_t StartSleeper(const std::string& dir, const std::string& name) {
@@ -360,6 +376,98 @@ TEST_F(PatchPackageGameProcessTest, PackageWithTheLauncherUpdaterHandsOverAfterT
   // One argument: a double quote, the package directory, "*", ours.
   EXPECT_EQ(ReadFile(argsFile), "1\n\"" + dir.File("temp/p4/") + "*" + dir.path() + "\n");
   EXPECT_TRUE(PathExists(dir.File("temp/p4/launcherupdate.exe")));
+}
+
+TEST_F(PatchPackageGameProcessTest, DamagedEntryKeepsTheInstalledFile) {
+  testing_support::WriteFile(dir.File("game.dat"), "installed game data");
+  std::string bytes = ZipBytes({{"game.dat", "new game data"}, {"other.txt", "other"}});
+  // The first entry marked encrypted: it cannot be extracted.
+  bytes[testing_support::FindSignatures(bytes, "PK\x03\x04")[0] + 6] |= 1;
+  bytes[testing_support::FindSignatures(bytes, "PK\x01\x02")[0] + 8] |= 1;
+  std::filesystem::create_directories(dir.File("temp"));
+  testing_support::WriteFile(dir.File("temp/p7.upd"), bytes);
+
+  const std::wstring path = wxString::FromUTF8(dir.File("temp/p7.upd")).ToStdWstring();
+  OnPatchStatus(path.c_str(), 1, 1, true, &TheLivePatchHolder(), false, false);
+  EXPECT_EQ(ReadFile(dir.File("game.dat")), "installed game data");
+  EXPECT_EQ(ReadFile(dir.File("other.txt")), "other");
+}
+
+TEST_F(PatchPackageGameProcessTest, PackageNamedAfterAnInstalledDirectoryIsNotUnpacked) {
+  // data.upd stored in the program directory would unpack into, install
+  // from and then delete the game's own data directory.
+  testing_support::WriteFile(dir.File("data.upd"), ZipBytes({{"map.bin", "new map"}}));
+  std::filesystem::create_directories(dir.File("data"));
+  testing_support::WriteFile(dir.File("data/map.bin"), "old map");
+  testing_support::WriteFile(dir.File("data/sound.bin"), "sound");
+  frame.updateNeeded = true;
+  enterGame.SetEnabled(false);
+
+  const std::wstring path = wxString::FromUTF8(dir.File("data.upd")).ToStdWstring();
+  OnPatchStatus(path.c_str(), 1, 1, true, &TheLivePatchHolder(), false, false);
+  EXPECT_EQ(CountErrorLog(kUnzipFailure), 1);
+  EXPECT_FALSE(frame.updateNeeded);
+  EXPECT_TRUE(enterGame.IsEnabled());
+  EXPECT_EQ(ReadFile(dir.File("data/map.bin")), "old map");
+  EXPECT_EQ(ReadFile(dir.File("data/sound.bin")), "sound");
+  EXPECT_FALSE(PathExists(dir.File("map.bin")));
+  EXPECT_FALSE(PathExists(dir.File("sound.bin")));
+  EXPECT_TRUE(PathExists(dir.File("data.upd")));
+}
+
+TEST_F(PatchPackageGameProcessTest, UpdPathWithoutSeparatorDeletesOnlyThePackage) {
+  // The library may name a package relative to the working directory.
+  testing_support::TempDir work;
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(work.path());
+  testing_support::WriteFile(work.File("p8.upd"), ZipBytes({{"bare.txt", "bare"}}));
+  OnPatchStatus(L"p8.upd", 1, 1, true, &TheLivePatchHolder(), false, false);
+  std::filesystem::current_path(before);
+  EXPECT_EQ(ReadFile(dir.File("bare.txt")), "bare");
+  EXPECT_FALSE(PathExists(work.File("p8.upd")));
+  EXPECT_EQ(ReadFile(work.File("p8/bare.txt")), "bare");  // the unpacked tree stays
+  EXPECT_EQ(CountErrorLog(kUnzipFailure), 0);
+  EXPECT_EQ(CountErrorLog(kInstallFailure), 0);
+}
+
+TEST_F(PatchPackageGameProcessTest, InstallProgressReachesThePanel) {
+  // 49 bytes of a file, and a new directory whose 51 bytes count as 1 when
+  // it is copied whole: the installation ends at 50 of 100 bytes, where the
+  // unpacking alone would have shown 100%.
+  std::filesystem::create_directories(dir.File("temp"));
+  testing_support::WriteFile(
+      dir.File("temp/p9.upd"),
+      ZipBytes({{"a.bin", std::string(49, 'a')}, {"fresh/b.bin", std::string(51, 'b')}}));
+  const std::wstring path = wxString::FromUTF8(dir.File("temp/p9.upd")).ToStdWstring();
+  OnPatchStatus(path.c_str(), 1, 1, true, &TheLivePatchHolder(), false, false);
+  EXPECT_EQ(frame.installTotalBytes, 100u);
+  EXPECT_EQ(frame.installDoneBytes, 50u);
+  EXPECT_EQ(progressTxt.GetText(), "50%");
+  EXPECT_EQ(progress.GetValue(), 500);
+  EXPECT_EQ(ReadFile(dir.File("fresh/b.bin")), std::string(51, 'b'));
+}
+
+TEST_F(PatchPackageGameProcessTest, LauncherUpdaterIsFoundInAnyLetterCase) {
+  const std::string started = dir.File("updater-started.txt");
+  const std::string script = "#!/bin/sh\ntouch '" + started + "'\n";
+  std::filesystem::create_directories(dir.File("temp"));
+  testing_support::WriteFile(dir.File("temp/p10.upd"),
+                             ZipBytes({{"LauncherUpdate.EXE", script}, {"x.bin", "x"}}));
+  ServeManifest(Set("patch", "1.1") + Set("Launcherpatch", "1.0"));
+  LivePatchHolder& holder = TheLivePatchHolder();
+  ASSERT_TRUE(LoadLivePatch(holder, frame.programDir));
+  ASSERT_TRUE(holder.LoadManifest(Url("/up/manifest.xml"), "1.1"));
+
+  const std::wstring path = wxString::FromUTF8(dir.File("temp/p10.upd")).ToStdWstring();
+  OnPatchStatus(path.c_str(), 1, 1, true, &holder, false, false);
+  EXPECT_TRUE(frame.launcherUpdatePending);
+  EXPECT_EQ(frame.launcherUpdaterPath.utf8_string(), dir.File("temp/p10/LauncherUpdate.EXE"));
+  EXPECT_FALSE(PathExists(dir.File("x.bin")));  // left to the updater
+
+  OnPatchStatus(nullptr, 0, 1, false, &holder, false, false);
+  EXPECT_EQ(desktop.QuitRequests(), std::vector<int>{0});
+  for (int i = 0; i < 1000 && !PathExists(started); ++i) platform::SleepMilliseconds(10);
+  EXPECT_TRUE(PathExists(started));
 }
 
 }  // namespace
