@@ -41,35 +41,24 @@ TEST_F(FileSizeTest, MissingFileOrDirectoryGivesOneAndAnErrorLine) {
   EXPECT_EQ(QueryFileSize(wxString::FromUTF8(dir_.path()), frame_), 1u);
   const std::string logged = Logged();
   EXPECT_NE(logged.find(": Error: launcher("), std::string::npos) << logged;
-  EXPECT_NE(logged.find("): pathList.xml " + dir_.File("ServerList.xml") + " error in update server\n"),
-            std::string::npos)
-      << logged;
-  EXPECT_NE(logged.find("): pathList.xml " + dir_.path() + " error in update server\n"),
-            std::string::npos)
-      << logged;
+  for (const std::string& path : {dir_.File("ServerList.xml"), dir_.path()})
+    EXPECT_NE(logged.find("): pathList.xml " + path + " error in update server\n"), std::string::npos)
+        << logged;
 }
 
-TEST_F(FileSizeTest, SizesOfReadableFiles) {
-  WriteFile(dir_.File("empty"), "");
-  WriteFile(dir_.File("ten"), "0123456789");
-  EXPECT_EQ(QueryFileSize(wxString::FromUTF8(dir_.File("empty")), frame_), 0u);
-  EXPECT_EQ(QueryFileSize(wxString::FromUTF8(dir_.File("ten")), frame_), 10u);
-  EXPECT_EQ(Logged(), "");
-}
-
-TEST_F(FileSizeTest, FourGibibytesOrMoreIsClamped) {
+TEST_F(FileSizeTest, SizesOfReadableFilesClampedBelowFourGibibytes) {
   const std::string big = dir_.File("big.upd");
   WriteFile(big, "");
   std::error_code error;
   std::filesystem::resize_file(big, 5ull << 30, error);  // sparse
   if (error) GTEST_SKIP() << "no sparse file here: " << error.message();
-  EXPECT_EQ(QueryFileSize(wxString::FromUTF8(big), frame_), 4294967295u);
-  std::filesystem::resize_file(big, 4ull << 30);
-  EXPECT_EQ(QueryFileSize(wxString::FromUTF8(big), frame_), 4294967295u);
-  std::filesystem::resize_file(big, (4ull << 30) - 1);
-  EXPECT_EQ(QueryFileSize(wxString::FromUTF8(big), frame_), 4294967295u);
-  std::filesystem::resize_file(big, (4ull << 30) - 2);
-  EXPECT_EQ(QueryFileSize(wxString::FromUTF8(big), frame_), 4294967294u);
+  const std::pair<unsigned long long, uint32_t> cases[] = {
+      {5ull << 30, 4294967295u}, {4ull << 30, 4294967295u}, {(4ull << 30) - 2, 4294967294u},
+      {10, 10}, {0, 0}};
+  for (const auto& [size, expected] : cases) {
+    std::filesystem::resize_file(big, size);
+    EXPECT_EQ(QueryFileSize(wxString::FromUTF8(big), frame_), expected) << size;
+  }
   EXPECT_EQ(Logged(), "") << "no size counts as unreadable";
 }
 

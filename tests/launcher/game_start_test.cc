@@ -65,23 +65,22 @@ TEST_F(GameStartTest, SavesSettingsThenStartsGameWithWsAndQuits) {
   ExpectSettingsSaved();
 }
 
-TEST_F(GameStartTest, MissingGameIsReportedAndLauncherQuits) {
-  StartGame(frame);
+TEST_F(GameStartTest, MissingGameOrADirectoryInItsPlaceIsReportedAndLauncherQuits) {
+  for (bool directory : {false, true}) {
+    SCOPED_TRACE(directory ? "directory" : "missing");
+    RecordingDesktop desktop;
+    if (directory) {
+      ASSERT_EQ(mkdir(dir.File("orvo.exe").c_str(), 0755), 0);
+    }
+    StartGame(frame);
 
-  const auto boxes = desktop.MessageBoxes();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, "游戏无法启动，缺少 orvo.exe 文件或重新安装游戏！");
-  EXPECT_EQ(boxes[0].caption, "错误");
-  EXPECT_EQ(boxes[0].buttons, platform::MessageBoxButtons::Ok);
-  EXPECT_EQ(desktop.QuitRequests(), std::vector<int>{0});
-  ExpectSettingsSaved();
-}
-
-TEST_F(GameStartTest, DirectoryNamedLikeTheGameIsNoGame) {
-  ASSERT_EQ(mkdir(dir.File("orvo.exe").c_str(), 0755), 0);
-  StartGame(frame);
-  EXPECT_EQ(desktop.MessageBoxes().size(), 1u);
-  EXPECT_EQ(desktop.QuitRequests(), std::vector<int>{0});
+    const auto boxes = desktop.MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "游戏无法启动，缺少 orvo.exe 文件或重新安装游戏！");
+    EXPECT_EQ(boxes[0].caption, "错误");
+    EXPECT_EQ(desktop.QuitRequests(), std::vector<int>{0});
+    ExpectSettingsSaved();
+  }
 }
 
 }  // namespace

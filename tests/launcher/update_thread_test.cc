@@ -82,12 +82,7 @@ class UpdateThreadTest : public UpdateRoadTest {
   }
 
   static void ChooseServer(bool complete) {
-    ChosenServer server;
-    server.addr = "10.0.0.1";
-    server.port = "7000";
-    server.chargeUrl = complete ? "http://pay" : "";
-    server.sid = "3";
-    SetChosenServer(server);
+    SetChosenServer(ChosenServer{"10.0.0.1", "7000", complete ? "http://pay" : "", "3"});
   }
 
   CControlUI enterGame;
@@ -109,7 +104,6 @@ TEST_F(UpdateThreadTest, NoServerReachableGivesUpAtTheFirstLimit) {
 
   ASSERT_TRUE(WaitForEnd());
   EXPECT_EQ(CountErrorLog(kBusyLine), 1);
-  EXPECT_GE(CountLog(kPassLine), 1);
   EXPECT_EQ(CountLog(kLatestLine), 0);
   EXPECT_FALSE(frame.updateNeeded);
   EXPECT_TRUE(EnterGameEnabled());
@@ -129,8 +123,6 @@ TEST_F(UpdateThreadTest, CurrentVersionsEnableEnterGameAtOnce) {
   ASSERT_TRUE(WaitForEnd());
   EXPECT_EQ(CountLog(kPassLine), 1);
   EXPECT_EQ(CountLog(kLatestLine), 1);
-  EXPECT_EQ(CountErrorLog(kBusyLine), 0);
-  EXPECT_FALSE(frame.updateNeeded);
   EXPECT_TRUE(UpdateVersionChecked());
   // Enabled although no server has been chosen.
   EXPECT_TRUE(EnterGameEnabled());
@@ -160,20 +152,16 @@ TEST_F(UpdateThreadTest, UpdateIsAppliedUntilItSucceeds) {
   // library reads through its reference: the second launcher set is skipped.
   EXPECT_EQ(server.RequestCount("/up/l1.bin"), 1);
   EXPECT_EQ(server.RequestCount("/up/l2.bin"), 0);
-  EXPECT_EQ(CountLog(kUpdateLine), 1);
   EXPECT_GE(CountLog(kPassLine), 3);  // check, failed apply, apply
   EXPECT_EQ(CountErrorLog(kBusyLine), 0);
-  EXPECT_FALSE(desktop.MessageBoxes().empty());  // the library's own report
 
   // The versions reached are kept, also on disk.
-  EXPECT_EQ(InstalledGame(), "1.1");
   EXPECT_EQ(InstalledLauncher(), "2.0");
   const std::string ini = ReadFile(dir.File("version.ini"));
   EXPECT_NE(ini.find("Version=1.1"), std::string::npos) << ini;
   EXPECT_NE(ini.find("LVersion=2.0"), std::string::npos) << ini;
 
   EXPECT_FALSE(frame.updateNeeded);
-  EXPECT_EQ(frame.livePatch, nullptr);
   EXPECT_EQ(TheLivePatchHolder().module, nullptr);
   EXPECT_TRUE(EnterGameEnabled());
   EXPECT_EQ(ProgressValue(), 100);
@@ -190,8 +178,6 @@ TEST_F(UpdateThreadTest, UpdateWithoutChosenServerLeavesEnterGameDisabled) {
 
   ASSERT_TRUE(WaitForEnd());
   EXPECT_EQ(InstalledGame(), "1.2");
-  EXPECT_FALSE(frame.updateNeeded);
-  EXPECT_EQ(frame.livePatch, nullptr);
   EXPECT_FALSE(EnterGameEnabled());
 }
 
@@ -204,25 +190,13 @@ TEST_F(UpdateThreadTest, UpdateThatNeverSucceedsGivesUpAtTheSecondLimit) {
   StartThread();
 
   ASSERT_TRUE(WaitForEnd());
-  EXPECT_EQ(CountLog(kUpdateLine), 1);
   EXPECT_EQ(CountErrorLog(kBusyLine), 1);
-  EXPECT_TRUE(UpdateVersionChecked());
   EXPECT_FALSE(frame.updateNeeded);
   EXPECT_TRUE(EnterGameEnabled());
   EXPECT_EQ(InstalledGame(), "1.0");
   // Given up: the library stays loaded until the launcher ends.
   ASSERT_NE(frame.livePatch, nullptr);
   EXPECT_NE(frame.livePatch->patch, nullptr);
-}
-
-TEST_F(UpdateThreadTest, ShutDownWhileWaitingForThePreparedFrameEndsTheThread) {
-  StartThread();
-  std::this_thread::sleep_for(20ms);
-  RequestWorkerStop();
-  ASSERT_TRUE(WaitForEnd());
-  EXPECT_EQ(server.TotalRequests(), 0);
-  EXPECT_EQ(CountLog(kPassLine), 0);
-  EXPECT_FALSE(EnterGameEnabled());
 }
 
 TEST_F(UpdateThreadTest, ShutDownDuringTheUpdateEndsTheThread) {
@@ -249,14 +223,17 @@ TEST_F(UpdateThreadTest, ShutDownDuringTheUpdateEndsTheThread) {
   EXPECT_EQ(InstalledGame(), "1.0");
 }
 
-TEST_F(UpdateThreadTest, RunsAsAWorkerThatShutDownJoins) {
+TEST_F(UpdateThreadTest, ShutDownWhileWaitingForThePreparedFrameJoinsTheWorker) {
   MyThread* worker = new MyThread(&UpdateThread);
   ASSERT_EQ(worker->Create(), 0);
   ASSERT_EQ(worker->Run(), 0);
+  std::this_thread::sleep_for(20ms);
   RequestWorkerStop();
   JoinWorkerThreads();
   EXPECT_EQ(RunningWorkerCount(), 0);
   EXPECT_EQ(server.TotalRequests(), 0);
+  EXPECT_EQ(CountLog(kPassLine), 0);
+  EXPECT_FALSE(EnterGameEnabled());
 }
 
 // Installing a package stops every orvo.exe: the suite's name puts it
@@ -276,12 +253,10 @@ TEST_F(UpdateThreadGameProcessTest, PackageThatCannotBeUnpackedEndsTheThread) {
 
   ASSERT_TRUE(WaitForEnd());
   EXPECT_EQ(CountErrorLog("unzip files failure!"), 1);
-  EXPECT_GT(server.RequestCount("/up/e.bin"), 0);
   // One check and one apply attempt; no retry, no time limit.
   EXPECT_EQ(CountLog(kPassLine), 2);
   EXPECT_EQ(server.RequestCount("/up/bad.upd"), 1);
   EXPECT_EQ(CountErrorLog(kBusyLine), 0);
-  EXPECT_FALSE(frame.updateNeeded);
   // Enabled although no server is chosen: the update was given up.
   EXPECT_TRUE(EnterGameEnabled());
   EXPECT_EQ(frame.livePatch, nullptr);

@@ -44,10 +44,9 @@ TEST(CrashDumpTest, WritesEverySectionInOrder) {
   const std::string path = dir.File("test.dmp");
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   ASSERT_GE(fd, 0);
-  const char note[] = "hello";
   platform::CrashDumpUserStream stream;
   stream.name = "note";
-  stream.data = note;
+  stream.data = "hello";
   stream.size = 5;
   platform::CrashDumpUserStreams streams;
   streams.streams = &stream;
@@ -74,7 +73,6 @@ TEST(CrashDumpTest, WritesEverySectionInOrder) {
   // At least one frame between the two headings, and a real memory map after.
   EXPECT_GT(maps, expectedStart.size());
   EXPECT_NE(dump.find("[stack]", maps), std::string::npos);
-  ASSERT_GE(dump.size(), 4u);
   EXPECT_EQ(dump.substr(dump.size() - 4), "end\n");
 }
 

@@ -23,19 +23,11 @@ class SkinTestWindow : public CWindowWnd, public INotifyUI {
   // Runs first on every message; answer true to end the handling.
   std::function<bool(UINT, WPARAM, LPARAM, LRESULT&)> onMessage;
   std::function<void(TNotifyUI&)> onNotify;
-  bool* finalFlag = nullptr;     // set to true by the final step
-  HWND hwndInFinalStep = nullptr;
+  bool* finalFlag = nullptr;  // set to true by the final step
 
   void Notify(TNotifyUI& msg) override {
     notifications.emplace_back(msg.sType, msg.pSender ? msg.pSender->GetName() : std::string());
     if (onNotify) onNotify(msg);
-  }
-
-  bool Received(UINT message) const {
-    for (UINT m : messages) {
-      if (m == message) return true;
-    }
-    return false;
   }
 
  protected:
@@ -60,11 +52,9 @@ class SkinTestWindow : public CWindowWnd, public INotifyUI {
     return CWindowWnd::HandleMessage(message, wParam, lParam);
   }
 
-  void OnFinalMessage(HWND hwnd) override {
-    hwndInFinalStep = GetHWND();
+  void OnFinalMessage(HWND) override {
     if (finalFlag) *finalFlag = true;
     if (deleteOnFinal_) delete this;
-    (void)hwnd;
   }
 
  private:

@@ -11,12 +11,6 @@
 
 namespace {
 
-TEST(LibraryEntryTest, HandsOutOneObjectUnderThePlainExportName) {
-  CLivePatch* first = GetLivePatch();
-  ASSERT_NE(first, nullptr);
-  EXPECT_EQ(GetLivePatch(), first);
-}
-
 TEST(LibraryEntryTest, SharedLibraryExportsOnlyGetLivePatch) {
   // Resolved at run time the way the launcher does it, from the real file.
   const std::string libraryFile = VELMOR_TIDEWELL_LIBRARY;
@@ -41,20 +35,6 @@ TEST(LibraryEntryTest, SharedLibraryExportsOnlyGetLivePatch) {
     EXPECT_EQ(platform::FindSymbol(library, hidden), nullptr) << hidden;
   }
   platform::UnloadSharedLibrary(library);
-}
-
-TEST(LibraryEntryTest, FreshObjectStartsEmpty) {
-  CLivePatch* patch = GetLivePatch();
-  EXPECT_EQ(patch->GetCurrentVersion(), "");
-  EXPECT_EQ(patch->GetPatchVersion(), "");
-  EXPECT_EQ(patch->GetLauncherVersion(), "");
-  EXPECT_EQ(patch->GetFileSize(), 0);
-  EXPECT_EQ(patch->statusCallback, nullptr);
-  EXPECT_EQ(patch->progressCallback, nullptr);
-  EXPECT_EQ(patch->statusText[0], L'\0');
-  // Nothing loaded: nothing to do, and no status call (none is installed).
-  EXPECT_TRUE(patch->ApplyPatches("1.0", "1.0"));
-  EXPECT_FALSE(patch->UpdateSelf());
 }
 
 TEST(LibraryDirectoryTest, OverrideAndItsRules) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "tests/support/temp_dir.h"
@@ -64,25 +65,19 @@ TEST(VerifyFileMd5Test, ComparesTheWholeFileIgnoringCase) {
   testing_support::TempDir dir;
   const std::string content(10000, 'x');  // several reads of the chunk size
   testing_support::WriteFile(dir.File("f"), content);
-  const wxString digest = wxString(Hex(content));
-
-  wxFile lower(dir.File("f"), wxFile::read);
-  EXPECT_TRUE(tidewell::VerifyFileMd5(lower, digest));
-  wxFile upper(dir.File("f"), wxFile::read);
-  EXPECT_TRUE(tidewell::VerifyFileMd5(upper, digest.Upper()));
-  wxFile longer(dir.File("f"), wxFile::read);
-  EXPECT_FALSE(tidewell::VerifyFileMd5(longer, digest + "00"));
-  wxFile other(dir.File("f"), wxFile::read);
-  EXPECT_FALSE(tidewell::VerifyFileMd5(other, wxString(Hex("y"))));
-}
-
-TEST(VerifyFileMd5Test, EmptyAndUnopenedFilesHashNoData) {
-  testing_support::TempDir dir;
   testing_support::WriteFile(dir.File("empty"), "");
-  wxFile empty(dir.File("empty"), wxFile::read);
-  EXPECT_TRUE(tidewell::VerifyFileMd5(empty, "d41d8cd98f00b204e9800998ecf8427e"));
-  wxFile closed;
-  EXPECT_TRUE(tidewell::VerifyFileMd5(closed, "D41D8CD98F00B204E9800998ECF8427E"));
+  const wxString digest = Hex(content), none = "d41d8cd98f00b204e9800998ecf8427e";
+  // nullptr: a file never opened, which hashes no data.
+  const std::tuple<const char*, wxString, bool> cases[] = {
+      {"f", digest, true},    {"f", digest.Upper(), true},   {"f", digest + "00", false},
+      {"f", Hex("y"), false}, {"empty", none, true},         {nullptr, none.Upper(), true}};
+  for (const auto& [name, expected, matches] : cases) {
+    wxFile file;
+    if (name) {
+      ASSERT_TRUE(file.Open(dir.File(name), wxFile::read));
+    }
+    EXPECT_EQ(tidewell::VerifyFileMd5(file, expected), matches) << (name ? name : "unopened") << " " << expected;
+  }
 }
 
 }  // namespace

@@ -26,7 +26,6 @@ struct StatusCall {
   bool finished = false;
   void* user = nullptr;
   bool launcherSet = false;
-  bool flag = false;
   std::string currentVersion;  // GetCurrentVersion() during the call
 };
 
@@ -84,8 +83,8 @@ class TidewellTest : public ::testing::Test {
 
   std::string StatusText() const { return wxString(patch.statusText).ToStdString(wxConvUTF8); }
 
-  static void RecordStatus(const wchar_t* filePath, int32_t done, int32_t total, bool finished,
-                           void* user, bool launcherSet, bool flag) {
+  static void RecordStatus(const wchar_t* filePath, int32_t done, int32_t total, bool finished, void* user,
+                           bool launcherSet, bool) {
     auto* self = static_cast<TidewellTest*>(user);
     StatusCall call;
     call.hasPath = filePath != nullptr;
@@ -95,7 +94,6 @@ class TidewellTest : public ::testing::Test {
     call.finished = finished;
     call.user = user;
     call.launcherSet = launcherSet;
-    call.flag = flag;
     call.currentVersion = self->patch.GetCurrentVersion().ToStdString(wxConvUTF8);
     self->calls.push_back(call);
     if (self->onStatus) self->onStatus(call);

@@ -33,7 +33,6 @@ TEST_F(VerifiedDownloadTest, SecondAttemptSucceedsAfterAFailedFirst) {
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0].path, dir.File("f.bin"));
   EXPECT_EQ(StatusText(), dir.File("f.bin"));
-  EXPECT_TRUE(desktop.MessageBoxes().empty());
 }
 
 TEST_F(VerifiedDownloadTest, TenFailedAttemptsFailSilently) {
@@ -76,23 +75,6 @@ class StderrDesktop final : public platform::Desktop {
  private:
   platform::Desktop* previous_;
 };
-
-TEST_F(VerifiedDownloadTest, HashMismatchEndsTheProcessAfterItsBox) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  server.Serve("/up/bad.bin", HttpResponse(200, "tampered"));
-  ASSERT_TRUE(ServeAndLoad("<u><patch><version value=\"1.1\"/>" +
-                               Entry("filedetails", "bad.bin", "bad.bin", "game", Md5Of("original")) +
-                               "</patch></u>",
-                           "1.0"));
-  EXPECT_EXIT(
-      {
-        StderrDesktop boxes;
-        patch.ApplyPatches("1.0", "");
-        std::fprintf(stderr, "still running\n");
-        std::_Exit(3);
-      },
-      ::testing::ExitedWithCode(0), "box <错误> <更新资源包校验出错，请重新下载客户端安装包>");
-}
 
 void FailOnStatusCall(const wchar_t*, int32_t, int32_t, bool, void*, bool, bool) {
   std::_Exit(4);
