@@ -3,7 +3,6 @@
 #include "launcher/patch_callbacks.h"
 
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <cmath>
@@ -22,8 +21,7 @@
 #include "skinui/control.h"
 #include "skinui/progress.h"
 #include "tests/launcher/update_road_fixture.h"
-
-extern char** environ;
+#include "tests/support/child_process.h"
 
 namespace update_road_testing {
 namespace {
@@ -174,40 +172,9 @@ TEST_F(PatchCallbacksTest, NoWindowIsTouchedOnceShutDownBegan) {
 // puts it under the game-process lock of the test run.
 
 
-// Starts a copy of sleep named `name` in `dir`; -1 on failure.
-pid_t StartSleeper(const std::string& dir, const std::string& name) {
-  const std::string path = dir + name;
-  std::error_code error;
-  std::filesystem::copy_file("/bin/sleep", path, error);
-  if (error) return -1;
-  std::string program = path;
-  std::string seconds = "60";
-  char* argv[] = {program.data(), seconds.data(), nullptr};
-  pid_t pid = -1;
-  if (posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ) != 0) return -1;
-  return pid;
-}
-
-bool IsListedAs(pid_t pid, const std::string& name) {
-  for (int attempt = 0; attempt < 200; ++attempt) {
-    for (const auto& entry : platform::ListProcesses().value_or(std::vector<platform::ProcessEntry>{}))
-      if (entry.pid == pid && entry.exeName == name) return true;
-    platform::SleepMilliseconds(10);
-  }
-  return false;
-}
-
-// Reaps `pid` within a bound; true when it had ended by SIGKILL.
-bool EndedByKill(pid_t pid) {
-  for (int attempt = 0; attempt < 500; ++attempt) {
-    int status = 0;
-    const pid_t result = waitpid(pid, &status, WNOHANG);
-    if (result == pid) return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
-    if (result < 0) return false;
-    platform::SleepMilliseconds(10);
-  }
-  return false;
-}
+using testing_support::EndedByKill;
+using testing_support::IsListedAs;
+using testing_support::StartSleeper;
 
 class PatchPackageGameProcessTest : public PatchCallbacksTest {
  protected:
