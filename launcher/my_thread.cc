@@ -1,6 +1,7 @@
 #include "launcher/my_thread.h"
 
 #include "launcher/launcher_frame_wnd.h"
+#include "launcher/mini_dumper.h"
 
 #include <atomic>
 #include <mutex>
@@ -62,7 +63,11 @@ int MyThread::Run() {
   return 0;
 }
 
-void MyThread::Entry() { callback_(userData_); }
+void MyThread::Entry() {
+  // A stack overflow on a worker still needs a stack for the crash handler.
+  MiniDumper::PrepareCurrentThread();
+  callback_(userData_);
+}
 
 void RequestWorkerStop() { g_stopRequested = true; }
 

@@ -8,6 +8,10 @@
 
 namespace skinui {
 
+// No skin needs numbers beyond a million; the bound keeps sums of positions
+// and sizes inside an int.
+constexpr long long kLargestSkinNumber = 1000000;
+
 void ParseIntList(const char* text, int* out, int count) {
   for (int i = 0; i < count; ++i) out[i] = 0;
   if (!text) return;
@@ -17,7 +21,9 @@ void ParseIntList(const char* text, int* out, int count) {
     errno = 0;
     const long long value = std::strtoll(p, &end, 10);
     if (end != p) {
-      out[i] = value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : static_cast<int>(value);
+      out[i] = static_cast<int>(value > kLargestSkinNumber    ? kLargestSkinNumber
+                               : value < -kLargestSkinNumber ? -kLargestSkinNumber
+                                                             : value);
     }
     p = end;
     while (*p && *p != ',') ++p;

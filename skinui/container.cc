@@ -1,6 +1,7 @@
 #include "skinui/container.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "skinui/attribute_parsing.h"
@@ -131,6 +132,10 @@ void CContainerUI::Layout(RECT rect) {
   LayoutChildren(inner);
 }
 
+static int ClampToInt(long long value) {
+  return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+}
+
 void CContainerUI::LayoutChildren(RECT inner) {
   std::vector<CControlUI*> stacked;
   for (CControlUI* item : items_) {
@@ -149,10 +154,11 @@ void CContainerUI::LayoutChildren(RECT inner) {
     for (CControlUI* item : stacked) item->Layout(inner);
     return;
   }
+  // Sums run in 64 bits: skins and long lists must not overflow an int.
   const bool vertical = stacking_ == Stacking::Vertical;
-  const int available = vertical ? skinui::RectHeight(inner) : skinui::RectWidth(inner);
-  int fixedTotal = childPadding_ * static_cast<int>(stacked.size() - 1);
-  int autoCount = 0;
+  const long long available = vertical ? skinui::RectHeight(inner) : skinui::RectWidth(inner);
+  long long fixedTotal = static_cast<long long>(childPadding_) * (stacked.size() - 1);
+  long long autoCount = 0;
   for (CControlUI* item : stacked) {
     const int fixed = vertical ? item->GetFixedHeight() : item->GetFixedWidth();
     if (fixed > 0) {
@@ -161,19 +167,21 @@ void CContainerUI::LayoutChildren(RECT inner) {
       ++autoCount;
     }
   }
-  const int share = autoCount > 0 ? std::max(0, (available - fixedTotal) / autoCount) : 0;
-  int cursor = vertical ? inner.top : inner.left;
+  const long long share =
+      autoCount > 0 ? std::max<long long>(0, (available - fixedTotal) / autoCount) : 0;
+  long long cursor = vertical ? inner.top : inner.left;
   for (CControlUI* item : stacked) {
-    const int fixedMain = vertical ? item->GetFixedHeight() : item->GetFixedWidth();
-    const int fixedCross = vertical ? item->GetFixedWidth() : item->GetFixedHeight();
-    const int main = fixedMain > 0 ? fixedMain : share;
+    const long long fixedMain = vertical ? item->GetFixedHeight() : item->GetFixedWidth();
+    const long long fixedCross = vertical ? item->GetFixedWidth() : item->GetFixedHeight();
+    const long long main = fixedMain > 0 ? fixedMain : share;
     RECT at;
     if (vertical) {
-      at = RECT{inner.left, cursor, fixedCross > 0 ? inner.left + fixedCross : inner.right,
-                cursor + main};
+      at = RECT{inner.left, ClampToInt(cursor),
+                fixedCross > 0 ? ClampToInt(inner.left + fixedCross) : inner.right,
+                ClampToInt(cursor + main)};
     } else {
-      at = RECT{cursor, inner.top, cursor + main,
-                fixedCross > 0 ? inner.top + fixedCross : inner.bottom};
+      at = RECT{ClampToInt(cursor), inner.top, ClampToInt(cursor + main),
+                fixedCross > 0 ? ClampToInt(inner.top + fixedCross) : inner.bottom};
     }
     item->Layout(at);
     cursor += main + childPadding_;

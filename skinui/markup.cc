@@ -21,7 +21,12 @@ struct CMarkup::Document {
 
 namespace {
 
-constexpr size_t kMaxFileSize = 64u * 1024u * 1024u;
+// Documents are skins and server lists: a few hundred kilobytes at most.
+// Both bounds keep a hostile download from taking the process's memory
+// (an element costs far more in memory than its few bytes of text).
+constexpr size_t kMaxFileSize = 16u * 1024u * 1024u;
+constexpr size_t kMaxElements = 250000;
+constexpr size_t kMaxAttributes = 1000000;
 
 void AppendUtf8(std::string& out, uint32_t code) {
   if (code < 0x80) {
@@ -130,6 +135,7 @@ class Parser {
         if (open.empty() && rootSeen) return Fail("second root element");
         ++pos_;
         const int index = static_cast<int>(doc_->elements.size());
+        if (doc_->elements.size() >= kMaxElements) return Fail("too many elements");
         doc_->elements.emplace_back();
         if (!ReadName(doc_->elements[index].name)) return false;
         bool selfClosing = false;
@@ -203,6 +209,7 @@ class Parser {
       std::string value;
       if (!Decode(raw, value, pos_)) return false;
       pos_ = end + 1;
+      if (++attributeCount_ > kMaxAttributes) return Fail("too many attributes");
       doc_->elements[index].attributes.emplace_back(std::move(name), std::move(value));
     }
   }
@@ -294,6 +301,7 @@ class Parser {
 
   std::string_view text_;
   size_t pos_ = 0;
+  size_t attributeCount_ = 0;
   CMarkup::Document* doc_ = nullptr;
   std::string error_;
   size_t errorOffset_ = 0;

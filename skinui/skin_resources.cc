@@ -32,6 +32,9 @@ bool ReadZipEntry(const std::string& archive, const std::string& name, std::stri
                                 0) != UNZ_OK) {
       break;
     }
+    // minizip leaves a name that fills the buffer unterminated; no skin has
+    // such a name.
+    if (info.size_filename >= sizeof(entryName)) continue;
     if (strcasecmp(Normalized(entryName).c_str(), wanted.c_str()) != 0) continue;
     if (info.uncompressed_size > kMaxSkinSize) break;
     if (unzOpenCurrentFile(zip) != UNZ_OK) break;

@@ -1,4 +1,5 @@
 #include "launcher/mini_dumper.h"
+#include "launcher/my_thread.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -37,6 +38,13 @@ int Recurse(int depth) {
   padding[0] = static_cast<char>(depth);
   if (depth == INT32_MAX) return padding[0];
   return Recurse(depth + 1) + padding[0];
+}
+
+// A stack overflow on one of the launcher's worker threads.
+void OverflowOnAWorker() {
+  auto* worker = new MyThread([](void*) { Recurse(0); });
+  if (worker->Create() != 0 || worker->Run() != 0) return;
+  JoinWorkerThreads();
 }
 
 // "launcher.<seconds>.dmp", the seconds a signed decimal number.
@@ -191,6 +199,7 @@ TEST_F(MiniDumperTest, QuietDumperWritesOneDumpForEveryKindOfCrashAndExitsWithZe
       {"\nsignal: 6 SIGABRT\n|", [] { abort(); }},
       {"\nsignal: 11 SIGSEGV\n|", [] { std::thread(WriteThroughNull).join(); }},
       {"\nsignal: 11 SIGSEGV\n|", [] { Recurse(0); }},
+      {"\nsignal: 11 SIGSEGV\n|", [] { OverflowOnAWorker(); }},
   };
   for (const auto& crash : crashes) {
     SCOPED_TRACE(crash.first);

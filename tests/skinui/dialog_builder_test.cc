@@ -110,6 +110,11 @@ TEST_F(DialogBuilderTest, MissingDamagedOrBadArchivesBuildNothing) {
   EXPECT_EQ(Build("empty.xml"), nullptr);
   EXPECT_EQ(Build("bare.xml"), nullptr);
 
+  // An entry name longer than any skin's: skipped, never read past its buffer.
+  ASSERT_TRUE(testing_support::WriteDeflatedZip(
+      dir_.File("bt.dat"), {{std::string(1100, 'n'), kSkin}, {"main.xml", kSkin}}));
+  EXPECT_NE(Build("main.xml"), nullptr);
+
   // Garbage instead of a zip.
   WriteFile(dir_.File("bt.dat"), std::string(4096, '\x5a'));
   EXPECT_EQ(Build("main.xml"), nullptr);

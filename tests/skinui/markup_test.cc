@@ -84,6 +84,17 @@ TEST(MarkupTest, AFailedLoadDropsThePreviousDocument) {
   EXPECT_FALSE(markup.GetRoot().IsValid());
 }
 
+TEST(MarkupTest, DocumentsWithMoreElementsThanAnyListAreRefused) {
+  // A downloaded list of a few megabytes of empty elements would otherwise
+  // take gigabytes of memory.
+  std::string many = "<velmor>";
+  for (int i = 0; i < 300000; ++i) many += "<a/>";
+  many += "</velmor>";
+  CMarkup markup;
+  EXPECT_FALSE(markup.Load(many));
+  EXPECT_FALSE(markup.GetRoot().IsValid());
+}
+
 TEST(MarkupTest, DeepNestingLoadsWithoutOverflowingTheStack) {
   const int depth = 200000;
   std::string deep;
