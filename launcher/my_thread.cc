@@ -2,8 +2,11 @@
 
 #include "launcher/launcher_frame_wnd.h"
 #include "launcher/mini_dumper.h"
+#include "platform/process.h"
+#include "platform/tick.h"
 
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <system_error>
 #include <vector>
@@ -67,6 +70,7 @@ void MyThread::Entry() {
   // A stack overflow on a worker still needs a stack for the crash handler.
   MiniDumper::PrepareCurrentThread();
   callback_(userData_);
+  finished_ = true;
 }
 
 void RequestWorkerStop() { g_stopRequested = true; }
@@ -74,6 +78,20 @@ void RequestWorkerStop() { g_stopRequested = true; }
 bool WorkerStopRequested() { return g_stopRequested; }
 
 void ResetWorkerStop() { g_stopRequested = false; }
+
+bool WaitForWorkers(unsigned timeoutMs) {
+  const uint32_t start = platform::TickCount();
+  for (;;) {
+    bool allFinished = true;
+    {
+      std::lock_guard<std::mutex> lock(RegistryMutex());
+      for (const auto& thread : Registry()) allFinished = allFinished && thread->finished();
+    }
+    if (allFinished) return true;
+    if (platform::TickCount() - start >= timeoutMs) return false;
+    platform::SleepMilliseconds(10);
+  }
+}
 
 void JoinWorkerThreads() {
   // Take the list out under the lock, then join without holding it, so a

@@ -8,6 +8,7 @@
 // retry, and give up as soon as it is true.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <thread>
 
@@ -38,10 +39,13 @@ class MyThread {
 
  private:
   void Entry();
+  bool finished() const { return finished_; }
+  friend bool WaitForWorkers(unsigned timeoutMs);
 
   ThreadCallback callback_;
   void* userData_;
   bool created_ = false;
+  std::atomic<bool> finished_{false};
   std::thread thread_;
 };
 
@@ -50,6 +54,10 @@ void RequestWorkerStop();
 
 // True once shut-down has asked the workers to stop.
 bool WorkerStopRequested();
+
+// Waits up to `timeoutMs` for every started worker to return from its
+// callback; true when all have. Joins and frees nothing.
+bool WaitForWorkers(unsigned timeoutMs);
 
 // Waits for every started worker to end and frees their objects. Called by
 // shut-down after RequestWorkerStop(); must not be called from a worker.

@@ -156,6 +156,12 @@ void DeletePackageDirectory(LauncherFrameWnd& frame, const wxString& path, const
 // self-update when it brings the launcher's updater, otherwise installs it
 // with the game stopped, and clears a ".upd" package away afterwards.
 void HandleFetchedPackage(LauncherFrameWnd& frame, const wxString& path, bool isTre) {
+  // Once shut-down has begun nothing is unpacked or installed: the process
+  // may end at any moment. The versions stay, so the next start fetches it.
+  if (WorkerStopRequested()) {
+    frame.packageFailed = true;
+    return;
+  }
   const wxString stem = path.BeforeLast('.');
   const auto progress = [&frame](float percent) { ShowUpdateProgress(frame, percent); };
 
@@ -209,8 +215,10 @@ void StartPendingLauncherUpdate(LauncherFrameWnd& frame) {
   std::error_code ignored;
   fs::permissions(updater, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
                   fs::perm_options::add, ignored);
-  // Whether it started or not, the launcher ends as the update asks.
+  // Whether it started or not, the launcher ends as the update asks. The
+  // update stops here too: nothing more may be installed under the updater.
   platform::StartProgram(updater, parameters.utf8_string());
+  RequestWorkerStop();
   platform::CurrentDesktop().PostQuit(0);
 }
 

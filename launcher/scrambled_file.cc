@@ -20,7 +20,9 @@ bool UnscrambleFile(const wxString& targetName, const wxString& sourceName, cons
   // refused, as it always has been.
   std::FILE* source = std::fopen(sourcePath.c_str(), "rb+");
   if (source == nullptr) return false;
-  return UnscrambleStream(targetPath, source, key.utf8_string());
+  // Converted from a private copy: wxString caches conversions inside the
+  // object, and the shared key is read on more than one thread.
+  return UnscrambleStream(targetPath, source, wxString(key.wc_str()).utf8_string());
 }
 
 bool UnscrambleStream(const std::string& targetPath, std::FILE* source, const std::string& keyBytes) {

@@ -1,10 +1,12 @@
 #include "launcher/win_main.h"
 
 #include <curl/curl.h>
+#include <unistd.h>
 #include <wx/socket.h>
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <new>
@@ -61,14 +63,17 @@ long AutoCloseDelay() {
   return value;
 }
 
-// Runs what is still queued after the loop ended, WM_QUIT messages included,
-// so that nothing left over reaches a later loop of this process.
-void DrainMessageQueue() {
-  constexpr int kDrainMarker = 0x44524E;
-  skinui::PostQuitMessage(kDrainMarker);
-  for (int round = 0; round < 1000; ++round) {
-    if (skinui::RunMessageLoop() == kDrainMarker) return;
-  }
+// How long shut-down waits for the workers to notice the stop request. A
+// worker may sit in a transfer that cannot be interrupted (the manifest
+// fetch, against a server that accepts and never answers).
+constexpr unsigned kWorkerShutDownWaitMs = 3000;
+
+// Ends the process where it stands when a worker cannot be waited for:
+// nothing it may still use is freed, and no exit-time destructor runs under
+// it. Run-log lines are already on disk; each is flushed as it is written.
+[[noreturn]] void EndWithWorkersRunning() {
+  std::fflush(nullptr);
+  _exit(0);
 }
 
 void StartUpdateThread() {
@@ -109,9 +114,10 @@ bool StartUp() {
 void ShutDown() {
   // Nothing a worker may use is freed before every worker has ended.
   RequestWorkerStop();
+  if (!WaitForWorkers(kWorkerShutDownWaitMs)) EndWithWorkersRunning();
   JoinWorkerThreads();
-  DrainMessageQueue();
-  JoinWorkerThreads();
+  // Input queued before the quit (an Enter-game click, say) is dropped.
+  skinui::DiscardPendingMessages();
 
   LauncherFrameWnd* frame = g_pFrame.load();
   if (frame) {
@@ -120,7 +126,7 @@ void ShutDown() {
     delete frame;
     g_pFrame = nullptr;
   }
-  DrainMessageQueue();
+  skinui::DiscardPendingMessages();
   if (wxSocketBase::IsInitialized()) wxSocketBase::Shutdown();
   curl_global_cleanup();
 }

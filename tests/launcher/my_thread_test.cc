@@ -1,6 +1,9 @@
 // Worker threads: the frame they get, starting failures, and shut-down that
 // waits for every worker.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -8,6 +11,7 @@
 
 #include "launcher/launcher_frame_wnd.h"
 #include "launcher/my_thread.h"
+#include "launcher/win_main.h"
 
 namespace {
 
@@ -79,6 +83,49 @@ TEST_F(MyThreadTest, FailedStartsLeaveTheObjectToTheCaller) {
   EXPECT_EQ(third->Run(), 0);
   JoinWorkerThreads();
   EXPECT_EQ(g_finishedWorkers.load(), 1);
+}
+
+// A worker stuck where no stop request reaches it.
+std::atomic<bool> g_release{false};
+void IgnoreStop(void* /*userData*/) {
+  while (!g_release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+TEST_F(MyThreadTest, WaitingForWorkersIsBounded) {
+  g_release = false;
+  auto* thread = new MyThread(IgnoreStop);
+  ASSERT_EQ(thread->Create(), 0);
+  ASSERT_EQ(thread->Run(), 0);
+  RequestWorkerStop();
+  EXPECT_FALSE(WaitForWorkers(50));
+  g_release = true;
+  EXPECT_TRUE(WaitForWorkers(60000));
+  JoinWorkerThreads();
+}
+
+TEST_F(MyThreadTest, ShutDownWithAStuckWorkerEndsTheProcessWithZero) {
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    g_release = false;
+    auto* thread = new MyThread(IgnoreStop);
+    if (thread->Create() != 0 || thread->Run() != 0) _exit(3);
+    launcher_main::ShutDown();
+    _exit(4);  // shut-down returned although a worker still runs
+  }
+  int status = 0;
+  pid_t result = 0;
+  for (int attempt = 0; attempt < 3000 && result == 0; ++attempt) {
+    result = waitpid(child, &status, WNOHANG);
+    if (result == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (result == 0) {
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+  }
+  ASSERT_EQ(result, child) << "shut-down did not end";
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace

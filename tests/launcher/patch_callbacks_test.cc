@@ -280,6 +280,17 @@ TEST_F(PatchPackageGameProcessTest, CorruptPackageGivesTheUpdateUp) {
   EXPECT_TRUE(PathExists(dir.File("temp/bad.upd")));
 }
 
+TEST_F(PatchPackageGameProcessTest, PackageFetchedAfterShutDownBeganIsLeftForTheNextStart) {
+  std::filesystem::create_directories(dir.File("temp"));
+  testing_support::WriteFile(dir.File("temp/p7.upd"), ZipBytes({{"data/map.bin", "new map"}}));
+  RequestWorkerStop();
+  const std::wstring path = wxString::FromUTF8(dir.File("temp/p7.upd")).ToStdWstring();
+  OnPatchStatus(path.c_str(), 1, 1, true, &TheLivePatchHolder(), false, false);
+  OnPatchStatus(nullptr, 1, 1, false, &TheLivePatchHolder(), false, false);
+  EXPECT_FALSE(PathExists(dir.File("data/map.bin")));
+  EXPECT_EQ(InstalledGame(), "1.0");
+}
+
 TEST_F(PatchPackageGameProcessTest, FailedPackageKeepsTheInstalledVersionsForTheNextStart) {
   // The first set's package is no zip; the library goes on with the second.
   ServeFile("bad.upd", "this is no zip archive");
@@ -338,6 +349,8 @@ TEST_F(PatchPackageGameProcessTest, PackageWithTheLauncherUpdaterHandsOverAfterT
   OnPatchStatus(nullptr, 0, 1, false, &holder, false, false);
   EXPECT_EQ(InstalledGame(), "1.1");
   EXPECT_EQ(desktop.QuitRequests(), std::vector<int>{0});
+  // The update ends with the hand-over: nothing more is installed under it.
+  EXPECT_TRUE(WorkerStopRequested());
 
   for (int i = 0; i < 1000 && !PathExists(argsFile); ++i) platform::SleepMilliseconds(10);
   // One argument: a double quote, the package directory, "*", ours.
