@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libcurl4-openssl-dev libwxgtk3.2-dev libexpat1-dev zlib1g-dev libminizip-dev
-  libgtest-dev libcpp-httplib-dev zip
+  libgtest-dev libcpp-httplib-dev
 )
 
 missing=()
