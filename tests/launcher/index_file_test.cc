@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "launcher/index_merge.h"
@@ -27,17 +29,24 @@ struct Record {
   uint32_t extraC = 0;
   uint32_t extraD = 0;
   uint32_t targetIndex = 0;  // patch records only
+
+  auto Tie() const { return std::tie(offset, length, extraA, extraB, extraC, extraD, targetIndex); }
+  bool operator==(const Record& other) const { return Tie() == other.Tie(); }
 };
+
+std::ostream& operator<<(std::ostream& out, const Record& r) {
+  return out << "{" << r.offset << "," << r.length << "," << r.extraA << "," << r.extraB << ","
+             << r.extraC << "," << r.extraD << "}";
+}
 
 void PutLe(std::string& out, uint64_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>(value >> (8 * i)));
 }
 
-uint64_t GetLe(const std::string& in, size_t at, int bytes) {
-  uint64_t value = 0;
-  for (int i = 0; i < bytes; ++i) {
-    value |= static_cast<uint64_t>(static_cast<unsigned char>(in[at + i])) << (8 * i);
-  }
+uint32_t GetLe(const std::string& in, size_t at, int bytes) {
+  uint32_t value = 0;
+  for (int i = 0; i < bytes; ++i)
+    value |= static_cast<uint32_t>(static_cast<unsigned char>(in[at + i])) << (8 * i);
   return value;
 }
 
@@ -62,17 +71,16 @@ std::string IndexBytes(const std::vector<Record>& records, bool patch) {
   return bytes;
 }
 
-// The installed records of an index file's bytes.
+// The installed records of an index file, after checking its header is intact.
 std::vector<Record> InstalledRecords(const std::string& bytes) {
+  EXPECT_EQ(bytes.substr(0, kIndexHeaderSize), Header());
   std::vector<Record> records;
   for (size_t at = kIndexHeaderSize; at + kInstalledRecordSize <= bytes.size();
        at += kInstalledRecordSize) {
-    records.push_back({static_cast<uint32_t>(GetLe(bytes, at, 4)),
-                       static_cast<uint32_t>(GetLe(bytes, at + 4, 4)),
+    records.push_back({GetLe(bytes, at, 4), GetLe(bytes, at + 4, 4),
                        static_cast<uint16_t>(GetLe(bytes, at + 8, 2)),
-                       static_cast<uint16_t>(GetLe(bytes, at + 10, 2)),
-                       static_cast<uint32_t>(GetLe(bytes, at + 12, 4)),
-                       static_cast<uint32_t>(GetLe(bytes, at + 16, 4))});
+                       static_cast<uint16_t>(GetLe(bytes, at + 10, 2)), GetLe(bytes, at + 12, 4),
+                       GetLe(bytes, at + 16, 4)});
   }
   return records;
 }
@@ -81,46 +89,22 @@ wxString W(const std::string& path) { return wxString::FromUTF8(path); }
 
 TEST(IndexFileLoadTest, HeaderAndWholeRecordsOnly) {
   TempDir dir;
-  IndexFile index(W(dir.File("x.i")));
-  EXPECT_FALSE(index.LoadInstalled());  // missing
-  WriteFile(dir.File("x.i"), Header().substr(0, 135));
-  EXPECT_FALSE(index.LoadInstalled());
-  EXPECT_FALSE(index.LoadPatch());
-  EXPECT_EQ(index.count, 0);
-
-  WriteFile(dir.File("x.i"), Header());
-  ASSERT_TRUE(index.LoadInstalled());
-  EXPECT_EQ(index.count, 0);
-
-  std::string bytes = IndexBytes({{7, 8, 9, 10, 11, 12}, {100, 200, 1, 2, 3, 4}}, false);
-  WriteFile(dir.File("x.i"), bytes + "partial");  // trailing bytes are no record
   IndexFile data(W(dir.File("x")));
-  ASSERT_TRUE(data.LoadInstalledForData());
-  ASSERT_EQ(data.count, 2);
-  const IndexRecord20& second = data.Installed()[1];
-  EXPECT_EQ(second.offset, 100u);
-  EXPECT_EQ(second.length, 200u);
-  EXPECT_EQ(second.extraA, 1u);
-  EXPECT_EQ(second.extraB, 2u);
-  EXPECT_EQ(second.extraC, 3u);
-  EXPECT_EQ(second.extraD, 4u);
-  EXPECT_EQ(second.offsetPos, 156);
-  EXPECT_EQ(second.lengthPos, 160);
-  EXPECT_EQ(second.extraAPos, 164);
-  EXPECT_EQ(second.extraBPos, 166);
-  EXPECT_EQ(second.extraCPos, 168);
-  EXPECT_EQ(second.extraDPos, 172);
+  EXPECT_FALSE(data.LoadInstalledForData());  // missing
+  WriteFile(dir.File("x.i"), Header().substr(0, 135));
+  EXPECT_FALSE(data.LoadInstalledForData());
+  EXPECT_FALSE(data.LoadPatchForData());
 
+  WriteFile(dir.File("x.i"), IndexBytes({{7, 8}, {100, 200, 1, 2, 3, 4}}, false) + "partial");
+  ASSERT_TRUE(data.LoadInstalledForData());
+  ASSERT_EQ(data.count, 2);  // trailing bytes are no record
+  const IndexRecord20& second = data.Installed()[1];
+  EXPECT_EQ(std::tie(second.offset, second.length, second.extraD), std::make_tuple(100u, 200u, 4u));
+  EXPECT_EQ(second.offsetPos, 156);
   // The same bytes read as a patch index: 24-byte records.
   ASSERT_TRUE(data.LoadPatchForData());
   ASSERT_EQ(data.count, 1);
   EXPECT_EQ(data.Patch()[0].targetIndex, 100u);
-  EXPECT_TRUE(data.Installed().empty());
-
-  // A failed load keeps what the last good one read.
-  WriteFile(dir.File("x.i"), "short");
-  EXPECT_FALSE(data.LoadPatchForData());
-  EXPECT_EQ(data.count, 1);
 }
 
 class IndexMergeTest : public ::testing::Test {
@@ -141,13 +125,20 @@ class IndexMergeTest : public ::testing::Test {
 
   bool MergeLogin() { return MergeLoginData(W(package_ + ".i"), frame_, W(installed_ + ".i")); }
 
+  // Installed login.dat "AAAA" as one entry; returns its index bytes.
+  std::string InstallFourAs() {
+    WriteFile(installed_, "AAAA");
+    const std::string index = IndexBytes({{0, 4}}, false);
+    WriteFile(installed_ + ".i", index);
+    return index;
+  }
+
   TempDir logDir_, game_, pkg_;
   LauncherFrameWnd frame_;
   std::string installed_, package_;
 };
 
 TEST_F(IndexMergeTest, ReplacesInPlaceMovesLongerEntriesAndAppendsNewOnes) {
-  // Installed: three entries "AAAA", "BBBB", "CC".
   WriteFile(installed_, "AAAABBBBCC");
   WriteFile(installed_ + ".i",
             IndexBytes({{0, 4, 1, 1, 1, 1}, {4, 4, 2, 2, 2, 2}, {8, 2, 3, 3, 3, 3}}, false));
@@ -156,40 +147,22 @@ TEST_F(IndexMergeTest, ReplacesInPlaceMovesLongerEntriesAndAppendsNewOnes) {
                                          {2, 6, 20, 21, 22, 23, 1},  // longer: moved to the end
                                          {0, 0, 30, 31, 32, 33, 2},  // length 0: nothing written
                                          {8, 3, 40, 41, 42, 43, 3},  // index == count: new
-                                         {11, 4, 50, 51, 52, 53, 999}},
-                                        true));  // far beyond: new
+                                         {11, 4, 50, 51, 52, 53, 999}},  // far beyond: new
+                                        true));
   ASSERT_TRUE(MergeLogin()) << Logged();
-
   EXPECT_EQ(ReadFile(installed_), "xyAABBBBCCLONGERnewNEW!");
-  const std::string index = ReadFile(installed_ + ".i");
-  EXPECT_EQ(index.substr(0, kIndexHeaderSize), Header());
-  const std::vector<Record> records = InstalledRecords(index);
-  ASSERT_EQ(records.size(), 5u);
-  auto expect = [&](size_t k, uint32_t offset, uint32_t length, uint16_t a, uint16_t b, uint32_t c,
-                    uint32_t d) {
-    EXPECT_EQ(records[k].offset, offset) << k;
-    EXPECT_EQ(records[k].length, length) << k;
-    EXPECT_EQ(records[k].extraA, a) << k;
-    EXPECT_EQ(records[k].extraB, b) << k;
-    EXPECT_EQ(records[k].extraC, c) << k;
-    EXPECT_EQ(records[k].extraD, d) << k;
-  };
-  expect(0, 0, 2, 10, 11, 12, 13);
-  expect(1, 10, 6, 20, 21, 22, 23);
-  expect(2, 8, 0, 30, 31, 32, 33);
-  expect(3, 16, 3, 40, 41, 42, 43);
-  expect(4, 19, 4, 50, 51, 52, 53);
+  EXPECT_EQ(InstalledRecords(ReadFile(installed_ + ".i")),
+            (std::vector<Record>{{0, 2, 10, 11, 12, 13},
+                                 {10, 6, 20, 21, 22, 23},
+                                 {8, 0, 30, 31, 32, 33},
+                                 {16, 3, 40, 41, 42, 43},
+                                 {19, 4, 50, 51, 52, 53}}));
   EXPECT_EQ(Logged(), "");
-}
 
-TEST_F(IndexMergeTest, EmptyPatchIndexChangesNothing) {
-  WriteFile(installed_, "AAAA");
-  const std::string index = IndexBytes({{0, 4}}, false);
-  WriteFile(installed_ + ".i", index);
-  WriteFile(package_, "");
+  // An empty patch index changes nothing.
+  const std::string index = ReadFile(installed_ + ".i");
   WriteFile(package_ + ".i", Header());
   ASSERT_TRUE(MergeLogin());
-  EXPECT_EQ(ReadFile(installed_), "AAAA");
   EXPECT_EQ(ReadFile(installed_ + ".i"), index);
 }
 
@@ -199,19 +172,11 @@ TEST_F(IndexMergeTest, NoInstalledDataFileInstallsThePackagesDataAndConvertedInd
   WriteFile(package_ + ".i", patch);
   ASSERT_TRUE(MergeLogin());
   EXPECT_EQ(ReadFile(installed_), "DATA");
-  // Installed records (20 bytes), their offsets still addressing the data.
-  const std::string bytes = ReadFile(installed_ + ".i");
-  ASSERT_EQ(bytes.size(), kIndexHeaderSize + 2 * kInstalledRecordSize);
-  EXPECT_EQ(bytes.substr(0, kIndexHeaderSize), Header());
-  const std::vector<Record> records = InstalledRecords(bytes);
-  EXPECT_EQ(records[0].offset, 0u);
-  EXPECT_EQ(records[0].length, 2u);
-  EXPECT_EQ(records[0].extraD, 4u);
-  EXPECT_EQ(records[1].offset, 2u);
-  EXPECT_EQ(records[1].length, 2u);
-  EXPECT_EQ(records[1].extraA, 5u);
+  // Installed (20-byte) records, their offsets still addressing the data.
+  EXPECT_EQ(InstalledRecords(ReadFile(installed_ + ".i")),
+            (std::vector<Record>{{0, 2, 1, 2, 3, 4}, {2, 2, 5, 6, 7, 8}}));
 
-  // Without the package's data file there is nothing to copy: message 1.
+  // Without the package's data file there is nothing to copy.
   TempDir other;
   WriteFile(pkg_.File("x.dat.i"), patch);
   EXPECT_FALSE(MergeLoginData(W(pkg_.File("x.dat.i")), frame_, W(other.File("x.dat.i"))));
@@ -223,46 +188,16 @@ TEST_F(IndexMergeTest, NoInstalledDataFileInstallsThePackagesDataAndConvertedInd
 }
 
 TEST_F(IndexMergeTest, SecondMergeAfterAFirstInstallReadsTheRightRecords) {
-  // The first package installs login.dat: "AAAABBBB" as two entries.
   WriteFile(package_, "AAAABBBB");
   WriteFile(package_ + ".i", IndexBytes({{0, 4, 0, 0, 0, 0, 0}, {4, 4, 0, 0, 0, 0, 1}}, true));
   ASSERT_TRUE(MergeLogin()) << Logged();
-
   // The next one replaces the second entry in its place.
   WriteFile(package_, "cc");
   WriteFile(package_ + ".i", IndexBytes({{0, 2, 9, 9, 9, 9, 1}}, true));
   ASSERT_TRUE(MergeLogin()) << Logged();
   EXPECT_EQ(ReadFile(installed_), "AAAAccBB");
-  const std::vector<Record> records = InstalledRecords(ReadFile(installed_ + ".i"));
-  ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(records[0].offset, 0u);
-  EXPECT_EQ(records[0].length, 4u);
-  EXPECT_EQ(records[1].offset, 4u);
-  EXPECT_EQ(records[1].length, 2u);
-  EXPECT_EQ(records[1].extraC, 9u);
-  EXPECT_EQ(Logged(), "");
-}
-
-TEST_F(IndexMergeTest, CountThatDisagreesWithTheRecordsMergesNothing) {
-  WriteFile(installed_, "AAAA");
-  const std::string index = IndexBytes({{0, 4}}, false);
-  WriteFile(installed_ + ".i", index);
-  WriteFile(package_, "zz");
-  WriteFile(package_ + ".i", IndexBytes({{0, 2, 0, 0, 0, 0, 3}}, true));
-  IndexFile installed(W(installed_));
-  IndexFile patch(W(package_));
-  ASSERT_TRUE(installed.LoadInstalledForData());
-  ASSERT_TRUE(patch.LoadPatchForData());
-  installed.count = 5;  // target 3 is below the count but has no record
-  EXPECT_FALSE(MergeDataAndIndex(patch, installed));
-  installed.count = -1;
-  EXPECT_FALSE(MergeDataAndIndex(patch, installed));
-  // Patch records where installed ones belong.
-  IndexFile wrongKind(W(package_));
-  ASSERT_TRUE(wrongKind.LoadPatchForData());
-  EXPECT_FALSE(MergeDataAndIndex(patch, wrongKind));
-  EXPECT_EQ(ReadFile(installed_), "AAAA");
-  EXPECT_EQ(ReadFile(installed_ + ".i"), index);
+  EXPECT_EQ(InstalledRecords(ReadFile(installed_ + ".i")),
+            (std::vector<Record>{{0, 4}, {4, 2, 9, 9, 9, 9}}));
 }
 
 TEST_F(IndexMergeTest, IndexClaimingAHugeSizeIsRefusedCleanly) {
@@ -276,7 +211,6 @@ TEST_F(IndexMergeTest, IndexClaimingAHugeSizeIsRefusedCleanly) {
   IndexFile index(W(dir.File("huge.i")));
   EXPECT_FALSE(index.LoadInstalled());
   EXPECT_FALSE(index.LoadPatch());
-  EXPECT_EQ(index.count, 0);
 
   // As the package's index of an index-only merge, installed or not.
   const std::string installed = game_.File("map.i");
@@ -288,9 +222,7 @@ TEST_F(IndexMergeTest, IndexClaimingAHugeSizeIsRefusedCleanly) {
   EXPECT_EQ(ReadFile(installed), mapIndex);
 
   // As login.dat.i, on either side.
-  WriteFile(installed_, "AAAA");
-  const std::string loginIndex = IndexBytes({{0, 4}}, false);
-  WriteFile(installed_ + ".i", loginIndex);
+  InstallFourAs();
   WriteFile(package_, "zz");
   ASSERT_TRUE(makeHuge(package_ + ".i"));
   EXPECT_FALSE(MergeLogin());
@@ -301,7 +233,7 @@ TEST_F(IndexMergeTest, IndexClaimingAHugeSizeIsRefusedCleanly) {
   EXPECT_NE(Logged().find("load error ,may be the file format wrong!"), std::string::npos);
 }
 
-TEST_F(IndexMergeTest, MissingIndexFilesAreReported) {
+TEST_F(IndexMergeTest, MissingTruncatedOrOutOfRangeIndexesMergeNothing) {
   WriteFile(installed_, "AAAA");
   WriteFile(package_, "B");
   EXPECT_FALSE(MergeLogin());  // no package index
@@ -309,23 +241,19 @@ TEST_F(IndexMergeTest, MissingIndexFilesAreReported) {
       << Logged();
   WriteFile(package_ + ".i", IndexBytes({{0, 1, 0, 0, 0, 0, 0}}, true));
   EXPECT_FALSE(MergeLogin());  // no installed index
+  EXPECT_NE(Logged().find(": Error: launcher("), std::string::npos);
   EXPECT_NE(Logged().find("): " + installed_ + ".i file not exsited \n"), std::string::npos)
       << Logged();
-  EXPECT_NE(Logged().find(": Error: launcher("), std::string::npos);
-  EXPECT_EQ(ReadFile(installed_), "AAAA");
-}
 
-TEST_F(IndexMergeTest, TruncatedOrOutOfRangeIndexesMergeNothing) {
-  WriteFile(installed_, "AAAA");
-  const std::string index = IndexBytes({{0, 4}}, false);
-  WriteFile(installed_ + ".i", index);
+  // Present but truncated, or reaching out of range.
+  const std::string index = InstallFourAs();
   WriteFile(package_, "0123456789");
-  const std::string loadError = "): " + installed_ + ".i file or " + package_ +
-                                ".i file load error ,may be the file format wrong! \n";
-
   WriteFile(package_ + ".i", Header().substr(0, 100));  // truncated
   EXPECT_FALSE(MergeLogin());
-  EXPECT_NE(Logged().find(loadError), std::string::npos) << Logged();
+  EXPECT_NE(Logged().find("): " + installed_ + ".i file or " + package_ +
+                          ".i file load error ,may be the file format wrong! \n"),
+            std::string::npos)
+      << Logged();
 
   // The first record is sound, the second reaches past the package's data
   // file, the third asks for 4 GiB: nothing at all is merged.
@@ -351,17 +279,11 @@ TEST_F(IndexMergeTest, InstalledRecordOutsideItsDataFileIsNeverWrittenThere) {
   WriteFile(package_ + ".i", IndexBytes({{0, 2, 0, 0, 0, 0, 0}, {2, 1, 0, 0, 0, 0, 1}}, true));
   ASSERT_TRUE(MergeLogin());
   EXPECT_EQ(ReadFile(installed_), "AAAAxyz");
-  const std::vector<Record> records = InstalledRecords(ReadFile(installed_ + ".i"));
-  ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(records[0].offset, 4u);
-  EXPECT_EQ(records[0].length, 2u);
-  EXPECT_EQ(records[1].offset, 6u);
-  EXPECT_EQ(records[1].length, 1u);
+  EXPECT_EQ(InstalledRecords(ReadFile(installed_ + ".i")), (std::vector<Record>{{4, 2}, {6, 1}}));
 }
 
 TEST_F(IndexMergeTest, RecordsNamingOneEntryTwiceLeaveItConsistent) {
-  WriteFile(installed_, "AAAA");
-  WriteFile(installed_ + ".i", IndexBytes({{0, 4}}, false));
+  InstallFourAs();
   WriteFile(package_, "LONGERsh");
   // First a longer replacement (moved to the end), then a shorter one.
   WriteFile(package_ + ".i", IndexBytes({{0, 6, 0, 0, 0, 0, 0}, {6, 2, 0, 0, 0, 0, 0}}, true));
@@ -379,20 +301,11 @@ TEST_F(IndexMergeTest, IndexOnlyMergeDetachesEveryRecordItWrites) {
   WriteFile(installed, IndexBytes({{5, 6, 7, 8, 9, 10}, {11, 12, 13, 14, 15, 16}}, false) + "rest");
   WriteFile(package, IndexBytes({{99, 3, 1, 2, 3, 4, 1}, {99, 5, 5, 6, 7, 8, 40}}, true));
   ASSERT_TRUE(MergeIndexFile(W(installed), W(package)));
-  const std::string bytes = ReadFile(installed);
-  EXPECT_EQ(bytes.substr(0, kIndexHeaderSize), Header());
-  const std::vector<Record> records = InstalledRecords(bytes);
-  ASSERT_EQ(records.size(), 3u);
-  EXPECT_EQ(records[0].offset, 5u);  // untouched
-  EXPECT_EQ(records[0].extraD, 10u);
-  EXPECT_EQ(records[1].offset, kDetachedOffset);
-  EXPECT_EQ(records[1].length, 3u);
-  EXPECT_EQ(records[1].extraC, 3u);
   // The new record follows the whole records, over the partial one.
-  EXPECT_EQ(records[2].offset, kDetachedOffset);
-  EXPECT_EQ(records[2].length, 5u);
-  EXPECT_EQ(records[2].extraD, 8u);
-
+  const std::string bytes = ReadFile(installed);
+  EXPECT_EQ(InstalledRecords(bytes), (std::vector<Record>{{5, 6, 7, 8, 9, 10},
+                                                          {kDetachedOffset, 3, 1, 2, 3, 4},
+                                                          {kDetachedOffset, 5, 5, 6, 7, 8}}));
   EXPECT_FALSE(MergeIndexFile(W(installed), W(pkg_.File("none.i"))));
   WriteFile(pkg_.File("short.i"), "x");
   EXPECT_FALSE(MergeIndexFile(W(installed), W(pkg_.File("short.i"))));
@@ -400,18 +313,10 @@ TEST_F(IndexMergeTest, IndexOnlyMergeDetachesEveryRecordItWrites) {
 }
 
 TEST_F(IndexMergeTest, IndexOnlyMergeWithoutAnInstalledIndexInstallsItConverted) {
-  const std::string package = pkg_.File("map.i");
-  WriteFile(package, IndexBytes({{99, 3, 1, 2, 3, 4, 0}, {98, 5, 5, 6, 7, 8, 9}}, true));
-  const std::string installed = game_.File("map.i");
-  ASSERT_TRUE(MergeIndexFile(W(installed), W(package)));
-  const std::string bytes = ReadFile(installed);
-  ASSERT_EQ(bytes.size(), kIndexHeaderSize + 2 * kInstalledRecordSize);
-  EXPECT_EQ(bytes.substr(0, kIndexHeaderSize), Header());
-  const std::vector<Record> records = InstalledRecords(bytes);
-  EXPECT_EQ(records[0].offset, kDetachedOffset);
-  EXPECT_EQ(records[0].length, 3u);
-  EXPECT_EQ(records[1].offset, kDetachedOffset);
-  EXPECT_EQ(records[1].extraA, 5u);
+  WriteFile(pkg_.File("map.i"), IndexBytes({{99, 3, 1, 2, 3, 4, 0}, {98, 5, 5, 6, 7, 8, 9}}, true));
+  ASSERT_TRUE(MergeIndexFile(W(game_.File("map.i")), W(pkg_.File("map.i"))));
+  EXPECT_EQ(InstalledRecords(ReadFile(game_.File("map.i"))),
+            (std::vector<Record>{{kDetachedOffset, 3, 1, 2, 3, 4}, {kDetachedOffset, 5, 5, 6, 7, 8}}));
 
   // A package index with no whole header is copied as it is.
   WriteFile(pkg_.File("odd.i"), "odd");

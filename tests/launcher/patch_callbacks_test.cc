@@ -5,12 +5,10 @@
 #include <signal.h>
 #include <sys/wait.h>
 
-#include <cmath>
 #include <filesystem>
 #include <limits>
 #include <mutex>
 #include <string>
-#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -46,6 +44,29 @@ class PatchCallbacksTest : public UpdateRoadTest {
     UpdateRoadTest::TearDown();
   }
 
+  // The library reporting a fetched file (`path` absolute or as given).
+  void Fetched(const std::string& path, LivePatchHolder* holder = &TheLivePatchHolder()) {
+    const std::wstring wide = wxString::FromUTF8(path).ToStdWstring();
+    OnPatchStatus(wide.c_str(), 1, 1, true, holder, false, false);
+  }
+  // The library reporting a finished version step.
+  void StepDone(bool launcherStep = false) {
+    OnPatchStatus(nullptr, 0, 1, false, &TheLivePatchHolder(), launcherStep, false);
+  }
+
+  // The manifest loaded into the real library, as the version check does.
+  void LoadManifest(const std::string& sets, const std::string& version) {
+    ServeManifest(sets);
+    ASSERT_TRUE(LoadLivePatch(TheLivePatchHolder(), frame.programDir));
+    ASSERT_TRUE(TheLivePatchHolder().LoadManifest(Url("/up/manifest.xml"), wxString(version)));
+  }
+
+  // An update the library gives up: the game may be entered again.
+  void ExpectGivenUp() {
+    EXPECT_FALSE(frame.updateNeeded);
+    EXPECT_TRUE(enterGame.IsEnabled());
+  }
+
   CControlUI enterGame;
   CProgressUI progress;
   CControlUI progressTxt;
@@ -53,12 +74,10 @@ class PatchCallbacksTest : public UpdateRoadTest {
   UIUpdateWnd panel;
 };
 
-TEST_F(PatchCallbacksTest, ProgressShowsTheTruncatedShare) {
+TEST_F(PatchCallbacksTest, ProgressShowsTheTruncatedShareAndIgnoresUnusableTotals) {
   EXPECT_EQ(OnPatchProgress(nullptr, 1000, 999, 0, 0), 0);
   EXPECT_EQ(progressTxt.GetText(), "99%");
   EXPECT_EQ(progress.GetValue(), 990);
-
-  // No usable total: the display stays.
   const double nan = std::numeric_limits<double>::quiet_NaN();
   for (double total : {0.0, -5.0, nan}) {
     EXPECT_EQ(OnPatchProgress(nullptr, total, 10, 0, 0), 0);
@@ -68,87 +87,67 @@ TEST_F(PatchCallbacksTest, ProgressShowsTheTruncatedShare) {
   EXPECT_EQ(progressTxt.GetText(), "0%");
 }
 
-TEST_F(PatchCallbacksTest, ProgressAbortsTheTransferOnceShutDownBegan) {
+TEST_F(PatchCallbacksTest, OnceShutDownBeganTransfersAbortAndNoWindowIsTouched) {
   RequestWorkerStop();
   EXPECT_NE(OnPatchProgress(nullptr, 100, 50, 0, 0), 0);
+  OnPatchStatus(nullptr, 0, 1, true, &TheLivePatchHolder(), false, false);
   EXPECT_EQ(progressTxt.GetText(), "");
+  EXPECT_EQ(versionTxt.GetText(), "");
+  EXPECT_TRUE(enterGame.IsEnabled());  // as constructed, untouched
 }
 
-TEST_F(PatchCallbacksTest, FetchedFilesResetTheInstallCounters) {
-  LivePatchHolder& holder = TheLivePatchHolder();
-  // Not packages (the suffix is told case-sensitively): nothing but the
-  // counters changes.
-  frame.updateNeeded = true;
-  for (const wchar_t* path : {L"/g/data/a.bin", L"/g/temp/p.UPD", L"/g/temp/p.Tre"}) {
-    frame.installTotalBytes = 7;
-    frame.installDoneBytes = 3;
-    OnPatchStatus(path, 1, 1, true, &holder, false, false);
-    EXPECT_EQ(frame.installTotalBytes, 0u);
-    EXPECT_EQ(frame.installDoneBytes, 0u);
-  }
-  EXPECT_TRUE(frame.updateNeeded);
-  EXPECT_EQ(CountErrorLog(kUnzipFailure), 0);
-
-  // Packages that are not there cannot be unpacked: the update is given up.
-  for (const wchar_t* path : {L"/g/temp/p.upd", L"/g/temp/p.tre"}) {
+TEST_F(PatchCallbacksTest, FetchedFilesResetTheCountersAndMissingPackagesGiveUp) {
+  // The package suffix is told case-sensitively; only the last two are packages.
+  const struct {
+    const char* path;
+    bool package;
+  } cases[] = {{"/g/data/a.bin", false}, {"/g/temp/p.UPD", false}, {"/g/temp/p.Tre", false},
+               {"/g/temp/p.upd", true},  {"/g/temp/p.tre", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
     frame.updateNeeded = true;
     frame.installTotalBytes = 7;
     frame.installDoneBytes = 3;
-    OnPatchStatus(path, 1, 1, true, &holder, false, false);
+    Fetched(c.path);
     EXPECT_EQ(frame.installTotalBytes, 0u);
     EXPECT_EQ(frame.installDoneBytes, 0u);
-    EXPECT_FALSE(frame.updateNeeded);
+    EXPECT_EQ(frame.updateNeeded, !c.package);
   }
   EXPECT_EQ(CountErrorLog(kUnzipFailure), 2);
-}
 
-TEST_F(PatchCallbacksTest, WithoutUserNothingHappens) {
+  // Without a user pointer nothing happens.
   frame.installTotalBytes = 7;
-  frame.updateNeeded = true;
-  OnPatchStatus(L"/g/data/a.bin", 1, 1, true, nullptr, false, false);
+  Fetched("/g/data/a.bin", nullptr);
   OnPatchStatus(nullptr, 0, 1, true, nullptr, false, false);
   EXPECT_EQ(frame.installTotalBytes, 7u);
-  EXPECT_TRUE(frame.updateNeeded);
 }
 
 TEST_F(PatchCallbacksTest, VersionStepsStoreAndShowTheVersionReached) {
   // Loaded against "1.2" while "1.0" is installed: the step must take the
   // library's version, not keep the installed one.
-  ServeManifest(Set("patch", "1.1") + Set("patch", "1.2") + Set("Launcherpatch", "L7"));
-  LivePatchHolder& holder = TheLivePatchHolder();
-  ASSERT_TRUE(LoadLivePatch(holder, frame.programDir));
-  ASSERT_TRUE(holder.LoadManifest(Url("/up/manifest.xml"), "1.2"));
-
-  // An ordinary step: the version reached.
-  OnPatchStatus(nullptr, 0, 1, false, &holder, false, false);
+  LoadManifest(Set("patch", "1.1") + Set("patch", "1.2") + Set("Launcherpatch", "L7"), "1.2");
+  StepDone();
   EXPECT_EQ(InstalledGame(), "1.2");
   EXPECT_EQ(InstalledLauncher(), "1.0");
   EXPECT_EQ(versionTxt.GetText(), "1.2");
-  std::string ini = ReadFile(dir.File("version.ini"));
-  EXPECT_NE(ini.find("\nVersion=1.2"), std::string::npos) << ini;
-  EXPECT_NE(ini.find("LVersion=1.0"), std::string::npos) << ini;
 
-  // A launcher step: the manifest's newest launcher version.
-  OnPatchStatus(nullptr, 0, 1, false, &holder, true, false);
+  StepDone(/*launcherStep=*/true);  // the manifest's newest launcher version
   EXPECT_EQ(InstalledLauncher(), "L7");
-  EXPECT_EQ(InstalledGame(), "1.2");
   EXPECT_EQ(versionTxt.GetText(), "L7");
-  ini = ReadFile(dir.File("version.ini"));
-  EXPECT_NE(ini.find("LVersion=L7"), std::string::npos) << ini;
+  const std::string ini = ReadFile(dir.File("version.ini"));
   EXPECT_NE(ini.find("\nVersion=1.2"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("LVersion=L7"), std::string::npos) << ini;
   EXPECT_TRUE(desktop.QuitRequests().empty());  // no self-update pending
 }
 
 TEST_F(PatchCallbacksTest, TheEndOfTheUpdateFollowsTheEnterGameRule) {
-  LivePatchHolder& holder = TheLivePatchHolder();
   for (bool complete : {true, false}) {
     SCOPED_TRACE(complete);
-    ChosenServer server{"10.0.0.1", "7000", complete ? "http://pay" : "", "3"};
-    SetChosenServer(server);
+    SetChosenServer(ChosenServer{"10.0.0.1", "7000", complete ? "http://pay" : "", "3"});
     enterGame.SetEnabled(!complete);
     frame.updateNeeded = true;
     versionTxt.SetText("old");
-    OnPatchStatus(nullptr, 0, 1, true, &holder, false, false);
+    OnPatchStatus(nullptr, 0, 1, true, &TheLivePatchHolder(), false, false);
     EXPECT_FALSE(frame.updateNeeded);
     EXPECT_EQ(enterGame.IsEnabled(), complete);
     EXPECT_EQ(progressTxt.GetText(), "100%");
@@ -157,24 +156,8 @@ TEST_F(PatchCallbacksTest, TheEndOfTheUpdateFollowsTheEnterGameRule) {
   }
 }
 
-TEST_F(PatchCallbacksTest, NoWindowIsTouchedOnceShutDownBegan) {
-  LivePatchHolder& holder = TheLivePatchHolder();
-  RequestWorkerStop();
-  OnPatchStatus(nullptr, 0, 1, true, &holder, false, false);
-  EXPECT_EQ(progressTxt.GetText(), "");
-  EXPECT_EQ(versionTxt.GetText(), "");
-  EXPECT_TRUE(enterGame.IsEnabled());  // as constructed, untouched
-}
-
-// --- Update packages through the real library ---
-//
-// Every test here may stop processes named orvo.exe, so the suite's name
-// puts it under the game-process lock of the test run.
-
-
-using testing_support::EndedByKill;
-using testing_support::IsListedAs;
-using testing_support::StartSleeper;
+// Update packages through the real library. These tests may stop processes
+// named orvo.exe: the suite's name puts them under the game-process lock.
 
 class PatchPackageGameProcessTest : public PatchCallbacksTest {
  protected:
@@ -187,7 +170,6 @@ class PatchPackageGameProcessTest : public PatchCallbacksTest {
     return holder.ApplyPatches(versions.Version, versions.LVersion);
   }
 
-  // `name` served as a package with `entries`.
   void ServePackage(const std::string& name,
                     const std::vector<std::pair<std::string, std::string>>& entries) {
     const std::string bytes = ZipBytes(entries);
@@ -195,37 +177,36 @@ class PatchPackageGameProcessTest : public PatchCallbacksTest {
     ServeFile(name, bytes);
   }
 
+  // A package the library has just stored under the program directory.
+  std::string StorePackage(const std::string& relative,
+                           const std::vector<std::pair<std::string, std::string>>& entries) {
+    return MakeFile(relative, ZipBytes(entries));
+  }
+
   std::string Ini() const { return ReadFile(dir.File("version.ini")); }
 };
 
 TEST_F(PatchPackageGameProcessTest, UpdPackageIsInstalledAndItsDirectoryDeleted) {
   MakeFile("data/map.bin");
-  ServePackage("p1.upd", {{"data/map.bin", "new map"}, {"data/extra/tile.bin", "tile"},
-                          {"readme.txt", "hello"}});
+  ServePackage("p1.upd", {{"data/map.bin", "new map"}, {"data/extra/tile.bin", "tile"}});
   ServeManifest(Set("patch", "1.1", "p1.upd", "temp") + Set("Launcherpatch", "1.0"));
   frame.updateNeeded = true;
-
   ASSERT_TRUE(RunUpdate());
   EXPECT_EQ(ReadFile(dir.File("data/map.bin")), "new map");
   EXPECT_EQ(ReadFile(dir.File("data/extra/tile.bin")), "tile");
-  EXPECT_EQ(ReadFile(dir.File("readme.txt")), "hello");
-  // The download directory goes with the package and its unpacked tree.
-  EXPECT_FALSE(PathExists(dir.File("temp")));
-  EXPECT_EQ(InstalledGame(), "1.1");
+  EXPECT_FALSE(PathExists(dir.File("temp")));  // with the package and its unpacked tree
   EXPECT_NE(Ini().find("\nVersion=1.1"), std::string::npos) << Ini();
   EXPECT_FALSE(frame.updateNeeded);
   EXPECT_EQ(progressTxt.GetText(), "100%");
-  EXPECT_EQ(CountErrorLog(kUnzipFailure), 0);
-  EXPECT_EQ(CountErrorLog(kInstallFailure), 0);
+  EXPECT_EQ(CountErrorLog(kUnzipFailure) + CountErrorLog(kInstallFailure), 0);
   EXPECT_TRUE(desktop.QuitRequests().empty());
 }
 
 TEST_F(PatchPackageGameProcessTest, UpdPackageInTheProgramDirectoryTakesOnlyItself) {
-  // The manifest stores the package in the program directory itself: the
-  // clean-up must not delete the installation with it.
+  // Clean-up of a package stored in the program directory must not take
+  // the installation with it.
   ServePackage("p6.upd", {{"data/map.bin", "new map"}});
   ServeManifest(Set("patch", "1.1", "p6.upd", ".") + Set("Launcherpatch", "1.0"));
-
   ASSERT_TRUE(RunUpdate());
   EXPECT_EQ(ReadFile(dir.File("data/map.bin")), "new map");
   EXPECT_TRUE(PathExists(dir.File("libTidewell.so")));
@@ -237,23 +218,21 @@ TEST_F(PatchPackageGameProcessTest, UpdPackageInTheProgramDirectoryTakesOnlyItse
 TEST_F(PatchPackageGameProcessTest, TrePackageIsInstalledAndKept) {
   ServePackage("p2.tre", {{"data/sound.bin", "sound"}});
   ServeManifest(Set("patch", "1.1", "p2.tre", "temp") + Set("Launcherpatch", "1.0"));
-
   ASSERT_TRUE(RunUpdate());
   EXPECT_EQ(ReadFile(dir.File("data/sound.bin")), "sound");
   EXPECT_TRUE(PathExists(dir.File("temp/p2.tre")));
-  EXPECT_EQ(ReadFile(dir.File("temp/p2/data/sound.bin")), "sound");
-  EXPECT_EQ(InstalledGame(), "1.1");
+  EXPECT_TRUE(PathExists(dir.File("temp/p2/data/sound.bin")));
 }
 
 TEST_F(PatchPackageGameProcessTest, RunningGameIsStoppedBeforeInstalling) {
-  const pid_t game = StartSleeper(dir.path(), "orvo.exe");
+  const pid_t game = testing_support::StartSleeper(dir.path(), "orvo.exe");
   ASSERT_GT(game, 0);
-  ASSERT_TRUE(IsListedAs(game, "orvo.exe"));
+  ASSERT_TRUE(testing_support::IsListedAs(game, "orvo.exe"));
   ServePackage("p3.upd", {{"orvo.exe", "new game"}});
   ServeManifest(Set("patch", "1.1", "p3.upd", "temp") + Set("Launcherpatch", "1.0"));
 
   const bool applied = RunUpdate();
-  const bool killed = EndedByKill(game);
+  const bool killed = testing_support::EndedByKill(game);
   if (!killed) {
     kill(game, SIGKILL);
     waitpid(game, nullptr, 0);
@@ -261,32 +240,25 @@ TEST_F(PatchPackageGameProcessTest, RunningGameIsStoppedBeforeInstalling) {
   ASSERT_TRUE(applied);
   EXPECT_TRUE(killed);
   EXPECT_EQ(ReadFile(dir.File("orvo.exe")), "new game");
-  EXPECT_TRUE(desktop.QuitRequests().empty());
 }
 
-TEST_F(PatchPackageGameProcessTest, CorruptPackageGivesTheUpdateUp) {
-  // As the library reports a stored package.
-  std::filesystem::create_directories(dir.File("temp"));
-  testing_support::WriteFile(dir.File("temp/bad.upd"), "this is no zip archive");
+TEST_F(PatchPackageGameProcessTest, PackageThatCannotBeInstalledGivesTheUpdateUp) {
+  // A file where a directory with contents is installed.
+  MakeFile("blocker/inside.txt");
   frame.updateNeeded = true;
   enterGame.SetEnabled(false);
-
-  const std::wstring path = wxString::FromUTF8(dir.File("temp/bad.upd")).ToStdWstring();
-  OnPatchStatus(path.c_str(), 1, 1, true, &TheLivePatchHolder(), false, false);
-  EXPECT_EQ(CountErrorLog(kUnzipFailure), 1);
-  EXPECT_FALSE(frame.updateNeeded);
-  EXPECT_TRUE(enterGame.IsEnabled());
-  // The package stays where it was stored.
-  EXPECT_TRUE(PathExists(dir.File("temp/bad.upd")));
+  Fetched(StorePackage("temp/p5.upd", {{"blocker", "a file now"}}));
+  EXPECT_EQ(CountErrorLog(kInstallFailure), 1);
+  ExpectGivenUp();
+  EXPECT_TRUE(PathExists(dir.File("blocker/inside.txt")));
+  EXPECT_TRUE(PathExists(dir.File("temp/p5/blocker")));  // left for a look
 }
 
 TEST_F(PatchPackageGameProcessTest, PackageFetchedAfterShutDownBeganIsLeftForTheNextStart) {
-  std::filesystem::create_directories(dir.File("temp"));
-  testing_support::WriteFile(dir.File("temp/p7.upd"), ZipBytes({{"data/map.bin", "new map"}}));
+  const std::string package = StorePackage("temp/p7.upd", {{"data/map.bin", "new map"}});
   RequestWorkerStop();
-  const std::wstring path = wxString::FromUTF8(dir.File("temp/p7.upd")).ToStdWstring();
-  OnPatchStatus(path.c_str(), 1, 1, true, &TheLivePatchHolder(), false, false);
-  OnPatchStatus(nullptr, 1, 1, false, &TheLivePatchHolder(), false, false);
+  Fetched(package);
+  StepDone();
   EXPECT_FALSE(PathExists(dir.File("data/map.bin")));
   EXPECT_EQ(InstalledGame(), "1.0");
 }
@@ -297,7 +269,6 @@ TEST_F(PatchPackageGameProcessTest, FailedPackageKeepsTheInstalledVersionsForThe
   ServePackage("good.upd", {{"data/map.bin", "new map"}});
   ServeManifest(Set("patch", "1.1", "bad.upd", "temp") + Set("patch", "1.2", "good.upd", "temp") +
                 Set("Launcherpatch", "1.0"));
-
   RunUpdate();
   EXPECT_EQ(CountErrorLog(kUnzipFailure), 1);
   EXPECT_FALSE(frame.updateNeeded);
@@ -307,92 +278,69 @@ TEST_F(PatchPackageGameProcessTest, FailedPackageKeepsTheInstalledVersionsForThe
   EXPECT_EQ(Ini().find("Version=1.2"), std::string::npos) << Ini();
 }
 
-TEST_F(PatchPackageGameProcessTest, PackageThatCannotBeInstalledGivesTheUpdateUp) {
-  // A directory with contents where the package brings a file.
-  MakeFile("blocker/inside.txt");
-  std::filesystem::create_directories(dir.File("temp"));
-  testing_support::WriteFile(dir.File("temp/p5.upd"), ZipBytes({{"blocker", "a file now"}}));
-  frame.updateNeeded = true;
-  enterGame.SetEnabled(false);
-
-  const std::wstring path = wxString::FromUTF8(dir.File("temp/p5.upd")).ToStdWstring();
-  OnPatchStatus(path.c_str(), 1, 1, true, &TheLivePatchHolder(), false, false);
-  EXPECT_EQ(CountErrorLog(kInstallFailure), 1);
-  EXPECT_FALSE(frame.updateNeeded);
-  EXPECT_TRUE(enterGame.IsEnabled());
-  EXPECT_TRUE(PathExists(dir.File("blocker/inside.txt")));
-  // Left for a look: the package and what was unpacked.
-  EXPECT_TRUE(PathExists(dir.File("temp/p5/blocker")));
-}
-
 TEST_F(PatchPackageGameProcessTest, PackageWithTheLauncherUpdaterHandsOverAfterTheStep) {
   const std::string argsFile = dir.File("updater-args.txt");
   const std::string script = "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > '" + argsFile + ".part'\n"
                              "mv '" + argsFile + ".part' '" + argsFile + "'\n";
-  std::filesystem::create_directories(dir.File("temp"));
-  testing_support::WriteFile(
-      dir.File("temp/p4.upd"),
-      ZipBytes({{"launcherupdate.exe", script}, {"data/launcher.bin", "not installed by us"}}));
-  ServeManifest(Set("patch", "1.1") + Set("Launcherpatch", "1.0"));
-  LivePatchHolder& holder = TheLivePatchHolder();
-  ASSERT_TRUE(LoadLivePatch(holder, frame.programDir));
-  ASSERT_TRUE(holder.LoadManifest(Url("/up/manifest.xml"), "1.1"));
+  const std::string package = StorePackage(
+      "temp/p4.upd", {{"launcherupdate.exe", script}, {"data/launcher.bin", "for the updater"}});
+  LoadManifest(Set("patch", "1.1") + Set("Launcherpatch", "1.0"), "1.1");
 
-  const std::wstring path = wxString::FromUTF8(dir.File("temp/p4.upd")).ToStdWstring();
-  OnPatchStatus(path.c_str(), 1, 1, true, &holder, false, false);
+  Fetched(package);
   EXPECT_TRUE(frame.launcherUpdatePending);
   // Left to the updater: nothing installed, nothing deleted, no hand-over yet.
   EXPECT_FALSE(PathExists(dir.File("data/launcher.bin")));
-  EXPECT_TRUE(PathExists(dir.File("temp/p4.upd")));
+  EXPECT_TRUE(PathExists(package));
   EXPECT_TRUE(desktop.QuitRequests().empty());
 
-  OnPatchStatus(nullptr, 0, 1, false, &holder, false, false);
+  StepDone();
   EXPECT_EQ(InstalledGame(), "1.1");
   EXPECT_EQ(desktop.QuitRequests(), std::vector<int>{0});
-  // The update ends with the hand-over: nothing more is installed under it.
-  EXPECT_TRUE(WorkerStopRequested());
-
+  EXPECT_TRUE(WorkerStopRequested());  // nothing more is installed under the updater
   for (int i = 0; i < 1000 && !PathExists(argsFile); ++i) platform::SleepMilliseconds(10);
   // One argument: a double quote, the package directory, "*", ours.
   EXPECT_EQ(ReadFile(argsFile), "1\n\"" + dir.File("temp/p4/") + "*" + dir.path() + "\n");
-  EXPECT_TRUE(PathExists(dir.File("temp/p4/launcherupdate.exe")));
+}
+
+TEST_F(PatchPackageGameProcessTest, LauncherUpdaterIsFoundInAnyLetterCase) {
+  const std::string started = dir.File("updater-started.txt");
+  const std::string package = StorePackage(
+      "temp/p10.upd", {{"LauncherUpdate.EXE", "#!/bin/sh\ntouch '" + started + "'\n"}, {"x.bin", "x"}});
+  LoadManifest(Set("patch", "1.1") + Set("Launcherpatch", "1.0"), "1.1");
+
+  Fetched(package);
+  EXPECT_EQ(frame.launcherUpdaterPath.utf8_string(), dir.File("temp/p10/LauncherUpdate.EXE"));
+  EXPECT_FALSE(PathExists(dir.File("x.bin")));  // left to the updater
+  StepDone();
+  EXPECT_EQ(desktop.QuitRequests(), std::vector<int>{0});
+  for (int i = 0; i < 1000 && !PathExists(started); ++i) platform::SleepMilliseconds(10);
+  EXPECT_TRUE(PathExists(started));
 }
 
 TEST_F(PatchPackageGameProcessTest, DamagedEntryKeepsTheInstalledFile) {
-  testing_support::WriteFile(dir.File("game.dat"), "installed game data");
+  MakeFile("game.dat", "installed game data");
   std::string bytes = ZipBytes({{"game.dat", "new game data"}, {"other.txt", "other"}});
   // The first entry marked encrypted: it cannot be extracted.
   bytes[testing_support::FindSignatures(bytes, "PK\x03\x04")[0] + 6] |= 1;
   bytes[testing_support::FindSignatures(bytes, "PK\x01\x02")[0] + 8] |= 1;
-  std::filesystem::create_directories(dir.File("temp"));
-  testing_support::WriteFile(dir.File("temp/p7.upd"), bytes);
-
-  const std::wstring path = wxString::FromUTF8(dir.File("temp/p7.upd")).ToStdWstring();
-  OnPatchStatus(path.c_str(), 1, 1, true, &TheLivePatchHolder(), false, false);
+  Fetched(MakeFile("temp/p7.upd", bytes));
   EXPECT_EQ(ReadFile(dir.File("game.dat")), "installed game data");
   EXPECT_EQ(ReadFile(dir.File("other.txt")), "other");
 }
 
 TEST_F(PatchPackageGameProcessTest, PackageNamedAfterAnInstalledDirectoryIsNotUnpacked) {
-  // data.upd stored in the program directory would unpack into, install
-  // from and then delete the game's own data directory.
-  testing_support::WriteFile(dir.File("data.upd"), ZipBytes({{"map.bin", "new map"}}));
-  std::filesystem::create_directories(dir.File("data"));
-  testing_support::WriteFile(dir.File("data/map.bin"), "old map");
-  testing_support::WriteFile(dir.File("data/sound.bin"), "sound");
+  // data.upd in the program directory would unpack into, install from and
+  // then delete the game's own data directory.
+  const std::string package = StorePackage("data.upd", {{"map.bin", "new map"}});
+  MakeFile("data/map.bin", "old map");
   frame.updateNeeded = true;
   enterGame.SetEnabled(false);
-
-  const std::wstring path = wxString::FromUTF8(dir.File("data.upd")).ToStdWstring();
-  OnPatchStatus(path.c_str(), 1, 1, true, &TheLivePatchHolder(), false, false);
+  Fetched(package);
   EXPECT_EQ(CountErrorLog(kUnzipFailure), 1);
-  EXPECT_FALSE(frame.updateNeeded);
-  EXPECT_TRUE(enterGame.IsEnabled());
+  ExpectGivenUp();
   EXPECT_EQ(ReadFile(dir.File("data/map.bin")), "old map");
-  EXPECT_EQ(ReadFile(dir.File("data/sound.bin")), "sound");
   EXPECT_FALSE(PathExists(dir.File("map.bin")));
-  EXPECT_FALSE(PathExists(dir.File("sound.bin")));
-  EXPECT_TRUE(PathExists(dir.File("data.upd")));
+  EXPECT_TRUE(PathExists(package));
 }
 
 TEST_F(PatchPackageGameProcessTest, UpdPathWithoutSeparatorDeletesOnlyThePackage) {
@@ -400,54 +348,23 @@ TEST_F(PatchPackageGameProcessTest, UpdPathWithoutSeparatorDeletesOnlyThePackage
   testing_support::TempDir work;
   const std::filesystem::path before = std::filesystem::current_path();
   std::filesystem::current_path(work.path());
-  testing_support::WriteFile(work.File("p8.upd"), ZipBytes({{"bare.txt", "bare"}}));
-  OnPatchStatus(L"p8.upd", 1, 1, true, &TheLivePatchHolder(), false, false);
+  WriteFile(work.File("p8.upd"), ZipBytes({{"bare.txt", "bare"}}));
+  Fetched("p8.upd");
   std::filesystem::current_path(before);
   EXPECT_EQ(ReadFile(dir.File("bare.txt")), "bare");
   EXPECT_FALSE(PathExists(work.File("p8.upd")));
   EXPECT_EQ(ReadFile(work.File("p8/bare.txt")), "bare");  // the unpacked tree stays
-  EXPECT_EQ(CountErrorLog(kUnzipFailure), 0);
-  EXPECT_EQ(CountErrorLog(kInstallFailure), 0);
 }
 
 TEST_F(PatchPackageGameProcessTest, InstallProgressReachesThePanel) {
   // 49 bytes of a file, and a new directory whose 51 bytes count as 1 when
-  // it is copied whole: the installation ends at 50 of 100 bytes, where the
-  // unpacking alone would have shown 100%.
-  std::filesystem::create_directories(dir.File("temp"));
-  testing_support::WriteFile(
-      dir.File("temp/p9.upd"),
-      ZipBytes({{"a.bin", std::string(49, 'a')}, {"fresh/b.bin", std::string(51, 'b')}}));
-  const std::wstring path = wxString::FromUTF8(dir.File("temp/p9.upd")).ToStdWstring();
-  OnPatchStatus(path.c_str(), 1, 1, true, &TheLivePatchHolder(), false, false);
+  // it is copied whole: 50 of 100, where unpacking alone would show 100%.
+  Fetched(StorePackage("temp/p9.upd",
+                       {{"a.bin", std::string(49, 'a')}, {"fresh/b.bin", std::string(51, 'b')}}));
   EXPECT_EQ(frame.installTotalBytes, 100u);
   EXPECT_EQ(frame.installDoneBytes, 50u);
   EXPECT_EQ(progressTxt.GetText(), "50%");
   EXPECT_EQ(progress.GetValue(), 500);
-  EXPECT_EQ(ReadFile(dir.File("fresh/b.bin")), std::string(51, 'b'));
-}
-
-TEST_F(PatchPackageGameProcessTest, LauncherUpdaterIsFoundInAnyLetterCase) {
-  const std::string started = dir.File("updater-started.txt");
-  const std::string script = "#!/bin/sh\ntouch '" + started + "'\n";
-  std::filesystem::create_directories(dir.File("temp"));
-  testing_support::WriteFile(dir.File("temp/p10.upd"),
-                             ZipBytes({{"LauncherUpdate.EXE", script}, {"x.bin", "x"}}));
-  ServeManifest(Set("patch", "1.1") + Set("Launcherpatch", "1.0"));
-  LivePatchHolder& holder = TheLivePatchHolder();
-  ASSERT_TRUE(LoadLivePatch(holder, frame.programDir));
-  ASSERT_TRUE(holder.LoadManifest(Url("/up/manifest.xml"), "1.1"));
-
-  const std::wstring path = wxString::FromUTF8(dir.File("temp/p10.upd")).ToStdWstring();
-  OnPatchStatus(path.c_str(), 1, 1, true, &holder, false, false);
-  EXPECT_TRUE(frame.launcherUpdatePending);
-  EXPECT_EQ(frame.launcherUpdaterPath.utf8_string(), dir.File("temp/p10/LauncherUpdate.EXE"));
-  EXPECT_FALSE(PathExists(dir.File("x.bin")));  // left to the updater
-
-  OnPatchStatus(nullptr, 0, 1, false, &holder, false, false);
-  EXPECT_EQ(desktop.QuitRequests(), std::vector<int>{0});
-  for (int i = 0; i < 1000 && !PathExists(started); ++i) platform::SleepMilliseconds(10);
-  EXPECT_TRUE(PathExists(started));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -93,10 +94,11 @@ class UpdateRoadTest : public ::testing::Test {
     return VersionConfig().LVersion.utf8_string();
   }
 
-  // A file under the program directory, with its directories.
-  void MakeFile(const std::string& relative) {
+  // A file under the program directory, with its directories; its path.
+  std::string MakeFile(const std::string& relative, const std::string& contents = "x") {
     std::filesystem::create_directories(std::filesystem::path(dir.File(relative)).parent_path());
-    WriteFile(dir.File(relative), "x");
+    WriteFile(dir.File(relative), contents);
+    return dir.File(relative);
   }
 
   void ServeManifest(const std::string& sets) {
@@ -107,24 +109,17 @@ class UpdateRoadTest : public ::testing::Test {
     server.Serve("/up/" + name, HttpResponse(200, body));
   }
 
-  // The bytes of a zip archive holding `entries` (name, contents) in order;
-  // empty when it could not be built.
+  // The bytes of a zip archive of (name, contents) entries; empty on failure.
   static std::string ZipBytes(const std::vector<std::pair<std::string, std::string>>& entries) {
     testing_support::TempDir work;
-    std::vector<testing_support::ZipEntrySpec> specs;
-    for (const auto& [name, contents] : entries) {
-      testing_support::ZipEntrySpec spec;
-      spec.name = name;
-      spec.contents = contents;
-      specs.push_back(spec);
-    }
+    std::vector<testing_support::ZipEntrySpec> specs(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+      std::tie(specs[i].name, specs[i].contents) = entries[i];
     const std::string path = work.File("package.zip");
-    if (!testing_support::WriteZipArchive(path, specs)) return {};
-    return ReadFile(path);
+    return testing_support::WriteZipArchive(path, specs) ? ReadFile(path) : std::string();
   }
 
-  // How many run-log entries carry exactly `text` after the
-  // "launcher(<line>): " prefix, at error level or as plain messages.
+  // Run-log entries whose text after "launcher(<line>): " is exactly `text`.
   int CountLog(const std::string& text, bool error = false) const {
     static const std::regex entry(
         R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}: (Error: )?launcher\(\d+\): (.*)$)");
