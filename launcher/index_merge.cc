@@ -62,15 +62,21 @@ bool RewriteRecord(int indexFd, const IndexRecord20& installed, const IndexRecor
          WriteLe32At(indexFd, installed.extraDPos, patch.extraD);
 }
 
+// Takes a patch record's length and extra values into an installed record,
+// leaving its offset and the file positions of its fields alone.
+void TakeValues(const IndexRecord24& patch, IndexRecord20& installed) {
+  installed.length = patch.length;
+  installed.extraA = patch.extraA;
+  installed.extraB = patch.extraB;
+  installed.extraC = patch.extraC;
+  installed.extraD = patch.extraD;
+}
+
 // A patch record as an installed record whose bytes lie at `offset`.
 IndexRecord20 AsInstalledRecord(const IndexRecord24& patch, uint32_t offset) {
   IndexRecord20 record;
   record.offset = offset;
-  record.length = patch.length;
-  record.extraA = patch.extraA;
-  record.extraB = patch.extraB;
-  record.extraC = patch.extraC;
-  record.extraD = patch.extraD;
+  TakeValues(patch, record);
   return record;
 }
 
@@ -244,11 +250,7 @@ bool MergeDataAndIndex(const IndexFile& patch, IndexFile& installed) {
       target.offset = newOffset;
     }
     // A later record for the same entry compares with it as now merged.
-    target.length = record.length;
-    target.extraA = record.extraA;
-    target.extraB = record.extraB;
-    target.extraC = record.extraC;
-    target.extraD = record.extraD;
+    TakeValues(record, target);
   }
   return true;
 }
