@@ -6,6 +6,7 @@
 #include "launcher/launcher_frame_wnd.h"
 #include "launcher/live_patch_holder.h"
 #include "launcher/patch_callbacks.h"
+#include "launcher/retry_pacer.h"
 #include "launcher/run_log.h"
 #include "launcher/version_config.h"
 
@@ -43,6 +44,8 @@ bool CheckVersion() {
   std::lock_guard<std::recursive_mutex> lock(holder.mutex);
 
   if (LoadLivePatch(holder, frame.programDir)) {
+    // The library repeats its failed transfers only after the road's pause.
+    holder.patch->retryPause = &PauseUpdateRoadRetry;
     // The first URL is tried even when it is empty.
     if (!holder.LoadManifest(frame.updateVersionUrl1, installed.game)) {
       if (frame.updateVersionUrl2.empty()) {
