@@ -104,6 +104,11 @@ TEST_F(PackageExtractionTest, EmptyArchiveSucceedsAndBadPackagesFailCleanly) {
 
   EXPECT_FALSE(Unzip(dir_.File("none")));
   EXPECT_EQ(LastArchiveResult(), archive_result::kOpenFailed);
+  // A package named only ".upd" would unpack into the directory holding it.
+  WriteZipArchive(dir_.File(".upd"), {Entry("a.txt", "a")});
+  EXPECT_FALSE(Unzip(dir_.path()));
+  EXPECT_FALSE(PathExists(dir_.File("a.txt")));
+  std::remove(dir_.File(".upd").c_str());
   WriteFile(dir_.File("junk.upd"), std::string(500, 'j'));
   EXPECT_FALSE(Unzip(dir_.File("junk")));
   const std::string stem = MakePackage({Entry("a.txt", std::string(5000, 'a')), Entry("b", "b")});

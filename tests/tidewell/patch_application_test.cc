@@ -355,7 +355,11 @@ struct FailedReplaceCase {
   const char* name;
   testing_support::Misbehaviour behaviour;
   const char* sizeAttribute;
+  curl_progress_callback progress = nullptr;
 };
+
+// The host's answer once shut-down or a self-update hand-over began.
+int AbortTransfer(void*, double, double, double, double) { return 1; }
 
 TEST_F(PatchApplicationTest, FailedReplacementsKeepTheInstalledFileWhole) {
   using testing_support::Misbehaviour;
@@ -364,6 +368,7 @@ TEST_F(PatchApplicationTest, FailedReplacementsKeepTheInstalledFileWhole) {
       {"reset", Misbehaviour::Reset(), ""},
       {"cut-off body", Misbehaviour::CutOff("new con", 100), ""},
       {"larger than its size", Misbehaviour::Answer(200, std::string(5000, 'n')), " size=\"4096\""},
+      {"aborted by the host", Misbehaviour::Answer(200, "new content"), "", &AbortTransfer},
   };
   testing_support::MisbehavingServer bad;
   ASSERT_TRUE(bad.running());
@@ -373,6 +378,7 @@ TEST_F(PatchApplicationTest, FailedReplacementsKeepTheInstalledFileWhole) {
     testing_support::WriteFile(installed, "installed game");
     ASSERT_EQ(chmod(installed.c_str(), 0755), 0);
     bad.Serve("/orvo.exe", c.behaviour);
+    patch.progressCallback = c.progress;
     const std::string entry = "<filedetails name=\"orvo.exe\" url=\"" + bad.Url("/orvo.exe") +
                               "\" local=\"game\"" + c.sizeAttribute + "/>";
     ASSERT_TRUE(ServeAndLoad(OnePatch(entry), "1.0"));
@@ -380,6 +386,7 @@ TEST_F(PatchApplicationTest, FailedReplacementsKeepTheInstalledFileWhole) {
     EXPECT_EQ(ReadFile(installed), "installed game") << c.name;
     EXPECT_FALSE(PathExists(installed + ".download")) << c.name;
   }
+  patch.progressCallback = nullptr;
   // A good body replaces it, executable as it was.
   const std::string body = "new game";
   bad.Serve("/orvo.exe", Misbehaviour::Answer(200, body));
