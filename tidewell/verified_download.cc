@@ -71,6 +71,13 @@ bool CLivePatchImp::DownloadAndVerifyVia(const wxString& url, const wxString& ta
   // The host learns the file's path from statusText; a path that does not
   // fit could only be reported cut, so such a file is not fetched at all.
   if (target.length() >= static_cast<size_t>(kStatusTextCapacity)) return false;
+  // A file that cannot be created here would fail every attempt (and every
+  // pause between them): fail at once, as before any transfer.
+  if (FILE* probe = std::fopen(downloadPath.utf8_str(), "wb")) {
+    std::fclose(probe);
+  } else {
+    return false;
+  }
   CURL* handle = curl_easy_init();
   if (!handle) return false;
   SetStatusText(target);

@@ -284,6 +284,7 @@ TEST_F(PatchApplicationTest, LocalOfTwoLevelsNeedsItsParent) {
   ServeFile("x.bin", "x");
   EXPECT_FALSE(patch.ApplyPatches("1.0", ""));
   EXPECT_FALSE(PathExists(dir.File("a")));
+  EXPECT_EQ(server.RequestCount("/up/x.bin"), 0);  // failed before any transfer
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{kDownloadError});
 
   ASSERT_EQ(mkdir(dir.File("a").c_str(), 0755), 0);
