@@ -2,6 +2,7 @@
 
 #include <wx/dir.h>
 
+#include "launcher/applied_packages.h"
 #include "launcher/delete_directory.h"
 #include "launcher/launcher_frame_wnd.h"
 #include "launcher/live_patch_holder.h"
@@ -63,8 +64,12 @@ bool CheckVersion() {
     frame.updateNeeded = !(installed.game == patchVersion && installed.launcher == launcherVersion);
   }
 
-  // "0.0" asks for a full installation, which starts from no data at all.
-  if (installed.game == "0.0") DeleteIfDirectory(frame.programDir + "data");
+  // "0.0" asks for a full installation, which starts from no data at all:
+  // nothing installed before counts as installed any more.
+  if (installed.game == "0.0") {
+    DeleteIfDirectory(frame.programDir + "data");
+    ForgetApplied(frame.programDir);
+  }
 
   if (!holder.patch) return false;
 
