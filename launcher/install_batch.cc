@@ -113,9 +113,8 @@ bool InstallBatch::Commit() {
     ok = ok && fd.ok() && syncfs(fd.get()) == 0;
   }
 
-  size_t done = 0;
-  for (; ok && done < steps_.size(); ++done) {
-    Step& step = steps_[done];
+  for (size_t next = 0; ok && next < steps_.size(); ++next) {
+    Step& step = steps_[next];
     if (!step.temporary.empty()) {
       ok = std::rename(step.temporary.c_str(), step.target.c_str()) == 0;
       if (ok) NoteDirectoriesOf(step.target);
@@ -129,9 +128,10 @@ bool InstallBatch::Commit() {
       NoteDirectoriesOf(path);
     }
   }
-  // Staged copies that never took their place go.
-  for (size_t i = done; i < steps_.size(); ++i) {
-    if (!steps_[i].temporary.empty()) unlink(steps_[i].temporary.c_str());
+  // Staged copies that never took their place go (the others are no
+  // longer there under their temporary names).
+  for (const Step& step : steps_) {
+    if (!step.temporary.empty()) unlink(step.temporary.c_str());
   }
   for (const std::string& dir : directories_) ok = SyncPath(dir, O_RDONLY | O_DIRECTORY) && ok;
   return ok;

@@ -221,8 +221,12 @@ TEST_F(InstallationTest, TemporaryFilesOfAnInterruptedReplaceAreRemoved) {
 TEST_F(InstallationTest, FailedMergeStopsTheInstallation) {
   WriteFile(game_.File("login.dat"), "AAAA");  // installed data without its index
   Put("login.dat.i", Index({}, true));
+  Put("zz/later.txt", "staged, never placed");
+  std::filesystem::create_directories(game_.File("zz"));
   EXPECT_FALSE(Install(false));
   EXPECT_NE(Logged().find("login.dat.i file not exsited "), std::string::npos);
+  // Whatever the failed commit had not put in place is gone.
+  for (const std::string& name : Names(game_.File("zz"))) EXPECT_EQ(name, "later.txt");
 }
 
 TEST_F(InstallationTest, MissingOrEmptyPackageDirectoryInstallsNothing) {
