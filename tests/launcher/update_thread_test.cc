@@ -155,6 +155,7 @@ TEST_F(UpdateThreadTest, UpdateIsAppliedUntilItSucceeds) {
   EXPECT_EQ(server.RequestCount("/up/l1.bin"), 1);
   EXPECT_EQ(server.RequestCount("/up/l2.bin"), 0);
   EXPECT_GE(CountLog(kPassLine), 3);  // check, failed apply, apply
+  EXPECT_EQ(CountLog(kUpdateLine), 1);
   EXPECT_EQ(CountErrorLog(kBusyLine), 0);
 
   // The versions reached are kept, also on disk.
