@@ -165,9 +165,9 @@ void MisbehavingServer::Handle(int fd) {
       break;
     }
     case Kind::CutOff:
-      SendAll(fd, Head(200, "Content-Length: " + std::to_string(behaviour.announcedLength) +
-                                "\r\n") +
-                      behaviour.body);
+      SendAll(fd,
+              Head(200, "Content-Length: " + std::to_string(behaviour.announcedLength) + "\r\n") +
+                  behaviour.body);
       break;
     case Kind::Stall:
       while (!Stopping() && !PeerGone(fd)) {
