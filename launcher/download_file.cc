@@ -5,7 +5,19 @@
 #include "launcher/download_file.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+
+namespace {
+
+// libcurl's trace goes to standard error, which a desktop session sends to
+// its journal: only written when asked for.
+long VerboseTraceWanted() {
+  const char* value = std::getenv("VELMOR_CURL_VERBOSE");
+  return (value != nullptr && value[0] != '\0' && value[0] != '0') ? 1L : 0L;
+}
+
+}  // namespace
 
 size_t ParseContentLength(char* buffer, size_t itemSize, size_t itemCount, void* userData) {
   const size_t length = itemSize * itemCount;
@@ -41,7 +53,7 @@ bool DownloadFile(CURL* handle, const wxString& url, const wxString& path, long 
   curl_easy_setopt(handle, CURLOPT_WRITEDATA, output);
   curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &std::fwrite);
   curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 1L);
-  curl_easy_setopt(handle, CURLOPT_VERBOSE, 1L);
+  curl_easy_setopt(handle, CURLOPT_VERBOSE, VerboseTraceWanted());
   curl_easy_setopt(handle, CURLOPT_FORBID_REUSE, 1L);
   if (progress) {
     curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);

@@ -58,7 +58,7 @@ bool InstallFile(LauncherFrameWnd& frame, const wxString& full, const wxString& 
   // The special names are told by the lower-cased path; the files themselves
   // keep their case.
   const wxString lower = full.Lower();
-  RUNLOG_MESSAGE_TIGHT(frame, "process file is %s!", lower);
+  RUNLOG_MESSAGE_TIGHT(frame, 2207, "process file is %s!", lower);
   if (lower.EndsWith(".i") && !isTre) {
     CountEntry(frame, full, progress);
     if (lower.EndsWith(kSeparator + "login.dat.i")) return MergeLoginData(full, frame, target);

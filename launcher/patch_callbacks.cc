@@ -97,7 +97,7 @@ void DeleteLoggingFailure(LauncherFrameWnd& frame, const wxString& path) {
   errno = 0;
   if (!DeleteDirectory(path)) {
     const int code = errno;
-    RUNLOG_ERROR_TIGHT(frame, "delete temp directory failure because %d !", code);
+    RUNLOG_ERROR_TIGHT(frame, 1992, "delete temp directory failure because %d !", code);
   }
 }
 
@@ -169,7 +169,7 @@ void HandleFetchedPackage(LauncherFrameWnd& frame, const wxString& path, bool is
   DoubleBackslashes(unzipStem);
   if (WouldUnpackIntoInstallation(frame, path, stem) ||
       !UnzipPackage(unzipStem, isTre, progress)) {
-    RUNLOG_ERROR(frame, "unzip files failure!");
+    RUNLOG_ERROR(frame, 1967, "unzip files failure!");
     GiveUpUpdate(frame);
     return;
   }
@@ -190,7 +190,7 @@ void HandleFetchedPackage(LauncherFrameWnd& frame, const wxString& path, bool is
     frame.installTotalBytes = *total;
     frame.installDoneBytes = 0;
     if (StopRunningGame() && !InstallUpdateFiles(frame, stem, stem, isTre, progress)) {
-      RUNLOG_ERROR(frame, "install update files failure!");
+      RUNLOG_ERROR(frame, 1953, "install update files failure!");
       GiveUpUpdate(frame);
       return;
     }

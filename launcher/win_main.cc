@@ -14,8 +14,10 @@
 
 #include "launcher/instance_path.h"
 #include "launcher/launcher_frame_wnd.h"
+#include "launcher/live_patch_holder.h"
 #include "launcher/mini_dumper.h"
 #include "launcher/my_thread.h"
+#include "launcher/program_directory.h"
 #include "launcher/run_log.h"
 #include "launcher/update_thread.h"
 #include "skinui/paint_manager.h"
@@ -29,7 +31,7 @@ class AutoClose {
  public:
   AutoClose(HWND frame, long milliseconds) {
     if (milliseconds < 0) return;
-    thread_ = std::thread([this, frame, milliseconds] {
+    thread_ = MiniDumper::StartThread([this, frame, milliseconds] {
       std::unique_lock<std::mutex> lock(mutex_);
       if (!stopped_.wait_for(lock, std::chrono::milliseconds(milliseconds),
                              [this] { return stop_; })) {
@@ -95,6 +97,7 @@ bool StartUp() {
   ResetWorkerStop();
   CPaintManagerUI::SetInstance(nullptr);
   const CStdString programDir = CPaintManagerUI::GetInstancePath();
+  if (!EnterProgramDirectory(programDir)) return false;
   SetInstancePath(wxString::FromUTF8(programDir));
   CPaintManagerUI::SetResourcePath(programDir);
   CPaintManagerUI::SetResourceZip("bt.dat");
@@ -127,6 +130,8 @@ void ShutDown() {
     g_pFrame = nullptr;
   }
   skinui::DiscardPendingMessages();
+  // The update library, if still loaded, while its patch object lives.
+  ReleaseHolder(TheLivePatchHolder());
   if (wxSocketBase::IsInitialized()) wxSocketBase::Shutdown();
   curl_global_cleanup();
 }

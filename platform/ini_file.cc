@@ -12,15 +12,25 @@
 namespace platform {
 namespace {
 
-// One line of an INI file as it was read, without its line break.
+// One line of an INI file as it was read. Lines end at a CR or an LF; the
+// run of line-break characters after a line is kept with it, so that a
+// rewrite gives every untouched line back byte for byte.
 struct Line {
-  std::string text;
+  std::string text;        // without its line break
+  std::string lineBreak;   // the CR/LF run that followed it; "" for the last
   enum class Kind { Other, Section, KeyValue } kind = Kind::Other;
   std::string name;   // section name or key, trimmed
   std::string value;  // value of a key line, trimmed
 };
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+// White space as the Windows INI functions see it around names and values:
+// a file unscrambled in text mode ends its lines in CR CR LF, and that CR
+// must not reach a value.
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
 
 std::string Trim(const std::string& text) {
   size_t begin = 0;
@@ -28,6 +38,14 @@ std::string Trim(const std::string& text) {
   while (begin < end && IsBlank(text[begin])) ++begin;
   while (end > begin && IsBlank(text[end - 1])) --end;
   return text.substr(begin, end - begin);
+}
+
+// A value enclosed in a matching pair of double or single quotes is given
+// without them, as GetPrivateProfileString gives it.
+std::string WithoutEnclosingQuotes(const std::string& value) {
+  if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
+    return value.substr(1, value.size() - 2);
+  return value;
 }
 
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -40,9 +58,10 @@ bool NamesMatch(const std::string& a, const std::string& b) {
   return true;
 }
 
-Line ParseLine(std::string text) {
+Line ParseLine(std::string text, std::string lineBreak = std::string()) {
   Line line;
   line.text = std::move(text);
+  line.lineBreak = std::move(lineBreak);
   const std::string trimmed = Trim(line.text);
   if (trimmed.empty() || trimmed[0] == ';' || trimmed[0] == '#') return line;
   if (trimmed[0] == '[') {
@@ -93,7 +112,6 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 struct ParsedFile {
   std::vector<Line> lines;
   std::string lineBreak = "\n";      // the break the file uses, for lines we add
-  bool endsWithLineBreak = true;     // whether the last line had one
   std::string byteOrderMark;         // kept in front of the first line
 };
 
@@ -109,14 +127,13 @@ ParsedFile Parse(const std::string& content) {
     file.lineBreak = "\r\n";
   }
   while (pos < content.size()) {
-    size_t end = content.find('\n', pos);
-    const bool hasBreak = end != std::string::npos;
-    if (!hasBreak) end = content.size();
-    size_t textEnd = end;
-    if (textEnd > pos && content[textEnd - 1] == '\r') --textEnd;
-    file.lines.push_back(ParseLine(content.substr(pos, textEnd - pos)));
-    file.endsWithLineBreak = hasBreak;
-    pos = hasBreak ? end + 1 : end;
+    size_t end = pos;
+    while (end < content.size() && !IsLineBreak(content[end])) ++end;
+    size_t next = end;
+    while (next < content.size() && IsLineBreak(content[next])) ++next;
+    file.lines.push_back(
+        ParseLine(content.substr(pos, end - pos), content.substr(end, next - end)));
+    pos = next;
   }
   return file;
 }
@@ -203,12 +220,15 @@ std::string ReadIniString(const std::string& path, const std::string& section,
   if (!file) return defaultValue;
   const std::string wantedSection = Trim(section);
   const std::string wantedKey = Trim(key);
+  // Only the first section of the name is searched; a later one of the same
+  // name is never read.
   bool inSection = false;
   for (const Line& line : file->lines) {
     if (line.kind == Line::Kind::Section) {
+      if (inSection) break;
       inSection = NamesMatch(line.name, wantedSection);
     } else if (inSection && line.kind == Line::Kind::KeyValue && NamesMatch(line.name, wantedKey)) {
-      return CutToCharacters(line.value, kIniValueMaxChars);
+      return CutToCharacters(WithoutEnclosingQuotes(line.value), kIniValueMaxChars);
     }
   }
   return defaultValue;
@@ -249,7 +269,7 @@ bool WriteIniString(const std::string& path, const std::string& section,
       if (inSection) sectionHeader = i;
     } else if (inSection && line.kind == Line::Kind::KeyValue) {
       if (NamesMatch(line.name, keyName)) {
-        line = ParseLine(newLine);
+        line = ParseLine(newLine, line.lineBreak);
         replaced = true;
       } else {
         lastKeyLine = i;
@@ -257,21 +277,29 @@ bool WriteIniString(const std::string& path, const std::string& section,
     }
   }
   if (!replaced) {
+    size_t insertAt = file.lines.size();
+    std::vector<Line> added;
     if (sectionHeader) {
-      const size_t insertAt = (lastKeyLine ? *lastKeyLine : *sectionHeader) + 1;
-      file.lines.insert(file.lines.begin() + static_cast<std::ptrdiff_t>(insertAt), ParseLine(newLine));
+      insertAt = (lastKeyLine ? *lastKeyLine : *sectionHeader) + 1;
     } else {
-      file.lines.push_back(ParseLine("[" + sectionName + "]"));
-      file.lines.push_back(ParseLine(newLine));
+      added.push_back(ParseLine("[" + sectionName + "]", file.lineBreak));
     }
-    file.endsWithLineBreak = file.endsWithLineBreak || file.lines.back().text == newLine;
+    added.push_back(ParseLine(newLine, file.lineBreak));
+    if (insertAt > 0) {
+      // The line before keeps its own line end; blank lines after it move
+      // behind the new ones. It may have been the last, without a break.
+      std::string& before = file.lines[insertAt - 1].lineBreak;
+      const size_t lf = before.find('\n');
+      const size_t own = before.empty() ? 0 : (lf == std::string::npos ? 1 : lf + 1);
+      added.back().lineBreak += before.substr(own);
+      before = own == 0 ? file.lineBreak : before.substr(0, own);
+    }
+    file.lines.insert(file.lines.begin() + static_cast<std::ptrdiff_t>(insertAt), added.begin(),
+                      added.end());
   }
 
   std::string content = file.byteOrderMark;
-  for (size_t i = 0; i < file.lines.size(); ++i) {
-    content += file.lines[i].text;
-    if (i + 1 < file.lines.size() || file.endsWithLineBreak) content += file.lineBreak;
-  }
+  for (const Line& line : file.lines) content += line.text + line.lineBreak;
   return ReplaceFile(path, content);
 }
 

@@ -1,10 +1,13 @@
 // INI files: the reader and writer behind the launcher's Do.ini, web.ini and
 // the migrations into resolution.ini and version.ini.
 //
-// Text is UTF-8. Section and key names match without regard to ASCII case;
-// blanks around names and values are ignored; a line that is not a section
-// header or a key=value pair is skipped. Invalid UTF-8 is carried through as
-// bytes and never fails a read.
+// Values come out as the Windows INI functions give them: lines end at CR or
+// LF (a file unscrambled in text mode ends them in CR CR LF), white space
+// around names and values is dropped, a value in matching quotes loses them,
+// and only the first section of a name is searched. Section and key names
+// match without regard to ASCII case; a line that is not a section header or
+// a key=value pair is skipped. Text is UTF-8; invalid UTF-8 is carried
+// through as bytes and never fails a read.
 #pragma once
 
 #include <string>

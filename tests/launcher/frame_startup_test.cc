@@ -1,8 +1,10 @@
 // Start-up to shut-down of the launcher in a temporary program directory.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "launcher/my_thread.h"
 #include "launcher/win_main.h"
@@ -46,6 +48,24 @@ TEST_F(FrameStartupTest, WinMainRunsFromStartUpToShutDownOnItsOwn) {
   EXPECT_LT(started, init);
   EXPECT_LT(init, prepared);
   EXPECT_NE(log.find("launcher started!"), std::string::npos);
+}
+
+TEST_F(FrameStartupTest, WorksInItsOwnDirectoryAndRefusesOneWhosePathIsNotUtf8) {
+  StartUp();
+  EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), dir_.path()));
+  ShutDown();
+
+  const std::string gbk = dir_.File("\xD3\xCE\xCF\xB7/");  // GBK, unpacked from Windows
+  ASSERT_EQ(mkdir(gbk.c_str(), 0755), 0);
+  testing_support::WriteFile(gbk + "orvo.ini", "[Setup]\n");
+  CPaintManagerUI::SetInstancePath(gbk);
+  EXPECT_FALSE(launcher_main::StartUp());
+  EXPECT_EQ(g_pFrame.load(), nullptr);
+  ASSERT_EQ(desktop_.MessageBoxes().size(), 1u);
+  EXPECT_EQ(desktop_.MessageBoxes()[0].caption, "错误");
+  EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), dir_.path()));
+  EXPECT_FALSE(testing_support::PathExists(gbk + "run.log"));
+  EXPECT_FALSE(testing_support::PathExists(gbk + "version.ini"));
 }
 
 TEST_F(FrameStartupTest, FrameWindowIsCentredAndChildrenSitAtTheirOffsets) {

@@ -200,6 +200,7 @@ TEST_F(MiniDumperTest, QuietDumperWritesOneDumpForEveryKindOfCrashAndExitsWithZe
       {"\nsignal: 11 SIGSEGV\n|", [] { std::thread(WriteThroughNull).join(); }},
       {"\nsignal: 11 SIGSEGV\n|", [] { Recurse(0); }},
       {"\nsignal: 11 SIGSEGV\n|", [] { OverflowOnAWorker(); }},
+      {"\nsignal: 11 SIGSEGV\n|", [] { MiniDumper::StartThread([] { Recurse(0); }).join(); }},
   };
   for (const auto& crash : crashes) {
     SCOPED_TRACE(crash.first);
@@ -222,6 +223,10 @@ TEST_F(MiniDumperTest, QuietDumperWritesOneDumpForEveryKindOfCrashAndExitsWithZe
     const size_t bar = lines.find('|');
     EXPECT_NE(dump.find(lines.substr(0, bar)), std::string::npos);
     EXPECT_NE(dump.find(lines.substr(bar + 1)), std::string::npos);
+#if defined(__x86_64__)
+    // The faulting thread's registers, its stack pointer among them.
+    EXPECT_TRUE(std::regex_search(dump, std::regex("\nregisters:\nrip: 0x[0-9a-f]+\nrsp: 0x[0-9a-f]+\n")));
+#endif
     // This program is among the crashing thread's frames.
     const size_t frames = dump.find("\nbacktrace:\n");
     const size_t maps = dump.find("\nmaps:\n");

@@ -108,6 +108,11 @@ TEST(ServerChoiceTest, VersionTextComparesUnitByUnit) {
                             {"1.2", "1.2.1", "1.2.1"}, {"1.2.1", "1.2", "1.2.1"},
                             {"", "0", "0"},           {"3", "", "3"}};
   for (const auto& c : cases) EXPECT_EQ(VersionTextToShow(c[0], c[1]), c[2]) << c[0] << " " << c[1];
+  // Above U+FFFF a character is a surrogate pair, below U+E000..U+FFFF.
+  const wxString pair = wxString::FromUTF8("1.\xF0\x9F\x98\x80");  // U+1F600
+  const wxString high = wxString::FromUTF8("1.\xEF\xBC\x90");       // U+FF10
+  EXPECT_EQ(VersionTextToShow(pair, high), high);
+  EXPECT_EQ(VersionTextToShow(high, pair), high);
 }
 
 // --- Parsing ---

@@ -4,8 +4,11 @@
 
 #include <link.h>
 
+#include <cstdlib>
+
 #include "launcher/delete_directory.h"
 #include "launcher/patch_callbacks.h"
+#include "launcher/win_main.h"
 #include "tests/launcher/update_road_fixture.h"
 
 namespace update_road_testing {
@@ -186,6 +189,24 @@ TEST(DeleteDirectoryTest, DeletesTreesAndFilesAndFailsOnNothing) {
   EXPECT_TRUE(DeleteDirectory(wxString::FromUTF8(dir.File("file.upd"))));
   EXPECT_FALSE(DeleteDirectory(wxString::FromUTF8(dir.File("never"))));
   EXPECT_FALSE(DeleteDirectory(wxString()));
+}
+
+// Shut-down releases a loaded library while its patch object lives; the
+// process's exit list would destroy the object first.
+TEST(LivePatchExitDeathTest, ShutDownReleasesThePatchObjectWhileItLives) {
+  testing_support::TempDir dir;
+  std::filesystem::copy_file(VELMOR_EXIT_ORDER_LIBRARY, dir.File("libTidewell.so"));
+  const std::string marker = dir.File("released");
+  setenv("VELMOR_TEST_RELEASE_MARKER", marker.c_str(), 1);
+  EXPECT_EXIT(
+      {
+        if (!LoadLivePatch(TheLivePatchHolder(), wxString::FromUTF8(dir.path()))) std::_Exit(2);
+        launcher_main::ShutDown();
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+  unsetenv("VELMOR_TEST_RELEASE_MARKER");
+  EXPECT_EQ(testing_support::ReadFile(marker), "alive\n");
 }
 
 }  // namespace

@@ -38,6 +38,30 @@ TEST_F(IniFileTest, ReadsValuesOrDefaults) {
   EXPECT_EQ(ReadIniString(dir.path(), "Web", "TopUrl", "d"), "d");  // a directory
 }
 
+TEST_F(IniFileTest, ValuesComeOutAsTheWindowsFunctionsGiveThem) {
+  struct Case {
+    const char* text;
+    const char* expected;  // value of [Addr] Url
+  };
+  const Case cases[] = {
+      {"[Addr]\r\r\nUrl=http://a/\r\r\nX=1\r\r\n", "http://a/"},  // unscrambled CRLF file
+      {"[Addr]\rUrl=http://a/\rX=1", "http://a/"},                      // CR alone ends a line
+      {"[Addr]\nUrl = \t\"http://a/ b\" \v\n", "http://a/ b"},
+      {"[Addr]\nUrl='http://a/'\n", "http://a/"},
+      {"[Addr]\nUrl=\"http://a/'\n", "\"http://a/'"},  // quotes that do not pair stay
+      {"[Addr]\nUrl=\"\n", "\""},
+      {"[Addr]\nUrl=\"\"\n", ""},
+      {"[Addr]\nX=1\n[Web]\nUrl=w\n[addr]\nUrl=second\n", "d"},  // first section only
+      {"[Addr]\nUrl=first\n[Web]\n[Addr]\nUrl=second\n", "first"},
+  };
+  for (const Case& c : cases) {
+    WriteFile(path, c.text);
+    EXPECT_EQ(ReadIniString(path, "Addr", "Url", "d"), c.expected) << c.text;
+  }
+  WriteFile(path, "[Web]\nA=\"" + std::string(300, 'x') + "\"\n");
+  EXPECT_EQ(ReadIniString(path, "Web", "A", ""), std::string(254, 'x'));
+}
+
 TEST_F(IniFileTest, LongValuesAreCutWithoutSplittingCharacters) {
   const std::string ascii(300, 'x');
   std::string chinese;
@@ -77,6 +101,11 @@ TEST_F(IniFileTest, WriteKeepsOtherLinesAndReplacesInPlace) {
   EXPECT_EQ(ReadFile(path),
             "; keep me\r\n[Setup]\r\nserveraddr=5.6.7.8\r\nServerPort=7000\r\nServerSid=12\r\n\r\n"
             "[Other]\r\nx=1\r\ny=2\r\n");
+  // CR CR LF lines and a last line without a break stay as they were.
+  WriteFile(path, "[Setup]\r\r\nServerAddr=1\r\r\n[Other]\r\r\nx=1");
+  ASSERT_TRUE(WriteIniString(path, "Setup", "ServerAddr", "2"));
+  ASSERT_TRUE(WriteIniString(path, "Other", "y", "3"));
+  EXPECT_EQ(ReadFile(path), "[Setup]\r\r\nServerAddr=2\r\r\n[Other]\r\r\nx=1\r\ny=3\r\n");
 }
 
 TEST_F(IniFileTest, WriteRefusesWhatWouldPlantLines) {
