@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -264,6 +265,10 @@ TEST_F(ServerListFileTest, PlainOrScrambledFilesAndNoTemporaryFileStays) {
     }
     EXPECT_FALSE(PathExists(Tmp()));
   }
+  // Copied from Windows, the name may differ in letter case.
+  std::filesystem::rename(List(), dir_.File("serverlist.XML"));
+  WriteScrambledFile(dir_.File("serverlist.XML"), kSmallList);
+  EXPECT_EQ(ReadServerListFile("ServerList.xml").outcome, ServerListRead::kParsed);
 }
 
 }  // namespace
