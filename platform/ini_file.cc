@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -113,6 +114,7 @@ struct ParsedFile {
   std::vector<Line> lines;
   std::string lineBreak = "\n";      // the break the file uses, for lines we add
   std::string byteOrderMark;         // kept in front of the first line
+  bool utf16 = false;                // stored as UTF-16LE (with its mark)
 };
 
 ParsedFile Parse(const std::string& content) {
@@ -138,12 +140,6 @@ ParsedFile Parse(const std::string& content) {
   return file;
 }
 
-std::optional<ParsedFile> ParseFile(const std::string& path) {
-  std::optional<std::string> content = ReadWholeFile(path);
-  if (!content) return std::nullopt;
-  return Parse(*content);
-}
-
 // Length in bytes of the UTF-8 sequence starting at `pos`, or 1 for a byte
 // that does not start a valid sequence (such a byte counts as a character).
 size_t Utf8SequenceLength(const std::string& text, size_t pos) {
@@ -167,6 +163,98 @@ size_t Utf8SequenceLength(const std::string& text, size_t pos) {
   if (lead == 0xF4 && second > 0x8F) return 1;
   return length;
 }
+
+constexpr char kUtf16ByteOrderMark[] = "\xFF\xFE";
+
+void AppendUtf8(std::string& out, uint32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// UTF-16LE text (after its mark) as UTF-8; a lone surrogate or an odd last
+// byte becomes U+FFFD.
+std::string Utf16ToUtf8(const std::string& bytes, size_t pos) {
+  std::string out;
+  const auto unit = [&](size_t i) {
+    return static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) |
+           (static_cast<uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8);
+  };
+  while (pos < bytes.size()) {
+    if (pos + 1 >= bytes.size()) {
+      AppendUtf8(out, 0xFFFD);
+      break;
+    }
+    uint32_t code = unit(pos);
+    pos += 2;
+    if (code >= 0xD800 && code <= 0xDBFF && pos + 1 < bytes.size() && unit(pos) >= 0xDC00 &&
+        unit(pos) <= 0xDFFF) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (unit(pos) - 0xDC00);
+      pos += 2;
+    } else if (code >= 0xD800 && code <= 0xDFFF) {
+      code = 0xFFFD;
+    }
+    AppendUtf8(out, code);
+  }
+  return out;
+}
+
+void AppendUtf16Unit(std::string& out, uint32_t unit) {
+  out += static_cast<char>(unit & 0xFF);
+  out += static_cast<char>(unit >> 8);
+}
+
+// UTF-8 as UTF-16LE; a byte that starts no valid sequence becomes U+FFFD.
+std::string Utf8ToUtf16(const std::string& text) {
+  std::string out;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const size_t length = Utf8SequenceLength(text, pos);
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    uint32_t code = lead;
+    if (length == 1 && lead >= 0x80) {
+      code = 0xFFFD;
+    } else if (length > 1) {
+      code = lead & (0x7F >> length);
+      for (size_t i = 1; i < length; ++i)
+        code = (code << 6) | (static_cast<unsigned char>(text[pos + i]) & 0x3F);
+    }
+    pos += length;
+    if (code >= 0x10000) {
+      AppendUtf16Unit(out, 0xD800 + ((code - 0x10000) >> 10));
+      AppendUtf16Unit(out, 0xDC00 + ((code - 0x10000) & 0x3FF));
+    } else {
+      AppendUtf16Unit(out, code);
+    }
+  }
+  return out;
+}
+
+// A file saved as "Unicode" on Windows is UTF-16LE with its mark; the INI
+// functions read it as such, and so do we.
+std::optional<ParsedFile> ParseFile(const std::string& path) {
+  std::optional<std::string> content = ReadWholeFile(path);
+  if (!content) return std::nullopt;
+  if (content->compare(0, 2, kUtf16ByteOrderMark) == 0) {
+    ParsedFile file = Parse(Utf16ToUtf8(*content, 2));
+    file.utf16 = true;
+    return file;
+  }
+  return Parse(*content);
+}
+
 
 std::string CutToCharacters(const std::string& text, size_t maxChars) {
   size_t pos = 0;
@@ -300,6 +388,7 @@ bool WriteIniString(const std::string& path, const std::string& section,
 
   std::string content = file.byteOrderMark;
   for (const Line& line : file.lines) content += line.text + line.lineBreak;
+  if (file.utf16) content = kUtf16ByteOrderMark + Utf8ToUtf16(content);
   return ReplaceFile(path, content);
 }
 

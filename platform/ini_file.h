@@ -6,8 +6,9 @@
 // around names and values is dropped, a value in matching quotes loses them,
 // and only the first section of a name is searched. Section and key names
 // match without regard to ASCII case; a line that is not a section header or
-// a key=value pair is skipped. Text is UTF-8; invalid UTF-8 is carried
-// through as bytes and never fails a read.
+// a key=value pair is skipped. Text is UTF-8, or UTF-16LE in a file that
+// starts with its byte-order mark (saved as "Unicode" on Windows; rewritten
+// so). Invalid UTF-8 is carried through as bytes and never fails a read.
 #pragma once
 
 #include <string>

@@ -62,6 +62,25 @@ TEST_F(IniFileTest, ValuesComeOutAsTheWindowsFunctionsGiveThem) {
   EXPECT_EQ(ReadIniString(path, "Web", "A", ""), std::string(254, 'x'));
 }
 
+// Saved as "Unicode" on Windows: UTF-16LE with its mark, read and kept so.
+TEST_F(IniFileTest, Utf16FilesAreReadAndWrittenAsSuch) {
+  const auto utf16 = [](const std::u16string& text) {
+    std::string bytes = "\xFF\xFE";
+    for (const char16_t unit : text) {
+      bytes += static_cast<char>(unit & 0xFF);
+      bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+  };
+  WriteFile(path, utf16(u"[Addr]\r\nUrl=http://\u6e38/\U0001F600\r\n"));
+  EXPECT_TRUE(IniFileHasSection(path));
+  EXPECT_EQ(ReadIniString(path, "Addr", "Url", "d"), "http://\xE6\xB8\xB8/\xF0\x9F\x98\x80");
+  ASSERT_TRUE(WriteIniString(path, "Addr", "Next", "\xE6\xB8\xB8"));
+  EXPECT_EQ(ReadFile(path), utf16(u"[Addr]\r\nUrl=http://\u6e38/\U0001F600\r\nNext=\u6e38\r\n"));
+  WriteFile(path, utf16(u"[A]\r\nK=\xD800x") + "\x41");  // lone surrogate, odd last byte
+  EXPECT_EQ(ReadIniString(path, "A", "K", "d"), "\xEF\xBF\xBDx\xEF\xBF\xBD");
+}
+
 TEST_F(IniFileTest, LongValuesAreCutWithoutSplittingCharacters) {
   const std::string ascii(300, 'x');
   std::string chinese;
