@@ -266,7 +266,9 @@ TEST_F(MiniDumperTest, WithoutDumpWriterNoFileAndAMessageOnlyWhenNotQuiet) {
   for (const auto& [quiet, libraryFound, expected] : cases) {
     SCOPED_TRACE(expected);
     TempDir dir;
-    const ChildEnd end = NullWriteUnder(dir.File("boxes.txt"), platform::MessageBoxResult::Yes, [&] {
+    // Copies: C++17 lambdas cannot capture structured bindings.
+    const ChildEnd end = NullWriteUnder(dir.File("boxes.txt"), platform::MessageBoxResult::Yes,
+                                        [&, quiet = quiet, libraryFound = libraryFound] {
       return std::make_unique<DumperWithoutWriter>(quiet, dir.File("launcher"), libraryFound);
     });
     EXPECT_TRUE(end.exited && end.exitCode == 0);
