@@ -3,11 +3,17 @@
 // say) land beside the launcher, not wherever it was started from.
 #pragma once
 
+#include <wx/string.h>
+
+#include <optional>
 #include <string>
 
-// Makes `directory` (the program directory, with its trailing separator)
-// the current directory. False, after a message box that tells the player
-// why, when its path is not valid UTF-8 (the launcher's paths are UTF-8
-// text throughout, and another path would put its files somewhere else) or
-// when it cannot be entered; the launcher must not start then.
-bool EnterProgramDirectory(const std::string& directory);
+// Makes `directory` (the program directory as the system gave it, with its
+// trailing separator) the current directory and returns the name the
+// launcher's paths use for it: `directory` itself, or "./" when its bytes
+// are not valid UTF-8 (GBK names unpacked from a Windows archive). The
+// launcher's paths are UTF-8 text, so such a directory is named from inside
+// itself and its bytes are never converted. Nothing, after a message box
+// that tells the player why, when the directory cannot be entered: the
+// launcher must not start then.
+std::optional<wxString> EnterProgramDirectory(const std::string& directory);

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <thread>
 
 #include "launcher/instance_path.h"
@@ -97,8 +98,9 @@ bool StartUp() {
   ResetWorkerStop();
   CPaintManagerUI::SetInstance(nullptr);
   const CStdString programDir = CPaintManagerUI::GetInstancePath();
-  if (!EnterProgramDirectory(programDir)) return false;
-  SetInstancePath(wxString::FromUTF8(programDir));
+  const std::optional<wxString> programPath = EnterProgramDirectory(programDir);
+  if (!programPath) return false;
+  SetInstancePath(*programPath);
   CPaintManagerUI::SetResourcePath(programDir);
   CPaintManagerUI::SetResourceZip("bt.dat");
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "launcher/my_thread.h"
+#include "launcher/version_config.h"
 #include "launcher/win_main.h"
 #include "launcher/windows/news2_wnd.h"
 #include "launcher/windows/news_wnd.h"
@@ -50,22 +51,27 @@ TEST_F(FrameStartupTest, WinMainRunsFromStartUpToShutDownOnItsOwn) {
   EXPECT_NE(log.find("launcher started!"), std::string::npos);
 }
 
-TEST_F(FrameStartupTest, WorksInItsOwnDirectoryAndRefusesOneWhosePathIsNotUtf8) {
-  StartUp();
-  EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), dir_.path()));
-  ShutDown();
-
-  const std::string gbk = dir_.File("\xD3\xCE\xCF\xB7/");  // GBK, unpacked from Windows
+// Whatever its name: also a directory whose name is not UTF-8 (GBK,
+// unpacked from a Windows archive) has its files found and written there,
+// and nowhere else.
+TEST_F(FrameStartupTest, WorksInItsOwnDirectoryWhateverItsName) {
+  const std::string gbk = dir_.File("\xD3\xCE\xCF\xB7/");
   ASSERT_EQ(mkdir(gbk.c_str(), 0755), 0);
-  testing_support::WriteFile(gbk + "orvo.ini", "[Setup]\n");
+  for (const char* name : {"bt.dat", "orvo.ini", "version.ini", "resolution.ini", "web.ini"})
+    std::filesystem::rename(File(name), gbk + name);
+  testing_support::TempDir elsewhere;
+  std::filesystem::current_path(elsewhere.path());
   CPaintManagerUI::SetInstancePath(gbk);
-  EXPECT_FALSE(launcher_main::StartUp());
-  EXPECT_EQ(g_pFrame.load(), nullptr);
-  ASSERT_EQ(desktop_.MessageBoxes().size(), 1u);
-  EXPECT_EQ(desktop_.MessageBoxes()[0].caption, "错误");
-  EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), dir_.path()));
-  EXPECT_FALSE(testing_support::PathExists(gbk + "run.log"));
-  EXPECT_FALSE(testing_support::PathExists(gbk + "version.ini"));
+  StartUp();
+  EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), gbk));
+  EXPECT_EQ(VersionConfig().Version, "1.0");  // its version.ini, no first installation
+  EXPECT_NE(frame().enterGameBtn, nullptr);   // its skin archive
+  ShutDown();
+  EXPECT_NE(testing_support::ReadFile(gbk + "run.log").find("launcher Init!"), std::string::npos);
+  for (const char* name : {"run.log", "version.ini", "resolution.ini"}) {
+    EXPECT_FALSE(testing_support::PathExists(elsewhere.File(name))) << name;
+    EXPECT_FALSE(testing_support::PathExists(File(name))) << name;
+  }
 }
 
 TEST_F(FrameStartupTest, FrameWindowIsCentredAndChildrenSitAtTheirOffsets) {
