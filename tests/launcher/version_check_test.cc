@@ -60,6 +60,21 @@ TEST_F(VersionCheckTest, CurrentVersionsNeedNoUpdateAndInstallTheCallbacks) {
   EXPECT_EQ(CountErrorLog(kConnectError), 0);
 }
 
+// A program directory whose name is not UTF-8 is named "./" from inside
+// itself; the library then works beside itself there as well.
+TEST_F(VersionCheckTest, LibraryWorksInADirectoryWhoseNameIsNotUtf8) {
+  const std::string gbk = dir.File("\xD3\xCE\xCF\xB7/");
+  ASSERT_TRUE(std::filesystem::create_directory(gbk));
+  std::filesystem::copy_file(VELMOR_TIDEWELL_LIBRARY, gbk + "libTidewell.so");
+  std::filesystem::current_path(gbk);
+  SetInstancePath("./");
+  frame.programDir = "./";
+  ServeManifest(Set("patch", "1.0") + Set("Launcherpatch", "1.0"));
+  ASSERT_TRUE(CheckVersion());
+  EXPECT_TRUE(PathExists(gbk + "data/xxurlw"));
+  EXPECT_FALSE(PathExists(dir.File("data")));
+}
+
 TEST_F(VersionCheckTest, VersionsCompareAsExactStrings) {
   struct Case {
     const char* game;
