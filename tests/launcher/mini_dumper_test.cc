@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <functional>
@@ -235,6 +236,25 @@ TEST_F(MiniDumperTest, QuietDumperWritesOneDumpForEveryKindOfCrashAndExitsWithZe
     EXPECT_EQ(dump.substr(dump.size() - 4), "end\n");
     EXPECT_FALSE(testing_support::PathExists(dir.File("boxes.txt")));
   }
+}
+
+// Threads that libraries start get their alternate stack from the launcher
+// program's thread hook, which sanitizer builds leave out.
+TEST(ThreadHookTest, ThreadsThatLibrariesStartGetTheirOwnSignalStack) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "no thread hook under a sanitizer";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+  GTEST_SKIP() << "no thread hook under a sanitizer";
+#endif
+#endif
+  FILE* probe = popen(VELMOR_THREAD_HOOK_PROBE, "r");
+  ASSERT_NE(probe, nullptr);
+  char line[16] = {};
+  const bool read = std::fgets(line, sizeof line, probe) != nullptr;
+  EXPECT_EQ(pclose(probe), 0);
+  ASSERT_TRUE(read);
+  EXPECT_STREQ(line, "own\n");
 }
 
 TEST_F(MiniDumperTest, NotQuietAsksFirstAndWritesOnlyOnYes) {
