@@ -303,7 +303,9 @@ bool ReplaceFile(const std::string& path, const std::string& content) {
 }  // namespace
 
 std::string ReadIniString(const std::string& path, const std::string& section,
-                          const std::string& key, const std::string& defaultValue) {
+                          const std::string& key, const std::string& givenDefault) {
+  // The default loses its trailing blanks, as GetPrivateProfileString's does.
+  const std::string defaultValue = givenDefault.substr(0, givenDefault.find_last_not_of(' ') + 1);
   const std::optional<ParsedFile> file = ParseFile(path);
   if (!file) return defaultValue;
   const std::string wantedSection = Trim(section);

@@ -21,8 +21,9 @@ namespace platform {
 // multi-byte character).
 inline constexpr size_t kIniValueMaxChars = 254;
 
-// The value of `key` in `section` of the file at `path`; `defaultValue` when
-// the file, the section or the key is missing. A key that is present with an
+// The value of `key` in `section` of the file at `path`; `defaultValue`
+// without its trailing blanks when the file, the section or the key is
+// missing. A key that is present with an
 // empty value gives "".
 std::string ReadIniString(const std::string& path, const std::string& section,
                           const std::string& key, const std::string& defaultValue);

@@ -58,6 +58,8 @@ TEST_F(IniFileTest, ValuesComeOutAsTheWindowsFunctionsGiveThem) {
     WriteFile(path, c.text);
     EXPECT_EQ(ReadIniString(path, "Addr", "Url", "d"), c.expected) << c.text;
   }
+  EXPECT_EQ(ReadIniString(path, "Addr", "None", "d  "), "d");
+  EXPECT_EQ(ReadIniString(path, "Addr", "None", "   "), "");
   WriteFile(path, "[Web]\nA=\"" + std::string(300, 'x') + "\"\n");
   EXPECT_EQ(ReadIniString(path, "Web", "A", ""), std::string(254, 'x'));
 }
