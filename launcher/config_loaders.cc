@@ -36,7 +36,7 @@ void MigrateFromMainConfig(const wxString& target, const char* section,
   const std::string targetPath = Native(target);
   if (platform::FileExists(targetPath)) return;
   platform::CreateFileIfMissing(targetPath);
-  const std::string sourcePath = Native(InstancePath() + "orvo.ini");
+  const std::string sourcePath = Native(ProgramFilePath("orvo.ini"));
   for (const MigratedKey& key : keys) {
     const std::string value =
         platform::ReadIniString(sourcePath, "Setup", key.key, key.defaultValue);
@@ -83,11 +83,11 @@ std::string PlainPathFor(const wxString& name, const wxString& tmpName) {
 
 bool LoadMainConfig(LauncherFrameWnd& frame) {
   frame.programDir = InstancePath();
-  return SetupConfig().Load(frame.programDir + "orvo.ini");
+  return SetupConfig().Load(ProgramFilePath("orvo.ini"));
 }
 
 bool LoadResolutionConfig() {
-  const wxString target = InstancePath() + "resolution.ini";
+  const wxString target = ProgramFilePath("resolution.ini");
   MigrateFromMainConfig(target, "Setting",
                         {{"Resolution", "1024*768"},
                          {"FullScreen", "0"},
@@ -97,7 +97,7 @@ bool LoadResolutionConfig() {
 }
 
 bool LoadVersionConfig() {
-  const wxString target = InstancePath() + "version.ini";
+  const wxString target = ProgramFilePath("version.ini");
   MigrateFromMainConfig(target, "Version", {{"Version", "0.0"}, {"LVersion", "0.0"}});
   return VersionConfig().Load(target);
 }
@@ -123,8 +123,8 @@ void SetDefaultUrls(LauncherFrameWnd& frame) {
 }
 
 void LoadAddrConfig(LauncherFrameWnd& frame) {
-  const wxString name = "Do.ini";
-  const wxString tmpName = name + ".tmp";
+  const wxString name = NameInProgramDirectory("Do.ini");
+  const wxString tmpName = "Do.ini.tmp";
   const std::string tmpPath = Native(InstancePath() + tmpName);
 
   DeleteIfExists(tmpPath);  // left behind by an earlier run
@@ -139,8 +139,8 @@ void LoadAddrConfig(LauncherFrameWnd& frame) {
 }
 
 void LoadWebConfig(LauncherFrameWnd& frame) {
-  const wxString name = "web.ini";
-  const wxString tmpName = name + ".tmp";
+  const wxString name = NameInProgramDirectory("web.ini");
+  const wxString tmpName = "web.ini.tmp";
   const std::string tmpPath = Native(InstancePath() + tmpName);
 
   std::string path = Native(InstancePath() + name);

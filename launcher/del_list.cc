@@ -38,7 +38,8 @@ void CarryOutDeleteList(LauncherFrameWnd& frame, const wxString& listPath) {
     const wxString entry = wxString::FromUTF8(word);
     if (entry.empty()) continue;  // not UTF-8: names no file
     if (!IsContainedRelativePath(entry)) {
-      RUNLOG_ERROR(frame, "del.lst entry %s is outside the program directory, skipped", entry);
+      RUNLOG_ERROR(frame, 2230, "del.lst entry %s is outside the program directory, skipped",
+                   entry);
       continue;
     }
     const std::string path = (frame.programDir + NativeSeparators(entry)).utf8_string();

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -29,6 +30,13 @@ size_t WriteBody(char* data, size_t itemSize, size_t itemCount, void* userData) 
   const size_t stored = std::fwrite(data, 1, length, sink->file);
   sink->written += stored;
   return stored;
+}
+
+// libcurl's trace goes to standard error, which a desktop session sends to
+// its journal: only written when asked for.
+long VerboseTraceWanted() {
+  const char* value = std::getenv("VELMOR_CURL_VERBOSE");
+  return (value != nullptr && value[0] != '\0' && value[0] != '0') ? 1L : 0L;
 }
 
 }  // namespace
@@ -74,7 +82,7 @@ bool DownloadFile(CURL* handle, const wxString& url, const wxString& path, long 
   curl_easy_setopt(handle, CURLOPT_WRITEDATA, &sink);
   curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &WriteBody);
   curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 1L);
-  curl_easy_setopt(handle, CURLOPT_VERBOSE, 1L);
+  curl_easy_setopt(handle, CURLOPT_VERBOSE, VerboseTraceWanted());
   curl_easy_setopt(handle, CURLOPT_FORBID_REUSE, 1L);
   // A server that accepts and then sends nothing (or a byte now and then)
   // must not hold the update for good.

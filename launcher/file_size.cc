@@ -10,7 +10,7 @@
 
 uint32_t QueryFileSize(const wxString& path, LauncherFrameWnd& frame) {
   if (!wxFileName::FileExists(path)) {
-    RUNLOG_ERROR(frame, "pathList.xml %s error in update server", path);
+    RUNLOG_ERROR(frame, 2302, "pathList.xml %s error in update server", path);
     return 1;
   }
   uint64_t bytes = wxFileName::GetSize(path).GetValue();
@@ -23,7 +23,7 @@ uint32_t QueryFileSize(const wxString& path, LauncherFrameWnd& frame) {
     readable = !error;
   }
   if (!readable) {
-    RUNLOG_ERROR(frame,
+    RUNLOG_ERROR(frame, 2315,
                  "file %s read error,please check your update server config,eg pathList.xml and "
                  "file dir whether exsits!",
                  path);

@@ -4,6 +4,7 @@
 #include "launcher/setup_config.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
+#include "platform/name_in_any_case.h"
 #include "platform/program.h"
 
 namespace {
@@ -21,14 +22,12 @@ void StartGame(LauncherFrameWnd& frame) {
   platform::Desktop& desktop = platform::CurrentDesktop();
   // Converted from a private copy: wxString caches conversions inside the
   // object, and the update thread converts programDir at the same time.
-  const std::string gamePath =
-      wxString(frame.programDir.wc_str()).utf8_string() + kGameExecutable;
-  if (!platform::FileExists(gamePath)) {
+  const std::string programDir = wxString(frame.programDir.wc_str()).utf8_string();
+  const std::string gamePath = programDir + platform::NameInAnyCase(programDir, kGameExecutable);
+  // A game file that is there but cannot be started (not executable, not a
+  // program) gets the same notice as a missing one: the player must know
+  // why nothing happens.
+  if (!platform::FileExists(gamePath) || !platform::StartProgram(gamePath, kGameParameters))
     desktop.ShowMessageBox(kMissingGameText, kErrorCaption, platform::MessageBoxButtons::Ok);
-    desktop.PostQuit(0);
-    return;
-  }
-  // A failed start goes unreported: the launcher ends either way.
-  platform::StartProgram(gamePath, kGameParameters);
   desktop.PostQuit(0);
 }

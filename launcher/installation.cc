@@ -68,7 +68,7 @@ bool StageFile(LauncherFrameWnd& frame, InstallBatch& batch, const wxString& ful
   // The special names are told by the lower-cased path; the files themselves
   // keep their case.
   const wxString lower = full.Lower();
-  RUNLOG_MESSAGE_TIGHT(frame, "process file is %s!", lower);
+  RUNLOG_MESSAGE_TIGHT(frame, 2207, "process file is %s!", lower);
   CountEntry(frame, full, progress);
   if (lower.EndsWith(".i") && !isTre) {
     // Merged in place when the batch is committed, in their turn.

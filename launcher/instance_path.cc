@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "platform/files.h"
+#include "platform/name_in_any_case.h"
 #include "platform/program.h"
 
 namespace {
@@ -30,4 +31,14 @@ void SetInstancePath(const wxString& directory) {
   std::lock_guard<std::mutex> lock(g_instancePathMutex);
   g_instancePath = path;
   g_instancePathSet = true;
+}
+
+wxString NameInProgramDirectory(const wxString& name) {
+  const std::string found =
+      platform::NameInAnyCase(InstancePath().utf8_string(), wxString(name.wc_str()).utf8_string());
+  return wxString::FromUTF8(found);
+}
+
+wxString ProgramFilePath(const wxString& name) {
+  return InstancePath() + NameInProgramDirectory(name);
 }

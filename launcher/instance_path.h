@@ -11,3 +11,11 @@ wxString InstancePath();
 
 // Replaces the directory; a missing trailing separator is added.
 void SetInstancePath(const wxString& directory);
+
+// The name under which `name` exists in the program directory, found in any
+// letter case as on Windows; `name` itself when no such file exists, so that
+// a new file gets the name asked for.
+wxString NameInProgramDirectory(const wxString& name);
+
+// InstancePath() + NameInProgramDirectory(name).
+wxString ProgramFilePath(const wxString& name);

@@ -8,6 +8,7 @@
 #include "launcher/config_loaders.h"
 #include "launcher/file_size.h"
 #include "launcher/game_start.h"
+#include "launcher/instance_path.h"
 #include "launcher/my_thread.h"
 #include "launcher/process_helpers.h"
 #include "launcher/run_log.h"
@@ -129,13 +130,13 @@ void LauncherFrameWnd::Init() {
   custServiceBtn = Find("CustServiceBtn");
 
   OpenRunLog(*this);
-  if (!LoadMainConfig(*this)) RUNLOG_ERROR(*this, "load orvo.ini error");
+  if (!LoadMainConfig(*this)) RUNLOG_ERROR(*this, 262, "load orvo.ini error");
   LoadResolutionConfig();
   LoadVersionConfig();
   SetDefaultUrls(*this);
   LoadAddrConfig(*this);
   LoadWebConfig(*this);
-  RUNLOG_MESSAGE(*this, "%s", "launcher Init!");
+  RUNLOG_MESSAGE(*this, 276, "%s", "launcher Init!");
 }
 
 bool LauncherFrameWnd::CreateChild(CWindowWnd* child, const WindowOffset& offset,
@@ -174,7 +175,7 @@ void LauncherFrameWnd::OnPrepare() {
   serverListWnd->ShowWindow(false, true);
 
   // A cached list of more than 3 bytes is shown at once.
-  const wxString cachedList = programDir + "ServerList.xml";
+  const wxString cachedList = programDir + NameInProgramDirectory("ServerList.xml");
   if (QueryFileSize(cachedList, *this) > 3) {
     serverListFile = "ServerList.xml";
     updateWnd->SelectCurrentServer();
@@ -184,7 +185,7 @@ void LauncherFrameWnd::OnPrepare() {
   prepareTick = platform::TickCount();
   serverListRequested = true;
   prepared = true;
-  RUNLOG_MESSAGE(*this, "finish  launcher OnPrepare! ");
+  RUNLOG_MESSAGE(*this, 331, "finish  launcher OnPrepare! ");
 
   auto* thread = new (std::nothrow) MyThread(ServerListThreadProc);
   if (!thread || thread->Create() != 0) {

@@ -1,7 +1,5 @@
 #include "launcher/live_patch_holder.h"
 
-#include <cstdlib>
-
 #include "launcher/launcher_frame_wnd.h"
 #include "platform/shared_library.h"
 
@@ -10,18 +8,11 @@ namespace {
 constexpr char kLibraryName[] = "Tidewell.dll";
 constexpr char kNoVersion[] = "0";
 
-void ReleaseAtExit() { ReleaseHolder(TheLivePatchHolder()); }
-
 }  // namespace
 
 LivePatchHolder& TheLivePatchHolder() {
-  // Never destroyed: the release at exit may run after the static
-  // destructors of this translation unit have begun.
-  static LivePatchHolder* const holder = [] {
-    auto* created = new LivePatchHolder;
-    std::atexit(&ReleaseAtExit);
-    return created;
-  }();
+  // Never destroyed: a worker ended with the process may still hold it.
+  static LivePatchHolder* const holder = new LivePatchHolder;
   return *holder;
 }
 

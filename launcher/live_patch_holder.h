@@ -37,8 +37,9 @@ struct LivePatchHolder {
   std::recursive_mutex mutex;
 };
 
-// The process's holder, created empty on first use; its release is
-// registered to run at process exit.
+// The process's holder, created empty on first use. Shut-down releases it:
+// not from the process's exit list, where the library's own patch object
+// is destroyed first (it was registered after any handler of ours).
 LivePatchHolder& TheLivePatchHolder();
 
 // Releases what the holder holds, then loads "Tidewell.dll" (under this

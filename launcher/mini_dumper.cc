@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "platform/desktop.h"
+#include "platform/fresh_file.h"
 #include "platform/signal_safe_text.h"
 
 namespace {
@@ -144,6 +145,13 @@ void MiniDumper::PrepareCurrentThread() {
   if (!t_alternateStack) t_alternateStack = std::make_unique<AlternateStack>();
 }
 
+std::thread MiniDumper::StartThread(std::function<void()> body) {
+  return std::thread([body = std::move(body)] {
+    PrepareCurrentThread();
+    body();
+  });
+}
+
 bool MiniDumper::SuppressInstallation(bool suppress) {
   return g_installationSuppressed.exchange(suppress);
 }
@@ -167,7 +175,7 @@ void MiniDumper::Filter(int signalNumber, siginfo_t* info, void* context) {
     RunDefaultAction(signalNumber);
     return;
   }
-  dumper->WriteDump(signalNumber, info);
+  dumper->WriteDump(signalNumber, info, context);
 }
 
 bool MiniDumper::ReadProgramFile() {
@@ -184,13 +192,14 @@ bool MiniDumper::ReadProgramFile() {
   return true;
 }
 
-void MiniDumper::WriteDump(int signalNumber, const siginfo_t* info) {
+void MiniDumper::WriteDump(int signalNumber, const siginfo_t* info, const void* machineContext) {
   dumpTime = static_cast<int64_t>(time(nullptr));
   exceptionInfo = platform::CrashContext{};
   exceptionInfo.crashTime = dumpTime;
   exceptionInfo.processId = getpid();
   exceptionInfo.threadId = platform::CurrentThreadId();
   exceptionInfo.signalNumber = signalNumber;
+  exceptionInfo.machineContext = machineContext;
   if (info) {
     exceptionInfo.signalCode = info->si_code;
     exceptionInfo.faultAddress = info->si_addr;
@@ -220,7 +229,8 @@ void MiniDumper::WriteDump(int signalNumber, const siginfo_t* info) {
           ShowBox(question, questionText_, platform::MessageBoxButtons::YesNo);
       if (answer != platform::MessageBoxResult::Yes) _exit(0);
     }
-    const int file = open(dumpPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // Never through a link planted under the dump's name.
+    const int file = platform::CreateFreshFile(dumpPath, false);
     if (file < 0) {
       const int error = errno;
       message.Append("Failed to create dump file '").Append(dumpPath).Append("' (error ");

@@ -19,7 +19,9 @@
 #include <signal.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "platform/crash_dump.h"
 
@@ -65,6 +67,10 @@ class MiniDumper {
   // the thread ends.
   static void PrepareCurrentThread();
 
+  // Starts a thread that prepares itself first and then runs `body`: every
+  // thread the launcher starts goes through here (or through MyThread).
+  static std::thread StartThread(std::function<void()> body);
+
   // While set, constructors install nothing. For test programs that run
   // WinMain in their own process: there a crash must fail the test, not end
   // it with exit code 0. Returns the previous setting.
@@ -90,7 +96,8 @@ class MiniDumper {
 
  private:
   // Writes the dump and ends the process with exit code 0.
-  [[noreturn]] void WriteDump(int signalNumber, const siginfo_t* info);
+  // `machineContext` is the handler's ucontext_t (null: no registers).
+  [[noreturn]] void WriteDump(int signalNumber, const siginfo_t* info, const void* machineContext);
   bool ReadProgramFile();
 
   // Empty: the running executable.

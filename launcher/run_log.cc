@@ -4,11 +4,14 @@
 #include <wx/strconv.h>
 #include <wx/thread.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <mutex>
 
 #include "launcher/instance_path.h"
 #include "launcher/launcher_frame_wnd.h"
+#include "platform/fresh_file.h"
 
 namespace {
 
@@ -37,11 +40,37 @@ class RunLogTarget : public wxLogStderr {
 std::mutex g_entryMutex;
 wxLog* g_openTarget = nullptr;  // the target OpenRunLog installed; guarded
 
+// Entries carry text from packages and the network (file names, list
+// entries): a line break or a control character in it would let that text
+// start a line of its own, so each is written as an escape.
+wxString Escaped(const wxString& text) {
+  wxString escaped;
+  escaped.reserve(text.length());
+  for (const wxUniChar c : text) {
+    const wxUint32 code = c.GetValue();
+    if (code == '\n') {
+      escaped += "\\n";
+    } else if (code == '\r') {
+      escaped += "\\r";
+    } else if (code == '\t') {
+      escaped += "\\t";
+    } else if (code < 0x20 || code == 0x7F) {
+      escaped += wxString::Format("\\x%02x", code);
+    } else if ((code >= 0x80 && code <= 0x9F) || code == 0x2028 || code == 0x2029) {
+      escaped += wxString::Format("\\u%04x", code);
+    } else {
+      escaped += c;
+    }
+  }
+  return escaped;
+}
+
 void Emit(runlog::Level level, const wxString& text) {
+  const wxString line = Escaped(text);
   if (level == runlog::Level::Error)
-    wxLogError("%s", text);
+    wxLogError("%s", line);
   else
-    wxLogMessage("%s", text);
+    wxLogMessage("%s", line);
 }
 
 // Hands one finished entry to wxWidgets; `target` is the run-log target or
@@ -64,8 +93,14 @@ void EmitLocked(wxLog* target, runlog::Level level, const wxString& text) {
 void OpenRunLog(LauncherFrameWnd& frame) {
   CloseRunLog(frame);  // a second call starts a fresh log
   const wxString path = InstancePath() + "run.log";
-  FILE* file = std::fopen(path.utf8_string().c_str(), "w+");
-  if (file == nullptr) return;
+  // Never through a link planted under the name.
+  const int fd = platform::CreateFreshFile(path.utf8_string().c_str(), true);
+  if (fd < 0) return;
+  FILE* file = fdopen(fd, "w+");
+  if (file == nullptr) {
+    close(fd);
+    return;
+  }
   auto* target = new RunLogTarget(file);
   {
     std::lock_guard<std::mutex> lock(g_entryMutex);
@@ -75,7 +110,7 @@ void OpenRunLog(LauncherFrameWnd& frame) {
   }
   wxLog::SetTimestamp("%Y-%m-%d %H:%M:%S");
   wxLog::SetLogLevel(6);
-  RUNLOG_MESSAGE(frame, "%s", "launcher started!");
+  RUNLOG_MESSAGE(frame, 212, "%s", "launcher started!");
 }
 
 void CloseRunLog(LauncherFrameWnd& frame) {

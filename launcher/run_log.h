@@ -1,7 +1,7 @@
 // run.log: the launcher's diagnostic log in its own directory, written
 // through wxWidgets logging from every thread.
 //
-// Prefixed entries ("launcher(<line>): text") are written only while the run
+// Prefixed entries ("launcher(<line>): text", <line> the entry's own number) are written only while the run
 // log is open (frame.logTarget non-null); the finished text is handed to the
 // logging library as the argument of "%s", so a "%" in a path is written
 // unchanged. Plain entries go to the logging library whether or not the run
@@ -49,20 +49,24 @@ void WritePrefixed(LauncherFrameWnd& frame, Level level, const wxString& text);
 
 }  // namespace runlog
 
-// RUNLOG_MESSAGE(frame, "text %s", arg) writes "launcher(<line>): text ...",
-// with the line number of the caller. Extra blanks after the colon go at the
-// start of the format. The _TIGHT forms write the text right after the colon
-// ("launcher(<line>):process file is %s!").
-#define RUNLOG_WRITE_(frame, level, separator, ...)                                         \
-  do {                                                                                      \
-    LauncherFrameWnd& runlogFrame_ = (frame);                                               \
-    if (::runlog::IsOpen(runlogFrame_))                                                     \
-      ::runlog::WritePrefixed(runlogFrame_, level,                                          \
-                              ::runlog::FormatPrefixed(separator, __LINE__, __VA_ARGS__));  \
+// RUNLOG_MESSAGE(frame, line, "text %s", arg) writes "launcher(<line>): text
+// ...". Each entry carries its own fixed number, the one support staff know
+// it by, whichever of our files writes it. Extra blanks after the colon go at
+// the start of the format. The _TIGHT forms write the text right after the
+// colon ("launcher(<line>):process file is %s!").
+#define RUNLOG_WRITE_(frame, level, separator, line, ...)                               \
+  do {                                                                                  \
+    LauncherFrameWnd& runlogFrame_ = (frame);                                           \
+    if (::runlog::IsOpen(runlogFrame_))                                                 \
+      ::runlog::WritePrefixed(runlogFrame_, level,                                      \
+                              ::runlog::FormatPrefixed(separator, line, __VA_ARGS__));  \
   } while (0)
 
-#define RUNLOG_MESSAGE(frame, ...) RUNLOG_WRITE_(frame, ::runlog::Level::Message, " ", __VA_ARGS__)
-#define RUNLOG_ERROR(frame, ...) RUNLOG_WRITE_(frame, ::runlog::Level::Error, " ", __VA_ARGS__)
-#define RUNLOG_MESSAGE_TIGHT(frame, ...) \
-  RUNLOG_WRITE_(frame, ::runlog::Level::Message, "", __VA_ARGS__)
-#define RUNLOG_ERROR_TIGHT(frame, ...) RUNLOG_WRITE_(frame, ::runlog::Level::Error, "", __VA_ARGS__)
+#define RUNLOG_MESSAGE(frame, line, ...) \
+  RUNLOG_WRITE_(frame, ::runlog::Level::Message, " ", line, __VA_ARGS__)
+#define RUNLOG_ERROR(frame, line, ...) \
+  RUNLOG_WRITE_(frame, ::runlog::Level::Error, " ", line, __VA_ARGS__)
+#define RUNLOG_MESSAGE_TIGHT(frame, line, ...) \
+  RUNLOG_WRITE_(frame, ::runlog::Level::Message, "", line, __VA_ARGS__)
+#define RUNLOG_ERROR_TIGHT(frame, line, ...) \
+  RUNLOG_WRITE_(frame, ::runlog::Level::Error, "", line, __VA_ARGS__)

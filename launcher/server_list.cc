@@ -8,6 +8,7 @@
 #include "launcher/instance_path.h"
 #include "launcher/scrambled_file.h"
 #include "skinui/markup.h"
+#include "tidewell/version_order.h"
 
 const ChosenServerString g_strServerAddr(&ChosenServer::addr);
 const ChosenServerString g_strServerPort(&ChosenServer::port);
@@ -112,9 +113,10 @@ bool ParseServerListDocument(const CMarkup& markup, AreaList& areas) {
   return true;
 }
 
-ServerListReadResult ReadServerListFile(const wxString& fileName) {
+ServerListReadResult ReadServerListFile(const wxString& requestedName) {
   ServerListReadResult result;
-  if (fileName.empty()) return result;
+  if (requestedName.empty()) return result;
+  const wxString fileName = NameInProgramDirectory(requestedName);
   const wxString directory = InstancePath();
   const std::string directoryUtf8 = directory.utf8_string();
 
@@ -144,8 +146,7 @@ ServerListReadResult ReadServerListFile(const wxString& fileName) {
 }
 
 wxString VersionTextToShow(const wxString& version, const wxString& launcherVersion) {
-  // wxString::compare is std::wstring's: unit by unit, prefix smaller.
-  return version.compare(launcherVersion) > 0 ? version : launcherVersion;
+  return tidewell::CompareVersions(version, launcherVersion) > 0 ? version : launcherVersion;
 }
 
 ChosenServer ChosenServerOf(const ServerInfo& server) {

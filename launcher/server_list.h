@@ -85,7 +85,7 @@ struct ServerListReadResult {
   AreaList areas;
 };
 
-// Reads InstancePath() + fileName, taken as scrambled when it does not load
+// Reads InstancePath() + fileName (in any letter case), taken as scrambled when it does not load
 // as XML. The scrambled form is unscrambled into fileName + ".tmp" beside
 // it, which exists only while it is being read. An empty name fails.
 ServerListReadResult ReadServerListFile(const wxString& fileName);
@@ -93,7 +93,7 @@ ServerListReadResult ReadServerListFile(const wxString& fileName);
 // --- Choosing the current server ---
 
 // The version shown in "CurVersionTxt": `version` when it compares greater
-// than `launcherVersion` (ordinal, unit by unit; a proper prefix is
+// than `launcherVersion` (UTF-16 unit by unit; a proper prefix is
 // smaller), else `launcherVersion`. So "1.9" wins over "1.10".
 wxString VersionTextToShow(const wxString& version, const wxString& launcherVersion);
 

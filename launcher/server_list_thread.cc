@@ -13,6 +13,7 @@
 #include "launcher/download_file.h"
 #include "launcher/file_size.h"
 #include "launcher/instance_path.h"
+#include "platform/name_in_any_case.h"
 #include "launcher/launcher_frame_wnd.h"
 #include "launcher/my_thread.h"
 #include "launcher/retry_pacer.h"
@@ -75,7 +76,8 @@ bool AreaListEmpty(UIUpdateWnd* panel) {
 }  // namespace
 
 bool DownLoadServerListFile(LauncherFrameWnd& frame, const wxString& directory) {
-  const wxString listPath = directory + "ServerList.xml";
+  const wxString listPath =
+      directory + wxString::FromUTF8(platform::NameInAnyCase(directory.utf8_string(), "ServerList.xml"));
   const wxString tmpPath = directory + "ServerListTemp.xml";
 
   const bool fetched = FetchIntoTemporary(frame, tmpPath);
@@ -112,10 +114,10 @@ void ServerListThreadProc(void* /*userData*/) {
       frame->serverListFile = "ServerList.xml";
     }
     if (panel == nullptr || !panel->SelectCurrentServer())
-      RUNLOG_ERROR(*frame, "Connect to the server list of errors!");
+      RUNLOG_ERROR(*frame, 1688, "Connect to the server list of errors!");
   } else {
     LogPlainError("DownLoadServerListFile faiure!");
-    if (AreaListEmpty(panel)) RUNLOG_ERROR(*frame, "Connect to the server list of errors!");
+    if (AreaListEmpty(panel)) RUNLOG_ERROR(*frame, 1701, "Connect to the server list of errors!");
   }
   frame->serverListRequested = false;
   g_bServerListDone = true;

@@ -10,12 +10,15 @@
 #include <cstdlib>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <thread>
 
 #include "launcher/instance_path.h"
 #include "launcher/launcher_frame_wnd.h"
+#include "launcher/live_patch_holder.h"
 #include "launcher/mini_dumper.h"
 #include "launcher/my_thread.h"
+#include "launcher/program_directory.h"
 #include "launcher/run_log.h"
 #include "launcher/update_thread.h"
 #include "skinui/paint_manager.h"
@@ -29,7 +32,7 @@ class AutoClose {
  public:
   AutoClose(HWND frame, long milliseconds) {
     if (milliseconds < 0) return;
-    thread_ = std::thread([this, frame, milliseconds] {
+    thread_ = MiniDumper::StartThread([this, frame, milliseconds] {
       std::unique_lock<std::mutex> lock(mutex_);
       if (!stopped_.wait_for(lock, std::chrono::milliseconds(milliseconds),
                              [this] { return stop_; })) {
@@ -95,7 +98,9 @@ bool StartUp() {
   ResetWorkerStop();
   CPaintManagerUI::SetInstance(nullptr);
   const CStdString programDir = CPaintManagerUI::GetInstancePath();
-  SetInstancePath(wxString::FromUTF8(programDir));
+  const std::optional<wxString> programPath = EnterProgramDirectory(programDir);
+  if (!programPath) return false;
+  SetInstancePath(*programPath);
   CPaintManagerUI::SetResourcePath(programDir);
   CPaintManagerUI::SetResourceZip("bt.dat");
 
@@ -127,6 +132,8 @@ void ShutDown() {
     g_pFrame = nullptr;
   }
   skinui::DiscardPendingMessages();
+  // The update library, if still loaded, while its patch object lives.
+  ReleaseHolder(TheLivePatchHolder());
   if (wxSocketBase::IsInitialized()) wxSocketBase::Shutdown();
   curl_global_cleanup();
 }

@@ -11,6 +11,8 @@
 //   signal: <number> <name>
 //   code: <si_code>
 //   address: 0x<faulting address, hexadecimal>
+//   registers:                   the faulting thread's registers at the
+//   <name>: 0x<value>            fault, one a line (none without them)
 //   stream: <name> <size>        once per user stream, followed by its
 //   <size bytes>                 bytes and a line break
 //   backtrace:
@@ -48,6 +50,7 @@ struct CrashContext {
   int signalNumber = 0;
   int signalCode = 0;
   const void* faultAddress = nullptr;
+  const void* machineContext = nullptr;  // the handler's ucontext_t; null: no registers
   const CrashDumpUserStreams* userStreams = nullptr;  // null: none
 };
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -12,15 +13,25 @@
 namespace platform {
 namespace {
 
-// One line of an INI file as it was read, without its line break.
+// One line of an INI file as it was read. Lines end at a CR or an LF; the
+// run of line-break characters after a line is kept with it, so that a
+// rewrite gives every untouched line back byte for byte.
 struct Line {
-  std::string text;
+  std::string text;        // without its line break
+  std::string lineBreak;   // the CR/LF run that followed it; "" for the last
   enum class Kind { Other, Section, KeyValue } kind = Kind::Other;
   std::string name;   // section name or key, trimmed
   std::string value;  // value of a key line, trimmed
 };
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+// White space as the Windows INI functions see it around names and values:
+// a file unscrambled in text mode ends its lines in CR CR LF, and that CR
+// must not reach a value.
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
 
 std::string Trim(const std::string& text) {
   size_t begin = 0;
@@ -28,6 +39,14 @@ std::string Trim(const std::string& text) {
   while (begin < end && IsBlank(text[begin])) ++begin;
   while (end > begin && IsBlank(text[end - 1])) --end;
   return text.substr(begin, end - begin);
+}
+
+// A value enclosed in a matching pair of double or single quotes is given
+// without them, as GetPrivateProfileString gives it.
+std::string WithoutEnclosingQuotes(const std::string& value) {
+  if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
+    return value.substr(1, value.size() - 2);
+  return value;
 }
 
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -40,9 +59,10 @@ bool NamesMatch(const std::string& a, const std::string& b) {
   return true;
 }
 
-Line ParseLine(std::string text) {
+Line ParseLine(std::string text, std::string lineBreak = std::string()) {
   Line line;
   line.text = std::move(text);
+  line.lineBreak = std::move(lineBreak);
   const std::string trimmed = Trim(line.text);
   if (trimmed.empty() || trimmed[0] == ';' || trimmed[0] == '#') return line;
   if (trimmed[0] == '[') {
@@ -93,8 +113,8 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 struct ParsedFile {
   std::vector<Line> lines;
   std::string lineBreak = "\n";      // the break the file uses, for lines we add
-  bool endsWithLineBreak = true;     // whether the last line had one
   std::string byteOrderMark;         // kept in front of the first line
+  bool utf16 = false;                // stored as UTF-16LE (with its mark)
 };
 
 ParsedFile Parse(const std::string& content) {
@@ -109,22 +129,15 @@ ParsedFile Parse(const std::string& content) {
     file.lineBreak = "\r\n";
   }
   while (pos < content.size()) {
-    size_t end = content.find('\n', pos);
-    const bool hasBreak = end != std::string::npos;
-    if (!hasBreak) end = content.size();
-    size_t textEnd = end;
-    if (textEnd > pos && content[textEnd - 1] == '\r') --textEnd;
-    file.lines.push_back(ParseLine(content.substr(pos, textEnd - pos)));
-    file.endsWithLineBreak = hasBreak;
-    pos = hasBreak ? end + 1 : end;
+    size_t end = pos;
+    while (end < content.size() && !IsLineBreak(content[end])) ++end;
+    size_t next = end;
+    while (next < content.size() && IsLineBreak(content[next])) ++next;
+    file.lines.push_back(
+        ParseLine(content.substr(pos, end - pos), content.substr(end, next - end)));
+    pos = next;
   }
   return file;
-}
-
-std::optional<ParsedFile> ParseFile(const std::string& path) {
-  std::optional<std::string> content = ReadWholeFile(path);
-  if (!content) return std::nullopt;
-  return Parse(*content);
 }
 
 // Length in bytes of the UTF-8 sequence starting at `pos`, or 1 for a byte
@@ -150,6 +163,98 @@ size_t Utf8SequenceLength(const std::string& text, size_t pos) {
   if (lead == 0xF4 && second > 0x8F) return 1;
   return length;
 }
+
+constexpr char kUtf16ByteOrderMark[] = "\xFF\xFE";
+
+void AppendUtf8(std::string& out, uint32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// UTF-16LE text (after its mark) as UTF-8; a lone surrogate or an odd last
+// byte becomes U+FFFD.
+std::string Utf16ToUtf8(const std::string& bytes, size_t pos) {
+  std::string out;
+  const auto unit = [&](size_t i) {
+    return static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) |
+           (static_cast<uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8);
+  };
+  while (pos < bytes.size()) {
+    if (pos + 1 >= bytes.size()) {
+      AppendUtf8(out, 0xFFFD);
+      break;
+    }
+    uint32_t code = unit(pos);
+    pos += 2;
+    if (code >= 0xD800 && code <= 0xDBFF && pos + 1 < bytes.size() && unit(pos) >= 0xDC00 &&
+        unit(pos) <= 0xDFFF) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (unit(pos) - 0xDC00);
+      pos += 2;
+    } else if (code >= 0xD800 && code <= 0xDFFF) {
+      code = 0xFFFD;
+    }
+    AppendUtf8(out, code);
+  }
+  return out;
+}
+
+void AppendUtf16Unit(std::string& out, uint32_t unit) {
+  out += static_cast<char>(unit & 0xFF);
+  out += static_cast<char>(unit >> 8);
+}
+
+// UTF-8 as UTF-16LE; a byte that starts no valid sequence becomes U+FFFD.
+std::string Utf8ToUtf16(const std::string& text) {
+  std::string out;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const size_t length = Utf8SequenceLength(text, pos);
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    uint32_t code = lead;
+    if (length == 1 && lead >= 0x80) {
+      code = 0xFFFD;
+    } else if (length > 1) {
+      code = lead & (0x7F >> length);
+      for (size_t i = 1; i < length; ++i)
+        code = (code << 6) | (static_cast<unsigned char>(text[pos + i]) & 0x3F);
+    }
+    pos += length;
+    if (code >= 0x10000) {
+      AppendUtf16Unit(out, 0xD800 + ((code - 0x10000) >> 10));
+      AppendUtf16Unit(out, 0xDC00 + ((code - 0x10000) & 0x3FF));
+    } else {
+      AppendUtf16Unit(out, code);
+    }
+  }
+  return out;
+}
+
+// A file saved as "Unicode" on Windows is UTF-16LE with its mark; the INI
+// functions read it as such, and so do we.
+std::optional<ParsedFile> ParseFile(const std::string& path) {
+  std::optional<std::string> content = ReadWholeFile(path);
+  if (!content) return std::nullopt;
+  if (content->compare(0, 2, kUtf16ByteOrderMark) == 0) {
+    ParsedFile file = Parse(Utf16ToUtf8(*content, 2));
+    file.utf16 = true;
+    return file;
+  }
+  return Parse(*content);
+}
+
 
 std::string CutToCharacters(const std::string& text, size_t maxChars) {
   size_t pos = 0;
@@ -198,17 +303,22 @@ bool ReplaceFile(const std::string& path, const std::string& content) {
 }  // namespace
 
 std::string ReadIniString(const std::string& path, const std::string& section,
-                          const std::string& key, const std::string& defaultValue) {
+                          const std::string& key, const std::string& givenDefault) {
+  // The default loses its trailing blanks, as GetPrivateProfileString's does.
+  const std::string defaultValue = givenDefault.substr(0, givenDefault.find_last_not_of(' ') + 1);
   const std::optional<ParsedFile> file = ParseFile(path);
   if (!file) return defaultValue;
   const std::string wantedSection = Trim(section);
   const std::string wantedKey = Trim(key);
+  // Only the first section of the name is searched; a later one of the same
+  // name is never read.
   bool inSection = false;
   for (const Line& line : file->lines) {
     if (line.kind == Line::Kind::Section) {
+      if (inSection) break;
       inSection = NamesMatch(line.name, wantedSection);
     } else if (inSection && line.kind == Line::Kind::KeyValue && NamesMatch(line.name, wantedKey)) {
-      return CutToCharacters(line.value, kIniValueMaxChars);
+      return CutToCharacters(WithoutEnclosingQuotes(line.value), kIniValueMaxChars);
     }
   }
   return defaultValue;
@@ -249,7 +359,7 @@ bool WriteIniString(const std::string& path, const std::string& section,
       if (inSection) sectionHeader = i;
     } else if (inSection && line.kind == Line::Kind::KeyValue) {
       if (NamesMatch(line.name, keyName)) {
-        line = ParseLine(newLine);
+        line = ParseLine(newLine, line.lineBreak);
         replaced = true;
       } else {
         lastKeyLine = i;
@@ -257,21 +367,30 @@ bool WriteIniString(const std::string& path, const std::string& section,
     }
   }
   if (!replaced) {
+    size_t insertAt = file.lines.size();
+    std::vector<Line> added;
     if (sectionHeader) {
-      const size_t insertAt = (lastKeyLine ? *lastKeyLine : *sectionHeader) + 1;
-      file.lines.insert(file.lines.begin() + static_cast<std::ptrdiff_t>(insertAt), ParseLine(newLine));
+      insertAt = (lastKeyLine ? *lastKeyLine : *sectionHeader) + 1;
     } else {
-      file.lines.push_back(ParseLine("[" + sectionName + "]"));
-      file.lines.push_back(ParseLine(newLine));
+      added.push_back(ParseLine("[" + sectionName + "]", file.lineBreak));
     }
-    file.endsWithLineBreak = file.endsWithLineBreak || file.lines.back().text == newLine;
+    added.push_back(ParseLine(newLine, file.lineBreak));
+    if (insertAt > 0) {
+      // The line before keeps its own line end; blank lines after it move
+      // behind the new ones. It may have been the last, without a break.
+      std::string& before = file.lines[insertAt - 1].lineBreak;
+      const size_t lf = before.find('\n');
+      const size_t own = before.empty() ? 0 : (lf == std::string::npos ? 1 : lf + 1);
+      added.back().lineBreak += before.substr(own);
+      before = own == 0 ? file.lineBreak : before.substr(0, own);
+    }
+    file.lines.insert(file.lines.begin() + static_cast<std::ptrdiff_t>(insertAt), added.begin(),
+                      added.end());
   }
 
   std::string content = file.byteOrderMark;
-  for (size_t i = 0; i < file.lines.size(); ++i) {
-    content += file.lines[i].text;
-    if (i + 1 < file.lines.size() || file.endsWithLineBreak) content += file.lineBreak;
-  }
+  for (const Line& line : file.lines) content += line.text + line.lineBreak;
+  if (file.utf16) content = kUtf16ByteOrderMark + Utf8ToUtf16(content);
   return ReplaceFile(path, content);
 }
 

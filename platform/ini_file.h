@@ -1,10 +1,14 @@
 // INI files: the reader and writer behind the launcher's Do.ini, web.ini and
 // the migrations into resolution.ini and version.ini.
 //
-// Text is UTF-8. Section and key names match without regard to ASCII case;
-// blanks around names and values are ignored; a line that is not a section
-// header or a key=value pair is skipped. Invalid UTF-8 is carried through as
-// bytes and never fails a read.
+// Values come out as the Windows INI functions give them: lines end at CR or
+// LF (a file unscrambled in text mode ends them in CR CR LF), white space
+// around names and values is dropped, a value in matching quotes loses them,
+// and only the first section of a name is searched. Section and key names
+// match without regard to ASCII case; a line that is not a section header or
+// a key=value pair is skipped. Text is UTF-8, or UTF-16LE in a file that
+// starts with its byte-order mark (saved as "Unicode" on Windows; rewritten
+// so). Invalid UTF-8 is carried through as bytes and never fails a read.
 #pragma once
 
 #include <string>
@@ -17,8 +21,9 @@ namespace platform {
 // multi-byte character).
 inline constexpr size_t kIniValueMaxChars = 254;
 
-// The value of `key` in `section` of the file at `path`; `defaultValue` when
-// the file, the section or the key is missing. A key that is present with an
+// The value of `key` in `section` of the file at `path`; `defaultValue`
+// without its trailing blanks when the file, the section or the key is
+// missing. A key that is present with an
 // empty value gives "".
 std::string ReadIniString(const std::string& path, const std::string& section,
                           const std::string& key, const std::string& defaultValue);

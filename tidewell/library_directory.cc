@@ -14,7 +14,13 @@ wxString FindOwnFile() {
   Dl_info info{};
   if (dladdr(reinterpret_cast<void*>(&FindOwnFile), &info) == 0 || !info.dli_fname) return {};
   char resolved[PATH_MAX];
-  if (realpath(info.dli_fname, resolved)) return wxString::FromUTF8(resolved);
+  // A directory whose name is not UTF-8 has no wxString form: the host then
+  // loads the library by a path relative to that directory, and that path
+  // serves here too.
+  if (realpath(info.dli_fname, resolved)) {
+    const wxString full = wxString::FromUTF8(resolved);
+    if (!full.empty()) return full;
+  }
   return wxString::FromUTF8(info.dli_fname);
 }
 

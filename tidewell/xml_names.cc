@@ -1,5 +1,7 @@
 #include "tidewell/xml_names.h"
 
+#include "tidewell/version_order.h"
+
 namespace tidewell {
 
 bool NameIs(const wxXmlNode* node, const char* name) {
@@ -21,7 +23,7 @@ wxString AttributeOrEmpty(const wxXmlNode* node, const char* name) {
 }
 
 bool VersionOrdersBefore(const wxString& left, const wxString& right) {
-  return left.ToStdWstring() < right.ToStdWstring();
+  return CompareVersions(left, right) < 0;
 }
 
 }  // namespace tidewell

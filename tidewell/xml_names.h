@@ -15,8 +15,8 @@ bool NameIsAnyCase(const wxXmlNode* node, const char* name);  // ASCII case igno
 bool ReadAttribute(const wxXmlNode* node, const char* name, wxString* value);
 wxString AttributeOrEmpty(const wxXmlNode* node, const char* name);
 
-// Versions are plain strings ordered character by character, a prefix
-// before the longer string: "1.10" orders before "1.9".
+// Versions are plain strings ordered UTF-16 code unit by code unit, a
+// prefix before the longer string: "1.10" orders before "1.9".
 bool VersionOrdersBefore(const wxString& left, const wxString& right);
 
 }  // namespace tidewell

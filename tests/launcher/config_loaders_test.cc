@@ -93,6 +93,22 @@ TEST_F(ConfigLoadersTest, FirstStartWithOnlyTheMainConfig) {
   EXPECT_TRUE(frame_.rechargeUrl.EndsWith("/index.php?game_id=7"));
 }
 
+TEST_F(ConfigLoadersTest, FilesCopiedFromWindowsAreFoundInAnyLetterCase) {
+  WriteFile(dir_.File("Orvo.ini"), kMainConfig);
+  WriteFile(dir_.File("Version.ini"), "[Version]\nVersion=3.1\nLVersion=1.2\n");
+  WriteFile(dir_.File("Resolution.INI"), "[Setting]\nResolution=1280*1024\n");
+  WriteFile(dir_.File("DO.INI"), "[Addr]\nServerListUrl1=http://do/\n");
+  WriteScrambledFile(dir_.File("Web.ini"), "[Web]\nTopUrl=http://top/\n");
+  LoadAll();
+  EXPECT_EQ(VersionConfig().Version, "3.1");  // no first installation
+  EXPECT_EQ(GameSettings().Resolution, "1280*1024");
+  EXPECT_EQ(frame_.serverListUrl2, "http://list2.example.com/ServerList.xml");
+  EXPECT_EQ(frame_.serverListUrl1, "http://do/");
+  EXPECT_EQ(frame_.topUrl, "http://top/");
+  for (const char* created : {"orvo.ini", "version.ini", "resolution.ini", "web.ini.tmp"})
+    EXPECT_FALSE(PathExists(dir_.File(created))) << created;
+}
+
 TEST_F(ConfigLoadersTest, NoFilesAtAllUsesTheFixedDefaults) {
   EXPECT_FALSE(LoadMainConfig(frame_));
   EXPECT_TRUE(LoadResolutionConfig());
@@ -125,10 +141,11 @@ TEST_F(ConfigLoadersTest, PlainAddrConfigOverridesOnlyItsKeysAndMayEmptyOne) {
 
 TEST_F(ConfigLoadersTest, ScrambledFilesAreReadAndTheirTemporaryFilesRemoved) {
   WriteFile(dir_.File("orvo.ini"), kMainConfig);
+  // Made on Windows: CR LF line ends, which unscramble to CR CR LF.
   WriteScrambledFile(dir_.File("Do.ini"),
-                     "[Addr]\nUpdateVersionUrl2=http://s.example/update.xml\n");
+                     "[Addr]\r\nUpdateVersionUrl2=http://s.example/update.xml\r\n");
   WriteScrambledFile(dir_.File("web.ini"),
-                     "[Web]\nTopUrl=http://pages.example/top.html\n");
+                     "[Web]\r\nTopUrl=http://pages.example/top.html\r\n");
   LoadAll();
   EXPECT_EQ(frame_.updateVersionUrl2, "http://s.example/update.xml");
   EXPECT_EQ(frame_.topUrl, "http://pages.example/top.html");

@@ -1,8 +1,13 @@
 #include "launcher/download_file.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <httplib.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <chrono>
 
@@ -54,6 +59,29 @@ class DownloadFileTest : public ::testing::Test {
   TempDir dir;
   CURL* handle = nullptr;
 };
+
+// libcurl's trace reaches standard error only when the environment asks.
+TEST_F(DownloadFileTest, TraceOnlyOnRequest) {
+  server.Serve("/t.bin", HttpResponse{200, "t"});
+  for (const char* value : {static_cast<const char*>(nullptr), "0", "1"}) {
+    if (value) setenv("VELMOR_CURL_VERBOSE", value, 1);
+    else unsetenv("VELMOR_CURL_VERBOSE");
+    const std::string captured = dir.File("stderr.txt");
+    std::fflush(stderr);
+    const int saved = dup(2);
+    const int file = open(captured.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(file, 2);
+    const bool ok = Download("/t.bin", dir.File("t.bin"));
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    close(file);
+    EXPECT_TRUE(ok);
+    const bool traced = ReadFile(captured).find("GET /t.bin") != std::string::npos;
+    EXPECT_EQ(traced, value && std::string(value) == "1") << (value ? value : "unset");
+  }
+  unsetenv("VELMOR_CURL_VERBOSE");
+}
 
 TEST_F(DownloadFileTest, Status200WritesTheBodyEvenWhenEmpty) {
   const std::string body("body\0with zero", 14);

@@ -1,10 +1,13 @@
 // Start-up to shut-down of the launcher in a temporary program directory.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "launcher/my_thread.h"
+#include "launcher/version_config.h"
 #include "launcher/win_main.h"
 #include "launcher/windows/news2_wnd.h"
 #include "launcher/windows/news_wnd.h"
@@ -46,6 +49,29 @@ TEST_F(FrameStartupTest, WinMainRunsFromStartUpToShutDownOnItsOwn) {
   EXPECT_LT(started, init);
   EXPECT_LT(init, prepared);
   EXPECT_NE(log.find("launcher started!"), std::string::npos);
+}
+
+// Whatever its name: also a directory whose name is not UTF-8 (GBK,
+// unpacked from a Windows archive) has its files found and written there,
+// and nowhere else.
+TEST_F(FrameStartupTest, WorksInItsOwnDirectoryWhateverItsName) {
+  const std::string gbk = dir_.File("\xD3\xCE\xCF\xB7/");
+  ASSERT_EQ(mkdir(gbk.c_str(), 0755), 0);
+  for (const char* name : {"bt.dat", "orvo.ini", "version.ini", "resolution.ini", "web.ini"})
+    std::filesystem::rename(File(name), gbk + name);
+  testing_support::TempDir elsewhere;
+  std::filesystem::current_path(elsewhere.path());
+  CPaintManagerUI::SetInstancePath(gbk);
+  StartUp();
+  EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), gbk));
+  EXPECT_EQ(VersionConfig().Version, "1.0");  // its version.ini, no first installation
+  EXPECT_NE(frame().enterGameBtn, nullptr);   // its skin archive
+  ShutDown();
+  EXPECT_NE(testing_support::ReadFile(gbk + "run.log").find("launcher Init!"), std::string::npos);
+  for (const char* name : {"run.log", "version.ini", "resolution.ini"}) {
+    EXPECT_FALSE(testing_support::PathExists(elsewhere.File(name))) << name;
+    EXPECT_FALSE(testing_support::PathExists(File(name))) << name;
+  }
 }
 
 TEST_F(FrameStartupTest, FrameWindowIsCentredAndChildrenSitAtTheirOffsets) {

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <functional>
+#include <utility>
+
 #include "launcher/launcher_frame_wnd.h"
 #include "launcher/setup_config.h"
 #include "platform/ini_file.h"
@@ -51,10 +55,11 @@ class GameStartTest : public ::testing::Test {
 TEST_F(GameStartTest, SavesSettingsThenStartsGameWithWsAndQuits) {
   const std::string out = dir.File("started-with.txt");
   // The game records its parameter and the server it finds saved.
-  WriteFile(dir.File("orvo.exe"), "#!/bin/sh\nprintf '%s\\n' \"$1\" > '" + out + ".part'\ngrep '^ServerAddr' '" +
+  // Copied from Windows, the name may differ in letter case.
+  WriteFile(dir.File("Orvo.exe"), "#!/bin/sh\nprintf '%s\\n' \"$1\" > '" + out + ".part'\ngrep '^ServerAddr' '" +
                                       dir.File("orvo.ini") + "' >> '" + out + ".part'\nmv '" + out +
                                       ".part' '" + out + "'\n");
-  chmod(dir.File("orvo.exe").c_str(), 0755);
+  chmod(dir.File("Orvo.exe").c_str(), 0755);
 
   StartGame(frame);
 
@@ -65,13 +70,22 @@ TEST_F(GameStartTest, SavesSettingsThenStartsGameWithWsAndQuits) {
   ExpectSettingsSaved();
 }
 
-TEST_F(GameStartTest, MissingGameOrADirectoryInItsPlaceIsReportedAndLauncherQuits) {
-  for (bool directory : {false, true}) {
-    SCOPED_TRACE(directory ? "directory" : "missing");
+TEST_F(GameStartTest, AGameThatCannotStartIsReportedAndLauncherQuits) {
+  const std::string game = dir.File("orvo.exe");
+  const std::pair<const char*, std::function<void()>> cases[] = {
+      {"missing", [] {}},
+      {"directory", [&] { ASSERT_EQ(mkdir(game.c_str(), 0755), 0); }},
+      {"not executable", [&] { WriteFile(game, "#!/bin/sh\nexit 0\n"); }},
+      {"not a program", [&] {
+         WriteFile(game, "MZ\x90\x00 not for this system");
+         chmod(game.c_str(), 0755);
+       }},
+  };
+  for (const auto& [what, prepare] : cases) {
+    SCOPED_TRACE(what);
+    std::filesystem::remove_all(game);
     RecordingDesktop desktop;
-    if (directory) {
-      ASSERT_EQ(mkdir(dir.File("orvo.exe").c_str(), 0755), 0);
-    }
+    prepare();
     StartGame(frame);
 
     const auto boxes = desktop.MessageBoxes();

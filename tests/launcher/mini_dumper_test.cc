@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <functional>
@@ -200,6 +201,7 @@ TEST_F(MiniDumperTest, QuietDumperWritesOneDumpForEveryKindOfCrashAndExitsWithZe
       {"\nsignal: 11 SIGSEGV\n|", [] { std::thread(WriteThroughNull).join(); }},
       {"\nsignal: 11 SIGSEGV\n|", [] { Recurse(0); }},
       {"\nsignal: 11 SIGSEGV\n|", [] { OverflowOnAWorker(); }},
+      {"\nsignal: 11 SIGSEGV\n|", [] { MiniDumper::StartThread([] { Recurse(0); }).join(); }},
   };
   for (const auto& crash : crashes) {
     SCOPED_TRACE(crash.first);
@@ -222,6 +224,10 @@ TEST_F(MiniDumperTest, QuietDumperWritesOneDumpForEveryKindOfCrashAndExitsWithZe
     const size_t bar = lines.find('|');
     EXPECT_NE(dump.find(lines.substr(0, bar)), std::string::npos);
     EXPECT_NE(dump.find(lines.substr(bar + 1)), std::string::npos);
+#if defined(__x86_64__)
+    // The faulting thread's registers, its stack pointer among them.
+    EXPECT_TRUE(std::regex_search(dump, std::regex("\nregisters:\nrip: 0x[0-9a-f]+\nrsp: 0x[0-9a-f]+\n")));
+#endif
     // This program is among the crashing thread's frames.
     const size_t frames = dump.find("\nbacktrace:\n");
     const size_t maps = dump.find("\nmaps:\n");
@@ -230,6 +236,25 @@ TEST_F(MiniDumperTest, QuietDumperWritesOneDumpForEveryKindOfCrashAndExitsWithZe
     EXPECT_EQ(dump.substr(dump.size() - 4), "end\n");
     EXPECT_FALSE(testing_support::PathExists(dir.File("boxes.txt")));
   }
+}
+
+// Threads that libraries start get their alternate stack from the launcher
+// program's thread hook, which sanitizer builds leave out.
+TEST(ThreadHookTest, ThreadsThatLibrariesStartGetTheirOwnSignalStack) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "no thread hook under a sanitizer";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+  GTEST_SKIP() << "no thread hook under a sanitizer";
+#endif
+#endif
+  FILE* probe = popen(VELMOR_THREAD_HOOK_PROBE, "r");
+  ASSERT_NE(probe, nullptr);
+  char line[16] = {};
+  const bool read = std::fgets(line, sizeof line, probe) != nullptr;
+  EXPECT_EQ(pclose(probe), 0);
+  ASSERT_TRUE(read);
+  EXPECT_STREQ(line, "own\n");
 }
 
 TEST_F(MiniDumperTest, NotQuietAsksFirstAndWritesOnlyOnYes) {
@@ -261,7 +286,9 @@ TEST_F(MiniDumperTest, WithoutDumpWriterNoFileAndAMessageOnlyWhenNotQuiet) {
   for (const auto& [quiet, libraryFound, expected] : cases) {
     SCOPED_TRACE(expected);
     TempDir dir;
-    const ChildEnd end = NullWriteUnder(dir.File("boxes.txt"), platform::MessageBoxResult::Yes, [&] {
+    // Copies: C++17 lambdas cannot capture structured bindings.
+    const ChildEnd end = NullWriteUnder(dir.File("boxes.txt"), platform::MessageBoxResult::Yes,
+                                        [&, quiet = quiet, libraryFound = libraryFound] {
       return std::make_unique<DumperWithoutWriter>(quiet, dir.File("launcher"), libraryFound);
     });
     EXPECT_TRUE(end.exited && end.exitCode == 0);

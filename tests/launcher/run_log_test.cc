@@ -55,35 +55,38 @@ class RunLogTest : public ::testing::Test {
   LauncherFrameWnd frame_;
 };
 
-TEST_F(RunLogTest, EntriesCarryTimeLevelPrefixAndCallerLine) {
+TEST_F(RunLogTest, EntriesCarryTimeLevelPrefixAndTheirOwnNumber) {
   OpenRunLog(frame_);
   ASSERT_NE(frame_.logTarget.load(), nullptr);
-  const int messageLine = __LINE__ + 1;
-  RUNLOG_MESSAGE(frame_, "The current is the latest version... ");
-  const int errorLine = __LINE__ + 1;
-  RUNLOG_ERROR(frame_, "unzip %s failure! %d", wxString("a.upd"), 7);
-  const int tightLine = __LINE__ + 1;
-  RUNLOG_MESSAGE_TIGHT(frame_, "process file is %s!", "data/x.dat");
+  RUNLOG_MESSAGE(frame_, 1756, "The current is the latest version... ");
+  RUNLOG_ERROR(frame_, 1967, "unzip %s failure! %d", wxString("a.upd"), 7);
+  RUNLOG_MESSAGE_TIGHT(frame_, 2207, "process file is %s!", "data/x.dat");
   LogPlainError("Can't create the update thread!");
   LogPlainMessage("DownLoadServerListFile success!");
   // A percent sign in an argument is no format.
-  const int percentLine = __LINE__ + 1;
-  RUNLOG_ERROR(frame_, "pathList.xml %s error", wxString("/games/100%s%d%%/ServerList.xml"));
+  RUNLOG_ERROR(frame_, 2302, "pathList.xml %s error", wxString("/games/100%s%d%%/ServerList.xml"));
+  // Text from a package or the network cannot break the line or forge one.
+  RUNLOG_MESSAGE_TIGHT(frame_, 2207, "process file is %s!",
+                       wxString::FromUTF8("a\n2026-01-01 00:00:00: x\r\t\x1b[2J\x7f\u0085\u2028b"));
+  LogPlainError(wxString::FromUTF8("plain\nforged"));
 
   const std::vector<std::string> lines = Lines(ReadFile(LogPath()));
-  ASSERT_EQ(lines.size(), 7u);
+  ASSERT_EQ(lines.size(), 9u);
   EXPECT_TRUE(std::regex_match(
-      lines[0], std::regex(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}: launcher\(\d+\): launcher started!)")))
+      lines[0], std::regex(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}: launcher\(212\): launcher started!)")))
       << lines[0];
   std::vector<std::string> bodies;
   for (const std::string& line : lines) bodies.push_back(Body(line));
-  EXPECT_EQ(bodies[1], Prefix(messageLine) + " The current is the latest version... ");
-  EXPECT_EQ(bodies[2], "Error: " + Prefix(errorLine) + " unzip a.upd failure! 7");
-  EXPECT_EQ(bodies[3], Prefix(tightLine) + "process file is data/x.dat!");
+  EXPECT_EQ(bodies[1], Prefix(1756) + " The current is the latest version... ");
+  EXPECT_EQ(bodies[2], "Error: " + Prefix(1967) + " unzip a.upd failure! 7");
+  EXPECT_EQ(bodies[3], Prefix(2207) + "process file is data/x.dat!");
   EXPECT_EQ(bodies[4], "Error: Can't create the update thread!");
   EXPECT_EQ(bodies[5], "DownLoadServerListFile success!");
-  EXPECT_EQ(bodies[6],
-            "Error: " + Prefix(percentLine) + " pathList.xml /games/100%s%d%%/ServerList.xml error");
+  EXPECT_EQ(bodies[6], "Error: " + Prefix(2302) + " pathList.xml /games/100%s%d%%/ServerList.xml error");
+  EXPECT_EQ(bodies[7], Prefix(2207) +
+                           "process file is a\\n2026-01-01 00:00:00: x\\r\\t\\x1b[2J\\x7f"
+                           "\\u0085\\u2028b!");
+  EXPECT_EQ(bodies[8], "Error: plain\\nforged");
 }
 
 TEST_F(RunLogTest, NoRunLogWhenTheFileCannotBeOpened) {
@@ -91,7 +94,7 @@ TEST_F(RunLogTest, NoRunLogWhenTheFileCannotBeOpened) {
   std::filesystem::create_directory(LogPath());
   OpenRunLog(frame_);
   EXPECT_EQ(frame_.logTarget.load(), nullptr);
-  RUNLOG_ERROR(frame_, "load orvo.ini error");  // skipped, no crash
+  RUNLOG_ERROR(frame_, 262, "load orvo.ini error");  // skipped, no crash
   std::filesystem::remove(LogPath());
 
   if (geteuid() == 0) return;  // root writes into read-only directories
@@ -104,14 +107,25 @@ TEST_F(RunLogTest, NoRunLogWhenTheFileCannotBeOpened) {
 
 TEST_F(RunLogTest, ASecondStartTruncatesThePreviousLog) {
   OpenRunLog(frame_);
-  RUNLOG_MESSAGE(frame_, "from the first run");
+  RUNLOG_MESSAGE(frame_, 1, "from the first run");
   CloseRunLog(frame_);
-  RUNLOG_MESSAGE(frame_, "after shut-down");  // goes nowhere
+  RUNLOG_MESSAGE(frame_, 1, "after shut-down");  // goes nowhere
 
   OpenRunLog(frame_);
   const std::vector<std::string> bodies = Bodies(LogPath());
   ASSERT_EQ(bodies.size(), 1u);
   EXPECT_NE(bodies[0].find("launcher started!"), std::string::npos);
+  CloseRunLog(frame_);
+
+  // A link planted in its place is replaced, never written through.
+  const std::string victim = dir_.File("victim.txt");
+  testing_support::WriteFile(victim, "keep");
+  std::filesystem::remove(LogPath());
+  std::filesystem::create_symlink(victim, LogPath());
+  OpenRunLog(frame_);
+  EXPECT_EQ(ReadFile(victim), "keep");
+  EXPECT_FALSE(std::filesystem::is_symlink(LogPath()));
+  EXPECT_EQ(Bodies(LogPath()).size(), 1u);
 }
 
 TEST_F(RunLogTest, WorkerLinesReachTheFileAtOnceAndInOrder) {
@@ -119,17 +133,17 @@ TEST_F(RunLogTest, WorkerLinesReachTheFileAtOnceAndInOrder) {
   std::promise<void> firstWritten;
   std::promise<void> checked;
   std::thread worker([&] {
-    RUNLOG_MESSAGE(frame_, "worker %d", 0);
+    RUNLOG_MESSAGE(frame_, 1, "worker %d", 0);
     firstWritten.set_value();
     checked.get_future().wait();
-    for (int i = 1; i < 200; ++i) RUNLOG_MESSAGE(frame_, "worker %d", i);
+    for (int i = 1; i < 200; ++i) RUNLOG_MESSAGE(frame_, 1, "worker %d", i);
     LogPlainError("DownLoadServerListFile faiure!");
   });
   firstWritten.get_future().wait();
   // The worker is still running and the main thread flushed nothing.
   const std::string early = ReadFile(LogPath());
   checked.set_value();
-  for (int i = 0; i < 200; ++i) RUNLOG_ERROR(frame_, "main %d", i);
+  for (int i = 0; i < 200; ++i) RUNLOG_ERROR(frame_, 2, "main %d", i);
   worker.join();
 
   EXPECT_NE(early.find(" worker 0"), std::string::npos) << early;
@@ -154,7 +168,7 @@ TEST_F(RunLogTest, ShutDownWhileAWorkerWritesIsSafe) {
   std::atomic<int> written{0};
   std::thread worker([&] {
     while (!stop) {
-      RUNLOG_MESSAGE(frame_, "busy %d", written.load());
+      RUNLOG_MESSAGE(frame_, 1, "busy %d", written.load());
       ++written;
     }
   });

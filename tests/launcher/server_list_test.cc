@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -108,6 +109,11 @@ TEST(ServerChoiceTest, VersionTextComparesUnitByUnit) {
                             {"1.2", "1.2.1", "1.2.1"}, {"1.2.1", "1.2", "1.2.1"},
                             {"", "0", "0"},           {"3", "", "3"}};
   for (const auto& c : cases) EXPECT_EQ(VersionTextToShow(c[0], c[1]), c[2]) << c[0] << " " << c[1];
+  // Above U+FFFF a character is a surrogate pair, below U+E000..U+FFFF.
+  const wxString pair = wxString::FromUTF8("1.\xF0\x9F\x98\x80");  // U+1F600
+  const wxString high = wxString::FromUTF8("1.\xEF\xBC\x90");       // U+FF10
+  EXPECT_EQ(VersionTextToShow(pair, high), high);
+  EXPECT_EQ(VersionTextToShow(high, pair), high);
 }
 
 // --- Parsing ---
@@ -259,6 +265,10 @@ TEST_F(ServerListFileTest, PlainOrScrambledFilesAndNoTemporaryFileStays) {
     }
     EXPECT_FALSE(PathExists(Tmp()));
   }
+  // Copied from Windows, the name may differ in letter case.
+  std::filesystem::rename(List(), dir_.File("serverlist.XML"));
+  WriteScrambledFile(dir_.File("serverlist.XML"), kSmallList);
+  EXPECT_EQ(ReadServerListFile("ServerList.xml").outcome, ServerListRead::kParsed);
 }
 
 }  // namespace

@@ -5,8 +5,11 @@
 #include <link.h>
 
 #include "launcher/applied_packages.h"
+#include <cstdlib>
+
 #include "launcher/delete_directory.h"
 #include "launcher/patch_callbacks.h"
+#include "launcher/win_main.h"
 #include "tests/launcher/update_road_fixture.h"
 
 namespace update_road_testing {
@@ -56,6 +59,21 @@ TEST_F(VersionCheckTest, CurrentVersionsNeedNoUpdateAndInstallTheCallbacks) {
   // The library works beside itself, in the program directory.
   EXPECT_TRUE(PathExists(dir.File("data/xxurlw")));
   EXPECT_EQ(CountErrorLog(kConnectError), 0);
+}
+
+// A program directory whose name is not UTF-8 is named "./" from inside
+// itself; the library then works beside itself there as well.
+TEST_F(VersionCheckTest, LibraryWorksInADirectoryWhoseNameIsNotUtf8) {
+  const std::string gbk = dir.File("\xD3\xCE\xCF\xB7/");
+  ASSERT_TRUE(std::filesystem::create_directory(gbk));
+  std::filesystem::copy_file(VELMOR_TIDEWELL_LIBRARY, gbk + "libTidewell.so");
+  std::filesystem::current_path(gbk);
+  SetInstancePath("./");
+  frame.programDir = "./";
+  ServeManifest(Set("patch", "1.0") + Set("Launcherpatch", "1.0"));
+  ASSERT_TRUE(CheckVersion());
+  EXPECT_TRUE(PathExists(gbk + "data/xxurlw"));
+  EXPECT_FALSE(PathExists(dir.File("data")));
 }
 
 TEST_F(VersionCheckTest, VersionsCompareAsExactStrings) {
@@ -189,6 +207,24 @@ TEST(DeleteDirectoryTest, DeletesTreesAndFilesAndFailsOnNothing) {
   EXPECT_TRUE(DeleteDirectory(wxString::FromUTF8(dir.File("file.upd"))));
   EXPECT_FALSE(DeleteDirectory(wxString::FromUTF8(dir.File("never"))));
   EXPECT_FALSE(DeleteDirectory(wxString()));
+}
+
+// Shut-down releases a loaded library while its patch object lives; the
+// process's exit list would destroy the object first.
+TEST(LivePatchExitDeathTest, ShutDownReleasesThePatchObjectWhileItLives) {
+  testing_support::TempDir dir;
+  std::filesystem::copy_file(VELMOR_EXIT_ORDER_LIBRARY, dir.File("libTidewell.so"));
+  const std::string marker = dir.File("released");
+  setenv("VELMOR_TEST_RELEASE_MARKER", marker.c_str(), 1);
+  EXPECT_EXIT(
+      {
+        if (!LoadLivePatch(TheLivePatchHolder(), wxString::FromUTF8(dir.path()))) std::_Exit(2);
+        launcher_main::ShutDown();
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+  unsetenv("VELMOR_TEST_RELEASE_MARKER");
+  EXPECT_EQ(testing_support::ReadFile(marker), "alive\n");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <ucontext.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -59,6 +60,15 @@ TEST(CrashDumpTest, WritesEverySectionInOrder) {
   context.signalCode = 2;
   context.faultAddress = reinterpret_cast<const void*>(0x1f00);
   context.userStreams = &streams;
+  ucontext_t machine{};
+#if defined(__x86_64__)
+  machine.uc_mcontext.gregs[REG_RIP] = 0xabc;
+  machine.uc_mcontext.gregs[REG_RSP] = 0xdef;
+  const std::string registers = "rip: 0xabc\nrsp: 0xdef\n";
+#else
+  const std::string registers;
+#endif
+  context.machineContext = &machine;
   EXPECT_TRUE(platform::WriteCrashDump(fd, context));
   close(fd);
 
@@ -66,8 +76,9 @@ TEST(CrashDumpTest, WritesEverySectionInOrder) {
   const std::string expectedStart = std::string(platform::kCrashDumpHeader) +
                                     "\ntime: 1700000000\nprocess: 1234\nthread: 1235\n"
                                     "signal: 7 SIGBUS\ncode: 2\naddress: 0x1f00\n"
-                                    "stream: note 5\nhello\nbacktrace:\n";
+                                    "registers:\n" + registers;
   EXPECT_EQ(dump.compare(0, expectedStart.size(), expectedStart), 0) << dump.substr(0, 300);
+  EXPECT_NE(dump.find("\nstream: note 5\nhello\nbacktrace:\n"), std::string::npos);
   const size_t maps = dump.find("\nmaps:\n");
   ASSERT_NE(maps, std::string::npos);
   // At least one frame between the two headings, and a real memory map after.

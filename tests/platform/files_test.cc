@@ -3,8 +3,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <filesystem>
+#include <unistd.h>
 
+#include <filesystem>
+#include <functional>
+#include <utility>
+
+#include "platform/fresh_file.h"
+#include "platform/name_in_any_case.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -78,6 +84,55 @@ TEST(FilesTest, DeleteRecursivelyRemovesReadOnlyTrees) {
   EXPECT_TRUE(DeleteRecursively(dir.File("temp")));
   EXPECT_FALSE(PathExists(dir.File("temp")));
   EXPECT_TRUE(DeleteRecursively(dir.File("temp")));  // nothing left is success
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FilesTest, NamesAreFoundInAnyLetterCase) {
+  TempDir dir;
+  const std::string directory = dir.path();
+  WriteFile(dir.File("Version.ini"), "x");
+  WriteFile(dir.File("orvo.ini"), "x");
+  WriteFile(dir.File("ORVO.INI"), "x");
+  WriteFile(dir.File("SERVERLIST.xml"), "x");
+  WriteFile(dir.File("serverlist.XML"), "x");
+  const std::pair<const char*, const char*> cases[] = {
+      {"version.ini", "Version.ini"},      {"orvo.ini", "orvo.ini"},  // exact wins
+      {"ServerList.xml", "SERVERLIST.xml"},  // first in byte order
+      {"web.ini", "web.ini"},              // none: the name asked for
+      {"version.in", "version.in"},
+  };
+  for (const auto& [asked, found] : cases) EXPECT_EQ(NameInAnyCase(directory, asked), found) << asked;
+}
+
+TEST(FilesTest, FreshFilesNeverWriteThroughWhatWasPlanted) {
+  TempDir dir;
+  const std::string victim = dir.File("victim");
+  const std::string path = dir.File("run.log");
+  const std::function<void()> plants[] = {
+      [&] { std::filesystem::create_symlink(victim, path); },
+      [&] { std::filesystem::create_symlink(dir.File("missing"), path); },
+      [&] { std::filesystem::create_hard_link(victim, path); },
+      [&] { mkfifo(path.c_str(), 0600); },
+      [&] { WriteFile(path, "old text"); },  // an own file: truncated
+  };
+  for (const auto& plant : plants) {
+    WriteFile(victim, "keep");
+    std::filesystem::remove(path);
+    plant();
+    const int fd = CreateFreshFile(path.c_str(), false);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, "new", 3), 3);
+    close(fd);
+    EXPECT_EQ(ReadFile(victim), "keep");
+    EXPECT_FALSE(PathExists(dir.File("missing")));
+    EXPECT_EQ(ReadFile(path), "new");
+  }
+  std::filesystem::remove(path);
+  std::filesystem::create_directory(path);
+  EXPECT_LT(CreateFreshFile(path.c_str(), true), 0);
 }
 
 }  // namespace

@@ -38,6 +38,51 @@ TEST_F(IniFileTest, ReadsValuesOrDefaults) {
   EXPECT_EQ(ReadIniString(dir.path(), "Web", "TopUrl", "d"), "d");  // a directory
 }
 
+TEST_F(IniFileTest, ValuesComeOutAsTheWindowsFunctionsGiveThem) {
+  struct Case {
+    const char* text;
+    const char* expected;  // value of [Addr] Url
+  };
+  const Case cases[] = {
+      {"[Addr]\r\r\nUrl=http://a/\r\r\nX=1\r\r\n", "http://a/"},  // unscrambled CRLF file
+      {"[Addr]\rUrl=http://a/\rX=1", "http://a/"},                      // CR alone ends a line
+      {"[Addr]\nUrl = \t\"http://a/ b\" \v\n", "http://a/ b"},
+      {"[Addr]\nUrl='http://a/'\n", "http://a/"},
+      {"[Addr]\nUrl=\"http://a/'\n", "\"http://a/'"},  // quotes that do not pair stay
+      {"[Addr]\nUrl=\"\n", "\""},
+      {"[Addr]\nUrl=\"\"\n", ""},
+      {"[Addr]\nX=1\n[Web]\nUrl=w\n[addr]\nUrl=second\n", "d"},  // first section only
+      {"[Addr]\nUrl=first\n[Web]\n[Addr]\nUrl=second\n", "first"},
+  };
+  for (const Case& c : cases) {
+    WriteFile(path, c.text);
+    EXPECT_EQ(ReadIniString(path, "Addr", "Url", "d"), c.expected) << c.text;
+  }
+  EXPECT_EQ(ReadIniString(path, "Addr", "None", "d  "), "d");
+  EXPECT_EQ(ReadIniString(path, "Addr", "None", "   "), "");
+  WriteFile(path, "[Web]\nA=\"" + std::string(300, 'x') + "\"\n");
+  EXPECT_EQ(ReadIniString(path, "Web", "A", ""), std::string(254, 'x'));
+}
+
+// Saved as "Unicode" on Windows: UTF-16LE with its mark, read and kept so.
+TEST_F(IniFileTest, Utf16FilesAreReadAndWrittenAsSuch) {
+  const auto utf16 = [](const std::u16string& text) {
+    std::string bytes = "\xFF\xFE";
+    for (const char16_t unit : text) {
+      bytes += static_cast<char>(unit & 0xFF);
+      bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+  };
+  WriteFile(path, utf16(u"[Addr]\r\nUrl=http://\u6e38/\U0001F600\r\n"));
+  EXPECT_TRUE(IniFileHasSection(path));
+  EXPECT_EQ(ReadIniString(path, "Addr", "Url", "d"), "http://\xE6\xB8\xB8/\xF0\x9F\x98\x80");
+  ASSERT_TRUE(WriteIniString(path, "Addr", "Next", "\xE6\xB8\xB8"));
+  EXPECT_EQ(ReadFile(path), utf16(u"[Addr]\r\nUrl=http://\u6e38/\U0001F600\r\nNext=\u6e38\r\n"));
+  WriteFile(path, utf16(u"[A]\r\nK=\xD800x") + "\x41");  // lone surrogate, odd last byte
+  EXPECT_EQ(ReadIniString(path, "A", "K", "d"), "\xEF\xBF\xBDx\xEF\xBF\xBD");
+}
+
 TEST_F(IniFileTest, LongValuesAreCutWithoutSplittingCharacters) {
   const std::string ascii(300, 'x');
   std::string chinese;
@@ -77,6 +122,11 @@ TEST_F(IniFileTest, WriteKeepsOtherLinesAndReplacesInPlace) {
   EXPECT_EQ(ReadFile(path),
             "; keep me\r\n[Setup]\r\nserveraddr=5.6.7.8\r\nServerPort=7000\r\nServerSid=12\r\n\r\n"
             "[Other]\r\nx=1\r\ny=2\r\n");
+  // CR CR LF lines and a last line without a break stay as they were.
+  WriteFile(path, "[Setup]\r\r\nServerAddr=1\r\r\n[Other]\r\r\nx=1");
+  ASSERT_TRUE(WriteIniString(path, "Setup", "ServerAddr", "2"));
+  ASSERT_TRUE(WriteIniString(path, "Other", "y", "3"));
+  EXPECT_EQ(ReadFile(path), "[Setup]\r\r\nServerAddr=2\r\r\n[Other]\r\r\nx=1\r\ny=3\r\n");
 }
 
 TEST_F(IniFileTest, WriteRefusesWhatWouldPlantLines) {

@@ -74,6 +74,16 @@ TEST_F(PatchApplicationTest, VersionsOrderAsStrings) {
   EXPECT_EQ(server.RequestCount("/up/nine.bin"), 1);
 }
 
+TEST_F(PatchApplicationTest, VersionsOrderByUtf16Units) {
+  // U+1F600 is a surrogate pair, which orders before U+FF10.
+  const wxString installed = wxString::FromUTF8("1.\xEF\xBC\x90");
+  ASSERT_TRUE(ServeAndLoad("<u>" + SetWithFile("patch", "1.\xF0\x9F\x98\x80", "pair.bin", "p") +
+                               "</u>",
+                           installed));
+  ASSERT_TRUE(patch.ApplyPatches(installed, ""));
+  EXPECT_EQ(server.RequestCount("/up/pair.bin"), 0);
+}
+
 TEST_F(PatchApplicationTest, ApplyReadsVersionInAnyCase) {
   const std::string hash = ServeFile("v.bin", "v");
   ASSERT_TRUE(ServeAndLoad("<u><patch><VERSION value=\"2.0\"/>" +
