@@ -7,6 +7,7 @@
 
 #include "platform/desktop.h"
 #include "skinui/button.h"
+#include "skinui/test_hooks.h"
 #include "skinui/ui_lock.h"
 #include "skinui/window_system.h"
 
@@ -41,12 +42,34 @@ std::string ExecutableDirectory() {
   return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
 }
 
+// Every manager bound to a window, for skinui::test::PaintManagerOf. Guarded
+// by the UI lock; never destroyed.
+std::vector<CPaintManagerUI*>& BoundManagers() {
+  static auto* managers = new std::vector<CPaintManagerUI*>;
+  return *managers;
+}
+
+void Unbind(CPaintManagerUI* manager) {
+  auto& managers = BoundManagers();
+  managers.erase(std::remove(managers.begin(), managers.end(), manager), managers.end());
+}
+
 }  // namespace
+
+CPaintManagerUI* skinui::test::PaintManagerOf(HWND hwnd) {
+  UiLockGuard guard;
+  if (!hwnd) return nullptr;
+  for (CPaintManagerUI* manager : BoundManagers()) {
+    if (manager->GetPaintWindow() == hwnd) return manager;
+  }
+  return nullptr;
+}
 
 CPaintManagerUI::CPaintManagerUI() : alive_(std::make_shared<bool>(true)) {}
 
 CPaintManagerUI::~CPaintManagerUI() {
   UiLockGuard guard;
+  Unbind(this);
   *alive_ = false;
   delete root_;
   root_ = nullptr;
@@ -106,6 +129,8 @@ int CPaintManagerUI::MessageLoop() {
 void CPaintManagerUI::Init(HWND hwnd) {
   UiLockGuard guard;
   hwnd_ = hwnd;
+  Unbind(this);
+  if (hwnd) BoundManagers().push_back(this);
 }
 
 HWND CPaintManagerUI::GetPaintWindow() const {
@@ -264,6 +289,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
     }
     case WM_NCDESTROY:
       hwnd_ = nullptr;
+      Unbind(this);
       return false;
     default:
       return false;
