@@ -13,8 +13,13 @@
 namespace register_window {
 namespace {
 
+// A file written on Windows unscrambles with its line ends doubled into
+// CR CR LF: trailing blanks and CRs are no part of an address.
 std::string ReadUrl(const std::string& iniPath) {
-  return platform::ReadIniString(iniPath, "Web", "RegisterUrl", kDefaultRegisterUrl);
+  std::string url = platform::ReadIniString(iniPath, "Web", "RegisterUrl", kDefaultRegisterUrl);
+  while (!url.empty() && (url.back() == '\r' || url.back() == ' ' || url.back() == '\t'))
+    url.pop_back();
+  return url;
 }
 
 // The plain text of a scrambled web.ini goes to a file of our own in the

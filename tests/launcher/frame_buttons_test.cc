@@ -297,7 +297,9 @@ TEST_F(FrameButtonsTest, RegisterButtonShowsTheSignUpPageModallyThroughTheRealLi
     EXPECT_EQ(FindSignUpWindow(), nullptr);
     EXPECT_TRUE(skinui::IsWindowEnabled(f.GetHWND()));
     // The quit request stays for the launcher's own loop.
-    if (c.quitWhileShown) EXPECT_GE(skinui::DiscardPendingMessages(), 1);
+    if (c.quitWhileShown) {
+      EXPECT_GE(skinui::DiscardPendingMessages(), 1);
+    }
   }
   EXPECT_TRUE(desktop_.MessageBoxes().empty());
 }
