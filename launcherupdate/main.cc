@@ -70,7 +70,7 @@ void InstallAndClearPackage(UpdateLog& log, const std::string& packageDir,
     log.Write("nothing installed: " + result.error);
     return;
   }
-  log.Write("installed " + std::to_string(result.files) + " files");
+  log.Write("files installed: " + std::to_string(result.files));
   std::error_code error;
   std::filesystem::remove_all(*package, error);
   log.Write(error ? "cannot remove the package directory: " + error.message()

@@ -89,8 +89,8 @@ void UIRegisterWnd::Navigate() {
   CControlUI* control = paintManager_.FindControl(kBrowserControl);
   auto* activeX = control ? static_cast<CActiveXUI*>(control->GetInterface("ActiveX")) : nullptr;
   IWebBrowser2* browser = nullptr;
-  if (!activeX || FAILED(activeX->GetControl(IID_IWebBrowser2, reinterpret_cast<void**>(&browser))) ||
-      !browser)
+  if (!activeX ||
+      FAILED(activeX->GetControl(IID_IWebBrowser2, reinterpret_cast<void**>(&browser))) || !browser)
     return;
   browser->Navigate(CStdString(pageUrl_));
   browser->Release();
@@ -102,11 +102,11 @@ void UIRegisterWnd::OnSize() {
   if (skinui::IsMinimized(hwnd) || (corner.cx == 0 && corner.cy == 0)) return;
   RECT rect;
   skinui::GetWindowRect(hwnd, &rect);
-  skinui::SetWindowRegion(hwnd,
-                          skinui::CreateRoundRectRegion(0, 0, skinui::RectWidth(rect) + 1,
-                                                        skinui::RectHeight(rect) + 1, corner.cx,
-                                                        corner.cy),
-                          true);
+  skinui::SetWindowRegion(
+      hwnd,
+      skinui::CreateRoundRectRegion(0, 0, skinui::RectWidth(rect) + 1, skinui::RectHeight(rect) + 1,
+                                    corner.cx, corner.cy),
+      true);
 }
 
 // Dragged by the skin's caption band, except over its buttons.

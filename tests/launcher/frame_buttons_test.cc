@@ -256,7 +256,8 @@ TEST_F(FrameButtonsTest, RegisterButtonShowsTheSignUpPageModallyThroughTheRealLi
       {"plain", [&] { Write("web.ini", "[Web]\nRegisterUrl=" + page + "\n"); }, page, false},
       {"scrambled",
        [&] {
-         testing_support::WriteScrambledFile(File("web.ini"), "[Web]\r\nRegisterUrl=" + page + "\r\n");
+         testing_support::WriteScrambledFile(File("web.ini"),
+                                             "[Web]\r\nRegisterUrl=" + page + "\r\n");
        },
        page, false},
       {"no key", [&] { Write("web.ini", "[Web]\nBBSUrl=http://bbs.test/\n"); },
@@ -281,8 +282,9 @@ TEST_F(FrameButtonsTest, RegisterButtonShowsTheSignUpPageModallyThroughTheRealLi
       seen.ownedByTheDisabledFrame =
           skinui::GetOwner(hwnd) == f.GetHWND() && !skinui::IsWindowEnabled(f.GetHWND());
       CControlUI* control = manager->FindControl("RegisterWeb");
-      if (auto* browser = control ? static_cast<CActiveXUI*>(control->GetInterface("ActiveX")) : nullptr)
-        seen.page = browser->GetLastNavigatedUrl();
+      auto* browser =
+          control ? static_cast<CActiveXUI*>(control->GetInterface("ActiveX")) : nullptr;
+      if (browser) seen.page = browser->GetLastNavigatedUrl();
       if (c.quitWhileShown) {
         skinui::PostQuitMessage(0);
       } else if (!ClickControl(*manager, "CloseBtn")) {

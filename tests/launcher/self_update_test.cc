@@ -76,10 +76,10 @@ TEST(LauncherUpdateProgramTest, InstallsThePackageAllOrNothingAndStartsTheLaunch
          return "\"" + program + "../outside/*" + program;
        },
        false, 0, false, true},
-      {"no quote", [](const std::string& p, const std::string& k) { return k + "*" + p; }, false,
-       1, false, false},
-      {"no star", [](const std::string& p, const std::string& k) { return "\"" + k + p; }, false,
-       1, false, false},
+      {"no quote", [](const std::string& p, const std::string& k) { return k + "*" + p; }, false, 1,
+       false, false},
+      {"no star", [](const std::string& p, const std::string& k) { return "\"" + k + p; }, false, 1,
+       false, false},
       {"package not inside",
        [](const std::string& program, const std::string&) { return "\"/tmp/*" + program; }, false,
        1, false, false},
@@ -110,8 +110,9 @@ TEST(LauncherUpdateProgramTest, InstallsThePackageAllOrNothingAndStartsTheLaunch
     EXPECT_FALSE(HoldsStagedFiles(program));
     EXPECT_FALSE(PathExists(program + "launcherupdate.exe"));
     EXPECT_EQ(ReadFile(root.File("outside/a.txt")), "outside");
-    EXPECT_EQ(ReadFile(program + "restarted.txt"),
-              !c.restarted ? "" : c.installed ? "new\n" : "old\n");
+    EXPECT_EQ(ReadFile(program + "restarted.txt"), !c.restarted  ? ""
+                                                   : c.installed ? "new\n"
+                                                                 : "old\n");
     if (c.installed) {
       EXPECT_EQ(ReadFile(program + "sub/b.txt"), "b");
       EXPECT_EQ(fs::status(program + "launcher").permissions() & fs::perms::owner_exec,
@@ -124,7 +125,8 @@ TEST(LauncherUpdateProgramTest, InstallsThePackageAllOrNothingAndStartsTheLaunch
 // the launcher's directory is where its executable really lies.
 void CopyProgramDirectory(const std::string& target) {
   for (const fs::directory_entry& entry : fs::directory_iterator(VELMOR_PROGRAM_DIR)) {
-    if (entry.is_regular_file()) fs::copy_file(entry.path(), target + entry.path().filename().string());
+    if (entry.is_regular_file())
+      fs::copy_file(entry.path(), target + entry.path().filename().string());
   }
 }
 
@@ -188,7 +190,7 @@ TEST(SelfUpdateTest, LauncherHandsOverAndComesBackUpdated) {
   EXPECT_FALSE(PathExists(dir.File("temp/launcher")));
   EXPECT_FALSE(PathExists(dir.File("launcherupdate.exe")));
   EXPECT_NE(ReadFile(dir.File("version.ini")).find("LVersion=1.1"), std::string::npos);
-  EXPECT_NE(ReadFile(dir.File("launcherupdate.log")).find("installed 2 files"), std::string::npos);
+  EXPECT_NE(ReadFile(dir.File("launcherupdate.log")).find("files installed: 2"), std::string::npos);
 }
 
 }  // namespace

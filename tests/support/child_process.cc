@@ -69,7 +69,8 @@ std::optional<int> WaitForExit(pid_t pid, int seconds) {
   for (;;) {
     int status = 0;
     const pid_t result = waitpid(pid, &status, WNOHANG);
-    if (result == pid) return WIFEXITED(status) ? std::optional<int>(WEXITSTATUS(status)) : std::nullopt;
+    if (result == pid)
+      return WIFEXITED(status) ? std::optional<int>(WEXITSTATUS(status)) : std::nullopt;
     if (result < 0) return std::nullopt;
     if (std::chrono::steady_clock::now() > deadline) {
       kill(pid, SIGKILL);
@@ -89,7 +90,8 @@ bool WaitUntilGone(pid_t pid, int seconds) {
     std::string line;
     std::getline(stat, line);
     const size_t close = line.rfind(')');
-    if (close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z') return true;
+    if (close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z')
+      return true;
     if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
