@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <climits>
+#include <map>
 
 #include "platform/desktop.h"
 #include "skinui/button.h"
-#include "skinui/test_hooks.h"
 #include "skinui/ui_lock.h"
 #include "skinui/window_system.h"
 
@@ -42,35 +42,25 @@ std::string ExecutableDirectory() {
   return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
 }
 
-// Every manager bound to a window, for skinui::test::PaintManagerOf. Guarded
-// by the UI lock; never destroyed.
-std::vector<CPaintManagerUI*>& BoundManagers() {
-  static auto* managers = new std::vector<CPaintManagerUI*>;
+// Windows and their managers, for CPaintManagerUI::FromWindow; UI lock.
+std::map<HWND, CPaintManagerUI*>& Managers() {
+  static auto* managers = new std::map<HWND, CPaintManagerUI*>;
   return *managers;
 }
 
-void Unbind(CPaintManagerUI* manager) {
-  auto& managers = BoundManagers();
-  managers.erase(std::remove(managers.begin(), managers.end(), manager), managers.end());
+void Forget(HWND hwnd, const CPaintManagerUI* manager) {
+  auto it = Managers().find(hwnd);
+  if (it != Managers().end() && it->second == manager) Managers().erase(it);
 }
 
 }  // namespace
-
-CPaintManagerUI* skinui::test::PaintManagerOf(HWND hwnd) {
-  UiLockGuard guard;
-  if (!hwnd) return nullptr;
-  for (CPaintManagerUI* manager : BoundManagers()) {
-    if (manager->GetPaintWindow() == hwnd) return manager;
-  }
-  return nullptr;
-}
 
 CPaintManagerUI::CPaintManagerUI() : alive_(std::make_shared<bool>(true)) {}
 
 CPaintManagerUI::~CPaintManagerUI() {
   UiLockGuard guard;
-  Unbind(this);
   *alive_ = false;
+  if (hwnd_) Forget(hwnd_, this);
   delete root_;
   root_ = nullptr;
 }
@@ -128,9 +118,15 @@ int CPaintManagerUI::MessageLoop() {
 
 void CPaintManagerUI::Init(HWND hwnd) {
   UiLockGuard guard;
+  if (hwnd_) Forget(hwnd_, this);
   hwnd_ = hwnd;
-  Unbind(this);
-  if (hwnd) BoundManagers().push_back(this);
+  if (hwnd) Managers()[hwnd] = this;
+}
+
+CPaintManagerUI* CPaintManagerUI::FromWindow(HWND hwnd) {
+  UiLockGuard guard;
+  auto it = Managers().find(hwnd);
+  return it == Managers().end() ? nullptr : it->second;
 }
 
 HWND CPaintManagerUI::GetPaintWindow() const {
@@ -288,8 +284,8 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
       return true;
     }
     case WM_NCDESTROY:
+      if (hwnd_) Forget(hwnd_, this);
       hwnd_ = nullptr;
-      Unbind(this);
       return false;
     default:
       return false;

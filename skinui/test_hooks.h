@@ -39,11 +39,6 @@ LRESULT NcHitTest(HWND hwnd, POINT screenPoint);
 // receives WM_MOVE.
 void DragWindowTo(HWND hwnd, int x, int y);
 
-// The paint manager bound to the window `hwnd` (by CPaintManagerUI::Init),
-// for windows whose object a test cannot reach (those of a loaded library);
-// nullptr when none.
-CPaintManagerUI* PaintManagerOf(HWND hwnd);
-
 // WM_SYSCOMMAND with `command` (e.g. SC_MINIMIZE), lParam 0.
 LRESULT SystemCommand(HWND hwnd, WPARAM command);
 

@@ -273,7 +273,7 @@ TEST_F(FrameButtonsTest, RegisterButtonShowsTheSignUpPageModallyThroughTheRealLi
     // would (or asks the launcher to end).
     skinui::PostToUiThread([&seen, &f, &c] {
       const HWND hwnd = FindSignUpWindow();
-      CPaintManagerUI* manager = skinui::test::PaintManagerOf(hwnd);
+      CPaintManagerUI* manager = CPaintManagerUI::FromWindow(hwnd);
       if (!hwnd || !manager) {
         if (hwnd) skinui::PostMessage(hwnd, WM_CLOSE);
         return;
