@@ -121,6 +121,36 @@ TEST(LauncherUpdateProgramTest, InstallsThePackageAllOrNothingAndStartsTheLaunch
   }
 }
 
+TEST(LauncherUpdateProgramTest, WaitsUntilTheLauncherHasEnded) {
+  testing_support::TempDir root;
+  const std::string program = root.File("game/");
+  const std::string package = program + "temp/launcher/";
+  fs::create_directories(package);
+  WriteFile(program + "a.txt", "old");
+  WriteFile(package + "a.txt", "new");
+  // A running program under the launcher's name in the program directory.
+  const pid_t launcher = testing_support::StartSleeper(program, "launcher");
+  ASSERT_GT(launcher, 0);
+  ASSERT_TRUE(testing_support::IsListedAs(launcher, "launcher"));
+  const pid_t updater = testing_support::StartProgram({kUpdater, "\"" + package + "*" + program});
+  ASSERT_GT(updater, 0);
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        return ReadFile(program + "launcherupdate.log").find("update of") != std::string::npos;
+      },
+      30));
+  EXPECT_EQ(ReadFile(program + "launcherupdate.log").find("has ended"), std::string::npos);
+  EXPECT_EQ(ReadFile(program + "a.txt"), "old");
+
+  kill(launcher, SIGKILL);
+  EXPECT_TRUE(testing_support::EndedByKill(launcher));
+  // It then starts the "launcher" again: the sleeper, which ends at once.
+  EXPECT_TRUE(testing_support::WaitForExit(updater, 30).has_value());
+  EXPECT_NE(ReadFile(program + "launcherupdate.log").find("the launcher has ended"),
+            std::string::npos);
+  EXPECT_EQ(ReadFile(program + "a.txt"), "new");
+}
+
 // Every file of the program directory of the build, copied (not linked):
 // the launcher's directory is where its executable really lies.
 void CopyProgramDirectory(const std::string& target) {
