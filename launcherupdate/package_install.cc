@@ -101,13 +101,10 @@ void RemoveStaged(const std::vector<StagedFile>& staged, size_t from) {
   for (size_t i = from; i < staged.size(); ++i) unlink(staged[i].staged.c_str());
 }
 
-}  // namespace
-
-InstallResult InstallPackage(const std::string& packageDir, const std::string& programDir) {
-  InstallResult result;
-  std::vector<StagedFile> staged;
+// The package's regular files, relative to its root, the updater left out;
+// listed before anything is written, so staged files never join the walk.
+bool ListPackageFiles(const fs::path& root, std::vector<fs::path>& files, std::string& why) {
   std::error_code error;
-  const fs::path root(packageDir);
   for (fs::recursive_directory_iterator it(root, error), end; !error && it != end;
        it.increment(error)) {
     const fs::file_status status = it->symlink_status(error);
@@ -116,27 +113,36 @@ InstallResult InstallPackage(const std::string& packageDir, const std::string& p
     const fs::path relative = it->path().lexically_relative(root);
     if (relative == relative.filename() && EqualsIgnoringCase(relative.string(), kUpdaterName))
       continue;
+    files.push_back(relative);
+  }
+  if (error) why = "cannot read the package " + root.string() + ": " + error.message();
+  return !error;
+}
+
+}  // namespace
+
+InstallResult InstallPackage(const std::string& packageDir, const std::string& programDir) {
+  InstallResult result;
+  const fs::path root(packageDir);
+  std::vector<fs::path> files;
+  if (!ListPackageFiles(root, files, result.error)) return result;
+  std::vector<StagedFile> staged;
+  for (const fs::path& relative : files) {
     const fs::path target = fs::path(programDir) / relative;
+    std::error_code error;
     fs::create_directories(target.parent_path(), error);
+    std::string stagedPath;
     if (error) {
       result.error = "cannot create the directory " + target.parent_path().string() + ": " +
                      error.message();
-      RemoveStaged(staged, 0);
-      return result;
+    } else {
+      stagedPath = Stage((root / relative).string(), target.string(), result.error);
     }
-    std::string why;
-    const std::string stagedPath = Stage(it->path().string(), target.string(), why);
     if (stagedPath.empty()) {
-      result.error = why;
       RemoveStaged(staged, 0);
       return result;
     }
     staged.push_back({stagedPath, target.string()});
-  }
-  if (error) {
-    result.error = "cannot read the package " + packageDir + ": " + error.message();
-    RemoveStaged(staged, 0);
-    return result;
   }
   for (size_t i = 0; i < staged.size(); ++i) {
     if (rename(staged[i].staged.c_str(), staged[i].target.c_str()) != 0) {
