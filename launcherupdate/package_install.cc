@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -54,9 +55,10 @@ std::string Stage(const std::string& source, const std::string& target, std::str
     if (in >= 0) close(in);
     return {};
   }
-  // A file being replaced lends its permissions to the new one.
+  // A file being replaced lends its permissions to the new one; a new file
+  // takes the package's, without set-id or sticky bits from an archive.
   struct stat targetInfo {};
-  mode_t mode = sourceInfo.st_mode & 07777;
+  mode_t mode = sourceInfo.st_mode & 0777;
   if (lstat(target.c_str(), &targetInfo) == 0) {
     if (!S_ISREG(targetInfo.st_mode) && !S_ISLNK(targetInfo.st_mode)) {
       error = "not a file: " + target;

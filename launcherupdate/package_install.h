@@ -22,7 +22,7 @@ struct InstallResult {
 // the program directory (neither with a trailing separator). Regular files
 // only: links and special files in the package are skipped. A replaced file
 // keeps the permissions of the one it replaces (a new launcher stays
-// executable); a new file keeps the package's.
+// executable); a new file keeps the package's (rwx bits only).
 InstallResult InstallPackage(const std::string& packageDir, const std::string& programDir);
 
 }  // namespace launcher_update
