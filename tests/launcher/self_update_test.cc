@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <chrono>
 #include <filesystem>
@@ -50,6 +51,17 @@ bool WaitFor(const std::function<bool()>& done, int seconds) {
   }
   return true;
 }
+
+// A child of ours that a failed assertion would leave running is ended.
+struct ReapAtEnd {
+  pid_t pid;
+  ~ReapAtEnd() {
+    if (pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+  }
+};
 
 struct UpdaterCase {
   const char* name;
@@ -98,6 +110,9 @@ TEST(LauncherUpdateProgramTest, InstallsThePackageAllOrNothingAndStartsTheLaunch
     // The new launcher comes without execute permission, as unpacked.
     WriteFile(package + "launcher", "#!/bin/sh\necho new > restarted.txt\n");
     fs::copy_file(kUpdater, package + "launcherupdate.exe");
+    // A new program with a set-user-id bit from the archive.
+    WriteFile(package + "tool", "#!/bin/sh\n");
+    chmod((package + "tool").c_str(), 04755);
     WriteFile(root.File("outside/a.txt"), "outside");
     if (c.blockTarget) fs::create_directories(program + "sub/b.txt");
 
@@ -117,6 +132,7 @@ TEST(LauncherUpdateProgramTest, InstallsThePackageAllOrNothingAndStartsTheLaunch
       EXPECT_EQ(ReadFile(program + "sub/b.txt"), "b");
       EXPECT_EQ(fs::status(program + "launcher").permissions() & fs::perms::owner_exec,
                 fs::perms::owner_exec);
+      EXPECT_EQ(fs::status(program + "tool").permissions(), static_cast<fs::perms>(0755));
     }
   }
 }
@@ -131,9 +147,11 @@ TEST(LauncherUpdateProgramTest, WaitsUntilTheLauncherHasEnded) {
   // A running program under the launcher's name in the program directory.
   const pid_t launcher = testing_support::StartSleeper(program, "launcher");
   ASSERT_GT(launcher, 0);
+  const ReapAtEnd launcherAtEnd{launcher};
   ASSERT_TRUE(testing_support::IsListedAs(launcher, "launcher"));
   const pid_t updater = testing_support::StartProgram({kUpdater, "\"" + package + "*" + program});
   ASSERT_GT(updater, 0);
+  const ReapAtEnd updaterAtEnd{updater};
   ASSERT_TRUE(WaitFor(
       [&] {
         return ReadFile(program + "launcherupdate.log").find("update of") != std::string::npos;
@@ -185,12 +203,14 @@ TEST(SelfUpdateTest, LauncherHandsOverAndComesBackUpdated) {
   server.Serve("/launcher.upd", {200, ReadFile(package)});
   fs::remove(package);
 
-  // Long enough never to cut the first run short; the second is ended below.
-  setenv("VELMOR_LAUNCHER_AUTOCLOSE_MS", "60000", 1);
+  // Long enough never to cut the first run short; the second is ended below,
+  // or by this limit should the test stop early. The waits below stay within
+  // the test's own time-out.
+  setenv("VELMOR_LAUNCHER_AUTOCLOSE_MS", "30000", 1);
   const pid_t first = testing_support::StartProgram({dir.File("launcher")});
   unsetenv("VELMOR_LAUNCHER_AUTOCLOSE_MS");
   ASSERT_GT(first, 0);
-  EXPECT_EQ(testing_support::WaitForExit(first, 60), 0);
+  EXPECT_EQ(testing_support::WaitForExit(first, 40), 0);
 
   // The updater has become the launcher again; it says which process.
   pid_t second = -1;
@@ -203,17 +223,17 @@ TEST(SelfUpdateTest, LauncherHandsOverAndComesBackUpdated) {
         second = std::stoi(match[1]);
         return true;
       },
-      60))
+      20))
       << ReadFile(dir.File("launcherupdate.log"));
   EXPECT_TRUE(WaitFor(
       [&] {
         return ReadFile(dir.File("run.log")).find("The current is the latest version") !=
                std::string::npos;
       },
-      60))
+      30))
       << ReadFile(dir.File("run.log"));
   kill(second, SIGTERM);
-  EXPECT_TRUE(testing_support::WaitUntilGone(second, 30));
+  EXPECT_TRUE(testing_support::WaitUntilGone(second, 15));
 
   EXPECT_EQ(ReadFile(dir.File("data/launcher.txt")), "1.1");
   EXPECT_EQ(ReadFile(dir.File("launcher")), launcherBytes);
