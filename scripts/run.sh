@@ -14,8 +14,10 @@ rm -rf demo
 mkdir -p demo
 cp -a build/bin/. demo/
 cp -a scripts/demo/program/. demo/
+cp -a build/companions/libRegister.so demo/
+scripts/demo/launcher_patch.sh build build/demo-www
 
-build/tools/demo_server scripts/demo/www 18080 &
+build/tools/demo_server build/demo-www 18080 &
 server_pid=$!
 trap 'kill "$server_pid" 2>/dev/null || true' EXIT
 
@@ -24,4 +26,10 @@ status=0
 demo/launcher 2>demo/stderr.log || status=$?
 echo "--- demo/run.log ---"
 cat demo/run.log
+# The first run updates the launcher itself: its updater starts it again.
+if [ -e demo/launcherupdate.log ] || [ -d demo/temp/launcher ]; then
+  scripts/demo/await_relaunch.sh demo
+  echo "--- demo/run.log of the launcher started again ---"
+  cat demo/run.log
+fi
 exit "$status"

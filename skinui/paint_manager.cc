@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <map>
 
 #include "platform/desktop.h"
 #include "skinui/button.h"
@@ -41,6 +42,17 @@ std::string ExecutableDirectory() {
   return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
 }
 
+// Windows and their managers, for CPaintManagerUI::FromWindow; UI lock.
+std::map<HWND, CPaintManagerUI*>& Managers() {
+  static auto* managers = new std::map<HWND, CPaintManagerUI*>;
+  return *managers;
+}
+
+void Forget(HWND hwnd, const CPaintManagerUI* manager) {
+  auto it = Managers().find(hwnd);
+  if (it != Managers().end() && it->second == manager) Managers().erase(it);
+}
+
 }  // namespace
 
 CPaintManagerUI::CPaintManagerUI() : alive_(std::make_shared<bool>(true)) {}
@@ -48,6 +60,7 @@ CPaintManagerUI::CPaintManagerUI() : alive_(std::make_shared<bool>(true)) {}
 CPaintManagerUI::~CPaintManagerUI() {
   UiLockGuard guard;
   *alive_ = false;
+  if (hwnd_) Forget(hwnd_, this);
   delete root_;
   root_ = nullptr;
 }
@@ -105,7 +118,15 @@ int CPaintManagerUI::MessageLoop() {
 
 void CPaintManagerUI::Init(HWND hwnd) {
   UiLockGuard guard;
+  if (hwnd_) Forget(hwnd_, this);
   hwnd_ = hwnd;
+  if (hwnd) Managers()[hwnd] = this;
+}
+
+CPaintManagerUI* CPaintManagerUI::FromWindow(HWND hwnd) {
+  UiLockGuard guard;
+  auto it = Managers().find(hwnd);
+  return it == Managers().end() ? nullptr : it->second;
 }
 
 HWND CPaintManagerUI::GetPaintWindow() const {
@@ -263,6 +284,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
       return true;
     }
     case WM_NCDESTROY:
+      if (hwnd_) Forget(hwnd_, this);
       hwnd_ = nullptr;
       return false;
     default:

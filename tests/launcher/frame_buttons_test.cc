@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
+#include <string>
 #include <sys/stat.h>
 #include <thread>
 #include <utility>
@@ -16,11 +18,13 @@
 #include "launcher/windows/update_wnd.h"
 #include "platform/ini_file.h"
 #include "platform/shared_library.h"
+#include "skinui/activex.h"
 #include "skinui/button.h"
 #include "skinui/test_hooks.h"
 #include "skinui/ui_lock.h"
 #include "skinui/window_system.h"
 #include "tests/launcher/launcher_program_fixture.h"
+#include "tests/support/scramble.h"
 
 namespace {
 
@@ -221,6 +225,85 @@ TEST_F(FrameButtonsTest, RegisterButtonCallsTheLibraryWithNull) {
   ASSERT_TRUE(ClickControl(f.paintManager, "RegisterBtn"));
   EXPECT_EQ(testing_support::ReadFile(marker), "called with null\ncalled with null\n");
   unsetenv("VELMOR_TEST_REGISTER_MARKER");
+}
+
+// What the sign-up window showed while it was up.
+struct SignUpSeen {
+  bool shown = false;
+  bool ownedByTheDisabledFrame = false;
+  std::string page;
+};
+
+HWND FindSignUpWindow() {
+  for (HWND hwnd : skinui::GetZOrder()) {
+    if (skinui::GetWindowClassName(hwnd) == "UIRegisterFrame") return hwnd;
+  }
+  return nullptr;
+}
+
+TEST_F(FrameButtonsTest, RegisterButtonShowsTheSignUpPageModallyThroughTheRealLibrary) {
+  StartUpAndPrepare();
+  LauncherFrameWnd& f = frame();
+  const std::string library = platform::SharedLibraryFileName("Register.dll");
+  testing_support::WriteFile(File(library), testing_support::ReadFile(VELMOR_REGISTER_LIBRARY));
+  const std::string page = "http://127.0.0.1:9/reg.php?from=launcher";
+  const struct {
+    const char* name;
+    std::function<void()> writeWebIni;
+    std::string page;
+    bool quitWhileShown;  // the launcher is asked to end while the window is up
+  } cases[] = {
+      {"plain", [&] { Write("web.ini", "[Web]\nRegisterUrl=" + page + "\n"); }, page, false},
+      {"scrambled",
+       [&] {
+         testing_support::WriteScrambledFile(File("web.ini"),
+                                             "[Web]\r\nRegisterUrl=" + page + "\r\n");
+       },
+       page, false},
+      {"no key", [&] { Write("web.ini", "[Web]\nBBSUrl=http://bbs.test/\n"); },
+       "http://www.velmorsoft.com/reg.php", false},
+      {"quit while shown", [&] { Write("web.ini", "[Web]\nRegisterUrl=" + page + "\n"); }, page,
+       true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.writeWebIni();
+    SignUpSeen seen;
+    // Runs inside the window's modal loop: looks, then closes it as a player
+    // would (or asks the launcher to end).
+    skinui::PostToUiThread([&seen, &f, &c] {
+      const HWND hwnd = FindSignUpWindow();
+      CPaintManagerUI* manager = CPaintManagerUI::FromWindow(hwnd);
+      if (!hwnd || !manager) {
+        if (hwnd) skinui::PostMessage(hwnd, WM_CLOSE);
+        return;
+      }
+      seen.shown = skinui::IsWindowVisible(hwnd);
+      seen.ownedByTheDisabledFrame =
+          skinui::GetOwner(hwnd) == f.GetHWND() && !skinui::IsWindowEnabled(f.GetHWND());
+      CControlUI* control = manager->FindControl("RegisterWeb");
+      auto* browser =
+          control ? static_cast<CActiveXUI*>(control->GetInterface("ActiveX")) : nullptr;
+      if (browser) seen.page = browser->GetLastNavigatedUrl();
+      if (c.quitWhileShown) {
+        skinui::PostQuitMessage(0);
+      } else if (!ClickControl(*manager, "CloseBtn")) {
+        skinui::PostMessage(hwnd, WM_CLOSE);
+      }
+    });
+    ASSERT_TRUE(ClickControl(f.paintManager, "RegisterBtn"));
+    EXPECT_TRUE(seen.shown);
+    EXPECT_TRUE(seen.ownedByTheDisabledFrame);
+    EXPECT_EQ(seen.page, c.page);
+    // The library is gone again, and so is every window of its code.
+    EXPECT_EQ(FindSignUpWindow(), nullptr);
+    EXPECT_TRUE(skinui::IsWindowEnabled(f.GetHWND()));
+    // The quit request stays for the launcher's own loop.
+    if (c.quitWhileShown) {
+      EXPECT_GE(skinui::DiscardPendingMessages(), 1);
+    }
+  }
+  EXPECT_TRUE(desktop_.MessageBoxes().empty());
 }
 
 TEST_F(FrameButtonsTest, EnterGameWhileUpdatingDisablesTheButtonAndTellsThePlayer) {

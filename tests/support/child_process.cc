@@ -4,7 +4,11 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <cerrno>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <thread>
 #include <vector>
 
 #include "platform/process.h"
@@ -46,6 +50,51 @@ bool EndedByKill(pid_t pid) {
     platform::SleepMilliseconds(10);
   }
   return false;
+}
+
+pid_t StartProgram(const std::vector<std::string>& argv) {
+  if (argv.empty()) return -1;
+  std::vector<std::string> storage = argv;
+  std::vector<char*> pointers;
+  for (std::string& argument : storage) pointers.push_back(argument.data());
+  pointers.push_back(nullptr);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, storage[0].c_str(), nullptr, nullptr, pointers.data(), environ) != 0)
+    return -1;
+  return pid;
+}
+
+std::optional<int> WaitForExit(pid_t pid, int seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  for (;;) {
+    int status = 0;
+    const pid_t result = waitpid(pid, &status, WNOHANG);
+    if (result == pid)
+      return WIFEXITED(status) ? std::optional<int>(WEXITSTATUS(status)) : std::nullopt;
+    if (result < 0) return std::nullopt;
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return std::nullopt;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+bool WaitUntilGone(pid_t pid, int seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  for (;;) {
+    if (kill(pid, 0) != 0 && errno == ESRCH) return true;
+    // "pid (name) S ...": a zombie has ended, whoever reaps it.
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const size_t close = line.rfind(')');
+    if (close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z')
+      return true;
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 }
 
 }  // namespace testing_support

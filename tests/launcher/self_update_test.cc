@@ -1,0 +1,246 @@
+// The self-update program launcherupdate.exe on its own (real runs with a
+// stand-in launcher), and the whole self-update road through the real
+// launcher program, update library and updater against a loopback server.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/child_process.h"
+#include "tests/support/http_server.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/zip_builder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::PathExists;
+using testing_support::ReadFile;
+using testing_support::WriteFile;
+
+constexpr char kUpdater[] = VELMOR_LAUNCHER_UPDATE_PROGRAM;
+
+void WriteExecutable(const std::string& path, const std::string& text) {
+  WriteFile(path, text);
+  chmod(path.c_str(), 0755);
+}
+
+// Leftovers of an interrupted copy: files staged beside their targets.
+bool HoldsStagedFiles(const std::string& dir) {
+  std::error_code error;
+  for (fs::recursive_directory_iterator it(dir, error), end; !error && it != end;
+       it.increment(error)) {
+    if (it->path().filename().string().find(".update-") != std::string::npos) return true;
+  }
+  return false;
+}
+
+bool WaitFor(const std::function<bool()>& done, int seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+// A child of ours that a failed assertion would leave running is ended.
+struct ReapAtEnd {
+  pid_t pid;
+  ~ReapAtEnd() {
+    if (pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+  }
+};
+
+struct UpdaterCase {
+  const char* name;
+  // The parameter string for the program directory and package directory.
+  std::function<std::string(const std::string& program, const std::string& package)> parameters;
+  bool blockTarget;  // a directory stands where the package has a file
+  int exitStatus;
+  bool installed;
+  bool restarted;
+};
+
+TEST(LauncherUpdateProgramTest, InstallsThePackageAllOrNothingAndStartsTheLauncherAgain) {
+  const auto usual = [](const std::string& program, const std::string& package) {
+    return "\"" + package + "*" + program;
+  };
+  const UpdaterCase cases[] = {
+      {"usual", usual, false, 0, true, true},
+      {"closing quote tolerated",
+       [&](const std::string& p, const std::string& k) { return usual(p, k) + "\""; }, false, 0,
+       true, true},
+      {"blocked target", usual, true, 0, false, true},
+      {"package outside through ..",
+       [](const std::string& program, const std::string&) {
+         return "\"" + program + "../outside/*" + program;
+       },
+       false, 0, false, true},
+      {"no quote", [](const std::string& p, const std::string& k) { return k + "*" + p; }, false, 1,
+       false, false},
+      {"no star", [](const std::string& p, const std::string& k) { return "\"" + k + p; }, false, 1,
+       false, false},
+      {"package not inside",
+       [](const std::string& program, const std::string&) { return "\"/tmp/*" + program; }, false,
+       1, false, false},
+  };
+  for (const UpdaterCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing_support::TempDir root;
+    const std::string program = root.File("game/");
+    const std::string package = program + "temp/launcher/";
+    fs::create_directories(package + "sub");
+    fs::create_directories(root.File("outside"));
+    WriteExecutable(program + "launcher", "#!/bin/sh\necho old > restarted.txt\n");
+    WriteFile(program + "a.txt", "old");
+    WriteFile(package + "a.txt", "new");
+    WriteFile(package + "sub/b.txt", "b");
+    // The new launcher comes without execute permission, as unpacked.
+    WriteFile(package + "launcher", "#!/bin/sh\necho new > restarted.txt\n");
+    fs::copy_file(kUpdater, package + "launcherupdate.exe");
+    // A new program with a set-user-id bit from the archive.
+    WriteFile(package + "tool", "#!/bin/sh\n");
+    chmod((package + "tool").c_str(), 04755);
+    WriteFile(root.File("outside/a.txt"), "outside");
+    if (c.blockTarget) fs::create_directories(program + "sub/b.txt");
+
+    const pid_t pid = testing_support::StartProgram({kUpdater, c.parameters(program, package)});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(testing_support::WaitForExit(pid, 30), c.exitStatus);
+
+    EXPECT_EQ(ReadFile(program + "a.txt"), c.installed ? "new" : "old");
+    EXPECT_EQ(PathExists(package), !c.installed);
+    EXPECT_FALSE(HoldsStagedFiles(program));
+    EXPECT_FALSE(PathExists(program + "launcherupdate.exe"));
+    EXPECT_EQ(ReadFile(root.File("outside/a.txt")), "outside");
+    EXPECT_EQ(ReadFile(program + "restarted.txt"), !c.restarted  ? ""
+                                                   : c.installed ? "new\n"
+                                                                 : "old\n");
+    if (c.installed) {
+      EXPECT_EQ(ReadFile(program + "sub/b.txt"), "b");
+      EXPECT_EQ(fs::status(program + "launcher").permissions() & fs::perms::owner_exec,
+                fs::perms::owner_exec);
+      EXPECT_EQ(fs::status(program + "tool").permissions(), static_cast<fs::perms>(0755));
+    }
+  }
+}
+
+TEST(LauncherUpdateProgramTest, WaitsUntilTheLauncherHasEnded) {
+  testing_support::TempDir root;
+  const std::string program = root.File("game/");
+  const std::string package = program + "temp/launcher/";
+  fs::create_directories(package);
+  WriteFile(program + "a.txt", "old");
+  WriteFile(package + "a.txt", "new");
+  // A running program under the launcher's name in the program directory.
+  const pid_t launcher = testing_support::StartSleeper(program, "launcher");
+  ASSERT_GT(launcher, 0);
+  const ReapAtEnd launcherAtEnd{launcher};
+  ASSERT_TRUE(testing_support::IsListedAs(launcher, "launcher"));
+  const pid_t updater = testing_support::StartProgram({kUpdater, "\"" + package + "*" + program});
+  ASSERT_GT(updater, 0);
+  const ReapAtEnd updaterAtEnd{updater};
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        return ReadFile(program + "launcherupdate.log").find("update of") != std::string::npos;
+      },
+      30));
+  EXPECT_EQ(ReadFile(program + "launcherupdate.log").find("has ended"), std::string::npos);
+  EXPECT_EQ(ReadFile(program + "a.txt"), "old");
+
+  kill(launcher, SIGKILL);
+  EXPECT_TRUE(testing_support::EndedByKill(launcher));
+  // It then starts the "launcher" again: the sleeper, which ends at once.
+  EXPECT_TRUE(testing_support::WaitForExit(updater, 30).has_value());
+  EXPECT_NE(ReadFile(program + "launcherupdate.log").find("the launcher has ended"),
+            std::string::npos);
+  EXPECT_EQ(ReadFile(program + "a.txt"), "new");
+}
+
+// Every file of the program directory of the build, copied (not linked):
+// the launcher's directory is where its executable really lies.
+void CopyProgramDirectory(const std::string& target) {
+  for (const fs::directory_entry& entry : fs::directory_iterator(VELMOR_PROGRAM_DIR)) {
+    if (entry.is_regular_file())
+      fs::copy_file(entry.path(), target + entry.path().filename().string());
+  }
+}
+
+TEST(SelfUpdateTest, LauncherHandsOverAndComesBackUpdated) {
+  testing_support::LoopbackHttpServer server;
+  ASSERT_TRUE(server.running());
+  testing_support::TempDir dir;
+  CopyProgramDirectory(dir.path());
+  const std::string launcherBytes = ReadFile(dir.File("launcher"));
+  WriteFile(dir.File("orvo.ini"), "[Setup]\nServerAddr=\nServerSid=\n");
+  WriteFile(dir.File("version.ini"), "[Version]\nVersion=1.0\nLVersion=1.0\n");
+  WriteFile(dir.File("Do.ini"), "[Addr]\nServerListUrl1=" + server.Url("/ServerList.xml") +
+                                    "\nServerListUrl2=\nUpdateVersionUrl1=" +
+                                    server.Url("/update.xml") + "\nUpdateVersionUrl2=\n");
+  server.Serve("/update.xml",
+               {200,
+                "<update><patch><version value=\"1.0\"/></patch><Launcherpatch>"
+                "<version value=\"1.1\"/><filedetails name=\"launcher.upd\" url=\"launcher.upd\" "
+                "local=\"temp\"/></Launcherpatch></update>"});
+  // The package brings the updater, the launcher itself and a file of its own.
+  const std::string package = dir.File("package.zip");
+  ASSERT_TRUE(testing_support::WriteZipArchive(
+      package, {testing_support::UnixEntry("launcherupdate.exe", ReadFile(kUpdater), 0100755),
+                testing_support::UnixEntry("launcher", launcherBytes, 0100644),
+                testing_support::UnixEntry("data/launcher.txt", "1.1", 0100644)}));
+  server.Serve("/launcher.upd", {200, ReadFile(package)});
+  fs::remove(package);
+
+  // Long enough never to cut the first run short; the second is ended below,
+  // or by this limit should the test stop early. The waits below stay within
+  // the test's own time-out.
+  setenv("VELMOR_LAUNCHER_AUTOCLOSE_MS", "30000", 1);
+  const pid_t first = testing_support::StartProgram({dir.File("launcher")});
+  unsetenv("VELMOR_LAUNCHER_AUTOCLOSE_MS");
+  ASSERT_GT(first, 0);
+  EXPECT_EQ(testing_support::WaitForExit(first, 40), 0);
+
+  // The updater has become the launcher again; it says which process.
+  pid_t second = -1;
+  const std::regex started("starting the launcher as process ([0-9]+)");
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        std::smatch match;
+        const std::string log = ReadFile(dir.File("launcherupdate.log"));
+        if (!std::regex_search(log, match, started)) return false;
+        second = std::stoi(match[1]);
+        return true;
+      },
+      20))
+      << ReadFile(dir.File("launcherupdate.log"));
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        return ReadFile(dir.File("run.log")).find("The current is the latest version") !=
+               std::string::npos;
+      },
+      30))
+      << ReadFile(dir.File("run.log"));
+  kill(second, SIGTERM);
+  EXPECT_TRUE(testing_support::WaitUntilGone(second, 15));
+
+  EXPECT_EQ(ReadFile(dir.File("data/launcher.txt")), "1.1");
+  EXPECT_EQ(ReadFile(dir.File("launcher")), launcherBytes);
+  EXPECT_FALSE(PathExists(dir.File("temp/launcher")));
+  EXPECT_FALSE(PathExists(dir.File("launcherupdate.exe")));
+  EXPECT_NE(ReadFile(dir.File("version.ini")).find("LVersion=1.1"), std::string::npos);
+  EXPECT_NE(ReadFile(dir.File("launcherupdate.log")).find("files installed: 2"), std::string::npos);
+}
+
+}  // namespace
