@@ -1,5 +1,5 @@
-# Packs every file of STAGE into the zip ARCHIVE, in name order and with a
-# fixed time stamp, so the same skins give the same archive.
+# Packs every file of STAGE into the zip ARCHIVE in name order, each with
+# the same modification time, so a rebuild changes no entry's date.
 file(GLOB names RELATIVE ${STAGE} ${STAGE}/*)
 list(SORT names)
 file(REMOVE ${ARCHIVE})
