@@ -1,5 +1,5 @@
 // The frame's skins against the child windows placed over the frame: in every
-// layout mode the frame fits its display, each child lies inside the frame
+// layout mode the frame fits its display, each child lies inside the frame,
 // no child covers one of the frame's own buttons, and the open server popup
 // covers none of the update panel's controls.
 #include <gtest/gtest.h>
