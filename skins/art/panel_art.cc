@@ -36,7 +36,7 @@ void MetalBorder(Canvas& c, float radius, float goldAlpha) {
 Canvas FrameBorder() {
   Canvas c(64, 64);
   MetalBorder(c, 5, 0.55f);
-  CornerBrackets(c, 8, 10, tone::Gold());
+  CornerBrackets(c, 6, 7, tone::Gold());
   return c;
 }
 
