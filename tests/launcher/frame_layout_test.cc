@@ -1,6 +1,7 @@
 // The frame's skins against the child windows placed over the frame: in every
-// layout mode the frame fits its display, each child lies inside the frame
-// and no child covers one of the frame's own buttons.
+// layout mode the frame fits its display, each child lies inside the frame,
+// no child covers one of the frame's own buttons, and the open server popup
+// covers none of the update panel's controls.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -38,16 +39,18 @@ bool Overlap(const RECT& a, const RECT& b) {
 
 class FrameLayoutTest : public LauncherProgramTest {
  protected:
-  // A frame control's rectangle in screen coordinates.
-  RECT ControlOnScreen(const char* name) {
-    LauncherFrameWnd& f = frame();
-    CControlUI* control = f.paintManager.FindControl(name);
+  // A control's rectangle in screen coordinates; the frame's by default.
+  RECT ControlOnScreen(const char* name, CWindowWnd* window = nullptr) {
+    if (!window) window = &frame();
+    CPaintManagerUI& manager =
+        window == frame().updateWnd ? frame().updateWnd->paintManager : frame().paintManager;
+    CControlUI* control = manager.FindControl(name);
     EXPECT_NE(control, nullptr) << name;
     if (!control) return RECT{};
     RECT pos = control->GetPos();
-    const RECT frameRect = WindowRect(&f);
-    return RECT{pos.left + frameRect.left, pos.top + frameRect.top, pos.right + frameRect.left,
-                pos.bottom + frameRect.top};
+    const RECT windowRect = WindowRect(window);
+    return RECT{pos.left + windowRect.left, pos.top + windowRect.top, pos.right + windowRect.left,
+                pos.bottom + windowRect.top};
   }
 
   // Fills the popup with `rows` servers and lays it out.
@@ -99,6 +102,17 @@ class FrameLayoutTest : public LauncherProgramTest {
             << Describe(buttonRect);
       }
     }
+    // The open popup hides none of the update panel's controls: the server
+    // picker lies right under it and just as wide.
+    const RECT popup = WindowRect(f.serverListWnd);
+    for (const char* control : {"CurVersionTxt", "FirstServer", "DServer", "WServer",
+                                "FullScreenOption", "ServerBtn", "ProgressCtrl", "ProgressTxt"}) {
+      EXPECT_FALSE(Overlap(popup, ControlOnScreen(control, f.updateWnd)))
+          << "popup " << Describe(popup) << " covers " << control;
+    }
+    const RECT picker = ControlOnScreen("ServerBtn", f.updateWnd);
+    EXPECT_EQ(picker.top, popup.bottom);
+    EXPECT_EQ(skinui::RectWidth(picker), skinui::RectWidth(popup));
     // The popup's fixed bottom line lies inside the frame too, and an empty
     // popup shrinks onto it.
     EXPECT_LE(f.updatePos.y + 46, skinui::RectHeight(frameRect));

@@ -4,9 +4,15 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstring>
 #include <map>
+#include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "skinui/attribute_parsing.h"
+#include "skinui/markup.h"
 #include "skinui/skinui.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/zip_builder.h"
@@ -183,11 +189,8 @@ struct SkinExpectation {
   std::map<std::string, std::string> controls;  // name -> class
 };
 
-TEST_F(DialogBuilderTest, TheShippedArchiveHoldsEveryControlTheWindowsLookUp) {
-  const std::string directory = ShippedArchiveDirectory();
-  if (ReadFile(directory + "bt.dat").empty()) GTEST_SKIP() << "bt.dat not built";
-  CPaintManagerUI::SetResourcePath(directory);
-
+// Every skin file the windows load, with the controls they look up.
+std::vector<SkinExpectation> ShippedSkins() {
   const std::map<std::string, std::string> frame = {
       {"CloseBtn", "ButtonUI"},     {"MinBtn", "ButtonUI"},       {"WebBtn", "ButtonUI"},
       {"RegisterBtn", "ButtonUI"},  {"RechargeBtn", "ButtonUI"},  {"ForumBtn", "ButtonUI"},
@@ -198,7 +201,7 @@ TEST_F(DialogBuilderTest, TheShippedArchiveHoldsEveryControlTheWindowsLookUp) {
       {"ServerBtn", "OptionUI"},    {"ProgressImg", "ControlUI"},  {"FirstServer", "OptionUI"},
       {"DServer", "OptionUI"},      {"WServer", "OptionUI"},       {"FullScreenOption", "OptionUI"}};
   const std::map<std::string, std::string> web = {{"IE", "ActiveXUI"}};
-  const SkinExpectation skins[] = {
+  return {
       {"launcherSkin.xml", frame}, {"launcherSkin_720.xml", frame}, {"launcherSkin_600.xml", frame},
       {"server.xml", update},      {"server_720.xml", update},      {"server_600.xml", update},
       {"news.xml", web},           {"news_720.xml", web},           {"news_600.xml", web},
@@ -211,7 +214,14 @@ TEST_F(DialogBuilderTest, TheShippedArchiveHoldsEveryControlTheWindowsLookUp) {
         {"pel1280_800", "OptionUI"}, {"pel1280_768", "OptionUI"}, {"OkBtn", "ButtonUI"},
         {"CancelBtn", "ButtonUI"}}},
   };
-  for (const SkinExpectation& skin : skins) {
+}
+
+TEST_F(DialogBuilderTest, TheShippedArchiveHoldsEveryControlTheWindowsLookUp) {
+  const std::string directory = ShippedArchiveDirectory();
+  if (ReadFile(directory + "bt.dat").empty()) GTEST_SKIP() << "bt.dat not built";
+  CPaintManagerUI::SetResourcePath(directory);
+
+  for (const SkinExpectation& skin : ShippedSkins()) {
     CPaintManagerUI manager;
     CControlUI* root = Build(skin.file, &manager);
     ASSERT_NE(root, nullptr) << skin.file;
@@ -252,6 +262,81 @@ TEST_F(DialogBuilderTest, TheShippedArchiveHoldsEveryControlTheWindowsLookUp) {
   EXPECT_EQ(bar->GetMaxValue(), 100);
   EXPECT_GT(bar->GetFixedWidth(), 0);
   EXPECT_GT(update0.FindControl("ProgressImg")->GetFixedWidth(), 0);
+}
+
+// ---- The looks the shipped skins name ----
+
+// Width and height from a PNG header; zero for anything else.
+std::pair<int, int> PngSize(const std::string& data) {
+  if (data.size() < 24 || data.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return {0, 0};
+  const auto u32 = [&data](size_t at) {
+    return int(uint32_t(uint8_t(data[at])) << 24 | uint32_t(uint8_t(data[at + 1])) << 16 |
+               uint32_t(uint8_t(data[at + 2])) << 8 | uint32_t(uint8_t(data[at + 3])));
+  };
+  return {u32(16), u32(20)};
+}
+
+// The text between key and the next single quote of an image value.
+std::string Quoted(const std::string& value, const std::string& key) {
+  const size_t at = value.find(key);
+  if (at == std::string::npos) return "";
+  const size_t end = value.find('\'', at + key.size());
+  return end == std::string::npos ? "" : value.substr(at + key.size(), end - at - key.size());
+}
+
+bool IsColour(const std::string& value) {
+  if (value.size() != 7 && value.size() != 9) return false;
+  return value[0] == '#' && value.find_first_not_of("0123456789abcdefABCDEF", 1) == std::string::npos;
+}
+
+// Checks the look attributes of `node`, its siblings and their children.
+void CheckLooks(CMarkupNode node, const std::set<std::string>& fonts, const std::string& skin) {
+  for (; node.IsValid(); node = node.GetSibling()) {
+    for (int i = 0; i < node.GetAttributeCount(); ++i) {
+      const std::string name = node.GetAttributeName(i), value = node.GetAttributeValue(i);
+      const std::string where = skin + " " + node.GetName() + " " + name + "=\"" + value + "\"";
+      const auto endsWith = [&name](const char* tail) {
+        const size_t n = std::strlen(tail);
+        return name.size() >= n && name.compare(name.size() - n, n, tail) == 0;
+      };
+      if (name == "font" || name == "itemfont") {
+        EXPECT_EQ(fonts.count(value), 1u) << where;
+      }
+      if (endsWith("color")) {
+        EXPECT_TRUE(IsColour(value)) << where;
+      }
+      if (!endsWith("image")) continue;
+      const bool sliced = value.find("file='") != std::string::npos;
+      const std::string file = sliced ? Quoted(value, "file='") : value;
+      int corner[4];
+      skinui::ParseIntList(Quoted(value, "corner='").c_str(), corner, 4);
+      std::string data;
+      EXPECT_TRUE(skinui::ReadSkinResource(file, &data)) << where;
+      const auto [width, height] = PngSize(data);
+      EXPECT_GT(width, 0) << where;
+      // The kept corners fit the image, so the middle has something to stretch.
+      EXPECT_LE(corner[0] + corner[2], width) << where;
+      EXPECT_LE(corner[1] + corner[3], height) << where;
+    }
+    CheckLooks(node.GetChild(), fonts, skin);
+  }
+}
+
+TEST_F(DialogBuilderTest, EveryImageFontAndColourOfTheShippedSkinsIsThere) {
+  const std::string directory = ShippedArchiveDirectory();
+  if (ReadFile(directory + "bt.dat").empty()) GTEST_SKIP() << "bt.dat not built";
+  CPaintManagerUI::SetResourcePath(directory);
+  for (const SkinExpectation& skin : ShippedSkins()) {
+    std::string text;
+    ASSERT_TRUE(skinui::ReadSkinResource(skin.file, &text)) << skin.file;
+    CMarkup markup;
+    ASSERT_TRUE(markup.Load(text)) << skin.file;
+    std::set<std::string> fonts;
+    for (CMarkupNode child = markup.GetRoot().GetChild(); child.IsValid(); child = child.GetSibling()) {
+      if (std::strcmp(child.GetName(), "Font") == 0) fonts.insert(child.GetAttributeValue("id"));
+    }
+    CheckLooks(markup.GetRoot(), fonts, skin.file);
+  }
 }
 
 }  // namespace
