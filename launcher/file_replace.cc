@@ -6,8 +6,11 @@
 
 #include <cerrno>
 
-#include "launcher/file_descriptor.h"
+#include "platform/file_descriptor.h"
 #include "platform/files.h"
+
+using platform::FileDescriptor;
+using platform::WriteAll;
 
 namespace {
 

@@ -10,9 +10,11 @@
 #include <map>
 #include <system_error>
 
-#include "launcher/file_descriptor.h"
+#include "platform/file_descriptor.h"
 
 namespace fs = std::filesystem;
+using platform::FileDescriptor;
+using platform::WriteAll;
 
 namespace {
 

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace platform {
+
 class FileDescriptor {
  public:
   // Takes ownership of `fd`; a negative value holds nothing.
@@ -30,3 +32,5 @@ bool WriteAt(int fd, uint64_t position, const void* data, size_t size);
 // Reads exactly `size` bytes from `position`; false on an error or when the
 // file ends first.
 bool ReadAt(int fd, uint64_t position, void* data, size_t size);
+
+}  // namespace platform

@@ -1,10 +1,11 @@
-#include "launcher/file_descriptor.h"
+#include "platform/file_descriptor.h"
 
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+namespace platform {
 namespace {
 
 // Repeats `step` (one read or write of the bytes from `done` on, returning
@@ -52,3 +53,5 @@ bool ReadAt(int fd, uint64_t position, void* data, size_t size) {
     return pread(fd, bytes + done, size - done, static_cast<off_t>(position + done));
   });
 }
+
+}  // namespace platform
