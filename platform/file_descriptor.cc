@@ -17,6 +17,7 @@ bool MoveAll(size_t size, Step step) {
   while (done < size) {
     const ssize_t moved = step(done);
     if (moved < 0 && errno == EINTR) continue;
+    if (moved == 0) errno = EIO;
     if (moved <= 0) return false;
     done += static_cast<size_t>(moved);
   }
@@ -52,6 +53,17 @@ bool ReadAt(int fd, uint64_t position, void* data, size_t size) {
   return MoveAll(size, [&](size_t done) {
     return pread(fd, bytes + done, size - done, static_cast<off_t>(position + done));
   });
+}
+
+bool CopyAll(int from, int to) {
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = read(from, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) return true;
+    if (!WriteAll(to, buffer, static_cast<size_t>(got))) return false;
+  }
 }
 
 }  // namespace platform
