@@ -261,8 +261,10 @@ TEST_F(MiniDumperTest, WithoutDumpWriterNoFileAndAMessageOnlyWhenNotQuiet) {
   for (const auto& [quiet, libraryFound, expected] : cases) {
     SCOPED_TRACE(expected);
     TempDir dir;
+    // Copies: a lambda may not capture structured bindings before C++20.
+    const bool beQuiet = quiet, found = libraryFound;
     const ChildEnd end = NullWriteUnder(dir.File("boxes.txt"), platform::MessageBoxResult::Yes, [&] {
-      return std::make_unique<DumperWithoutWriter>(quiet, dir.File("launcher"), libraryFound);
+      return std::make_unique<DumperWithoutWriter>(beQuiet, dir.File("launcher"), found);
     });
     EXPECT_TRUE(end.exited && end.exitCode == 0);
     EXPECT_TRUE(DumpFiles(dir.path()).empty());
