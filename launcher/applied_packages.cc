@@ -9,7 +9,11 @@
 #include <fstream>
 #include <vector>
 
-#include "launcher/file_descriptor.h"
+#include "platform/file_descriptor.h"
+
+using platform::FileDescriptor;
+using platform::ReadAt;
+using platform::WriteAll;
 
 namespace {
 

@@ -15,8 +15,11 @@
 #include <string>
 
 #include "launcher/contained_path.h"
-#include "launcher/file_descriptor.h"
+#include "platform/file_descriptor.h"
 #include "platform/files.h"
+
+using platform::FileDescriptor;
+using platform::WriteAll;
 
 namespace {
 

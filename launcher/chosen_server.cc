@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "launcher/setup_config.h"
+
 namespace {
 
 std::mutex g_chosenServerMutex;
@@ -20,3 +22,12 @@ void SetChosenServer(const ChosenServer& server) {
 }
 
 void ClearChosenServer() { SetChosenServer(ChosenServer{}); }
+
+void StoreServerInSetup(const ChosenServer& server, StoreSid sid) {
+  const auto wide = [](const CStdString& text) { return wxString::FromUTF8(text.data(), text.size()); };
+  auto lock = SetupConfig().Lock();
+  SetupConfig().ServerAddr = wide(server.addr);
+  SetupConfig().ServerPort = wide(server.port);
+  SetupConfig().ChargeUrl = wide(server.chargeUrl);
+  if (sid == StoreSid::Yes) SetupConfig().ServerSid = wide(server.sid);
+}

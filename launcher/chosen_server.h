@@ -22,3 +22,11 @@ struct ChosenServer {
 ChosenServer GetChosenServer();
 void SetChosenServer(const ChosenServer& server);
 void ClearChosenServer();
+
+// Whether StoreServerInSetup writes the server id too: starting the game
+// keeps the id saved before.
+enum class StoreSid { No, Yes };
+
+// Copies `server` into the [Setup] record under its lock; saving the file is
+// left to the caller.
+void StoreServerInSetup(const ChosenServer& server, StoreSid sid);

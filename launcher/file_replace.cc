@@ -4,23 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-
-#include "launcher/file_descriptor.h"
+#include "platform/file_descriptor.h"
 #include "platform/files.h"
 
-namespace {
+using platform::CopyAll;
+using platform::FileDescriptor;
+using platform::WriteAll;
 
-bool CopyContent(int from, int to) {
-  char buffer[65536];
-  for (;;) {
-    const ssize_t got = read(from, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return false;
-    if (got == 0) return true;
-    if (!WriteAll(to, buffer, static_cast<size_t>(got))) return false;
-  }
-}
+namespace {
 
 bool ReplaceableTarget(const std::string& target) {
   if (platform::DirectoryExists(target)) return false;
@@ -68,7 +59,7 @@ bool CopyFileReplacing(const wxString& source, const wxString& target) {
   std::string temporary = to + ".XXXXXX";
   FileDescriptor out(mkstemp(temporary.data()));
   if (out.get() < 0) return false;
-  const bool ok = CopyContent(in.get(), out.get()) &&
+  const bool ok = CopyAll(in.get(), out.get()) &&
                   fchmod(out.get(), ModeFor(to, info.st_mode & 07777)) == 0;
   return Commit(out, ok, temporary, to);
 }

@@ -14,12 +14,16 @@
 #include <variant>
 #include <vector>
 
-#include "launcher/file_descriptor.h"
 #include "launcher/file_replace.h"
 #include "launcher/index_file.h"
 #include "launcher/launcher_frame_wnd.h"
 #include "launcher/run_log.h"
+#include "platform/file_descriptor.h"
 #include "platform/files.h"
+
+using platform::FileDescriptor;
+using platform::ReadAt;
+using platform::WriteAt;
 
 namespace {
 

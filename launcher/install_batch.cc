@@ -4,15 +4,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <map>
 #include <system_error>
 
-#include "launcher/file_descriptor.h"
+#include "platform/file_descriptor.h"
 
 namespace fs = std::filesystem;
+using platform::CopyAll;
+using platform::FileDescriptor;
 
 namespace {
 
@@ -22,17 +23,6 @@ constexpr char kDownloadPartSuffix[] = ".download";
 bool EndsWith(const std::string& text, const std::string& suffix) {
   return text.size() >= suffix.size() &&
          text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-bool CopyContent(int from, int to) {
-  char buffer[65536];
-  for (;;) {
-    const ssize_t got = read(from, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return false;
-    if (got == 0) return true;
-    if (!WriteAll(to, buffer, static_cast<size_t>(got))) return false;
-  }
 }
 
 bool SyncPath(const std::string& path, int flags) {
@@ -69,7 +59,7 @@ bool InstallBatch::StageCopy(const std::string& source, const std::string& targe
   FileDescriptor out(open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
   if (!out.ok()) return false;
   const mode_t mode = (replaces ? installed.st_mode : info.st_mode) & 07777;
-  bool ok = CopyContent(in.get(), out.get()) && fchmod(out.get(), mode) == 0;
+  bool ok = CopyAll(in.get(), out.get()) && fchmod(out.get(), mode) == 0;
   ok = out.Close() && ok;
   if (!ok) {
     unlink(temporary.c_str());

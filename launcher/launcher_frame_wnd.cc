@@ -332,12 +332,7 @@ void LauncherFrameWnd::EnterGame() {
   }
   const ChosenServer chosen = GetChosenServer();
   if (!chosen.addr.empty()) {
-    {
-      auto lock = SetupConfig().Lock();
-      SetupConfig().ServerAddr = wxString::FromUTF8(chosen.addr);
-      SetupConfig().ServerPort = wxString::FromUTF8(chosen.port);
-      SetupConfig().ChargeUrl = wxString::FromUTF8(chosen.chargeUrl);
-    }
+    StoreServerInSetup(chosen, StoreSid::No);
     StartGame(*this);
     return;
   }
@@ -354,10 +349,7 @@ void LauncherFrameWnd::EnterGame() {
     skinui::UiLockGuard guard;  // the server list may be rebuilt by its thread
     if (!updateWnd || updateWnd->areas.empty() || updateWnd->areas[0].servers.empty()) return;
     const ServerInfo& first = *updateWnd->areas[0].servers[0];
-    auto lock = SetupConfig().Lock();
-    SetupConfig().ServerAddr = wxString::FromUTF8(first.address);
-    SetupConfig().ServerPort = wxString::FromUTF8(first.port);
-    SetupConfig().ChargeUrl = wxString::FromUTF8(first.chargeIp);
+    StoreServerInSetup(ChosenServer{first.address, first.port, first.chargeIp, ""}, StoreSid::No);
   }
   StartGame(*this);
 }

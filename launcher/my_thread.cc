@@ -26,6 +26,7 @@ std::condition_variable& StopSignal() {
   return signal;
 }
 std::atomic<int> g_failNext{0};  // MyThread::FailStep as int
+std::atomic<unsigned> g_shutDownWaitMs{kWorkerShutDownWaitMs};
 
 std::mutex& RegistryMutex() {
   static std::mutex mutex;
@@ -113,6 +114,12 @@ bool WaitForWorkers(unsigned timeoutMs) {
     if (platform::TickCount() - start >= timeoutMs) return false;
     platform::SleepMilliseconds(10);
   }
+}
+
+unsigned WorkerShutDownWaitMs() { return g_shutDownWaitMs; }
+
+void SetWorkerShutDownWaitForTesting(unsigned timeoutMs) {
+  g_shutDownWaitMs = timeoutMs == 0 ? kWorkerShutDownWaitMs : timeoutMs;
 }
 
 void JoinWorkerThreads() {

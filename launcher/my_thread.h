@@ -64,6 +64,16 @@ bool WaitForWorkerStop(std::chrono::milliseconds timeout);
 // callback; true when all have. Joins and frees nothing.
 bool WaitForWorkers(unsigned timeoutMs);
 
+// How long shut-down waits for the workers to notice the stop request. A
+// worker may sit in a transfer that cannot be interrupted (the manifest
+// fetch, against a server that accepts and never answers).
+inline constexpr unsigned kWorkerShutDownWaitMs = 3000;
+
+// The wait shut-down uses: kWorkerShutDownWaitMs unless a test shortened it
+// (0 puts it back).
+unsigned WorkerShutDownWaitMs();
+void SetWorkerShutDownWaitForTesting(unsigned timeoutMs);
+
 // Waits for every started worker to end and frees their objects. Called by
 // shut-down after RequestWorkerStop(); must not be called from a worker.
 void JoinWorkerThreads();

@@ -10,7 +10,7 @@
 #include <chrono>
 #include <thread>
 
-#include "launcher/download_file.h"
+#include "download/download_file.h"
 #include "launcher/file_size.h"
 #include "launcher/instance_path.h"
 #include "platform/name_in_any_case.h"

@@ -21,6 +21,7 @@ namespace {
 constexpr auto kPreparedPollInterval = std::chrono::milliseconds(10);
 
 std::atomic<uint32_t> g_timeLimitMs{kUpdateTimeLimitMs};
+std::atomic<void (*)()> g_unpreparedObserver{nullptr};
 
 // Set once per run of the thread, when a version check has succeeded.
 std::atomic<bool> g_bVersionChecked{false};
@@ -38,6 +39,7 @@ bool WaitUntilPrepared() {
     if (WorkerStopRequested()) return false;
     LauncherFrameWnd* frame = g_pFrame.load();
     if (frame && frame->prepared) return true;
+    if (auto observer = g_unpreparedObserver.load()) observer();
     std::this_thread::sleep_for(kPreparedPollInterval);
   }
 }
@@ -118,6 +120,8 @@ void SetUpdateTimeLimitForTesting(uint32_t limitMs) {
 }
 
 bool UpdateVersionChecked() { return g_bVersionChecked; }
+
+void SetUnpreparedFrameObserverForTesting(void (*observer)()) { g_unpreparedObserver = observer; }
 
 void UpdateThread(void* /*userData*/) {
   g_bVersionChecked = false;

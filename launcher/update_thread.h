@@ -26,3 +26,7 @@ void SetUpdateTimeLimitForTesting(uint32_t limitMs);
 
 // Whether the thread's version check has succeeded (for tests).
 bool UpdateVersionChecked();
+
+// Tests learn when the thread has found the frame not prepared yet: called
+// on the thread at each look; nullptr removes it.
+void SetUnpreparedFrameObserverForTesting(void (*observer)());

@@ -66,11 +66,6 @@ long AutoCloseDelay() {
   return value;
 }
 
-// How long shut-down waits for the workers to notice the stop request. A
-// worker may sit in a transfer that cannot be interrupted (the manifest
-// fetch, against a server that accepts and never answers).
-constexpr unsigned kWorkerShutDownWaitMs = 3000;
-
 // Ends the process where it stands when a worker cannot be waited for:
 // nothing it may still use is freed, and no exit-time destructor runs under
 // it. Run-log lines are already on disk; each is flushed as it is written.
@@ -119,7 +114,7 @@ bool StartUp() {
 void ShutDown() {
   // Nothing a worker may use is freed before every worker has ended.
   RequestWorkerStop();
-  if (!WaitForWorkers(kWorkerShutDownWaitMs)) EndWithWorkersRunning();
+  if (!WaitForWorkers(WorkerShutDownWaitMs())) EndWithWorkersRunning();
   JoinWorkerThreads();
   // Input queued before the quit (an Enter-game click, say) is dropped.
   skinui::DiscardPendingMessages();

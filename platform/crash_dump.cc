@@ -9,30 +9,13 @@
 
 #include <cerrno>
 
+#include "platform/file_descriptor.h"
 #include "platform/signal_safe_text.h"
 
 namespace platform {
 namespace {
 
 constexpr int kMaxFrames = 128;
-
-bool WriteAll(int fd, const void* data, size_t size) {
-  const char* bytes = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t written = write(fd, bytes, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (written == 0) {
-      errno = EIO;
-      return false;
-    }
-    bytes += written;
-    size -= static_cast<size_t>(written);
-  }
-  return true;
-}
 
 bool WriteText(int fd, const SignalSafeText& text) { return WriteAll(fd, text.c_str(), text.size()); }
 

@@ -40,6 +40,9 @@ class CLivePatchImp : public CLivePatch {
   bool ApplyLauncherSetForBase();
   // Fetches one `filedetails` or `item` entry to its target.
   bool DownloadFileEntry(const wxXmlNode* entry);
+  // A set given by one `filedetails` entry: fetches it, then makes the step
+  // call for `version`; a failure is reported for `version`.
+  bool ApplySetEntry(const wxXmlNode* entry, const wxString& version, bool launcherSet);
   // Downloads `url` to `target` with the host's progress function, checks
   // the MD5 when `expectedHash` is not empty (a mismatch ends the process),
   // then makes the per-file status call. The transfer goes to a temporary

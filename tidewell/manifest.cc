@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "launcher/download_file.h"
+#include "download/download_file.h"
 #include "tidewell/library_directory.h"
 #include "tidewell/live_patch_imp.h"
 #include "tidewell/xml_names.h"

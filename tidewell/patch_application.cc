@@ -38,6 +38,36 @@ int32_t ParseSize(const wxString& text) {
   return static_cast<int32_t>(value);
 }
 
+// What a patch set names: among its children the last `files` URL, the last
+// `version` value and the last `filedetails` entry count. Each caller has its
+// own rule for spelling `files` and `version`; `filedetails` is matched in
+// any case everywhere.
+struct PatchSet {
+  wxString url;
+  wxString version;
+  const wxXmlNode* entry = nullptr;
+};
+
+enum class Spelling { Exact, AnyCase };
+
+PatchSet ReadPatchSet(const wxXmlNode* set, Spelling spelling, bool readVersion) {
+  const auto named = [spelling](const wxXmlNode* node, const char* name) {
+    return spelling == Spelling::AnyCase ? NameIsAnyCase(node, name) : NameIs(node, name);
+  };
+  PatchSet parts;
+  for (const wxXmlNode* child = set->GetChildren(); child; child = child->GetNext()) {
+    wxString value;
+    if (named(child, "files")) {
+      if (ReadAttribute(child, "url", &value)) parts.url = value;
+    } else if (named(child, "version")) {
+      if (readVersion && ReadAttribute(child, "value", &value)) parts.version = value;
+    } else if (NameIsAnyCase(child, "filedetails")) {
+      parts.entry = child;
+    }
+  }
+  return parts;
+}
+
 // Removes an existing file so that a fresh one takes its place; a read-only
 // file is made writable first. False when something is there that cannot
 // be removed (a directory, or no permission).
@@ -60,20 +90,10 @@ bool CLivePatchImp::ApplyPatches(const wxString& installedVersion,
   if (installedVersion == "0.0") {
     if (!InstallBase(installedLauncherVersion)) return false;
   } else {
-    for (const wxXmlNode* set = root->GetChildren(); set; set = set->GetNext()) {
-      wxString url, version;
-      const wxXmlNode* entry = nullptr;
-      const bool launcherSet = NameIsAnyCase(set, "Launcherpatch");
-      for (const wxXmlNode* child = set->GetChildren(); child; child = child->GetNext()) {
-        wxString value;
-        if (NameIsAnyCase(child, "files")) {
-          if (ReadAttribute(child, "url", &value)) url = value;
-        } else if (NameIsAnyCase(child, "version")) {
-          if (!launcherSet && ReadAttribute(child, "value", &value)) version = value;
-        } else if (NameIsAnyCase(child, "filedetails")) {
-          entry = child;
-        }
-      }
+    for (const wxXmlNode* node = root->GetChildren(); node; node = node->GetNext()) {
+      const bool launcherSet = NameIsAnyCase(node, "Launcherpatch");
+      // A launcher set's own version plays no part.
+      const PatchSet set = ReadPatchSet(node, Spelling::AnyCase, !launcherSet);
       // Launcher sets follow the host's launcher version as it is now (the
       // host may move it on from inside a step call); ordinary sets follow
       // the client version of the last load, and a set the host has
@@ -81,19 +101,13 @@ bool CLivePatchImp::ApplyPatches(const wxString& installedVersion,
       // again: its packages would be merged twice.
       const bool needed =
           launcherSet ? tidewell::VersionOrdersBefore(installedLauncherVersion, newestLauncherVersion)
-                      : !version.empty() && tidewell::VersionOrdersBefore(clientVersion, version) &&
-                            tidewell::VersionOrdersBefore(installedVersion, version);
+                      : !set.version.empty() &&
+                            tidewell::VersionOrdersBefore(clientVersion, set.version) &&
+                            tidewell::VersionOrdersBefore(installedVersion, set.version);
       if (!needed) continue;
-      if (entry) {
-        if (!DownloadFileEntry(entry)) {
-          ReportVersionError(version, kDownloadErrorBox);
-          return false;
-        }
-        currentVersion = version;
-        NotifyStatus(nullptr, 0, false, launcherSet);
-      } else if (!ApplyFileList(url, version, launcherSet)) {
-        return false;
-      }
+      const bool applied = set.entry ? ApplySetEntry(set.entry, set.version, launcherSet)
+                                     : ApplyFileList(set.url, set.version, launcherSet);
+      if (!applied) return false;
     }
   }
   NotifyStatus(nullptr, 0, true, false);
@@ -133,44 +147,29 @@ bool CLivePatchImp::InstallBase(const wxString& installedLauncherVersion) {
     return ApplyFileList(tidewell::AttributeOrEmpty(entry, "url"), newestPatchVersion, false);
   }
   if (!NameIsAnyCase(entry, "filedetails")) return false;
-  if (!DownloadFileEntry(entry)) {
-    ReportVersionError(newestPatchVersion, kDownloadErrorBox);
-    return false;
-  }
-  currentVersion = newestPatchVersion;
-  NotifyStatus(nullptr, 0, false, false);
-  return true;
+  return ApplySetEntry(entry, newestPatchVersion, false);
 }
 
 bool CLivePatchImp::ApplyLauncherSetForBase() {
   const wxXmlNode* root = manifest.GetRoot();
-  for (const wxXmlNode* set = root ? root->GetChildren() : nullptr; set; set = set->GetNext()) {
-    if (!NameIsAnyCase(set, "Launcherpatch")) continue;
-    wxString url, version;
-    const wxXmlNode* entry = nullptr;
-    for (const wxXmlNode* child = set->GetChildren(); child; child = child->GetNext()) {
-      wxString value;
-      if (NameIs(child, "files")) {
-        if (ReadAttribute(child, "url", &value)) url = value;
-      } else if (NameIs(child, "version")) {
-        if (ReadAttribute(child, "value", &value)) version = value;
-      } else if (NameIsAnyCase(child, "filedetails")) {
-        entry = child;
-      }
-    }
-    if (version.empty() || version != newestLauncherVersion) continue;
-    if (entry) {
-      if (!DownloadFileEntry(entry)) {
-        ReportVersionError(version, kDownloadErrorBox);
-        return false;
-      }
-      currentVersion = version;
-      NotifyStatus(nullptr, 0, false, true);
-    } else if (!ApplyFileList(url, version, true)) {
-      return false;
-    }
-    return true;
+  for (const wxXmlNode* node = root ? root->GetChildren() : nullptr; node; node = node->GetNext()) {
+    if (!NameIsAnyCase(node, "Launcherpatch")) continue;
+    const PatchSet set = ReadPatchSet(node, Spelling::Exact, true);
+    if (set.version.empty() || set.version != newestLauncherVersion) continue;
+    return set.entry ? ApplySetEntry(set.entry, set.version, true)
+                     : ApplyFileList(set.url, set.version, true);
   }
+  return true;
+}
+
+bool CLivePatchImp::ApplySetEntry(const wxXmlNode* entry, const wxString& version,
+                                  bool launcherSet) {
+  if (!DownloadFileEntry(entry)) {
+    ReportVersionError(version, kDownloadErrorBox);
+    return false;
+  }
+  currentVersion = version;
+  NotifyStatus(nullptr, 0, false, launcherSet);
   return true;
 }
 

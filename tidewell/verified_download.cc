@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "launcher/download_file.h"
+#include "download/download_file.h"
 #include "tidewell/error_box.h"
 #include "tidewell/live_patch_imp.h"
 #include "tidewell/md5.h"

@@ -26,8 +26,6 @@
 
 namespace {
 
-wxString ToWx(const CStdString& text) { return wxString::FromUTF8(text.data(), text.size()); }
-
 CStdString ToStd(const wxString& text) { return CStdString(text.utf8_string()); }
 
 UIServerListWnd* Popup(const UIUpdateWnd& panel) {
@@ -65,10 +63,7 @@ void InstallList(UIUpdateWnd& panel, ServerListReadResult& read) {
 
 void SaveChoice(const ChosenServer& chosen) {
   auto lock = SetupConfig().Lock();
-  SetupConfig().ServerAddr = ToWx(chosen.addr);
-  SetupConfig().ServerSid = ToWx(chosen.sid);
-  SetupConfig().ServerPort = ToWx(chosen.port);
-  SetupConfig().ChargeUrl = ToWx(chosen.chargeUrl);
+  StoreServerInSetup(chosen, StoreSid::Yes);
   SetupConfig().Save();
 }
 

@@ -2,12 +2,10 @@
 // children that follow it.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <string>
 #include <sys/stat.h>
-#include <thread>
 #include <utility>
 
 #include "launcher/chosen_server.h"
@@ -25,6 +23,7 @@
 #include "skinui/window_system.h"
 #include "tests/launcher/launcher_program_fixture.h"
 #include "tests/support/scramble.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -54,12 +53,8 @@ class FrameButtonsTest : public LauncherProgramTest {
     SettleServerListThread();
   }
   void ExpectGameStartedWith(const char* savedAddress) {
-    bool started = false;
-    for (int i = 0; i < 500 && !started; ++i) {
-      started = testing_support::ReadFile(File("started.txt")) == "ws\n";
-      if (!started) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_TRUE(started);
+    EXPECT_TRUE(testing_support::WaitUntil(
+        [this] { return testing_support::ReadFile(File("started.txt")) == "ws\n"; }));
     EXPECT_EQ(SavedSetup("ServerAddr"), savedAddress);
     EXPECT_EQ(desktop_.QuitRequests(), std::vector<int>{0});
   }
@@ -347,9 +342,10 @@ TEST_F(FrameButtonsTest, EnterGameWithNothingChosenNothingSavedAndNoListDoesNoth
   StartWithGame();
   SetAreas(0);  // an area without servers
   ASSERT_TRUE(ClickControl(frame().paintManager, "EnterGameBtn"));
+  // A game start asks the quit after the game has been executed, before the
+  // click returns: no quit means no game was started.
   EXPECT_TRUE(desktop_.QuitRequests().empty());
   EXPECT_TRUE(desktop_.MessageBoxes().empty());
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_FALSE(testing_support::PathExists(File("started.txt")));
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "launcher/download_file.h"
+#include "download/download_file.h"
 #include "launcher/installation.h"
 #include "launcher/launcher_frame_wnd.h"
 #include "launcher/version_config.h"

@@ -10,10 +10,10 @@
 #include "launcher/launcher_frame_wnd.h"
 #include "launcher/setup_config.h"
 #include "platform/ini_file.h"
-#include "platform/process.h"
 #include "tests/launcher/setup_config_reset.h"
 #include "tests/support/recording_desktop.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -63,7 +63,7 @@ TEST_F(GameStartTest, SavesSettingsThenStartsGameWithWsAndQuits) {
 
   StartGame(frame);
 
-  for (int attempt = 0; attempt < 500 && !PathExists(out); ++attempt) platform::SleepMilliseconds(10);
+  testing_support::WaitUntil([&] { return PathExists(out); });
   EXPECT_EQ(ReadFile(out), "ws\nServerAddr=10.0.0.7\n");
   EXPECT_EQ(desktop.QuitRequests(), std::vector<int>{0});
   EXPECT_TRUE(desktop.MessageBoxes().empty());

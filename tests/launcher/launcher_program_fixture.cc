@@ -2,12 +2,12 @@
 
 #include <chrono>
 #include <dirent.h>
-#include <thread>
 
 #include "launcher/chosen_server.h"
 #include "launcher/win_main.h"
 #include "skinui/paint_manager.h"
 #include "skinui/window_system.h"
+#include "tests/support/wait_until.h"
 #include "tests/support/zip_builder.h"
 
 namespace launcher_test {
@@ -82,13 +82,12 @@ void LauncherProgramTest::Write(const std::string& name, const std::string& text
 }
 
 bool LauncherProgramTest::LoopUntil(const std::function<bool()>& done, int seconds) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  for (;;) {
-    skinui::PumpPendingMessages();
-    if (done()) return true;
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
+  return testing_support::WaitUntil(
+      [&done] {
+        skinui::PumpPendingMessages();
+        return done();
+      },
+      std::chrono::seconds(seconds));
 }
 
 }  // namespace launcher_test

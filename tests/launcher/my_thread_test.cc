@@ -7,11 +7,11 @@
 
 #include <atomic>
 #include <chrono>
-#include <thread>
 
 #include "launcher/launcher_frame_wnd.h"
 #include "launcher/my_thread.h"
 #include "launcher/win_main.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -23,9 +23,10 @@ void RecordUserData(void* userData) {
   g_finishedWorkers++;
 }
 
-// Polls the stop request as a waiting worker does.
+// Waits for the stop request as a waiting worker does.
 void WaitForStop(void* /*userData*/) {
-  while (!WorkerStopRequested()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  while (!WaitForWorkerStop(std::chrono::seconds(1))) {
+  }
   g_finishedWorkers++;
 }
 
@@ -88,7 +89,7 @@ TEST_F(MyThreadTest, FailedStartsLeaveTheObjectToTheCaller) {
 // A worker stuck where no stop request reaches it.
 std::atomic<bool> g_release{false};
 void IgnoreStop(void* /*userData*/) {
-  while (!g_release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  testing_support::WaitUntil([] { return g_release.load(); }, std::chrono::minutes(1));
 }
 
 TEST_F(MyThreadTest, WaitingForWorkersIsBounded) {
@@ -108,6 +109,7 @@ TEST_F(MyThreadTest, ShutDownWithAStuckWorkerEndsTheProcessWithZero) {
   ASSERT_GE(child, 0);
   if (child == 0) {
     g_release = false;
+    SetWorkerShutDownWaitForTesting(50);
     auto* thread = new MyThread(IgnoreStop);
     if (thread->Create() != 0 || thread->Run() != 0) _exit(3);
     launcher_main::ShutDown();
@@ -115,10 +117,8 @@ TEST_F(MyThreadTest, ShutDownWithAStuckWorkerEndsTheProcessWithZero) {
   }
   int status = 0;
   pid_t result = 0;
-  for (int attempt = 0; attempt < 3000 && result == 0; ++attempt) {
-    result = waitpid(child, &status, WNOHANG);
-    if (result == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  testing_support::WaitUntil([&] { return (result = waitpid(child, &status, WNOHANG)) != 0; },
+                             std::chrono::seconds(30));
   if (result == 0) {
     kill(child, SIGKILL);
     waitpid(child, &status, 0);

@@ -20,11 +20,11 @@
 #include "launcher/package_extraction.h"
 #include "launcher/version_check.h"
 #include "launcher/windows/update_wnd.h"
-#include "platform/process.h"
 #include "skinui/control.h"
 #include "skinui/progress.h"
 #include "tests/launcher/update_road_fixture.h"
 #include "tests/support/child_process.h"
+#include "tests/support/wait_until.h"
 
 namespace update_road_testing {
 namespace {
@@ -302,7 +302,7 @@ TEST_F(PatchPackageGameProcessTest, PackageWithTheLauncherUpdaterHandsOverAfterT
   EXPECT_EQ(InstalledGame(), "1.1");
   EXPECT_EQ(desktop.QuitRequests(), std::vector<int>{0});
   EXPECT_TRUE(WorkerStopRequested());  // nothing more is installed under the updater
-  for (int i = 0; i < 1000 && !PathExists(argsFile); ++i) platform::SleepMilliseconds(10);
+  testing_support::WaitUntil([&] { return PathExists(argsFile); });
   // One argument: a double quote, the package directory, "*", ours.
   EXPECT_EQ(ReadFile(argsFile), "1\n\"" + dir.File("temp/p4/") + "*" + dir.path() + "\n");
 }
@@ -318,7 +318,7 @@ TEST_F(PatchPackageGameProcessTest, LauncherUpdaterIsFoundInAnyLetterCase) {
   EXPECT_FALSE(PathExists(dir.File("x.bin")));  // left to the updater
   StepDone();
   EXPECT_EQ(desktop.QuitRequests(), std::vector<int>{0});
-  for (int i = 0; i < 1000 && !PathExists(started); ++i) platform::SleepMilliseconds(10);
+  testing_support::WaitUntil([&] { return PathExists(started); });
   EXPECT_TRUE(PathExists(started));
 }
 
@@ -366,7 +366,7 @@ TEST_F(PatchPackageGameProcessTest, LauncherUpdateStillHandsOverWhenALaterPackag
   // The set is not recorded, but the launcher is still replaced.
   EXPECT_EQ(InstalledGame(), "1.0");
   EXPECT_EQ(desktop.QuitRequests(), std::vector<int>{0});
-  for (int i = 0; i < 1000 && !PathExists(started); ++i) platform::SleepMilliseconds(10);
+  testing_support::WaitUntil([&] { return PathExists(started); });
   EXPECT_TRUE(PathExists(started));
 }
 

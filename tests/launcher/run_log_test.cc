@@ -15,6 +15,7 @@
 #include "launcher/instance_path.h"
 #include "launcher/launcher_frame_wnd.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -172,11 +173,11 @@ TEST_F(RunLogTest, ShutDownWhileAWorkerWritesIsSafe) {
       ++written;
     }
   });
-  while (written < 20) std::this_thread::yield();
+  EXPECT_TRUE(testing_support::WaitUntil([&] { return written >= 20; }));
   CloseRunLog(frame_);
   const std::string atClose = ReadFile(LogPath());
   const int before = written;
-  while (written < before + 20) std::this_thread::yield();
+  EXPECT_TRUE(testing_support::WaitUntil([&] { return written >= before + 20; }));
   stop = true;
   worker.join();
   EXPECT_EQ(ReadFile(LogPath()), atClose);  // nothing after shut-down

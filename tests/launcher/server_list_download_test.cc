@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <memory>
 #include <thread>
 
 #include "launcher/chosen_server.h"
@@ -21,6 +22,7 @@
 #include "tests/launcher/setup_config_reset.h"
 #include "tests/support/http_server.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -143,20 +145,20 @@ TEST_F(ServerListDownloadTest, MoreThanThreeBytesAreNeeded) {
 }
 
 TEST_F(ServerListDownloadTest, ShutDownEndsAHangingTransferPromptly) {
-  std::atomic<bool> release{false};
-  server.Serve("/slow", [&release](int) {
+  // Shared with the handler, which the server may still be running when
+  // this test has ended.
+  auto release = std::make_shared<std::atomic<bool>>(false);
+  server.Serve("/slow", [release](int) {
     // Holds the answer back until released (bounded, so the server can end).
-    for (int i = 0; i < 300 && !release; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    testing_support::WaitUntil([&release] { return release->load(); }, std::chrono::seconds(6));
     return HttpResponse{200, kListA};
   });
   SetUrls("/slow", "/slow");
   auto result = std::async(std::launch::async, [this] { return Download(); });
-  for (int i = 0; i < 200 && server.RequestCount("/slow") == 0; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  testing_support::WaitUntil([this] { return server.RequestCount("/slow") > 0; });
   RequestWorkerStop();
   const bool finished = result.wait_for(std::chrono::seconds(4)) == std::future_status::ready;
-  release = true;
+  *release = true;
   ASSERT_TRUE(finished);
   EXPECT_FALSE(result.get());
   EXPECT_EQ(server.RequestCount("/slow"), 1);

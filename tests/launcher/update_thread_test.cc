@@ -15,6 +15,7 @@
 #include "skinui/ui_lock.h"
 #include "tests/launcher/update_road_fixture.h"
 #include "tests/support/misbehaving_server.h"
+#include "tests/support/wait_until.h"
 
 namespace update_road_testing {
 namespace {
@@ -29,6 +30,10 @@ constexpr char kUpdateLine[] = "Connect the server and update... ";
 // Long enough for any run here to end on its own; a hang fails instead.
 constexpr auto kThreadEndWait = 60s;
 
+// How often the thread has found the frame not prepared yet.
+std::atomic<int> g_unpreparedLooks{0};
+void CountUnpreparedLook() { ++g_unpreparedLooks; }
+
 class UpdateThreadTest : public UpdateRoadTest {
  protected:
   void SetUp() override {
@@ -37,10 +42,13 @@ class UpdateThreadTest : public UpdateRoadTest {
     frame.updateWnd = &panel;
     panel.progressCtrl = &progress;
     enterGame.SetEnabled(false);
+    g_unpreparedLooks = 0;
+    SetUnpreparedFrameObserverForTesting(&CountUnpreparedLook);
   }
 
   void TearDown() override {
     StopThread();
+    SetUnpreparedFrameObserverForTesting(nullptr);
     SetUpdateTimeLimitForTesting(0);
     frame.updateWnd = nullptr;
     frame.enterGameBtn = nullptr;
@@ -61,10 +69,13 @@ class UpdateThreadTest : public UpdateRoadTest {
 
   // True when the thread ended by itself within `wait`.
   bool WaitForEnd(std::chrono::milliseconds wait = kThreadEndWait) {
-    const auto deadline = std::chrono::steady_clock::now() + wait;
-    while (!ended_ && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(5ms);
-    return ended_;
+    return testing_support::WaitUntil([this] { return ended_.load(); }, wait);
+  }
+
+  // True when the thread has looked at the unprepared frame twice, so it
+  // waits there rather than passing through.
+  static bool WaitUntilWaitingForPrepare() {
+    return testing_support::WaitUntil([] { return g_unpreparedLooks >= 2; });
   }
 
   void StopThread() {
@@ -117,7 +128,7 @@ TEST_F(UpdateThreadTest, CurrentVersionsEnableEnterGameAtOnce) {
   ServeManifest(Set("patch", "1.0") + Set("Launcherpatch", "1.0"));
   StartThread();
   // The thread waits for the frame to be prepared.
-  std::this_thread::sleep_for(50ms);
+  ASSERT_TRUE(WaitUntilWaitingForPrepare());
   EXPECT_FALSE(ended_);
   EXPECT_EQ(server.TotalRequests(), 0);
   Prepare();
@@ -213,9 +224,7 @@ TEST_F(UpdateThreadTest, ShutDownDuringTheUpdateEndsTheThread) {
   StartThread();
 
   // Let it retry the update a while, then shut down.
-  const auto deadline = std::chrono::steady_clock::now() + kThreadEndWait;
-  while (fileRequests < 25 && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(5ms);
+  testing_support::WaitUntil([&fileRequests] { return fileRequests >= 25; }, kThreadEndWait);
   ASSERT_GE(fileRequests.load(), 25);
   RequestWorkerStop();
   ASSERT_TRUE(WaitForEnd());
@@ -230,7 +239,7 @@ TEST_F(UpdateThreadTest, ShutDownWhileWaitingForThePreparedFrameJoinsTheWorker) 
   MyThread* worker = new MyThread(&UpdateThread);
   ASSERT_EQ(worker->Create(), 0);
   ASSERT_EQ(worker->Run(), 0);
-  std::this_thread::sleep_for(20ms);
+  EXPECT_TRUE(WaitUntilWaitingForPrepare());
   RequestWorkerStop();
   JoinWorkerThreads();
   EXPECT_EQ(RunningWorkerCount(), 0);
@@ -276,9 +285,7 @@ TEST_F(UpdateThreadTest, ShutDownEndsAPauseAtOnce) {
   SetRetryPausesForTesting(600s, 600s);
   Prepare();
   StartThread();
-  const auto deadline = std::chrono::steady_clock::now() + kThreadEndWait;
-  while (server.TotalRequests() == 0 && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(5ms);
+  testing_support::WaitUntil([this] { return server.TotalRequests() > 0; }, kThreadEndWait);
   ASSERT_EQ(server.TotalRequests(), 1);  // now in the first, long pause
   RequestWorkerStop();
   EXPECT_TRUE(WaitForEnd(5s));

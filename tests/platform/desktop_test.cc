@@ -11,6 +11,7 @@
 #include "platform/process.h"
 #include "tests/support/recording_desktop.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ TEST(DesktopTest, DefaultDesktopOpensUrlsThroughXdgOpen) {
   WithPath(dir.path(), [&] {
     EXPECT_TRUE(CurrentDesktop().OpenUrl("http://127.0.0.1/news?a=1&b=2"));
   });
-  for (int i = 0; i < 500 && !testing_support::PathExists(out); ++i) SleepMilliseconds(10);
+  testing_support::WaitUntil([&] { return testing_support::PathExists(out); });
   EXPECT_EQ(testing_support::ReadFile(out), "http://127.0.0.1/news?a=1&b=2");
 
   testing_support::TempDir empty;

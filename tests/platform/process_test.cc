@@ -8,6 +8,7 @@
 
 #include <filesystem>
 
+#include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
 
 extern char** environ;
@@ -15,6 +16,7 @@ extern char** environ;
 namespace {
 
 using namespace platform;
+using testing_support::IsListedAs;
 using testing_support::TempDir;
 
 pid_t Spawn(const std::string& path, std::vector<std::string> args) {
@@ -25,20 +27,6 @@ pid_t Spawn(const std::string& path, std::vector<std::string> args) {
   pid_t pid = -1;
   if (posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return -1;
   return pid;
-}
-
-// Waits, within a bound, until the process list shows `pid` with `name`.
-bool AppearsAs(pid_t pid, const std::string& name) {
-  for (int attempt = 0; attempt < 200; ++attempt) {
-    const auto processes = ListProcesses();
-    if (processes) {
-      for (const ProcessEntry& entry : *processes) {
-        if (entry.pid == pid && entry.exeName == name) return true;
-      }
-    }
-    SleepMilliseconds(10);
-  }
-  return false;
 }
 
 void KillAndReap(pid_t pid) {
@@ -68,14 +56,14 @@ TEST(ProcessTest, NamesCopiedProgramsAndScriptsByTheirFileName) {
   std::filesystem::copy_file("/bin/sleep", program);
   const pid_t binary = Spawn(program, {"30"});
   ASSERT_GT(binary, 0);
-  EXPECT_TRUE(AppearsAs(binary, "orvo-copy.exe"));
+  EXPECT_TRUE(IsListedAs(binary, "orvo-copy.exe"));
 
   const std::string script = dir.File("game.sh");
   testing_support::WriteFile(script, "#!/bin/sh\nwhile :; do sleep 1; done\n");
   chmod(script.c_str(), 0755);
   const pid_t shell = Spawn(script, {});
   ASSERT_GT(shell, 0);
-  EXPECT_TRUE(AppearsAs(shell, "game.sh"));
+  EXPECT_TRUE(IsListedAs(shell, "game.sh"));
 
   KillAndReap(binary);
   KillAndReap(shell);
@@ -99,7 +87,7 @@ TEST(ProcessTest, TerminateWithNameStopsOnlyTheNamedProgram) {
   std::filesystem::copy_file("/bin/sleep", program);
   const pid_t child = Spawn(program, {"30"});
   ASSERT_GT(child, 0);
-  ASSERT_TRUE(AppearsAs(child, "orvo-copy.exe"));
+  ASSERT_TRUE(IsListedAs(child, "orvo-copy.exe"));
 
   // The number now names another program: it is left running.
   EXPECT_FALSE(TerminateProcess(child, "orvo.exe"));

@@ -9,6 +9,7 @@
 
 #include "platform/process.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -28,11 +29,9 @@ std::string MakeRecorder(const TempDir& dir, const std::string& out) {
 }
 
 std::string WaitForFile(const std::string& path) {
-  for (int attempt = 0; attempt < 500; ++attempt) {
-    if (testing_support::PathExists(path)) return ReadFile(path);
-    SleepMilliseconds(10);
-  }
-  return "<timed out>";
+  if (!testing_support::WaitUntil([&] { return testing_support::PathExists(path); }))
+    return "<timed out>";
+  return ReadFile(path);
 }
 
 TEST(ProgramTest, StartsDetachedWithOneArgument) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/process.h"
+#include "tests/support/wait_until.h"
 
 extern char** environ;
 
@@ -31,25 +32,23 @@ pid_t StartSleeper(const std::string& directory, const std::string& name) {
 }
 
 bool IsListedAs(pid_t pid, const std::string& name) {
-  for (int attempt = 0; attempt < 200; ++attempt) {
-    const auto processes = platform::ListProcesses();
-    for (const auto& entry : processes.value_or(std::vector<platform::ProcessEntry>{})) {
-      if (entry.pid == pid && entry.exeName == name) return true;
-    }
-    platform::SleepMilliseconds(10);
-  }
-  return false;
+  return WaitUntil(
+      [&] {
+        const auto processes = platform::ListProcesses();
+        for (const auto& entry : processes.value_or(std::vector<platform::ProcessEntry>{})) {
+          if (entry.pid == pid && entry.exeName == name) return true;
+        }
+        return false;
+      },
+      std::chrono::seconds(2));
 }
 
 bool EndedByKill(pid_t pid) {
-  for (int attempt = 0; attempt < 500; ++attempt) {
-    int status = 0;
-    const pid_t result = waitpid(pid, &status, WNOHANG);
-    if (result == pid) return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
-    if (result < 0) return false;
-    platform::SleepMilliseconds(10);
-  }
-  return false;
+  int status = 0;
+  pid_t result = 0;
+  WaitUntil([&] { return (result = waitpid(pid, &status, WNOHANG)) != 0; },
+            std::chrono::seconds(5));
+  return result == pid && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
 }
 
 pid_t StartProgram(const std::vector<std::string>& argv) {

@@ -8,6 +8,8 @@
 
 #include <chrono>
 
+#include "tests/support/wait_until.h"
+
 namespace testing_support {
 
 LoopbackHttpServer::LoopbackHttpServer() : server_(std::make_unique<httplib::Server>()) {
@@ -28,10 +30,7 @@ LoopbackHttpServer::LoopbackHttpServer() : server_(std::make_unique<httplib::Ser
     return;
   }
   thread_ = std::thread([this] { server_->listen_after_bind(); });
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!server_->is_running() && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
+  WaitUntil([this] { return server_->is_running(); }, std::chrono::seconds(5));
 }
 
 LoopbackHttpServer::~LoopbackHttpServer() {

@@ -2,7 +2,7 @@
 // is the interface both callers hand their progress functions through.
 #define CURL_DISABLE_DEPRECATION 1
 
-#include "launcher/download_file.h"
+#include "download/download_file.h"
 
 #include <atomic>
 #include <cstdio>

@@ -1,5 +1,5 @@
 // The one routine through which the launcher and the update library fetch a
-// URL into a local file. Compiled into both from this source.
+// URL into a local file: a small library of its own that both link.
 #pragma once
 
 #include <curl/curl.h>

@@ -1,10 +1,11 @@
-#include "launcher/file_descriptor.h"
+#include "platform/file_descriptor.h"
 
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+namespace platform {
 namespace {
 
 // Repeats `step` (one read or write of the bytes from `done` on, returning
@@ -16,6 +17,7 @@ bool MoveAll(size_t size, Step step) {
   while (done < size) {
     const ssize_t moved = step(done);
     if (moved < 0 && errno == EINTR) continue;
+    if (moved == 0) errno = EIO;
     if (moved <= 0) return false;
     done += static_cast<size_t>(moved);
   }
@@ -52,3 +54,16 @@ bool ReadAt(int fd, uint64_t position, void* data, size_t size) {
     return pread(fd, bytes + done, size - done, static_cast<off_t>(position + done));
   });
 }
+
+bool CopyAll(int from, int to) {
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = read(from, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) return true;
+    if (!WriteAll(to, buffer, static_cast<size_t>(got))) return false;
+  }
+}
+
+}  // namespace platform

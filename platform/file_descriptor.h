@@ -1,9 +1,12 @@
 // A POSIX file descriptor that closes itself, and the read/write loops that
-// resume after interrupted or short transfers.
+// resume after interrupted or short transfers. The loops allocate nothing
+// and are safe in a signal handler.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+namespace platform {
 
 class FileDescriptor {
  public:
@@ -23,6 +26,9 @@ class FileDescriptor {
   int fd_;
 };
 
+// Each of these fails with errno set; a transfer that moves nothing (a full
+// device, or the end of the file) sets EIO.
+
 // Writes all `size` bytes at the file position; false on an error.
 bool WriteAll(int fd, const void* data, size_t size);
 // Writes all `size` bytes at `position`; false on an error.
@@ -30,3 +36,7 @@ bool WriteAt(int fd, uint64_t position, const void* data, size_t size);
 // Reads exactly `size` bytes from `position`; false on an error or when the
 // file ends first.
 bool ReadAt(int fd, uint64_t position, void* data, size_t size);
+// Copies everything from the file position of `from` to its end into `to`.
+bool CopyAll(int from, int to);
+
+}  // namespace platform
