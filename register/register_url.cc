@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "launcher/scrambled_file.h"
+#include "launcher/config/scrambled_file.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"
 

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "launcher/launcher_frame_wnd.h"
+#include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/windows/game_setting_wnd.h"
 
 UIBackGroundWnd::UIBackGroundWnd() : SkinnedWindow({"ButtonUI"}, true) {}

@@ -1,7 +1,7 @@
 #include "launcher/windows/game_setting_wnd.h"
 
-#include "launcher/game_settings.h"
-#include "launcher/launcher_frame_wnd.h"
+#include "launcher/config/game_settings.h"
+#include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/windows/background_wnd.h"
 #include "skinui/button.h"
 

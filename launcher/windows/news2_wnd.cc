@@ -1,6 +1,6 @@
 #include "launcher/windows/news2_wnd.h"
 
-#include "launcher/launcher_frame_wnd.h"
+#include "launcher/frame/launcher_frame_wnd.h"
 
 CStdString UINews2Wnd::SkinFile() const {
   return SkinForLayout(frame ? frame->layoutMode : 0, "news2.xml", "news2_720.xml",

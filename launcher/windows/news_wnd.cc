@@ -1,6 +1,6 @@
 #include "launcher/windows/news_wnd.h"
 
-#include "launcher/launcher_frame_wnd.h"
+#include "launcher/frame/launcher_frame_wnd.h"
 
 CStdString UINewsWnd::SkinFile() const {
   return SkinForLayout(frame ? frame->layoutMode : 0, "news.xml", "news_720.xml",

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "launcher/launcher_frame_wnd.h"
+#include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/windows/update_wnd.h"
 #include "skinui/button.h"
 #include "skinui/list.h"

@@ -1,6 +1,6 @@
 #include "launcher/windows/top_wnd.h"
 
-#include "launcher/launcher_frame_wnd.h"
+#include "launcher/frame/launcher_frame_wnd.h"
 
 CStdString UITopWnd::SkinFile() const {
   return SkinForLayout(frame ? frame->layoutMode : 0, "top.xml", "top_720.xml",

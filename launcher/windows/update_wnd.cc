@@ -3,8 +3,8 @@
 #include <cmath>
 #include <string>
 
-#include "launcher/game_settings.h"
-#include "launcher/launcher_frame_wnd.h"
+#include "launcher/config/game_settings.h"
+#include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/windows/server_list_wnd.h"
 #include "skinui/button.h"
 #include "skinui/progress.h"

@@ -12,7 +12,7 @@
 
 #include <vector>
 
-#include "launcher/server_list.h"
+#include "launcher/serverlist/server_list.h"
 #include "launcher/windows/skinned_window.h"
 
 class COptionUI;

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <dirent.h>
 
-#include "launcher/chosen_server.h"
+#include "launcher/serverlist/chosen_server.h"
 #include "launcher/win_main.h"
 #include "skinui/paint_manager.h"
 #include "skinui/window_system.h"

@@ -9,7 +9,7 @@
 #include <map>
 #include <string>
 
-#include "launcher/launcher_frame_wnd.h"
+#include "launcher/frame/launcher_frame_wnd.h"
 #include "tests/support/recording_desktop.h"
 #include "tests/support/temp_dir.h"
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <thread>
 
-#include "launcher/launcher_frame_wnd.h"
-#include "launcher/server_list.h"
+#include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/serverlist/server_list.h"
 #include "launcher/windows/server_list_wnd.h"
 #include "launcher/windows/update_wnd.h"
 #include "skinui/button.h"

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "launcher/game_settings.h"
+#include "launcher/config/game_settings.h"
 #include "launcher/windows/game_setting_wnd.h"
 #include "platform/ini_file.h"
 #include "skinui/button.h"

@@ -1,6 +1,6 @@
 #include "tests/launcher/setup_config_reset.h"
 
-#include "launcher/setup_config.h"
+#include "launcher/config/setup_config.h"
 
 namespace launcher_test {
 

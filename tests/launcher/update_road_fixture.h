@@ -14,13 +14,13 @@
 #include <utility>
 #include <vector>
 
-#include "launcher/chosen_server.h"
-#include "launcher/instance_path.h"
-#include "launcher/launcher_frame_wnd.h"
-#include "launcher/live_patch_holder.h"
-#include "launcher/my_thread.h"
-#include "launcher/run_log.h"
-#include "launcher/version_config.h"
+#include "launcher/serverlist/chosen_server.h"
+#include "launcher/config/instance_path.h"
+#include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/update/live_patch_holder.h"
+#include "launcher/system/my_thread.h"
+#include "launcher/system/run_log.h"
+#include "launcher/config/version_config.h"
 #include "tests/support/http_server.h"
 #include "tests/support/recording_desktop.h"
 #include "tests/support/temp_dir.h"

@@ -6,7 +6,7 @@
 #include <limits>
 #include <thread>
 
-#include "launcher/game_settings.h"
+#include "launcher/config/game_settings.h"
 #include "launcher/windows/server_list_wnd.h"
 #include "launcher/windows/update_wnd.h"
 #include "skinui/button.h"

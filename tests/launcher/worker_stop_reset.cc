@@ -6,8 +6,8 @@
 
 #include <chrono>
 
-#include "launcher/my_thread.h"
-#include "launcher/retry_pacer.h"
+#include "launcher/system/my_thread.h"
+#include "launcher/update/retry_pacer.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <wx/init.h>
 
-#include "launcher/mini_dumper.h"
+#include "launcher/system/mini_dumper.h"
 
 namespace {
 

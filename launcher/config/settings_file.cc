@@ -1,0 +1,50 @@
+#include "launcher/config/settings_file.h"
+
+#include <wx/mstream.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "launcher/packages/file_replace.h"
+#include "platform/files.h"
+
+namespace {
+
+// Editors on Windows like to put one in front of the first section, which
+// the parser would then take for part of the section's name.
+const char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
+
+}  // namespace
+
+const wxMBConvUTF8& SettingsTextConverter() {
+  static const wxMBConvUTF8 converter(wxMBConvUTF8::MAP_INVALID_UTF8_TO_PUA);
+  return converter;
+}
+
+std::unique_ptr<wxFileConfig> ReadSettingsFile(const wxString& path) {
+  // A directory opens as a stream on Linux but is no settings file.
+  const std::string nativePath = path.utf8_string();
+  if (!platform::FileExists(nativePath)) return nullptr;
+  std::ifstream file(nativePath, std::ios::binary);
+  if (!file) return nullptr;
+  std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  if (file.bad()) return nullptr;
+  if (text.compare(0, 3, kUtf8ByteOrderMark) == 0) text.erase(0, 3);
+  // Built from a stream, not a file name, so destroying it writes nothing:
+  // WriteSettingsFile is the only write.
+  wxMemoryInputStream input(text.data(), text.size());
+  return std::make_unique<wxFileConfig>(input, SettingsTextConverter());
+}
+
+bool WriteSettingsFile(wxFileConfig& config, const wxString& path) {
+  if (!platform::FileExists(path.utf8_string())) return false;
+  // The whole text first, then one replace: a full disk or a crash leaves
+  // the old file whole, never an empty or cut one.
+  wxMemoryOutputStream output;
+  if (!config.Save(output, SettingsTextConverter())) return false;
+  const wxStreamBuffer* buffer = output.GetOutputStreamBuffer();
+  const std::string text(static_cast<const char*>(buffer->GetBufferStart()),
+                         output.GetSize());
+  return WriteFileReplacing(path, text);
+}

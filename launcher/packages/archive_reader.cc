@@ -1,0 +1,425 @@
+#include "launcher/packages/archive_reader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unzip.h>
+#include <wx/filefn.h>
+#include <wx/strconv.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <ctime>
+#include <fstream>
+#include <string>
+
+#include "launcher/packages/contained_path.h"
+#include "platform/file_descriptor.h"
+#include "platform/files.h"
+
+using platform::FileDescriptor;
+using platform::WriteAll;
+
+namespace {
+
+std::atomic<uint32_t> g_lastResult{archive_result::kOk};
+
+constexpr uint64_t kFileTimeUnitsPerSecond = 10000000;
+constexpr int64_t kSecondsFrom1601To1970 = 11644473600LL;
+
+unzFile Zip(void* handle) { return static_cast<unzFile>(handle); }
+
+bool IsSeparator(wxUniChar c) { return c == '\\' || c == '/'; }
+
+wxString WithTrailingSeparator(const wxString& dir) {
+  if (!dir.empty() && IsSeparator(dir.Last())) return dir;
+  return dir + wxString(platform::kPathSeparator);
+}
+
+uint64_t UnixToFileTime(int64_t seconds) {
+  const int64_t since1601 = seconds + kSecondsFrom1601To1970;
+  return since1601 < 0 ? 0 : static_cast<uint64_t>(since1601) * kFileTimeUnitsPerSecond;
+}
+
+// A DOS date and time (local time) as a file time in UTC; 0 when invalid.
+uint64_t DosToFileTime(uint32_t dosDateTime) {
+  const uint32_t date = dosDateTime >> 16;
+  const uint32_t time = dosDateTime & 0xFFFF;
+  std::tm local{};
+  local.tm_year = 80 + static_cast<int>(date >> 9);
+  local.tm_mon = static_cast<int>((date >> 5) & 0x0F) - 1;
+  local.tm_mday = static_cast<int>(date & 0x1F);
+  local.tm_hour = static_cast<int>(time >> 11);
+  local.tm_min = static_cast<int>((time >> 5) & 0x3F);
+  local.tm_sec = 2 * static_cast<int>(time & 0x1F);
+  local.tm_isdst = -1;
+  if (local.tm_mon < 0 || local.tm_mon > 11 || local.tm_mday < 1 || local.tm_hour > 23 ||
+      local.tm_min > 59 || local.tm_sec > 59) {
+    return 0;
+  }
+  const std::time_t seconds = std::mktime(&local);
+  if (seconds == static_cast<std::time_t>(-1)) return 0;
+  return UnixToFileTime(seconds);
+}
+
+uint32_t ReadLe32(const std::vector<unsigned char>& bytes, size_t at) {
+  return bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) |
+         (static_cast<uint32_t>(bytes[at + 3]) << 24);
+}
+
+// The extended time stamp ("UT") of a local extra field, when there is one:
+// each time its flags announce replaces the DOS time. A block shorter than
+// its flags announce gives the times that fit.
+void ApplyExtendedTimeStamp(const std::vector<unsigned char>& extra, ArchiveEntry& entry) {
+  const size_t size = extra.size();
+  if (size <= 4) return;
+  size_t pos = 0;
+  for (;;) {
+    const size_t dataSize = extra[pos + 2] | (extra[pos + 3] << 8);
+    if (extra[pos] == 'U' && extra[pos + 1] == 'T') {
+      const size_t end = std::min(size, pos + 4 + dataSize);
+      size_t at = pos + 4;
+      if (at >= end) return;
+      const unsigned flags = extra[at++];
+      uint64_t* targets[] = {&entry.writeTime, &entry.accessTime, &entry.creationTime};
+      for (unsigned bit = 0; bit < 3; ++bit) {
+        if (!(flags & (1u << bit))) continue;
+        if (at + 4 > end) return;
+        const int32_t seconds = static_cast<int32_t>(ReadLe32(extra, at));
+        at += 4;
+        *targets[bit] = UnixToFileTime(seconds);
+      }
+      return;
+    }
+    const size_t next = pos + 4 + dataSize;
+    if (!(next + 4 < size)) return;
+    pos = next;
+  }
+}
+
+// Windows attribute bits from the record's "made by" system and its external
+// attributes.
+uint32_t AttributesOf(const unz_file_info64& info) {
+  const unsigned madeBy = (info.version >> 8) & 0xFF;
+  const uint32_t external = static_cast<uint32_t>(info.external_fa);
+  if (madeBy == 0 || madeBy == 7 || madeBy == 11 || madeBy == 14) {
+    return external &
+           (archive_attribute::kReadOnly | archive_attribute::kHidden | archive_attribute::kSystem |
+            archive_attribute::kDirectory | archive_attribute::kArchive);
+  }
+  uint32_t attributes = archive_attribute::kArchive;
+  if (external & (1u << 30)) attributes |= archive_attribute::kDirectory;
+  if (!(external & (1u << 23))) attributes |= archive_attribute::kReadOnly;
+  return attributes;
+}
+
+// The permission bits of an entry made on Unix; set-id bits are not taken.
+uint32_t UnixModeOf(const unz_file_info64& info) {
+  const unsigned madeBy = (info.version >> 8) & 0xFF;
+  if (madeBy != 3) return 0;
+  return (static_cast<uint32_t>(info.external_fa) >> 16) & 0777;
+}
+
+wxString DecodeStoredName(const std::vector<char>& stored, size_t length) {
+  if (length == 0) return wxString();
+  wxString name = wxString::FromUTF8(stored.data(), length);
+  if (name.empty()) {
+    // Not valid UTF-8: keep the bytes that are not, rather than lose the name.
+    wxMBConvUTF8 lenient(wxMBConvUTF8::MAP_INVALID_UTF8_TO_PUA);
+    name = wxString(stored.data(), lenient, length);
+  }
+  return name;
+}
+
+timespec ToTimespec(uint64_t fileTime) {
+  timespec spec{};
+  if (fileTime == 0) {
+    spec.tv_nsec = UTIME_OMIT;
+    return spec;
+  }
+  spec.tv_sec = static_cast<time_t>(static_cast<int64_t>(fileTime / kFileTimeUnitsPerSecond) -
+                                    kSecondsFrom1601To1970);
+  spec.tv_nsec = static_cast<long>((fileTime % kFileTimeUnitsPerSecond) * 100);
+  return spec;
+}
+
+// A zip archive without entries: only the end-of-central-directory record
+// (and its comment). minizip does not find that record at offset 0.
+bool IsEmptyZipArchive(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  unsigned char record[22];
+  if (!in.read(reinterpret_cast<char*>(record), sizeof record)) return false;
+  if (record[0] != 'P' || record[1] != 'K' || record[2] != 5 || record[3] != 6) return false;
+  for (int i = 4; i < 20; ++i) {
+    if (record[i] != 0) return false;  // no disks, entries, directory size or offset
+  }
+  const std::streamoff commentLength = record[20] | (record[21] << 8);
+  in.seekg(0, std::ios::end);
+  return in.tellg() == static_cast<std::streamoff>(sizeof record) + commentLength;
+}
+
+// Creates a new file beside `path` (same directory, so a rename can take
+// its place) with the usual permissions; its name goes to `temporary`.
+FileDescriptor CreateTemporaryBeside(const std::string& path, std::string& temporary) {
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temporary = path + ".part-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+    int fd;
+    do {
+      fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd >= 0) return FileDescriptor(fd);
+    if (errno != EEXIST) break;
+  }
+  return FileDescriptor(-1);
+}
+
+}  // namespace
+
+uint32_t LastArchiveResult() { return g_lastResult.load(); }
+void SetLastArchiveResult(uint32_t result) { g_lastResult.store(result); }
+
+std::unique_ptr<ArchiveReader> ArchiveReader::Open(const wxString& path) {
+  std::unique_ptr<ArchiveReader> reader(new ArchiveReader());
+  reader->baseDir_ = WithTrailingSeparator(wxGetCwd());
+  const std::string file = path.utf8_string();
+  if (platform::FileExists(file)) reader->zip_ = unzOpen64(file.c_str());
+  if (!reader->zip_ && platform::FileExists(file) && IsEmptyZipArchive(file)) {
+    reader->entryCount_ = 0;  // no archive state is needed to walk no entries
+    SetLastArchiveResult(archive_result::kOk);
+    return reader;
+  }
+  unz_global_info64 global{};
+  if (!reader->zip_ || unzGetGlobalInfo64(Zip(reader->zip_), &global) != UNZ_OK) {
+    SetLastArchiveResult(archive_result::kOpenFailed);
+    return nullptr;
+  }
+  reader->entryCount_ =
+      global.number_entry > INT32_MAX ? INT32_MAX : static_cast<int32_t>(global.number_entry);
+  reader->current_ = -1;  // not positioned yet: the first move starts at the first entry
+  SetLastArchiveResult(archive_result::kOk);
+  return reader;
+}
+
+ArchiveReader::~ArchiveReader() { Close(); }
+
+uint32_t ArchiveReader::SetBaseDir(const wxString& dir) {
+  baseDir_ = WithTrailingSeparator(dir);
+  return archive_result::kOk;
+}
+
+int32_t ArchiveReader::EntryCount() const { return zip_ ? entryCount_ : 0; }
+
+bool ArchiveReader::GoToEntry(int32_t index) {
+  unzFile zip = Zip(zip_);
+  if (current_ < 0 || index < current_) {
+    if (unzGoToFirstFile(zip) != UNZ_OK) {
+      current_ = -1;
+      return false;
+    }
+    current_ = 0;
+  }
+  while (current_ < index) {
+    if (unzGoToNextFile(zip) != UNZ_OK) {
+      current_ = -1;
+      return false;
+    }
+    ++current_;
+  }
+  return true;
+}
+
+uint32_t ArchiveReader::GetItem(int32_t index, ArchiveEntry& entry) {
+  if (index < -1 || index >= EntryCount()) return archive_result::kBadIndex;
+  if (index == cachedIndex_ && index != -1) {
+    entry = cached_;
+    return archive_result::kOk;
+  }
+  if (index == -1) {
+    entry = ArchiveEntry();
+    entry.index = EntryCount();
+    return archive_result::kOk;
+  }
+  if (!GoToEntry(index)) return archive_result::kHeaderMismatch;
+  return Describe(index, entry);
+}
+
+uint32_t ArchiveReader::Describe(int32_t index, ArchiveEntry& entry) {
+  unzFile zip = Zip(zip_);
+  unz_file_info64 info{};
+  if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
+    return archive_result::kHeaderMismatch;
+  }
+  // The whole stored name: a cut-off name could name another file.
+  std::vector<char> stored(info.size_filename + 1, '\0');
+  if (unzGetCurrentFileInfo64(zip, &info, stored.data(), static_cast<uLong>(stored.size()), nullptr,
+                              0, nullptr, 0) != UNZ_OK) {
+    return archive_result::kHeaderMismatch;
+  }
+
+  // Opening the entry raw makes minizip check its local header against the
+  // central record and gives access to the local extra field.
+  if (unzOpenCurrentFile3(zip, nullptr, nullptr, 1, nullptr) != UNZ_OK) {
+    return archive_result::kHeaderMismatch;
+  }
+  std::vector<unsigned char> extra;
+  const int extraSize = unzGetLocalExtrafield(zip, nullptr, 0);
+  bool extraRead = extraSize >= 0;
+  if (extraRead && extraSize > 0) {
+    extra.resize(static_cast<size_t>(extraSize));
+    extraRead =
+        unzGetLocalExtrafield(zip, extra.data(), static_cast<unsigned>(extraSize)) == extraSize;
+  }
+  unzCloseCurrentFile(zip);
+  if (!extraRead) return archive_result::kExtraFieldUnreadable;
+
+  ArchiveEntry described;
+  described.index = index;
+  described.name = CleanEntryName(DecodeStoredName(stored, info.size_filename));
+  described.attributes = AttributesOf(info);
+  described.unixMode = UnixModeOf(info);
+  described.compressedSize = static_cast<int32_t>(info.compressed_size);
+  described.uncompressedSize = static_cast<int32_t>(info.uncompressed_size);
+  const uint64_t dosTime = DosToFileTime(static_cast<uint32_t>(info.dosDate));
+  described.accessTime = described.creationTime = described.writeTime = dosTime;
+  ApplyExtendedTimeStamp(extra, described);
+
+  cached_ = described;
+  cachedIndex_ = index;
+  cachedEncrypted_ = (info.flag & 1) != 0;
+  entry = described;
+  return archive_result::kOk;
+}
+
+wxString ArchiveReader::CleanEntryName(const wxString& stored) {
+  static const char* const kClimbs[] = {"\\..\\", "\\../", "/../", "/..\\"};
+  wxString name = stored;
+  for (bool changed = true; changed;) {
+    changed = false;
+    if (name.length() >= 2 && name[1] == ':') {
+      name.erase(0, 2);
+      changed = true;
+      continue;
+    }
+    if (!name.empty() && IsSeparator(name[0])) {
+      name.erase(0, 1);
+      changed = true;
+      continue;
+    }
+    for (const char* climb : kClimbs) {
+      const size_t at = name.find(climb);
+      if (at != wxString::npos) {
+        name.erase(0, at + 4);
+        changed = true;
+        break;
+      }
+    }
+  }
+  return name;
+}
+
+void ArchiveReader::EnsureDirectory(const wxString& base, const wxString& path) {
+  const std::string baseDir = base.utf8_string();
+  if (!platform::DirectoryExists(baseDir) && !platform::FileExists(baseDir)) {
+    mkdir(baseDir.c_str(), 0777);
+  }
+  // Every level of the path, from the top down.
+  for (size_t at = 1; at <= path.length(); ++at) {
+    if (at < path.length() && !IsSeparator(path[at])) continue;
+    const std::string level = (base + NativeSeparators(path.substr(0, at))).utf8_string();
+    if (!platform::DirectoryExists(level)) mkdir(level.c_str(), 0777);
+  }
+}
+
+uint32_t ArchiveReader::ExtractItem(int32_t index, const wxString& name) {
+  if (index < 0 || index >= EntryCount()) return archive_result::kBadIndex;
+  if (!GoToEntry(index)) return archive_result::kHeaderMismatch;
+  ArchiveEntry entry;
+  // An entry that cannot be described is not written with stale details.
+  const uint32_t described = GetItem(index, entry);
+  if (described != archive_result::kOk) return described;
+  // Nothing is written outside the base directory.
+  if (!IsContainedRelativePath(name)) return archive_result::kOpenFailed;
+
+  if (entry.attributes & archive_attribute::kDirectory) {
+    EnsureDirectory(baseDir_, name);
+    return archive_result::kOk;
+  }
+  const size_t split = name.find_last_of("\\/");
+  const wxString directoryPart = split == wxString::npos ? wxString() : name.substr(0, split + 1);
+  const wxString filePart = split == wxString::npos ? name : name.substr(split + 1);
+  EnsureDirectory(baseDir_, directoryPart);
+  return WriteEntryTo(baseDir_ + NativeSeparators(directoryPart) + filePart, entry,
+                      cachedEncrypted_);
+}
+
+uint32_t ArchiveReader::WriteEntryTo(const wxString& fullPath, const ArchiveEntry& entry,
+                                     bool encrypted) {
+  const std::string path = fullPath.utf8_string();
+  // A read-only file is not replaced, whatever rights the process has.
+  if (platform::FileExists(path) && platform::IsReadOnly(path)) return archive_result::kOpenFailed;
+  // The entry is written beside its place and takes it only once it is
+  // whole: a failed entry must leave nothing that installation would copy.
+  std::string temporary;
+  FileDescriptor out = CreateTemporaryBeside(path, temporary);
+  if (!out.ok()) return archive_result::kOpenFailed;
+
+  uint32_t result = encrypted ? archive_result::kEncrypted : CopyCurrentEntry(out.get());
+  if (result == archive_result::kOk) {
+    const timespec times[2] = {ToTimespec(entry.accessTime), ToTimespec(entry.writeTime)};
+    futimens(out.get(), times);
+    if (entry.unixMode != 0) {
+      // The entry's own mode (the game's executable stays executable); the
+      // owner may always read what was unpacked.
+      fchmod(out.get(), static_cast<mode_t>(entry.unixMode | S_IRUSR));
+    } else if (entry.attributes & archive_attribute::kReadOnly) {
+      struct stat info {};
+      if (fstat(out.get(), &info) == 0) fchmod(out.get(), info.st_mode & 07555);
+    }
+  }
+  if (!out.Close() && result == archive_result::kOk) result = archive_result::kWriteFailed;
+  if (result == archive_result::kOk && rename(temporary.c_str(), path.c_str()) != 0) {
+    result = archive_result::kOpenFailed;  // e.g. a directory stands at the entry's place
+  }
+  if (result != archive_result::kOk) {
+    unlink(temporary.c_str());
+    // A file left there by an earlier unpacking of a package of this name
+    // would be installed in the failed entry's stead.
+    if (!platform::DirectoryExists(path)) unlink(path.c_str());
+  }
+  return result;
+}
+
+uint32_t ArchiveReader::CopyCurrentEntry(int fd) {
+  unzFile zip = Zip(zip_);
+  unzOpenCurrentFile(zip);  // an entry that cannot be opened fails at its first read
+  if (!buffer_) buffer_.reset(new char[kBufferSize]);
+  uint32_t result = archive_result::kOk;
+  for (;;) {
+    const int got = unzReadCurrentFile(zip, buffer_.get(), kBufferSize);
+    if (got < 0) {
+      result = archive_result::kInflateFailed;
+      break;
+    }
+    if (got > 0) {
+      if (!WriteAll(fd, buffer_.get(), static_cast<size_t>(got))) {
+        result = archive_result::kWriteFailed;
+        break;
+      }
+      continue;
+    }
+    if (unzeof(zip) != 1) result = archive_result::kInflateFailed;
+    break;
+  }
+  unzCloseCurrentFile(zip);
+  return result;
+}
+
+uint32_t ArchiveReader::Close() {
+  if (zip_) {
+    unzClose(Zip(zip_));
+    zip_ = nullptr;
+  }
+  return archive_result::kOk;
+}

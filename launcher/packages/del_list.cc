@@ -1,0 +1,48 @@
+#include "launcher/packages/del_list.h"
+
+#include <cctype>
+#include <fstream>
+#include <string>
+
+#include "launcher/packages/contained_path.h"
+#include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/system/run_log.h"
+#include "platform/files.h"
+
+namespace {
+
+// The next white-space-separated word; false at the end of the file.
+bool NextWord(std::istream& in, std::string& word) {
+  word.clear();
+  char c;
+  while (in.get(c)) {
+    if (!std::isspace(static_cast<unsigned char>(c))) {
+      word.push_back(c);
+      break;
+    }
+  }
+  if (word.empty()) return false;
+  while (in.get(c) && !std::isspace(static_cast<unsigned char>(c))) word.push_back(c);
+  return true;
+}
+
+}  // namespace
+
+void CarryOutDeleteList(LauncherFrameWnd& frame, const wxString& listPath) {
+  std::ifstream in(listPath.utf8_string(), std::ios::binary);
+  if (!in) return;
+  std::string word;
+  while (NextWord(in, word)) {
+    // A cut-off word could name another file: too long means not a name.
+    if (word.size() > kDeleteListWordMax) continue;
+    const wxString entry = wxString::FromUTF8(word);
+    if (entry.empty()) continue;  // not UTF-8: names no file
+    if (!IsContainedRelativePath(entry)) {
+      RUNLOG_ERROR(frame, 2230, "del.lst entry %s is outside the program directory, skipped",
+                   entry);
+      continue;
+    }
+    const std::string path = (frame.programDir + NativeSeparators(entry)).utf8_string();
+    if (platform::FileExists(path)) platform::DeleteFile(path);
+  }
+}

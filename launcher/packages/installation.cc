@@ -1,0 +1,150 @@
+#include "launcher/packages/installation.h"
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "launcher/packages/del_list.h"
+#include "launcher/packages/install_batch.h"
+#include "launcher/system/file_size.h"
+#include "launcher/packages/index_merge.h"
+#include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/system/my_thread.h"
+#include "launcher/system/run_log.h"
+#include "platform/files.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const wxString kSeparator(platform::kPathSeparator);
+
+wxString WithTrailingSeparator(const wxString& dir) {
+  return dir.EndsWith(kSeparator) ? dir : dir + kSeparator;
+}
+
+// The names in `dir`, hidden ones included, in the order of the listing;
+// none when it cannot be listed.
+std::vector<wxString> ListDirectory(const wxString& dir) {
+  std::vector<wxString> names;
+  std::error_code error;
+  for (fs::directory_iterator it(dir.utf8_string(), error), end; !error && it != end;
+       it.increment(error)) {
+    names.push_back(wxString::FromUTF8(it->path().filename().string()));
+  }
+  return names;
+}
+
+bool HasEntries(const wxString& dir) {
+  std::error_code error;
+  fs::directory_iterator it(dir.utf8_string(), error);
+  return !error && it != fs::directory_iterator();
+}
+
+// Adds the entry's size to the done count and shows the share of the total.
+void CountEntry(LauncherFrameWnd& frame, const wxString& path, const InstallProgress& progress) {
+  frame.installDoneBytes += QueryFileSize(path, frame);
+  if (!progress) return;
+  // With no total there is nothing left to wait for.
+  const double percent = frame.installTotalBytes == 0
+                             ? 100.0
+                             : static_cast<double>(frame.installDoneBytes) /
+                                   static_cast<double>(frame.installTotalBytes) * 100.0;
+  progress(static_cast<float>(percent));
+}
+
+// The files a merge of the package's `full` index into `target` changes.
+std::vector<std::string> MergedFiles(const wxString& full, const wxString& target) {
+  std::vector<std::string> files{target.utf8_string()};
+  if (full.Lower().EndsWith(kSeparator + "login.dat.i")) {
+    files.push_back(target.BeforeLast('.').utf8_string());  // the installed login.dat
+  }
+  return files;
+}
+
+bool StageFile(LauncherFrameWnd& frame, InstallBatch& batch, const wxString& full,
+               const wxString& target, bool isTre, const InstallProgress& progress) {
+  // The special names are told by the lower-cased path; the files themselves
+  // keep their case.
+  const wxString lower = full.Lower();
+  RUNLOG_MESSAGE_TIGHT(frame, 2207, "process file is %s!", lower);
+  CountEntry(frame, full, progress);
+  if (lower.EndsWith(".i") && !isTre) {
+    // Merged in place when the batch is committed, in their turn.
+    const bool login = lower.EndsWith(kSeparator + "login.dat.i");
+    LauncherFrameWnd* owner = &frame;
+    batch.AddStep(
+        [owner, login, full, target] {
+          return login ? MergeLoginData(full, *owner, target) : MergeIndexFile(target, full);
+        },
+        MergedFiles(full, target));
+    return true;
+  }
+  if (lower.EndsWith(kSeparator + "login.dat")) return true;
+  if (lower.EndsWith(kSeparator + "del.lst")) {
+    LauncherFrameWnd* owner = &frame;
+    batch.AddStep([owner, full] {
+      CarryOutDeleteList(*owner, full);
+      return true;
+    });
+    return true;
+  }
+  return batch.StageCopy(full.utf8_string(), target.utf8_string());
+}
+
+// Copies directory `source` with everything in it into the batch.
+bool StageDirectory(InstallBatch& batch, const wxString& source, const wxString& target) {
+  const std::string from = source.utf8_string();
+  const std::string to = target.utf8_string();
+  if (!platform::DirectoryExists(from)) return false;
+  std::error_code error;
+  fs::create_directories(to, error);
+  if (!platform::DirectoryExists(to)) return false;
+  for (const wxString& name : ListDirectory(source)) {
+    const wxString sourceEntry = WithTrailingSeparator(source) + name;
+    const wxString targetEntry = WithTrailingSeparator(target) + name;
+    const bool staged = platform::DirectoryExists(sourceEntry.utf8_string())
+                            ? StageDirectory(batch, sourceEntry, targetEntry)
+                            : batch.StageCopy(sourceEntry.utf8_string(), targetEntry.utf8_string());
+    if (!staged) return false;
+  }
+  return true;
+}
+
+bool Walk(LauncherFrameWnd& frame, InstallBatch& batch, const wxString& dir, const wxString& root,
+          bool isTre, const InstallProgress& progress) {
+  const wxString rootPrefix = WithTrailingSeparator(root);
+  for (const wxString& name : ListDirectory(dir)) {
+    // Shut-down stops the walk between files; nothing staged is installed.
+    if (WorkerStopRequested()) return false;
+    const wxString full = WithTrailingSeparator(dir) + name;
+    const wxString relative = full.StartsWith(rootPrefix) ? full.Mid(rootPrefix.length()) : name;
+    const wxString target = frame.programDir + relative;
+    if (platform::DirectoryExists(full.utf8_string())) {
+      if (HasEntries(full) && platform::DirectoryExists(target.utf8_string())) {
+        if (!Walk(frame, batch, full, root, isTre, progress)) return false;
+      } else {
+        CountEntry(frame, full, progress);
+        if (!StageDirectory(batch, full, target)) return false;
+      }
+      continue;
+    }
+    if (!StageFile(frame, batch, full, target, isTre, progress)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool InstallUpdateFiles(LauncherFrameWnd& frame, const wxString& dir, const wxString& root,
+                        bool isTre, const InstallProgress& progress) {
+  InstallBatch batch(frame.programDir.utf8_string());
+  if (!Walk(frame, batch, dir, root, isTre, progress)) return false;
+  return batch.Commit();
+}
+
+bool CopyDirectory(const wxString& source, const wxString& target) {
+  InstallBatch batch(target.utf8_string());
+  return StageDirectory(batch, source, target) && batch.Commit();
+}

@@ -1,0 +1,124 @@
+// libcurl marks the progress-function option deprecated; DownloadFile takes
+// its progress functions in that form.
+#define CURL_DISABLE_DEPRECATION 1
+
+#include "launcher/serverlist/server_list_thread.h"
+
+#include <curl/curl.h>
+#include <wx/filefn.h>
+
+#include <chrono>
+#include <thread>
+
+#include "download/download_file.h"
+#include "launcher/system/file_size.h"
+#include "launcher/config/instance_path.h"
+#include "platform/name_in_any_case.h"
+#include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/system/my_thread.h"
+#include "launcher/update/retry_pacer.h"
+#include "launcher/system/run_log.h"
+#include "launcher/windows/update_wnd.h"
+#include "skinui/control.h"
+#include "skinui/ui_lock.h"
+
+std::atomic<bool> g_bServerListDone{false};
+
+namespace {
+
+constexpr int kPasses = 10;
+constexpr long kConnectTimeoutSeconds = 1;
+// A list must be longer than this to replace the cached one.
+constexpr uint32_t kMinListBytes = 3;
+constexpr auto kRequestPollInterval = std::chrono::milliseconds(10);
+
+// Installed on every attempt so that a transfer that hangs after connecting
+// ends soon after shut-down has begun; it never ends a transfer otherwise.
+int AbortWhenStopping(void* /*user*/, double /*dlTotal*/, double /*dlNow*/, double /*ulTotal*/,
+                      double /*ulNow*/) {
+  return WorkerStopRequested() ? 1 : 0;
+}
+
+bool FetchIntoTemporary(LauncherFrameWnd& frame, const wxString& tmpPath) {
+  CURL* handle = curl_easy_init();
+  if (handle == nullptr) return false;
+  bool fetched = false;
+  RetryPacer pacer;
+  for (int pass = 0; pass < kPasses && !fetched && !WorkerStopRequested(); ++pass) {
+    // A failed round is repeated only after a pause that grows.
+    if (pass > 0 && !pacer.PauseAfterFailure()) break;
+    fetched = DownloadFile(handle, frame.serverListUrl1, tmpPath, kConnectTimeoutSeconds,
+                           &AbortWhenStopping, kDocumentSizeLimit);
+    if (!fetched && !frame.serverListUrl2.empty() && !WorkerStopRequested())
+      fetched = DownloadFile(handle, frame.serverListUrl2, tmpPath, kConnectTimeoutSeconds,
+                             &AbortWhenStopping, kDocumentSizeLimit);
+  }
+  curl_easy_cleanup(handle);
+  return fetched;
+}
+
+// Waits until the frame asks for the list. False when the thread should end
+// instead: the list was done already, or shut-down has begun.
+bool WaitForRequest(LauncherFrameWnd& frame) {
+  while (!frame.serverListRequested) {
+    if (g_bServerListDone || WorkerStopRequested()) return false;
+    std::this_thread::sleep_for(kRequestPollInterval);
+  }
+  return !WorkerStopRequested();
+}
+
+bool AreaListEmpty(UIUpdateWnd* panel) {
+  if (panel == nullptr) return true;
+  skinui::UiLockGuard guard;
+  return panel->areas.empty();
+}
+
+}  // namespace
+
+bool DownLoadServerListFile(LauncherFrameWnd& frame, const wxString& directory) {
+  const wxString listPath =
+      directory + wxString::FromUTF8(platform::NameInAnyCase(directory.utf8_string(), "ServerList.xml"));
+  const wxString tmpPath = directory + "ServerListTemp.xml";
+
+  const bool fetched = FetchIntoTemporary(frame, tmpPath);
+  // Asked whether or not an attempt succeeded (a missing file logs a line).
+  const uint32_t size = QueryFileSize(tmpPath, frame);
+  const bool exists = wxFileExists(tmpPath);
+  if (fetched && exists && size > kMinListBytes) {
+    wxCopyFile(tmpPath, listPath, true);  // a failed copy leaves the old list
+    wxRemoveFile(tmpPath);
+    return true;
+  }
+  if (exists) wxRemoveFile(tmpPath);
+  return false;
+}
+
+void ServerListThreadProc(void* /*userData*/) {
+  LauncherFrameWnd* frame = g_pFrame.load();
+  if (frame == nullptr) return;
+  if (frame->enterGameBtn) frame->enterGameBtn->SetEnabled(false);
+  if (!WaitForRequest(*frame)) return;
+
+  const bool downloaded = DownLoadServerListFile(*frame, InstancePath());
+  if (WorkerStopRequested()) {
+    // Shut-down has begun: leave the panel alone.
+    frame->serverListRequested = false;
+    g_bServerListDone = true;
+    return;
+  }
+  UIUpdateWnd* panel = frame->updateWnd;
+  if (downloaded) {
+    LogPlainMessage("DownLoadServerListFile success!");
+    {
+      skinui::UiLockGuard guard;
+      frame->serverListFile = "ServerList.xml";
+    }
+    if (panel == nullptr || !panel->SelectCurrentServer())
+      RUNLOG_ERROR(*frame, 1688, "Connect to the server list of errors!");
+  } else {
+    LogPlainError("DownLoadServerListFile faiure!");
+    if (AreaListEmpty(panel)) RUNLOG_ERROR(*frame, 1701, "Connect to the server list of errors!");
+  }
+  frame->serverListRequested = false;
+  g_bServerListDone = true;
+}

@@ -1,0 +1,142 @@
+#include "launcher/system/my_thread.h"
+
+#include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/system/mini_dumper.h"
+#include "platform/process.h"
+#include "platform/tick.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+std::atomic<bool> g_stopRequested{false};
+
+// Wakes the waits of WaitForWorkerStop when the stop is asked.
+std::mutex& StopMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+std::condition_variable& StopSignal() {
+  static std::condition_variable signal;
+  return signal;
+}
+std::atomic<int> g_failNext{0};  // MyThread::FailStep as int
+std::atomic<unsigned> g_shutDownWaitMs{kWorkerShutDownWaitMs};
+
+std::mutex& RegistryMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+std::vector<std::unique_ptr<MyThread>>& Registry() {
+  static std::vector<std::unique_ptr<MyThread>> threads;
+  return threads;
+}
+
+}  // namespace
+
+MyThread::MyThread(ThreadCallback callback)
+    : callback_(callback), userData_(g_pFrame.load()) {}
+
+MyThread::~MyThread() {
+  // Only reached for a started thread through JoinWorkerThreads, which has
+  // joined it already; joining here is the safety net.
+  if (thread_.joinable()) thread_.join();
+}
+
+void MyThread::FailNextStartForTesting(FailStep step) {
+  g_failNext = static_cast<int>(step);
+}
+
+int MyThread::Create(unsigned /*stackSize*/) {
+  if (g_failNext == static_cast<int>(FailStep::Create)) {
+    g_failNext = static_cast<int>(FailStep::None);
+    return 1;
+  }
+  created_ = true;
+  return 0;
+}
+
+int MyThread::Run() {
+  if (!created_ || callback_ == nullptr) return 1;
+  if (g_failNext == static_cast<int>(FailStep::Run)) {
+    g_failNext = static_cast<int>(FailStep::None);
+    return 1;
+  }
+  std::lock_guard<std::mutex> lock(RegistryMutex());
+  try {
+    thread_ = std::thread(&MyThread::Entry, this);
+  } catch (const std::system_error&) {
+    return 1;
+  }
+  Registry().emplace_back(this);
+  return 0;
+}
+
+void MyThread::Entry() {
+  // A stack overflow on a worker still needs a stack for the crash handler.
+  MiniDumper::PrepareCurrentThread();
+  callback_(userData_);
+  finished_ = true;
+}
+
+void RequestWorkerStop() {
+  {
+    std::lock_guard<std::mutex> lock(StopMutex());
+    g_stopRequested = true;
+  }
+  StopSignal().notify_all();
+}
+
+bool WaitForWorkerStop(std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> lock(StopMutex());
+  return StopSignal().wait_for(lock, timeout, [] { return g_stopRequested.load(); });
+}
+
+bool WorkerStopRequested() { return g_stopRequested; }
+
+void ResetWorkerStop() { g_stopRequested = false; }
+
+bool WaitForWorkers(unsigned timeoutMs) {
+  const uint32_t start = platform::TickCount();
+  for (;;) {
+    bool allFinished = true;
+    {
+      std::lock_guard<std::mutex> lock(RegistryMutex());
+      for (const auto& thread : Registry()) allFinished = allFinished && thread->finished();
+    }
+    if (allFinished) return true;
+    if (platform::TickCount() - start >= timeoutMs) return false;
+    platform::SleepMilliseconds(10);
+  }
+}
+
+unsigned WorkerShutDownWaitMs() { return g_shutDownWaitMs; }
+
+void SetWorkerShutDownWaitForTesting(unsigned timeoutMs) {
+  g_shutDownWaitMs = timeoutMs == 0 ? kWorkerShutDownWaitMs : timeoutMs;
+}
+
+void JoinWorkerThreads() {
+  // Take the list out under the lock, then join without holding it, so a
+  // worker that starts another worker cannot deadlock with us.
+  for (;;) {
+    std::vector<std::unique_ptr<MyThread>> threads;
+    {
+      std::lock_guard<std::mutex> lock(RegistryMutex());
+      threads.swap(Registry());
+    }
+    if (threads.empty()) return;
+    threads.clear();  // each destructor joins
+  }
+}
+
+int RunningWorkerCount() {
+  std::lock_guard<std::mutex> lock(RegistryMutex());
+  return static_cast<int>(Registry().size());
+}

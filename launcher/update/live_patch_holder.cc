@@ -1,0 +1,80 @@
+#include "launcher/update/live_patch_holder.h"
+
+#include "launcher/frame/launcher_frame_wnd.h"
+#include "platform/shared_library.h"
+
+namespace {
+
+constexpr char kLibraryName[] = "Tidewell.dll";
+constexpr char kNoVersion[] = "0";
+
+}  // namespace
+
+LivePatchHolder& TheLivePatchHolder() {
+  // Never destroyed: a worker ended with the process may still hold it.
+  static LivePatchHolder* const holder = new LivePatchHolder;
+  return *holder;
+}
+
+bool LivePatchHolder::LoadManifest(const wxString& url, const wxString& installedVersion) {
+  std::lock_guard<std::recursive_mutex> lock(mutex);
+  if (!patch) return false;
+  return patch->LoadManifest(url.wc_str(), installedVersion.wc_str());
+}
+
+wxString LivePatchHolder::GetCurrentVersion() {
+  std::lock_guard<std::recursive_mutex> lock(mutex);
+  return patch ? patch->GetCurrentVersion() : wxString(kNoVersion);
+}
+
+wxString LivePatchHolder::GetPatchVersion() {
+  std::lock_guard<std::recursive_mutex> lock(mutex);
+  return patch ? patch->GetPatchVersion() : wxString(kNoVersion);
+}
+
+wxString LivePatchHolder::GetLauncherVersion() {
+  std::lock_guard<std::recursive_mutex> lock(mutex);
+  return patch ? patch->GetLauncherVersion() : wxString(kNoVersion);
+}
+
+bool LivePatchHolder::ApplyPatches(const wxString& installedVersion,
+                                   const wxString& installedLauncherVersion) {
+  std::lock_guard<std::recursive_mutex> lock(mutex);
+  if (!patch) return false;
+  return patch->ApplyPatches(installedVersion, installedLauncherVersion);
+}
+
+void ReleaseHolder(LivePatchHolder& holder) {
+  std::lock_guard<std::recursive_mutex> lock(holder.mutex);
+  if (holder.patch) {
+    holder.patch->ReleaseManifest();
+    holder.patch = nullptr;
+  }
+  if (holder.module) {
+    platform::UnloadSharedLibrary(holder.module);
+    holder.module = nullptr;
+  }
+}
+
+bool LoadLivePatch(LivePatchHolder& holder, const wxString& programDir) {
+  std::lock_guard<std::recursive_mutex> lock(holder.mutex);
+  ReleaseHolder(holder);
+  const std::string path =
+      programDir.utf8_string() + platform::SharedLibraryFileName(kLibraryName);
+  holder.module = platform::LoadSharedLibrary(path);
+  if (holder.module) {
+    auto getLivePatch = reinterpret_cast<GetLivePatchFunction>(
+        platform::FindSymbol(holder.module, kGetLivePatchSymbol));
+    if (getLivePatch) holder.patch = getLivePatch();
+  }
+  if (holder.patch) return true;
+  ReleaseHolder(holder);
+  return false;
+}
+
+void ReleaseLivePatch() {
+  LauncherFrameWnd* frame = g_pFrame.load();
+  if (!frame || !frame->livePatch) return;
+  ReleaseHolder(*frame->livePatch);
+  frame->livePatch = nullptr;
+}

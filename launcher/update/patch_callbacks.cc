@@ -1,0 +1,332 @@
+#include "launcher/update/patch_callbacks.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <wx/filefn.h>
+#include <wx/string.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+#include <vector>
+
+#include "launcher/update/applied_packages.h"
+#include "launcher/packages/delete_directory.h"
+#include "launcher/config/double_backslashes.h"
+#include "launcher/packages/installation.h"
+#include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/update/live_patch_holder.h"
+#include "launcher/system/my_thread.h"
+#include "launcher/packages/package_extraction.h"
+#include "launcher/system/process_helpers.h"
+#include "launcher/update/retry_pacer.h"
+#include "launcher/system/run_log.h"
+#include "launcher/update/update_display.h"
+#include "launcher/config/version_config.h"
+#include "platform/desktop.h"
+#include "platform/files.h"
+#include "platform/program.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const wxString kSeparator(platform::kPathSeparator);
+constexpr const char kGameExecutable[] = "orvo.exe";
+constexpr const char kLauncherUpdater[] = "launcherupdate.exe";
+constexpr float kUpdateDonePercent = 100.0f;
+constexpr double kLargestPercent = 1000000.0;
+
+// The update is given up as far as the player is concerned: the installed
+// game may be started. The update thread ends once the library returns.
+// The version steps still to come must not record a version whose files
+// never arrived.
+void GiveUpUpdate(LauncherFrameWnd& frame) {
+  frame.packageFailed = true;
+  frame.updateNeeded = false;
+  SetEnterGameEnabled(frame, true);
+}
+
+// Stops every running game so that its files can be replaced. When the
+// process list cannot be had the launcher is asked to end; false then.
+bool StopRunningGame() {
+  if (KillProcessesByName(kGameExecutable, true)) return true;
+  platform::CurrentDesktop().PostQuit(0);
+  return false;
+}
+
+// The byte total of every file below `dir` (symbolic links not followed),
+// capped to 32 bits; none when the tree cannot be walked.
+std::optional<uint32_t> TreeSize(const wxString& dir) {
+  std::error_code error;
+  uintmax_t total = 0;
+  fs::recursive_directory_iterator it(dir.utf8_string(), error);
+  for (const fs::recursive_directory_iterator end; !error && it != end; it.increment(error)) {
+    const fs::file_status status = it->symlink_status(error);
+    if (error) return std::nullopt;
+    if (!fs::is_regular_file(status)) continue;
+    const uintmax_t size = it->file_size(error);
+    if (error) return std::nullopt;
+    total += size;
+  }
+  if (error) return std::nullopt;
+  return static_cast<uint32_t>(std::min<uintmax_t>(total, UINT32_MAX));
+}
+
+// The parts of `path` made absolute and free of "." and ".." parts,
+// following links where it exists, for comparing directories.
+std::vector<fs::path> NormalizedParts(const wxString& path) {
+  std::error_code error;
+  fs::path normal = fs::weakly_canonical(fs::path(path.utf8_string()), error);
+  if (error) normal = fs::absolute(fs::path(path.utf8_string()), error);
+  std::vector<fs::path> parts;
+  for (const fs::path& part : normal.lexically_normal()) {
+    if (!part.empty()) parts.push_back(part);  // a trailing separator gives an empty part
+  }
+  return parts;
+}
+
+// True when `dir` is the program directory or one that holds it.
+bool HoldsProgramDirectory(const LauncherFrameWnd& frame, const wxString& dir) {
+  const std::vector<fs::path> program = NormalizedParts(frame.programDir);
+  const std::vector<fs::path> candidate = NormalizedParts(dir);
+  return candidate.size() <= program.size() &&
+         std::equal(candidate.begin(), candidate.end(), program.begin());
+}
+
+void SyncFilesystemOf(const wxString& dir) {
+  const int fd = open(dir.utf8_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  syncfs(fd);
+  close(fd);
+}
+
+void DeleteLoggingFailure(LauncherFrameWnd& frame, const wxString& path) {
+  errno = 0;
+  if (!DeleteDirectory(path)) {
+    const int code = errno;
+    RUNLOG_ERROR_TIGHT(frame, 1992, "delete temp directory failure because %d !", code);
+  }
+}
+
+// After a ".upd" package: its download directory goes, with the package and
+// what was unpacked from it. A package stored in the program directory
+// itself (or above it) takes only itself and its unpacked tree with it,
+// never the installation.
+// The directory that holds the package at `path` ("." for a bare name).
+wxString HoldingDirectory(const wxString& path) {
+  return path.Contains(kSeparator) ? path.BeforeLast(platform::kPathSeparator) : wxString(".");
+}
+
+// A package stored in the program directory (or above it) would be unpacked
+// into a directory of the installation when one has its name (data.upd and
+// the game's data directory): the installation would copy that directory's
+// own files about and the clean-up would delete it. Such a package is not
+// unpacked; anywhere else the package's directory is its own.
+bool WouldUnpackIntoInstallation(const LauncherFrameWnd& frame, const wxString& path,
+                                 const wxString& stem) {
+  std::error_code error;
+  const bool stemTaken = fs::exists(fs::symlink_status(stem.utf8_string(), error));
+  return stemTaken && HoldsProgramDirectory(frame, HoldingDirectory(path));
+}
+
+// The launcher's updater in the unpacked package, its name in any letter
+// case as the package's other special names; empty when there is none.
+wxString FindLauncherUpdater(const wxString& stem) {
+  std::error_code error;
+  for (fs::directory_iterator it(stem.utf8_string(), error), end; !error && it != end;
+       it.increment(error)) {
+    const wxString name = wxString::FromUTF8(it->path().filename().string());
+    if (name.Lower() != kLauncherUpdater) continue;
+    const wxString found = stem + kSeparator + name;
+    if (wxFileExists(found)) return found;
+  }
+  return wxString();
+}
+
+void DeletePackageDirectory(LauncherFrameWnd& frame, const wxString& path, const wxString& stem) {
+  if (!path.Contains(kSeparator)) {
+    DeleteLoggingFailure(frame, path);  // no directory named: only the package
+    return;
+  }
+  const wxString holding = path.BeforeLast(platform::kPathSeparator);
+  if (HoldsProgramDirectory(frame, holding)) {
+    DeleteLoggingFailure(frame, path);
+    // A package named only ".upd" has the holding directory as its stem.
+    if (wxDirExists(stem) && !HoldsProgramDirectory(frame, stem)) DeleteLoggingFailure(frame, stem);
+    return;
+  }
+  DeleteLoggingFailure(frame, holding);
+}
+
+wxString InstalledGameVersion() {
+  auto& versions = VersionConfig();
+  auto lock = versions.Lock();
+  return versions.Version.Clone();
+}
+
+// Handles one update package (".upd" or, with `isTre`, ".tre") that the
+// library has stored and verified: unpacks it beside itself, records a
+// self-update when it brings the launcher's updater, otherwise installs it
+// with the game stopped, and clears a ".upd" package away afterwards.
+void HandleFetchedPackage(LauncherFrameWnd& frame, const wxString& path, bool isTre) {
+  // Once shut-down has begun nothing is unpacked or installed: the process
+  // may end at any moment. The versions stay, so the next start fetches it.
+  if (WorkerStopRequested()) {
+    frame.packageFailed = true;
+    return;
+  }
+  const wxString stem = path.BeforeLast('.');
+  const auto progress = [&frame](float percent) { ShowUpdateProgress(frame, percent); };
+
+  wxString unzipStem = stem;
+  DoubleBackslashes(unzipStem);
+  if (WouldUnpackIntoInstallation(frame, path, stem) ||
+      !UnzipPackage(unzipStem, isTre, progress)) {
+    RUNLOG_ERROR(frame, 1967, "unzip files failure!");
+    GiveUpUpdate(frame);
+    return;
+  }
+
+  // A package that brings a new launcher is left to its own updater, which
+  // starts once the version step is done.
+  const wxString updater = FindLauncherUpdater(stem);
+  if (!updater.empty()) {
+    StopRunningGame();
+    frame.launcherUpdaterPath = updater;
+    frame.launcherPackageDir = stem + kSeparator;
+    frame.launcherUpdatePending = true;
+    return;
+  }
+
+  // A tree that cannot be measured is not installed.
+  if (const std::optional<uint32_t> total = TreeSize(stem)) {
+    frame.installTotalBytes = *total;
+    frame.installDoneBytes = 0;
+    // Installed already for the version still recorded (its set is being
+    // applied again): its merges must not be repeated.
+    const std::string fingerprint = PackageFingerprint(path);
+    const wxString installed = InstalledGameVersion();
+    if (!WasApplied(frame.programDir, installed, fingerprint) && StopRunningGame()) {
+      if (!InstallUpdateFiles(frame, stem, stem, isTre, progress)) {
+        RUNLOG_ERROR(frame, 1953, "install update files failure!");
+        GiveUpUpdate(frame);
+        return;
+      }
+      RecordApplied(frame.programDir, installed, fingerprint);
+    }
+  }
+
+  // Once a self-update is pending its package directory must stay.
+  if (frame.launcherUpdatePending) return;
+  if (!isTre) DeletePackageDirectory(frame, path, stem);
+}
+
+// Once a version step is done, a self-update recorded by a package of this
+// run gets its updater started, and the launcher ends so that it can be
+// replaced. The updater is told the package directory and ours as one
+// argument: a double quote, the package directory, "*", our directory.
+void StartPendingLauncherUpdate(LauncherFrameWnd& frame) {
+  if (!frame.launcherUpdatePending || frame.launcherUpdaterPath.empty()) return;
+  const wxString programDir =
+      frame.programDir.EndsWith(kSeparator) ? frame.programDir : frame.programDir + kSeparator;
+  const wxString parameters = "\"" + frame.launcherPackageDir + "*" + programDir;
+  const std::string updater = frame.launcherUpdaterPath.utf8_string();
+  // Zip entries carry no execute permission here; the updater needs it.
+  std::error_code ignored;
+  fs::permissions(updater, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                  fs::perm_options::add, ignored);
+  // Whether it started or not, the launcher ends as the update asks. The
+  // update stops here too: nothing more may be installed under the updater.
+  platform::StartProgram(updater, parameters.utf8_string());
+  RequestWorkerStop();
+  platform::CurrentDesktop().PostQuit(0);
+}
+
+void OnFetchedFile(LauncherFrameWnd& frame, const wxString& path) {
+  // Package types are told apart by their exact, case-sensitive suffix.
+  const bool isUpd = path.EndsWith(".upd");
+  const bool isTre = !isUpd && path.EndsWith(".tre");
+  frame.installTotalBytes = 0;
+  frame.installDoneBytes = 0;
+  // A file arrived: the server works again, so a later failure starts over
+  // from the shortest pause.
+  UpdateRoadPacer().Reset();
+  if (isUpd || isTre) HandleFetchedPackage(frame, path, isTre);
+}
+
+// One version step is done: keep the version reached, on disk and on screen.
+// After a failed package the installed versions are left as they are.
+void OnVersionStepDone(LauncherFrameWnd* frame, LivePatchHolder& holder, bool launcherSet) {
+  if (frame && frame->packageFailed) {
+    // The failed set is not recorded, but a launcher update that arrived
+    // whole still takes over: a package the running launcher cannot install
+    // must not keep it from being replaced for good.
+    StartPendingLauncherUpdate(*frame);
+    return;
+  }
+  // Ask the library before taking the settings lock: the holder's lock
+  // always comes first.
+  const wxString reached =
+      launcherSet ? holder.GetLauncherVersion() : holder.GetCurrentVersion();
+  auto& versions = VersionConfig();
+  {
+    auto lock = versions.Lock();
+    (launcherSet ? versions.LVersion : versions.Version) = reached.Clone();
+  }
+  if (frame) ShowInstalledVersion(*frame, reached);
+  // Whatever the set brought is on disk before its version is recorded.
+  if (frame) SyncFilesystemOf(frame->programDir);
+  if (versions.Save() && frame && !launcherSet) ForgetApplied(frame->programDir);
+  if (frame) StartPendingLauncherUpdate(*frame);
+}
+
+void OnUpdateDone(LauncherFrameWnd* frame) {
+  if (!frame) return;
+  frame->updateNeeded = false;
+  ShowUpdateProgress(*frame, kUpdateDonePercent);
+  wxString installed;
+  {
+    auto& versions = VersionConfig();
+    auto lock = versions.Lock();
+    installed = versions.Version.Clone();
+  }
+  ShowInstalledVersion(*frame, installed);
+  ApplyEnterGameRule(*frame);
+}
+
+}  // namespace
+
+void OnPatchStatus(const wchar_t* filePath, int32_t /*done*/, int32_t /*total*/, bool finished,
+                   void* user, bool launcherSet, bool /*flag*/) {
+  if (!user) return;
+  LauncherFrameWnd* frame = g_pFrame.load();
+  if (filePath) {
+    // The library reuses its buffer for the next file: copy the path now.
+    if (frame) OnFetchedFile(*frame, wxString(filePath));
+  } else if (!finished) {
+    OnVersionStepDone(frame, *static_cast<LivePatchHolder*>(user), launcherSet);
+  } else {
+    OnUpdateDone(frame);
+  }
+}
+
+int OnPatchProgress(void* /*clientData*/, double downloadTotal, double downloaded,
+                    double /*uploadTotal*/, double /*uploaded*/) {
+  if (WorkerStopRequested()) return 1;
+  // A total that is 0, negative or not a number leaves the display alone.
+  if (downloadTotal > 0) {
+    double share = downloaded / downloadTotal * 100.0;
+    // A nonsense count from the transfer must not overflow the conversion.
+    if (!(share >= 0.0)) share = 0.0;
+    if (share > kLargestPercent) share = kLargestPercent;
+    const int percent = static_cast<int>(share);
+    if (LauncherFrameWnd* frame = g_pFrame.load()) {
+      ShowUpdateProgress(*frame, static_cast<float>(percent));
+    }
+  }
+  return 0;
+}

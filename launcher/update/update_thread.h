@@ -1,0 +1,32 @@
+// The body of the update thread: waits until the frame is prepared, checks
+// the version until a check succeeds and, when an update is needed, applies
+// it until that succeeds. Each phase gives up after a time limit, after which
+// the player may start the installed game.
+//
+// Shut-down: the thread tests WorkerStopRequested() (launcher/system/my_thread.h)
+// while it waits and between attempts, and ends without touching the frame,
+// the windows or the update library once it is set. An attempt already
+// running inside the library is not interrupted, but its downloads are
+// aborted (see OnPatchProgress). So shut-down must call RequestWorkerStop()
+// and JoinWorkerThreads() before it deletes the windows or the frame and
+// before the update library is released.
+#pragma once
+
+#include <cstdint>
+
+// Thread callback for MyThread; works on g_pFrame and ignores `userData`.
+void UpdateThread(void* userData);
+
+// Each phase's time limit: the version check counts from the frame's
+// prepare tick, the update from the successful check.
+inline constexpr uint32_t kUpdateTimeLimitMs = 360000;
+
+// Tests shorten the limit; 0 puts kUpdateTimeLimitMs back.
+void SetUpdateTimeLimitForTesting(uint32_t limitMs);
+
+// Whether the thread's version check has succeeded (for tests).
+bool UpdateVersionChecked();
+
+// Tests learn when the thread has found the frame not prepared yet: called
+// on the thread at each look; nullptr removes it.
+void SetUnpreparedFrameObserverForTesting(void (*observer)());

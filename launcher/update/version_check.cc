@@ -1,0 +1,83 @@
+#include "launcher/update/version_check.h"
+
+#include <wx/dir.h>
+
+#include "launcher/update/applied_packages.h"
+#include "launcher/packages/delete_directory.h"
+#include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/update/live_patch_holder.h"
+#include "launcher/update/patch_callbacks.h"
+#include "launcher/update/retry_pacer.h"
+#include "launcher/system/run_log.h"
+#include "launcher/config/version_config.h"
+
+namespace {
+
+// The installed versions, copied under the settings lock.
+struct InstalledVersions {
+  wxString game;
+  wxString launcher;
+};
+
+InstalledVersions ReadInstalledVersions() {
+  auto& versions = VersionConfig();
+  auto lock = versions.Lock();
+  return {versions.Version.Clone(), versions.LVersion.Clone()};
+}
+
+// A directory left by an earlier run goes, whatever it holds; a failure to
+// delete it does not stop the check.
+void DeleteIfDirectory(const wxString& path) {
+  if (wxDir::Exists(path)) DeleteDirectory(path);
+}
+
+}  // namespace
+
+bool CheckVersion() {
+  LauncherFrameWnd& frame = *g_pFrame.load();
+
+  DeleteIfDirectory(frame.programDir + "temp");
+
+  LivePatchHolder& holder = TheLivePatchHolder();
+  frame.livePatch = &holder;
+
+  const InstalledVersions installed = ReadInstalledVersions();
+  std::lock_guard<std::recursive_mutex> lock(holder.mutex);
+
+  if (LoadLivePatch(holder, frame.programDir)) {
+    // The library repeats its failed transfers only after the road's pause.
+    holder.patch->retryPause = &PauseUpdateRoadRetry;
+    // The first URL is tried even when it is empty.
+    if (!holder.LoadManifest(frame.updateVersionUrl1, installed.game)) {
+      if (frame.updateVersionUrl2.empty()) {
+        RUNLOG_ERROR(frame, 1600,
+                     "can not connect update server! may be update server not open! ");
+        return false;
+      }
+      if (!holder.LoadManifest(frame.updateVersionUrl2, installed.game)) {
+        RUNLOG_ERROR(frame, 1590,
+                     "can not connect update server! may be update server not open! ");
+        return false;
+      }
+    }
+    const wxString patchVersion = holder.GetPatchVersion();
+    const wxString launcherVersion = holder.GetLauncherVersion();
+    // Plain string equality: "1.0" and "1.00" are different versions.
+    frame.updateNeeded = !(installed.game == patchVersion && installed.launcher == launcherVersion);
+  }
+
+  // "0.0" asks for a full installation, which starts from no data at all:
+  // nothing installed before counts as installed any more.
+  if (installed.game == "0.0") {
+    DeleteIfDirectory(frame.programDir + "data");
+    ForgetApplied(frame.programDir);
+  }
+
+  if (!holder.patch) return false;
+
+  holder.patch->userData = &holder;
+  holder.patch->hostWindow = &frame;
+  holder.patch->statusCallback = &OnPatchStatus;
+  holder.patch->progressCallback = &OnPatchProgress;
+  return true;
+}

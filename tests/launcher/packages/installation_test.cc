@@ -1,0 +1,240 @@
+#include "launcher/packages/installation.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "launcher/packages/install_batch.h"
+#include "launcher/config/instance_path.h"
+#include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/system/my_thread.h"
+#include "launcher/system/run_log.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using testing_support::PathExists;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+wxString W(const std::string& path) { return wxString::FromUTF8(path); }
+
+// A 136-byte header and 20-byte (installed) or 24-byte (patch) records of
+// (offset, length, target) with zero extra values.
+std::string Index(const std::vector<std::vector<uint32_t>>& records, bool patch) {
+  std::string bytes(136, 'H');
+  for (const auto& r : records) {
+    for (size_t field = 0; field < (patch ? 3u : 2u); ++field) {
+      for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<char>(r[field] >> (8 * i)));
+      if (field == 1) bytes.append(12, '\0');
+    }
+  }
+  return bytes;
+}
+
+class InstallationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetInstancePath(W(logDir_.path()));
+    OpenRunLog(frame_);
+    ASSERT_NE(frame_.logTarget.load(), nullptr);
+    frame_.programDir = W(game_.path());
+    package_ = work_.File("pkg");
+    std::filesystem::create_directories(package_);
+  }
+  void TearDown() override { CloseRunLog(frame_); }
+
+  std::string Logged() const {
+    const std::string text = ReadFile(logDir_.File("run.log"));
+    return text.substr(text.find('\n') + 1);
+  }
+
+  void Put(const std::string& relative, const std::string& bytes) {
+    const std::string path = package_ + "/" + relative;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    WriteFile(path, bytes);
+  }
+
+  bool Install(bool isTre) {
+    return InstallUpdateFiles(frame_, W(package_), W(package_), isTre,
+                              [this](float percent) { progress_.push_back(percent); });
+  }
+
+  // Everything in `dir` (temporary copies left behind would show here).
+  static std::vector<std::string> Names(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  TempDir logDir_, game_, work_;
+  LauncherFrameWnd frame_;
+  std::string package_;
+  std::vector<float> progress_;
+};
+
+TEST_F(InstallationTest, CopiesFilesOverInstalledOnesAndCountsProgress) {
+  WriteFile(game_.File("a.txt"), "old a, much longer than the new one");
+  std::filesystem::create_directories(game_.File("Data"));
+  WriteFile(game_.File("Data/keep.txt"), "kept");
+  Put("a.txt", "new a");
+  Put("Data/B.txt", "bbbbbbbbbb");
+  Put("oldlogin.dat", "ordinary");
+  frame_.installTotalBytes = 5 + 10 + 8;
+  ASSERT_TRUE(Install(false));
+  EXPECT_EQ(ReadFile(game_.File("a.txt")), "new a");
+  EXPECT_EQ(ReadFile(game_.File("Data/B.txt")), "bbbbbbbbbb");
+  EXPECT_EQ(ReadFile(game_.File("Data/keep.txt")), "kept");
+  EXPECT_EQ(Names(game_.path()), (std::vector<std::string>{"Data", "a.txt", "oldlogin.dat"}));
+  EXPECT_EQ(frame_.installDoneBytes, 23u);
+  EXPECT_EQ(progress_.size(), 3u);
+  EXPECT_NE(
+      Logged().find("):process file is " + W(package_).Lower().utf8_string() + "/data/b.txt!\n"),
+      std::string::npos)
+      << Logged();
+}
+
+TEST_F(InstallationTest, UpdMergesIndexFilesAndNeverCopiesLoginDatOrDelLst) {
+  std::filesystem::create_directories(game_.File("Data"));
+  WriteFile(game_.File("Data/Login.DAT"), "AAAA");
+  WriteFile(game_.File("Data/Login.DAT.I"), Index({{0, 4}}, false));
+  WriteFile(game_.File("map.i"), Index({{0, 9}}, false));
+  Put("Data/Login.DAT", "zz");
+  Put("Data/Login.DAT.I", Index({{0, 2, 0}}, true));
+  Put("map.i", Index({{0, 3, 0}}, true));
+  Put("del.lst", "");
+  frame_.installTotalBytes = 1000;
+  ASSERT_TRUE(Install(false)) << Logged();
+  EXPECT_EQ(ReadFile(game_.File("Data/Login.DAT")), "zzAA");
+  const std::string mapIndex = ReadFile(game_.File("map.i"));
+  ASSERT_EQ(mapIndex.size(), 156u);
+  EXPECT_EQ(mapIndex.substr(136, 4), "\xFF\xFF\xFF\xFF");
+  EXPECT_FALSE(PathExists(game_.File("del.lst")));
+  EXPECT_FALSE(PathExists(game_.File("Data/login.dat.i")));
+  EXPECT_EQ(progress_.size(), 4u);  // every file counted once
+}
+
+TEST_F(InstallationTest, TreCopiesIndexFilesButStillNotLoginDatOrDelLst) {
+  WriteFile(game_.File("login.dat"), "installed");
+  Put("login.dat.i", "index one");
+  Put("other.i", "index two");
+  Put("login.dat", "never");
+  Put("del.lst", "login.dat");
+  ASSERT_TRUE(Install(true));
+  EXPECT_EQ(ReadFile(game_.File("login.dat.i")), "index one");
+  EXPECT_EQ(ReadFile(game_.File("other.i")), "index two");
+  // del.lst was carried out, not copied; login.dat never came.
+  EXPECT_FALSE(PathExists(game_.File("login.dat")));
+  EXPECT_FALSE(PathExists(game_.File("del.lst")));
+}
+
+TEST_F(InstallationTest, DirectoriesWithoutCounterpartOrEmptyAreCopiedWhole) {
+  Put("fresh/del.lst", "x");
+  Put("fresh/deeper/t.i", "copied as is");
+  std::filesystem::create_directories(package_ + "/empty");
+  std::filesystem::create_directories(package_ + "/emptyToo");
+  std::filesystem::create_directories(game_.File("emptyToo/inside"));
+  ASSERT_TRUE(Install(false));
+  EXPECT_EQ(ReadFile(game_.File("fresh/del.lst")), "x");
+  EXPECT_EQ(ReadFile(game_.File("fresh/deeper/t.i")), "copied as is");
+  EXPECT_TRUE(std::filesystem::is_directory(game_.File("emptyToo/inside")));
+  // A directory copied whole counts like a missing file: 1 and an error line.
+  EXPECT_EQ(frame_.installDoneBytes, 3u);
+  EXPECT_NE(Logged().find("): pathList.xml " + package_ + "/fresh error in update server"),
+            std::string::npos);
+}
+
+TEST_F(InstallationTest, DeleteListDeletesListedFilesOnlyInsideTheProgramDirectory) {
+  std::filesystem::create_directories(game_.File("sub/dir"));
+  WriteFile(game_.File("one.txt"), "1");
+  WriteFile(game_.File("two.txt"), "2");
+  WriteFile(game_.File("sub/three.txt"), "3");
+  WriteFile(game_.File("sub/dir/x"), "x");
+  WriteFile(work_.File("outside.txt"), "must stay");
+  const std::string outside = work_.File("outside.txt");
+  Put("del.lst", "one.txt two.txt\r\n\tmissing.txt sub\\three.txt sub/dir\n../" +
+                     std::filesystem::path(work_.path()).parent_path().filename().string() +
+                     "/outside.txt " + outside + " sub/../one.txt " + std::string(300, 'l'));
+  ASSERT_TRUE(Install(false));
+  for (const char* name : {"one.txt", "two.txt", "sub/three.txt"})
+    EXPECT_FALSE(PathExists(game_.File(name))) << name;
+  EXPECT_TRUE(PathExists(game_.File("sub/dir/x")));  // a directory is not deleted
+  EXPECT_EQ(ReadFile(outside), "must stay");
+  EXPECT_NE(Logged().find("del.lst entry " + outside + " is outside the program directory"),
+            std::string::npos)
+      << Logged();
+}
+
+// An entry that cannot be installed, or a shut-down during the walk, leaves
+// every installed file as it was and no temporary copy behind.
+TEST_F(InstallationTest, FailureOrShutDownDuringTheWalkInstallsNothing) {
+  for (const bool shutDown : {false, true}) {
+    WriteFile(game_.File("a.txt"), "old a");
+    WriteFile(game_.File("locked.txt"), "old");
+    chmod(game_.File("locked.txt").c_str(), shutDown ? 0644 : 0444);
+    Put("a.txt", "new a");
+    Put("locked.txt", "new");
+    if (shutDown) RequestWorkerStop();
+    EXPECT_FALSE(Install(false)) << shutDown;
+    ResetWorkerStop();
+    EXPECT_EQ(ReadFile(game_.File("a.txt")), "old a") << shutDown;
+    EXPECT_EQ(ReadFile(game_.File("locked.txt")), "old") << shutDown;
+    EXPECT_EQ(Names(game_.path()), (std::vector<std::string>{"a.txt", "locked.txt"}));
+  }
+}
+
+TEST_F(InstallationTest, ReplacedFilesKeepTheirModeAndNewFilesTakeTheirSources) {
+  WriteFile(game_.File("orvo.exe"), "old game");
+  chmod(game_.File("orvo.exe").c_str(), 0755);
+  Put("orvo.exe", "new game");
+  chmod((package_ + "/orvo.exe").c_str(), 0644);
+  Put("tools/run.sh", "new tool");
+  chmod((package_ + "/tools/run.sh").c_str(), 0750);
+  ASSERT_TRUE(Install(false));
+  for (const auto& [name, mode] : {std::pair<const char*, unsigned>{"orvo.exe", 0755},
+                                   {"tools/run.sh", 0750}}) {
+    struct stat info {};
+    ASSERT_EQ(stat(game_.File(name).c_str(), &info), 0) << name;
+    EXPECT_EQ(info.st_mode & 07777, mode) << name;
+  }
+  EXPECT_EQ(ReadFile(game_.File("orvo.exe")), "new game");
+}
+
+TEST_F(InstallationTest, TemporaryFilesOfAnInterruptedReplaceAreRemoved) {
+  std::filesystem::create_directories(game_.File("data/sub"));
+  for (const char* name : {"orvo.exe.install.part", "data/sub/map.i.install.part",
+                           "data/a.bin.download", "data/keep.bin", "partial.txt"}) {
+    WriteFile(game_.File(name), "x");
+  }
+  RemoveInterruptedReplaces(game_.path());
+  EXPECT_EQ(Names(game_.path()), (std::vector<std::string>{"data", "partial.txt"}));
+  EXPECT_EQ(Names(game_.File("data")), (std::vector<std::string>{"keep.bin", "sub"}));
+  EXPECT_TRUE(Names(game_.File("data/sub")).empty());
+}
+
+TEST_F(InstallationTest, FailedMergeStopsTheInstallation) {
+  WriteFile(game_.File("login.dat"), "AAAA");  // installed data without its index
+  Put("login.dat.i", Index({}, true));
+  Put("zz/later.txt", "staged, never placed");
+  std::filesystem::create_directories(game_.File("zz"));
+  EXPECT_FALSE(Install(false));
+  EXPECT_NE(Logged().find("login.dat.i file not exsited "), std::string::npos);
+  // Whatever the failed commit had not put in place is gone.
+  for (const std::string& name : Names(game_.File("zz"))) EXPECT_EQ(name, "later.txt");
+}
+
+TEST_F(InstallationTest, MissingOrEmptyPackageDirectoryInstallsNothing) {
+  ASSERT_TRUE(Install(false));
+  EXPECT_TRUE(
+      InstallUpdateFiles(frame_, W(work_.File("none")), W(work_.File("none")), false, nullptr));
+  EXPECT_TRUE(Names(game_.path()).empty());
+  EXPECT_TRUE(progress_.empty());
+}
+
+}  // namespace

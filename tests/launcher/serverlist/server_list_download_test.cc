@@ -1,0 +1,284 @@
+#include "launcher/serverlist/server_list_thread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <memory>
+#include <thread>
+
+#include "launcher/serverlist/chosen_server.h"
+#include "launcher/config/instance_path.h"
+#include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/system/my_thread.h"
+#include "launcher/update/retry_pacer.h"
+#include "launcher/system/run_log.h"
+#include "launcher/serverlist/server_list.h"
+#include "launcher/config/setup_config.h"
+#include "launcher/windows/update_wnd.h"
+#include "skinui/control.h"
+#include "skinui/ui_lock.h"
+#include "tests/launcher/setup_config_reset.h"
+#include "tests/support/http_server.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
+
+namespace {
+
+using testing_support::HttpResponse;
+using testing_support::LoopbackHttpServer;
+using testing_support::PathExists;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+constexpr char kListA[] =
+    "<velmor><area pid=\"1\" name=\"A\">"
+    "<server sid=\"a1\" name=\"Alpha\" address=\"10.0.0.1\" chargeIp=\"c1\" port=\"7001\"/>"
+    "</area></velmor>";
+constexpr char kListB[] =
+    "<velmor><area pid=\"1\" name=\"B\">"
+    "<server sid=\"b1\" name=\"Beta\" address=\"10.0.0.2\" chargeIp=\"c2\" port=\"7002\"/>"
+    "</area></velmor>";
+
+class ServerListDownloadTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server.running());
+    SetInstancePath(wxString::FromUTF8(dir.path()));
+    OpenRunLog(frame);
+    ASSERT_NE(frame.logTarget.load(), nullptr);
+    ResetWorkerStop();
+    ClearChosenServer();
+    g_bServerListDone = false;
+    launcher_test::ClearSetupConfig();
+    auto lock = SetupConfig().Lock();
+    SetupConfig().filePath = wxString::FromUTF8(dir.File("orvo.ini"));
+  }
+  void TearDown() override {
+    CloseRunLog(frame);
+    ResetWorkerStop();
+    ClearChosenServer();
+    g_bServerListDone = false;
+    launcher_test::ClearSetupConfig();
+  }
+
+  void SetUrls(const std::string& first, const std::string& second) {
+    frame.serverListUrl1 = first.empty() ? wxString() : wxString::FromUTF8(server.Url(first));
+    frame.serverListUrl2 = second.empty() ? wxString() : wxString::FromUTF8(server.Url(second));
+  }
+
+  bool Download() { return DownLoadServerListFile(frame, wxString::FromUTF8(dir.path())); }
+
+  std::string List() const { return dir.File("ServerList.xml"); }
+  std::string Temp() const { return dir.File("ServerListTemp.xml"); }
+  std::string Logged() const { return ReadFile(dir.File("run.log")); }
+
+  LoopbackHttpServer server;
+  TempDir dir;
+  LauncherFrameWnd frame;
+};
+
+TEST_F(ServerListDownloadTest, SecondUrlAnswersInTheFirstPass) {
+  server.Serve("/first", HttpResponse{500, "broken"});
+  server.Serve("/second", HttpResponse{200, kListA});
+  SetUrls("/first", "/second");
+  EXPECT_TRUE(Download());
+  EXPECT_EQ(server.RequestCount("/first"), 1);
+  EXPECT_EQ(server.RequestCount("/second"), 1);
+  EXPECT_EQ(ReadFile(List()), kListA);
+  EXPECT_FALSE(PathExists(Temp()));
+
+  // Alone, the first URL is asked again until it answers.
+  server.Serve("/flaky", [](int n) { return HttpResponse{n < 3 ? 404 : 200, kListB}; });
+  SetUrls("/flaky", "");
+  EXPECT_TRUE(Download());
+  EXPECT_EQ(server.RequestCount("/flaky"), 3);
+}
+
+TEST_F(ServerListDownloadTest, BothUrlsFailingMakeTwentyAttemptsAndLeaveNoTemporaryFile) {
+  server.Serve("/first", HttpResponse{404, "<html>404</html>"});
+  server.Serve("/second", HttpResponse{302, "", {{"Location", "/first"}}});
+  SetUrls("/first", "/second");
+  // Each failed round is repeated after a pause that grows.
+  std::vector<long> pauses;
+  SetRetryPausesForTesting(std::chrono::milliseconds(0), std::chrono::milliseconds(0));
+  SetRetryWaiterForTesting([&pauses](std::chrono::milliseconds pause) {
+    pauses.push_back(static_cast<long>(pause.count()));
+    return true;
+  });
+  EXPECT_FALSE(Download());
+  SetRetryWaiterForTesting(nullptr);
+  EXPECT_EQ(server.RequestCount("/first"), 10);
+  EXPECT_EQ(server.RequestCount("/second"), 10);
+  EXPECT_EQ(pauses, (std::vector<long>{1000, 2000, 4000, 8000, 16000, 30000, 30000, 30000, 30000}));
+  EXPECT_FALSE(PathExists(Temp()));
+  EXPECT_FALSE(PathExists(List()));
+}
+
+TEST_F(ServerListDownloadTest, UnreachableAndEmptyFirstUrlFail) {
+  const int closed = testing_support::ClosedLoopbackPort();
+  ASSERT_GT(closed, 0);
+  frame.serverListUrl1 = wxString::Format("http://127.0.0.1:%d/list.xml", closed);
+  frame.serverListUrl2.clear();
+  EXPECT_FALSE(Download());
+  // An empty first URL is tried all the same; the second one still answers.
+  server.Serve("/second", HttpResponse{200, kListA});
+  SetUrls("", "/second");
+  EXPECT_TRUE(Download());
+  EXPECT_FALSE(PathExists(Temp()));
+}
+
+TEST_F(ServerListDownloadTest, MoreThanThreeBytesAreNeeded) {
+  WriteFile(List(), kListB);
+  server.Serve("/three", HttpResponse{200, "abc"});
+  SetUrls("/three", "");
+  EXPECT_FALSE(Download());
+  EXPECT_EQ(server.RequestCount("/three"), 1);  // a success ends the passes
+  EXPECT_EQ(ReadFile(List()), kListB);
+
+  server.Serve("/four", HttpResponse{200, "abcd"});
+  SetUrls("/four", "");
+  EXPECT_TRUE(Download());
+  EXPECT_EQ(ReadFile(List()), "abcd");
+}
+
+TEST_F(ServerListDownloadTest, ShutDownEndsAHangingTransferPromptly) {
+  // Shared with the handler, which the server may still be running when
+  // this test has ended.
+  auto release = std::make_shared<std::atomic<bool>>(false);
+  server.Serve("/slow", [release](int) {
+    // Holds the answer back until released (bounded, so the server can end).
+    testing_support::WaitUntil([&release] { return release->load(); }, std::chrono::seconds(6));
+    return HttpResponse{200, kListA};
+  });
+  SetUrls("/slow", "/slow");
+  auto result = std::async(std::launch::async, [this] { return Download(); });
+  testing_support::WaitUntil([this] { return server.RequestCount("/slow") > 0; });
+  RequestWorkerStop();
+  const bool finished = result.wait_for(std::chrono::seconds(4)) == std::future_status::ready;
+  *release = true;
+  ASSERT_TRUE(finished);
+  EXPECT_FALSE(result.get());
+  EXPECT_EQ(server.RequestCount("/slow"), 1);
+  EXPECT_FALSE(PathExists(Temp()));
+}
+
+// --- The thread body with an update panel that has no window ---
+
+class ServerListThreadTest : public ServerListDownloadTest {
+ protected:
+  void SetUp() override {
+    ServerListDownloadTest::SetUp();
+    panel.frame = &frame;
+    frame.updateWnd = &panel;
+    frame.enterGameBtn = &enterGame;
+    frame.serverListRequested = true;
+  }
+  void TearDown() override {
+    frame.updateWnd = nullptr;
+    frame.enterGameBtn = nullptr;
+    ServerListDownloadTest::TearDown();
+  }
+
+  // The body runs on its own thread, as it does in the launcher.
+  void RunBody() {
+    std::thread body(ServerListThreadProc, nullptr);
+    body.join();
+  }
+
+  void ServeList(const HttpResponse& answer) {
+    server.Serve("/list", answer);
+    SetUrls("/list", "");
+  }
+  // The cached list as shown at start-up, choosing "a1".
+  void ShowCachedList() {
+    WriteFile(List(), kListA);
+    frame.serverListFile = "ServerList.xml";
+    ASSERT_TRUE(panel.SelectCurrentServer());
+  }
+
+  size_t AreaCount() {
+    skinui::UiLockGuard guard;
+    return panel.areas.size();
+  }
+
+  UIUpdateWnd panel;
+  CControlUI enterGame;  // enabled as constructed
+};
+
+TEST_F(ServerListThreadTest, FreshListIsStoredAndChosen) {
+  ServeList(HttpResponse{200, kListA});
+  RunBody();
+  // Disabled by the thread's first step; the update road enables it.
+  EXPECT_FALSE(enterGame.IsEnabled());
+  EXPECT_TRUE(g_bServerListDone);
+  EXPECT_FALSE(frame.serverListRequested);
+  EXPECT_EQ(AreaCount(), 1u);
+  EXPECT_EQ(g_strServerSid.Get(), "a1");
+  const std::string ini = ReadFile(dir.File("orvo.ini"));
+  EXPECT_NE(ini.find("ChargeUrl=c1"), std::string::npos) << ini;
+  EXPECT_NE(Logged().find(": DownLoadServerListFile success!\n"), std::string::npos);
+}
+
+TEST_F(ServerListThreadTest, UnparsableListKeepsThePreviousListAndChoice) {
+  ShowCachedList();
+
+  ServeList(HttpResponse{200, "<velmor><area name=\"x\">"});
+  RunBody();
+  EXPECT_EQ(AreaCount(), 1u);
+  EXPECT_EQ(g_strServerSid.Get(), "a1");
+  const std::string log = Logged();
+  EXPECT_NE(log.find(": Error: launcher("), std::string::npos) << log;
+  EXPECT_NE(log.find("): Connect to the server list of errors!\n"), std::string::npos) << log;
+}
+
+TEST_F(ServerListThreadTest, OtherRootKeepsTheAreasAndChoosesAgainFromThem) {
+  ShowCachedList();
+  {
+    // The saved choice now names a server that the cached list lacks.
+    auto lock = SetupConfig().Lock();
+    SetupConfig().ServerSid = "gone";
+  }
+  ServeList(HttpResponse{200, "<servers/>"});
+  RunBody();
+  EXPECT_EQ(AreaCount(), 1u);
+  EXPECT_TRUE(g_strServerSid.IsEmpty());
+  EXPECT_EQ(Logged().find("Connect to the server list of errors!"), std::string::npos);
+}
+
+TEST_F(ServerListThreadTest, FailureLogsAndKeepsTheCachedList) {
+  ServeList(HttpResponse{404, ""});
+  // No list at all: a second line says so.
+  RunBody();
+  EXPECT_NE(Logged().find(": Error: DownLoadServerListFile faiure!\n"), std::string::npos);
+  EXPECT_NE(Logged().find("): Connect to the server list of errors!\n"), std::string::npos);
+
+  const size_t logged = Logged().size();
+  ShowCachedList();
+  enterGame.SetEnabled(true);
+  g_bServerListDone = false;
+  frame.serverListRequested = true;
+  RunBody();
+  EXPECT_FALSE(enterGame.IsEnabled());
+  EXPECT_EQ(ReadFile(List()), kListA);
+  EXPECT_EQ(g_strServerSid.Get(), "a1");
+  EXPECT_TRUE(g_bServerListDone);
+  const std::string log = Logged().substr(logged);
+  EXPECT_NE(log.find(": Error: DownLoadServerListFile faiure!\n"), std::string::npos) << log;
+  EXPECT_EQ(log.find("Connect to the server list of errors!"), std::string::npos) << log;
+}
+
+TEST_F(ServerListThreadTest, EndsAtOnceWhenTheListIsDoneOrShutDownBegins) {
+  ServeList(HttpResponse{200, kListA});
+  frame.serverListRequested = false;
+  g_bServerListDone = true;
+  RunBody();
+  g_bServerListDone = false;
+  RequestWorkerStop();
+  RunBody();
+  EXPECT_EQ(server.TotalRequests(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,72 @@
+#include "launcher/system/file_size.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "launcher/config/instance_path.h"
+#include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/system/run_log.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+class FileSizeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetInstancePath(wxString::FromUTF8(logDir_.path()));
+    OpenRunLog(frame_);
+    ASSERT_NE(frame_.logTarget.load(), nullptr);
+  }
+  void TearDown() override { CloseRunLog(frame_); }
+
+  // Run-log text after the "launcher started!" line.
+  std::string Logged() const {
+    const std::string text = ReadFile(logDir_.File("run.log"));
+    return text.substr(text.find('\n') + 1);
+  }
+
+  TempDir logDir_;
+  TempDir dir_;
+  LauncherFrameWnd frame_;
+};
+
+TEST_F(FileSizeTest, MissingFileOrDirectoryGivesOneAndAnErrorLine) {
+  const wxString missing = wxString::FromUTF8(dir_.File("ServerList.xml"));
+  EXPECT_EQ(QueryFileSize(missing, frame_), 1u);
+  EXPECT_EQ(QueryFileSize(wxString::FromUTF8(dir_.path()), frame_), 1u);
+  const std::string logged = Logged();
+  EXPECT_NE(logged.find(": Error: launcher("), std::string::npos) << logged;
+  for (const std::string& path : {dir_.File("ServerList.xml"), dir_.path()})
+    EXPECT_NE(logged.find("): pathList.xml " + path + " error in update server\n"), std::string::npos)
+        << logged;
+}
+
+TEST_F(FileSizeTest, SizesOfReadableFilesClampedBelowFourGibibytes) {
+  const std::string big = dir_.File("big.upd");
+  WriteFile(big, "");
+  std::error_code error;
+  std::filesystem::resize_file(big, 5ull << 30, error);  // sparse
+  if (error) GTEST_SKIP() << "no sparse file here: " << error.message();
+  const std::pair<unsigned long long, uint32_t> cases[] = {
+      {5ull << 30, 4294967295u}, {4ull << 30, 4294967295u}, {(4ull << 30) - 2, 4294967294u},
+      {10, 10}, {0, 0}};
+  for (const auto& [size, expected] : cases) {
+    std::filesystem::resize_file(big, size);
+    EXPECT_EQ(QueryFileSize(wxString::FromUTF8(big), frame_), expected) << size;
+  }
+  EXPECT_EQ(Logged(), "") << "no size counts as unreadable";
+}
+
+TEST_F(FileSizeTest, WithoutARunLogNothingIsWritten) {
+  CloseRunLog(frame_);
+  const std::string before = ReadFile(logDir_.File("run.log"));
+  EXPECT_EQ(QueryFileSize(wxString::FromUTF8(dir_.File("missing")), frame_), 1u);
+  EXPECT_EQ(ReadFile(logDir_.File("run.log")), before);
+}
+
+}  // namespace
