@@ -185,8 +185,17 @@ std::unique_ptr<ArchiveReader> ArchiveReader::Open(const wxString& path) {
     SetLastArchiveResult(archive_result::kOpenFailed);
     return nullptr;
   }
-  reader->entryCount_ =
+  // The end record's count is only a claim: a count far above the records
+  // really there would make every missing entry walk the directory anew.
+  // Count the records minizip can step through (at most the claim).
+  const int32_t claimed =
       global.number_entry > INT32_MAX ? INT32_MAX : static_cast<int32_t>(global.number_entry);
+  int32_t present = 0;
+  if (claimed > 0 && unzGoToFirstFile(Zip(reader->zip_)) == UNZ_OK) {
+    present = 1;
+    while (present < claimed && unzGoToNextFile(Zip(reader->zip_)) == UNZ_OK) ++present;
+  }
+  reader->entryCount_ = present;
   reader->current_ = -1;  // not positioned yet: the first move starts at the first entry
   SetLastArchiveResult(archive_result::kOk);
   return reader;

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "launcher/download_file.h"
+#include "tidewell/download_routine.h"
 #include "tidewell/library_directory.h"
 #include "tidewell/live_patch_imp.h"
 #include "tidewell/xml_names.h"
@@ -35,7 +35,8 @@ bool CLivePatchImp::FetchWorkFile(const wxString& url) {
   const wxString file = WorkFilePath();
   bool fetched = false;
   for (int attempt = 0; attempt < kFetchAttempts && !fetched; ++attempt) {
-    fetched = DownloadFile(handle, url, file, kConnectTimeoutSeconds, nullptr);
+    fetched =
+        tidewell::CurrentDownloadRoutine()(handle, url, file, kConnectTimeoutSeconds, nullptr);
   }
   curl_easy_cleanup(handle);
   return fetched;

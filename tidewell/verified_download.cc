@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "launcher/download_file.h"
+#include "tidewell/download_routine.h"
 #include "tidewell/error_box.h"
 #include "tidewell/live_patch_imp.h"
 #include "tidewell/md5.h"
@@ -54,7 +54,8 @@ bool CLivePatchImp::DownloadAndVerifyVia(const wxString& url, const wxString& ta
   SetStatusText(target);
   bool downloaded = false;
   for (int attempt = 0; attempt < kDownloadAttempts && !downloaded; ++attempt) {
-    downloaded = DownloadFile(handle, url, downloadPath, kConnectTimeoutSeconds, progressCallback);
+    downloaded = tidewell::CurrentDownloadRoutine()(handle, url, downloadPath,
+                                                    kConnectTimeoutSeconds, progressCallback);
   }
   curl_easy_cleanup(handle);
   if (!downloaded) return false;

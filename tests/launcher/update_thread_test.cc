@@ -22,7 +22,6 @@ using namespace std::chrono_literals;
 constexpr char kPassLine[] = "Please later is connect to the server... ";
 constexpr char kBusyLine[] = "The network is busy,please update again later!";
 constexpr char kLatestLine[] = "The current is the latest version... ";
-constexpr char kUpdateLine[] = "Connect the server and update... ";
 
 // Long enough for any run here to end on its own; a hang fails instead.
 constexpr auto kThreadEndWait = 60s;

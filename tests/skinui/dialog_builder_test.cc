@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "skinui/skinui.h"
@@ -113,7 +114,8 @@ TEST_F(DialogBuilderTest, MissingDamagedOrBadArchivesBuildNothing) {
   // An entry name longer than any skin's: skipped, never read past its buffer.
   ASSERT_TRUE(testing_support::WriteDeflatedZip(
       dir_.File("bt.dat"), {{std::string(1100, 'n'), kSkin}, {"main.xml", kSkin}}));
-  EXPECT_NE(Build("main.xml"), nullptr);
+  std::unique_ptr<CControlUI> built(Build("main.xml"));
+  EXPECT_NE(built, nullptr);
 
   // Garbage instead of a zip.
   WriteFile(dir_.File("bt.dat"), std::string(4096, '\x5a'));
