@@ -16,6 +16,12 @@ fi
 # Absolute paths: the targets work inside their own scratch directories.
 runs="$PWD/build-fuzz/fuzz-runs"
 seeds="$PWD/build-fuzz/fuzz/seeds"
+# Scratch directories in memory when there is room: the targets write and
+# sync files for every input.
+if [ -z "${TMPDIR:-}" ] && [ -w /dev/shm ] &&
+   [ "$(df --output=avail -k /dev/shm | tail -n 1)" -gt 1048576 ]; then
+  export TMPDIR=/dev/shm
+fi
 declare -A pids
 for target in "${targets[@]}"; do
   mkdir -p "$runs/corpus/$target" "$runs/artifacts/$target"

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <memory>
 #include <thread>
 
 #include "launcher/chosen_server.h"
@@ -133,10 +134,11 @@ TEST_F(ServerListDownloadTest, MoreThanThreeBytesAreNeeded) {
 }
 
 TEST_F(ServerListDownloadTest, ShutDownEndsAHangingTransferPromptly) {
-  std::atomic<bool> release{false};
-  server.Serve("/slow", [&release](int) {
+  // Shared with the handler, which may still run after the test body ends.
+  const auto release = std::make_shared<std::atomic<bool>>(false);
+  server.Serve("/slow", [release](int) {
     // Holds the answer back until released (bounded, so the server can end).
-    for (int i = 0; i < 300 && !release; ++i)
+    for (int i = 0; i < 300 && !*release; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     return HttpResponse{200, kListA};
   });
@@ -146,7 +148,7 @@ TEST_F(ServerListDownloadTest, ShutDownEndsAHangingTransferPromptly) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   RequestWorkerStop();
   const bool finished = result.wait_for(std::chrono::seconds(4)) == std::future_status::ready;
-  release = true;
+  *release = true;
   ASSERT_TRUE(finished);
   EXPECT_FALSE(result.get());
   EXPECT_EQ(server.RequestCount("/slow"), 1);
