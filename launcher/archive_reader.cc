@@ -13,6 +13,7 @@
 #include <ctime>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "launcher/contained_path.h"
 #include "launcher/file_descriptor.h"
@@ -292,29 +293,42 @@ uint32_t ArchiveReader::Describe(int32_t index, ArchiveEntry& entry) {
 
 wxString ArchiveReader::CleanEntryName(const wxString& stored) {
   static const char* const kClimbs[] = {"\\..\\", "\\../", "/../", "/..\\"};
-  wxString name = stored;
-  for (bool changed = true; changed;) {
-    changed = false;
-    if (name.length() >= 2 && name[1] == ':') {
-      name.erase(0, 2);
-      changed = true;
-      continue;
-    }
-    if (!name.empty() && IsSeparator(name[0])) {
-      name.erase(0, 1);
-      changed = true;
-      continue;
-    }
-    for (const char* climb : kClimbs) {
-      const size_t at = name.find(climb);
-      if (at != wxString::npos) {
-        name.erase(0, at + 4);
-        changed = true;
-        break;
-      }
+  constexpr size_t kClimbCount = sizeof kClimbs / sizeof kClimbs[0];
+  constexpr size_t kClimbLength = 4;
+  const std::wstring name = stored.ToStdWstring();
+  // Every rule drops a front part of the name, so the cleaning only moves
+  // its start on. The places of each climb are found once: a name made of
+  // thousands of them costs linear time, not quadratic.
+  std::vector<size_t> climbs[kClimbCount];
+  for (size_t k = 0; k < kClimbCount; ++k) {
+    const std::wstring climb = wxString(kClimbs[k]).ToStdWstring();
+    for (size_t at = name.find(climb); at != std::wstring::npos; at = name.find(climb, at + 1)) {
+      climbs[k].push_back(at);
     }
   }
-  return name;
+  size_t nextClimb[kClimbCount] = {};
+  size_t start = 0;
+  for (;;) {
+    const size_t left = name.size() - start;
+    if (left >= 2 && name[start + 1] == L':') {
+      start += 2;
+      continue;
+    }
+    if (left >= 1 && IsSeparator(name[start])) {
+      ++start;
+      continue;
+    }
+    bool climbed = false;
+    for (size_t k = 0; k < kClimbCount && !climbed; ++k) {
+      while (nextClimb[k] < climbs[k].size() && climbs[k][nextClimb[k]] < start) ++nextClimb[k];
+      if (nextClimb[k] < climbs[k].size()) {
+        start = climbs[k][nextClimb[k]] + kClimbLength;
+        climbed = true;
+      }
+    }
+    if (!climbed) break;
+  }
+  return wxString(name.substr(start));
 }
 
 void ArchiveReader::EnsureDirectory(const wxString& base, const wxString& path) {

@@ -24,6 +24,12 @@ using testing_support::WriteFile;
 using testing_support::WriteZipArchive;
 using testing_support::ZipEntrySpec;
 
+std::string Repeated(const std::string& piece, size_t times) {
+  std::string text;
+  for (size_t i = 0; i < times; ++i) text += piece;
+  return text;
+}
+
 ZipEntrySpec Entry(const std::string& name, const std::string& contents) {
   ZipEntrySpec entry;
   entry.name = name;
@@ -115,7 +121,10 @@ TEST_F(PackageExtractionTest, EmptyArchiveSucceedsAndBadPackagesFailCleanly) {
 TEST_F(PackageExtractionTest, StoredNamesAreCleaned) {
   for (const auto& [stored, cleaned] : std::vector<std::pair<std::string, std::string>>{
            {"C:\\dir\\..\\a.txt", "a.txt"}, {"/x/y.txt", "x/y.txt"}, {"a/b/../c.txt", "c.txt"},
-           {"\\\\server/x\\..\\y/../z", "z"}, {"a\\../b", "b"}, {"a/..\\b", "b"}}) {
+           {"\\\\server/x\\..\\y/../z", "z"}, {"a\\../b", "b"}, {"a/..\\b", "b"},
+           // Names of the longest kind a zip can store, made of what is dropped.
+           {Repeated("/", 65000) + "a.txt", "a.txt"}, {Repeated("C:", 32000) + "b.txt", "b.txt"},
+           {Repeated("C:x\\..\\/", 8000) + "c", "c"}}) {
     EXPECT_EQ(ArchiveReader::CleanEntryName(stored), cleaned) << stored;
   }
   // Backslashes in stored names are separators.
