@@ -24,9 +24,11 @@ void RunFile(const std::filesystem::path& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Made absolute first: the targets change into their scratch directory.
+  std::vector<std::filesystem::path> paths;
+  for (int i = 1; i < argc; ++i) paths.push_back(std::filesystem::absolute(argv[i]));
   int runs = 0;
-  for (int i = 1; i < argc; ++i) {
-    const std::filesystem::path path = std::filesystem::absolute(argv[i]);
+  for (const std::filesystem::path& path : paths) {
     if (std::filesystem::is_directory(path)) {
       for (const auto& entry : std::filesystem::directory_iterator(path)) {
         if (entry.is_regular_file()) {

@@ -336,10 +336,16 @@ void ArchiveReader::EnsureDirectory(const wxString& base, const wxString& path) 
   if (!platform::DirectoryExists(baseDir) && !platform::FileExists(baseDir)) {
     mkdir(baseDir.c_str(), 0777);
   }
-  // Every level of the path, from the top down.
+  // Every level of the path, from the top down, each one the last with its
+  // next part added. No level past the longest path the system takes can be
+  // made: a name of thousands of separators stops there, in linear time.
+  std::string level = baseDir;
+  size_t levelEnd = 0;
   for (size_t at = 1; at <= path.length(); ++at) {
     if (at < path.length() && !IsSeparator(path[at])) continue;
-    const std::string level = (base + NativeSeparators(path.substr(0, at))).utf8_string();
+    level += NativeSeparators(path.substr(levelEnd, at - levelEnd)).utf8_string();
+    levelEnd = at;
+    if (level.size() >= PATH_MAX) break;
     if (!platform::DirectoryExists(level)) mkdir(level.c_str(), 0777);
   }
 }

@@ -127,11 +127,15 @@ TEST_F(PackageExtractionTest, StoredNamesAreCleaned) {
            {Repeated("C:x\\..\\/", 8000) + "c", "c"}}) {
     EXPECT_EQ(ArchiveReader::CleanEntryName(stored), cleaned) << stored;
   }
-  // Backslashes in stored names are separators.
-  const std::string stem = MakePackage({Entry("C:\\dir\\..\\a.txt", "1"), Entry("w\\v\\u.txt", "2")});
+  // Backslashes in stored names are separators; a run of them inside a name
+  // adds no level.
+  const std::string stem =
+      MakePackage({Entry("C:\\dir\\..\\a.txt", "1"), Entry("w\\v\\u.txt", "2"),
+                   Entry("d" + Repeated("/\\", 1500) + "e.txt", "3")});
   ASSERT_TRUE(Unzip(stem));
   EXPECT_EQ(ReadFile(stem + "/a.txt"), "1");
   EXPECT_EQ(ReadFile(stem + "/w/v/u.txt"), "2");
+  EXPECT_EQ(ReadFile(stem + "/d/e.txt"), "3");
 }
 
 TEST_F(PackageExtractionTest, NamesThatClimbOutOfThePackageDirectoryAreRefused) {
