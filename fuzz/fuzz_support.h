@@ -10,9 +10,9 @@
 
 // A failed check ends the run the way a crash does, so that the fuzzer keeps
 // the input.
-#define FUZZ_CHECK(condition)                                                        \
-  do {                                                                               \
-    if (!(condition)) fuzz::CheckFailed(#condition, __FILE__, __LINE__);             \
+#define FUZZ_CHECK(condition)                                            \
+  do {                                                                   \
+    if (!(condition)) fuzz::CheckFailed(#condition, __FILE__, __LINE__); \
   } while (0)
 
 namespace fuzz {

@@ -66,7 +66,8 @@ void CheckMergedIndex(const std::string& before, const std::vector<IndexRecord24
                       bool detached) {
   const std::string after = fuzz::ReadBytes(Path("login.dat.i"));
   FUZZ_CHECK(after.compare(0, kIndexHeaderSize, before, 0, kIndexHeaderSize) == 0);
-  const uint32_t count = static_cast<uint32_t>((before.size() - kIndexHeaderSize) / kInstalledRecordSize);
+  const uint32_t count =
+      static_cast<uint32_t>((before.size() - kIndexHeaderSize) / kInstalledRecordSize);
   uint32_t appended = 0;
   std::map<uint32_t, IndexRecord24> last;
   for (const IndexRecord24& record : records) {
@@ -79,7 +80,8 @@ void CheckMergedIndex(const std::string& before, const std::vector<IndexRecord24
   IndexFile merged(W("login.dat.i"));
   FUZZ_CHECK(merged.LoadInstalled());
   FUZZ_CHECK(merged.Installed().size() >= count + appended);
-  if (appended) FUZZ_CHECK(after.size() == kIndexHeaderSize + (count + appended) * kInstalledRecordSize);
+  if (appended)
+    FUZZ_CHECK(after.size() == kIndexHeaderSize + (count + appended) * kInstalledRecordSize);
   for (const auto& [at, record] : last) {
     const IndexRecord20& installed = merged.Installed()[at];
     FUZZ_CHECK(installed.length == record.length && installed.extraA == record.extraA &&
@@ -140,10 +142,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       IndexFile installed(W("login.dat.i"));
       FUZZ_CHECK(installed.LoadInstalled());
       const IndexRecord24& lastRecord = records.back();
-      const uint32_t target = lastRecord.targetIndex < static_cast<uint32_t>(
-                                  (input.installedIndex.size() - kIndexHeaderSize) / kInstalledRecordSize)
-                                  ? lastRecord.targetIndex
-                                  : static_cast<uint32_t>(installed.Installed().size() - 1);
+      const uint32_t target =
+          lastRecord.targetIndex <
+                  static_cast<uint32_t>((input.installedIndex.size() - kIndexHeaderSize) /
+                                        kInstalledRecordSize)
+              ? lastRecord.targetIndex
+              : static_cast<uint32_t>(installed.Installed().size() - 1);
       const IndexRecord20& placed = installed.Installed()[target];
       FUZZ_CHECK(merged.compare(placed.offset, placed.length, input.packageData, lastRecord.offset,
                                 lastRecord.length) == 0);

@@ -66,17 +66,19 @@ std::string WithHashes(const std::string& xml, const std::string& hash) {
   return saved;
 }
 
-bool ServeInput(CURL*, const wxString& url, const wxString& path, long, curl_progress_callback progress) {
+bool ServeInput(CURL*, const wxString& url, const wxString& path, long,
+                curl_progress_callback progress) {
   const std::string target = path.utf8_string();
   FUZZ_CHECK(fuzz::InsideScratch(target));
-  const std::string& bytes = url == kManifestUrl                           ? g_served.manifest
-                             : path == CLivePatchImp::WorkFilePath()       ? g_served.fileList
-                                                                           : g_served.body;
+  const std::string& bytes = url == kManifestUrl                     ? g_served.manifest
+                             : path == CLivePatchImp::WorkFilePath() ? g_served.fileList
+                                                                     : g_served.body;
   FILE* file = std::fopen(target.c_str(), "wb+");
   if (!file) return false;
   const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   std::fclose(file);
-  if (progress) progress(nullptr, static_cast<double>(bytes.size()), static_cast<double>(bytes.size()), 0, 0);
+  if (progress)
+    progress(nullptr, static_cast<double>(bytes.size()), static_cast<double>(bytes.size()), 0, 0);
   // A URL may ask for a failed transfer.
   return written && !url.Contains("fail");
 }
