@@ -16,6 +16,13 @@ std::string Trimmed(const std::string& text) {
   return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
 }
 
+std::string AsciiLower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -42,8 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       FUZZ_CHECK(!read.empty() && written.compare(0, read.size(), read) == 0);
     }
     FUZZ_CHECK(platform::IniFileHasSection(path));
-    // Another key of the section is not disturbed, unless it is the one written.
-    if (Trimmed(key) != other) {
+    // Another key of the section is not disturbed (names match without
+    // regard to ASCII case).
+    if (AsciiLower(Trimmed(key)) != other) {
       FUZZ_CHECK(platform::ReadIniString(path, section, other, "?") == before);
     }
   }
