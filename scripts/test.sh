@@ -22,7 +22,7 @@ cmake --build build-tsan -j"$jobs"
 CC=clang CXX=clang++ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVELMOR_ASAN=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 (cd build-asan &&
-  ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:abort_on_error=0" \
+  ASAN_OPTIONS="halt_on_error=1:detect_leaks=1" \
   UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
   ctest --output-on-failure -j"$jobs")
 
