@@ -337,14 +337,17 @@ void ArchiveReader::EnsureDirectory(const wxString& base, const wxString& path) 
     mkdir(baseDir.c_str(), 0777);
   }
   // Every level of the path, from the top down, each one the last with its
-  // next part added. No level past the longest path the system takes can be
-  // made: a name of thousands of separators stops there, in linear time.
+  // next part added. A part that is a lone separator names the level before
+  // again, and no level past the longest path the system takes can be made:
+  // a name of thousands of separators costs no more than its length.
   std::string level = baseDir;
   size_t levelEnd = 0;
   for (size_t at = 1; at <= path.length(); ++at) {
     if (at < path.length() && !IsSeparator(path[at])) continue;
-    level += NativeSeparators(path.substr(levelEnd, at - levelEnd)).utf8_string();
+    const wxString part = path.substr(levelEnd, at - levelEnd);
     levelEnd = at;
+    level += NativeSeparators(part).utf8_string();
+    if (part.length() == 1 && IsSeparator(part[0])) continue;
     if (level.size() >= PATH_MAX) break;
     if (!platform::DirectoryExists(level)) mkdir(level.c_str(), 0777);
   }
