@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "download/download_file.h"
+#include "tidewell/download_routine.h"
 #include "tidewell/error_box.h"
 #include "tidewell/live_patch_imp.h"
 #include "tidewell/md5.h"
@@ -84,8 +85,8 @@ bool CLivePatchImp::DownloadAndVerifyVia(const wxString& url, const wxString& ta
   bool downloaded = false;
   for (int attempt = 0; attempt < kDownloadAttempts && !downloaded; ++attempt) {
     if (attempt > 0 && !PauseBeforeRetry()) break;
-    downloaded = DownloadFile(handle, url, downloadPath, kConnectTimeoutSeconds, progressCallback,
-                              maxBytes);
+    downloaded = tidewell::CurrentDownloadRoutine()(handle, url, downloadPath,
+                                                    kConnectTimeoutSeconds, progressCallback, maxBytes);
   }
   curl_easy_cleanup(handle);
   if (!downloaded) {
