@@ -211,7 +211,7 @@ void HandleFetchedPackage(LauncherFrameWnd& frame, const wxString& path, bool is
     const std::string fingerprint = PackageFingerprint(path);
     const wxString installed = InstalledGameVersion();
     if (!WasApplied(frame.programDir, installed, fingerprint) && StopRunningGame()) {
-      if (!InstallUpdateFiles(frame, stem, stem, isTre, progress)) {
+      if (!InstallUpdateFiles(frame, stem, stem, isTre, progress, {installed, fingerprint})) {
         RUNLOG_ERROR(frame, "install update files failure!");
         GiveUpUpdate(frame);
         return;

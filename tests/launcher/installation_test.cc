@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "launcher/applied_packages.h"
 #include "launcher/instance_path.h"
 #include "launcher/launcher_frame_wnd.h"
 #include "launcher/my_thread.h"
@@ -247,6 +248,28 @@ TEST_F(InstallationTest, GameFilesNamedLikeStagedCopiesAreKept) {
   EXPECT_EQ(ReadFile(game_.File("orvo.exe")), "new game");
   EXPECT_EQ(ReadFile(game_.File("orvo.exe.install.part")), "own");
   EXPECT_EQ(Names(game_.path()), (std::vector<std::string>{"orvo.exe", "orvo.exe.install.part"}));
+}
+
+// A commit repeated for the same package and version (a crash came before
+// the package was recorded as installed) does not merge a second time; a
+// different package does.
+TEST_F(InstallationTest, MergeDoneForAPackageIsNotRepeated) {
+  Put("other.i", Index({{0, 2, 99}}, true));  // target 99: a new record
+  struct {
+    const char* secondFingerprint;
+    size_t records;
+  } const cases[] = {{"fp-1", 2}, {"fp-2", 3}};
+  for (const auto& c : cases) {
+    WriteFile(game_.File("other.i"), Index({{0, 4}}, false));
+    ForgetApplied(frame_.programDir);
+    for (const char* fingerprint : {"fp-1", c.secondFingerprint}) {
+      ASSERT_TRUE(InstallUpdateFiles(frame_, W(package_), W(package_), false, nullptr,
+                                     {"1.0", fingerprint}))
+          << Logged();
+    }
+    EXPECT_EQ(ReadFile(game_.File("other.i")).size(), 136u + 20u * c.records)
+        << c.secondFingerprint;
+  }
 }
 
 TEST_F(InstallationTest, FailedMergeStopsTheInstallation) {
