@@ -1,6 +1,7 @@
 #include "launcher/installation.h"
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -55,6 +56,13 @@ void CountEntry(LauncherFrameWnd& frame, const wxString& path, const InstallProg
   progress(static_cast<float>(percent));
 }
 
+// The package being installed, and the merges recorded as done for it.
+struct KnownPackage {
+  wxString version;
+  std::string fingerprint;
+  std::set<std::string> merged;
+};
+
 // The files a merge of the package's `full` index into `target` changes.
 std::vector<std::string> MergedFiles(const wxString& full, const wxString& target) {
   std::vector<std::string> files{target.utf8_string()};
@@ -66,7 +74,7 @@ std::vector<std::string> MergedFiles(const wxString& full, const wxString& targe
 
 bool StageFile(LauncherFrameWnd& frame, InstallBatch& batch, const wxString& full,
                const wxString& target, bool isTre, const InstallProgress& progress,
-               const InstalledPackage& package) {
+               const KnownPackage& package) {
   // The special names are told by the lower-cased path; the files themselves
   // keep their case.
   const wxString lower = full.Lower();
@@ -80,13 +88,14 @@ bool StageFile(LauncherFrameWnd& frame, InstallBatch& batch, const wxString& ful
                                  ? std::string()
                                  : package.fingerprint + "|" + target.utf8_string();
     const wxString version = package.version;
+    const std::set<std::string>* merged = &package.merged;
     batch.AddStep(
-        [owner, login, full, target, done, version] {
-          if (!done.empty() && WasApplied(owner->programDir, version, done)) return true;
-          const bool merged =
+        [owner, login, full, target, done, version, merged] {
+          if (!done.empty() && merged->count(done) > 0) return true;
+          const bool ok =
               login ? MergeLoginData(full, *owner, target) : MergeIndexFile(target, full);
-          if (merged && !done.empty()) RecordApplied(owner->programDir, version, done);
-          return merged;
+          if (ok && !done.empty()) RecordApplied(owner->programDir, version, done);
+          return ok;
         },
         MergedFiles(full, target));
     return true;
@@ -123,7 +132,7 @@ bool StageDirectory(InstallBatch& batch, const wxString& source, const wxString&
 }
 
 bool Walk(LauncherFrameWnd& frame, InstallBatch& batch, const wxString& dir, const wxString& root,
-          bool isTre, const InstallProgress& progress, const InstalledPackage& package) {
+          bool isTre, const InstallProgress& progress, const KnownPackage& package) {
   const wxString rootPrefix = WithTrailingSeparator(root);
   for (const wxString& name : ListDirectory(dir)) {
     // Shut-down stops the walk between files; nothing staged is installed.
@@ -150,8 +159,11 @@ bool Walk(LauncherFrameWnd& frame, InstallBatch& batch, const wxString& dir, con
 bool InstallUpdateFiles(LauncherFrameWnd& frame, const wxString& dir, const wxString& root,
                         bool isTre, const InstallProgress& progress,
                         const InstalledPackage& package) {
+  // What was merged for this package before, read once for all its merges.
+  KnownPackage known{package.version, package.fingerprint, {}};
+  if (!known.fingerprint.empty()) known.merged = AppliedFingerprints(frame.programDir, known.version);
   InstallBatch batch(frame.programDir.utf8_string());
-  if (!Walk(frame, batch, dir, root, isTre, progress, package)) return false;
+  if (!Walk(frame, batch, dir, root, isTre, progress, known)) return false;
   return batch.Commit();
 }
 

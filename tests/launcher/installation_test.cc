@@ -270,6 +270,10 @@ TEST_F(InstallationTest, MergeDoneForAPackageIsNotRepeated) {
     EXPECT_EQ(ReadFile(game_.File("other.i")).size(), 136u + 20u * c.records)
         << c.secondFingerprint;
   }
+  // A file name with a line break is never recorded: it forges no record.
+  EXPECT_FALSE(RecordApplied(frame_.programDir, "1.0", "fp-3|a\n1.0\tfp-4"));
+  EXPECT_EQ(AppliedFingerprints(frame_.programDir, "1.0").count("fp-4"), 0u);
+  EXPECT_EQ(AppliedFingerprints(frame_.programDir, "1.0").count("fp-1|" + game_.File("other.i")), 1u);
 }
 
 TEST_F(InstallationTest, FailedMergeStopsTheInstallation) {
