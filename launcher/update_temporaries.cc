@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -16,6 +17,7 @@ namespace {
 // The ledger is read this far at most: a start never spends long on it.
 constexpr size_t kLargestLedger = 16u * 1024 * 1024;
 constexpr size_t kRandomLength = 6;  // mkstemps' "XXXXXX"
+constexpr size_t kLongestName = NAME_MAX;
 
 std::string LedgerPath(const std::string& dir) {
   std::string path = dir.empty() ? std::string(".") : dir;
@@ -57,7 +59,12 @@ int CreateNotedTemporary(const std::string& ledgerDir, const std::string& target
   std::error_code error;
   const std::filesystem::path absolute = std::filesystem::absolute(target, error);
   if (error) return -1;
-  std::string name = absolute.string() + ".XXXXXX" + suffix;
+  // A target whose name is near the longest a directory entry may have
+  // gets a temporary with its name cut short.
+  std::string base = absolute.filename().string();
+  const size_t added = 1 + kRandomLength + std::strlen(suffix);
+  if (base.size() + added > kLongestName) base.resize(kLongestName > added ? kLongestName - added : 0);
+  std::string name = (absolute.parent_path() / base).string() + ".XXXXXX" + suffix;
   // The ledger separates its entries with NUL, which no path holds.
   if (name.find('\0') != std::string::npos) return -1;
   const int fd = mkostemps(name.data(), static_cast<int>(std::strlen(suffix)), O_CLOEXEC);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -244,10 +245,15 @@ TEST_F(InstallationTest, GameFilesNamedLikeStagedCopiesAreKept) {
   WriteFile(game_.File("orvo.exe"), "old game");
   WriteFile(game_.File("orvo.exe.install.part"), "own");
   Put("orvo.exe", "new game");
+  // A name as long as a directory entry may be still has room for its copy.
+  const std::string longest(NAME_MAX, 'n');
+  Put(longest, "long");
   ASSERT_TRUE(Install(false));
   EXPECT_EQ(ReadFile(game_.File("orvo.exe")), "new game");
   EXPECT_EQ(ReadFile(game_.File("orvo.exe.install.part")), "own");
-  EXPECT_EQ(Names(game_.path()), (std::vector<std::string>{"orvo.exe", "orvo.exe.install.part"}));
+  EXPECT_EQ(ReadFile(game_.File(longest)), "long");
+  EXPECT_EQ(Names(game_.path()),
+            (std::vector<std::string>{longest, "orvo.exe", "orvo.exe.install.part"}));
 }
 
 // A commit repeated for the same package and version (a crash came before
