@@ -113,6 +113,9 @@ TEST_F(VerifiedDownloadTest, HashMismatchLeavesAtOnceKeepingTheInstalledFile) {
         // 4; the box line is only seen when buffered output is flushed.
         std::atexit([] { std::_Exit(3); });
         patch.statusCallback = &FailOnStatusCall;
+        // The child ends without its clean-up: what it notes goes to the
+        // parent's directory, which is cleaned.
+        tidewell::SetModulePathForTesting(wxString::FromUTF8(target + ".so"));
         std::setvbuf(stderr, nullptr, _IOFBF, 4096);
         StderrDesktop boxes;
         patch.DownloadAndVerify(Url("/up/bad.bin"), wxString::FromUTF8(target), Md5Of("original"));
