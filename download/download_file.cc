@@ -15,6 +15,7 @@ std::atomic<long> g_stallTimeoutSeconds{kStallTimeoutSeconds};
 
 // Where the body goes: the open file, and how much it may take.
 struct BodySink {
+  CURL* handle = nullptr;
   FILE* file = nullptr;
   uint64_t written = 0;
   uint64_t limit = kNoSizeLimit;
@@ -26,7 +27,15 @@ struct BodySink {
 size_t WriteBody(char* data, size_t itemSize, size_t itemCount, void* userData) {
   auto* sink = static_cast<BodySink*>(userData);
   const size_t length = itemSize * itemCount;
-  if (sink->limit != kNoSizeLimit && length > sink->limit - sink->written) return 0;
+  uint64_t limit = sink->limit;
+  // An answer other than 200 (an error page, a redirect that is not
+  // followed) fails anyway: it is kept, but never larger than a document.
+  long status = 0;
+  if (curl_easy_getinfo(sink->handle, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK &&
+      status != 200 && (limit == kNoSizeLimit || limit > kDocumentSizeLimit)) {
+    limit = kDocumentSizeLimit;
+  }
+  if (limit != kNoSizeLimit && (sink->written > limit || length > limit - sink->written)) return 0;
   const size_t stored = std::fwrite(data, 1, length, sink->file);
   sink->written += stored;
   return stored;
@@ -66,6 +75,7 @@ bool DownloadFile(CURL* handle, const wxString& url, const wxString& path, long 
   long contentLength = 0;
   long responseCode = 0;
   BodySink sink;
+  sink.handle = handle;
   sink.file = output;
   sink.limit = maxBytes;
 

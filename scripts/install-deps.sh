@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config
   libcurl4-openssl-dev libwxgtk3.2-dev libexpat1-dev zlib1g-dev libminizip-dev
   libgtest-dev libcpp-httplib-dev
+  clang libclang-rt-14-dev python3
 )
 
 missing=()

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test: once in a
-# normal build, then again under ThreadSanitizer, since the launcher's worker
-# threads share its windows and settings.
+# normal build, again under ThreadSanitizer, since the launcher's worker
+# threads share its windows and settings, and again built by clang under
+# AddressSanitizer and UndefinedBehaviorSanitizer; then runs each fuzz target
+# for a bounded time (scripts/run_fuzzers.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -14,3 +16,17 @@ cmake --build build -j"$jobs"
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DVELMOR_TSAN=ON >/dev/null
 cmake --build build-tsan -j"$jobs"
 (cd build-tsan && TSAN_OPTIONS="halt_on_error=1" ctest --output-on-failure -j"$jobs")
+
+# Every error halts; only the crash-dump tests, which crash on purpose, let
+# UndefinedBehaviorSanitizer go on (tests/CMakeLists.txt).
+CC=clang CXX=clang++ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVELMOR_ASAN=ON >/dev/null
+cmake --build build-asan -j"$jobs"
+(cd build-asan &&
+  ASAN_OPTIONS="halt_on_error=1:detect_leaks=1" \
+  UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
+  ctest --output-on-failure -j"$jobs")
+
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMOR_FUZZ=ON \
+  -DBUILD_TESTING=OFF >/dev/null
+cmake --build build-fuzz -j"$jobs" --target fuzz_targets
+scripts/run_fuzzers.sh 30

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "download/download_file.h"
+#include "tidewell/download_routine.h"
 #include "tidewell/library_directory.h"
 #include "tidewell/live_patch_imp.h"
 #include "tidewell/xml_names.h"
@@ -36,7 +37,8 @@ bool CLivePatchImp::FetchWorkFile(const wxString& url) {
   bool fetched = false;
   for (int attempt = 0; attempt < kFetchAttempts && !fetched; ++attempt) {
     if (attempt > 0 && !PauseBeforeRetry()) break;
-    fetched = DownloadFile(handle, url, file, kConnectTimeoutSeconds, nullptr, kDocumentSizeLimit);
+    fetched = tidewell::CurrentDownloadRoutine()(handle, url, file, kConnectTimeoutSeconds, nullptr,
+                                                 kDocumentSizeLimit);
   }
   curl_easy_cleanup(handle);
   // What a failed or refused fetch wrote must not stay on disk.

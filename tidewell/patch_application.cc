@@ -23,8 +23,6 @@ namespace {
 
 constexpr char kDownloadErrorBox[] = "下载补丁发生错误";
 constexpr char kListNodeErrorBox[] = "更新版本发生错误";
-// Appended to the library's file name while its replacement is fetched.
-constexpr char kSelfUpdateSuffix[] = ".download";
 
 void MakeDirectoryIfMissing(const wxString& directory) {
   if (!wxDirExists(directory)) wxMkdir(directory);
@@ -66,18 +64,6 @@ PatchSet ReadPatchSet(const wxXmlNode* set, Spelling spelling, bool readVersion)
     }
   }
   return parts;
-}
-
-// Removes an existing file so that a fresh one takes its place; a read-only
-// file is made writable first. False when something is there that cannot
-// be removed (a directory, or no permission).
-bool RemoveExistingFile(const wxString& path) {
-  const wxCharBuffer narrow = path.utf8_str();
-  struct stat info {};
-  if (lstat(narrow, &info) != 0) return true;
-  if (S_ISDIR(info.st_mode)) return false;
-  if (S_ISREG(info.st_mode) && !(info.st_mode & S_IWUSR)) chmod(narrow, info.st_mode | S_IWUSR);
-  return unlink(narrow) == 0;
 }
 
 }  // namespace
@@ -236,12 +222,8 @@ bool CLivePatchImp::UpdateSelf() {
   const wxString target = libraryDirectory + local;
   // The running library is mapped from its file, so the new one must not be
   // written into that file; and a failed download must not leave the
-  // installation without a library. The new file is fetched beside the old
-  // one and renamed over it only when complete and verified: the rename
-  // gives the name to a new file and leaves the mapped one untouched.
-  const wxString download = target + kSelfUpdateSuffix;
-  if (!RemoveExistingFile(download)) return false;
-  if (DownloadAndVerifyVia(url, target, download, hash)) return true;
-  std::remove(download.utf8_str());
-  return false;
+  // installation without a library. The verified download fetches it beside
+  // the old one and renames it over it only when complete and verified: the
+  // rename gives the name to a new file and leaves the mapped one untouched.
+  return DownloadAndVerify(url, target, hash);
 }

@@ -7,7 +7,10 @@
 #include <cstdio>
 
 #include "download/download_file.h"
+#include "download/update_temporaries.h"
+#include "tidewell/download_routine.h"
 #include "tidewell/error_box.h"
+#include "tidewell/library_directory.h"
 #include "tidewell/live_patch_imp.h"
 #include "tidewell/md5.h"
 #include "tidewell/md5_file.h"
@@ -17,8 +20,6 @@ namespace {
 constexpr int kDownloadAttempts = 10;
 constexpr long kConnectTimeoutSeconds = 1;
 constexpr size_t kReadChunk = 4095;
-// Appended to a target's name while its new content is fetched.
-constexpr char kDownloadSuffix[] = ".download";
 
 // Renames the complete, verified `download` over `target`. A file that
 // replaces an installed one keeps its permission bits (the game's
@@ -62,7 +63,21 @@ bool VerifyFileMd5(wxFile& file, const wxString& expectedHash) {
 
 bool CLivePatchImp::DownloadAndVerify(const wxString& url, const wxString& target,
                                       const wxString& expectedHash, uint64_t maxBytes) {
-  return DownloadAndVerifyVia(url, target, target + kDownloadSuffix, expectedHash, maxBytes);
+  if (target.length() >= static_cast<size_t>(kStatusTextCapacity)) return false;
+  // A fresh name, never a file of the game's own (whatever it is called),
+  // noted so that the next start removes it when this run is killed.
+  const std::string ledgerDir = tidewell::LibraryDirectory().utf8_string();
+  std::string download;
+  const int fd = CreateNotedTemporary(ledgerDir, target.utf8_string(), kDownloadTemporarySuffix,
+                                      download);
+  // Nothing can be written here: fail at once, as before any transfer.
+  if (fd < 0) return false;
+  close(fd);
+  const bool done =
+      DownloadAndVerifyVia(url, target, wxString::FromUTF8(download), expectedHash, maxBytes);
+  if (!done) std::remove(download.c_str());
+  ForgetNotedTemporaries(ledgerDir);
+  return done;
 }
 
 bool CLivePatchImp::DownloadAndVerifyVia(const wxString& url, const wxString& target,
@@ -84,8 +99,8 @@ bool CLivePatchImp::DownloadAndVerifyVia(const wxString& url, const wxString& ta
   bool downloaded = false;
   for (int attempt = 0; attempt < kDownloadAttempts && !downloaded; ++attempt) {
     if (attempt > 0 && !PauseBeforeRetry()) break;
-    downloaded = DownloadFile(handle, url, downloadPath, kConnectTimeoutSeconds, progressCallback,
-                              maxBytes);
+    downloaded = tidewell::CurrentDownloadRoutine()(handle, url, downloadPath,
+                                                    kConnectTimeoutSeconds, progressCallback, maxBytes);
   }
   curl_easy_cleanup(handle);
   if (!downloaded) {

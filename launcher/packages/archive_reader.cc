@@ -13,6 +13,7 @@
 #include <ctime>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "launcher/packages/contained_path.h"
 #include "platform/file_descriptor.h"
@@ -195,8 +196,18 @@ std::unique_ptr<ArchiveReader> ArchiveReader::Open(const wxString& path) {
     SetLastArchiveResult(archive_result::kOpenFailed);
     return nullptr;
   }
-  reader->entryCount_ =
+  // The end record's count is only a claim: a count far above the records
+  // really there would make every missing entry walk the directory anew.
+  // Count the records minizip can step through (at most the claim).
+  const int32_t claimed =
       global.number_entry > INT32_MAX ? INT32_MAX : static_cast<int32_t>(global.number_entry);
+  int32_t present = 0;
+  if (claimed > 0 && unzGoToFirstFile(Zip(reader->zip_)) == UNZ_OK) {
+    present = 1;
+    while (present < claimed && unzGoToNextFile(Zip(reader->zip_)) == UNZ_OK) ++present;
+  }
+  reader->entryCount_ = present;
+  reader->entriesMissing_ = present < claimed;
   reader->current_ = -1;  // not positioned yet: the first move starts at the first entry
   SetLastArchiveResult(archive_result::kOk);
   return reader;
@@ -294,29 +305,42 @@ uint32_t ArchiveReader::Describe(int32_t index, ArchiveEntry& entry) {
 
 wxString ArchiveReader::CleanEntryName(const wxString& stored) {
   static const char* const kClimbs[] = {"\\..\\", "\\../", "/../", "/..\\"};
-  wxString name = stored;
-  for (bool changed = true; changed;) {
-    changed = false;
-    if (name.length() >= 2 && name[1] == ':') {
-      name.erase(0, 2);
-      changed = true;
-      continue;
-    }
-    if (!name.empty() && IsSeparator(name[0])) {
-      name.erase(0, 1);
-      changed = true;
-      continue;
-    }
-    for (const char* climb : kClimbs) {
-      const size_t at = name.find(climb);
-      if (at != wxString::npos) {
-        name.erase(0, at + 4);
-        changed = true;
-        break;
-      }
+  constexpr size_t kClimbCount = sizeof kClimbs / sizeof kClimbs[0];
+  constexpr size_t kClimbLength = 4;
+  const std::wstring name = stored.ToStdWstring();
+  // Every rule drops a front part of the name, so the cleaning only moves
+  // its start on. The places of each climb are found once: a name made of
+  // thousands of them costs linear time, not quadratic.
+  std::vector<size_t> climbs[kClimbCount];
+  for (size_t k = 0; k < kClimbCount; ++k) {
+    const std::wstring climb = wxString(kClimbs[k]).ToStdWstring();
+    for (size_t at = name.find(climb); at != std::wstring::npos; at = name.find(climb, at + 1)) {
+      climbs[k].push_back(at);
     }
   }
-  return name;
+  size_t nextClimb[kClimbCount] = {};
+  size_t start = 0;
+  for (;;) {
+    const size_t left = name.size() - start;
+    if (left >= 2 && name[start + 1] == L':') {
+      start += 2;
+      continue;
+    }
+    if (left >= 1 && IsSeparator(name[start])) {
+      ++start;
+      continue;
+    }
+    bool climbed = false;
+    for (size_t k = 0; k < kClimbCount && !climbed; ++k) {
+      while (nextClimb[k] < climbs[k].size() && climbs[k][nextClimb[k]] < start) ++nextClimb[k];
+      if (nextClimb[k] < climbs[k].size()) {
+        start = climbs[k][nextClimb[k]] + kClimbLength;
+        climbed = true;
+      }
+    }
+    if (!climbed) break;
+  }
+  return wxString(name.substr(start));
 }
 
 void ArchiveReader::EnsureDirectory(const wxString& base, const wxString& path) {
@@ -324,10 +348,19 @@ void ArchiveReader::EnsureDirectory(const wxString& base, const wxString& path) 
   if (!platform::DirectoryExists(baseDir) && !platform::FileExists(baseDir)) {
     mkdir(baseDir.c_str(), 0777);
   }
-  // Every level of the path, from the top down.
+  // Every level of the path, from the top down, each one the last with its
+  // next part added. A part that is a lone separator names the level before
+  // again, and no level past the longest path the system takes can be made:
+  // a name of thousands of separators costs no more than its length.
+  std::string level = baseDir;
+  size_t levelEnd = 0;
   for (size_t at = 1; at <= path.length(); ++at) {
     if (at < path.length() && !IsSeparator(path[at])) continue;
-    const std::string level = (base + NativeSeparators(path.substr(0, at))).utf8_string();
+    const wxString part = path.substr(levelEnd, at - levelEnd);
+    levelEnd = at;
+    level += NativeSeparators(part).utf8_string();
+    if (part.length() == 1 && IsSeparator(part[0])) continue;
+    if (level.size() >= PATH_MAX) break;
     if (!platform::DirectoryExists(level)) mkdir(level.c_str(), 0777);
   }
 }

@@ -93,6 +93,10 @@ class ArchiveReader {
   // and everything up to a "\..\"-like component are dropped.
   static wxString CleanEntryName(const wxString& stored);
 
+  // True when the end record claims more entries than the archive holds:
+  // a damaged package, even though each entry present may unpack.
+  bool EntriesMissing() const { return entriesMissing_; }
+
  private:
   ArchiveReader() = default;
   int32_t EntryCount() const;
@@ -106,6 +110,7 @@ class ArchiveReader {
   void* zip_ = nullptr;  // minizip's unzFile
   int32_t current_ = 0;  // the entry minizip stands on
   int32_t entryCount_ = 0;
+  bool entriesMissing_ = false;
   ArchiveEntry cached_;
   int32_t cachedIndex_ = -1;
   bool cachedEncrypted_ = false;

@@ -5,25 +5,15 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <map>
-#include <system_error>
 
+#include "download/update_temporaries.h"
 #include "platform/file_descriptor.h"
 
-namespace fs = std::filesystem;
 using platform::CopyAll;
 using platform::FileDescriptor;
 
 namespace {
-
-// What the update library's downloads end in while they are fetched.
-constexpr char kDownloadPartSuffix[] = ".download";
-
-bool EndsWith(const std::string& text, const std::string& suffix) {
-  return text.size() >= suffix.size() &&
-         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
 
 bool SyncPath(const std::string& path, int flags) {
   FileDescriptor fd(open(path.c_str(), flags | O_CLOEXEC));
@@ -37,10 +27,13 @@ InstallBatch::InstallBatch(std::string root) : root_(std::move(root)) {
 }
 
 InstallBatch::~InstallBatch() {
-  if (committed_) return;
-  for (const Step& step : steps_) {
-    if (!step.temporary.empty()) unlink(step.temporary.c_str());
+  if (!committed_) {
+    for (const Step& step : steps_) {
+      if (!step.temporary.empty()) unlink(step.temporary.c_str());
+    }
   }
+  // Every staged copy has taken its place or is gone.
+  ForgetNotedTemporaries(root_);
 }
 
 bool InstallBatch::StageCopy(const std::string& source, const std::string& target) {
@@ -55,8 +48,10 @@ bool InstallBatch::StageCopy(const std::string& source, const std::string& targe
   struct stat info {};
   if (!in.ok() || fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
 
-  const std::string temporary = target + kInstallPartSuffix;
-  FileDescriptor out(open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+  // A fresh name: a game file that happens to be called like a staged copy
+  // is never overwritten.
+  std::string temporary;
+  FileDescriptor out(CreateNotedTemporary(root_, target, kInstallTemporarySuffix, temporary));
   if (!out.ok()) return false;
   const mode_t mode = (replaces ? installed.st_mode : info.st_mode) & 07777;
   bool ok = CopyAll(in.get(), out.get()) && fchmod(out.get(), mode) == 0;
@@ -125,15 +120,4 @@ bool InstallBatch::Commit() {
   }
   for (const std::string& dir : directories_) ok = SyncPath(dir, O_RDONLY | O_DIRECTORY) && ok;
   return ok;
-}
-
-void RemoveInterruptedReplaces(const std::string& root) {
-  std::error_code error;
-  fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, error);
-  for (const fs::recursive_directory_iterator end; !error && it != end; it.increment(error)) {
-    const std::string name = it->path().filename().string();
-    if (!EndsWith(name, kInstallPartSuffix) && !EndsWith(name, kDownloadPartSuffix)) continue;
-    std::error_code ignored;
-    if (it->is_regular_file(ignored)) fs::remove(it->path(), ignored);
-  }
 }

@@ -13,21 +13,18 @@
 #include <string>
 #include <vector>
 
-// What temporary files of an installation end in; one left by a run that
-// was killed is removed at the next start.
-inline constexpr char kInstallPartSuffix[] = ".install.part";
-
 class InstallBatch {
  public:
   // `root` is the directory installed into (directories are made durable up
-  // to it).
+  // to it); it holds the ledger of the staged copies (update_temporaries.h).
   explicit InstallBatch(std::string root);
   // A batch that was not committed takes its temporary files with it.
   ~InstallBatch();
   InstallBatch(const InstallBatch&) = delete;
   InstallBatch& operator=(const InstallBatch&) = delete;
 
-  // Writes a copy of the plain file `source` beside `target`, to take its
+  // Writes a copy of the plain file `source` beside `target` (under a fresh
+  // name that no file had), to take its
   // place at the commit. The copy gets the installed file's permission bits
   // when it replaces one, else the source's. False (nothing staged) when the
   // source cannot be read, the copy cannot be written whole, or the target
@@ -58,7 +55,3 @@ class InstallBatch {
   std::set<std::string> directories_;
   bool committed_ = false;
 };
-
-// Removes the temporary files that an interrupted installation or download
-// left anywhere below `root` (symbolic links are not followed).
-void RemoveInterruptedReplaces(const std::string& root);

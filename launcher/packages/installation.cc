@@ -1,10 +1,12 @@
 #include "launcher/packages/installation.h"
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "launcher/update/applied_packages.h"
 #include "launcher/packages/del_list.h"
 #include "launcher/packages/install_batch.h"
 #include "launcher/system/file_size.h"
@@ -54,6 +56,13 @@ void CountEntry(LauncherFrameWnd& frame, const wxString& path, const InstallProg
   progress(static_cast<float>(percent));
 }
 
+// The package being installed, and the merges recorded as done for it.
+struct KnownPackage {
+  wxString version;
+  std::string fingerprint;
+  std::set<std::string> merged;
+};
+
 // The files a merge of the package's `full` index into `target` changes.
 std::vector<std::string> MergedFiles(const wxString& full, const wxString& target) {
   std::vector<std::string> files{target.utf8_string()};
@@ -64,7 +73,8 @@ std::vector<std::string> MergedFiles(const wxString& full, const wxString& targe
 }
 
 bool StageFile(LauncherFrameWnd& frame, InstallBatch& batch, const wxString& full,
-               const wxString& target, bool isTre, const InstallProgress& progress) {
+               const wxString& target, bool isTre, const InstallProgress& progress,
+               const KnownPackage& package) {
   // The special names are told by the lower-cased path; the files themselves
   // keep their case.
   const wxString lower = full.Lower();
@@ -74,9 +84,18 @@ bool StageFile(LauncherFrameWnd& frame, InstallBatch& batch, const wxString& ful
     // Merged in place when the batch is committed, in their turn.
     const bool login = lower.EndsWith(kSeparator + "login.dat.i");
     LauncherFrameWnd* owner = &frame;
+    const std::string done = package.fingerprint.empty()
+                                 ? std::string()
+                                 : package.fingerprint + "|" + target.utf8_string();
+    const wxString version = package.version;
+    const std::set<std::string>* merged = &package.merged;
     batch.AddStep(
-        [owner, login, full, target] {
-          return login ? MergeLoginData(full, *owner, target) : MergeIndexFile(target, full);
+        [owner, login, full, target, done, version, merged] {
+          if (!done.empty() && merged->count(done) > 0) return true;
+          const bool ok =
+              login ? MergeLoginData(full, *owner, target) : MergeIndexFile(target, full);
+          if (ok && !done.empty()) RecordApplied(owner->programDir, version, done);
+          return ok;
         },
         MergedFiles(full, target));
     return true;
@@ -113,7 +132,7 @@ bool StageDirectory(InstallBatch& batch, const wxString& source, const wxString&
 }
 
 bool Walk(LauncherFrameWnd& frame, InstallBatch& batch, const wxString& dir, const wxString& root,
-          bool isTre, const InstallProgress& progress) {
+          bool isTre, const InstallProgress& progress, const KnownPackage& package) {
   const wxString rootPrefix = WithTrailingSeparator(root);
   for (const wxString& name : ListDirectory(dir)) {
     // Shut-down stops the walk between files; nothing staged is installed.
@@ -123,14 +142,14 @@ bool Walk(LauncherFrameWnd& frame, InstallBatch& batch, const wxString& dir, con
     const wxString target = frame.programDir + relative;
     if (platform::DirectoryExists(full.utf8_string())) {
       if (HasEntries(full) && platform::DirectoryExists(target.utf8_string())) {
-        if (!Walk(frame, batch, full, root, isTre, progress)) return false;
+        if (!Walk(frame, batch, full, root, isTre, progress, package)) return false;
       } else {
         CountEntry(frame, full, progress);
         if (!StageDirectory(batch, full, target)) return false;
       }
       continue;
     }
-    if (!StageFile(frame, batch, full, target, isTre, progress)) return false;
+    if (!StageFile(frame, batch, full, target, isTre, progress, package)) return false;
   }
   return true;
 }
@@ -138,9 +157,13 @@ bool Walk(LauncherFrameWnd& frame, InstallBatch& batch, const wxString& dir, con
 }  // namespace
 
 bool InstallUpdateFiles(LauncherFrameWnd& frame, const wxString& dir, const wxString& root,
-                        bool isTre, const InstallProgress& progress) {
+                        bool isTre, const InstallProgress& progress,
+                        const InstalledPackage& package) {
+  // What was merged for this package before, read once for all its merges.
+  KnownPackage known{package.version, package.fingerprint, {}};
+  if (!known.fingerprint.empty()) known.merged = AppliedFingerprints(frame.programDir, known.version);
   InstallBatch batch(frame.programDir.utf8_string());
-  if (!Walk(frame, batch, dir, root, isTre, progress)) return false;
+  if (!Walk(frame, batch, dir, root, isTre, progress, known)) return false;
   return batch.Commit();
 }
 

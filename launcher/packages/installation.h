@@ -8,11 +8,21 @@
 #include <wx/string.h>
 
 #include <functional>
+#include <string>
 
 class LauncherFrameWnd;
 
 // Told the installation's progress in percent (the update panel's bar).
 using InstallProgress = std::function<void(float percent)>;
+
+// The package being installed and the game version it is installed for.
+// A commit cut short (a crash, a failed step) is repeated by a later start;
+// the merges it had done are then not done again, since a merge appends its
+// records (see applied_packages.h). An empty fingerprint keeps no record.
+struct InstalledPackage {
+  wxString version;
+  std::string fingerprint;
+};
 
 // Walks `dir` (first called with the unpacked package directory as both
 // `dir` and `root`) and installs each entry at frame.programDir + its path
@@ -26,7 +36,8 @@ using InstallProgress = std::function<void(float percent)>;
 // permission bits. Shut-down stops the walk between files, before anything
 // is put in place.
 bool InstallUpdateFiles(LauncherFrameWnd& frame, const wxString& dir, const wxString& root,
-                        bool isTre, const InstallProgress& progress);
+                        bool isTre, const InstallProgress& progress,
+                        const InstalledPackage& package = {});
 
 // Copies directory `source` with everything in it to `target`, creating
 // directories as needed and replacing files there; into an existing target

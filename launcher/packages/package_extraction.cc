@@ -32,7 +32,7 @@ bool UnzipPackage(const wxString& stem, bool isTre, const PackageProgress& progr
     return false;
   }
   SetLastArchiveResult(reader->SetBaseDir(plainStem));
-  bool allEntries = true;
+  bool allEntries = !reader->EntriesMissing();
 
   ArchiveEntry countAnswer;
   SetLastArchiveResult(reader->GetItem(-1, countAnswer));

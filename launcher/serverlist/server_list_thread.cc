@@ -12,6 +12,7 @@
 
 #include "download/download_file.h"
 #include "launcher/system/file_size.h"
+#include "launcher/packages/file_replace.h"
 #include "launcher/config/instance_path.h"
 #include "platform/name_in_any_case.h"
 #include "launcher/frame/launcher_frame_wnd.h"
@@ -85,7 +86,9 @@ bool DownLoadServerListFile(LauncherFrameWnd& frame, const wxString& directory) 
   const uint32_t size = QueryFileSize(tmpPath, frame);
   const bool exists = wxFileExists(tmpPath);
   if (fetched && exists && size > kMinListBytes) {
-    wxCopyFile(tmpPath, listPath, true);  // a failed copy leaves the old list
+    // Replaced whole or not at all: a copy that does not fit (a full disk)
+    // leaves the old list, never a cut one.
+    CopyFileReplacing(tmpPath, listPath);
     wxRemoveFile(tmpPath);
     return true;
   }

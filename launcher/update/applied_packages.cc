@@ -28,10 +28,14 @@ std::string RecordPath(const wxString& programDir) {
 }
 
 // One line: the version, a tab, the fingerprint. Versions with line breaks
-// or tabs cannot be recorded.
+// or tabs, and fingerprints with line breaks (one may hold a file name from
+// a package), cannot be recorded: no line ever forges another.
 bool LineFor(const wxString& version, const std::string& fingerprint, std::string& line) {
   const std::string text = version.utf8_string();
-  if (fingerprint.empty() || text.find_first_of("\t\r\n") != std::string::npos) return false;
+  if (fingerprint.empty() || text.find_first_of("\t\r\n") != std::string::npos ||
+      fingerprint.find_first_of("\r\n") != std::string::npos) {
+    return false;
+  }
   line = text + "\t" + fingerprint;
   return true;
 }
@@ -58,13 +62,23 @@ bool WasApplied(const wxString& programDir, const wxString& version,
                 const std::string& fingerprint) {
   std::string wanted;
   if (!LineFor(version, fingerprint, wanted)) return false;
+  return AppliedFingerprints(programDir, version).count(fingerprint) > 0;
+}
+
+std::set<std::string> AppliedFingerprints(const wxString& programDir, const wxString& version) {
+  std::set<std::string> found;
+  std::string prefix;
+  if (!LineFor(version, "-", prefix)) return found;
+  prefix.pop_back();  // the version and its tab
   std::ifstream in(RecordPath(programDir), std::ios::binary | std::ios::ate);
-  if (!in || in.tellg() > kLargestRecord) return false;
+  if (!in || in.tellg() > kLargestRecord) return found;
   in.seekg(0);
   for (std::string line; std::getline(in, line);) {
-    if (line == wanted) return true;
+    if (line.size() > prefix.size() && line.compare(0, prefix.size(), prefix) == 0) {
+      found.insert(line.substr(prefix.size()));
+    }
   }
-  return false;
+  return found;
 }
 
 bool RecordApplied(const wxString& programDir, const wxString& version,

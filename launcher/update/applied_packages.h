@@ -8,6 +8,7 @@
 
 #include <wx/string.h>
 
+#include <set>
 #include <string>
 
 // Name of the record in the program directory.
@@ -22,6 +23,9 @@ std::string PackageFingerprint(const wxString& packagePath);
 // was the installed game version.
 bool WasApplied(const wxString& programDir, const wxString& version,
                 const std::string& fingerprint);
+
+// Every fingerprint recorded for `version` (read once for many checks).
+std::set<std::string> AppliedFingerprints(const wxString& programDir, const wxString& version);
 
 // Records that it was (on disk when this returns true).
 bool RecordApplied(const wxString& programDir, const wxString& version,

@@ -97,11 +97,13 @@ bool HoldsProgramDirectory(const LauncherFrameWnd& frame, const wxString& dir) {
          std::equal(candidate.begin(), candidate.end(), program.begin());
 }
 
-void SyncFilesystemOf(const wxString& dir) {
+// False when what was written there may not have reached the disk.
+bool SyncFilesystemOf(const wxString& dir) {
   const int fd = open(dir.utf8_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  syncfs(fd);
+  if (fd < 0) return false;
+  const bool synced = syncfs(fd) == 0;
   close(fd);
+  return synced;
 }
 
 void DeleteLoggingFailure(LauncherFrameWnd& frame, const wxString& path) {
@@ -211,7 +213,7 @@ void HandleFetchedPackage(LauncherFrameWnd& frame, const wxString& path, bool is
     const std::string fingerprint = PackageFingerprint(path);
     const wxString installed = InstalledGameVersion();
     if (!WasApplied(frame.programDir, installed, fingerprint) && StopRunningGame()) {
-      if (!InstallUpdateFiles(frame, stem, stem, isTre, progress)) {
+      if (!InstallUpdateFiles(frame, stem, stem, isTre, progress, {installed, fingerprint})) {
         RUNLOG_ERROR(frame, 1953, "install update files failure!");
         GiveUpUpdate(frame);
         return;
@@ -278,9 +280,11 @@ void OnVersionStepDone(LauncherFrameWnd* frame, LivePatchHolder& holder, bool la
     (launcherSet ? versions.LVersion : versions.Version) = reached.Clone();
   }
   if (frame) ShowInstalledVersion(*frame, reached);
-  // Whatever the set brought is on disk before its version is recorded.
-  if (frame) SyncFilesystemOf(frame->programDir);
-  if (versions.Save() && frame && !launcherSet) ForgetApplied(frame->programDir);
+  // Whatever the set brought is on disk before its version is recorded; a
+  // version whose files may not be there is not recorded.
+  if (!frame || SyncFilesystemOf(frame->programDir)) {
+    if (versions.Save() && frame && !launcherSet) ForgetApplied(frame->programDir);
+  }
   if (frame) StartPendingLauncherUpdate(*frame);
 }
 

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "launcher/packages/install_batch.h"
+#include "download/update_temporaries.h"
 #include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/update/live_patch_holder.h"
 #include "launcher/system/my_thread.h"
@@ -133,7 +133,7 @@ void UpdateThread(void* /*userData*/) {
     LauncherFrameWnd& frame = *g_pFrame.load();
     if (!swept) {
       // What a killed run left half-replaced goes before anything else.
-      RemoveInterruptedReplaces(frame.programDir.utf8_string());
+      RemoveNotedTemporaries(frame.programDir.utf8_string());
       swept = true;
     }
     RUNLOG_MESSAGE(frame, 1728, "Please later is connect to the server... ");

@@ -65,8 +65,10 @@ void UIUpdateWnd::MoveProgressImg(float fraction) {
   const float barWidth = static_cast<float>(progressCtrl->GetFixedWidth());
   const int x = TruncateToInt(barX + barWidth * fraction - kProgressImgLeftShift);
   const int y = progressImg->GetFixedXY().cy;
-  progressImg->SetPos(
-      RECT{x, y, x + progressImg->GetFixedWidth(), y + progressImg->GetFixedHeight()});
+  // Edges near the int range (a huge percentage) stay at its end.
+  const int right = TruncateToInt(static_cast<double>(x) + progressImg->GetFixedWidth());
+  const int bottom = TruncateToInt(static_cast<double>(y) + progressImg->GetFixedHeight());
+  progressImg->SetPos(RECT{x, y, right, bottom});
 }
 
 void UIUpdateWnd::HidePopup() {

@@ -196,6 +196,10 @@ TEST(DownloadFileHostileTest, FailingServersFailTheAttemptAndStayBounded) {
       {"endless body", Misbehaviour::Endless(), kBound},
       {"declared too large", Misbehaviour::Answer(200, std::string(kBound + 1, 'l')), kBound},
       {"500", Misbehaviour::Answer(500, "error page"), kNoSizeLimit},
+      // Redirects are not followed: their bodies count like any other.
+      {"redirect with an endless body", Misbehaviour::Endless(302), kBound},
+      // An error page is never kept larger than a document, bound or not.
+      {"endless error page", Misbehaviour::Endless(404), kNoSizeLimit},
   };
   SetDownloadStallTimeoutForTesting(1);
   testing_support::MisbehavingServer server;
@@ -208,9 +212,8 @@ TEST(DownloadFileHostileTest, FailingServersFailTheAttemptAndStayBounded) {
     EXPECT_FALSE(DownloadFile(handle, wxString::FromUTF8(server.Url("/f")), wxString::FromUTF8(out),
                               1, nullptr, c.maxBytes))
         << c.name;
-    if (c.maxBytes != kNoSizeLimit) {
-      EXPECT_LE(ReadFile(out).size(), c.maxBytes) << c.name;
-    }
+    EXPECT_LE(ReadFile(out).size(), c.maxBytes != kNoSizeLimit ? c.maxBytes : kDocumentSizeLimit)
+        << c.name;
   }
   // A body of exactly the bound is taken.
   server.Serve("/f", Misbehaviour::Answer(200, std::string(kBound, 'k')));

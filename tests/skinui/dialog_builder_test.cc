@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
@@ -119,7 +120,8 @@ TEST_F(DialogBuilderTest, MissingDamagedOrBadArchivesBuildNothing) {
   // An entry name longer than any skin's: skipped, never read past its buffer.
   ASSERT_TRUE(testing_support::WriteDeflatedZip(
       dir_.File("bt.dat"), {{std::string(1100, 'n'), kSkin}, {"main.xml", kSkin}}));
-  EXPECT_NE(Build("main.xml"), nullptr);
+  std::unique_ptr<CControlUI> built(Build("main.xml"));
+  EXPECT_NE(built, nullptr);
 
   // Garbage instead of a zip.
   WriteFile(dir_.File("bt.dat"), std::string(4096, '\x5a'));

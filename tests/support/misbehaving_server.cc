@@ -67,9 +67,10 @@ Misbehaviour Misbehaviour::Trickle(std::chrono::milliseconds interval) {
   m.interval = interval;
   return m;
 }
-Misbehaviour Misbehaviour::Endless() {
+Misbehaviour Misbehaviour::Endless(int status) {
   Misbehaviour m;
   m.kind = Kind::Endless;
+  m.status = status;
   return m;
 }
 
@@ -184,7 +185,8 @@ void MisbehavingServer::Handle(int fd) {
       }
       break;
     case Kind::Endless: {
-      if (!SendAll(fd, Head(200, ""))) break;
+      const bool moved = behaviour.status / 100 == 3;
+      if (!SendAll(fd, Head(behaviour.status, moved ? "Location: /elsewhere\r\n" : ""))) break;
       const std::string block(64 * 1024, 'e');
       while (!Stopping() && SendAll(fd, block)) {
       }

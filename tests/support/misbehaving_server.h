@@ -32,7 +32,8 @@ struct Misbehaviour {
   static Misbehaviour CutOff(std::string sent, size_t announced);
   static Misbehaviour Stall();  // reads the request and never answers
   static Misbehaviour Trickle(std::chrono::milliseconds interval);
-  static Misbehaviour Endless();  // 200 and a body without end or length
+  // `status` (a 3xx one with a Location) and a body without end or length.
+  static Misbehaviour Endless(int status = 200);
 };
 
 class MisbehavingServer {

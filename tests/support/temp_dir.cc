@@ -1,5 +1,6 @@
 #include "tests/support/temp_dir.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -42,6 +43,21 @@ std::string ReadFile(const std::string& path) {
 bool PathExists(const std::string& path) {
   std::error_code ignored;
   return std::filesystem::exists(path, ignored);
+}
+
+std::vector<std::string> NamesEndingIn(const std::string& dir, const std::string& suffix) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (std::filesystem::recursive_directory_iterator it(dir, error), end; !error && it != end;
+       it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() >= suffix.size() &&
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+      names.push_back(std::filesystem::relative(it->path(), dir).string());
+    }
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace testing_support

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -25,5 +26,7 @@ class TempDir {
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);  // "" when missing
 bool PathExists(const std::string& path);
+// The relative paths below `dir` whose names end in `suffix` (sorted).
+std::vector<std::string> NamesEndingIn(const std::string& dir, const std::string& suffix);
 
 }  // namespace testing_support

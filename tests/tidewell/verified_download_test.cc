@@ -1,6 +1,8 @@
 // One verified patch file: retries, the MD5 check and the per-file call.
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "tests/tidewell/tidewell_fixture.h"
 
@@ -42,7 +44,21 @@ TEST_F(VerifiedDownloadTest, TenFailedAttemptsFailSilentlyAndLeaveNothing) {
   EXPECT_TRUE(calls.empty());
   EXPECT_TRUE(desktop.MessageBoxes().empty());
   EXPECT_FALSE(testing_support::PathExists(dir.File("f.bin")));
-  EXPECT_FALSE(testing_support::PathExists(dir.File("f.bin.download")));
+  EXPECT_TRUE(testing_support::NamesEndingIn(dir.path(), ".download").empty());
+}
+
+TEST_F(VerifiedDownloadTest, GameFileNamedLikeADownloadIsNeverTouched) {
+  // The game's own file that happens to be called like a download of f.bin.
+  testing_support::WriteFile(dir.File("f.bin.download"), "game's own");
+  for (const bool served : {true, false}) {
+    server.Serve("/up/f.bin", served ? HttpResponse(200, "payload") : HttpResponse(404, "gone"));
+    EXPECT_EQ(patch.DownloadAndVerify(Url("/up/f.bin"), wxString::FromUTF8(dir.File("f.bin")), ""),
+              served);
+    EXPECT_EQ(ReadFile(dir.File("f.bin.download")), "game's own") << served;
+    EXPECT_EQ(testing_support::NamesEndingIn(dir.path(), ".download"),
+              std::vector<std::string>{"f.bin.download"});
+  }
+  EXPECT_EQ(ReadFile(dir.File("f.bin")), "payload");
 }
 
 TEST_F(VerifiedDownloadTest, EmptyHashSkipsTheCheck) {
@@ -97,6 +113,9 @@ TEST_F(VerifiedDownloadTest, HashMismatchLeavesAtOnceKeepingTheInstalledFile) {
         // 4; the box line is only seen when buffered output is flushed.
         std::atexit([] { std::_Exit(3); });
         patch.statusCallback = &FailOnStatusCall;
+        // The child ends without its clean-up: what it notes goes to the
+        // parent's directory, which is cleaned.
+        tidewell::SetModulePathForTesting(wxString::FromUTF8(target + ".so"));
         std::setvbuf(stderr, nullptr, _IOFBF, 4096);
         StderrDesktop boxes;
         patch.DownloadAndVerify(Url("/up/bad.bin"), wxString::FromUTF8(target), Md5Of("original"));
@@ -106,7 +125,7 @@ TEST_F(VerifiedDownloadTest, HashMismatchLeavesAtOnceKeepingTheInstalledFile) {
       ::testing::ExitedWithCode(0), "box <错误> <更新资源包校验出错，请重新下载客户端安装包>");
   unsetenv(kSharedDirVariable);
   EXPECT_EQ(ReadFile(target), "original");
-  EXPECT_FALSE(testing_support::PathExists(target + ".download"));
+  EXPECT_TRUE(testing_support::NamesEndingIn(dir.path(), ".download").empty());
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "download/download_file.h"
 #include "launcher/packages/installation.h"
 #include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/serverlist/server_list_thread.h"
 #include "launcher/config/version_config.h"
 #include "tests/support/curl_environment.h"
 #include "tests/support/http_server.h"
@@ -99,6 +100,23 @@ TEST_F(FullDiskTest, DownloadThatDoesNotReachTheDiskFails) {
   EXPECT_FALSE(DownloadFile(handle, wxString::FromUTF8(server.Url("/big")),
                             wxString::FromUTF8(disk_.File("big")), 1, nullptr));
   curl_easy_cleanup(handle);
+}
+
+TEST_F(FullDiskTest, ServerListThatCannotBeStoredKeepsTheCachedOne) {
+  constexpr size_t kPage = 4096;
+  const std::string cached = "<velmor><area pid=\"1\" name=\"A\"/></velmor>";
+  WriteFile(disk_.File("ServerList.xml"), cached);
+  // Room for the download, not for a second copy of it.
+  WriteFile(disk_.File("reserve"), std::string(30 * kPage, 'r'));
+  FillUp();
+  std::filesystem::remove(disk_.File("reserve"));
+  testing_support::LoopbackHttpServer server;
+  ASSERT_TRUE(server.running());
+  server.Serve("/list", testing_support::HttpResponse(200, std::string(25 * kPage, 'l')));
+  LauncherFrameWnd frame;
+  frame.serverListUrl1 = wxString::FromUTF8(server.Url("/list"));
+  EXPECT_TRUE(DownLoadServerListFile(frame, wxString::FromUTF8(disk_.path())));
+  EXPECT_TRUE(ReadFile(disk_.File("ServerList.xml")) == cached);  // not cut
 }
 
 }  // namespace

@@ -2,16 +2,20 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <climits>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
-#include "launcher/packages/install_batch.h"
+#include "launcher/update/applied_packages.h"
 #include "launcher/config/instance_path.h"
 #include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/system/my_thread.h"
 #include "launcher/system/run_log.h"
+#include "download/update_temporaries.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -206,16 +210,76 @@ TEST_F(InstallationTest, ReplacedFilesKeepTheirModeAndNewFilesTakeTheirSources) 
   EXPECT_EQ(ReadFile(game_.File("orvo.exe")), "new game");
 }
 
-TEST_F(InstallationTest, TemporaryFilesOfAnInterruptedReplaceAreRemoved) {
+TEST_F(InstallationTest, StartUpRemovesOnlyTheTemporariesAKilledRunNoted) {
   std::filesystem::create_directories(game_.File("data/sub"));
-  for (const char* name : {"orvo.exe.install.part", "data/sub/map.i.install.part",
-                           "data/a.bin.download", "data/keep.bin", "partial.txt"}) {
-    WriteFile(game_.File(name), "x");
+  // What a killed run left: temporaries it created and noted.
+  std::vector<std::string> noted;
+  for (const auto& [target, suffix] :
+       {std::pair<const char*, const char*>{"orvo.exe", kInstallTemporarySuffix},
+        {"data/sub/map.i", kInstallTemporarySuffix},
+        {"data/a.bin", kDownloadTemporarySuffix}}) {
+    std::string path;
+    const int fd = CreateNotedTemporary(game_.path(), game_.File(target), suffix, path);
+    ASSERT_GE(fd, 0) << target;
+    close(fd);
+    noted.push_back(path);
   }
-  RemoveInterruptedReplaces(game_.path());
-  EXPECT_EQ(Names(game_.path()), (std::vector<std::string>{"data", "partial.txt"}));
-  EXPECT_EQ(Names(game_.File("data")), (std::vector<std::string>{"keep.bin", "sub"}));
-  EXPECT_TRUE(Names(game_.File("data/sub")).empty());
+  // The game's own files, however they are called, stay.
+  const std::vector<std::string> own = {"orvo.exe.install.part", "data/a.bin.download",
+                                        "data/b.bin.AbCdEf.download", "data/keep.bin"};
+  for (const std::string& name : own) WriteFile(game_.File(name), "own");
+  // A damaged ledger entry naming a game file does not remove it.
+  {
+    std::ofstream ledger(game_.File(kTemporaryLedgerFile), std::ios::app | std::ios::binary);
+    ledger << game_.File("data/keep.bin") << '\0' << game_.File("data/sub") << '\0'
+           << game_.File("data/b.bin.Ab");
+  }
+  RemoveNotedTemporaries(game_.path());
+  for (const std::string& path : noted) EXPECT_FALSE(PathExists(path)) << path;
+  for (const std::string& name : own) EXPECT_EQ(ReadFile(game_.File(name)), "own") << name;
+  EXPECT_TRUE(std::filesystem::is_directory(game_.File("data/sub")));
+  EXPECT_FALSE(PathExists(game_.File(kTemporaryLedgerFile)));
+}
+
+TEST_F(InstallationTest, GameFilesNamedLikeStagedCopiesAreKept) {
+  WriteFile(game_.File("orvo.exe"), "old game");
+  WriteFile(game_.File("orvo.exe.install.part"), "own");
+  Put("orvo.exe", "new game");
+  // A name as long as a directory entry may be still has room for its copy.
+  const std::string longest(NAME_MAX, 'n');
+  Put(longest, "long");
+  ASSERT_TRUE(Install(false));
+  EXPECT_EQ(ReadFile(game_.File("orvo.exe")), "new game");
+  EXPECT_EQ(ReadFile(game_.File("orvo.exe.install.part")), "own");
+  EXPECT_EQ(ReadFile(game_.File(longest)), "long");
+  EXPECT_EQ(Names(game_.path()),
+            (std::vector<std::string>{longest, "orvo.exe", "orvo.exe.install.part"}));
+}
+
+// A commit repeated for the same package and version (a crash came before
+// the package was recorded as installed) does not merge a second time; a
+// different package does.
+TEST_F(InstallationTest, MergeDoneForAPackageIsNotRepeated) {
+  Put("other.i", Index({{0, 2, 99}}, true));  // target 99: a new record
+  struct {
+    const char* secondFingerprint;
+    size_t records;
+  } const cases[] = {{"fp-1", 2}, {"fp-2", 3}};
+  for (const auto& c : cases) {
+    WriteFile(game_.File("other.i"), Index({{0, 4}}, false));
+    ForgetApplied(frame_.programDir);
+    for (const char* fingerprint : {"fp-1", c.secondFingerprint}) {
+      ASSERT_TRUE(InstallUpdateFiles(frame_, W(package_), W(package_), false, nullptr,
+                                     {"1.0", fingerprint}))
+          << Logged();
+    }
+    EXPECT_EQ(ReadFile(game_.File("other.i")).size(), 136u + 20u * c.records)
+        << c.secondFingerprint;
+  }
+  // A file name with a line break is never recorded: it forges no record.
+  EXPECT_FALSE(RecordApplied(frame_.programDir, "1.0", "fp-3|a\n1.0\tfp-4"));
+  EXPECT_EQ(AppliedFingerprints(frame_.programDir, "1.0").count("fp-4"), 0u);
+  EXPECT_EQ(AppliedFingerprints(frame_.programDir, "1.0").count("fp-1|" + game_.File("other.i")), 1u);
 }
 
 TEST_F(InstallationTest, FailedMergeStopsTheInstallation) {

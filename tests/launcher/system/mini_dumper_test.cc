@@ -283,8 +283,11 @@ TEST_F(MiniDumperTest, WithoutDumpWriterNoFileAndAMessageOnlyWhenNotQuiet) {
       {false, false, "Ok||DBGHELP.DLL not found\n<end>\n"},
       {false, true, "Ok||DBGHELP.DLL too old\n<end>\n"},
   };
-  for (const auto& [quiet, libraryFound, expected] : cases) {
+  for (const auto& [quietCase, libraryFoundCase, expected] : cases) {
     SCOPED_TRACE(expected);
+    // Lambdas cannot capture structured bindings in C++17.
+    const bool quiet = quietCase;
+    const bool libraryFound = libraryFoundCase;
     TempDir dir;
     // Copies: C++17 lambdas cannot capture structured bindings.
     const ChildEnd end = NullWriteUnder(dir.File("boxes.txt"), platform::MessageBoxResult::Yes,

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "launcher/packages/install_batch.h"
+#include "download/update_temporaries.h"
 #include "launcher/packages/installation.h"
 #include "launcher/system/my_thread.h"
 #include "launcher/packages/package_extraction.h"
@@ -412,7 +412,7 @@ TEST_F(PatchPackageGameProcessTest, InstallationKilledMidWayIsCompletedByTheNext
   EXPECT_FALSE(PathExists(dir.File("data/c.bin")));
 
   // Started again: the leftovers go, and the package comes whole.
-  RemoveInterruptedReplaces(dir.path());
+  RemoveNotedTemporaries(dir.path());
   ServePackage("p13.upd", entries);
   ServeManifest(Set("patch", "1.1", "p13.upd", "temp") + Set("Launcherpatch", "1.0"));
   ASSERT_TRUE(RunUpdate());
@@ -421,6 +421,7 @@ TEST_F(PatchPackageGameProcessTest, InstallationKilledMidWayIsCompletedByTheNext
   for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path()))
     names.push_back(entry.path().filename().string());
   for (const std::string& name : names) EXPECT_EQ(name.find(".install.part"), std::string::npos);
+  EXPECT_FALSE(PathExists(dir.File(kTemporaryLedgerFile)));
   EXPECT_EQ(InstalledGame(), "1.1");
 }
 

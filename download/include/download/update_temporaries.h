@@ -1,0 +1,32 @@
+// Temporary files of the update road (a download, a staged copy of an
+// installation). Each is created beside its target under a fresh name that
+// no file had before, so it never overwrites a game file, whatever the game
+// calls its files, and is noted in a ledger in the program directory. A run
+// that is killed leaves its temporaries behind; the next start removes
+// exactly the files the ledger names, never a file the launcher did not
+// create, and without walking the game directory.
+#pragma once
+
+#include <string>
+
+// The ledger's name in the program directory.
+inline constexpr char kTemporaryLedgerFile[] = "update.temporaries";
+
+// What the name of a download's and of a staged copy's temporary ends in.
+inline constexpr char kDownloadTemporarySuffix[] = ".download";
+inline constexpr char kInstallTemporarySuffix[] = ".install.part";
+
+// Creates an empty file (mode 0600) named `target` + "." + six random
+// characters + `suffix` (the target's name cut short when that would be too
+// long for a directory entry) and notes it in the ledger of `ledgerDir`. Returns
+// the open descriptor and sets `path`; -1 (nothing left behind) when the
+// file cannot be created or noted.
+int CreateNotedTemporary(const std::string& ledgerDir, const std::string& target,
+                         const char* suffix, std::string& path);
+
+// Every noted temporary has been renamed or removed: the ledger goes.
+void ForgetNotedTemporaries(const std::string& ledgerDir);
+
+// Removes the noted temporaries that still exist (plain files only), then
+// the ledger.
+void RemoveNotedTemporaries(const std::string& ledgerDir);
