@@ -82,6 +82,7 @@ inline constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
 inline constexpr UINT WM_RBUTTONDOWN = 0x0204;
 inline constexpr UINT WM_RBUTTONUP = 0x0205;
 inline constexpr UINT WM_MOUSEWHEEL = 0x020A;
+inline constexpr UINT WM_MOUSELEAVE = 0x02A3;
 inline constexpr UINT WM_USER = 0x0400;
 
 // WM_SIZE kinds (wParam).
@@ -179,6 +180,9 @@ inline int LParamY(LPARAM lParam) {
   return static_cast<int16_t>(static_cast<uint16_t>((static_cast<uintptr_t>(lParam) >> 16) & 0xFFFF));
 }
 inline int RectWidth(const RECT& r) { return r.right - r.left; }
+inline bool EqualRects(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
 inline int RectHeight(const RECT& r) { return r.bottom - r.top; }
 inline bool PointInRect(const RECT& r, POINT p) {
   return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;

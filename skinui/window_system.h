@@ -8,8 +8,12 @@
 // A window has no frame: its client area is its whole rectangle, moved to the
 // origin. Still, a window is sent WM_NCPAINT (wParam 1) whenever its frame
 // would be painted: when it is created visible, shown while hidden (ShowWindow
-// or SWP_SHOWWINDOW) and restored from minimised or maximised. Every function here takes the UI lock (ui_lock.h), so any thread may
-// call it. Functions given a handle that names no live window do nothing and
+// or SWP_SHOWWINDOW) and restored from minimised or maximised.
+//
+// Every function here takes the UI lock (ui_lock.h), so any thread may call
+// it; a worker should still keep to PostMessage, PostToUiThread and
+// InvalidateRect, which never wait for the UI thread's work beyond one
+// message. Functions given a handle that names no live window do nothing and
 // answer false, 0 or an empty rectangle.
 #pragma once
 
@@ -131,6 +135,14 @@ void SetMonitorWorkArea(std::optional<RECT> area);
 // test_hooks.h move it.
 POINT GetCursorPos();
 void SetCursorPos(POINT point);
+
+// ---- Repainting (kept only while a native backend is installed) ----
+
+// Marks part of the window's client area (nullptr: all of it) for a repaint
+// and wakes the backend. Any thread.
+void InvalidateRect(HWND hwnd, const RECT* rect);
+// The parts marked since the last call (UI thread, for the backend).
+std::vector<RECT> TakeInvalidRects(HWND hwnd);
 
 // ---- Messages ----
 
