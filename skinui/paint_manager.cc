@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <map>
 
 #include "platform/desktop.h"
 #include "skinui/button.h"
@@ -44,11 +45,27 @@ std::string ExecutableDirectory() {
 
 }  // namespace
 
+namespace {
+
+// Windows and their managers, for the drawing backend; UI lock.
+std::map<HWND, CPaintManagerUI*>& Managers() {
+  static auto* managers = new std::map<HWND, CPaintManagerUI*>;
+  return *managers;
+}
+
+void Forget(HWND hwnd, const CPaintManagerUI* manager) {
+  auto it = Managers().find(hwnd);
+  if (it != Managers().end() && it->second == manager) Managers().erase(it);
+}
+
+}  // namespace
+
 CPaintManagerUI::CPaintManagerUI() : alive_(std::make_shared<bool>(true)) {}
 
 CPaintManagerUI::~CPaintManagerUI() {
   UiLockGuard guard;
   *alive_ = false;
+  if (hwnd_) Forget(hwnd_, this);
   delete root_;
   root_ = nullptr;
 }
@@ -106,7 +123,15 @@ int CPaintManagerUI::MessageLoop() {
 
 void CPaintManagerUI::Init(HWND hwnd) {
   UiLockGuard guard;
+  if (hwnd_) Forget(hwnd_, this);
   hwnd_ = hwnd;
+  if (hwnd) Managers()[hwnd] = this;
+}
+
+CPaintManagerUI* CPaintManagerUI::FromWindow(HWND hwnd) {
+  UiLockGuard guard;
+  auto it = Managers().find(hwnd);
+  return it == Managers().end() ? nullptr : it->second;
 }
 
 HWND CPaintManagerUI::GetPaintWindow() const {
@@ -291,6 +316,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
       return true;
     }
     case WM_NCDESTROY:
+      if (hwnd_) Forget(hwnd_, this);
       hwnd_ = nullptr;
       hot_ = pressed_ = nullptr;
       return false;

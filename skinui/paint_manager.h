@@ -92,6 +92,8 @@ class CPaintManagerUI {
 
   // ---- Per window ----
   void Init(HWND hwnd);
+  // The manager that Init bound to `hwnd`, nullptr when none (UI thread).
+  static CPaintManagerUI* FromWindow(HWND hwnd);
   HWND GetPaintWindow() const;
 
   // Takes ownership of `root` (replacing and deleting a previous tree),

@@ -83,6 +83,12 @@ inline constexpr UINT WM_RBUTTONDOWN = 0x0204;
 inline constexpr UINT WM_RBUTTONUP = 0x0205;
 inline constexpr UINT WM_MOUSEWHEEL = 0x020A;
 inline constexpr UINT WM_MOUSELEAVE = 0x02A3;
+
+// Virtual keys of WM_KEYDOWN that the windows answer.
+inline constexpr WPARAM VK_RETURN = 0x0D;
+inline constexpr WPARAM VK_ESCAPE = 0x1B;
+// WM_LBUTTONDOWN wParam: the left button is down.
+inline constexpr WPARAM MK_LBUTTON = 0x0001;
 inline constexpr UINT WM_USER = 0x0400;
 
 // WM_SIZE kinds (wParam).

@@ -123,6 +123,9 @@ WindowRegion CreateRoundRectRegion(int left, int top, int right, int bottom, int
 // only.
 bool SetWindowRegion(HWND hwnd, std::optional<WindowRegion> region, bool redraw);
 std::optional<WindowRegion> GetWindowRegion(HWND hwnd);
+// The region as rectangles, one per run of rows of equal width, clipped to a
+// window of `width` x `height`: what a toolkit takes as a window shape.
+std::vector<RECT> RegionRectangles(const WindowRegion& region, int width, int height);
 
 // ---- Monitor and cursor ----
 

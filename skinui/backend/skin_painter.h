@@ -1,0 +1,19 @@
+// Draws a window's controls from their skin attributes (see skin_look.md).
+#pragma once
+
+#include <wx/dcclient.h>
+#include <wx/region.h>
+
+class CPaintManagerUI;
+
+namespace skinui {
+
+// Paints the window background and every visible control that meets
+// `update` (client coordinates). Takes the UI lock.
+void PaintSkin(wxWindowDC& dc, CPaintManagerUI& manager, const wxRegion& update);
+
+// "#RRGGBB", "#AARRGGBB" (also "0x..."); false for anything else.
+bool ParseSkinColour(const char* text, unsigned char* a, unsigned char* r, unsigned char* g,
+                     unsigned char* b);
+
+}  // namespace skinui
