@@ -15,6 +15,7 @@
 #include "skinui/backend/screen_backend.h"
 #include "skinui/backend/screen_desktop.h"
 #include "skinui/backend/skin_images.h"
+#include "skinui/backend/skin_painter.h"
 #include "skinui/backend/x11_screen.h"
 #include "skinui/native_backend.h"
 
@@ -78,6 +79,7 @@ GuiSession::GuiSession(int& argc, char** argv) {
   initialised_ = true;
   active_ = true;
   if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxImage::AddHandler(new wxPNGHandler);
+  PrepareSkinFonts();
   g_loop = new wxGUIEventLoop;
   wxEventLoopBase::SetActive(g_loop);
   g_backend = new ScreenBackend;

@@ -281,6 +281,10 @@ void PaintControl(wxGCDC& dc, CPaintManagerUI& manager, CControlUI& control,
 
 }  // namespace
 
+void PrepareSkinFonts() {
+  for (const char* face : kFallbackFaces) FaceInstalled(face);
+}
+
 bool ParseSkinColour(const char* text, unsigned char* a, unsigned char* r, unsigned char* g,
                      unsigned char* b) {
   if (!text) return false;

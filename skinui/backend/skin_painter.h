@@ -12,6 +12,10 @@ namespace skinui {
 // `update` (client coordinates). Takes the UI lock.
 void PaintSkin(wxWindowDC& dc, CPaintManagerUI& manager, const wxRegion& update);
 
+// Looks up the fallback font families once, before any window paints, so
+// the first paint does not hold the UI lock while fonts are enumerated.
+void PrepareSkinFonts();
+
 // "#RRGGBB", "#AARRGGBB" (also "0x..."); false for anything else.
 bool ParseSkinColour(const char* text, unsigned char* a, unsigned char* r, unsigned char* g,
                      unsigned char* b);
