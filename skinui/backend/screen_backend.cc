@@ -248,6 +248,9 @@ ScreenBackend::ScreenBackend() = default;
 ScreenBackend::~ScreenBackend() { DestroyAll(); }
 
 void ScreenBackend::WaitForWork(const std::function<bool()>& ready) {
+  // Windows and dialogs closed since the last round are deleted here, as the
+  // toolkit's own loop does when it goes idle.
+  if (wxTheApp) wxTheApp->ProcessIdle();
   while (!ready() && !woken_.load()) {
     gtk_main_iteration_do(TRUE);
     if (wxTheApp) wxTheApp->ProcessPendingEvents();
