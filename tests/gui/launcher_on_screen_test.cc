@@ -41,6 +41,22 @@ constexpr Child kChildren[] = {
 };
 constexpr int kFrameWidth = 1000, kFrameHeight = 690;
 
+// Processes of the launcher's process group whose name starts with
+// "WebKit" (the browser's web and network processes).
+int BrowserProcesses(pid_t group) {
+  int count = 0;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    const pid_t pid = std::stoi(name);
+    if (getpgid(pid) != group) continue;
+    if (testing_support::ReadFile(entry.path().string() + "/comm").rfind("WebKit", 0) == 0) {
+      ++count;
+    }
+  }
+  return count;
+}
+
 std::string Page(const char* colour) {
   return std::string("<!DOCTYPE html><html><body style=\"margin:0;background:") + colour +
          "\"></body></html>";
@@ -238,6 +254,7 @@ TEST_F(LauncherOnScreen, WebPanelsShowTheirPages) {
     EXPECT_TRUE(WaitForColour(g, g.width / 2, g.height / 2, panel.page, 30))
         << ToText(At(g, g.width / 2, g.height / 2));
   }
+  EXPECT_GT(BrowserProcesses(launcher_), 0);
 }
 
 TEST_F(LauncherOnScreen, CaptionDragMovesTheFrameAndItsChildren) {
@@ -298,8 +315,9 @@ TEST_F(LauncherOnScreen, SettingsDialogRunsModallyAndEscapeCloses) {
   EXPECT_FALSE(testing_support::PathExists(dir_->File("started.txt")));
 }
 
-TEST_F(LauncherOnScreen, EnterGameStartsTheGameAndTheLauncherEnds) {
+TEST_F(LauncherOnScreen, EnterGameStartsTheGameAndTheLauncherEndsWithItsBrowsers) {
   const Geometry frame = Frame();
+  const pid_t group = launcher_;
   ASSERT_TRUE(Click(frame, 765, 595));
   EXPECT_TRUE(WaitFor([] {
     return testing_support::ReadFile(dir_->File("started.txt")) == "ws\n";
@@ -310,6 +328,7 @@ TEST_F(LauncherOnScreen, EnterGameStartsTheGameAndTheLauncherEnds) {
     launcher_ = -1;
     return true;
   }, 15));
+  EXPECT_TRUE(WaitFor([group] { return BrowserProcesses(group) == 0; }));
 }
 
 }  // namespace
