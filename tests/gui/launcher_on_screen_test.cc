@@ -109,33 +109,48 @@ class LauncherOnScreen : public ::testing::Test {
                                "#!/bin/sh\necho \"$*\" > \"$(dirname \"$0\")/started.txt\"\n");
     fs::permissions(dir_->File("orvo.exe"), fs::perms::owner_all);
 
-    // Its own session bus, so no daemon outlives the test.
+    launcher_ = StartLauncher({});
+    launcherStarted_ = launcher_ > 0;
+  }
+
+  // Starts the program directory's launcher on the virtual screen, in its
+  // own session bus (so no daemon outlives the test) and its own process
+  // group; -1 on failure.
+  static pid_t StartLauncher(const std::vector<std::string>& extraEnvironment) {
     const std::string launcher = dir_->File("launcher");
-    const std::string display = "DISPLAY=" + screen_->Display();
     std::vector<std::string> args = {"dbus-run-session", "--", launcher};
     std::vector<char*> argv;
     for (auto& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
-    std::vector<std::string> env = {display, "HOME=" + dir_->path(), "PATH=/usr/bin:/bin"};
+    std::vector<std::string> env = {"DISPLAY=" + screen_->Display(), "HOME=" + dir_->path(),
+                                    "PATH=/usr/bin:/bin"};
+    env.insert(env.end(), extraEnvironment.begin(), extraEnvironment.end());
     std::vector<char*> envp;
     for (auto& entry : env) envp.push_back(entry.data());
     envp.push_back(nullptr);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);  // one group to end
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
     posix_spawnattr_setpgroup(&attributes, 0);
     const std::string log = dir_->File("stderr.log");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT, 0600);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     posix_spawn_file_actions_addchdir_np(&actions, dir_->path().c_str());
-    if (posix_spawnp(&launcher_, "dbus-run-session", &actions, &attributes, argv.data(),
-                     envp.data()) != 0) {
-      launcher_ = -1;
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, "dbus-run-session", &actions, &attributes, argv.data(), envp.data()) !=
+        0) {
+      pid = -1;
     }
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
+    return pid;
+  }
+
+  static bool Ended(pid_t pid) {
+    int status;
+    return waitpid(pid, &status, WNOHANG) == pid;
   }
 
   static void TearDownTestSuite() {
@@ -152,7 +167,7 @@ class LauncherOnScreen : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(screen_->Started()) << "Xvfb could not be started";
     ASSERT_TRUE(server_->running());
-    ASSERT_GT(launcher_, 0);
+    ASSERT_TRUE(launcherStarted_);
   }
 
   static Geometry Frame() { return screen_->Find("UIMainFrame"); }
@@ -179,13 +194,15 @@ class LauncherOnScreen : public ::testing::Test {
   static VirtualScreen* screen_;
   static testing_support::LoopbackHttpServer* server_;
   static testing_support::TempDir* dir_;
-  static pid_t launcher_;
+  static pid_t launcher_;  // -1 once it has ended
+  static bool launcherStarted_;
 };
 
 VirtualScreen* LauncherOnScreen::screen_ = nullptr;
 testing_support::LoopbackHttpServer* LauncherOnScreen::server_ = nullptr;
 testing_support::TempDir* LauncherOnScreen::dir_ = nullptr;
 pid_t LauncherOnScreen::launcher_ = -1;
+bool LauncherOnScreen::launcherStarted_ = false;
 
 TEST_F(LauncherOnScreen, FrameIsCentredAndChildrenSitAtTheirOffsets) {
   ASSERT_TRUE(WaitFor([] { return Frame().viewable; }, 20)) << "no frame on screen";
@@ -234,6 +251,10 @@ TEST_F(LauncherOnScreen, ControlsAndRoundedCornersAreDrawnFromTheSkin) {
     EXPECT_TRUE(WaitForColour(probe.window, probe.x, probe.y, probe.colour))
         << ToText(At(probe.window, probe.x, probe.y)) << " instead of " << ToText(probe.colour);
   }
+  // The mouse over a button shows its hover look.
+  ASSERT_TRUE(screen_->Xdotool("mousemove " + std::to_string(frame.x + 90) + " " +
+                               std::to_string(frame.y + 135)));
+  EXPECT_TRUE(WaitForColour(frame, 24, 104, {0x40, 0xC0, 0x40}));
   // Text is drawn: the title's glyphs put white into the dark band.
   bool glyphs = false;
   for (int x = 22; x < 120 && !glyphs; x += 2) {
@@ -323,12 +344,23 @@ TEST_F(LauncherOnScreen, EnterGameStartsTheGameAndTheLauncherEndsWithItsBrowsers
     return testing_support::ReadFile(dir_->File("started.txt")) == "ws\n";
   }));
   EXPECT_TRUE(WaitFor([] {
-    int status;
-    if (waitpid(launcher_, &status, WNOHANG) != launcher_) return false;
+    if (!Ended(launcher_)) return false;
     launcher_ = -1;
     return true;
   }, 15));
   EXPECT_TRUE(WaitFor([group] { return BrowserProcesses(group) == 0; }));
+}
+
+TEST_F(LauncherOnScreen, HeadlessSwitchKeepsTheScreenEmpty) {
+  const pid_t headless =
+      StartLauncher({"VELMOR_HEADLESS=1", "VELMOR_LAUNCHER_AUTOCLOSE_MS=1500"});
+  ASSERT_GT(headless, 0);
+  const bool ended = WaitFor([headless] { return Ended(headless); }, 20);
+  if (!ended) kill(-headless, SIGKILL);
+  EXPECT_TRUE(ended);
+  EXPECT_FALSE(Frame().viewable);
+  EXPECT_NE(testing_support::ReadFile(dir_->File("run.log")).find("launcher Init!"),
+            std::string::npos);
 }
 
 }  // namespace
