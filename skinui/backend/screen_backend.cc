@@ -360,9 +360,8 @@ void ScreenBackend::Reconcile() {
       frame->Iconize(wantIconic);
     }
   }
-  static std::vector<HWND> lastOrder;
-  if (stackingChanged || order != lastOrder) {
-    lastOrder = order;
+  if (stackingChanged || order != stackingOrder_) {
+    stackingOrder_ = order;
     Restack();
   }
 }

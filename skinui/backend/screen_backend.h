@@ -7,6 +7,7 @@
 #include <atomic>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "skinui/native_backend.h"
 #include "skinui/win_types.h"
@@ -43,6 +44,7 @@ class ScreenBackend final : public NativeBackend {
   std::map<HWND, std::unique_ptr<Native>> natives_;
   std::atomic<bool> woken_{false};
   unsigned long generation_ = ~0ul;
+  std::vector<HWND> stackingOrder_;  // the model's order at the last restack
 };
 
 // The backend of the running session, nullptr when none.

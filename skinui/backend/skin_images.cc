@@ -28,12 +28,31 @@ std::map<ComposedKey, wxBitmap>& Composed() {
   return *bitmaps;
 }
 
+// A PNG's size from its header; images beyond kMaxSide either way are
+// refused before decoding (a small file may hold a huge image).
+constexpr unsigned kMaxSide = 4096;
+bool PlausiblePng(const std::string& bytes) {
+  static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  if (bytes.size() < 24 || bytes.compare(0, 8, reinterpret_cast<const char*>(kSignature), 8) != 0 ||
+      bytes.compare(12, 4, "IHDR") != 0) {
+    return false;
+  }
+  auto word = [&bytes](size_t at) {
+    return static_cast<unsigned>(static_cast<unsigned char>(bytes[at])) << 24 |
+           static_cast<unsigned>(static_cast<unsigned char>(bytes[at + 1])) << 16 |
+           static_cast<unsigned>(static_cast<unsigned char>(bytes[at + 2])) << 8 |
+           static_cast<unsigned>(static_cast<unsigned char>(bytes[at + 3]));
+  };
+  const unsigned width = word(16), height = word(20);
+  return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide;
+}
+
 const wxImage* Load(const std::string& file) {
   auto it = Decoded().find(file);
   if (it == Decoded().end()) {
     std::optional<wxImage> image;
     std::string bytes;
-    if (ReadSkinResource(file, &bytes) && !bytes.empty()) {
+    if (ReadSkinResource(file, &bytes) && PlausiblePng(bytes)) {
       wxLogNull quiet;  // a damaged image is simply not drawn
       wxMemoryInputStream stream(bytes.data(), bytes.size());
       wxImage decoded;
