@@ -9,7 +9,6 @@
 #include <optional>
 #include <tuple>
 
-#include "skinui/attribute_parsing.h"
 #include "skinui/dialog_builder.h"
 
 namespace skinui {
@@ -99,32 +98,7 @@ wxBitmap Compose(const wxImage& image, const ImageSpec& spec, int width, int hei
   return wxBitmap(target);
 }
 
-// The text between quotes after `key=` in "file='a.png' corner='1,2,3,4'".
-std::string QuotedValue(const std::string& text, const std::string& key) {
-  const size_t at = text.find(key + "=");
-  if (at == std::string::npos) return std::string();
-  size_t start = at + key.size() + 1;
-  if (start >= text.size()) return std::string();
-  const char quote = text[start];
-  if (quote != '\'' && quote != '"') return std::string();
-  const size_t end = text.find(quote, start + 1);
-  if (end == std::string::npos) return std::string();
-  return text.substr(start + 1, end - start - 1);
-}
-
 }  // namespace
-
-ImageSpec ParseImageSpec(const std::string& text) {
-  ImageSpec spec;
-  if (text.find('=') == std::string::npos) {
-    spec.file = text;
-    return spec;
-  }
-  spec.file = QuotedValue(text, "file");
-  const std::string corner = QuotedValue(text, "corner");
-  if (!corner.empty()) ParseIntList(corner.c_str(), spec.corner, 4);
-  return spec;
-}
 
 void DrawSkinImage(wxDC& dc, const ImageSpec& spec, const wxRect& rect, int clipWidth) {
   if (spec.file.empty() || rect.width <= 0 || rect.height <= 0) return;

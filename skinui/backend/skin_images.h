@@ -6,14 +6,10 @@
 
 #include <string>
 
+#include "skinui/skin_values.h"
+
 namespace skinui {
 
-// An image attribute: a plain file name, or "file='x.png' corner='l,t,r,b'".
-struct ImageSpec {
-  std::string file;
-  int corner[4] = {0, 0, 0, 0};  // left, top, right, bottom kept unscaled
-};
-ImageSpec ParseImageSpec(const std::string& text);
 
 // Draws the image stretched into `rect` with its corners kept (nine
 // slices); `clipWidth` < rect width draws only that much of the left part

@@ -17,6 +17,7 @@
 #include "skinui/list.h"
 #include "skinui/paint_manager.h"
 #include "skinui/progress.h"
+#include "skinui/skin_values.h"
 #include "skinui/ui_lock.h"
 #include "skinui/window_system.h"
 
@@ -60,9 +61,9 @@ const wxFont& FontFor(const SkinFont& spec) {
 }
 
 bool Colour(const CStdString& text, wxColour* colour) {
-  unsigned char a, r, g, b;
-  if (!ParseSkinColour(text.c_str(), &a, &r, &g, &b)) return false;
-  *colour = wxColour(r, g, b, a);
+  uint32_t argb;
+  if (!ParseColour(text.c_str(), &argb)) return false;
+  *colour = wxColour(argb >> 16 & 0xFF, argb >> 8 & 0xFF, argb & 0xFF, argb >> 24);
   return true;
 }
 
@@ -283,34 +284,6 @@ void PaintControl(wxGCDC& dc, CPaintManagerUI& manager, CControlUI& control,
 
 void PrepareSkinFonts() {
   for (const char* face : kFallbackFaces) FaceInstalled(face);
-}
-
-bool ParseSkinColour(const char* text, unsigned char* a, unsigned char* r, unsigned char* g,
-                     unsigned char* b) {
-  if (!text) return false;
-  std::string hex(text);
-  if (hex.rfind("#", 0) == 0) {
-    hex.erase(0, 1);
-  } else if (hex.rfind("0x", 0) == 0 || hex.rfind("0X", 0) == 0) {
-    hex.erase(0, 2);
-  } else {
-    return false;
-  }
-  if (hex.size() != 6 && hex.size() != 8) return false;
-  unsigned long value = 0;
-  for (char c : hex) {
-    int digit;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    else return false;
-    value = value * 16 + static_cast<unsigned long>(digit);
-  }
-  *a = hex.size() == 8 ? static_cast<unsigned char>(value >> 24) : 0xFF;
-  *r = static_cast<unsigned char>(value >> 16);
-  *g = static_cast<unsigned char>(value >> 8);
-  *b = static_cast<unsigned char>(value);
-  return true;
 }
 
 void PaintSkin(wxWindowDC& target, CPaintManagerUI& manager, const wxRegion& update) {

@@ -16,8 +16,4 @@ void PaintSkin(wxWindowDC& dc, CPaintManagerUI& manager, const wxRegion& update)
 // the first paint does not hold the UI lock while fonts are enumerated.
 void PrepareSkinFonts();
 
-// "#RRGGBB", "#AARRGGBB" (also "0x..."); false for anything else.
-bool ParseSkinColour(const char* text, unsigned char* a, unsigned char* r, unsigned char* g,
-                     unsigned char* b);
-
 }  // namespace skinui

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "skinui/native_backend.h"
+#include "skinui/skin_values.h"
 #include "skinui/skinui.h"
 #include "tests/skinui/skin_test_window.h"
 
@@ -167,6 +168,44 @@ TEST(RegionRectanglesTest, RoundCornersCutTheRowsSymmetrically) {
     EXPECT_TRUE(wholeRow);
     EXPECT_LT(rects.front().left, c.width / 2);
     EXPECT_GT(rects.back().left, 0);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SkinValuesTest, ColoursAndImagesReadOnlyWhatIsWellFormed) {
+  const struct {
+    const char* text;
+    bool ok;
+    uint32_t argb;
+  } colours[] = {{"#102030", true, 0xFF102030}, {"#80102030", true, 0x80102030},
+                 {"0xff00ff00", true, 0xFF00FF00}, {"#12345", false, 0},
+                 {"#GG0000", false, 0},           {"102030", false, 0},
+                 {"", false, 0},                  {"#1020304050", false, 0}};
+  for (const auto& c : colours) {
+    uint32_t argb = 0;
+    EXPECT_EQ(skinui::ParseColour(c.text, &argb), c.ok) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(argb, c.argb) << c.text;
+    }
+  }
+  EXPECT_FALSE(skinui::ParseColour(nullptr, nullptr));
+
+  const struct {
+    const char* text;
+    const char* file;
+    int corner[4];
+  } images[] = {{"btn.png", "btn.png", {0, 0, 0, 0}},
+                {"file='panel.png' corner='6,7,8,9'", "panel.png", {6, 7, 8, 9}},
+                {"file=\"a.png\" corner='-3,2'", "a.png", {0, 2, 0, 0}},
+                {"file='unclosed.png", "", {0, 0, 0, 0}},
+                {"corner='1,1,1,1'", "", {1, 1, 1, 1}}};
+  for (const auto& image : images) {
+    const skinui::ImageSpec spec = skinui::ParseImageSpec(image.text);
+    EXPECT_EQ(spec.file, image.file) << image.text;
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(spec.corner[i], image.corner[i]) << image.text;
   }
 }
 
