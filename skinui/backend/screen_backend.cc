@@ -266,15 +266,17 @@ void ScreenBackend::Sync() {
   UiLockGuard guard;
   woken_.store(false);
   const unsigned long generation = ModelGeneration();
-  if (generation != generation_) {
+  const bool modelChanged = generation != generation_;
+  if (modelChanged) {
     generation_ = generation;
     Reconcile();
   }
   for (auto& [hwnd, native] : natives_) {
-    SyncBrowsers(*native);
-    for (const RECT& part : TakeInvalidRects(hwnd)) {
-      native->surface->RefreshRect(ToWx(part), false);
-    }
+    const std::vector<RECT> parts = TakeInvalidRects(hwnd);
+    // Browser controls move with their window's layout, which marks the
+    // window for a repaint; an address change bumps the model.
+    if (modelChanged || !parts.empty()) SyncBrowsers(*native);
+    for (const RECT& part : parts) native->surface->RefreshRect(ToWx(part), false);
   }
 }
 
