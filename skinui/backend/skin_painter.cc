@@ -215,7 +215,8 @@ void PaintControl(wxGCDC& dc, CPaintManagerUI& manager, CControlUI& control,
   const char* stateColour = nullptr;
   const char* listColour = nullptr;
   if (isButton) {
-    if (state.pushed) stateColour = "pushedbkcolor";
+    if (!state.enabled) stateColour = "disabledbkcolor";
+    else if (state.pushed) stateColour = "pushedbkcolor";
     else if (state.selected) stateColour = "selectedbkcolor";
     else if (state.hot) stateColour = "hotbkcolor";
     if (stateColour && control.GetAttribute(stateColour).empty() && state.pushed)
