@@ -23,6 +23,8 @@ namespace {
 
 std::atomic<ScreenBackend*> g_screenBackend{nullptr};
 
+constexpr int kMaxExtent = 16384;
+
 wxRect ToWx(const RECT& r) { return wxRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
 
 // True when the window or one of its owners is minimised: owned windows go
@@ -317,10 +319,14 @@ void ScreenBackend::Reconcile() {
     if (!native->sized || !EqualRects(rect, native->rect)) {
       native->sized = true;
       native->rect = rect;
-      frame->applied = wxPoint(rect.left, rect.top);
-      frame->SetSize(rect.left, rect.top, std::max(1, RectWidth(rect)),
-                     std::max(1, RectHeight(rect)), wxSIZE_ALLOW_MINUS_ONE);
-      native->surface->SetSize(0, 0, std::max(1, RectWidth(rect)), std::max(1, RectHeight(rect)));
+      // A skin may ask for anything; X takes 16-bit positions and sizes.
+      const int x = std::clamp(rect.left, -kMaxExtent, kMaxExtent);
+      const int y = std::clamp(rect.top, -kMaxExtent, kMaxExtent);
+      const int width = std::clamp(RectWidth(rect), 1, kMaxExtent);
+      const int height = std::clamp(RectHeight(rect), 1, kMaxExtent);
+      frame->applied = wxPoint(x, y);
+      frame->SetSize(x, y, width, height, wxSIZE_ALLOW_MINUS_ONE);
+      native->surface->SetSize(0, 0, width, height);
     }
     const std::optional<WindowRegion> region = GetWindowRegion(hwnd);
     const bool regionChanged =
@@ -332,7 +338,9 @@ void ScreenBackend::Reconcile() {
       native->region = region;
       wxRegion shape;
       if (region) {
-        for (const RECT& part : RegionRectangles(*region, RectWidth(rect), RectHeight(rect))) {
+        for (const RECT& part :
+             RegionRectangles(*region, std::min(RectWidth(rect), kMaxExtent),
+                              std::min(RectHeight(rect), kMaxExtent))) {
           shape.Union(ToWx(part));
         }
       }
