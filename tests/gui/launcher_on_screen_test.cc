@@ -365,5 +365,30 @@ TEST_F(LauncherOnScreen, HeadlessSwitchKeepsTheScreenEmpty) {
             std::string::npos);
 }
 
+TEST_F(LauncherOnScreen, WorkerMessageBoxIsModalOnScreenAndAnswered) {
+  // A patch that cannot be fetched: the update library, on the update
+  // thread, shows its error box; the launcher shows it on the UI thread.
+  const int closed = testing_support::ClosedLoopbackPort();
+  ASSERT_GT(closed, 0);
+  server_->Serve("/update.xml",
+                 HttpResponse{200,
+                              "<?xml version=\"1.0\"?><update><patch><version value=\"1.1\"/>"
+                              "<filedetails name=\"a.txt\" url=\"http://127.0.0.1:" +
+                                  std::to_string(closed) +
+                                  "/a.txt\" local=\"data\"/></patch></update>"});
+  launcher_ = StartLauncher({});
+  ASSERT_GT(launcher_, 0);
+  ASSERT_TRUE(WaitFor([] { return screen_->FindTitled("错误").viewable; }, 30));
+  const Geometry box = screen_->FindTitled("错误");
+  // Enter answers the box; the update thread goes on (and fails again).
+  ASSERT_TRUE(screen_->Xdotool("mousemove " + std::to_string(box.x + box.width / 2) + " " +
+                               std::to_string(box.y + 5) + " key Return"));
+  EXPECT_TRUE(WaitFor([&box] { return !screen_->Viewable(box.id); }));
+  kill(-launcher_, SIGKILL);
+  int status;
+  waitpid(launcher_, &status, 0);
+  launcher_ = -1;
+}
+
 }  // namespace
 }  // namespace gui_test

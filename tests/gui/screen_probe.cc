@@ -87,14 +87,23 @@ std::string VirtualScreen::Run(const std::string& command) const {
 }
 
 Geometry VirtualScreen::Find(const std::string& windowClass) const {
+  return FindLine("\\(\"" + windowClass + "\" \"" + windowClass + "\"\\)");
+}
+
+Geometry VirtualScreen::FindTitled(const std::string& title) const {
+  return FindLine("\"" + title + "\": ");
+}
+
+Geometry VirtualScreen::FindLine(const std::string& pattern) const {
   // One line per top-level window: id "name": ("res" "class")  WxH+x+y  +X+Y
   const std::string tree = Run("xwininfo -root -children");
-  const std::regex line("(0x[0-9a-f]+) [^\\n]*\\(\"" + windowClass + "\" \"" + windowClass +
-                        "\"\\)\\s+(\\d+)x(\\d+)\\+(-?\\d+)\\+(-?\\d+)");
+  const std::regex line("(0x[0-9a-f]+) [^\\n]*" + pattern +
+                        "[^\\n]*?\\s(\\d+)x(\\d+)\\+(-?\\d+)\\+(-?\\d+)");
   for (std::sregex_iterator it(tree.begin(), tree.end(), line), end; it != end; ++it) {
     const std::string info = Run("xwininfo -id " + (*it)[1].str());
     if (info.find("IsViewable") == std::string::npos) continue;
     Geometry g;
+    g.id = (*it)[1].str();
     g.width = std::stoi((*it)[2]);
     g.height = std::stoi((*it)[3]);
     g.x = std::stoi((*it)[4]);
@@ -103,6 +112,10 @@ Geometry VirtualScreen::Find(const std::string& windowClass) const {
     return g;
   }
   return Geometry{};
+}
+
+bool VirtualScreen::Viewable(const std::string& id) const {
+  return Run("xwininfo -id " + id).find("IsViewable") != std::string::npos;
 }
 
 Rgb VirtualScreen::Pixel(int x, int y) const {

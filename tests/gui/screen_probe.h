@@ -12,6 +12,7 @@
 namespace gui_test {
 
 struct Geometry {
+  std::string id;  // the X window id, "0x..."
   int x = 0, y = 0, width = 0, height = 0;
   bool viewable = false;
 };
@@ -38,12 +39,17 @@ class VirtualScreen {
   // The viewable window whose X class is `windowClass`; viewable false when
   // there is none.
   Geometry Find(const std::string& windowClass) const;
+  // The viewable window titled `title`.
+  Geometry FindTitled(const std::string& title) const;
+  // Whether the window `id` is still viewable (false once gone).
+  bool Viewable(const std::string& id) const;
   Rgb Pixel(int x, int y) const;
   // xdotool with `arguments` on this display; true on success.
   bool Xdotool(const std::string& arguments) const;
 
  private:
   std::string Run(const std::string& command) const;
+  Geometry FindLine(const std::string& pattern) const;
   pid_t server_ = -1;
   std::string display_;
 };
