@@ -206,6 +206,15 @@ class SkinSurface final : public wxWindow {
   HWND hwnd_;
 };
 
+// A press on a web page reaches WebKit, not the surface: the window still
+// hears of it (WM_MOUSEACTIVATE), and a disabled window's page takes none.
+gboolean OnBrowserPress(GtkWidget*, GdkEventButton*, gpointer data) {
+  const HWND hwnd = static_cast<HWND>(data);
+  if (!IsWindowEnabled(hwnd)) return TRUE;
+  PostInput(hwnd, WM_MOUSEACTIVATE, 0, 0);
+  return FALSE;
+}
+
 GdkWindow* GdkOf(wxWindow* window) {
   GtkWidget* widget = window ? static_cast<GtkWidget*>(window->GetHandle()) : nullptr;
   return widget ? gtk_widget_get_window(widget) : nullptr;
@@ -415,6 +424,9 @@ void ScreenBackend::SyncBrowsers(Native& native) {
       if (!browser.view) {
         native.browsers.erase(control);
         continue;
+      }
+      if (auto* widget = static_cast<GtkWidget*>(browser.view->GetNativeBackend())) {
+        g_signal_connect(widget, "button-press-event", G_CALLBACK(OnBrowserPress), native.hwnd);
       }
       browser.rect = rect;
     }

@@ -308,6 +308,12 @@ TEST_F(LauncherOnScreen, ServerButtonOpensThePopupAndAnItemSavesTheChoice) {
   const Geometry update = screen_->Find("UIUpdateFrame");
   ASSERT_TRUE(Click(update, 500, 54));
   ASSERT_TRUE(WaitFor([] { return screen_->Find("UIServerListFrame").viewable; }));
+  // A press on a web page closes the popup too.
+  const Geometry news = screen_->Find("UINewsFrame");
+  ASSERT_TRUE(Click(news, news.width / 2, news.height / 2));
+  ASSERT_TRUE(WaitFor([] { return !screen_->Find("UIServerListFrame").viewable; }));
+  ASSERT_TRUE(Click(update, 500, 54));
+  ASSERT_TRUE(WaitFor([] { return screen_->Find("UIServerListFrame").viewable; }));
   const Geometry popup = screen_->Find("UIServerListFrame");
   EXPECT_EQ(popup.height, 2 * 27 + 4);
   // The second row: 2 px inset, 27 px rows.
