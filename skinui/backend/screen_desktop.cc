@@ -48,7 +48,7 @@ class MessageBoxDialog final : public wxDialog {
   MessageBoxDialog(wxWindow* parent, const std::string& text, const std::string& caption,
                    MessageBoxButtons buttons)
       : wxDialog(parent, wxID_ANY, wxString::FromUTF8(caption), wxDefaultPosition, wxDefaultSize,
-                 wxCAPTION | wxCLOSE_BOX | wxSTAY_ON_TOP) {
+                 wxCAPTION | wxCLOSE_BOX) {
     auto* column = new wxBoxSizer(wxVERTICAL);
     auto* label = new wxStaticText(this, wxID_ANY, wxString::FromUTF8(text));
     label->Wrap(420);
