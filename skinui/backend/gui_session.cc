@@ -43,8 +43,7 @@ class SkinApp final : public wxApp {
 void LogAssertion(const wxString& file, int line, const wxString& function,
                   const wxString& condition, const wxString& message) {
   std::fprintf(stderr, "wx assertion at %s:%d (%s): %s %s\n", file.utf8_str().data(), line,
-               function.utf8_str().data(), condition.utf8_str().data(),
-               message.utf8_str().data());
+               function.utf8_str().data(), condition.utf8_str().data(), message.utf8_str().data());
 }
 
 bool HeadlessAsked() {

@@ -82,8 +82,8 @@ class SkinSurface;
 class SkinFrame final : public wxFrame {
  public:
   SkinFrame(HWND hwnd, bool owned)
-      : wxFrame(nullptr, wxID_ANY, wxString::FromUTF8(skinui::GetWindowText(hwnd)), wxDefaultPosition,
-                wxSize(1, 1),
+      : wxFrame(nullptr, wxID_ANY, wxString::FromUTF8(skinui::GetWindowText(hwnd)),
+                wxDefaultPosition, wxSize(1, 1),
                 wxBORDER_NONE | wxFRAME_SHAPED | (owned ? wxFRAME_NO_TASKBAR : 0)),
         hwnd_(hwnd) {
     Bind(wxEVT_CLOSE_WINDOW, &SkinFrame::OnClose, this);
@@ -94,7 +94,7 @@ class SkinFrame final : public wxFrame {
   }
 
   wxPoint applied = wxPoint(INT32_MIN, INT32_MIN);  // last position we set
-  bool dragging = false;                          // a window-manager move runs
+  bool dragging = false;                            // a window-manager move runs
 
  private:
   void OnClose(wxCloseEvent& event) {
@@ -114,7 +114,8 @@ class SkinFrame final : public wxFrame {
   void OnMaximize(wxMaximizeEvent&) {
     const HWND hwnd = hwnd_;
     skinui::PostToUiThread([hwnd] {
-      if (skinui::IsWindow(hwnd) && !skinui::IsMaximized(hwnd)) skinui::SendMessage(hwnd, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+      if (skinui::IsWindow(hwnd) && !skinui::IsMaximized(hwnd))
+        skinui::SendMessage(hwnd, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
     });
   }
   void OnMove(wxMoveEvent& event) {
@@ -184,8 +185,8 @@ class SkinSurface final : public wxWindow {
   void OnLeftDown(wxMouseEvent& event) {
     frame_->dragging = false;
     const POINT client{event.GetX(), event.GetY()};
-    PostPress(hwnd_, client, Screen(event.GetPosition()),
-              event.GetEventType() == wxEVT_LEFT_DCLICK, gtk_get_current_event_time());
+    PostPress(hwnd_, client, Screen(event.GetPosition()), event.GetEventType() == wxEVT_LEFT_DCLICK,
+              gtk_get_current_event_time());
   }
   void OnLeftUp(wxMouseEvent& event) {
     PostInput(hwnd_, WM_LBUTTONUP, 0, MakeLParam(event.GetX(), event.GetY()));
@@ -338,18 +339,16 @@ void ScreenBackend::Reconcile() {
       native->surface->SetSize(0, 0, width, height);
     }
     const std::optional<WindowRegion> region = GetWindowRegion(hwnd);
-    const bool regionChanged =
-        region.has_value() != native->region.has_value() ||
-        (region && (!EqualRects(region->rect, native->region->rect) ||
-                    region->ellipseWidth != native->region->ellipseWidth ||
-                    region->ellipseHeight != native->region->ellipseHeight));
+    const bool regionChanged = region.has_value() != native->region.has_value() ||
+                               (region && (!EqualRects(region->rect, native->region->rect) ||
+                                           region->ellipseWidth != native->region->ellipseWidth ||
+                                           region->ellipseHeight != native->region->ellipseHeight));
     if (regionChanged) {
       native->region = region;
       wxRegion shape;
       if (region) {
-        for (const RECT& part :
-             RegionRectangles(*region, std::min(RectWidth(rect), kMaxExtent),
-                              std::min(RectHeight(rect), kMaxExtent))) {
+        for (const RECT& part : RegionRectangles(*region, std::min(RectWidth(rect), kMaxExtent),
+                                                 std::min(RectHeight(rect), kMaxExtent))) {
           shape.Union(ToWx(part));
         }
       }
@@ -418,9 +417,9 @@ void ScreenBackend::SyncBrowsers(Native& native) {
     BrowserView& browser = native.browsers[control];
     const wxRect rect = ToWx(control->GetPos());
     if (!browser.view) {
-      browser.view = wxWebView::New(native.surface, wxID_ANY, wxWebViewDefaultURLStr,
-                                    rect.GetPosition(), rect.GetSize(), wxWebViewBackendDefault,
-                                    wxBORDER_NONE);
+      browser.view =
+          wxWebView::New(native.surface, wxID_ANY, wxWebViewDefaultURLStr, rect.GetPosition(),
+                         rect.GetSize(), wxWebViewBackendDefault, wxBORDER_NONE);
       if (!browser.view) {
         native.browsers.erase(control);
         continue;

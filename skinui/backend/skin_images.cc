@@ -105,8 +105,8 @@ void DrawSkinImage(wxDC& dc, const ImageSpec& spec, const wxRect& rect, int clip
   if (rect.width > 8192 || rect.height > 8192) return;
   const wxImage* image = Load(spec.file);
   if (!image) return;
-  const ComposedKey key{spec.file, spec.corner[0], spec.corner[1], spec.corner[2],
-                        spec.corner[3], rect.width, rect.height};
+  const ComposedKey key{spec.file,      spec.corner[0], spec.corner[1], spec.corner[2],
+                        spec.corner[3], rect.width,     rect.height};
   auto& composed = Composed();
   auto it = composed.find(key);
   if (it == composed.end()) {

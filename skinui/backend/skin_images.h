@@ -10,7 +10,6 @@
 
 namespace skinui {
 
-
 // Draws the image stretched into `rect` with its corners kept (nine
 // slices); `clipWidth` < rect width draws only that much of the left part
 // (progress fill). Nothing for a missing or damaged image.

@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "skinui/activex.h"
 #include "skinui/attribute_parsing.h"
@@ -67,14 +68,44 @@ bool Colour(const CStdString& text, wxColour* colour) {
   return true;
 }
 
-// The first of `names` that the control has.
-CStdString FirstOf(const CControlUI& control, std::initializer_list<const char*> names) {
-  for (const char* name : names) {
-    if (!name) continue;
-    CStdString value = control.GetAttribute(name);
-    if (!value.empty()) return value;
+// Attribute chains by state: the first one the skin has gives the look.
+using Chain = std::vector<const char*>;
+enum class StateKind { Disabled, Pushed, Selected, Hot, Normal };
+struct LookChains {
+  Chain background, image, text;
+};
+const LookChains kChains[] = {
+    // Disabled
+    {{"disabledbkcolor"}, {"disabledimage", "normalimage"}, {"disabledtextcolor", "textcolor"}},
+    // Pushed
+    {{"pushedbkcolor", "hotbkcolor"},
+     {"pushedimage", "hotimage", "normalimage"},
+     {"pushedtextcolor", "hottextcolor", "textcolor"}},
+    // Selected (options)
+    {{"selectedbkcolor"}, {"selectedimage", "normalimage"}, {"selectedtextcolor", "textcolor"}},
+    // Hot
+    {{"hotbkcolor"}, {"hotimage", "normalimage"}, {"hottextcolor", "textcolor"}},
+    // Normal
+    {{}, {"normalimage"}, {"textcolor"}},
+};
+const Chain kItemBackground{"itembkcolor"};
+const Chain kItemHotBackground{"itemhotbkcolor", "itembkcolor"};
+const Chain kItemSelectedBackground{"itemselectedbkcolor", "itembkcolor"};
+const Chain kItemText{"itemtextcolor"};
+const Chain kItemHotText{"itemhottextcolor", "itemtextcolor"};
+const Chain kItemSelectedText{"itemselectedtextcolor", "itemtextcolor"};
+
+// The first name of `chain` that the control has, nullptr for none.
+const char* FirstNameOf(const CControlUI& control, const Chain& chain) {
+  for (const char* name : chain) {
+    if (!control.GetAttribute(name).empty()) return name;
   }
-  return CStdString();
+  return nullptr;
+}
+
+CStdString FirstOf(const CControlUI& control, const Chain& chain) {
+  const char* name = FirstNameOf(control, chain);
+  return name ? control.GetAttribute(name) : CStdString();
 }
 
 wxRect ToWx(const RECT& r) { return wxRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
@@ -102,27 +133,30 @@ struct State {
   bool selected = false;
 };
 
-void PaintBackground(wxGCDC& dc, const CControlUI& control, const wxRect& rect, const State& state,
+// Only buttons and options have pushed and hot looks of their own.
+StateKind KindOf(const State& state, bool isButton) {
+  if (!state.enabled) return StateKind::Disabled;
+  if (isButton && state.pushed) return StateKind::Pushed;
+  if (state.selected) return StateKind::Selected;
+  if (isButton && state.hot) return StateKind::Hot;
+  return StateKind::Normal;
+}
+
+void PaintBackground(wxGCDC& dc, const CControlUI& control, const wxRect& rect,
                      const char* stateColour, const char* listColour, const CControlUI* list) {
   const SIZE round = ParseSize(control.GetAttribute("borderround").c_str());
+  // A state's colour or a list's item colour is flat; bkcolor may have its
+  // gradient to bkcolor2.
   wxColour top, bottom;
-  bool filled = false;
-  if (stateColour && Colour(control.GetAttribute(stateColour), &top)) {
-    filled = true;
-  } else if (list && listColour && Colour(list->GetAttribute(listColour), &top)) {
-    filled = true;
+  if ((stateColour && Colour(control.GetAttribute(stateColour), &top)) ||
+      (list && listColour && Colour(list->GetAttribute(listColour), &top))) {
+    FillBackground(dc, rect, top, nullptr, round);
   } else if (Colour(control.GetAttribute("bkcolor"), &top)) {
-    filled = true;
-  }
-  if (filled) {
-    const bool gradient = !stateColour || !control.GetAttribute(stateColour).size()
-                              ? Colour(control.GetAttribute("bkcolor2"), &bottom)
-                              : false;
+    const bool gradient = Colour(control.GetAttribute("bkcolor2"), &bottom);
     FillBackground(dc, rect, top, gradient ? &bottom : nullptr, round);
   }
   const CStdString image = control.GetAttribute("bkimage");
   if (!image.empty()) DrawSkinImage(dc, ParseImageSpec(image), rect);
-  (void)state;
 }
 
 void PaintBorder(wxGCDC& dc, const CControlUI& control, const wxRect& rect) {
@@ -135,8 +169,8 @@ void PaintBorder(wxGCDC& dc, const CControlUI& control, const wxRect& rect) {
   gc->SetBrush(*wxTRANSPARENT_BRUSH);
   const double inset = size / 2.0;
   if (round.cx > 0 || round.cy > 0) {
-    gc->DrawRoundedRectangle(rect.x + inset, rect.y + inset, rect.width - size,
-                             rect.height - size, std::max(round.cx, round.cy) / 2.0);
+    gc->DrawRoundedRectangle(rect.x + inset, rect.y + inset, rect.width - size, rect.height - size,
+                             std::max(round.cx, round.cy) / 2.0);
   } else {
     gc->DrawRectangle(rect.x + inset, rect.y + inset, rect.width - size, rect.height - size);
   }
@@ -148,8 +182,8 @@ void PaintText(wxGCDC& dc, CPaintManagerUI& manager, const CControlUI& control, 
   if (text.empty()) return;
   int padding[4] = {0, 0, 0, 0};
   ParseIntList(control.GetAttribute("textpadding").c_str(), padding, 4);
-  const wxRect inner(rect.x + padding[0], rect.y + padding[1],
-                     rect.width - padding[0] - padding[2], rect.height - padding[1] - padding[3]);
+  const wxRect inner(rect.x + padding[0], rect.y + padding[1], rect.width - padding[0] - padding[2],
+                     rect.height - padding[1] - padding[3]);
   if (inner.width <= 0 || inner.height <= 0) return;
   const int id = fontId.empty() ? -1 : ParseInt(fontId.c_str());
   dc.SetFont(FontFor(manager.GetFont(id)));
@@ -211,35 +245,20 @@ void PaintControl(wxGCDC& dc, CPaintManagerUI& manager, CControlUI& control,
   const CControlUI* list = item ? item->GetOwner() : nullptr;
   if (item) state.selected = item->IsSelected();
 
-  // Background: the state's colour (button, option, list item), else bkcolor.
-  const char* stateColour = nullptr;
+  // Each look is the first attribute of its state's chain that the skin
+  // has; a button state without a look of its own falls back along it.
+  const LookChains& chains = kChains[static_cast<int>(KindOf(state, isButton))];
+  const char* stateColour = isButton ? FirstNameOf(control, chains.background) : nullptr;
   const char* listColour = nullptr;
-  if (isButton) {
-    if (!state.enabled) stateColour = "disabledbkcolor";
-    else if (state.pushed) stateColour = "pushedbkcolor";
-    else if (state.selected) stateColour = "selectedbkcolor";
-    else if (state.hot) stateColour = "hotbkcolor";
-    if (stateColour && control.GetAttribute(stateColour).empty() && state.pushed)
-      stateColour = "hotbkcolor";
-    if (stateColour && control.GetAttribute(stateColour).empty()) stateColour = nullptr;
+  if (item && list) {
+    listColour = FirstNameOf(*list, state.selected ? kItemSelectedBackground
+                                    : state.hot    ? kItemHotBackground
+                                                   : kItemBackground);
   }
-  if (item) {
-    listColour = state.selected ? "itemselectedbkcolor" : state.hot ? "itemhotbkcolor" : "itembkcolor";
-    if (list && list->GetAttribute(listColour).empty()) listColour = "itembkcolor";
-  }
-  PaintBackground(dc, control, rect, state, stateColour, listColour, list);
+  PaintBackground(dc, control, rect, stateColour, listColour, list);
 
   if (isButton) {
-    CStdString image;
-    if (!state.enabled) image = FirstOf(control, {"disabledimage", "normalimage"});
-    else if (state.pushed) image = FirstOf(control, {"pushedimage", "hotimage", option && state.selected ? "selectedimage" : nullptr, "normalimage"});
-    else if (option && state.selected) image = FirstOf(control, {state.hot ? "hotimage" : nullptr, "selectedimage", "normalimage"});
-    else if (state.hot) image = FirstOf(control, {"hotimage", "normalimage"});
-    else image = control.GetAttribute("normalimage");
-    if (option && state.selected && !state.pushed) {
-      const CStdString selected = control.GetAttribute("selectedimage");
-      if (!selected.empty()) image = selected;
-    }
+    const CStdString image = FirstOf(control, chains.image);
     if (!image.empty()) DrawSkinImage(dc, ParseImageSpec(image), rect);
   }
 
@@ -262,18 +281,12 @@ void PaintControl(wxGCDC& dc, CPaintManagerUI& manager, CControlUI& control,
   CStdString colourText;
   CStdString font = control.GetAttribute("font");
   if (item && list) {
-    colourText = state.selected ? FirstOf(*list, {"itemselectedtextcolor", "itemtextcolor"})
-                 : state.hot    ? FirstOf(*list, {"itemhottextcolor", "itemtextcolor"})
-                                : list->GetAttribute("itemtextcolor");
+    colourText = FirstOf(*list, state.selected ? kItemSelectedText
+                                : state.hot    ? kItemHotText
+                                               : kItemText);
     if (font.empty()) font = list->GetAttribute("itemfont");
   }
-  if (colourText.empty()) {
-    if (!state.enabled) colourText = FirstOf(control, {"disabledtextcolor", "textcolor"});
-    else if (isButton && state.pushed) colourText = FirstOf(control, {"pushedtextcolor", "hottextcolor", "textcolor"});
-    else if (option && state.selected) colourText = FirstOf(control, {"selectedtextcolor", "textcolor"});
-    else if (isButton && state.hot) colourText = FirstOf(control, {"hottextcolor", "textcolor"});
-    else colourText = control.GetAttribute("textcolor");
-  }
+  if (colourText.empty()) colourText = FirstOf(control, chains.text);
   if (!Colour(colourText, &colour) && !state.enabled) colour = wxColour(128, 128, 128);
   PaintText(dc, manager, control, rect, colour, font, isButton);
 

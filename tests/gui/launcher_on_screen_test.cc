@@ -3,12 +3,11 @@
 // window geometry and pixels. The cases run in order on the same launcher:
 // each leaves it where the next one starts.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <memory>
@@ -98,9 +97,10 @@ class LauncherOnScreen : public ::testing::Test {
         "[Setup]\nServerListUrl=" + url + "ServerList.xml\nUpdateVersionUrl=" + url +
             "update.xml\nServerAddr=\nServerPort=\nChargeUrl=\nServerSid=\n"
             "Resolution=1024*768\nFullScreen=0\nVersion=1.0\nLVersion=1.0\n");
-    testing_support::WriteFile(dir_->File("Do.ini"),
-                               "[Addr]\nServerListUrl1=" + url + "ServerList.xml\n"
-                               "UpdateVersionUrl1=" + url + "update.xml\n");
+    testing_support::WriteFile(dir_->File("Do.ini"), "[Addr]\nServerListUrl1=" + url +
+                                                         "ServerList.xml\n"
+                                                         "UpdateVersionUrl1=" +
+                                                         url + "update.xml\n");
     testing_support::WriteFile(dir_->File("web.ini"),
                                "[Web]\nLeftUrl=" + url + "left.html\nRightUrl=" + url +
                                    "right.html\nTopUrl=" + url + "top.html\n");
@@ -266,7 +266,8 @@ TEST_F(LauncherOnScreen, WebPanelsShowTheirPages) {
   const struct {
     const char* windowClass;
     Rgb page;
-  } panels[] = {{"UINewsFrame", {0, 0xFF, 0}}, {"UINews2Frame", {0, 0, 0xFF}},
+  } panels[] = {{"UINewsFrame", {0, 0xFF, 0}},
+                {"UINews2Frame", {0, 0, 0xFF}},
                 {"UITopFrame", {0xFF, 0, 0xFF}}};
   for (const auto& panel : panels) {
     SCOPED_TRACE(panel.windowClass);
@@ -291,7 +292,8 @@ TEST_F(LauncherOnScreen, CaptionDragMovesTheFrameAndItsChildren) {
   ASSERT_TRUE(WaitFor([&] {
     const Geometry now = Frame();
     return now.x == before.x - 100 && now.y == before.y - 50;
-  })) << "frame at " << Frame().x << "," << Frame().y;
+  })) << "frame at "
+      << Frame().x << "," << Frame().y;
   const Geometry frame = Frame();
   for (const Child& child : kChildren) {
     SCOPED_TRACE(child.windowClass);
@@ -335,8 +337,7 @@ TEST_F(LauncherOnScreen, SettingsDialogRunsModallyAndEscapeCloses) {
   ASSERT_TRUE(screen_->Xdotool("mousemove " + std::to_string(dialog.x + 5) + " " +
                                std::to_string(dialog.y + 150) + " key Escape"));
   EXPECT_TRUE(WaitFor([] {
-    return !screen_->Find("UIGameSettingFrame").viewable &&
-           !screen_->Find("UIBackGround").viewable;
+    return !screen_->Find("UIGameSettingFrame").viewable && !screen_->Find("UIBackGround").viewable;
   }));
   EXPECT_FALSE(testing_support::PathExists(dir_->File("started.txt")));
 }
@@ -351,17 +352,18 @@ TEST_F(LauncherOnScreen, EnterGameStartsTheGameAndTheLauncherEndsWithItsBrowsers
   EXPECT_TRUE(WaitFor([] {
     return testing_support::ReadFile(dir_->File("started.txt")) == "ws\n";
   })) << testing_support::ReadFile(dir_->File("run.log"));
-  EXPECT_TRUE(WaitFor([] {
-    if (!Ended(launcher_)) return false;
-    launcher_ = -1;
-    return true;
-  }, 15));
+  EXPECT_TRUE(WaitFor(
+      [] {
+        if (!Ended(launcher_)) return false;
+        launcher_ = -1;
+        return true;
+      },
+      15));
   EXPECT_TRUE(WaitFor([group] { return BrowserProcesses(group) == 0; }));
 }
 
 TEST_F(LauncherOnScreen, HeadlessSwitchKeepsTheScreenEmpty) {
-  const pid_t headless =
-      StartLauncher({"VELMOR_HEADLESS=1", "VELMOR_LAUNCHER_AUTOCLOSE_MS=1500"});
+  const pid_t headless = StartLauncher({"VELMOR_HEADLESS=1", "VELMOR_LAUNCHER_AUTOCLOSE_MS=1500"});
   ASSERT_GT(headless, 0);
   const bool ended = WaitFor([headless] { return Ended(headless); }, 20);
   if (!ended) kill(-headless, SIGKILL);
@@ -376,12 +378,12 @@ TEST_F(LauncherOnScreen, WorkerMessageBoxIsModalOnScreenAndAnswered) {
   // thread, shows its error box; the launcher shows it on the UI thread.
   const int closed = testing_support::ClosedLoopbackPort();
   ASSERT_GT(closed, 0);
-  server_->Serve("/update.xml",
-                 HttpResponse{200,
-                              "<?xml version=\"1.0\"?><update><patch><version value=\"1.1\"/>"
-                              "<filedetails name=\"a.txt\" url=\"http://127.0.0.1:" +
-                                  std::to_string(closed) +
-                                  "/a.txt\" local=\"data\"/></patch></update>"});
+  server_->Serve(
+      "/update.xml",
+      HttpResponse{200,
+                   "<?xml version=\"1.0\"?><update><patch><version value=\"1.1\"/>"
+                   "<filedetails name=\"a.txt\" url=\"http://127.0.0.1:" +
+                       std::to_string(closed) + "/a.txt\" local=\"data\"/></patch></update>"});
   launcher_ = StartLauncher({});
   ASSERT_GT(launcher_, 0);
   ASSERT_TRUE(WaitFor([] { return screen_->FindTitled("错误").viewable; }, 30));

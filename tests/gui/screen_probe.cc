@@ -33,8 +33,8 @@ VirtualScreen::VirtualScreen() {
   int pipeFds[2];
   if (pipe(pipeFds) != 0) return;
   const std::string fd = std::to_string(pipeFds[1]);
-  std::vector<std::string> args = {"Xvfb",    "-displayfd", fd,        "-noreset", "-nolisten",
-                                   "tcp",     "-screen",    "0",       "1280x1024x24"};
+  std::vector<std::string> args = {"Xvfb", "-displayfd", fd,  "-noreset",    "-nolisten",
+                                   "tcp",  "-screen",    "0", "1280x1024x24"};
   std::vector<char*> argv;
   for (auto& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);

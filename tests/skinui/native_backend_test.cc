@@ -1,6 +1,8 @@
 // The seam to a drawing backend, without a display: a recording backend
 // stands in for the toolkit. The loop waits through it and mirrors changes
 // with Sync; a worker's change marks only what it changed.
+#include "skinui/native_backend.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,7 +11,6 @@
 #include <thread>
 #include <vector>
 
-#include "skinui/native_backend.h"
 #include "skinui/skin_values.h"
 #include "skinui/skinui.h"
 #include "tests/skinui/skin_test_window.h"
@@ -108,7 +109,9 @@ TEST_F(NativeBackendTest, SkinLooksFontsAndScrollingListsReachTheBackend) {
     const char* name;
     int size;
     bool bold;
-  } fonts[] = {{3, "Sans", 15, true}, {1, "Serif", 11, false}, {-1, "Serif", 11, false},
+  } fonts[] = {{3, "Sans", 15, true},
+               {1, "Serif", 11, false},
+               {-1, "Serif", 11, false},
                {9, "Serif", 11, false}};
   for (const auto& expected : fonts) {
     const SkinFont font = window_->paintManager.GetFont(expected.id);
@@ -180,10 +183,14 @@ TEST(SkinValuesTest, ColoursAndImagesReadOnlyWhatIsWellFormed) {
     const char* text;
     bool ok;
     uint32_t argb;
-  } colours[] = {{"#102030", true, 0xFF102030}, {"#80102030", true, 0x80102030},
-                 {"0xff00ff00", true, 0xFF00FF00}, {"#12345", false, 0},
-                 {"#GG0000", false, 0},           {"102030", false, 0},
-                 {"", false, 0},                  {"#1020304050", false, 0}};
+  } colours[] = {{"#102030", true, 0xFF102030},
+                 {"#80102030", true, 0x80102030},
+                 {"0xff00ff00", true, 0xFF00FF00},
+                 {"#12345", false, 0},
+                 {"#GG0000", false, 0},
+                 {"102030", false, 0},
+                 {"", false, 0},
+                 {"#1020304050", false, 0}};
   for (const auto& c : colours) {
     uint32_t argb = 0;
     EXPECT_EQ(skinui::ParseColour(c.text, &argb), c.ok) << c.text;
