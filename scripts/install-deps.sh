@@ -8,6 +8,11 @@ packages=(
   libcurl4-openssl-dev libwxgtk3.2-dev libexpat1-dev zlib1g-dev libminizip-dev
   libgtest-dev libcpp-httplib-dev
   clang libclang-rt-14-dev python3
+  # Real windows: wxWidgets on GTK 3 with WebKit web views, X11.
+  libwxgtk-webview3.2-dev libgtk-3-dev libx11-dev
+  # GUI tests: a virtual screen, input and pixel reading, a session bus and
+  # a CJK font.
+  xvfb xdotool imagemagick x11-utils dbus fonts-wqy-microhei
 )
 
 missing=()

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "skinui/native_backend.h"
 #include "skinui/ui_lock.h"
 
 using skinui::UiLockGuard;
@@ -57,6 +58,7 @@ class CActiveXUI::Browser : public IWebBrowser2 {
     UiLockGuard guard;
     lastUrl_ = url;
     ++count_;
+    skinui::NoteModelChanged();  // a backend shows the page
     return S_OK;
   }
   unsigned long AddRef() override {

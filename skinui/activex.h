@@ -1,8 +1,9 @@
 // CActiveXUI ("ActiveXUI"): a place holder for an embedded object. When its
 // skin "clsid" names the web browser ({8856F961-340A-11D0-A96B-00C04FD705A2},
 // any letter case, braces optional), GetControl with IID_IWebBrowser2 hands
-// out its browser. The browser draws nothing; it records where it was sent,
-// which tests read back (GetLastNavigatedUrl, GetNavigationCount).
+// out its browser. The browser draws nothing itself; it records where it was
+// sent (GetLastNavigatedUrl, GetNavigationCount), and a drawing backend
+// shows that page in a real web view sized to the control.
 #pragma once
 
 #include <cstdint>

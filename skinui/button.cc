@@ -64,6 +64,7 @@ void COptionUI::Selected(bool selected) {
   UiLockGuard guard;
   if (selected_ == selected) return;
   selected_ = selected;
+  Invalidate();
   if (selected && !group_.empty() && manager_) {
     ForEachOption(manager_->GetRoot(), [this](COptionUI* other) {
       if (other != this && other->GetGroup() == group_) other->Selected(false);

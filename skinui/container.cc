@@ -37,6 +37,7 @@ bool CContainerUI::AddAt(CControlUI* control, int index) {
   ApplyPendingLayout(false);
   items_.insert(items_.begin() + index, control);
   control->SetManager(manager_, this);
+  Invalidate();
   // Laid out when first read (see ApplyPendingLayout); an empty container
   // is not laid out on an add at all.
   if (skinui::RectWidth(rect_) > 0 || skinui::RectHeight(rect_) > 0) layoutPending_ = true;
@@ -52,6 +53,7 @@ bool CContainerUI::Remove(CControlUI* control) {
   ApplyPendingLayout(true);
   items_.erase(it);
   delete control;
+  Invalidate();
   return true;
 }
 
@@ -62,6 +64,7 @@ void CContainerUI::RemoveAll() {
   std::vector<CControlUI*> items;
   items.swap(items_);
   for (CControlUI* item : items) delete item;
+  Invalidate();
 }
 
 int CContainerUI::GetCount() const {
@@ -126,7 +129,11 @@ void CContainerUI::Layout(RECT rect) {
   UiLockGuard guard;
   ApplyPendingLayout(false);
   layoutPending_ = false;
-  rect_ = rect;
+  if (!skinui::EqualRects(rect_, rect)) {
+    Invalidate();
+    rect_ = rect;
+    Invalidate();
+  }
   const RECT inner{rect.left + inset_.left, rect.top + inset_.top, rect.right - inset_.right,
                    rect.bottom - inset_.bottom};
   LayoutChildren(inner);

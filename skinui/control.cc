@@ -6,6 +6,7 @@
 #include "skinui/attribute_parsing.h"
 #include "skinui/paint_manager.h"
 #include "skinui/ui_lock.h"
+#include "skinui/window_system.h"
 
 using skinui::UiLockGuard;
 
@@ -79,7 +80,9 @@ CStdString CControlUI::GetText() const {
 
 void CControlUI::SetText(const CStdString& text) {
   UiLockGuard guard;
+  if (text_ == text) return;
   text_ = text;
+  Invalidate();
 }
 
 CStdString CControlUI::GetToolTip() const {
@@ -101,7 +104,11 @@ RECT CControlUI::GetPos() const {
 void CControlUI::SetPos(RECT rect) {
   UiLockGuard guard;
   ApplyPendingLayout(true);
-  rect_ = rect;
+  if (!skinui::EqualRects(rect_, rect)) {
+    Invalidate();
+    rect_ = rect;
+    Invalidate();
+  }
   if (float_ && parent_) {
     const RECT parentRect = parent_->GetPos();
     fixedXY_ = SIZE{rect.left - parentRect.left, rect.top - parentRect.top};
@@ -188,7 +195,9 @@ bool CControlUI::IsOwnVisible() const {
 void CControlUI::SetVisible(bool visible) {
   UiLockGuard guard;
   ApplyPendingLayout(true);
+  if (visible_ == visible) return;
   visible_ = visible;
+  Invalidate();
 }
 
 bool CControlUI::IsEnabled() const {
@@ -198,7 +207,9 @@ bool CControlUI::IsEnabled() const {
 
 void CControlUI::SetEnabled(bool enabled) {
   UiLockGuard guard;
+  if (enabled_ == enabled) return;
   enabled_ = enabled;
+  Invalidate();
 }
 
 bool CControlUI::IsMouseEnabled() const {
@@ -227,9 +238,42 @@ void CControlUI::SetManager(CPaintManagerUI* manager, CControlUI* parent) {
   parent_ = parent;
 }
 
+void CControlUI::KeepAttribute(const char* name, const char* value) {
+  if (!name || !value) return;
+  UiLockGuard guard;
+  for (auto& [kept, text] : attributes_) {
+    if (kept == name) {
+      text = value;
+      Invalidate();
+      return;
+    }
+  }
+  attributes_.emplace_back(name, value);
+  Invalidate();
+}
+
+CStdString CControlUI::GetAttribute(const char* name) const {
+  UiLockGuard guard;
+  if (!name) return CStdString();
+  for (const auto& [kept, text] : attributes_) {
+    if (kept == name) return text;
+  }
+  return CStdString();
+}
+
+void CControlUI::Invalidate() const {
+  UiLockGuard guard;
+  if (!manager_) return;
+  const HWND hwnd = manager_->GetPaintWindow();
+  if (hwnd && rect_.right > rect_.left && rect_.bottom > rect_.top) {
+    skinui::InvalidateRect(hwnd, &rect_);
+  }
+}
+
 void CControlUI::SetAttribute(const char* name, const char* value) {
   if (!name || !value) return;
   UiLockGuard guard;
+  KeepAttribute(name, value);
   if (IsGeometryAttribute(name)) ApplyPendingLayout(true);
   if (std::strcmp(name, "name") == 0) {
     name_ = value;
@@ -275,7 +319,10 @@ CControlUI* CControlUI::FindControlByName(const char* name) {
 void CControlUI::Layout(RECT rect) {
   UiLockGuard guard;
   ApplyPendingLayout(false);
+  if (skinui::EqualRects(rect_, rect)) return;
+  Invalidate();
   rect_ = rect;
+  Invalidate();
 }
 
 void CControlUI::ApplyPendingLayout(bool includeSelf) const {

@@ -9,6 +9,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "skinui/std_string.h"
@@ -132,8 +134,18 @@ class CControlUI {
 
   // Reads one skin attribute ("name", "text", "pos", "width", "height",
   // "float", "visible", "enabled", "tooltip", "userdata"; subclasses add
-  // theirs). Unknown attributes are ignored.
+  // theirs). Every attribute is also kept as written (KeepAttribute), so
+  // look attributes reach the drawing backend and unknown ones are never an
+  // error.
   virtual void SetAttribute(const char* name, const char* value);
+  // Keeps `value` as the text of attribute `name` (the latest one wins).
+  void KeepAttribute(const char* name, const char* value);
+  // The kept text of attribute `name`; empty when the skin had none.
+  CStdString GetAttribute(const char* name) const;
+
+  // Marks the control's rectangle for a repaint on screen (nothing without
+  // a drawing backend). Every change of what a control shows calls it.
+  void Invalidate() const;
 
   // The control (or child) at `point` (client coordinates): the topmost
   // visible, mouse-enabled one whose rectangle holds the point; nullptr
@@ -173,6 +185,7 @@ class CControlUI {
   CStdString text_;
   CStdString toolTip_;
   CStdString userData_;
+  std::vector<std::pair<std::string, std::string>> attributes_;
   void* userPtr_ = nullptr;
   RECT rect_;
   SIZE fixedXY_;  // offset of a floating control from its parent

@@ -1,5 +1,6 @@
 #include "skinui/dialog_builder.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -38,6 +39,7 @@ CControlUI* Build(CMarkupNode node, IDialogBuilderCallback* callback, int depth)
   if (!control && callback) control = callback->CreateControl(node.GetName());
   if (!control) return nullptr;
   for (int i = 0; i < node.GetAttributeCount(); ++i) {
+    control->KeepAttribute(node.GetAttributeName(i), node.GetAttributeValue(i));
     control->SetAttribute(node.GetAttributeName(i), node.GetAttributeValue(i));
   }
   auto* container = static_cast<CContainerUI*>(control->GetInterface("Container"));
@@ -50,10 +52,39 @@ CControlUI* Build(CMarkupNode node, IDialogBuilderCallback* callback, int depth)
   return control;
 }
 
+// <Font id="0" name="..." size="12" bold="false" default="true"/>
+void AddFont(CMarkupNode node, CPaintManagerUI* manager) {
+  SkinFont font;
+  for (int i = 0; i < node.GetAttributeCount(); ++i) {
+    const char* name = node.GetAttributeName(i);
+    const char* value = node.GetAttributeValue(i);
+    if (std::strcmp(name, "id") == 0) {
+      font.id = skinui::ParseInt(value);
+    } else if (std::strcmp(name, "name") == 0) {
+      font.name = value;
+    } else if (std::strcmp(name, "size") == 0) {
+      font.size = std::clamp(skinui::ParseInt(value), 1, 400);
+    } else if (std::strcmp(name, "bold") == 0) {
+      font.bold = skinui::ParseBool(value);
+    } else if (std::strcmp(name, "italic") == 0) {
+      font.italic = skinui::ParseBool(value);
+    } else if (std::strcmp(name, "underline") == 0) {
+      font.underline = skinui::ParseBool(value);
+    } else if (std::strcmp(name, "default") == 0) {
+      font.isDefault = skinui::ParseBool(value);
+    }
+  }
+  manager->AddFont(font);
+}
+
 void ApplyWindowAttributes(CMarkupNode window, CPaintManagerUI* manager) {
+  for (CMarkupNode child = window.GetChild(); child.IsValid(); child = child.GetSibling()) {
+    if (std::strcmp(child.GetName(), "Font") == 0) AddFont(child, manager);
+  }
   for (int i = 0; i < window.GetAttributeCount(); ++i) {
     const char* name = window.GetAttributeName(i);
     const char* value = window.GetAttributeValue(i);
+    manager->KeepWindowAttribute(name, value);
     if (std::strcmp(name, "size") == 0) {
       const SIZE size = skinui::ParseSize(value);
       manager->SetInitSize(size.cx, size.cy);

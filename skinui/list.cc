@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "skinui/attribute_parsing.h"
 #include "skinui/ui_lock.h"
 
 using skinui::UiLockGuard;
@@ -19,6 +20,9 @@ bool CListUI::Add(CControlUI* control) { return AddAt(control, GetCount()); }
 bool CListUI::AddAt(CControlUI* control, int index) {
   UiLockGuard guard;
   if (!CVerticalLayoutUI::AddAt(control, index)) return false;
+  // Rows take the skin's "itemheight"; without it they share the height.
+  const int itemHeight = skinui::ParseInt(GetAttribute("itemheight").c_str());
+  if (itemHeight > 0 && control->GetFixedHeight() == 0) control->SetFixedHeight(itemHeight);
   if (curSel_ >= index) ++curSel_;
   Renumber(index);  // the items before keep their numbers
   return true;
@@ -40,7 +44,63 @@ bool CListUI::Remove(CControlUI* control) {
 void CListUI::RemoveAll() {
   UiLockGuard guard;
   curSel_ = -1;
+  scrollY_ = 0;
   CVerticalLayoutUI::RemoveAll();
+}
+
+void CListUI::Layout(RECT rect) {
+  UiLockGuard guard;
+  // Lays the items out from the scrolled top, then keeps the offset inside
+  // what the items fill.
+  long long content = 0;
+  for (CControlUI* item : items_) {
+    if (item->IsOwnVisible() && !item->IsFloat()) content += item->GetFixedHeight() + childPadding_;
+  }
+  const long long visible = skinui::RectHeight(rect) - inset_.top - inset_.bottom;
+  const long long most = std::max<long long>(0, content - visible);
+  scrollY_ = static_cast<int>(std::clamp<long long>(scrollY_, 0, most));
+  CVerticalLayoutUI::Layout(rect);
+  if (scrollY_ == 0) return;
+  for (CControlUI* item : items_) {
+    if (item->IsFloat()) continue;
+    RECT at = item->GetPos();
+    at.top -= scrollY_;
+    at.bottom -= scrollY_;
+    item->Layout(at);
+  }
+}
+
+CControlUI* CListUI::FindControlAt(POINT point) {
+  UiLockGuard guard;
+  ApplyPendingLayout(true);
+  // Items scrolled out of the list's rectangle cannot be hit.
+  if (!skinui::PointInRect(rect_, point)) return nullptr;
+  return CVerticalLayoutUI::FindControlAt(point);
+}
+
+bool CListUI::ScrollRows(int rows) {
+  UiLockGuard guard;
+  ApplyPendingLayout(true);
+  int rowHeight = 0;
+  for (CControlUI* item : items_) {
+    if (item->GetFixedHeight() > 0) {
+      rowHeight = item->GetFixedHeight() + childPadding_;
+      break;
+    }
+  }
+  if (rowHeight == 0) return false;
+  const int before = scrollY_;
+  scrollY_ = std::max(0, scrollY_ + rows * rowHeight);
+  const RECT rect = rect_;
+  rect_ = RECT{};  // forces the items to be placed again
+  Layout(rect);
+  Invalidate();
+  return scrollY_ != before;
+}
+
+int CListUI::GetScrollOffset() const {
+  UiLockGuard guard;
+  return scrollY_;
 }
 
 int CListUI::GetCurSel() const {
@@ -56,6 +116,7 @@ bool CListUI::SelectItem(int index) {
   curSel_ = index;
   MarkSelected(previous);
   MarkSelected(index);
+  Invalidate();
   Notify("itemselect", static_cast<WPARAM>(index), static_cast<LPARAM>(previous));
   return true;
 }

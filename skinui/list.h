@@ -27,6 +27,14 @@ class CListUI : public CVerticalLayoutUI {
   bool Remove(CControlUI* control) override;
   void RemoveAll() override;
 
+  // Items beyond the list's height are reached by scrolling: the first
+  // shown item moves by `rows` items (negative: up), kept in range.
+  // Answers whether the view moved.
+  bool ScrollRows(int rows);
+  int GetScrollOffset() const;  // pixels scrolled past the top
+  void Layout(RECT rect) override;
+  CControlUI* FindControlAt(POINT point) override;
+
   // Index of the selected item, -1 for none.
   int GetCurSel() const;
   // Selects the item at `index` (-1: none) and sends "itemselect" when the
@@ -39,6 +47,7 @@ class CListUI : public CVerticalLayoutUI {
   // Sets the selected flag of the item at `index` from curSel_.
   void MarkSelected(int index);
   int curSel_ = -1;
+  int scrollY_ = 0;
 };
 
 class CListLabelElementUI : public CLabelUI {

@@ -8,6 +8,7 @@
 
 #include "platform/desktop.h"
 #include "skinui/button.h"
+#include "skinui/list.h"
 #include "skinui/ui_lock.h"
 #include "skinui/window_system.h"
 
@@ -42,7 +43,11 @@ std::string ExecutableDirectory() {
   return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
 }
 
-// Windows and their managers, for CPaintManagerUI::FromWindow; UI lock.
+}  // namespace
+
+namespace {
+
+// Windows and their managers, for the drawing backend; UI lock.
 std::map<HWND, CPaintManagerUI*>& Managers() {
   static auto* managers = new std::map<HWND, CPaintManagerUI*>;
   return *managers;
@@ -247,14 +252,41 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
   switch (uMsg) {
     case WM_SIZE:
       Relayout();
+      if (hwnd_) skinui::InvalidateRect(hwnd_, nullptr);
       return false;
+    case WM_MOUSEMOVE: {
+      const POINT point{skinui::LParamX(lParam), skinui::LParamY(lParam)};
+      POINT screen = point;
+      if (hwnd_) skinui::ClientToScreen(hwnd_, &screen);
+      skinui::SetCursorPos(screen);
+      SetHot(FindControl(point));
+      return true;
+    }
+    case WM_MOUSELEAVE:
+      SetHot(nullptr);
+      return true;
+    case WM_MOUSEWHEEL: {
+      // lParam holds the screen point; a wheel step (120) scrolls one row.
+      POINT point{skinui::LParamX(lParam), skinui::LParamY(lParam)};
+      if (hwnd_) skinui::ScreenToClient(hwnd_, &point);
+      const int delta = static_cast<int16_t>((wParam >> 16) & 0xFFFF);
+      for (CControlUI* control = FindControl(point); control; control = control->GetParent()) {
+        if (auto* list = static_cast<CListUI*>(control->GetInterface("List"))) {
+          list->ScrollRows(delta > 0 ? -1 : 1);
+          SetHot(FindControl(point));
+          break;
+        }
+      }
+      return true;
+    }
+    case WM_LBUTTONDBLCLK:
     case WM_LBUTTONDOWN: {
       const POINT point{skinui::LParamX(lParam), skinui::LParamY(lParam)};
       POINT screen = point;
       if (hwnd_) skinui::ClientToScreen(hwnd_, &screen);
       skinui::SetCursorPos(screen);
       CControlUI* control = FindControl(point);
-      pressed_ = control;
+      SetPressed(control);
       if (control) {
         TEventUI event;
         event.Type = UIEVENT_BUTTONDOWN;
@@ -270,7 +302,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
       const POINT point{skinui::LParamX(lParam), skinui::LParamY(lParam)};
       CControlUI* control = FindControl(point);
       const bool samePress = control && control == pressed_;
-      pressed_ = nullptr;
+      SetPressed(nullptr);
       if (samePress) {
         TEventUI event;
         event.Type = UIEVENT_BUTTONUP;
@@ -286,6 +318,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
     case WM_NCDESTROY:
       if (hwnd_) Forget(hwnd_, this);
       hwnd_ = nullptr;
+      hot_ = pressed_ = nullptr;
       return false;
     default:
       return false;
@@ -334,4 +367,81 @@ void CPaintManagerUI::DeliverWindowInit() {
   if (windowInitSent_ || !hwnd_ || !skinui::IsWindow(hwnd_)) return;
   windowInitSent_ = true;
   SendNotify(root_, "windowinit");
+}
+
+// ---- Looks ----
+
+void CPaintManagerUI::KeepWindowAttribute(const char* name, const char* value) {
+  if (!name || !value) return;
+  UiLockGuard guard;
+  for (auto& [kept, text] : windowAttributes_) {
+    if (kept == name) {
+      text = value;
+      return;
+    }
+  }
+  windowAttributes_.emplace_back(name, value);
+}
+
+CStdString CPaintManagerUI::GetWindowAttribute(const char* name) const {
+  UiLockGuard guard;
+  if (!name) return CStdString();
+  for (const auto& [kept, text] : windowAttributes_) {
+    if (kept == name) return text;
+  }
+  return CStdString();
+}
+
+void CPaintManagerUI::AddFont(const SkinFont& font) {
+  UiLockGuard guard;
+  for (SkinFont& kept : fonts_) {
+    if (kept.id == font.id) {
+      kept = font;
+      return;
+    }
+  }
+  fonts_.push_back(font);
+}
+
+SkinFont CPaintManagerUI::GetFont(int id) const {
+  UiLockGuard guard;
+  for (const SkinFont& font : fonts_) {
+    if (id >= 0 && font.id == id) return font;
+  }
+  for (const SkinFont& font : fonts_) {
+    if (font.isDefault) return font;
+  }
+  return fonts_.empty() ? SkinFont() : fonts_.front();
+}
+
+const CControlUI* CPaintManagerUI::GetHotControl() const {
+  UiLockGuard guard;
+  return hot_;
+}
+
+const CControlUI* CPaintManagerUI::GetPressedControl() const {
+  UiLockGuard guard;
+  return pressed_;
+}
+
+// The old look is repainted from the remembered rectangle: the control may
+// be gone.
+void CPaintManagerUI::SetHot(CControlUI* control) {
+  if (control == hot_) return;
+  if (hot_ && hwnd_) skinui::InvalidateRect(hwnd_, &hotRect_);
+  hot_ = control;
+  if (hot_) {
+    hotRect_ = hot_->GetPos();
+    hot_->Invalidate();
+  }
+}
+
+void CPaintManagerUI::SetPressed(CControlUI* control) {
+  if (control == pressed_) return;
+  if (pressed_ && hwnd_) skinui::InvalidateRect(hwnd_, &pressedRect_);
+  pressed_ = control;
+  if (pressed_) {
+    pressedRect_ = pressed_->GetPos();
+    pressed_->Invalidate();
+  }
 }

@@ -15,6 +15,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "skinui/control.h"
@@ -48,6 +50,17 @@ class IMessageFilterUI {
 
  protected:
   virtual ~IMessageFilterUI() = default;
+};
+
+// A font of the skin (<Font id=... name=... size=... bold=...>).
+struct SkinFont {
+  int id = -1;
+  std::string name;
+  int size = 12;  // pixels
+  bool bold = false;
+  bool italic = false;
+  bool underline = false;
+  bool isDefault = false;
 };
 
 class CPaintManagerUI {
@@ -108,8 +121,10 @@ class CPaintManagerUI {
 
   // The window's message handling before default processing: the message
   // filters first, then WM_SIZE (lays the controls out), mouse messages
-  // (WM_LBUTTONDOWN / WM_LBUTTONUP make presses and clicks), WM_NCDESTROY
-  // (forgets the window). True when handled, with the result in `result`.
+  // (WM_LBUTTONDOWN / WM_LBUTTONDBLCLK / WM_LBUTTONUP make presses and
+  // clicks, WM_MOUSEMOVE / WM_MOUSELEAVE the hover look, WM_MOUSEWHEEL
+  // scrolls the list under the mouse), WM_NCDESTROY (forgets the window).
+  // True when handled, with the result in `result`.
   bool MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
   // From the skin's Window element (or set by code): "size", "caption"
@@ -125,6 +140,19 @@ class CPaintManagerUI {
   // Lays the tree out in the client rectangle now.
   void Relayout();
 
+  // ---- Looks, for the drawing backend ----
+  // Attributes of the skin's Window element as written ("bkcolor", ...).
+  void KeepWindowAttribute(const char* name, const char* value);
+  CStdString GetWindowAttribute(const char* name) const;
+  // The skin's fonts; GetFont(-1) or an unknown id answers the default font
+  // (the one marked default, else the first, else a 12-pixel font).
+  void AddFont(const SkinFont& font);
+  SkinFont GetFont(int id) const;
+  // The control under the mouse and the one held pressed; compare only, a
+  // pointer may name a control that is gone.
+  const CControlUI* GetHotControl() const;
+  const CControlUI* GetPressedControl() const;
+
  private:
   friend class CControlUI;
   void DeliverWindowInit();
@@ -132,6 +160,13 @@ class CPaintManagerUI {
   HWND hwnd_ = nullptr;
   CControlUI* root_ = nullptr;
   CControlUI* pressed_ = nullptr;  // compared only, never dereferenced
+  RECT pressedRect_;
+  CControlUI* hot_ = nullptr;  // compared only, never dereferenced
+  RECT hotRect_;
+  std::vector<std::pair<std::string, std::string>> windowAttributes_;
+  std::vector<SkinFont> fonts_;
+  void SetHot(CControlUI* control);
+  void SetPressed(CControlUI* control);
   std::vector<INotifyUI*> notifiers_;
   std::vector<IMessageFilterUI*> preFilters_;
   SIZE initSize_;

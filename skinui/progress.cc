@@ -46,7 +46,10 @@ int CProgressUI::GetValue() const {
 
 void CProgressUI::SetValue(int value) {
   UiLockGuard guard;
-  value_ = std::clamp(value, min_, max_);
+  const int clamped = std::clamp(value, min_, max_);
+  if (clamped == value_) return;
+  value_ = clamped;
+  Invalidate();
 }
 
 bool CProgressUI::IsHorizontal() const {

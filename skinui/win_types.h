@@ -82,6 +82,13 @@ inline constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
 inline constexpr UINT WM_RBUTTONDOWN = 0x0204;
 inline constexpr UINT WM_RBUTTONUP = 0x0205;
 inline constexpr UINT WM_MOUSEWHEEL = 0x020A;
+inline constexpr UINT WM_MOUSELEAVE = 0x02A3;
+
+// Virtual keys of WM_KEYDOWN that the windows answer.
+inline constexpr WPARAM VK_RETURN = 0x0D;
+inline constexpr WPARAM VK_ESCAPE = 0x1B;
+// WM_LBUTTONDOWN wParam: the left button is down.
+inline constexpr WPARAM MK_LBUTTON = 0x0001;
 inline constexpr UINT WM_USER = 0x0400;
 
 // WM_SIZE kinds (wParam).
@@ -179,6 +186,9 @@ inline int LParamY(LPARAM lParam) {
   return static_cast<int16_t>(static_cast<uint16_t>((static_cast<uintptr_t>(lParam) >> 16) & 0xFFFF));
 }
 inline int RectWidth(const RECT& r) { return r.right - r.left; }
+inline bool EqualRects(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
 inline int RectHeight(const RECT& r) { return r.bottom - r.top; }
 inline bool PointInRect(const RECT& r, POINT p) {
   return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "platform/desktop.h"
+#include "skinui/native_backend.h"
 #include "skinui/ui_lock.h"
 #include "skinui/window_wnd.h"
 
@@ -31,6 +32,7 @@ struct Window {
   bool destroying = false;
   std::optional<WindowRegion> region;
   UINT lastPosFlags = 0;
+  std::vector<RECT> invalid;  // client rectangles waiting for a repaint
 };
 
 struct QueueItem {
@@ -84,6 +86,7 @@ void Enqueue(QueueItem item, bool atFront = false) {
     }
   }
   model.queueChanged.notify_all();
+  if (NativeBackend* backend = GetNativeBackend()) backend->Wake();
 }
 
 // Wakes a waiting loop so that it re-checks its end condition.
@@ -97,6 +100,7 @@ LRESULT Deliver(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void RemoveFromZOrder(HWND hwnd) {
+  NoteModelChanged();
   auto& order = TheModel().zOrder;
   order.erase(std::remove(order.begin(), order.end(), hwnd), order.end());
 }
@@ -115,6 +119,8 @@ void ApplyRect(HWND hwnd, const RECT& rect, WPARAM sizeKind, bool forceSize = fa
   window->rect = rect;
   const bool moved = before.left != rect.left || before.top != rect.top;
   const bool resized = RectWidth(before) != RectWidth(rect) || RectHeight(before) != RectHeight(rect);
+  if (moved || resized) NoteModelChanged();
+  if (resized) window->invalid.assign(1, RECT{0, 0, RectWidth(rect), RectHeight(rect)});
   if (moved) Deliver(hwnd, WM_MOVE, 0, MakeLParam(rect.left, rect.top));
   if (resized || forceSize) {
     Deliver(hwnd, WM_SIZE, sizeKind, MakeLParam(RectWidth(rect), RectHeight(rect)));
@@ -122,6 +128,7 @@ void ApplyRect(HWND hwnd, const RECT& rect, WPARAM sizeKind, bool forceSize = fa
 }
 
 void SetVisible(Window* window, bool visible) {
+  NoteModelChanged();
   if (visible) {
     window->style |= WS_VISIBLE;
   } else {
@@ -143,6 +150,7 @@ void Minimize(HWND hwnd) {
   if (!window->maximized) window->restoreRect = window->rect;
   window->minimized = true;
   window->style |= WS_MINIMIZE;
+  NoteModelChanged();
   Deliver(hwnd, WM_SIZE, SIZE_MINIMIZED, 0);
 }
 
@@ -160,6 +168,7 @@ void Maximize(HWND hwnd) {
   if (!window->maximized && !window->minimized) window->restoreRect = window->rect;
   window->maximized = true;
   window->minimized = false;
+  NoteModelChanged();
   window->style = (window->style | WS_MAXIMIZE) & ~WS_MINIMIZE;
   const RECT target{work.left + info.ptMaxPosition.x, work.top + info.ptMaxPosition.y,
                     work.left + info.ptMaxPosition.x + info.ptMaxSize.x,
@@ -173,6 +182,7 @@ void Restore(HWND hwnd) {
   if (window->minimized) {
     window->minimized = false;
     window->style &= ~WS_MINIMIZE;
+    NoteModelChanged();
     ApplyRect(hwnd, window->rect, window->maximized ? SIZE_MAXIMIZED : SIZE_RESTORED, true);
     PaintFrame(hwnd);
     return;
@@ -180,6 +190,7 @@ void Restore(HWND hwnd) {
   if (window->maximized) {
     window->maximized = false;
     window->style &= ~WS_MAXIMIZE;
+    NoteModelChanged();
     ApplyRect(hwnd, window->restoreRect, SIZE_RESTORED, true);
     PaintFrame(hwnd);
   }
@@ -213,6 +224,7 @@ HWND CreateWindowHandle(const WindowCreateParams& params, CWindowWnd* procedure)
   window->restoreRect = window->rect;
   model.windows[id] = std::move(window);
   model.zOrder.insert(model.zOrder.begin(), hwnd);
+  NoteModelChanged();
 
   // WM_NCCREATE binds the object to its handle; its answer is not examined,
   // so a window that answers 0 to everything it does not know still opens.
@@ -285,6 +297,7 @@ std::string GetWindowText(HWND hwnd) {
 void SetWindowText(HWND hwnd, const std::string& text) {
   UiLockGuard guard;
   if (Window* window = Find(hwnd)) window->text = text;
+  NoteModelChanged();
 }
 
 std::vector<HWND> GetZOrder() {
@@ -481,6 +494,7 @@ bool EnableWindow(HWND hwnd, bool enable) {
   if (!window) return false;
   const bool wasDisabled = !window->enabled;
   window->enabled = enable;
+  NoteModelChanged();
   if (enable) {
     window->style &= ~WS_DISABLED;
   } else {
@@ -509,6 +523,7 @@ bool SetWindowRegion(HWND hwnd, std::optional<WindowRegion> region, bool redraw)
   Window* window = Find(hwnd);
   if (!window) return false;
   window->region = region;
+  NoteModelChanged();
   return true;
 }
 
@@ -539,6 +554,39 @@ POINT GetCursorPos() {
 void SetCursorPos(POINT point) {
   UiLockGuard guard;
   TheModel().cursor = point;
+}
+
+void InvalidateRect(HWND hwnd, const RECT* rect) {
+  UiLockGuard guard;
+  Window* window = Find(hwnd);
+  if (!window || !GetNativeBackend()) return;
+  const RECT whole{0, 0, RectWidth(window->rect), RectHeight(window->rect)};
+  RECT part = rect ? *rect : whole;
+  part = RECT{std::max(part.left, whole.left), std::max(part.top, whole.top),
+              std::min(part.right, whole.right), std::min(part.bottom, whole.bottom)};
+  if (part.right <= part.left || part.bottom <= part.top) return;
+  // A few separate parts stay apart (a progress step repaints its bar, its
+  // text and its image); beyond that they merge into one bounding box.
+  constexpr size_t kMaxParts = 8;
+  auto& invalid = window->invalid;
+  if (invalid.size() >= kMaxParts) {
+    RECT box = part;
+    for (const RECT& r : invalid) {
+      box = RECT{std::min(box.left, r.left), std::min(box.top, r.top), std::max(box.right, r.right),
+                 std::max(box.bottom, r.bottom)};
+    }
+    invalid.assign(1, box);
+  } else {
+    invalid.push_back(part);
+  }
+  if (NativeBackend* backend = GetNativeBackend()) backend->Wake();
+}
+
+std::vector<RECT> TakeInvalidRects(HWND hwnd) {
+  UiLockGuard guard;
+  std::vector<RECT> parts;
+  if (Window* window = Find(hwnd)) parts.swap(window->invalid);
+  return parts;
 }
 
 LRESULT SendMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -615,16 +663,30 @@ int RunMessageLoop(const std::function<bool()>& until) {
   Model& model = TheModel();
   ++model.loopDepth;
   int result = -1;
+  auto queued = [&model] {
+    std::lock_guard<std::mutex> lock(model.queueMutex);
+    return !model.queue.empty();
+  };
   for (;;) {
     if (until && until()) break;
+    NativeBackend* backend = GetNativeBackend();
+    if (backend) backend->Sync();
     QueueItem item;
+    bool taken = false;
     {
       UiLockRelease release;
+      // With a backend the wait is the toolkit's own loop; it also returns
+      // when the model changed, so the next Sync mirrors that change.
+      if (backend) backend->WaitForWork(queued);
       std::unique_lock<std::mutex> lock(model.queueMutex);
-      model.queueChanged.wait(lock, [&model] { return !model.queue.empty(); });
-      item = std::move(model.queue.front());
-      model.queue.pop_front();
+      if (!backend) model.queueChanged.wait(lock, [&model] { return !model.queue.empty(); });
+      if (!model.queue.empty()) {
+        item = std::move(model.queue.front());
+        model.queue.pop_front();
+        taken = true;
+      }
     }
+    if (!taken) continue;
     if (!item.task && item.message == WM_QUIT) {
       if (until) {
         Enqueue(std::move(item), true);  // for the outer loop

@@ -8,8 +8,12 @@
 // A window has no frame: its client area is its whole rectangle, moved to the
 // origin. Still, a window is sent WM_NCPAINT (wParam 1) whenever its frame
 // would be painted: when it is created visible, shown while hidden (ShowWindow
-// or SWP_SHOWWINDOW) and restored from minimised or maximised. Every function here takes the UI lock (ui_lock.h), so any thread may
-// call it. Functions given a handle that names no live window do nothing and
+// or SWP_SHOWWINDOW) and restored from minimised or maximised.
+//
+// Every function here takes the UI lock (ui_lock.h), so any thread may call
+// it; a worker should still keep to PostMessage, PostToUiThread and
+// InvalidateRect, which never wait for the UI thread's work beyond one
+// message. Functions given a handle that names no live window do nothing and
 // answer false, 0 or an empty rectangle.
 #pragma once
 
@@ -119,6 +123,9 @@ WindowRegion CreateRoundRectRegion(int left, int top, int right, int bottom, int
 // only.
 bool SetWindowRegion(HWND hwnd, std::optional<WindowRegion> region, bool redraw);
 std::optional<WindowRegion> GetWindowRegion(HWND hwnd);
+// The region as rectangles, one per run of rows of equal width, clipped to a
+// window of `width` x `height`: what a toolkit takes as a window shape.
+std::vector<RECT> RegionRectangles(const WindowRegion& region, int width, int height);
 
 // ---- Monitor and cursor ----
 
@@ -131,6 +138,14 @@ void SetMonitorWorkArea(std::optional<RECT> area);
 // test_hooks.h move it.
 POINT GetCursorPos();
 void SetCursorPos(POINT point);
+
+// ---- Repainting (kept only while a native backend is installed) ----
+
+// Marks part of the window's client area (nullptr: all of it) for a repaint
+// and wakes the backend. Any thread.
+void InvalidateRect(HWND hwnd, const RECT* rect);
+// The parts marked since the last call (UI thread, for the backend).
+std::vector<RECT> TakeInvalidRects(HWND hwnd);
 
 // ---- Messages ----
 

@@ -85,6 +85,11 @@ void UIGameSettingWnd::Notify(TNotifyUI& msg) {
 LRESULT UIGameSettingWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
   if (uMsg == WM_CREATE) return OnCreate();
   if (uMsg == WM_NCHITTEST) return OnNcHitTest(lParam);
+  if (uMsg == WM_KEYDOWN && (wParam == VK_RETURN || wParam == VK_ESCAPE)) {
+    // Enter and Escape act as the dialog's buttons.
+    if (CControlUI* button = Find(wParam == VK_RETURN ? "OkBtn" : "CancelBtn")) button->Activate();
+    return 0;
+  }
   return DefaultPath(uMsg, wParam, lParam);
 }
 

@@ -104,24 +104,30 @@ bool UIUpdateWnd::SelectCurrentServer() {
 
   // A tab pressed since the load has filled the popup from the new list
   // already; the refill below puts area 0 there again.
-  skinui::UiLockGuard guard;
-  currentArea = -1;
-  if (UIServerListWnd* popup = Popup(*this); popup && popup->domainList) {
-    if (!FillServerList(0)) return false;
-    popup->LayoutServerListPopup();
-  }
+  ChosenServer toSave;
+  {
+    skinui::UiLockGuard guard;
+    currentArea = -1;
+    if (UIServerListWnd* popup = Popup(*this); popup && popup->domainList) {
+      if (!FillServerList(0)) return false;
+      popup->LayoutServerListPopup();
+    }
 
-  const ServerChoice choice = ChooseCurrentServer(areas, SavedKeys(), GetChosenServer());
-  SetChosenServer(choice.strings);
-  if (choice.taken && serverBtn) serverBtn->SetText(choice.taken->name);
+    const ServerChoice choice = ChooseCurrentServer(areas, SavedKeys(), GetChosenServer());
+    SetChosenServer(choice.strings);
+    if (choice.taken && serverBtn) serverBtn->SetText(choice.taken->name);
 
-  if (!choice.strings.IsComplete()) {
-    // Nothing (complete) chosen: the saved keys stay as they are.
-    if (serverBtn) serverBtn->SetText("");
-    SetEnterGameEnabled(frame, false);
-  } else {
-    SaveChoice(choice.strings);
+    if (!choice.strings.IsComplete()) {
+      // Nothing (complete) chosen: the saved keys stay as they are.
+      if (serverBtn) serverBtn->SetText("");
+      SetEnterGameEnabled(frame, false);
+      return true;
+    }
+    toSave = choice.strings;
   }
+  // orvo.ini is written without the UI lock: the UI thread never waits for
+  // the file.
+  SaveChoice(toSave);
   return true;
 }
 

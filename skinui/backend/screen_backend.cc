@@ -1,0 +1,470 @@
+#include "skinui/backend/screen_backend.h"
+
+#include <gtk/gtk.h>
+#include <wx/app.h>
+#include <wx/dcclient.h>
+#include <wx/frame.h>
+#include <wx/webview.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "skinui/activex.h"
+#include "skinui/backend/skin_painter.h"
+#include "skinui/backend/x11_screen.h"
+#include "skinui/container.h"
+#include "skinui/paint_manager.h"
+#include "skinui/ui_lock.h"
+#include "skinui/window_system.h"
+
+namespace skinui {
+namespace {
+
+std::atomic<ScreenBackend*> g_screenBackend{nullptr};
+
+constexpr int kMaxExtent = 16384;
+
+wxRect ToWx(const RECT& r) { return wxRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
+
+// True when the window or one of its owners is minimised: owned windows go
+// with their owner.
+bool OwnerChainMinimized(HWND hwnd) {
+  for (HWND owner = GetOwner(hwnd); owner; owner = GetOwner(owner)) {
+    if (IsMinimized(owner) || !IsWindowVisible(owner)) return true;
+  }
+  return false;
+}
+
+// Input is handed to the skinui loop: handlers (and the modal loops they
+// may open) never run inside a toolkit callback.
+void PostInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  PostToUiThread([hwnd, message, wParam, lParam] {
+    if (!IsWindow(hwnd) || !IsWindowEnabled(hwnd)) return;
+    SendMessage(hwnd, message, wParam, lParam);
+  });
+}
+
+// A press: WM_MOUSEACTIVATE, then the hit test; the caption band starts a
+// window-manager move, anything else is a button press in the client area.
+void PostPress(HWND hwnd, POINT client, POINT screen, bool doubleClick, unsigned int time) {
+  PostToUiThread([=] {
+    if (!IsWindow(hwnd) || !IsWindowEnabled(hwnd)) return;
+    SetCursorPos(screen);
+    SendMessage(hwnd, WM_MOUSEACTIVATE, 0, 0);
+    if (!IsWindow(hwnd)) return;
+    const LRESULT hit = SendMessage(hwnd, WM_NCHITTEST, 0, MakeLParam(screen.x, screen.y));
+    if (hit == HTCAPTION) {
+      if (ScreenBackend* backend = TheScreenBackend()) backend->BeginMove(hwnd, screen, time);
+      return;
+    }
+    if (!IsWindow(hwnd)) return;
+    SendMessage(hwnd, doubleClick ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN, MK_LBUTTON,
+                MakeLParam(client.x, client.y));
+  });
+}
+
+// Keys go to the topmost enabled window of the launcher: that is the modal
+// one while a dialog runs.
+void PostKey(WPARAM key) {
+  PostToUiThread([key] {
+    for (HWND hwnd : GetZOrder()) {
+      if (IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) {
+        SendMessage(hwnd, WM_KEYDOWN, key, 0);
+        return;
+      }
+    }
+  });
+}
+
+class SkinSurface;
+
+class SkinFrame final : public wxFrame {
+ public:
+  SkinFrame(HWND hwnd, bool owned)
+      : wxFrame(nullptr, wxID_ANY, wxString::FromUTF8(skinui::GetWindowText(hwnd)),
+                wxDefaultPosition, wxSize(1, 1),
+                wxBORDER_NONE | wxFRAME_SHAPED | (owned ? wxFRAME_NO_TASKBAR : 0)),
+        hwnd_(hwnd) {
+    Bind(wxEVT_CLOSE_WINDOW, &SkinFrame::OnClose, this);
+    Bind(wxEVT_ICONIZE, &SkinFrame::OnIconize, this);
+    Bind(wxEVT_MAXIMIZE, &SkinFrame::OnMaximize, this);
+    Bind(wxEVT_MOVE, &SkinFrame::OnMove, this);
+    Bind(wxEVT_CHAR_HOOK, &SkinFrame::OnCharHook, this);
+  }
+
+  wxPoint applied = wxPoint(INT32_MIN, INT32_MIN);  // last position we set
+  bool dragging = false;                            // a window-manager move runs
+
+ private:
+  void OnClose(wxCloseEvent& event) {
+    // The window manager's close button: the window decides.
+    if (event.CanVeto()) event.Veto();
+    PostInput(hwnd_, WM_SYSCOMMAND, SC_CLOSE, 0);
+  }
+  void OnIconize(wxIconizeEvent& event) {
+    const bool iconic = event.IsIconized();
+    const HWND hwnd = hwnd_;
+    skinui::PostToUiThread([hwnd, iconic] {
+      if (skinui::IsWindow(hwnd) && skinui::IsMinimized(hwnd) != iconic) {
+        skinui::SendMessage(hwnd, WM_SYSCOMMAND, iconic ? SC_MINIMIZE : SC_RESTORE, 0);
+      }
+    });
+  }
+  void OnMaximize(wxMaximizeEvent&) {
+    const HWND hwnd = hwnd_;
+    skinui::PostToUiThread([hwnd] {
+      if (skinui::IsWindow(hwnd) && !skinui::IsMaximized(hwnd))
+        skinui::SendMessage(hwnd, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    });
+  }
+  void OnMove(wxMoveEvent& event) {
+    event.Skip();
+    const wxPoint at = GetPosition();
+    if (!dragging || at == applied) return;
+    applied = at;
+    const HWND hwnd = hwnd_;
+    skinui::PostToUiThread([hwnd, at] {
+      RECT rect;
+      if (!skinui::GetWindowRect(hwnd, &rect)) return;
+      if (rect.left == at.x && rect.top == at.y) return;
+      skinui::MoveWindow(hwnd, at.x, at.y, RectWidth(rect), RectHeight(rect));
+    });
+  }
+  void OnCharHook(wxKeyEvent& event) {
+    switch (event.GetKeyCode()) {
+      case WXK_RETURN:
+      case WXK_NUMPAD_ENTER:
+        PostKey(VK_RETURN);
+        break;
+      case WXK_ESCAPE:
+        PostKey(VK_ESCAPE);
+        break;
+      default:
+        event.Skip();
+        break;
+    }
+  }
+
+  HWND hwnd_;
+};
+
+// The client area: painted from the skin, source of mouse input.
+class SkinSurface final : public wxWindow {
+ public:
+  SkinSurface(SkinFrame* frame, HWND hwnd)
+      : wxWindow(frame, wxID_ANY, wxPoint(0, 0), frame->GetClientSize(),
+                 wxBORDER_NONE | wxFULL_REPAINT_ON_RESIZE | wxWANTS_CHARS),
+        frame_(frame),
+        hwnd_(hwnd) {
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
+    Bind(wxEVT_PAINT, &SkinSurface::OnPaint, this);
+    Bind(wxEVT_LEFT_DOWN, &SkinSurface::OnLeftDown, this);
+    Bind(wxEVT_LEFT_DCLICK, &SkinSurface::OnLeftDown, this);
+    Bind(wxEVT_LEFT_UP, &SkinSurface::OnLeftUp, this);
+    Bind(wxEVT_MOTION, &SkinSurface::OnMotion, this);
+    Bind(wxEVT_LEAVE_WINDOW, &SkinSurface::OnLeave, this);
+    Bind(wxEVT_MOUSEWHEEL, &SkinSurface::OnWheel, this);
+  }
+
+ private:
+  void OnPaint(wxPaintEvent&) {
+    wxPaintDC dc(this);
+    UiLockGuard guard;
+    if (CPaintManagerUI* manager = CPaintManagerUI::FromWindow(hwnd_)) {
+      PaintSkin(dc, *manager, GetUpdateRegion());
+    } else {
+      dc.SetBackground(*wxWHITE_BRUSH);
+      dc.Clear();
+    }
+  }
+  POINT Screen(const wxPoint& client) const {
+    const wxPoint at = ClientToScreen(client);
+    return POINT{at.x, at.y};
+  }
+  void OnLeftDown(wxMouseEvent& event) {
+    frame_->dragging = false;
+    const POINT client{event.GetX(), event.GetY()};
+    PostPress(hwnd_, client, Screen(event.GetPosition()), event.GetEventType() == wxEVT_LEFT_DCLICK,
+              gtk_get_current_event_time());
+  }
+  void OnLeftUp(wxMouseEvent& event) {
+    PostInput(hwnd_, WM_LBUTTONUP, 0, MakeLParam(event.GetX(), event.GetY()));
+  }
+  void OnMotion(wxMouseEvent& event) {
+    PostInput(hwnd_, WM_MOUSEMOVE, event.LeftIsDown() ? MK_LBUTTON : 0,
+              MakeLParam(event.GetX(), event.GetY()));
+  }
+  void OnLeave(wxMouseEvent&) { PostInput(hwnd_, WM_MOUSELEAVE, 0, 0); }
+  void OnWheel(wxMouseEvent& event) {
+    const POINT screen = Screen(event.GetPosition());
+    const int steps = event.GetWheelRotation() > 0 ? 120 : -120;
+    PostInput(hwnd_, WM_MOUSEWHEEL, static_cast<WPARAM>(static_cast<uint16_t>(steps)) << 16,
+              MakeLParam(screen.x, screen.y));
+  }
+
+  SkinFrame* frame_;
+  HWND hwnd_;
+};
+
+// A press on a web page reaches WebKit, not the surface: the window still
+// hears of it (WM_MOUSEACTIVATE), and a disabled window's page takes none.
+gboolean OnBrowserPress(GtkWidget*, GdkEventButton*, gpointer data) {
+  const HWND hwnd = static_cast<HWND>(data);
+  if (!IsWindowEnabled(hwnd)) return TRUE;
+  PostInput(hwnd, WM_MOUSEACTIVATE, 0, 0);
+  return FALSE;
+}
+
+GdkWindow* GdkOf(wxWindow* window) {
+  GtkWidget* widget = window ? static_cast<GtkWidget*>(window->GetHandle()) : nullptr;
+  return widget ? gtk_widget_get_window(widget) : nullptr;
+}
+
+// The web view of one browser control.
+struct BrowserView {
+  wxWebView* view = nullptr;
+  int navigations = 0;
+  wxRect rect;
+};
+
+void CollectBrowsers(CControlUI* control, std::vector<CActiveXUI*>& found) {
+  if (!control) return;
+  if (auto* activeX = static_cast<CActiveXUI*>(control->GetInterface("ActiveX"))) {
+    if (activeX->GetClsid() == CLSID_WebBrowser) found.push_back(activeX);
+  }
+  if (auto* container = static_cast<CContainerUI*>(control->GetInterface("Container"))) {
+    for (int i = 0; i < container->GetCount(); ++i) CollectBrowsers(container->GetItemAt(i), found);
+  }
+}
+
+}  // namespace
+
+struct ScreenBackend::Native {
+  HWND hwnd = nullptr;
+  SkinFrame* frame = nullptr;
+  SkinSurface* surface = nullptr;
+  RECT rect{};
+  bool sized = false;
+  bool shown = false;
+  bool iconic = false;
+  bool classSet = false;
+  std::optional<WindowRegion> region;
+  std::map<const CActiveXUI*, BrowserView> browsers;  // keys compared only
+};
+
+ScreenBackend* TheScreenBackend() { return g_screenBackend.load(); }
+void SetScreenBackend(ScreenBackend* backend) { g_screenBackend.store(backend); }
+
+ScreenBackend::ScreenBackend() = default;
+ScreenBackend::~ScreenBackend() { DestroyAll(); }
+
+void ScreenBackend::WaitForWork(const std::function<bool()>& ready) {
+  // Windows and dialogs closed since the last round are deleted here, as the
+  // toolkit's own loop does when it goes idle.
+  if (wxTheApp) wxTheApp->ProcessIdle();
+  while (!ready() && !woken_.load()) {
+    gtk_main_iteration_do(TRUE);
+    if (wxTheApp) wxTheApp->ProcessPendingEvents();
+  }
+}
+
+void ScreenBackend::Wake() {
+  // One wake-up per round: the flag is cleared by the next Sync.
+  if (!woken_.exchange(true)) g_main_context_wakeup(nullptr);
+}
+
+void ScreenBackend::Sync() {
+  UiLockGuard guard;
+  woken_.store(false);
+  const unsigned long generation = ModelGeneration();
+  const bool modelChanged = generation != generation_;
+  if (modelChanged) {
+    generation_ = generation;
+    Reconcile();
+  }
+  for (auto& [hwnd, native] : natives_) {
+    const std::vector<RECT> parts = TakeInvalidRects(hwnd);
+    // Browser controls move with their window's layout, which marks the
+    // window for a repaint; an address change bumps the model.
+    if (modelChanged || !parts.empty()) SyncBrowsers(*native);
+    for (const RECT& part : parts) native->surface->RefreshRect(ToWx(part), false);
+  }
+}
+
+void ScreenBackend::Reconcile() {
+  const std::vector<HWND> order = GetZOrder();  // top first
+  // Gone windows first.
+  for (auto it = natives_.begin(); it != natives_.end();) {
+    if (std::find(order.begin(), order.end(), it->first) == order.end()) {
+      it->second->frame->Destroy();
+      it = natives_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  // New windows, owners before the windows they own.
+  for (auto it = order.rbegin(); it != order.rend(); ++it) {
+    const HWND hwnd = *it;
+    if (natives_.count(hwnd)) continue;
+    auto native = std::make_unique<Native>();
+    native->hwnd = hwnd;
+    const HWND owner = GetOwner(hwnd);
+    native->frame = new SkinFrame(hwnd, owner != nullptr);
+    native->surface = new SkinSurface(native->frame, hwnd);
+    auto ownerNative = natives_.find(owner);
+    if (owner && ownerNative != natives_.end()) {
+      // Owned windows stay above their owner, and only above it: managed
+      // transient windows, never override-redirect popups.
+      gtk_window_set_transient_for(GTK_WINDOW(native->frame->GetHandle()),
+                                   GTK_WINDOW(ownerNative->second->frame->GetHandle()));
+    }
+    natives_[hwnd] = std::move(native);
+  }
+  bool stackingChanged = false;
+  for (auto& [hwnd, native] : natives_) {
+    SkinFrame* frame = native->frame;
+    RECT rect;
+    GetWindowRect(hwnd, &rect);
+    if (!native->sized || !EqualRects(rect, native->rect)) {
+      native->sized = true;
+      native->rect = rect;
+      // A skin may ask for anything; X takes 16-bit positions and sizes.
+      const int x = std::clamp(rect.left, -kMaxExtent, kMaxExtent);
+      const int y = std::clamp(rect.top, -kMaxExtent, kMaxExtent);
+      const int width = std::clamp(RectWidth(rect), 1, kMaxExtent);
+      const int height = std::clamp(RectHeight(rect), 1, kMaxExtent);
+      frame->applied = wxPoint(x, y);
+      frame->SetSize(x, y, width, height, wxSIZE_ALLOW_MINUS_ONE);
+      native->surface->SetSize(0, 0, width, height);
+    }
+    const std::optional<WindowRegion> region = GetWindowRegion(hwnd);
+    const bool regionChanged = region.has_value() != native->region.has_value() ||
+                               (region && (!EqualRects(region->rect, native->region->rect) ||
+                                           region->ellipseWidth != native->region->ellipseWidth ||
+                                           region->ellipseHeight != native->region->ellipseHeight));
+    if (regionChanged) {
+      native->region = region;
+      wxRegion shape;
+      if (region) {
+        for (const RECT& part : RegionRectangles(*region, std::min(RectWidth(rect), kMaxExtent),
+                                                 std::min(RectHeight(rect), kMaxExtent))) {
+          shape.Union(ToWx(part));
+        }
+      }
+      frame->SetShape(shape);  // an empty region removes the shape
+    }
+    const bool wantShown = IsWindowVisible(hwnd) && !OwnerChainMinimized(hwnd);
+    if (wantShown != native->shown) {
+      native->shown = wantShown;
+      stackingChanged = true;
+      if (!wantShown) {
+        frame->Hide();
+      } else if (GetOwner(hwnd)) {
+        frame->ShowWithoutActivating();
+      } else {
+        frame->Show();
+      }
+      if (wantShown && !native->classSet) {
+        // The model's window class names the X window class, so tools (and
+        // the GUI tests) can find each window.
+        native->classSet = true;
+        SetX11WindowClass(GdkOf(frame), GetWindowClassName(hwnd));
+      }
+    }
+    const bool wantIconic = wantShown && IsMinimized(hwnd);
+    if (wantIconic != native->iconic) {
+      native->iconic = wantIconic;
+      frame->Iconize(wantIconic);
+    }
+  }
+  if (stackingChanged || order != stackingOrder_) {
+    stackingOrder_ = order;
+    Restack();
+  }
+}
+
+// Shown windows in the model's order, each placed right above the one
+// below it; the lowest keeps its place among other programs' windows.
+void ScreenBackend::Restack() {
+  const std::vector<HWND> order = GetZOrder();
+  GdkWindow* below = nullptr;
+  for (auto it = order.rbegin(); it != order.rend(); ++it) {
+    auto found = natives_.find(*it);
+    if (found == natives_.end() || !found->second->shown) continue;
+    GdkWindow* gdk = GdkOf(found->second->frame);
+    if (!gdk) continue;
+    if (below) gdk_window_restack(gdk, below, TRUE);
+    below = gdk;
+  }
+}
+
+void ScreenBackend::SyncBrowsers(Native& native) {
+  CPaintManagerUI* manager = CPaintManagerUI::FromWindow(native.hwnd);
+  std::vector<CActiveXUI*> found;
+  if (manager) CollectBrowsers(manager->GetRoot(), found);
+  for (auto it = native.browsers.begin(); it != native.browsers.end();) {
+    if (std::find(found.begin(), found.end(), it->first) == found.end()) {
+      it->second.view->Destroy();
+      it = native.browsers.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  for (CActiveXUI* control : found) {
+    const int navigations = control->GetNavigationCount();
+    if (navigations == 0) continue;  // nothing to show yet
+    BrowserView& browser = native.browsers[control];
+    const wxRect rect = ToWx(control->GetPos());
+    if (!browser.view) {
+      browser.view =
+          wxWebView::New(native.surface, wxID_ANY, wxWebViewDefaultURLStr, rect.GetPosition(),
+                         rect.GetSize(), wxWebViewBackendDefault, wxBORDER_NONE);
+      if (!browser.view) {
+        native.browsers.erase(control);
+        continue;
+      }
+      if (auto* widget = static_cast<GtkWidget*>(browser.view->GetNativeBackend())) {
+        g_signal_connect(widget, "button-press-event", G_CALLBACK(OnBrowserPress), native.hwnd);
+      }
+      browser.rect = rect;
+    }
+    if (rect != browser.rect) {
+      browser.rect = rect;
+      browser.view->SetSize(rect);
+    }
+    browser.view->Show(control->IsVisible() && rect.width > 0 && rect.height > 0);
+    if (navigations != browser.navigations) {
+      browser.navigations = navigations;
+      // What a page that fails to load shows is WebKit's affair.
+      browser.view->LoadURL(wxString::FromUTF8(control->GetLastNavigatedUrl()));
+    }
+  }
+}
+
+void ScreenBackend::DestroyAll() {
+  for (auto& [hwnd, native] : natives_) {
+    for (auto& [control, browser] : native->browsers) browser.view->Destroy();
+    native->frame->Destroy();
+  }
+  natives_.clear();
+}
+
+wxWindow* ScreenBackend::TopNativeWindow() {
+  UiLockGuard guard;
+  for (HWND hwnd : GetZOrder()) {
+    auto found = natives_.find(hwnd);
+    if (found != natives_.end() && found->second->shown) return found->second->frame;
+  }
+  return nullptr;
+}
+
+void ScreenBackend::BeginMove(HWND hwnd, POINT screen, unsigned int time) {
+  auto found = natives_.find(hwnd);
+  if (found == natives_.end() || !found->second->shown) return;
+  SkinFrame* frame = found->second->frame;
+  frame->dragging = true;
+  gtk_window_begin_move_drag(GTK_WINDOW(frame->GetHandle()), 1, screen.x, screen.y, time);
+}
+
+}  // namespace skinui

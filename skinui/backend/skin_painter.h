@@ -1,0 +1,19 @@
+// Draws a window's controls from their skin attributes (see skin_look.md).
+#pragma once
+
+#include <wx/dcclient.h>
+#include <wx/region.h>
+
+class CPaintManagerUI;
+
+namespace skinui {
+
+// Paints the window background and every visible control that meets
+// `update` (client coordinates). Takes the UI lock.
+void PaintSkin(wxWindowDC& dc, CPaintManagerUI& manager, const wxRegion& update);
+
+// Looks up the fallback font families once, before any window paints, so
+// the first paint does not hold the UI lock while fonts are enumerated.
+void PrepareSkinFonts();
+
+}  // namespace skinui
