@@ -19,10 +19,14 @@ bool CListUI::Add(CControlUI* control) { return AddAt(control, GetCount()); }
 
 bool CListUI::AddAt(CControlUI* control, int index) {
   UiLockGuard guard;
-  if (!CVerticalLayoutUI::AddAt(control, index)) return false;
   // Rows take the skin's "itemheight"; without it they share the height.
+  // Set before the row joins the list: a change to a row of the list would
+  // lay the whole list out again, once per row added.
   const int itemHeight = skinui::ParseInt(GetAttribute("itemheight").c_str());
-  if (itemHeight > 0 && control->GetFixedHeight() == 0) control->SetFixedHeight(itemHeight);
+  if (control && itemHeight > 0 && control->GetFixedHeight() == 0) {
+    control->SetFixedHeight(itemHeight);
+  }
+  if (!CVerticalLayoutUI::AddAt(control, index)) return false;
   if (curSel_ >= index) ++curSel_;
   Renumber(index);  // the items before keep their numbers
   return true;
