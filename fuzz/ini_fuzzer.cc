@@ -10,10 +10,24 @@
 
 namespace {
 
+// Blanks around names and values, as the Windows INI functions drop them
+// (a CR among them, for files unscrambled in text mode).
+constexpr char kBlanks[] = " \t\r\n\v\f";
+
 std::string Trimmed(const std::string& text) {
-  const size_t begin = text.find_first_not_of(" \t");
+  const size_t begin = text.find_first_not_of(kBlanks);
   if (begin == std::string::npos) return std::string();
-  return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
+  return text.substr(begin, text.find_last_not_of(kBlanks) - begin + 1);
+}
+
+// What a value reads back as: trimmed, without one enclosing pair of quotes.
+std::string AsRead(const std::string& value) {
+  const std::string trimmed = Trimmed(value);
+  if (trimmed.size() >= 2 && (trimmed[0] == '"' || trimmed[0] == '\'') &&
+      trimmed.back() == trimmed[0]) {
+    return trimmed.substr(1, trimmed.size() - 2);
+  }
+  return trimmed;
 }
 
 std::string AsciiLower(std::string text) {
@@ -40,8 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   platform::ReadIniSectionNames(path);
 
   if (platform::WriteIniString(path, section, key, value)) {
-    // Any value the writer accepts reads back, cut only when it is long.
-    const std::string written = Trimmed(value);
+    // Any value the writer accepts reads back (as the Windows functions give
+    // it), cut only when it is long.
+    const std::string written = AsRead(value);
     const std::string read = platform::ReadIniString(path, section, key, "?");
     if (written.size() <= platform::kIniValueMaxChars) {
       FUZZ_CHECK(read == written);

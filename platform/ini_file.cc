@@ -242,6 +242,17 @@ std::string Utf8ToUtf16(const std::string& text) {
   return out;
 }
 
+// True when every byte of `text` belongs to a valid UTF-8 sequence: only
+// such text can go into a file stored as UTF-16.
+bool IsValidUtf8(const std::string& text) {
+  for (size_t pos = 0; pos < text.size();) {
+    const size_t length = Utf8SequenceLength(text, pos);
+    if (length == 1 && static_cast<unsigned char>(text[pos]) >= 0x80) return false;
+    pos += length;
+  }
+  return true;
+}
+
 // A file saved as "Unicode" on Windows is UTF-16LE with its mark; the INI
 // functions read it as such, and so do we.
 std::optional<ParsedFile> ParseFile(const std::string& path) {
@@ -343,6 +354,9 @@ bool WriteIniString(const std::string& path, const std::string& section,
     if (!existing) return false;
     file = std::move(*existing);
   }
+  // A UTF-16 file cannot hold bytes that are not UTF-8: refused rather than
+  // stored as replacement characters.
+  if (file.utf16 && !IsValidUtf8(section + key + value)) return false;
 
   const std::string newLine = keyName + "=" + value;
   // Find the first matching section; replace its key or add the key after the
