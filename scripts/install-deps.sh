@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the launcher and its tests need.
-# Idempotent and quick when everything is already there.
+# Idempotent and quick when everything is already there. With --bench also
+# what bench/run.sh needs: Google Benchmark, nginx and the command-line tools
+# it compares against.
 set -euo pipefail
 
 packages=(
@@ -8,6 +10,9 @@ packages=(
   libcurl4-openssl-dev libwxgtk3.2-dev libexpat1-dev zlib1g-dev libminizip-dev
   libgtest-dev libcpp-httplib-dev
 )
+if [ "${1:-}" = "--bench" ]; then
+  packages+=(libbenchmark-dev nginx-light curl zip unzip)
+fi
 
 missing=()
 for pkg in "${packages[@]}"; do

@@ -1,0 +1,270 @@
+#!/usr/bin/env bash
+# Runs the update road's steps side by side with the command-line tools a
+# publisher would script, on an ext4 with and one without a journal (loop
+# images; the work directory's own filesystem when mounting is not possible).
+# Ours and the tool's runs alternate; each comparison prints one line with
+# both medians, minima and maxima and the ratio (ours / tool, lower is
+# better). Data is made in a temporary directory (or --work DIR) and removed
+# afterwards. A loopback nginx on 127.0.0.1 serves the downloads.
+#
+#   bench/run.sh [--quick] [--rounds N] [--work DIR] [--build DIR]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo="$PWD"
+
+quick=0
+rounds=""
+work=""
+build="$repo/build-bench"
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --quick) quick=1 ;;
+    --rounds) rounds="$2"; shift ;;
+    --work) work="$2"; shift ;;
+    --build) build="$2"; shift ;;
+    *) echo "usage: $0 [--quick] [--rounds N] [--work DIR] [--build DIR]" >&2; exit 2 ;;
+  esac
+  shift
+done
+
+if [ "$quick" = 1 ]; then
+  : "${rounds:=3}"
+  files=200 tree_mib=24 download_mib=64 md5_mib=128 image_mib=1200
+else
+  : "${rounds:=5}"
+  files=2000 tree_mib=300 download_mib=512 md5_mib=1024 image_mib=6144
+fi
+
+scripts/install-deps.sh --bench
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j3 --target velmor_bench launcher Tidewell >/dev/null
+bench="$build/bench/velmor_bench"
+
+if [ -z "$work" ]; then
+  work="$(mktemp -d /var/tmp/velmor-bench.XXXXXX)"
+else
+  mkdir -p "$work"
+fi
+work="$(cd "$work" && pwd)"
+chmod 755 "$work"  # nginx's workers read it as another user
+mounts=()
+nginx_pid=""
+cleanup() {
+  if [ -n "$nginx_pid" ]; then kill "$nginx_pid" 2>/dev/null || true; wait "$nginx_pid" 2>/dev/null || true; fi
+  for m in "${mounts[@]}"; do umount "$m" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+log() { echo "== $*" >&2; }
+
+# --- data -------------------------------------------------------------------
+# A package tree of $files files in 20 directories, $tree_mib MiB in all, of
+# base64 text from random bytes (deflates to about three quarters), with
+# file sizes varying from directory to directory.
+log "making data in $work"
+www="$work/www"
+mkdir -p "$www/road" "$work/tree"
+per_dir=$((files / 20))
+for d in $(seq -w 0 19); do
+  mkdir -p "$work/tree/d$d"
+  weight=$((1 + 10#$d % 5))  # directories of 1x to 5x the smallest size
+  echo "$d $weight"
+done >"$work/weights"
+weights_sum=$(awk '{s += $2} END {print s}' "$work/weights")
+while read -r d weight; do
+  dir_bytes=$((tree_mib * 1048576 * weight / weights_sum))
+  piece=$((dir_bytes / per_dir))
+  head -c $((dir_bytes * 3 / 4)) /dev/urandom | base64 -w 76 |
+    split -b "$piece" -a 4 -d - "$work/tree/d$d/f"
+done <"$work/weights"
+(cd "$work/tree" && zip -q -r "$work/p.upd" .)
+rm -rf "$work/tree"
+package_md5="$(md5sum "$work/p.upd" | cut -c1-32)"
+head -c $((download_mib * 1048576)) /dev/urandom >"$www/big.bin"
+head -c $((md5_mib * 1048576)) /dev/urandom >"$work/md5.bin"
+cp "$work/p.upd" "$www/road/p.upd"
+chmod -R a+rX "$www"
+
+# --- loopback server --------------------------------------------------------
+port=""
+for _ in $(seq 1 30); do
+  candidate=$((20000 + RANDOM % 40000))
+  if ! (exec 3<>"/dev/tcp/127.0.0.1/$candidate") 2>/dev/null; then port=$candidate; break; fi
+done
+[ -n "$port" ] || { echo "no free loopback port" >&2; exit 1; }
+mkdir -p "$work/nginx"
+cat >"$work/nginx/nginx.conf" <<EOF
+worker_processes 1;
+pid $work/nginx/nginx.pid;
+error_log $work/nginx/error.log;
+events { worker_connections 64; }
+http {
+  access_log off;
+  sendfile on;
+  tcp_nopush on;
+  client_body_temp_path $work/nginx/body;
+  proxy_temp_path $work/nginx/proxy;
+  fastcgi_temp_path $work/nginx/fastcgi;
+  uwsgi_temp_path $work/nginx/uwsgi;
+  scgi_temp_path $work/nginx/scgi;
+  server {
+    listen 127.0.0.1:$port;
+    root $www;
+  }
+}
+EOF
+nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" -g 'daemon off;' &
+nginx_pid=$!
+url="http://127.0.0.1:$port"
+for _ in $(seq 1 100); do
+  curl -sf -o /dev/null "$url/road/p.upd" && break
+  sleep 0.05
+done
+cat >"$www/road/manifest.xml" <<EOF
+<update><patch><version value="1.1"/><filedetails name="p.upd" url="$url/road/p.upd" local="temp" hash="$package_md5"/></patch><Launcherpatch><version value="1.0"/></Launcherpatch></update>
+EOF
+chmod a+r "$www/road/manifest.xml"
+
+# --- filesystems ------------------------------------------------------------
+# "label:directory" for each filesystem the comparisons run on.
+targets=()
+for kind in journal nojournal; do
+  image="$work/$kind.img"
+  mnt="$work/$kind"
+  mkdir -p "$mnt"
+  truncate -s "${image_mib}M" "$image"
+  options=()
+  [ "$kind" = nojournal ] && options=(-O ^has_journal)
+  if mkfs.ext4 -q -F "${options[@]}" "$image" 2>/dev/null && mount -o loop "$image" "$mnt" 2>/dev/null; then
+    mounts+=("$mnt")
+    if [ "$kind" = journal ]; then targets+=("ext4-journaled:$mnt"); else targets+=("ext4-no-journal:$mnt"); fi
+  else
+    rm -f "$image"
+    rmdir "$mnt"
+    fstype="$(stat -f -c %T "$work")"
+    targets=("host-$fstype(not-mounted):$work/host")
+    mkdir -p "$work/host"
+    log "loop mount not possible; running on the work directory's $fstype"
+    break
+  fi
+done
+
+# --- running ----------------------------------------------------------------
+now_ns() { date +%s%N; }
+
+# Our step: one run of the benchmark, its time in seconds on stdout.
+ours() {  # benchmark-name fs-dir
+  local json
+  json="$(VELMOR_BENCH_WORK="$2" VELMOR_BENCH_URL="$url" "$bench" \
+    --benchmark_filter="^$1/" --benchmark_format=json 2>/dev/null)"
+  if grep -q '"error_occurred": true' <<<"$json"; then
+    echo "$1 failed: $(grep error_message <<<"$json")" >&2
+    return 1
+  fi
+  local ms rss
+  ms="$(sed -n 's/.*"real_time": \([-0-9.e+]*\),*/\1/p' <<<"$json" | head -1)"
+  rss="$(sed -n 's/.*"peak_rss_mib": \([-0-9.e+]*\),*/\1/p' <<<"$json" | head -1)"
+  [ -n "$rss" ] && echo "$rss" >>"$work/rss"
+  awk -v ms="$ms" 'BEGIN {printf "%.4f\n", ms / 1000}'
+}
+
+# The tool's step, timed here (process start included).
+timed() {
+  local start end
+  start=$(now_ns)
+  "$@" >/dev/null
+  end=$(now_ns)
+  awk -v d=$((end - start)) 'BEGIN {printf "%.4f\n", d / 1e9}'
+}
+
+stats() {  # prints "median min max" of the numbers on stdin
+  sort -g | awk '{v[NR] = $1} END {
+    m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+    printf "%.3f %.3f %.3f\n", m, v[1], v[NR]}'
+}
+
+report() {  # label fs goal ours-file peer-file peer-name
+  local om omin omax pm pmin pmax
+  read -r om omin omax < <(stats <"$4")
+  read -r pm pmin pmax < <(stats <"$5")
+  awk -v l="$1" -v fs="$2" -v g="$3" -v om="$om" -v omin="$omin" -v omax="$omax" \
+    -v pm="$pm" -v pmin="$pmin" -v pmax="$pmax" -v peer="$6" 'BEGIN {
+      r = om / pm
+      verdict = (g == "") ? "" : (r <= g ? "  goal <=" g " met" : "  goal <=" g " MISSED")
+      printf "%-16s %-20s ours %7.3f s [%.3f-%.3f]  %-22s %7.3f s [%.3f-%.3f]  ratio %.2f%s\n",
+        fs, l, om, omin, omax, peer, pm, pmin, pmax, r, verdict}'
+}
+
+# One comparison: rounds of ours and the tool's alternating (who goes first
+# alternates too); each run starts from the same state (prepare) and its
+# writes are flushed before the next (untimed).
+compare() {  # label goal fs-label fs-dir prepare-fn benchmark peer-name peer-fn
+  local label="$1" goal="$2" fsl="$3" dir="$4" prepare="$5" benchmark="$6" peer="$7" peerfn="$8"
+  : >"$work/o"
+  : >"$work/p"
+  for i in $(seq 1 "$rounds"); do
+    for side in $([ $((i % 2)) = 1 ] && echo "o p" || echo "p o"); do
+      "$prepare" "$dir"
+      sync
+      if [ "$side" = o ]; then ours "$benchmark" "$dir" >>"$work/o"; else "$peerfn" "$dir" >>"$work/p"; fi
+      sync
+    done
+  done
+  report "$label" "$fsl" "$goal" "$work/o" "$work/p" "$peer"
+  rm -rf "$dir/download.bin" "$dir"/unzip* "$dir"/install* "$dir"/road*
+}
+
+# States before a run, and the tools' runs.
+nothing() { :; }
+clean_download() { rm -f "$1/download.bin"; }
+peer_download() { timed curl -s -o "$1/download.bin" "$url/big.bin"; }
+peer_md5() { timed md5sum "$1/md5.bin"; }
+clean_unzip() { rm -rf "$1/unzip/p" "$1/unzip-peer"; }
+peer_unzip() { timed unzip -q -o "$1/pkg/p.upd" -d "$1/unzip-peer"; }
+old_install() { rm -rf "$1/install" "$1/install-peer"; mkdir -p "$1/install-peer"; cp -r --attributes-only "$1/pkg/p/." "$1/install-peer/"; }
+peer_install() { timed sh -c "cp -r '$1/pkg/p/.' '$1/install-peer/' && sync"; }
+old_road() {
+  rm -rf "$1/road" "$1/road-peer"
+  mkdir -p "$1/road-peer/temp"
+  cp -r --attributes-only "$1/pkg/p/." "$1/road-peer/"
+}
+peer_road() {
+  timed sh -c "cd '$1/road-peer' && curl -s -o temp/p.upd '$url/road/p.upd' &&
+    [ \"\$(md5sum temp/p.upd | cut -c1-32)\" = '$package_md5' ] &&
+    unzip -q temp/p.upd -d temp/p && cp -r temp/p/. . && sync"
+}
+
+log "$rounds rounds per comparison; package $(du -m "$work/p.upd" | cut -f1) MB of $files files ($tree_mib MiB unpacked)"
+echo "filesystem       step                 ours median [min-max]  peer                   median [min-max]   ratio (ours/peer)"
+for target in "${targets[@]}"; do
+  fsl="${target%%:*}"
+  dir="${target#*:}"
+  mkdir -p "$dir/pkg"
+  cp "$work/p.upd" "$dir/pkg/p.upd"
+  unzip -q "$dir/pkg/p.upd" -d "$dir/pkg/p"
+  cp "$work/md5.bin" "$dir/md5.bin"
+  md5sum "$dir/md5.bin" >"$dir/md5.bin.md5"
+  sync
+  : >"$work/rss"
+  compare "whole update" 0.9 "$fsl" "$dir" old_road BM_WholeUpdate \
+    "curl+md5sum+unzip+cp+sync" peer_road
+  compare "DownloadFile ${download_mib}M" 1.1 "$fsl" "$dir" clean_download BM_DownloadFile \
+    "curl -o" peer_download
+  compare "VerifyFileMd5 ${md5_mib}M" 1.25 "$fsl" "$dir" nothing BM_VerifyFileMd5 "md5sum" peer_md5
+  compare "UnzipPackage" 0.8 "$fsl" "$dir" clean_unzip BM_UnzipPackage "unzip -q" peer_unzip
+  compare "InstallUpdateFiles" 1.5 "$fsl" "$dir" old_install BM_InstallUpdateFiles \
+    "cp -r + sync" peer_install
+  awk -v fs="$fsl" '{if ($1 > m) m = $1} END {
+    printf "%-16s %-20s peak memory of the whole update %.1f MiB  goal <=32 met: %s\n",
+      fs, "memory", m, (m <= 32 ? "yes" : "NO")}' "$work/rss"
+  rm -rf "$dir"/*
+done
+
+# Start-up has no peer: from starting the program to its OnPrepare line.
+: >"$work/o"
+for _ in $(seq 1 $((rounds * 2))); do ours BM_StartUp "$work" >>"$work/o"; done
+read -r sm smin smax < <(stats <"$work/o")
+awk -v m="$sm" -v a="$smin" -v b="$smax" 'BEGIN {
+  printf "%-16s %-20s ours %.1f ms [%.1f-%.1f]  goal <=20 ms %s\n", "-", "start-up", m * 1000,
+    a * 1000, b * 1000, (m * 1000 <= 20 ? "met" : "MISSED")}'
