@@ -7,10 +7,11 @@ namespace {
 
 inline uint32_t RotateLeft(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
 
-// The four auxiliary functions, in the forms that need the fewest
-// operations (F and G with a select, I with one not).
+// The four auxiliary functions in the forms that make the shortest chain
+// after x, the step's newest value: F as a select; G's two halves share no
+// bit, so they are added, and the half without x is ready early.
 inline uint32_t F(uint32_t x, uint32_t y, uint32_t z) { return z ^ (x & (y ^ z)); }
-inline uint32_t G(uint32_t x, uint32_t y, uint32_t z) { return y ^ (z & (x ^ y)); }
+inline uint32_t G(uint32_t x, uint32_t y, uint32_t z) { return (x & z) + (y & ~z); }
 inline uint32_t H(uint32_t x, uint32_t y, uint32_t z) { return x ^ y ^ z; }
 inline uint32_t I(uint32_t x, uint32_t y, uint32_t z) { return y ^ (x | ~z); }
 
