@@ -261,10 +261,17 @@ for target in "${targets[@]}"; do
   rm -rf "$dir"/*
 done
 
-# Start-up has no peer: from starting the program to its OnPrepare line.
+# Start-up has no peer: from starting the program to its OnPrepare line,
+# beside the start of a program that only loads the same libraries.
 : >"$work/o"
-for _ in $(seq 1 $((rounds * 2))); do ours BM_StartUp "$work" >>"$work/o"; done
+: >"$work/p"
+for _ in $(seq 1 $((rounds * 2))); do
+  ours BM_StartUp "$work" >>"$work/o"
+  ours BM_LibrariesOnly "$work" >>"$work/p"
+done
 read -r sm smin smax < <(stats <"$work/o")
-awk -v m="$sm" -v a="$smin" -v b="$smax" 'BEGIN {
-  printf "%-16s %-20s ours %.1f ms [%.1f-%.1f]  goal <=20 ms %s\n", "-", "start-up", m * 1000,
-    a * 1000, b * 1000, (m * 1000 <= 20 ? "met" : "MISSED")}'
+read -r lm lmin lmax < <(stats <"$work/p")
+awk -v m="$sm" -v a="$smin" -v b="$smax" -v lm="$lm" -v la="$lmin" -v lb="$lmax" 'BEGIN {
+  printf "%-16s %-20s ours %.1f ms [%.1f-%.1f]  goal <=20 ms %s; loading its libraries alone: %.1f ms [%.1f-%.1f]\n",
+    "-", "start-up", m * 1000, a * 1000, b * 1000, (m * 1000 <= 20 ? "met" : "MISSED"),
+    lm * 1000, la * 1000, lb * 1000}'
