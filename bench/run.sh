@@ -59,25 +59,26 @@ trap cleanup EXIT
 log() { echo "== $*" >&2; }
 
 # --- data -------------------------------------------------------------------
-# A package tree of $files files in 20 directories, $tree_mib MiB in all, of
-# base64 text from random bytes (deflates to about three quarters), with
-# file sizes varying from directory to directory.
+# A package tree of $files files in 20 directories, $tree_mib MiB in all,
+# file sizes varying from directory to directory: base64 text of random bytes
+# (deflates to about three quarters), and one directory of repeated lines
+# (deflates to almost nothing), so that the package is about 0.73 of it.
 log "making data in $work"
 www="$work/www"
 mkdir -p "$www/road" "$work/tree"
 per_dir=$((files / 20))
 for d in $(seq -w 0 19); do
-  mkdir -p "$work/tree/d$d"
   weight=$((1 + 10#$d % 5))  # directories of 1x to 5x the smallest size
-  echo "$d $weight"
-done >"$work/weights"
-weights_sum=$(awk '{s += $2} END {print s}' "$work/weights")
-while read -r d weight; do
-  dir_bytes=$((tree_mib * 1048576 * weight / weights_sum))
-  piece=$((dir_bytes / per_dir))
-  head -c $((dir_bytes * 3 / 4)) /dev/urandom | base64 -w 76 |
-    split -b "$piece" -a 4 -d - "$work/tree/d$d/f"
-done <"$work/weights"
+  dir_bytes=$((tree_mib * 1048576 * weight / 60))
+  mkdir -p "$work/tree/d$d"
+  if [ "$d" = 04 ]; then
+    yes "$(head -c 48 /dev/urandom | base64)" | head -c "$dir_bytes" >"$work/stream"
+  else
+    head -c $((dir_bytes * 3 / 4)) /dev/urandom | base64 -w 76 >"$work/stream"
+  fi
+  split -n "$per_dir" -a 4 -d "$work/stream" "$work/tree/d$d/f"
+done
+rm -f "$work/stream"
 (cd "$work/tree" && zip -q -r "$work/p.upd" .)
 rm -rf "$work/tree"
 package_md5="$(md5sum "$work/p.upd" | cut -c1-32)"
