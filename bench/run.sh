@@ -72,7 +72,10 @@ for d in $(seq -w 0 19); do
   dir_bytes=$((tree_mib * 1048576 * weight / 60))
   mkdir -p "$work/tree/d$d"
   if [ "$d" = 04 ]; then
-    yes "$(head -c 48 /dev/urandom | base64)" | head -c "$dir_bytes" >"$work/stream"
+    line="$(head -c 48 /dev/urandom | base64)"
+    awk -v line="$line" -v size="$dir_bytes" 'BEGIN {
+      for (left = size; left > length(line); left -= length(line) + 1) print line
+      printf "%s", substr(line, 1, left)}' >"$work/stream"
   else
     head -c $((dir_bytes * 3 / 4)) /dev/urandom | base64 -w 76 >"$work/stream"
   fi
