@@ -21,6 +21,11 @@ std::string WorkDir() { return Environment("VELMOR_BENCH_WORK"); }
 std::string BaseUrl() { return Environment("VELMOR_BENCH_URL"); }
 std::string WorkPath(const std::string& relative) { return WorkDir() + "/" + relative; }
 
+std::string RunPath(const std::string& name) {
+  const std::string run = Environment("VELMOR_BENCH_RUN");
+  return WorkPath(run.empty() ? name : name + "." + run);
+}
+
 void RemoveTree(const std::string& path) {
   std::error_code ignored;
   fs::remove_all(path, ignored);

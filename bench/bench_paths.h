@@ -17,6 +17,10 @@ std::string BaseUrl();
 // WorkDir() + "/" + relative.
 std::string WorkPath(const std::string& relative);
 
+// Where a run writes: WorkPath(name), with "." + VELMOR_BENCH_RUN appended
+// when that is set, so that each run of a series gets a place of its own.
+std::string RunPath(const std::string& name);
+
 // Removes `path` and everything below it; missing is fine.
 void RemoveTree(const std::string& path);
 

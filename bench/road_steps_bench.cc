@@ -25,7 +25,7 @@ wxString W(const std::string& path) { return wxString::FromUTF8(path); }
 void BM_DownloadFile(benchmark::State& state) {
   if (!HaveWorkDir(state)) return;
   const wxString url = W(BaseUrl() + "/big.bin");
-  const std::string target = WorkPath("download.bin");
+  const std::string target = RunPath("download.bin");
   for (auto _ : state) {
     state.PauseTiming();
     RemoveTree(target);
@@ -55,10 +55,12 @@ BENCHMARK(BM_VerifyFileMd5)->Unit(benchmark::kMillisecond)->UseRealTime()->Itera
 
 void BM_UnzipPackage(benchmark::State& state) {
   if (!HaveWorkDir(state)) return;
-  const std::string stem = WorkPath("unzip/p");
-  RemoveTree(WorkPath("unzip"));
-  fs::create_directories(WorkPath("unzip"));
-  fs::copy_file(WorkPath("pkg/p.upd"), stem + ".upd");
+  const std::string stem = RunPath("unzip") + "/p";
+  RemoveTree(RunPath("unzip"));
+  fs::create_directories(RunPath("unzip"));
+  std::error_code error;
+  fs::create_hard_link(WorkPath("pkg/p.upd"), stem + ".upd", error);
+  if (error) fs::copy_file(WorkPath("pkg/p.upd"), stem + ".upd");
   for (auto _ : state) {
     state.PauseTiming();
     RemoveTree(stem);
@@ -73,7 +75,7 @@ BENCHMARK(BM_UnzipPackage)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterat
 void BM_InstallUpdateFiles(benchmark::State& state) {
   if (!HaveWorkDir(state)) return;
   const std::string package = WorkPath("pkg/p");
-  const std::string program = WorkPath("install/");
+  const std::string program = RunPath("install") + "/";
   LauncherFrameWnd frame;
   frame.programDir = W(program);
   for (auto _ : state) {

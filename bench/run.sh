@@ -32,7 +32,7 @@ if [ "$quick" = 1 ]; then
   files=200 tree_mib=24 download_mib=64 md5_mib=128 image_mib=1200
 else
   : "${rounds:=5}"
-  files=2000 tree_mib=300 download_mib=512 md5_mib=1024 image_mib=6144
+  files=2000 tree_mib=300 download_mib=512 md5_mib=1024 image_mib=10240
 fi
 
 scripts/install-deps.sh --bench
@@ -47,11 +47,11 @@ else
 fi
 work="$(cd "$work" && pwd)"
 chmod 755 "$work"  # nginx's workers read it as another user
-mounts=()
+mounted=""
 nginx_pid=""
 cleanup() {
   if [ -n "$nginx_pid" ]; then kill "$nginx_pid" 2>/dev/null || true; wait "$nginx_pid" 2>/dev/null || true; fi
-  for m in "${mounts[@]}"; do umount "$m" 2>/dev/null || true; done
+  if [ -n "$mounted" ]; then umount "$mounted" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -83,7 +83,6 @@ for d in $(seq -w 0 19); do
 done
 rm -f "$work/stream"
 (cd "$work/tree" && zip -q -r "$work/p.upd" .)
-rm -rf "$work/tree"
 package_md5="$(md5sum "$work/p.upd" | cut -c1-32)"
 head -c $((download_mib * 1048576)) /dev/urandom >"$www/big.bin"
 head -c $((md5_mib * 1048576)) /dev/urandom >"$work/md5.bin"
@@ -131,36 +130,57 @@ EOF
 chmod a+r "$www/road/manifest.xml"
 
 # --- filesystems ------------------------------------------------------------
-# "label:directory" for each filesystem the comparisons run on.
-targets=()
-for kind in journal nojournal; do
-  image="$work/$kind.img"
-  mnt="$work/$kind"
-  mkdir -p "$mnt"
-  truncate -s "${image_mib}M" "$image"
-  options=()
-  [ "$kind" = nojournal ] && options=(-O ^has_journal)
-  if mkfs.ext4 -q -F "${options[@]}" "$image" 2>/dev/null && mount -o loop "$image" "$mnt" 2>/dev/null; then
-    mounts+=("$mnt")
-    if [ "$kind" = journal ]; then targets+=("ext4-journaled:$mnt"); else targets+=("ext4-no-journal:$mnt"); fi
-  else
-    rm -f "$image"
-    rmdir "$mnt"
-    fstype="$(stat -f -c %T "$work")"
-    targets=("host-$fstype(not-mounted):$work/host")
-    mkdir -p "$work/host"
-    log "loop mount not possible; running on the work directory's $fstype"
-    break
+# Each comparison runs on a filesystem of its own, made just before: files
+# deleted by an earlier comparison would otherwise slow the next one's file
+# creation (ext4 without a journal skips recently freed inodes), and within a
+# comparison every run writes to a place of its own.
+kinds=(journal nojournal)
+probe="$work/probe.img"
+truncate -s 64M "$probe"
+mkdir -p "$work/fs"
+if ! { mkfs.ext4 -q -F "$probe" 2>/dev/null && mount -o loop "$probe" "$work/fs" 2>/dev/null; }; then
+  kinds=(host)
+  log "loop mount not possible; running on the work directory's $(stat -f -c %T "$work")"
+else
+  umount "$work/fs"
+fi
+rm -f "$probe"
+
+fs_label() {
+  case "$1" in
+    journal) echo ext4-journaled ;;
+    nojournal) echo ext4-no-journal ;;
+    *) echo "host-$(stat -f -c %T "$work")" ;;
+  esac
+}
+
+# Makes the filesystem of `kind` at $work/fs, empty.
+make_fs() {
+  local kind="$1" image="$work/fs.img"
+  if [ "$kind" = host ]; then
+    rm -rf "$work/fs"
+    mkdir -p "$work/fs"
+    return
   fi
-done
+  truncate -s "${image_mib}M" "$image"
+  if [ "$kind" = nojournal ]; then mkfs.ext4 -q -F -O ^has_journal "$image"; else mkfs.ext4 -q -F "$image"; fi
+  mount -o loop "$image" "$work/fs"
+  mounted="$work/fs"
+}
+
+drop_fs() {
+  if [ -n "$mounted" ]; then umount "$mounted"; mounted=""; fi
+  rm -rf "$work/fs.img" "$work/fs"
+  mkdir -p "$work/fs"
+}
 
 # --- running ----------------------------------------------------------------
 now_ns() { date +%s%N; }
 
 # Our step: one run of the benchmark, its time in seconds on stdout.
-ours() {  # benchmark-name fs-dir
+ours() {  # benchmark-name fs-dir run-tag
   local json
-  json="$(VELMOR_BENCH_WORK="$2" VELMOR_BENCH_URL="$url" "$bench" \
+  json="$(VELMOR_BENCH_WORK="$2" VELMOR_BENCH_URL="$url" VELMOR_BENCH_RUN="${3:-}" "$bench" \
     --benchmark_filter="^$1/" --benchmark_format=json 2>/dev/null)"
   if grep -q '"error_occurred": true' <<<"$json"; then
     echo "$1 failed: $(grep error_message <<<"$json")" >&2
@@ -200,69 +220,78 @@ report() {  # label fs goal ours-file peer-file peer-name
         fs, l, om, omin, omax, peer, pm, pmin, pmax, r, verdict}'
 }
 
-# One comparison: rounds of ours and the tool's alternating (who goes first
-# alternates too); each run starts from the same state (prepare) and its
-# writes are flushed before the next (untimed).
-compare() {  # label goal fs-label fs-dir prepare-fn benchmark peer-name peer-fn
-  local label="$1" goal="$2" fsl="$3" dir="$4" prepare="$5" benchmark="$6" peer="$7" peerfn="$8"
+# The inputs a comparison reads, on its fresh filesystem.
+stage_package() { mkdir -p "$1/pkg"; cp "$work/p.upd" "$1/pkg/p.upd"; }
+stage_tree() { mkdir -p "$1/pkg"; cp -r "$work/tree" "$1/pkg/p"; }
+stage_md5() { cp "$work/md5.bin" "$1/md5.bin"; cp "$work/md5.bin.md5" "$1/md5.bin.md5"; }
+stage_none() { :; }
+
+# One comparison on a fresh filesystem of `kind`: rounds of ours and the
+# tool's alternating (who goes first alternates too); each run has a place
+# of its own, prepared untimed, and its writes are flushed before the next.
+compare() {  # label goal kind stage-fn prepare-fn benchmark peer-name peer-fn
+  local label="$1" goal="$2" kind="$3" stage="$4" prepare="$5" benchmark="$6" peer="$7" peerfn="$8"
+  local dir="$work/fs"
+  make_fs "$kind"
+  "$stage" "$dir"
   : >"$work/o"
   : >"$work/p"
   for i in $(seq 1 "$rounds"); do
     for side in $([ $((i % 2)) = 1 ] && echo "o p" || echo "p o"); do
-      "$prepare" "$dir"
+      "$prepare" "$dir" "$side$i"
       sync
-      if [ "$side" = o ]; then ours "$benchmark" "$dir" >>"$work/o"; else "$peerfn" "$dir" >>"$work/p"; fi
+      if [ "$side" = o ]; then
+        ours "$benchmark" "$dir" "$side$i" >>"$work/o"
+      else
+        "$peerfn" "$dir" "$side$i" >>"$work/p"
+      fi
       sync
     done
   done
-  report "$label" "$fsl" "$goal" "$work/o" "$work/p" "$peer"
-  rm -rf "$dir/download.bin" "$dir"/unzip* "$dir"/install* "$dir"/road*
+  report "$label" "$(fs_label "$kind")" "$goal" "$work/o" "$work/p" "$peer"
+  drop_fs
 }
 
-# States before a run, and the tools' runs.
+# States before a run (dir tag), and the tools' runs (dir tag). Downloads of
+# one size replace each other: the file alone is no cost to the next run.
 nothing() { :; }
-clean_download() { rm -f "$1/download.bin"; }
-peer_download() { timed curl -s -o "$1/download.bin" "$url/big.bin"; }
+clean_download() { rm -f "$1"/download.bin*; }
+peer_download() { timed curl -s -o "$1/download.bin.$2" "$url/big.bin"; }
 peer_md5() { timed md5sum "$1/md5.bin"; }
-clean_unzip() { rm -rf "$1/unzip/p" "$1/unzip-peer"; }
-peer_unzip() { timed unzip -q -o "$1/pkg/p.upd" -d "$1/unzip-peer"; }
-old_install() { rm -rf "$1/install" "$1/install-peer"; mkdir -p "$1/install-peer"; cp -r --attributes-only "$1/pkg/p/." "$1/install-peer/"; }
-peer_install() { timed sh -c "cp -r '$1/pkg/p/.' '$1/install-peer/' && sync"; }
+peer_unzip() { timed unzip -q "$1/pkg/p.upd" -d "$1/unzip.$2"; }
+old_install() {
+  [ "${2:0:1}" = p ] || return 0
+  mkdir -p "$1/install.$2"
+  cp -r --attributes-only "$1/pkg/p/." "$1/install.$2/"
+}
+peer_install() { timed sh -c "cp -r '$1/pkg/p/.' '$1/install.$2/' && sync"; }
 old_road() {
-  rm -rf "$1/road" "$1/road-peer"
-  mkdir -p "$1/road-peer/temp"
-  cp -r --attributes-only "$1/pkg/p/." "$1/road-peer/"
+  [ "${2:0:1}" = p ] || return 0
+  mkdir -p "$1/road.$2/temp"
+  cp -r --attributes-only "$1/pkg/p/." "$1/road.$2/"
 }
 peer_road() {
-  timed sh -c "cd '$1/road-peer' && curl -s -o temp/p.upd '$url/road/p.upd' &&
+  timed sh -c "cd '$1/road.$2' && curl -s -o temp/p.upd '$url/road/p.upd' &&
     [ \"\$(md5sum temp/p.upd | cut -c1-32)\" = '$package_md5' ] &&
     unzip -q temp/p.upd -d temp/p && cp -r temp/p/. . && sync"
 }
 
+md5sum "$work/md5.bin" >"$work/md5.bin.md5"
 log "$rounds rounds per comparison; package $(du -m "$work/p.upd" | cut -f1) MB of $files files ($tree_mib MiB unpacked)"
 echo "filesystem       step                 ours median [min-max]  peer                   median [min-max]   ratio (ours/peer)"
-for target in "${targets[@]}"; do
-  fsl="${target%%:*}"
-  dir="${target#*:}"
-  mkdir -p "$dir/pkg"
-  cp "$work/p.upd" "$dir/pkg/p.upd"
-  unzip -q "$dir/pkg/p.upd" -d "$dir/pkg/p"
-  cp "$work/md5.bin" "$dir/md5.bin"
-  md5sum "$dir/md5.bin" >"$dir/md5.bin.md5"
-  sync
+for kind in "${kinds[@]}"; do
   : >"$work/rss"
-  compare "whole update" 0.9 "$fsl" "$dir" old_road BM_WholeUpdate \
+  compare "whole update" 0.9 "$kind" stage_tree old_road BM_WholeUpdate \
     "curl+md5sum+unzip+cp+sync" peer_road
-  compare "DownloadFile ${download_mib}M" 1.1 "$fsl" "$dir" clean_download BM_DownloadFile \
+  compare "DownloadFile ${download_mib}M" 1.1 "$kind" stage_none clean_download BM_DownloadFile \
     "curl -o" peer_download
-  compare "VerifyFileMd5 ${md5_mib}M" 1.25 "$fsl" "$dir" nothing BM_VerifyFileMd5 "md5sum" peer_md5
-  compare "UnzipPackage" 0.8 "$fsl" "$dir" clean_unzip BM_UnzipPackage "unzip -q" peer_unzip
-  compare "InstallUpdateFiles" 1.5 "$fsl" "$dir" old_install BM_InstallUpdateFiles \
+  compare "VerifyFileMd5 ${md5_mib}M" 1.25 "$kind" stage_md5 nothing BM_VerifyFileMd5 "md5sum" peer_md5
+  compare "UnzipPackage" 0.8 "$kind" stage_package nothing BM_UnzipPackage "unzip -q" peer_unzip
+  compare "InstallUpdateFiles" 1.5 "$kind" stage_tree old_install BM_InstallUpdateFiles \
     "cp -r + sync" peer_install
-  awk -v fs="$fsl" '{if ($1 > m) m = $1} END {
+  awk -v fs="$(fs_label "$kind")" '{if ($1 > m) m = $1} END {
     printf "%-16s %-20s peak memory of the whole update %.1f MiB  goal <=32 met: %s\n",
       fs, "memory", m, (m <= 32 ? "yes" : "NO")}' "$work/rss"
-  rm -rf "$dir"/*
 done
 
 # Start-up has no peer: from starting the program to its OnPrepare line,

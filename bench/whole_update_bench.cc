@@ -52,7 +52,7 @@ bool RunUpdate() {
 
 void BM_WholeUpdate(benchmark::State& state) {
   if (!HaveWorkDir(state)) return;
-  const std::string program = WorkPath("road/");
+  const std::string program = RunPath("road") + "/";
   LauncherFrameWnd frame;
   frame.programDir = W(program);
   frame.updateVersionUrl1 = W(BaseUrl() + "/road/manifest.xml");
