@@ -111,6 +111,13 @@ uint32_t AttributesOf(const unz_file_info64& info) {
   return attributes;
 }
 
+// The permission bits of an entry made on Unix; set-id bits are not taken.
+uint32_t UnixModeOf(const unz_file_info64& info) {
+  const unsigned madeBy = (info.version >> 8) & 0xFF;
+  if (madeBy != 3) return 0;
+  return (static_cast<uint32_t>(info.external_fa) >> 16) & 0777;
+}
+
 wxString DecodeStoredName(const std::vector<char>& stored, size_t length) {
   if (length == 0) return wxString();
   wxString name = wxString::FromUTF8(stored.data(), length);
@@ -268,6 +275,7 @@ uint32_t ArchiveReader::Describe(int32_t index, ArchiveEntry& entry) {
   described.index = index;
   described.name = CleanEntryName(DecodeStoredName(stored, info.size_filename));
   described.attributes = AttributesOf(info);
+  described.unixMode = UnixModeOf(info);
   described.compressedSize = static_cast<int32_t>(info.compressed_size);
   described.uncompressedSize = static_cast<int32_t>(info.uncompressed_size);
   const uint64_t dosTime = DosToFileTime(static_cast<uint32_t>(info.dosDate));
@@ -358,7 +366,11 @@ uint32_t ArchiveReader::WriteEntryTo(const wxString& fullPath, const ArchiveEntr
   if (result == archive_result::kOk) {
     const timespec times[2] = {ToTimespec(entry.accessTime), ToTimespec(entry.writeTime)};
     futimens(out.get(), times);
-    if (entry.attributes & archive_attribute::kReadOnly) {
+    if (entry.unixMode != 0) {
+      // The entry's own mode (the game's executable stays executable); the
+      // owner may always read what was unpacked.
+      fchmod(out.get(), static_cast<mode_t>(entry.unixMode | S_IRUSR));
+    } else if (entry.attributes & archive_attribute::kReadOnly) {
       struct stat info {};
       if (fstat(out.get(), &info) == 0) fchmod(out.get(), info.st_mode & 07555);
     }

@@ -47,6 +47,9 @@ struct ArchiveEntry {
   uint64_t writeTime = 0;
   int32_t compressedSize = 0;
   int32_t uncompressedSize = 0;
+  // The permission bits of an entry made on Unix (0 when it carries none);
+  // an extracted file takes them.
+  uint32_t unixMode = 0;
 };
 
 // The result of the most recent reader operation that records one

@@ -4,6 +4,7 @@
 
 #include "launcher/download_file.h"
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -15,6 +16,27 @@ namespace {
 // buffer this size they reach the file in a few large writes instead of one
 // or two small ones per piece.
 constexpr size_t kOutputBufferSize = 256 * 1024;
+
+std::atomic<long> g_stallTimeoutSeconds{kStallTimeoutSeconds};
+
+// Where the body goes: the open file, and how much it may take.
+struct BodySink {
+  FILE* file = nullptr;
+  uint64_t written = 0;
+  uint64_t limit = kNoSizeLimit;
+};
+
+// libcurl write function: appends to the file, and ends the transfer (by
+// taking fewer bytes than offered) when the file cannot take them or the
+// body grows past its bound.
+size_t WriteBody(char* data, size_t itemSize, size_t itemCount, void* userData) {
+  auto* sink = static_cast<BodySink*>(userData);
+  const size_t length = itemSize * itemCount;
+  if (sink->limit != kNoSizeLimit && length > sink->limit - sink->written) return 0;
+  const size_t stored = std::fwrite(data, 1, length, sink->file);
+  sink->written += stored;
+  return stored;
+}
 
 }  // namespace
 
@@ -29,8 +51,12 @@ size_t ParseContentLength(char* buffer, size_t itemSize, size_t itemCount, void*
   return length;
 }
 
+void SetDownloadStallTimeoutForTesting(long seconds) {
+  g_stallTimeoutSeconds = seconds > 0 ? seconds : kStallTimeoutSeconds;
+}
+
 bool DownloadFile(CURL* handle, const wxString& url, const wxString& path, long connectTimeout,
-                  curl_progress_callback progress) {
+                  curl_progress_callback progress, uint64_t maxBytes) {
   // Declared first: the stream uses it until it is closed.
   std::unique_ptr<char[]> outputBuffer(new (std::nothrow) char[kOutputBufferSize]);
   FILE* output = std::fopen(path.utf8_str(), "wb+");
@@ -41,6 +67,9 @@ bool DownloadFile(CURL* handle, const wxString& url, const wxString& path, long 
   if (outputBuffer) std::setvbuf(output, outputBuffer.get(), _IOFBF, kOutputBufferSize);
   long contentLength = 0;
   long responseCode = 0;
+  BodySink sink;
+  sink.file = output;
+  sink.limit = maxBytes;
 
   // The whole list is set on every call, so a reused handle behaves the same
   // each time.
@@ -52,20 +81,29 @@ bool DownloadFile(CURL* handle, const wxString& url, const wxString& path, long 
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, connectTimeout);
   curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &ParseContentLength);
   curl_easy_setopt(handle, CURLOPT_HEADERDATA, &contentLength);
-  curl_easy_setopt(handle, CURLOPT_WRITEDATA, output);
-  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &std::fwrite);
+  curl_easy_setopt(handle, CURLOPT_WRITEDATA, &sink);
+  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &WriteBody);
   curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 1L);
   curl_easy_setopt(handle, CURLOPT_VERBOSE, 1L);
   curl_easy_setopt(handle, CURLOPT_FORBID_REUSE, 1L);
+  // A server that accepts and then sends nothing (or a byte now and then)
+  // must not hold the update for good.
+  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, g_stallTimeoutSeconds.load());
+  // A declared length over the bound is refused before any body arrives;
+  // the write function catches bodies that do not declare one.
+  curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE,
+                   static_cast<curl_off_t>(maxBytes == kNoSizeLimit ? 0 : maxBytes));
   if (progress) {
     curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(handle, CURLOPT_PROGRESSFUNCTION, progress);
   }
 
   const CURLcode result = curl_easy_perform(handle);
-  // The last buffered bytes are written here: a full disk may show only now.
+  // A full disk may only show when the buffered rest is written out.
+  const bool stored = std::fflush(output) == 0 && !std::ferror(output);
   const bool closed = std::fclose(output) == 0;
-  if (result != CURLE_OK || !closed) return false;
+  if (result != CURLE_OK || !stored || !closed) return false;
   if (curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &responseCode) != CURLE_OK) return false;
   return responseCode == 200;
 }

@@ -6,20 +6,36 @@
 #include <wx/string.h>
 
 #include <cstddef>
+#include <cstdint>
+
+// No bound on the size of a download.
+inline constexpr uint64_t kNoSizeLimit = 0;
+// The bound for manifests, file lists and server lists: documents, never
+// larger than the markup reader takes.
+inline constexpr uint64_t kDocumentSizeLimit = 16u * 1024 * 1024;
+// A transfer that receives (on average) less than a byte a second for this
+// long is abandoned as a failed attempt.
+inline constexpr long kStallTimeoutSeconds = 30;
 
 // Transfers `url` into the file at `path` with the caller's easy `handle`
 // (the caller creates it, retries and cleans it up). True only when the
-// transfer completed and the server answered with status 200. The file is
-// opened first ("wb+": created or truncated) and is left behind in whatever
-// state a failed attempt leaves it; when it cannot be opened nothing is sent.
-// `connectTimeout` is in seconds. `progress`, when not null, is installed as
-// libcurl's progress function for this transfer; a call without one switches
-// off a function an earlier call left on the handle. URL and path are passed
-// to libcurl and fopen in UTF-8. Only http and https URLs are fetched (also
-// for redirects); any other scheme fails without a transfer.
+// transfer completed, the server answered with status 200 and every byte
+// reached the file (written, flushed and closed without an error). The file
+// is opened first ("wb+": created or truncated) and is left behind in
+// whatever state a failed attempt leaves it; when it cannot be opened
+// nothing is sent. `connectTimeout` is in seconds. `progress`, when not
+// null, is installed as libcurl's progress function for this transfer; a
+// call without one switches off a function an earlier call left on the
+// handle. URL and path are passed to libcurl and fopen in UTF-8. Only http
+// and https URLs are fetched (also for redirects); any other scheme fails
+// without a transfer. A body larger than `maxBytes` (when not kNoSizeLimit)
+// fails the transfer as soon as it is known to be too large.
 bool DownloadFile(CURL* handle, const wxString& url, const wxString& path, long connectTimeout,
-                  curl_progress_callback progress);
+                  curl_progress_callback progress, uint64_t maxBytes = kNoSizeLimit);
 
 // libcurl header function: stores the value of a "Content-Length" header line
 // into the long that `userData` points to. Accepts every line.
 size_t ParseContentLength(char* buffer, size_t itemSize, size_t itemCount, void* userData);
+
+// Tests shorten the stall timeout (seconds; 0 restores the default).
+void SetDownloadStallTimeoutForTesting(long seconds);

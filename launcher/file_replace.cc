@@ -35,8 +35,22 @@ bool Commit(FileDescriptor& out, bool ok, const std::string& temporary, const st
   ok = fsync(out.get()) == 0 && ok;
   ok = out.Close() && ok;
   ok = ok && rename(temporary.c_str(), target.c_str()) == 0;
-  if (!ok) unlink(temporary.c_str());
-  return ok;
+  if (!ok) {
+    unlink(temporary.c_str());
+    return false;
+  }
+  // The new name itself must be on disk too before anyone relies on it.
+  const size_t slash = target.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash == 0 ? 1 : slash);
+  FileDescriptor directory(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return directory.ok() && fsync(directory.get()) == 0;
+}
+
+// A replaced file keeps the installed file's permission bits; a new one
+// takes `fallback`.
+mode_t ModeFor(const std::string& target, mode_t fallback) {
+  struct stat info {};
+  return stat(target.c_str(), &info) == 0 ? (info.st_mode & 07777) : fallback;
 }
 
 }  // namespace
@@ -54,7 +68,8 @@ bool CopyFileReplacing(const wxString& source, const wxString& target) {
   std::string temporary = to + ".XXXXXX";
   FileDescriptor out(mkstemp(temporary.data()));
   if (out.get() < 0) return false;
-  const bool ok = CopyContent(in.get(), out.get()) && fchmod(out.get(), info.st_mode & 07777) == 0;
+  const bool ok = CopyContent(in.get(), out.get()) &&
+                  fchmod(out.get(), ModeFor(to, info.st_mode & 07777)) == 0;
   return Commit(out, ok, temporary, to);
 }
 
@@ -64,9 +79,7 @@ bool WriteFileReplacing(const wxString& target, const std::string& bytes) {
   std::string temporary = to + ".XXXXXX";
   FileDescriptor out(mkstemp(temporary.data()));
   if (out.get() < 0) return false;
-  // A replaced file keeps its permissions; a new one gets the usual ones.
-  struct stat info {};
-  const mode_t mode = stat(to.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0644;
-  const bool ok = WriteAll(out.get(), bytes.data(), bytes.size()) && fchmod(out.get(), mode) == 0;
+  const bool ok =
+      WriteAll(out.get(), bytes.data(), bytes.size()) && fchmod(out.get(), ModeFor(to, 0644)) == 0;
   return Commit(out, ok, temporary, to);
 }

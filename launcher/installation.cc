@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "launcher/del_list.h"
-#include "launcher/file_replace.h"
+#include "launcher/install_batch.h"
 #include "launcher/file_size.h"
 #include "launcher/index_merge.h"
 #include "launcher/launcher_frame_wnd.h"
+#include "launcher/my_thread.h"
 #include "launcher/run_log.h"
 #include "platform/files.h"
 
@@ -53,54 +54,47 @@ void CountEntry(LauncherFrameWnd& frame, const wxString& path, const InstallProg
   progress(static_cast<float>(percent));
 }
 
-bool InstallFile(LauncherFrameWnd& frame, const wxString& full, const wxString& target, bool isTre,
-                 const InstallProgress& progress) {
+// The files a merge of the package's `full` index into `target` changes.
+std::vector<std::string> MergedFiles(const wxString& full, const wxString& target) {
+  std::vector<std::string> files{target.utf8_string()};
+  if (full.Lower().EndsWith(kSeparator + "login.dat.i")) {
+    files.push_back(target.BeforeLast('.').utf8_string());  // the installed login.dat
+  }
+  return files;
+}
+
+bool StageFile(LauncherFrameWnd& frame, InstallBatch& batch, const wxString& full,
+               const wxString& target, bool isTre, const InstallProgress& progress) {
   // The special names are told by the lower-cased path; the files themselves
   // keep their case.
   const wxString lower = full.Lower();
   RUNLOG_MESSAGE_TIGHT(frame, "process file is %s!", lower);
-  if (lower.EndsWith(".i") && !isTre) {
-    CountEntry(frame, full, progress);
-    if (lower.EndsWith(kSeparator + "login.dat.i")) return MergeLoginData(full, frame, target);
-    return MergeIndexFile(target, full);
-  }
-  if (lower.EndsWith(kSeparator + "login.dat")) {
-    CountEntry(frame, full, progress);
-    return true;
-  }
-  if (lower.EndsWith(kSeparator + "del.lst")) {
-    CountEntry(frame, full, progress);
-    CarryOutDeleteList(frame, full);
-    return true;
-  }
   CountEntry(frame, full, progress);
-  return CopyFileReplacing(full, target);
-}
-
-}  // namespace
-
-bool InstallUpdateFiles(LauncherFrameWnd& frame, const wxString& dir, const wxString& root,
-                        bool isTre, const InstallProgress& progress) {
-  const wxString rootPrefix = WithTrailingSeparator(root);
-  for (const wxString& name : ListDirectory(dir)) {
-    const wxString full = WithTrailingSeparator(dir) + name;
-    const wxString relative = full.StartsWith(rootPrefix) ? full.Mid(rootPrefix.length()) : name;
-    const wxString target = frame.programDir + relative;
-    if (platform::DirectoryExists(full.utf8_string())) {
-      if (HasEntries(full) && platform::DirectoryExists(target.utf8_string())) {
-        if (!InstallUpdateFiles(frame, full, root, isTre, progress)) return false;
-      } else {
-        CountEntry(frame, full, progress);
-        if (!CopyDirectory(full, target)) return false;
-      }
-      continue;
-    }
-    if (!InstallFile(frame, full, target, isTre, progress)) return false;
+  if (lower.EndsWith(".i") && !isTre) {
+    // Merged in place when the batch is committed, in their turn.
+    const bool login = lower.EndsWith(kSeparator + "login.dat.i");
+    LauncherFrameWnd* owner = &frame;
+    batch.AddStep(
+        [owner, login, full, target] {
+          return login ? MergeLoginData(full, *owner, target) : MergeIndexFile(target, full);
+        },
+        MergedFiles(full, target));
+    return true;
   }
-  return true;
+  if (lower.EndsWith(kSeparator + "login.dat")) return true;
+  if (lower.EndsWith(kSeparator + "del.lst")) {
+    LauncherFrameWnd* owner = &frame;
+    batch.AddStep([owner, full] {
+      CarryOutDeleteList(*owner, full);
+      return true;
+    });
+    return true;
+  }
+  return batch.StageCopy(full.utf8_string(), target.utf8_string());
 }
 
-bool CopyDirectory(const wxString& source, const wxString& target) {
+// Copies directory `source` with everything in it into the batch.
+bool StageDirectory(InstallBatch& batch, const wxString& source, const wxString& target) {
   const std::string from = source.utf8_string();
   const std::string to = target.utf8_string();
   if (!platform::DirectoryExists(from)) return false;
@@ -110,10 +104,47 @@ bool CopyDirectory(const wxString& source, const wxString& target) {
   for (const wxString& name : ListDirectory(source)) {
     const wxString sourceEntry = WithTrailingSeparator(source) + name;
     const wxString targetEntry = WithTrailingSeparator(target) + name;
-    const bool copied = platform::DirectoryExists(sourceEntry.utf8_string())
-                            ? CopyDirectory(sourceEntry, targetEntry)
-                            : CopyFileReplacing(sourceEntry, targetEntry);
-    if (!copied) return false;
+    const bool staged = platform::DirectoryExists(sourceEntry.utf8_string())
+                            ? StageDirectory(batch, sourceEntry, targetEntry)
+                            : batch.StageCopy(sourceEntry.utf8_string(), targetEntry.utf8_string());
+    if (!staged) return false;
   }
   return true;
+}
+
+bool Walk(LauncherFrameWnd& frame, InstallBatch& batch, const wxString& dir, const wxString& root,
+          bool isTre, const InstallProgress& progress) {
+  const wxString rootPrefix = WithTrailingSeparator(root);
+  for (const wxString& name : ListDirectory(dir)) {
+    // Shut-down stops the walk between files; nothing staged is installed.
+    if (WorkerStopRequested()) return false;
+    const wxString full = WithTrailingSeparator(dir) + name;
+    const wxString relative = full.StartsWith(rootPrefix) ? full.Mid(rootPrefix.length()) : name;
+    const wxString target = frame.programDir + relative;
+    if (platform::DirectoryExists(full.utf8_string())) {
+      if (HasEntries(full) && platform::DirectoryExists(target.utf8_string())) {
+        if (!Walk(frame, batch, full, root, isTre, progress)) return false;
+      } else {
+        CountEntry(frame, full, progress);
+        if (!StageDirectory(batch, full, target)) return false;
+      }
+      continue;
+    }
+    if (!StageFile(frame, batch, full, target, isTre, progress)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool InstallUpdateFiles(LauncherFrameWnd& frame, const wxString& dir, const wxString& root,
+                        bool isTre, const InstallProgress& progress) {
+  InstallBatch batch(frame.programDir.utf8_string());
+  if (!Walk(frame, batch, dir, root, isTre, progress)) return false;
+  return batch.Commit();
+}
+
+bool CopyDirectory(const wxString& source, const wxString& target) {
+  InstallBatch batch(target.utf8_string());
+  return StageDirectory(batch, source, target) && batch.Commit();
 }

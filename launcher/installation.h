@@ -18,8 +18,13 @@ using InstallProgress = std::function<void(float percent)>;
 // `dir` and `root`) and installs each entry at frame.programDir + its path
 // below `root`. A subdirectory whose counterpart exists is walked; an empty
 // one, or one with no counterpart, is copied whole. Not transactional: it
-// stops at the first entry that fails (false) and keeps what was done
-// before; an installed file is only ever replaced whole.
+// stops at the first entry that fails (false). The new files are written
+// beside their targets first and take their places only once all of them
+// are written and on disk, with the merges and del.lst in their turn; an
+// entry that cannot be written leaves the installation untouched, and an
+// installed file is only ever replaced whole. A replaced file keeps its
+// permission bits. Shut-down stops the walk between files, before anything
+// is put in place.
 bool InstallUpdateFiles(LauncherFrameWnd& frame, const wxString& dir, const wxString& root,
                         bool isTre, const InstallProgress& progress);
 

@@ -6,6 +6,7 @@
 #include "platform/tick.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <system_error>
@@ -14,6 +15,16 @@
 namespace {
 
 std::atomic<bool> g_stopRequested{false};
+
+// Wakes the waits of WaitForWorkerStop when the stop is asked.
+std::mutex& StopMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+std::condition_variable& StopSignal() {
+  static std::condition_variable signal;
+  return signal;
+}
 std::atomic<int> g_failNext{0};  // MyThread::FailStep as int
 
 std::mutex& RegistryMutex() {
@@ -73,7 +84,18 @@ void MyThread::Entry() {
   finished_ = true;
 }
 
-void RequestWorkerStop() { g_stopRequested = true; }
+void RequestWorkerStop() {
+  {
+    std::lock_guard<std::mutex> lock(StopMutex());
+    g_stopRequested = true;
+  }
+  StopSignal().notify_all();
+}
+
+bool WaitForWorkerStop(std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> lock(StopMutex());
+  return StopSignal().wait_for(lock, timeout, [] { return g_stopRequested.load(); });
+}
 
 bool WorkerStopRequested() { return g_stopRequested; }
 

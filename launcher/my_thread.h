@@ -9,6 +9,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <thread>
 
@@ -54,6 +55,10 @@ void RequestWorkerStop();
 
 // True once shut-down has asked the workers to stop.
 bool WorkerStopRequested();
+
+// Waits up to `timeout`, or less when the stop is asked meanwhile; true
+// when it has been asked.
+bool WaitForWorkerStop(std::chrono::milliseconds timeout);
 
 // Waits up to `timeoutMs` for every started worker to return from its
 // callback; true when all have. Joins and frees nothing.

@@ -1,6 +1,8 @@
 #include "launcher/package_extraction.h"
 
 #include "launcher/archive_reader.h"
+#include "launcher/delete_directory.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -21,20 +23,29 @@ wxString UndoubledBackslashes(const wxString& stem) {
 
 bool UnzipPackage(const wxString& stem, bool isTre, const PackageProgress& progress) {
   const wxString plainStem = UndoubledBackslashes(stem);
+  if (plainStem.empty() || plainStem.EndsWith(wxString(platform::kPathSeparator))) return false;
   std::unique_ptr<ArchiveReader> reader =
       ArchiveReader::Open(plainStem + (isTre ? ".tre" : ".upd"));
   if (!reader) return false;
+  // Nothing a killed run left there may be installed with this package.
+  if (platform::DirectoryExists(plainStem.utf8_string()) && !DeleteDirectory(plainStem)) {
+    return false;
+  }
   SetLastArchiveResult(reader->SetBaseDir(plainStem));
+  bool allEntries = true;
 
   ArchiveEntry countAnswer;
   SetLastArchiveResult(reader->GetItem(-1, countAnswer));
   const int32_t count = countAnswer.index;
   for (int32_t index = 0; index < count; ++index) {
     ArchiveEntry entry;
-    SetLastArchiveResult(reader->GetItem(index, entry));
-    SetLastArchiveResult(reader->ExtractItem(index, entry.name));
+    uint32_t result = reader->GetItem(index, entry);
+    SetLastArchiveResult(result);
+    if (result == archive_result::kOk) result = reader->ExtractItem(index, entry.name);
+    SetLastArchiveResult(result);
+    allEntries = allEntries && result == archive_result::kOk;
     if (progress) progress(static_cast<float>((index + 1) * 100.0 / count));
   }
   SetLastArchiveResult(reader->Close());
-  return true;
+  return allEntries;
 }

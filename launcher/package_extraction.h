@@ -12,8 +12,11 @@ using PackageProgress = std::function<void(float percent)>;
 // Opens `stem` + ".tre" (isTre) or `stem` + ".upd" and writes every entry
 // below the directory `stem`. The stem comes with every backslash doubled
 // (as the status callback passes it); each doubled backslash is read as the
-// one it stands for, and the path is otherwise taken as given. False only
-// when the package cannot be opened or is no zip archive; a bad entry is
-// skipped (its code kept as the last archive result, see archive_reader.h;
-// no file is left for it) and the rest are still unpacked.
+// one it stands for, and the path is otherwise taken as given. Whatever the
+// directory held before (an earlier, interrupted unpacking) goes first. A
+// bad entry is skipped (its code kept as the last archive result, see
+// archive_reader.h; no file is left for it) and the rest are still
+// unpacked, but the package then counts as failed: false, as when the
+// package cannot be opened, is no zip archive, or its stem is empty (it
+// would unpack into the directory that holds it, or the root).
 bool UnzipPackage(const wxString& stem, bool isTre, const PackageProgress& progress);

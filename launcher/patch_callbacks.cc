@@ -1,5 +1,7 @@
 #include "launcher/patch_callbacks.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <wx/filefn.h>
 #include <wx/string.h>
 
@@ -11,6 +13,7 @@
 #include <system_error>
 #include <vector>
 
+#include "launcher/applied_packages.h"
 #include "launcher/delete_directory.h"
 #include "launcher/double_backslashes.h"
 #include "launcher/installation.h"
@@ -19,6 +22,7 @@
 #include "launcher/my_thread.h"
 #include "launcher/package_extraction.h"
 #include "launcher/process_helpers.h"
+#include "launcher/retry_pacer.h"
 #include "launcher/run_log.h"
 #include "launcher/update_display.h"
 #include "launcher/version_config.h"
@@ -93,6 +97,13 @@ bool HoldsProgramDirectory(const LauncherFrameWnd& frame, const wxString& dir) {
          std::equal(candidate.begin(), candidate.end(), program.begin());
 }
 
+void SyncFilesystemOf(const wxString& dir) {
+  const int fd = open(dir.utf8_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  syncfs(fd);
+  close(fd);
+}
+
 void DeleteLoggingFailure(LauncherFrameWnd& frame, const wxString& path) {
   errno = 0;
   if (!DeleteDirectory(path)) {
@@ -151,6 +162,12 @@ void DeletePackageDirectory(LauncherFrameWnd& frame, const wxString& path, const
   DeleteLoggingFailure(frame, holding);
 }
 
+wxString InstalledGameVersion() {
+  auto& versions = VersionConfig();
+  auto lock = versions.Lock();
+  return versions.Version.Clone();
+}
+
 // Handles one update package (".upd" or, with `isTre`, ".tre") that the
 // library has stored and verified: unpacks it beside itself, records a
 // self-update when it brings the launcher's updater, otherwise installs it
@@ -189,10 +206,17 @@ void HandleFetchedPackage(LauncherFrameWnd& frame, const wxString& path, bool is
   if (const std::optional<uint32_t> total = TreeSize(stem)) {
     frame.installTotalBytes = *total;
     frame.installDoneBytes = 0;
-    if (StopRunningGame() && !InstallUpdateFiles(frame, stem, stem, isTre, progress)) {
-      RUNLOG_ERROR(frame, "install update files failure!");
-      GiveUpUpdate(frame);
-      return;
+    // Installed already for the version still recorded (its set is being
+    // applied again): its merges must not be repeated.
+    const std::string fingerprint = PackageFingerprint(path);
+    const wxString installed = InstalledGameVersion();
+    if (!WasApplied(frame.programDir, installed, fingerprint) && StopRunningGame()) {
+      if (!InstallUpdateFiles(frame, stem, stem, isTre, progress)) {
+        RUNLOG_ERROR(frame, "install update files failure!");
+        GiveUpUpdate(frame);
+        return;
+      }
+      RecordApplied(frame.programDir, installed, fingerprint);
     }
   }
 
@@ -228,13 +252,22 @@ void OnFetchedFile(LauncherFrameWnd& frame, const wxString& path) {
   const bool isTre = !isUpd && path.EndsWith(".tre");
   frame.installTotalBytes = 0;
   frame.installDoneBytes = 0;
+  // A file arrived: the server works again, so a later failure starts over
+  // from the shortest pause.
+  UpdateRoadPacer().Reset();
   if (isUpd || isTre) HandleFetchedPackage(frame, path, isTre);
 }
 
 // One version step is done: keep the version reached, on disk and on screen.
 // After a failed package the installed versions are left as they are.
 void OnVersionStepDone(LauncherFrameWnd* frame, LivePatchHolder& holder, bool launcherSet) {
-  if (frame && frame->packageFailed) return;
+  if (frame && frame->packageFailed) {
+    // The failed set is not recorded, but a launcher update that arrived
+    // whole still takes over: a package the running launcher cannot install
+    // must not keep it from being replaced for good.
+    StartPendingLauncherUpdate(*frame);
+    return;
+  }
   // Ask the library before taking the settings lock: the holder's lock
   // always comes first.
   const wxString reached =
@@ -245,7 +278,9 @@ void OnVersionStepDone(LauncherFrameWnd* frame, LivePatchHolder& holder, bool la
     (launcherSet ? versions.LVersion : versions.Version) = reached.Clone();
   }
   if (frame) ShowInstalledVersion(*frame, reached);
-  versions.Save();
+  // Whatever the set brought is on disk before its version is recorded.
+  if (frame) SyncFilesystemOf(frame->programDir);
+  if (versions.Save() && frame && !launcherSet) ForgetApplied(frame->programDir);
   if (frame) StartPendingLauncherUpdate(*frame);
 }
 

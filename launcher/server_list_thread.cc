@@ -15,6 +15,7 @@
 #include "launcher/instance_path.h"
 #include "launcher/launcher_frame_wnd.h"
 #include "launcher/my_thread.h"
+#include "launcher/retry_pacer.h"
 #include "launcher/run_log.h"
 #include "launcher/windows/update_wnd.h"
 #include "skinui/control.h"
@@ -41,12 +42,15 @@ bool FetchIntoTemporary(LauncherFrameWnd& frame, const wxString& tmpPath) {
   CURL* handle = curl_easy_init();
   if (handle == nullptr) return false;
   bool fetched = false;
+  RetryPacer pacer;
   for (int pass = 0; pass < kPasses && !fetched && !WorkerStopRequested(); ++pass) {
+    // A failed round is repeated only after a pause that grows.
+    if (pass > 0 && !pacer.PauseAfterFailure()) break;
     fetched = DownloadFile(handle, frame.serverListUrl1, tmpPath, kConnectTimeoutSeconds,
-                           &AbortWhenStopping);
+                           &AbortWhenStopping, kDocumentSizeLimit);
     if (!fetched && !frame.serverListUrl2.empty() && !WorkerStopRequested())
       fetched = DownloadFile(handle, frame.serverListUrl2, tmpPath, kConnectTimeoutSeconds,
-                             &AbortWhenStopping);
+                             &AbortWhenStopping, kDocumentSizeLimit);
   }
   curl_easy_cleanup(handle);
   return fetched;

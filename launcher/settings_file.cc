@@ -1,12 +1,12 @@
 #include "launcher/settings_file.h"
 
 #include <wx/mstream.h>
-#include <wx/wfstream.h>
 
 #include <fstream>
 #include <iterator>
 #include <string>
 
+#include "launcher/file_replace.h"
 #include "platform/files.h"
 
 namespace {
@@ -39,8 +39,12 @@ std::unique_ptr<wxFileConfig> ReadSettingsFile(const wxString& path) {
 
 bool WriteSettingsFile(wxFileConfig& config, const wxString& path) {
   if (!platform::FileExists(path.utf8_string())) return false;
-  wxFileOutputStream output(path);
-  if (!output.IsOk()) return false;
-  const bool saved = config.Save(output, SettingsTextConverter());
-  return output.Close() && saved;
+  // The whole text first, then one replace: a full disk or a crash leaves
+  // the old file whole, never an empty or cut one.
+  wxMemoryOutputStream output;
+  if (!config.Save(output, SettingsTextConverter())) return false;
+  const wxStreamBuffer* buffer = output.GetOutputStreamBuffer();
+  const std::string text(static_cast<const char*>(buffer->GetBufferStart()),
+                         output.GetSize());
+  return WriteFileReplacing(path, text);
 }

@@ -4,9 +4,11 @@
 #include <chrono>
 #include <thread>
 
+#include "launcher/install_batch.h"
 #include "launcher/launcher_frame_wnd.h"
 #include "launcher/live_patch_holder.h"
 #include "launcher/my_thread.h"
+#include "launcher/retry_pacer.h"
 #include "launcher/run_log.h"
 #include "launcher/update_display.h"
 #include "launcher/version_check.h"
@@ -54,7 +56,11 @@ Pass CheckPhase(LauncherFrameWnd& frame) {
     GiveUp(frame);
     return Pass::End;
   }
-  if (!CheckVersion()) return Pass::Again;
+  if (!CheckVersion()) {
+    // A failing server is asked again only after a pause that grows.
+    return UpdateRoadPacer().PauseAfterFailure() ? Pass::Again : Pass::End;
+  }
+  UpdateRoadPacer().Reset();
   g_bVersionChecked = true;
   g_dwUpdateTick = platform::TickCount();
   if (WorkerStopRequested()) return Pass::End;
@@ -102,7 +108,7 @@ Pass ApplyPhase(LauncherFrameWnd& frame) {
     SetEnterGameEnabled(frame, true);
     return Pass::End;
   }
-  return Pass::Again;
+  return UpdateRoadPacer().PauseAfterFailure() ? Pass::Again : Pass::End;
 }
 
 }  // namespace
@@ -116,9 +122,16 @@ bool UpdateVersionChecked() { return g_bVersionChecked; }
 void UpdateThread(void* /*userData*/) {
   g_bVersionChecked = false;
   g_dwUpdateTick = 0;
+  UpdateRoadPacer().Reset();
+  bool swept = false;
   for (;;) {
     if (!WaitUntilPrepared()) return;
     LauncherFrameWnd& frame = *g_pFrame.load();
+    if (!swept) {
+      // What a killed run left half-replaced goes before anything else.
+      RemoveInterruptedReplaces(frame.programDir.utf8_string());
+      swept = true;
+    }
     RUNLOG_MESSAGE(frame, "Please later is connect to the server... ");
     const Pass pass = g_bVersionChecked ? ApplyPhase(frame) : CheckPhase(frame);
     if (pass == Pass::End) return;

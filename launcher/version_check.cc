@@ -2,10 +2,12 @@
 
 #include <wx/dir.h>
 
+#include "launcher/applied_packages.h"
 #include "launcher/delete_directory.h"
 #include "launcher/launcher_frame_wnd.h"
 #include "launcher/live_patch_holder.h"
 #include "launcher/patch_callbacks.h"
+#include "launcher/retry_pacer.h"
 #include "launcher/run_log.h"
 #include "launcher/version_config.h"
 
@@ -43,6 +45,8 @@ bool CheckVersion() {
   std::lock_guard<std::recursive_mutex> lock(holder.mutex);
 
   if (LoadLivePatch(holder, frame.programDir)) {
+    // The library repeats its failed transfers only after the road's pause.
+    holder.patch->retryPause = &PauseUpdateRoadRetry;
     // The first URL is tried even when it is empty.
     if (!holder.LoadManifest(frame.updateVersionUrl1, installed.game)) {
       if (frame.updateVersionUrl2.empty()) {
@@ -60,8 +64,12 @@ bool CheckVersion() {
     frame.updateNeeded = !(installed.game == patchVersion && installed.launcher == launcherVersion);
   }
 
-  // "0.0" asks for a full installation, which starts from no data at all.
-  if (installed.game == "0.0") DeleteIfDirectory(frame.programDir + "data");
+  // "0.0" asks for a full installation, which starts from no data at all:
+  // nothing installed before counts as installed any more.
+  if (installed.game == "0.0") {
+    DeleteIfDirectory(frame.programDir + "data");
+    ForgetApplied(frame.programDir);
+  }
 
   if (!holder.patch) return false;
 

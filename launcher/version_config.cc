@@ -30,6 +30,7 @@ bool VersionConfig::Save() {
   if (!config) return false;
   config->Write("Version/Version", Version);
   const bool written = config->Write("Version/LVersion", LVersion);
-  WriteSettingsFile(*config, filePath);
-  return written;
+  // A version that did not reach the disk is not reported as saved: the
+  // update road forgets what it installed only once the version is stored.
+  return WriteSettingsFile(*config, filePath) && written;
 }

@@ -21,8 +21,13 @@ class CLivePatchImp : public CLivePatch {
   int32_t GetFileSize() override { return lastFileSize; }
   void ReleaseManifest() override;
 
+  // Before a repeated attempt: the host's pause; false when the library
+  // should give up instead.
+  bool PauseBeforeRetry();
+
   // Downloads `url` into the work file <library dir>/data/xxurlw/test.gps
-  // (up to 10 attempts). The caller parses and then deletes it.
+  // (up to 10 attempts; at most kDocumentSizeLimit bytes). The caller parses
+  // and then deletes it; a failed fetch leaves no work file.
   bool FetchWorkFile(const wxString& url);
   static wxString WorkFilePath();
 
@@ -37,14 +42,18 @@ class CLivePatchImp : public CLivePatch {
   bool DownloadFileEntry(const wxXmlNode* entry);
   // Downloads `url` to `target` with the host's progress function, checks
   // the MD5 when `expectedHash` is not empty (a mismatch ends the process),
-  // then makes the per-file status call.
+  // then makes the per-file status call. The transfer goes to a temporary
+  // file beside the target, which takes the target's place (and keeps an
+  // installed file's permission bits) only once it is complete and
+  // verified; until then, and after any failure, the target is untouched
+  // and no temporary file remains. A body over `maxBytes` (when not 0) fails.
   bool DownloadAndVerify(const wxString& url, const wxString& target,
-                         const wxString& expectedHash);
-  // The same, but the transfer goes to `downloadPath` and is renamed to
-  // `target` only once it is complete and verified, before the status call;
-  // the host still sees `target` in statusText.
+                         const wxString& expectedHash, uint64_t maxBytes = 0);
+  // The same with the temporary file named `downloadPath`; the host still
+  // sees `target` in statusText.
   bool DownloadAndVerifyVia(const wxString& url, const wxString& target,
-                            const wxString& downloadPath, const wxString& expectedHash);
+                            const wxString& downloadPath, const wxString& expectedHash,
+                            uint64_t maxBytes = 0);
 
  private:
   void SetStatusText(const wxString& text);

@@ -35,9 +35,12 @@ bool CLivePatchImp::FetchWorkFile(const wxString& url) {
   const wxString file = WorkFilePath();
   bool fetched = false;
   for (int attempt = 0; attempt < kFetchAttempts && !fetched; ++attempt) {
-    fetched = DownloadFile(handle, url, file, kConnectTimeoutSeconds, nullptr);
+    if (attempt > 0 && !PauseBeforeRetry()) break;
+    fetched = DownloadFile(handle, url, file, kConnectTimeoutSeconds, nullptr, kDocumentSizeLimit);
   }
   curl_easy_cleanup(handle);
+  // What a failed or refused fetch wrote must not stay on disk.
+  if (!fetched) std::remove(file.utf8_str());
   return fetched;
 }
 

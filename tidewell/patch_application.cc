@@ -76,10 +76,13 @@ bool CLivePatchImp::ApplyPatches(const wxString& installedVersion,
       }
       // Launcher sets follow the host's launcher version as it is now (the
       // host may move it on from inside a step call); ordinary sets follow
-      // the client version of the last load.
+      // the client version of the last load, and a set the host has
+      // recorded since (a retry after a later set failed) is not applied
+      // again: its packages would be merged twice.
       const bool needed =
           launcherSet ? tidewell::VersionOrdersBefore(installedLauncherVersion, newestLauncherVersion)
-                      : !version.empty() && tidewell::VersionOrdersBefore(clientVersion, version);
+                      : !version.empty() && tidewell::VersionOrdersBefore(clientVersion, version) &&
+                            tidewell::VersionOrdersBefore(installedVersion, version);
       if (!needed) continue;
       if (entry) {
         if (!DownloadFileEntry(entry)) {
@@ -182,8 +185,18 @@ bool CLivePatchImp::DownloadFileEntry(const wxXmlNode* entry) {
   // The manifest is not trusted to write outside the directory it targets.
   if (!tidewell::StaysInsideDirectory(name) || !tidewell::StaysInsideDirectory(local)) return false;
 
+  // A package named only ".upd" or ".tre" would be unpacked into the
+  // directory it lies in, which is the filesystem's root for a bare name.
+  if (local.empty() && (name == ".upd" || name == ".tre")) return false;
+
   wxString size;
-  if (ReadAttribute(entry, "size", &size)) lastFileSize = ParseSize(size);
+  uint64_t maxBytes = 0;
+  if (ReadAttribute(entry, "size", &size)) {
+    lastFileSize = ParseSize(size);
+    // The manifest's size bounds the transfer (a size that is no positive
+    // count bounds nothing).
+    if (lastFileSize > 0) maxBytes = static_cast<uint64_t>(lastFileSize);
+  }
 
   wxString target = name;
   if (!local.empty()) {
@@ -191,10 +204,12 @@ bool CLivePatchImp::DownloadFileEntry(const wxXmlNode* entry) {
     MakeDirectoryIfMissing(directory);
     target = directory + "/" + name;
   }
-  if (!RemoveExistingFile(target)) return false;
+  // The installed file stays until its replacement is complete and
+  // verified; only something that no file can replace fails at once.
+  if (wxDirExists(target)) return false;
 
   const wxString fullUrl = url.Contains("http:") ? url : baseUrl + url;
-  return DownloadAndVerify(fullUrl, target, hash);
+  return DownloadAndVerify(fullUrl, target, hash, maxBytes);
 }
 
 bool CLivePatchImp::UpdateSelf() {

@@ -1,5 +1,7 @@
 // One patch file: download with the host's progress function, MD5 check,
 // and the per-file status call.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -15,6 +17,26 @@ namespace {
 constexpr int kDownloadAttempts = 10;
 constexpr long kConnectTimeoutSeconds = 1;
 constexpr size_t kReadChunk = 4095;
+// Appended to a target's name while its new content is fetched.
+constexpr char kDownloadSuffix[] = ".download";
+
+// Renames the complete, verified `download` over `target`. A file that
+// replaces an installed one keeps its permission bits (the game's
+// executable stays executable) and is on disk before it takes the place,
+// so that a crash leaves the old file or the new one, never a cut one.
+bool TakePlaceOf(const wxString& download, const wxString& target) {
+  const wxCharBuffer from = download.utf8_str();
+  const wxCharBuffer to = target.utf8_str();
+  struct stat installed {};
+  if (stat(to, &installed) == 0) {
+    if (!S_ISREG(installed.st_mode)) return false;
+    const int fd = open(from, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool durable = fchmod(fd, installed.st_mode & 07777) == 0 && fdatasync(fd) == 0;
+    if (close(fd) != 0 || !durable) return false;
+  }
+  return std::rename(from, to) == 0;
+}
 
 }  // namespace
 
@@ -52,29 +74,44 @@ bool VerifyFileMd5(wxFile& file, const wxString& expectedHash) {
 }  // namespace tidewell
 
 bool CLivePatchImp::DownloadAndVerify(const wxString& url, const wxString& target,
-                                      const wxString& expectedHash) {
-  return DownloadAndVerifyVia(url, target, target, expectedHash);
+                                      const wxString& expectedHash, uint64_t maxBytes) {
+  return DownloadAndVerifyVia(url, target, target + kDownloadSuffix, expectedHash, maxBytes);
 }
 
 bool CLivePatchImp::DownloadAndVerifyVia(const wxString& url, const wxString& target,
                                          const wxString& downloadPath,
-                                         const wxString& expectedHash) {
+                                         const wxString& expectedHash, uint64_t maxBytes) {
   // The host learns the file's path from statusText; a path that does not
   // fit could only be reported cut, so such a file is not fetched at all.
   if (target.length() >= static_cast<size_t>(kStatusTextCapacity)) return false;
+  // A file that cannot be created here would fail every attempt (and every
+  // pause between them): fail at once, as before any transfer.
+  if (FILE* probe = std::fopen(downloadPath.utf8_str(), "wb")) {
+    std::fclose(probe);
+  } else {
+    return false;
+  }
   CURL* handle = curl_easy_init();
   if (!handle) return false;
   SetStatusText(target);
   bool downloaded = false;
   for (int attempt = 0; attempt < kDownloadAttempts && !downloaded; ++attempt) {
-    downloaded = DownloadFile(handle, url, downloadPath, kConnectTimeoutSeconds, progressCallback);
+    if (attempt > 0 && !PauseBeforeRetry()) break;
+    downloaded = DownloadFile(handle, url, downloadPath, kConnectTimeoutSeconds, progressCallback,
+                              maxBytes);
   }
   curl_easy_cleanup(handle);
-  if (!downloaded) return false;
+  if (!downloaded) {
+    std::remove(downloadPath.utf8_str());
+    return false;
+  }
 
   if (!expectedHash.empty()) {
     wxFile file(downloadPath, wxFile::read);
     if (!tidewell::VerifyFileMd5(file, expectedHash)) {
+      file.Close();
+      // The damaged file never takes the installed one's place.
+      std::remove(downloadPath.utf8_str());
       // A damaged package must not be installed; the player has to fetch a
       // fresh client.
       tidewell::ShowErrorBox("更新资源包校验出错，请重新下载客户端安装包");
@@ -85,8 +122,8 @@ bool CLivePatchImp::DownloadAndVerifyVia(const wxString& url, const wxString& ta
       _exit(0);
     }
   }
-  if (downloadPath != target &&
-      std::rename(downloadPath.utf8_str(), target.utf8_str()) != 0) {
+  if (!TakePlaceOf(downloadPath, target)) {
+    std::remove(downloadPath.utf8_str());
     return false;
   }
   NotifyStatus(statusText, 1, true, false);

@@ -1,14 +1,14 @@
 #include "launcher/download_file.h"
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <atomic>
 #include <string>
-#include <thread>
+#include <chrono>
 
 #include "tests/support/curl_environment.h"
 #include "tests/support/http_server.h"
+#include "tests/support/misbehaving_server.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -149,25 +149,51 @@ TEST_F(DownloadFileTest, MalformedUrlsAndSchemesOtherThanHttpFail) {
   EXPECT_EQ(ReadFile(dir.File("out.bin")), "body");
 }
 
-TEST_F(DownloadFileTest, BodyCutOffBeforeItsLengthFails) {
-  // Promises 100 bytes, sends 9 and hangs up.
-  httplib::Server cutting;
-  cutting.Get("/file", [](const httplib::Request&, httplib::Response& response) {
-    response.set_content_provider(100, "application/octet-stream",
-                                  [](size_t, size_t, httplib::DataSink& sink) {
-                                    sink.write("only part", 9);
-                                    return false;
-                                  });
-  });
-  const int port = cutting.bind_to_any_port("127.0.0.1");
-  ASSERT_GT(port, 0);
-  std::thread serving([&cutting] { cutting.listen_after_bind(); });
-  while (!cutting.is_running()) std::this_thread::yield();
-  const wxString url = wxString::Format("http://127.0.0.1:%d/file", port);
-  EXPECT_FALSE(DownloadFile(handle, url, wxString::FromUTF8(dir.File("out.bin")), 1, nullptr));
-  EXPECT_EQ(ReadFile(dir.File("out.bin")), "only part");
-  cutting.stop();
-  serving.join();
+// Servers that fail on purpose: every case fails the attempt within its
+// bound (the stall timeout is shortened to a second here).
+struct HostileCase {
+  const char* name;
+  testing_support::Misbehaviour behaviour;
+  uint64_t maxBytes;
+};
+
+TEST(DownloadFileHostileTest, FailingServersFailTheAttemptAndStayBounded) {
+  using testing_support::Misbehaviour;
+  constexpr uint64_t kBound = 256 * 1024;
+  const HostileCase cases[] = {
+      {"reset", Misbehaviour::Reset(), kNoSizeLimit},
+      {"cut off", Misbehaviour::CutOff("only part", 100), kNoSizeLimit},
+      {"accept and stall", Misbehaviour::Stall(), kNoSizeLimit},
+      {"a byte every 2 s", Misbehaviour::Trickle(std::chrono::milliseconds(2000)), kNoSizeLimit},
+      {"endless body", Misbehaviour::Endless(), kBound},
+      {"declared too large", Misbehaviour::Answer(200, std::string(kBound + 1, 'l')), kBound},
+      {"500", Misbehaviour::Answer(500, "error page"), kNoSizeLimit},
+  };
+  SetDownloadStallTimeoutForTesting(1);
+  testing_support::MisbehavingServer server;
+  ASSERT_TRUE(server.running());
+  TempDir dir;
+  CURL* handle = curl_easy_init();
+  for (const HostileCase& c : cases) {
+    server.Serve("/f", c.behaviour);
+    const std::string out = dir.File("out.bin");
+    EXPECT_FALSE(DownloadFile(handle, wxString::FromUTF8(server.Url("/f")), wxString::FromUTF8(out),
+                              1, nullptr, c.maxBytes))
+        << c.name;
+    if (c.maxBytes != kNoSizeLimit) EXPECT_LE(ReadFile(out).size(), c.maxBytes) << c.name;
+  }
+  // A body of exactly the bound is taken.
+  server.Serve("/f", Misbehaviour::Answer(200, std::string(kBound, 'k')));
+  EXPECT_TRUE(DownloadFile(handle, wxString::FromUTF8(server.Url("/f")),
+                           wxString::FromUTF8(dir.File("out.bin")), 1, nullptr, kBound));
+  curl_easy_cleanup(handle);
+  SetDownloadStallTimeoutForTesting(0);
+}
+
+TEST_F(DownloadFileTest, DataThatCannotReachTheDiskFails) {
+  // /dev/full takes the open and the buffered writes, and fails the flush.
+  server.Serve("/file.bin", HttpResponse{200, "small body"});
+  EXPECT_FALSE(Download("/file.bin", "/dev/full"));
 }
 
 TEST(ParseContentLengthTest, StoresOnlyContentLengthLines) {

@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "launcher/install_batch.h"
 #include "launcher/instance_path.h"
 #include "launcher/launcher_frame_wnd.h"
+#include "launcher/my_thread.h"
 #include "launcher/run_log.h"
 #include "tests/support/temp_dir.h"
 
@@ -169,20 +171,62 @@ TEST_F(InstallationTest, DeleteListDeletesListedFilesOnlyInsideTheProgramDirecto
       << Logged();
 }
 
-TEST_F(InstallationTest, ReadOnlyInstalledFileStopsTheInstallationUntouched) {
-  WriteFile(game_.File("locked.txt"), "old");
-  chmod(game_.File("locked.txt").c_str(), 0444);
-  Put("locked.txt", "new");
-  EXPECT_FALSE(Install(false));
-  EXPECT_EQ(ReadFile(game_.File("locked.txt")), "old");
-  EXPECT_EQ(Names(game_.path()), std::vector<std::string>{"locked.txt"});  // no temporary copy
+// An entry that cannot be installed, or a shut-down during the walk, leaves
+// every installed file as it was and no temporary copy behind.
+TEST_F(InstallationTest, FailureOrShutDownDuringTheWalkInstallsNothing) {
+  for (const bool shutDown : {false, true}) {
+    WriteFile(game_.File("a.txt"), "old a");
+    WriteFile(game_.File("locked.txt"), "old");
+    chmod(game_.File("locked.txt").c_str(), shutDown ? 0644 : 0444);
+    Put("a.txt", "new a");
+    Put("locked.txt", "new");
+    if (shutDown) RequestWorkerStop();
+    EXPECT_FALSE(Install(false)) << shutDown;
+    ResetWorkerStop();
+    EXPECT_EQ(ReadFile(game_.File("a.txt")), "old a") << shutDown;
+    EXPECT_EQ(ReadFile(game_.File("locked.txt")), "old") << shutDown;
+    EXPECT_EQ(Names(game_.path()), (std::vector<std::string>{"a.txt", "locked.txt"}));
+  }
+}
+
+TEST_F(InstallationTest, ReplacedFilesKeepTheirModeAndNewFilesTakeTheirSources) {
+  WriteFile(game_.File("orvo.exe"), "old game");
+  chmod(game_.File("orvo.exe").c_str(), 0755);
+  Put("orvo.exe", "new game");
+  chmod((package_ + "/orvo.exe").c_str(), 0644);
+  Put("tools/run.sh", "new tool");
+  chmod((package_ + "/tools/run.sh").c_str(), 0750);
+  ASSERT_TRUE(Install(false));
+  for (const auto& [name, mode] : {std::pair<const char*, unsigned>{"orvo.exe", 0755},
+                                   {"tools/run.sh", 0750}}) {
+    struct stat info {};
+    ASSERT_EQ(stat(game_.File(name).c_str(), &info), 0) << name;
+    EXPECT_EQ(info.st_mode & 07777, mode) << name;
+  }
+  EXPECT_EQ(ReadFile(game_.File("orvo.exe")), "new game");
+}
+
+TEST_F(InstallationTest, TemporaryFilesOfAnInterruptedReplaceAreRemoved) {
+  std::filesystem::create_directories(game_.File("data/sub"));
+  for (const char* name : {"orvo.exe.install.part", "data/sub/map.i.install.part",
+                           "data/a.bin.download", "data/keep.bin", "partial.txt"}) {
+    WriteFile(game_.File(name), "x");
+  }
+  RemoveInterruptedReplaces(game_.path());
+  EXPECT_EQ(Names(game_.path()), (std::vector<std::string>{"data", "partial.txt"}));
+  EXPECT_EQ(Names(game_.File("data")), (std::vector<std::string>{"keep.bin", "sub"}));
+  EXPECT_TRUE(Names(game_.File("data/sub")).empty());
 }
 
 TEST_F(InstallationTest, FailedMergeStopsTheInstallation) {
   WriteFile(game_.File("login.dat"), "AAAA");  // installed data without its index
   Put("login.dat.i", Index({}, true));
+  Put("zz/later.txt", "staged, never placed");
+  std::filesystem::create_directories(game_.File("zz"));
   EXPECT_FALSE(Install(false));
   EXPECT_NE(Logged().find("login.dat.i file not exsited "), std::string::npos);
+  // Whatever the failed commit had not put in place is gone.
+  for (const std::string& name : Names(game_.File("zz"))) EXPECT_EQ(name, "later.txt");
 }
 
 TEST_F(InstallationTest, MissingOrEmptyPackageDirectoryInstallsNothing) {

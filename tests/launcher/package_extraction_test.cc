@@ -104,6 +104,11 @@ TEST_F(PackageExtractionTest, EmptyArchiveSucceedsAndBadPackagesFailCleanly) {
 
   EXPECT_FALSE(Unzip(dir_.File("none")));
   EXPECT_EQ(LastArchiveResult(), archive_result::kOpenFailed);
+  // A package named only ".upd" would unpack into the directory holding it.
+  WriteZipArchive(dir_.File(".upd"), {Entry("a.txt", "a")});
+  EXPECT_FALSE(Unzip(dir_.path()));
+  EXPECT_FALSE(PathExists(dir_.File("a.txt")));
+  std::remove(dir_.File(".upd").c_str());
   WriteFile(dir_.File("junk.upd"), std::string(500, 'j'));
   EXPECT_FALSE(Unzip(dir_.File("junk")));
   const std::string stem = MakePackage({Entry("a.txt", std::string(5000, 'a')), Entry("b", "b")});
@@ -129,7 +134,7 @@ TEST_F(PackageExtractionTest, NamesThatClimbOutOfThePackageDirectoryAreRefused) 
   const std::string stem =
       MakePackage({Entry("../evil1.txt", "x"), Entry("..\\evil2.txt", "x"),
                    Entry("x/../../evil3.txt", "x"), Entry("..", "x"), Entry("ok.txt", "fine")});
-  ASSERT_TRUE(Unzip(stem));
+  EXPECT_FALSE(Unzip(stem));  // a refused entry fails the package
   EXPECT_EQ(ReadFile(stem + "/ok.txt"), "fine");
   for (const char* name : {"evil1.txt", "evil2.txt", "evil3.txt"}) {
     EXPECT_FALSE(PathExists(dir_.File(name))) << name;
@@ -202,7 +207,7 @@ TEST_F(PackageExtractionTest, EncryptedEntryFailsAndTheOthersAreExtracted) {
   reader.reset();
   // Nor does one left by an earlier unpacking into the same directory.
   WriteFile(stem + "/secret.txt", "from an older package");
-  ASSERT_TRUE(Unzip(stem));
+  EXPECT_FALSE(Unzip(stem));  // the package fails, the rest is still unpacked
   EXPECT_EQ(ReadFile(stem + "/open.txt"), "o");
   EXPECT_FALSE(PathExists(stem + "/secret.txt"));
   EXPECT_EQ(Names(stem), std::vector<std::string>{"open.txt"});
@@ -229,19 +234,36 @@ TEST_F(PackageExtractionTest, DamagedEntriesFailAloneAndNeverCrash) {
   EXPECT_FALSE(PathExists(stem + "/bad-header.txt"));
   EXPECT_EQ(reader->ExtractItem(2, "good.txt"), archive_result::kOk);
   reader.reset();
-  ASSERT_TRUE(Unzip(stem));
+  EXPECT_FALSE(Unzip(stem));
   EXPECT_EQ(ReadFile(stem + "/good.txt"), "g");
   // Neither the entry whose data broke off nor a temporary file is left.
   EXPECT_EQ(Names(stem), std::vector<std::string>{"good.txt"});
 }
 
-TEST_F(PackageExtractionTest, EntryThatCannotTakeItsPlaceLeavesNoTemporaryFile) {
+TEST_F(PackageExtractionTest, WhatAnEarlierUnpackingLeftGoesFirst) {
   const std::string stem = MakePackage({Entry("taken", "file"), Entry("ok.txt", "k")});
   std::filesystem::create_directories(stem + "/taken/inside");
+  WriteFile(stem + "/game.exe.part-7-0", "half");
   ASSERT_TRUE(Unzip(stem));
-  EXPECT_EQ(LastArchiveResult(), archive_result::kOk);  // the last entry went well
-  EXPECT_TRUE(std::filesystem::is_directory(stem + "/taken/inside"));
+  EXPECT_EQ(ReadFile(stem + "/taken"), "file");
   EXPECT_EQ(Names(stem), (std::vector<std::string>{"ok.txt", "taken"}));
+}
+
+TEST_F(PackageExtractionTest, FilesTakeTheModeTheirEntryCarries) {
+  const struct {
+    const char* name;
+    uint32_t mode;
+    unsigned expected;
+  } cases[] = {{"orvo.exe", 0100755, 0755}, {"data.bin", 0100640, 0640}, {"tool", 0104755, 0755}};
+  std::vector<ZipEntrySpec> entries;
+  for (const auto& c : cases) entries.push_back(testing_support::UnixEntry(c.name, "x", c.mode));
+  const std::string stem = MakePackage(entries);
+  ASSERT_TRUE(Unzip(stem));
+  for (const auto& c : cases) {
+    struct stat info {};
+    ASSERT_EQ(stat((stem + "/" + c.name).c_str(), &info), 0) << c.name;
+    EXPECT_EQ(info.st_mode & 07777, c.expected) << c.name;  // never a set-id bit
+  }
 }
 
 TEST_F(PackageExtractionTest, UnreadableExtraFieldOrEntryCountFailsAlone) {
@@ -259,7 +281,7 @@ TEST_F(PackageExtractionTest, UnreadableExtraFieldOrEntryCountFailsAlone) {
   ASSERT_EQ(reader->GetItem(1, entry), archive_result::kOk);
   EXPECT_EQ(entry.name, "two.txt");
   reader.reset();
-  ASSERT_TRUE(Unzip(stem));
+  EXPECT_FALSE(Unzip(stem));
   EXPECT_EQ(ReadFile(stem + "/one.txt"), "1");
   EXPECT_EQ(ReadFile(stem + "/two.txt"), "2");
   EXPECT_EQ(progress_.size(), 5u);

@@ -2,7 +2,9 @@
 // here directly as the library would.
 #include "launcher/patch_callbacks.h"
 
+#include <poll.h>
 #include <signal.h>
+#include <unistd.h>
 #include <sys/wait.h>
 
 #include <filesystem>
@@ -12,7 +14,10 @@
 #include <utility>
 #include <vector>
 
+#include "launcher/install_batch.h"
+#include "launcher/installation.h"
 #include "launcher/my_thread.h"
+#include "launcher/package_extraction.h"
 #include "launcher/version_check.h"
 #include "launcher/windows/update_wnd.h"
 #include "platform/process.h"
@@ -323,9 +328,100 @@ TEST_F(PatchPackageGameProcessTest, DamagedEntryKeepsTheInstalledFile) {
   // The first entry marked encrypted: it cannot be extracted.
   bytes[testing_support::FindSignatures(bytes, "PK\x03\x04")[0] + 6] |= 1;
   bytes[testing_support::FindSignatures(bytes, "PK\x01\x02")[0] + 8] |= 1;
+  frame.updateNeeded = true;
   Fetched(MakeFile("temp/p7.upd", bytes));
+  StepDone();
+  // The package counts as failed: nothing of it is installed or recorded.
   EXPECT_EQ(ReadFile(dir.File("game.dat")), "installed game data");
-  EXPECT_EQ(ReadFile(dir.File("other.txt")), "other");
+  EXPECT_FALSE(PathExists(dir.File("other.txt")));
+  EXPECT_EQ(CountErrorLog(kUnzipFailure), 1);
+  ExpectGivenUp();
+  EXPECT_EQ(InstalledGame(), "1.0");
+}
+
+// An installed index with one record, and a package whose patch index adds
+// one more: applied twice for the same installed version (its set is
+// applied again), the record is added once.
+TEST_F(PatchPackageGameProcessTest, PackageAppliedAgainMergesItsIndexOnce) {
+  MakeFile("other.i", std::string(136, 'H') + std::string(20, 'r'));
+  std::string patchIndex = std::string(136, 'H') + std::string(24, 'p');
+  patchIndex[136 + 20] = 99;  // targetIndex 99: a new record
+  const std::vector<std::pair<std::string, std::string>> entries = {{"other.i", patchIndex},
+                                                                    {"data/x.bin", "x"}};
+  for (int run = 0; run < 2; ++run) {
+    Fetched(StorePackage("temp/p11.upd", entries));
+    EXPECT_EQ(ReadFile(dir.File("other.i")).size(), 136u + 2 * 20u) << run;
+  }
+  EXPECT_EQ(CountErrorLog(kInstallFailure), 0);
+}
+
+TEST_F(PatchPackageGameProcessTest, LauncherUpdateStillHandsOverWhenALaterPackageFails) {
+  const std::string started = dir.File("updater-started.txt");
+  const std::string updater =
+      StorePackage("temp/p12.upd", {{"launcherupdate.exe", "#!/bin/sh\ntouch '" + started + "'\n"}});
+  LoadManifest(Set("patch", "1.1") + Set("Launcherpatch", "1.0"), "1.1");
+  Fetched(updater);
+  Fetched(MakeFile("temp/bad.upd", "no zip"));
+  StepDone();
+  // The set is not recorded, but the launcher is still replaced.
+  EXPECT_EQ(InstalledGame(), "1.0");
+  EXPECT_EQ(desktop.QuitRequests(), std::vector<int>{0});
+  for (int i = 0; i < 1000 && !PathExists(started); ++i) platform::SleepMilliseconds(10);
+  EXPECT_TRUE(PathExists(started));
+}
+
+// A process installing a package is killed in the middle; the next start
+// removes what it left half-done and installs the package whole.
+TEST_F(PatchPackageGameProcessTest, InstallationKilledMidWayIsCompletedByTheNextStart) {
+  MakeFile("data/a.bin", "old a");
+  MakeFile("data/b.bin", "old b");
+  const std::vector<std::pair<std::string, std::string>> entries = {
+      {"data/a.bin", "new a"}, {"data/b.bin", "new b"}, {"data/c.bin", "new c"}};
+  testing_support::TempDir work;
+  WriteFile(work.File("p13.upd"), ZipBytes(entries));
+  ASSERT_TRUE(UnzipPackage(wxString::FromUTF8(work.File("p13")), false, nullptr));
+
+  int signal[2];
+  ASSERT_EQ(pipe(signal), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    LauncherFrameWnd installer;  // no run log in the child
+    installer.programDir = frame.programDir;
+    int counted = 0;
+    const wxString stem = wxString::FromUTF8(work.File("p13"));
+    InstallUpdateFiles(installer, stem, stem, false, [&](float) {
+      // The second entry is counted after the first was written: stop here.
+      if (++counted == 2) {
+        const char byte = 1;
+        if (write(signal[1], &byte, 1) != 1) std::_Exit(2);
+        for (;;) pause();
+      }
+    });
+    std::_Exit(3);
+  }
+  close(signal[1]);
+  pollfd ready{signal[0], POLLIN, 0};
+  const bool midWay = poll(&ready, 1, 10000) == 1;
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  close(signal[0]);
+  ASSERT_TRUE(midWay);
+  EXPECT_EQ(ReadFile(dir.File("data/a.bin")), "old a");
+  EXPECT_EQ(ReadFile(dir.File("data/b.bin")), "old b");
+  EXPECT_FALSE(PathExists(dir.File("data/c.bin")));
+
+  // Started again: the leftovers go, and the package comes whole.
+  RemoveInterruptedReplaces(dir.path());
+  ServePackage("p13.upd", entries);
+  ServeManifest(Set("patch", "1.1", "p13.upd", "temp") + Set("Launcherpatch", "1.0"));
+  ASSERT_TRUE(RunUpdate());
+  for (const auto& [name, contents] : entries) EXPECT_EQ(ReadFile(dir.File(name)), contents);
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path()))
+    names.push_back(entry.path().filename().string());
+  for (const std::string& name : names) EXPECT_EQ(name.find(".install.part"), std::string::npos);
+  EXPECT_EQ(InstalledGame(), "1.1");
 }
 
 TEST_F(PatchPackageGameProcessTest, PackageNamedAfterAnInstalledDirectoryIsNotUnpacked) {

@@ -11,6 +11,7 @@
 #include "launcher/instance_path.h"
 #include "launcher/launcher_frame_wnd.h"
 #include "launcher/my_thread.h"
+#include "launcher/retry_pacer.h"
 #include "launcher/run_log.h"
 #include "launcher/server_list.h"
 #include "launcher/setup_config.h"
@@ -98,9 +99,18 @@ TEST_F(ServerListDownloadTest, BothUrlsFailingMakeTwentyAttemptsAndLeaveNoTempor
   server.Serve("/first", HttpResponse{404, "<html>404</html>"});
   server.Serve("/second", HttpResponse{302, "", {{"Location", "/first"}}});
   SetUrls("/first", "/second");
+  // Each failed round is repeated after a pause that grows.
+  std::vector<long> pauses;
+  SetRetryPausesForTesting(std::chrono::milliseconds(0), std::chrono::milliseconds(0));
+  SetRetryWaiterForTesting([&pauses](std::chrono::milliseconds pause) {
+    pauses.push_back(static_cast<long>(pause.count()));
+    return true;
+  });
   EXPECT_FALSE(Download());
+  SetRetryWaiterForTesting(nullptr);
   EXPECT_EQ(server.RequestCount("/first"), 10);
   EXPECT_EQ(server.RequestCount("/second"), 10);
+  EXPECT_EQ(pauses, (std::vector<long>{1000, 2000, 4000, 8000, 16000, 30000, 30000, 30000, 30000}));
   EXPECT_FALSE(PathExists(Temp()));
   EXPECT_FALSE(PathExists(List()));
 }

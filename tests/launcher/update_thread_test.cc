@@ -7,12 +7,14 @@
 #include <thread>
 
 #include "launcher/my_thread.h"
+#include "launcher/retry_pacer.h"
 #include "launcher/windows/update_wnd.h"
 #include "platform/tick.h"
 #include "skinui/control.h"
 #include "skinui/progress.h"
 #include "skinui/ui_lock.h"
 #include "tests/launcher/update_road_fixture.h"
+#include "tests/support/misbehaving_server.h"
 
 namespace update_road_testing {
 namespace {
@@ -153,6 +155,7 @@ TEST_F(UpdateThreadTest, UpdateIsAppliedUntilItSucceeds) {
   EXPECT_EQ(server.RequestCount("/up/l1.bin"), 1);
   EXPECT_EQ(server.RequestCount("/up/l2.bin"), 0);
   EXPECT_GE(CountLog(kPassLine), 3);  // check, failed apply, apply
+  EXPECT_EQ(CountLog(kUpdateLine), 1);
   EXPECT_EQ(CountErrorLog(kBusyLine), 0);
 
   // The versions reached are kept, also on disk.
@@ -234,6 +237,52 @@ TEST_F(UpdateThreadTest, ShutDownWhileWaitingForThePreparedFrameJoinsTheWorker) 
   EXPECT_EQ(server.TotalRequests(), 0);
   EXPECT_EQ(CountLog(kPassLine), 0);
   EXPECT_FALSE(EnterGameEnabled());
+}
+
+// Against a server that fails every request the road pauses between its
+// attempts, so that a launcher makes at most 100 requests and writes under
+// 1 MiB of log in its first minute. The minute is counted on the pauses the
+// road asks for (the real pauses are skipped), so the test takes no minute.
+TEST_F(UpdateThreadTest, FailingServerGetsFewRequestsInTheFirstMinute) {
+  using testing_support::Misbehaviour;
+  for (const Misbehaviour& failure : {Misbehaviour::Answer(404), Misbehaviour::Reset()}) {
+    testing_support::MisbehavingServer bad;
+    ASSERT_TRUE(bad.running());
+    bad.Serve("/m1.xml", failure);
+    bad.Serve("/m2.xml", failure);
+    frame.updateVersionUrl1 = wxString::FromUTF8(bad.Url("/m1.xml"));
+    frame.updateVersionUrl2 = wxString::FromUTF8(bad.Url("/m2.xml"));
+    std::atomic<long long> pausedMs{0};
+    SetRetryPausesForTesting(0ms, 0ms);
+    SetRetryWaiterForTesting([&pausedMs](std::chrono::milliseconds pause) {
+      return (pausedMs += pause.count()) < 60000;
+    });
+    Prepare();
+    StartThread();
+    ASSERT_TRUE(WaitForEnd());
+    thread_.join();
+    SetRetryWaiterForTesting(nullptr);
+    EXPECT_GE(bad.TotalRequests(), 5);
+    EXPECT_LE(bad.TotalRequests(), 100);
+    EXPECT_LT(ReadFile(dir.File("run.log")).size(), 1024u * 1024u);
+    EXPECT_EQ(CountErrorLog(kBusyLine), 0);
+    ended_ = false;
+    UpdateRoadPacer().Reset();
+  }
+}
+
+TEST_F(UpdateThreadTest, ShutDownEndsAPauseAtOnce) {
+  server.Serve("/up/manifest.xml", HttpResponse(404, "gone"));
+  SetRetryPausesForTesting(600s, 600s);
+  Prepare();
+  StartThread();
+  const auto deadline = std::chrono::steady_clock::now() + kThreadEndWait;
+  while (server.TotalRequests() == 0 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(5ms);
+  ASSERT_EQ(server.TotalRequests(), 1);  // now in the first, long pause
+  RequestWorkerStop();
+  EXPECT_TRUE(WaitForEnd(5s));
+  EXPECT_EQ(server.TotalRequests(), 1);
 }
 
 // Installing a package stops every orvo.exe: the suite's name puts it

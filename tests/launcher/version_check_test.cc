@@ -4,6 +4,7 @@
 
 #include <link.h>
 
+#include "launcher/applied_packages.h"
 #include "launcher/delete_directory.h"
 #include "launcher/patch_callbacks.h"
 #include "tests/launcher/update_road_fixture.h"
@@ -108,10 +109,12 @@ TEST_F(VersionCheckTest, FullInstallationVersionDeletesData) {
   SetInstalled("0.0", "0.0");
   // A manifest was loaded: data goes.
   MakeFile("data/old/keep.bin");
+  MakeFile(kAppliedPackagesFile, "0.0\t1-0\n");  // what was installed goes with it
   ServeManifest(Set("patch", "1.0"));
   ASSERT_TRUE(CheckVersion());
   EXPECT_TRUE(frame.updateNeeded);
   EXPECT_FALSE(PathExists(dir.File("data")));
+  EXPECT_FALSE(PathExists(dir.File(kAppliedPackagesFile)));
 
   // No manifest could be loaded: data stays.
   MakeFile("data/old/keep.bin");

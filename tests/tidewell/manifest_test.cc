@@ -1,4 +1,5 @@
 // Loading the update manifest and the versions it names.
+#include "tests/support/misbehaving_server.h"
 #include "tests/tidewell/tidewell_fixture.h"
 
 namespace tidewell_testing {
@@ -72,6 +73,7 @@ TEST_F(ManifestTest, MalformedManifestFailsAndKeepsThePreviousOne) {
 TEST_F(ManifestTest, FailedFetchesAreRetriedTenTimes) {
   EXPECT_FALSE(Load("/up/missing.xml", "1.0"));
   EXPECT_EQ(server.RequestCount("/up/missing.xml"), 10);
+  EXPECT_FALSE(testing_support::PathExists(CLivePatchImp::WorkFilePath().utf8_string()));
 
   server.Serve("/up/flaky.xml", [](int request) {
     return request < 3 ? testing_support::HttpResponse(503, "busy")
@@ -80,6 +82,15 @@ TEST_F(ManifestTest, FailedFetchesAreRetriedTenTimes) {
   EXPECT_TRUE(Load("/up/flaky.xml", "1.0"));
   EXPECT_EQ(server.RequestCount("/up/flaky.xml"), 3);
   EXPECT_EQ(patch.GetPatchVersion(), "7");
+}
+
+TEST_F(ManifestTest, ManifestWithoutEndIsRefusedAndLeavesNoWorkFile) {
+  testing_support::MisbehavingServer endless;
+  ASSERT_TRUE(endless.running());
+  endless.Serve("/m.xml", testing_support::Misbehaviour::Endless());
+  EXPECT_FALSE(patch.LoadManifest(wxString::FromUTF8(endless.Url("/m.xml")).wc_str(), L"1.0"));
+  EXPECT_EQ(endless.RequestCount("/m.xml"), 10);
+  EXPECT_FALSE(testing_support::PathExists(CLivePatchImp::WorkFilePath().utf8_string()));
 }
 
 TEST_F(ManifestTest, EmptyOrNullUrlFailsAtOnce) {

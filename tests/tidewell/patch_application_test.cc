@@ -4,6 +4,7 @@
 #include <climits>
 #include <sys/stat.h>
 
+#include "tests/support/misbehaving_server.h"
 #include "tests/tidewell/tidewell_fixture.h"
 
 namespace tidewell_testing {
@@ -158,7 +159,7 @@ TEST_F(PatchApplicationTest, OnlyHttpUrlsAreFetched) {
   EXPECT_NE(ReadFile(dir.File("game/s.bin")), "local secret");
 }
 
-TEST_F(PatchApplicationTest, RetryFetchesTheSameSetsAgain) {
+TEST_F(PatchApplicationTest, RetryFetchesOnlyTheSetsTheHostHasNotRecorded) {
   ASSERT_TRUE(ServeAndLoad("<u>" + SetWithFile("patch", "1.1", "a.bin", "a") + "</u>", "1.0"));
   wxString installed = "1.0";
   onStatus = [&installed](const StatusCall& call) {
@@ -167,7 +168,9 @@ TEST_F(PatchApplicationTest, RetryFetchesTheSameSetsAgain) {
   ASSERT_TRUE(patch.ApplyPatches(installed, ""));
   EXPECT_EQ(installed, "1.1");
   ASSERT_TRUE(patch.ApplyPatches(installed, ""));
-  EXPECT_EQ(server.RequestCount("/up/a.bin"), 2);
+  EXPECT_EQ(server.RequestCount("/up/a.bin"), 1);  // recorded: not applied twice
+  ASSERT_TRUE(patch.ApplyPatches("1.0", ""));
+  EXPECT_EQ(server.RequestCount("/up/a.bin"), 2);  // not recorded: applied again
 }
 
 TEST_F(PatchApplicationTest, LauncherSetsFollowTheHostsLauncherVersion) {
@@ -281,6 +284,7 @@ TEST_F(PatchApplicationTest, LocalOfTwoLevelsNeedsItsParent) {
   ServeFile("x.bin", "x");
   EXPECT_FALSE(patch.ApplyPatches("1.0", ""));
   EXPECT_FALSE(PathExists(dir.File("a")));
+  EXPECT_EQ(server.RequestCount("/up/x.bin"), 0);  // failed before any transfer
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{kDownloadError});
 
   ASSERT_EQ(mkdir(dir.File("a").c_str(), 0755), 0);
@@ -338,6 +342,93 @@ TEST_F(PatchApplicationTest, MissingNameOrUrlFailsTheEntryAndSizeIsReadAfterThem
                            "1.0"));
   ASSERT_TRUE(patch.ApplyPatches("1.0", ""));
   EXPECT_EQ(patch.GetFileSize(), 42);
+}
+
+}  // namespace
+}  // namespace tidewell_testing
+
+namespace tidewell_testing {
+namespace {
+
+// An installed file keeps its content whenever its replacement fails, no
+// temporary file stays, and a replacement keeps the installed mode.
+struct FailedReplaceCase {
+  const char* name;
+  testing_support::Misbehaviour behaviour;
+  const char* sizeAttribute;
+  curl_progress_callback progress = nullptr;
+};
+
+// The host's answer once shut-down or a self-update hand-over began.
+int AbortTransfer(void*, double, double, double, double) { return 1; }
+
+TEST_F(PatchApplicationTest, FailedReplacementsKeepTheInstalledFileWhole) {
+  using testing_support::Misbehaviour;
+  const FailedReplaceCase cases[] = {
+      {"404 on every attempt", Misbehaviour::Answer(404, "<html>gone</html>"), ""},
+      {"reset", Misbehaviour::Reset(), ""},
+      {"cut-off body", Misbehaviour::CutOff("new con", 100), ""},
+      {"larger than its size", Misbehaviour::Answer(200, std::string(5000, 'n')), " size=\"4096\""},
+      {"aborted by the host", Misbehaviour::Answer(200, "new content"), "", &AbortTransfer},
+  };
+  testing_support::MisbehavingServer bad;
+  ASSERT_TRUE(bad.running());
+  const std::string installed = dir.File("game/orvo.exe");
+  ASSERT_EQ(mkdir(dir.File("game").c_str(), 0755), 0);
+  for (const FailedReplaceCase& c : cases) {
+    testing_support::WriteFile(installed, "installed game");
+    ASSERT_EQ(chmod(installed.c_str(), 0755), 0);
+    bad.Serve("/orvo.exe", c.behaviour);
+    patch.progressCallback = c.progress;
+    const std::string entry = "<filedetails name=\"orvo.exe\" url=\"" + bad.Url("/orvo.exe") +
+                              "\" local=\"game\"" + c.sizeAttribute + "/>";
+    ASSERT_TRUE(ServeAndLoad(OnePatch(entry), "1.0"));
+    EXPECT_FALSE(patch.ApplyPatches("1.0", "")) << c.name;
+    EXPECT_EQ(ReadFile(installed), "installed game") << c.name;
+    EXPECT_FALSE(PathExists(installed + ".download")) << c.name;
+  }
+  patch.progressCallback = nullptr;
+  // A good body replaces it, executable as it was.
+  const std::string body = "new game";
+  bad.Serve("/orvo.exe", Misbehaviour::Answer(200, body));
+  ASSERT_TRUE(ServeAndLoad(OnePatch("<filedetails name=\"orvo.exe\" url=\"" + bad.Url("/orvo.exe") +
+                                    "\" local=\"game\" size=\"8\" hash=\"" + Md5Of(body) + "\"/>"),
+                           "1.0"));
+  ASSERT_TRUE(patch.ApplyPatches("1.0", ""));
+  EXPECT_EQ(ReadFile(installed), body);
+  struct stat info {};
+  ASSERT_EQ(stat(installed.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0755u);
+}
+
+bool g_keepRetrying = true;
+int g_pauseCalls = 0;
+bool CountPause() {
+  ++g_pauseCalls;
+  return g_keepRetrying;
+}
+
+TEST_F(PatchApplicationTest, RetriesWaitForTheHostsPauseAndStopWhenItSaysSo) {
+  patch.retryPause = &CountPause;
+  const std::string entry = Entry("filedetails", "a.bin", "missing.bin", "game");
+  for (const bool keepRetrying : {true, false}) {
+    g_keepRetrying = keepRetrying;
+    g_pauseCalls = 0;
+    ASSERT_TRUE(ServeAndLoad(OnePatch(entry), "1.0"));
+    const int before = server.RequestCount("/up/missing.bin");
+    EXPECT_FALSE(patch.ApplyPatches("1.0", ""));
+    EXPECT_EQ(server.RequestCount("/up/missing.bin") - before, keepRetrying ? 10 : 1);
+    EXPECT_EQ(g_pauseCalls, keepRetrying ? 9 : 1);
+  }
+}
+
+TEST_F(PatchApplicationTest, PackageWithAnEmptyStemAndNoLocalIsRefused) {
+  for (const char* name : {".upd", ".tre"}) {
+    ServeFile(name, "zip");
+    ASSERT_TRUE(ServeAndLoad(OnePatch(Entry("filedetails", name, name)), "1.0"));
+    EXPECT_FALSE(patch.ApplyPatches("1.0", "")) << name;
+    EXPECT_EQ(server.RequestCount(std::string("/up/") + name), 0) << name;
+  }
 }
 
 }  // namespace

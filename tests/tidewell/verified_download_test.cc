@@ -35,13 +35,14 @@ TEST_F(VerifiedDownloadTest, SecondAttemptSucceedsAfterAFailedFirst) {
   EXPECT_EQ(StatusText(), dir.File("f.bin"));
 }
 
-TEST_F(VerifiedDownloadTest, TenFailedAttemptsFailSilently) {
+TEST_F(VerifiedDownloadTest, TenFailedAttemptsFailSilentlyAndLeaveNothing) {
   server.Serve("/up/f.bin", HttpResponse(404, "not here"));
   EXPECT_FALSE(patch.DownloadAndVerify(Url("/up/f.bin"), wxString::FromUTF8(dir.File("f.bin")), ""));
   EXPECT_EQ(server.RequestCount("/up/f.bin"), 10);
   EXPECT_TRUE(calls.empty());
   EXPECT_TRUE(desktop.MessageBoxes().empty());
-  EXPECT_EQ(ReadFile(dir.File("f.bin")), "not here");  // left for the next attempt to overwrite
+  EXPECT_FALSE(testing_support::PathExists(dir.File("f.bin")));
+  EXPECT_FALSE(testing_support::PathExists(dir.File("f.bin.download")));
 }
 
 TEST_F(VerifiedDownloadTest, EmptyHashSkipsTheCheck) {
@@ -80,7 +81,7 @@ void FailOnStatusCall(const wchar_t*, int32_t, int32_t, bool, void*, bool, bool)
   std::_Exit(4);
 }
 
-TEST_F(VerifiedDownloadTest, HashMismatchLeavesAtOnceKeepingTheFile) {
+TEST_F(VerifiedDownloadTest, HashMismatchLeavesAtOnceKeepingTheInstalledFile) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   // The child process runs this test again from the start; it writes into
   // the parent's directory so that the parent can look at the file.
@@ -89,6 +90,7 @@ TEST_F(VerifiedDownloadTest, HashMismatchLeavesAtOnceKeepingTheFile) {
   if (!sharedDir) setenv(kSharedDirVariable, dir.path().c_str(), 1);
   const std::string target = (sharedDir ? std::string(sharedDir) : dir.path()) + "/bad.bin";
   server.Serve("/up/bad.bin", HttpResponse(200, "tampered"));
+  if (!sharedDir) testing_support::WriteFile(target, "original");
   EXPECT_EXIT(
       {
         // Exit-time clean-up would end the child with 3, a status call with
@@ -103,7 +105,8 @@ TEST_F(VerifiedDownloadTest, HashMismatchLeavesAtOnceKeepingTheFile) {
       },
       ::testing::ExitedWithCode(0), "box <错误> <更新资源包校验出错，请重新下载客户端安装包>");
   unsetenv(kSharedDirVariable);
-  EXPECT_EQ(ReadFile(target), "tampered");
+  EXPECT_EQ(ReadFile(target), "original");
+  EXPECT_FALSE(testing_support::PathExists(target + ".download"));
 }
 
 }  // namespace

@@ -1,0 +1,64 @@
+// The files of one package are installed as a batch: every new content is
+// first written to a temporary file beside its target, all of them are made
+// durable with one flush of their filesystem, and only then does each take
+// its target's place (in the order staged, with the package's other steps
+// between), after which the touched directories are made durable. A crash
+// therefore leaves each installed file old or new, never cut, and once the
+// batch is committed everything it installed is on disk, before any version
+// is recorded.
+#pragma once
+
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+// What temporary files of an installation end in; one left by a run that
+// was killed is removed at the next start.
+inline constexpr char kInstallPartSuffix[] = ".install.part";
+
+class InstallBatch {
+ public:
+  // `root` is the directory installed into (directories are made durable up
+  // to it).
+  explicit InstallBatch(std::string root);
+  // A batch that was not committed takes its temporary files with it.
+  ~InstallBatch();
+  InstallBatch(const InstallBatch&) = delete;
+  InstallBatch& operator=(const InstallBatch&) = delete;
+
+  // Writes a copy of the plain file `source` beside `target`, to take its
+  // place at the commit. The copy gets the installed file's permission bits
+  // when it replaces one, else the source's. False (nothing staged) when the
+  // source cannot be read, the copy cannot be written whole, or the target
+  // is a directory or a read-only file.
+  bool StageCopy(const std::string& source, const std::string& target);
+
+  // A step that works on installed files in place (an index merge, the
+  // delete list); run at the commit in its turn. `touched` names the files
+  // it changes, which the commit makes durable after it. A step that fails
+  // stops the commit.
+  void AddStep(std::function<bool()> step, std::vector<std::string> touched = {});
+
+  // Flush, then the renames and steps in order, then the directories.
+  // False at the first failure; what was put in place before stays.
+  bool Commit();
+
+ private:
+  struct Step {
+    std::string temporary;  // a staged copy: renamed over `target`
+    std::string target;
+    std::function<bool()> action;  // or a step of its own
+    std::vector<std::string> touched;
+  };
+  void NoteDirectoriesOf(const std::string& path);
+
+  std::string root_;
+  std::vector<Step> steps_;
+  std::set<std::string> directories_;
+  bool committed_ = false;
+};
+
+// Removes the temporary files that an interrupted installation or download
+// left anywhere below `root` (symbolic links are not followed).
+void RemoveInterruptedReplaces(const std::string& root);

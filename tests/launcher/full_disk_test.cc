@@ -1,0 +1,104 @@
+// A small filesystem that fills up: nothing the update road writes may cut
+// or empty an installed file when the disk is full.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "launcher/download_file.h"
+#include "launcher/installation.h"
+#include "launcher/launcher_frame_wnd.h"
+#include "launcher/version_config.h"
+#include "tests/support/curl_environment.h"
+#include "tests/support/http_server.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+[[maybe_unused]] ::testing::Environment* const kCurlEnvironment =
+    testing_support::AddCurlEnvironment();
+
+constexpr char kSmallFilesystem[] = "size=256k,mode=0755";
+
+class FullDiskTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (mount("tmpfs", disk_.path().c_str(), "tmpfs", 0, kSmallFilesystem) != 0) {
+      GTEST_SKIP() << "no tmpfs can be mounted here (needs the right to mount): skipped";
+    }
+    mounted_ = true;
+  }
+  void TearDown() override {
+    if (mounted_) umount2(disk_.path().c_str(), MNT_DETACH);
+  }
+
+  // Fills what is left of the small filesystem.
+  void FillUp() {
+    const std::string block(4096, 'f');
+    FILE* filler = std::fopen(disk_.File("filler").c_str(), "wb");
+    ASSERT_NE(filler, nullptr);
+    while (std::fwrite(block.data(), 1, block.size(), filler) == block.size()) {
+    }
+    std::fclose(filler);
+  }
+
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(disk_.path()))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  TempDir disk_, work_;
+  bool mounted_ = false;
+};
+
+TEST_F(FullDiskTest, InstallationThatDoesNotFitLeavesTheInstalledFilesWhole) {
+  WriteFile(disk_.File("a.txt"), "old a");
+  const std::string package = work_.File("pkg");
+  std::filesystem::create_directories(package);
+  WriteFile(package + "/a.txt", "new a");
+  WriteFile(package + "/big.bin", std::string(512 * 1024, 'b'));
+  LauncherFrameWnd frame;
+  frame.programDir = wxString::FromUTF8(disk_.path());
+  EXPECT_FALSE(InstallUpdateFiles(frame, wxString::FromUTF8(package), wxString::FromUTF8(package),
+                                  false, nullptr));
+  EXPECT_EQ(ReadFile(disk_.File("a.txt")), "old a");
+  EXPECT_EQ(Names(), std::vector<std::string>{"a.txt"});
+}
+
+TEST_F(FullDiskTest, VersionSaveOnAFullDiskKeepsTheOldFile) {
+  const std::string text = "[Version]\nVersion=1.0\nLVersion=1.0\n";
+  WriteFile(disk_.File("version.ini"), text);
+  auto& versions = VersionConfig();
+  ASSERT_TRUE(versions.Load(wxString::FromUTF8(disk_.File("version.ini"))));
+  FillUp();
+  {
+    auto lock = versions.Lock();
+    versions.Version = std::string(8192, '9');
+  }
+  EXPECT_FALSE(versions.Save());
+  EXPECT_EQ(ReadFile(disk_.File("version.ini")), text);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"filler", "version.ini"}));
+  auto lock = versions.Lock();
+  versions.filePath.clear();
+}
+
+TEST_F(FullDiskTest, DownloadThatDoesNotReachTheDiskFails) {
+  testing_support::LoopbackHttpServer server;
+  ASSERT_TRUE(server.running());
+  server.Serve("/big", testing_support::HttpResponse(200, std::string(512 * 1024, 'd')));
+  CURL* handle = curl_easy_init();
+  EXPECT_FALSE(DownloadFile(handle, wxString::FromUTF8(server.Url("/big")),
+                            wxString::FromUTF8(disk_.File("big")), 1, nullptr));
+  curl_easy_cleanup(handle);
+}
+
+}  // namespace
