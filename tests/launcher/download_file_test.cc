@@ -180,7 +180,9 @@ TEST(DownloadFileHostileTest, FailingServersFailTheAttemptAndStayBounded) {
     EXPECT_FALSE(DownloadFile(handle, wxString::FromUTF8(server.Url("/f")), wxString::FromUTF8(out),
                               1, nullptr, c.maxBytes))
         << c.name;
-    if (c.maxBytes != kNoSizeLimit) EXPECT_LE(ReadFile(out).size(), c.maxBytes) << c.name;
+    if (c.maxBytes != kNoSizeLimit) {
+      EXPECT_LE(ReadFile(out).size(), c.maxBytes) << c.name;
+    }
   }
   // A body of exactly the bound is taken.
   server.Serve("/f", Misbehaviour::Answer(200, std::string(kBound, 'k')));
