@@ -37,7 +37,7 @@ bool MakeEmptyCopy(const std::string& source, const std::string& target) {
   if (error) return false;
   for (fs::recursive_directory_iterator it(source, error), end; !error && it != end;
        it.increment(error)) {
-    const fs::path destination = target / fs::relative(it->path(), source);
+    const fs::path destination = target / it->path().lexically_relative(source);
     if (it->is_directory()) {
       fs::create_directories(destination, error);
     } else {
