@@ -34,7 +34,8 @@ bool PrepareProgramDir(const std::string& program) {
   std::error_code error;
   fs::create_directories(program, error);
   for (const auto& entry : fs::directory_iterator(VELMOR_BENCH_PROGRAM_DIR, error)) {
-    if (entry.is_regular_file()) fs::copy_file(entry.path(), program + entry.path().filename().string(), error);
+    if (entry.is_regular_file())
+      fs::copy_file(entry.path(), program + entry.path().filename().string(), error);
     if (error) return false;
   }
   fs::copy_file(std::string(VELMOR_BENCH_DEMO_DIR) + "orvo.ini", program + "orvo.ini", error);
@@ -53,7 +54,8 @@ bool WaitForLine(int inotifyFd, const std::string& path, const char* line,
   char events[4096];
   for (;;) {
     if (ReadText(path).find(line) != std::string::npos) return true;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0) return false;
     pollfd ready{inotifyFd, POLLIN, 0};
     if (poll(&ready, 1, static_cast<int>(left.count()) + 1) > 0) {

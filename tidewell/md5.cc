@@ -16,10 +16,10 @@ inline uint32_t H(uint32_t x, uint32_t y, uint32_t z) { return x ^ y ^ z; }
 inline uint32_t I(uint32_t x, uint32_t y, uint32_t z) { return y ^ (x | ~z); }
 
 // One step: a = b + ((a + f(b, c, d) + word + constant) <<< shift).
-#define MD5_STEP(f, a, b, c, d, word, constant, shift)             \
-  do {                                                             \
+#define MD5_STEP(f, a, b, c, d, word, constant, shift)                  \
+  do {                                                                  \
     (a) += f((b), (c), (d)) + (word) + static_cast<uint32_t>(constant); \
-    (a) = RotateLeft((a), (shift)) + (b);                          \
+    (a) = RotateLeft((a), (shift)) + (b);                               \
   } while (0)
 
 // The block's sixteen words, little-endian whatever the host's order.
