@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the launcher and its tests need.
-# Idempotent and quick when everything is already there.
+# Idempotent and quick when everything is already there. With --bench also
+# what bench/run.sh needs: Google Benchmark, nginx and the command-line tools
+# it compares against.
 set -euo pipefail
 
 packages=(
@@ -14,6 +16,9 @@ packages=(
   # a CJK font.
   xvfb xdotool imagemagick x11-utils dbus fonts-wqy-microhei
 )
+if [ "${1:-}" = "--bench" ]; then
+  packages+=(libbenchmark-dev nginx-light curl zip unzip)
+fi
 
 missing=()
 for pkg in "${packages[@]}"; do

@@ -47,11 +47,24 @@ bool VerifyFileMd5(wxFile& file, const wxString& expectedHash) {
   MD5 digest;
   if (file.IsOpened()) {
     char buffer[kReadChunk];
+    // The end-of-file test after each read compares the position with the
+    // file's length, as wxFile::Eof does; but both are kept here rather than
+    // asked of the system each time (Eof costs four seeks per read, a fifth
+    // of the whole check). The length is asked again whenever the position
+    // reaches it, so a file that grew meanwhile is still read to its end.
+    wxFileOffset position = file.Tell();
+    wxFileOffset length = file.Length();
     for (;;) {
       const ssize_t count = file.Read(buffer, sizeof(buffer));
       if (count <= 0) break;  // end of file, or a read error
       digest.update(buffer, static_cast<size_t>(count));
-      if (file.Eof()) break;
+      // Where the position cannot be had, Eof reports the end as well.
+      if (position == wxInvalidOffset || length == wxInvalidOffset) break;
+      position += count;
+      if (position >= length) {
+        length = file.Length();
+        if (length == wxInvalidOffset || position >= length) break;
+      }
     }
   }
   digest.finalize();

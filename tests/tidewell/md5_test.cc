@@ -66,11 +66,14 @@ TEST(VerifyFileMd5Test, ComparesTheWholeFileIgnoringCase) {
   const std::string content(10000, 'x');  // several reads of the chunk size
   testing_support::WriteFile(dir.File("f"), content);
   testing_support::WriteFile(dir.File("empty"), "");
+  const std::string twoReads(2 * 4095, 'z');  // ends exactly with a read
+  testing_support::WriteFile(dir.File("exact"), twoReads);
   const wxString digest = Hex(content), none = "d41d8cd98f00b204e9800998ecf8427e";
   // nullptr: a file never opened, which hashes no data.
   const std::tuple<const char*, wxString, bool> cases[] = {
       {"f", digest, true},    {"f", digest.Upper(), true},   {"f", digest + "00", false},
-      {"f", Hex("y"), false}, {"empty", none, true},         {nullptr, none.Upper(), true}};
+      {"f", Hex("y"), false}, {"empty", none, true},         {nullptr, none.Upper(), true},
+      {"exact", Hex(twoReads), true}};
   for (const auto& [name, expected, matches] : cases) {
     wxFile file;
     if (name) {
