@@ -135,7 +135,7 @@ std::vector<RECT> RegionRectangles(const WindowRegion& region, int width, int he
 RECT GetMonitorWorkArea(HWND hwnd);
 void SetMonitorWorkArea(std::optional<RECT> area);
 // The cursor position in screen coordinates; the model's mouse messages and
-// test_hooks.h move it.
+// the tests' input hooks move it.
 POINT GetCursorPos();
 void SetCursorPos(POINT point);
 
