@@ -1,5 +1,5 @@
-// Errors as values: what failed and why, returned with the result instead
-// of kept in a process-wide slot.
+// Errors as values: what failed and why (the errno, when the system gave
+// one), returned with the result instead of kept in a process-wide slot.
 #pragma once
 
 #include <optional>
@@ -10,6 +10,25 @@ namespace platform {
 
 struct Error {
   std::string message;  // for logs and test messages
+  int code = 0;         // errno, or 0 when the failure has none
+
+  // "<what>: <strerror(errnoValue)>" with the errno kept.
+  static Error FromErrno(std::string what, int errnoValue);
+};
+
+// Success, or the error that prevented it.
+class Status {
+ public:
+  Status() = default;  // success
+  Status(Error error) : error_(std::move(error)) {}
+
+  bool ok() const { return !error_.has_value(); }
+  explicit operator bool() const { return ok(); }
+  // Only when !ok().
+  const Error& error() const { return *error_; }
+
+ private:
+  std::optional<Error> error_;
 };
 
 // A value or the error that stopped it.
