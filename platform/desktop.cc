@@ -40,7 +40,7 @@ class DefaultDesktop final : public Desktop {
   bool OpenUrl(const std::string& url) override {
     const std::string opener = FindInPath("xdg-open");
     if (opener.empty()) return false;
-    return SpawnDetached(opener, {url});
+    return SpawnDetached(opener, {url}).ok();
   }
 
   DisplayMode GetDisplayMode() override {

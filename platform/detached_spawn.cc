@@ -32,7 +32,7 @@ namespace {
 
 }  // namespace
 
-bool SpawnDetached(const std::string& path, const std::vector<std::string>& arguments) {
+Status SpawnDetached(const std::string& path, const std::vector<std::string>& arguments) {
   // Everything the children need is prepared before the fork.
   std::vector<std::string> storage;
   storage.reserve(arguments.size() + 1);
@@ -43,13 +43,14 @@ bool SpawnDetached(const std::string& path, const std::vector<std::string>& argu
   argv.push_back(nullptr);
 
   int errorPipe[2];
-  if (pipe2(errorPipe, O_CLOEXEC) != 0) return false;
+  if (pipe2(errorPipe, O_CLOEXEC) != 0) return Error::FromErrno("pipe", errno);
 
   const pid_t child = fork();
   if (child < 0) {
+    const int error = errno;
     close(errorPipe[0]);
     close(errorPipe[1]);
-    return false;
+    return Error::FromErrno("fork", error);
   }
   if (child == 0) {
     close(errorPipe[0]);
@@ -76,7 +77,8 @@ bool SpawnDetached(const std::string& path, const std::vector<std::string>& argu
     got = read(errorPipe[0], &childError, sizeof childError);
   } while (got < 0 && errno == EINTR);
   close(errorPipe[0]);
-  return got == 0;
+  if (got == 0) return Status();
+  return Error::FromErrno("cannot start " + path, got > 0 ? childError : EIO);
 }
 
 std::string FindInPath(const std::string& name) {

@@ -5,13 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/error.h"
+
 namespace platform {
 
 // Runs the executable at `path` with `arguments` (argv[1] onwards) in a new
 // session, detached through a double fork so that it is never our zombie
-// and outlives us. Returns once the program has been executed, or false when
-// the fork or the exec failed.
-bool SpawnDetached(const std::string& path, const std::vector<std::string>& arguments);
+// and outlives us. Returns once the program has been executed, or the errno
+// of the fork or the exec that failed.
+Status SpawnDetached(const std::string& path, const std::vector<std::string>& arguments);
 
 // The full path of `name` found through PATH, or "" when none is executable.
 std::string FindInPath(const std::string& name);

@@ -3,16 +3,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "platform/detached_spawn.h"
 
 namespace platform {
 
-bool StartProgram(const std::string& path, const std::string& parameters) {
+Status StartProgram(const std::string& path, const std::string& parameters) {
+  if (path.empty()) return Error{"no program path"};
   struct stat info {};
-  if (path.empty() || stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
-      access(path.c_str(), X_OK) != 0) {
-    return false;
-  }
+  if (stat(path.c_str(), &info) != 0) return Error::FromErrno(path, errno);
+  if (!S_ISREG(info.st_mode)) return Error::FromErrno(path, EACCES);
+  if (access(path.c_str(), X_OK) != 0) return Error::FromErrno(path, errno);
   std::vector<std::string> arguments;
   if (!parameters.empty()) arguments.push_back(parameters);
   return SpawnDetached(path, arguments);

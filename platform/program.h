@@ -3,14 +3,16 @@
 
 #include <string>
 
+#include "platform/error.h"
+
 namespace platform {
 
 // Starts the executable at `path` and does not wait for it. `parameters`
 // reaches the program unchanged as its one argument (no argument when it is
 // empty); its working directory is ours. The child is detached, so it never
-// lingers as a zombie and outlives the launcher. False when the file cannot
-// be executed.
-bool StartProgram(const std::string& path, const std::string& parameters);
+// lingers as a zombie and outlives the launcher. An error when the file
+// cannot be executed.
+Status StartProgram(const std::string& path, const std::string& parameters);
 
 // The directory of the running executable, with a trailing separator.
 std::string ProgramDirectory();

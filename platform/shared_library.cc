@@ -2,14 +2,15 @@
 
 #include <dlfcn.h>
 
+#include <utility>
+
 namespace platform {
 namespace {
 
-thread_local std::string t_lastError;
-
-void RememberError() {
+// dlerror's text, which is the loader's only account of the cause.
+Error LoaderError() {
   const char* error = dlerror();
-  t_lastError = error ? error : "unknown loader error";
+  return Error{error ? error : "unknown loader error"};
 }
 
 bool EndsWithIgnoringCase(const std::string& text, const std::string& suffix) {
@@ -24,38 +25,45 @@ bool EndsWithIgnoringCase(const std::string& text, const std::string& suffix) {
 
 }  // namespace
 
-// The handle is dlopen's own pointer behind an opaque type.
-struct SharedLibrary;
-
 std::string SharedLibraryFileName(const std::string& windowsName) {
   std::string base = windowsName;
   if (EndsWithIgnoringCase(base, ".dll")) base.resize(base.size() - 4);
   return "lib" + base + ".so";
 }
 
-SharedLibrary* LoadSharedLibrary(const std::string& path) {
-  if (path.empty()) {
-    t_lastError = "empty library path";
-    return nullptr;
+SharedLibrary::~SharedLibrary() { Reset(); }
+
+SharedLibrary::SharedLibrary(SharedLibrary&& other) noexcept
+    : handle_(std::exchange(other.handle_, nullptr)) {}
+
+SharedLibrary& SharedLibrary::operator=(SharedLibrary&& other) noexcept {
+  if (this != &other) {
+    Reset();
+    handle_ = std::exchange(other.handle_, nullptr);
   }
-  dlerror();
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle) RememberError();
-  return static_cast<SharedLibrary*>(handle);
+  return *this;
 }
 
-void* FindSymbol(SharedLibrary* library, const char* name) {
-  if (!library || !name) return nullptr;
+Result<SharedLibrary> SharedLibrary::Load(const std::string& path) {
+  if (path.empty()) return Error{"empty library path"};
   dlerror();
-  void* symbol = dlsym(static_cast<void*>(library), name);
-  if (!symbol) RememberError();
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle) return LoaderError();
+  return SharedLibrary(handle);
+}
+
+Result<void*> SharedLibrary::Symbol(const char* name) const {
+  if (!handle_) return Error{"no library loaded"};
+  if (!name) return Error{"no symbol name"};
+  dlerror();
+  void* symbol = dlsym(handle_, name);
+  if (!symbol) return LoaderError();
   return symbol;
 }
 
-void UnloadSharedLibrary(SharedLibrary* library) {
-  if (library && dlclose(static_cast<void*>(library)) != 0) RememberError();
+void SharedLibrary::Reset() {
+  // A failed dlclose leaves nothing for us to undo.
+  if (handle_) dlclose(std::exchange(handle_, nullptr));
 }
-
-std::string LastSharedLibraryError() { return t_lastError; }
 
 }  // namespace platform

@@ -4,26 +4,42 @@
 
 #include <string>
 
-namespace platform {
+#include "platform/error.h"
 
-struct SharedLibrary;  // opaque handle
+namespace platform {
 
 // Maps the Windows name of a library ("Tidewell.dll") to this platform's
 // file name ("libTidewell.so"). Names without ".dll" get only the prefix and
 // suffix.
 std::string SharedLibraryFileName(const std::string& windowsName);
 
-// Loads the library at `path` (a full path); nullptr when it cannot be
-// loaded. Each successful load must be matched by one UnloadSharedLibrary.
-SharedLibrary* LoadSharedLibrary(const std::string& path);
+// A loaded library, unloaded when its owner goes; empty when default-made
+// or moved from.
+class SharedLibrary {
+ public:
+  SharedLibrary() = default;
+  ~SharedLibrary();
+  SharedLibrary(SharedLibrary&& other) noexcept;
+  SharedLibrary& operator=(SharedLibrary&& other) noexcept;
+  SharedLibrary(const SharedLibrary&) = delete;
+  SharedLibrary& operator=(const SharedLibrary&) = delete;
 
-// The address of the exported symbol `name`, or nullptr.
-void* FindSymbol(SharedLibrary* library, const char* name);
+  // Loads the library at `path` (a full path, or a bare file name for the
+  // loader's own search path).
+  static Result<SharedLibrary> Load(const std::string& path);
 
-// Drops one reference to the library; nullptr is ignored.
-void UnloadSharedLibrary(SharedLibrary* library);
+  explicit operator bool() const { return handle_ != nullptr; }
 
-// The last loader error text, for logs and test messages.
-std::string LastSharedLibraryError();
+  // The address of the exported symbol `name`; an error when the library is
+  // empty or does not export it.
+  Result<void*> Symbol(const char* name) const;
+
+  // Unloads now; the library is empty afterwards.
+  void Reset();
+
+ private:
+  explicit SharedLibrary(void* handle) : handle_(handle) {}
+  void* handle_ = nullptr;
+};
 
 }  // namespace platform

@@ -92,12 +92,6 @@ CLSID CActiveXUI::GetClsid() const {
   return clsid_;
 }
 
-void CActiveXUI::SetClsid(const CLSID& clsid) {
-  UiLockGuard guard;
-  clsid_ = clsid;
-  hasClsid_ = true;
-}
-
 HRESULT CActiveXUI::GetControl(const IID& iid, void** object) {
   UiLockGuard guard;
   if (!object) return E_POINTER;

@@ -48,7 +48,6 @@ class CActiveXUI : public CControlUI {
   void* GetInterface(const char* name) override;
 
   CLSID GetClsid() const;
-  void SetClsid(const CLSID& clsid);
   // S_OK and the browser in *object (one reference, to Release) for
   // IID_IWebBrowser2 on a browser control; E_NOINTERFACE and nullptr
   // otherwise; E_POINTER when `object` is null.

@@ -78,11 +78,6 @@ CStdString COptionUI::GetGroup() const {
   return group_;
 }
 
-void COptionUI::SetGroup(const CStdString& group) {
-  UiLockGuard guard;
-  group_ = group;
-}
-
 void COptionUI::SetAttribute(const char* name, const char* value) {
   if (!name || !value) return;
   UiLockGuard guard;

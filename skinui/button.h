@@ -27,7 +27,6 @@ class COptionUI : public CButtonUI {
   // selecting a grouped option, unselects the rest of the group.
   void Selected(bool selected);
   CStdString GetGroup() const;
-  void SetGroup(const CStdString& group);
 
   // "group", "selected" ("true"/"false").
   void SetAttribute(const char* name, const char* value) override;

@@ -68,11 +68,6 @@ CStdString CControlUI::GetName() const {
   return name_;
 }
 
-void CControlUI::SetName(const CStdString& name) {
-  UiLockGuard guard;
-  name_ = name;
-}
-
 CStdString CControlUI::GetText() const {
   UiLockGuard guard;
   return text_;
@@ -83,16 +78,6 @@ void CControlUI::SetText(const CStdString& text) {
   if (text_ == text) return;
   text_ = text;
   Invalidate();
-}
-
-CStdString CControlUI::GetToolTip() const {
-  UiLockGuard guard;
-  return toolTip_;
-}
-
-void CControlUI::SetToolTip(const CStdString& text) {
-  UiLockGuard guard;
-  toolTip_ = text;
 }
 
 RECT CControlUI::GetPos() const {
@@ -120,21 +105,9 @@ SIZE CControlUI::GetFixedXY() const {
   return fixedXY_;
 }
 
-void CControlUI::SetFixedXY(SIZE xy) {
-  UiLockGuard guard;
-  ApplyPendingLayout(true);
-  fixedXY_ = xy;
-}
-
 int CControlUI::GetFixedWidth() const {
   UiLockGuard guard;
   return fixedWidth_;
-}
-
-void CControlUI::SetFixedWidth(int width) {
-  UiLockGuard guard;
-  ApplyPendingLayout(true);
-  fixedWidth_ = std::max(0, width);
 }
 
 int CControlUI::GetFixedHeight() const {
@@ -151,22 +124,6 @@ void CControlUI::SetFixedHeight(int height) {
 bool CControlUI::IsFloat() const {
   UiLockGuard guard;
   return float_;
-}
-
-void CControlUI::SetFloat(bool isFloat) {
-  UiLockGuard guard;
-  ApplyPendingLayout(true);
-  float_ = isFloat;
-}
-
-CStdString CControlUI::GetUserData() const {
-  UiLockGuard guard;
-  return userData_;
-}
-
-void CControlUI::SetUserData(const CStdString& text) {
-  UiLockGuard guard;
-  userData_ = text;
 }
 
 void* CControlUI::GetUserPtrData() const {
@@ -210,21 +167,6 @@ void CControlUI::SetEnabled(bool enabled) {
   if (enabled_ == enabled) return;
   enabled_ = enabled;
   Invalidate();
-}
-
-bool CControlUI::IsMouseEnabled() const {
-  UiLockGuard guard;
-  return mouseEnabled_;
-}
-
-void CControlUI::SetMouseEnabled(bool enabled) {
-  UiLockGuard guard;
-  mouseEnabled_ = enabled;
-}
-
-CPaintManagerUI* CControlUI::GetManager() const {
-  UiLockGuard guard;
-  return manager_;
 }
 
 CControlUI* CControlUI::GetParent() const {

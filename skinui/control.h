@@ -51,7 +51,6 @@ class CDelegateStatic {
   explicit CDelegateStatic(Function function) : function_(function) {}
   bool operator()(void* param) const { return function_ ? function_(param) : true; }
   bool Equals(const CDelegateStatic& other) const { return function_ == other.function_; }
-  Function GetFunction() const { return function_; }
 
  private:
   Function function_;
@@ -91,11 +90,8 @@ class CControlUI {
   virtual void* GetInterface(const char* name);
 
   virtual CStdString GetName() const;
-  virtual void SetName(const CStdString& name);
   virtual CStdString GetText() const;
   virtual void SetText(const CStdString& text);
-  virtual CStdString GetToolTip() const;
-  virtual void SetToolTip(const CStdString& text);
 
   // The control's rectangle in client coordinates of its window. SetPos on a
   // floating control also moves its fixed offsets, so a later layout keeps it
@@ -105,16 +101,11 @@ class CControlUI {
   // Offset of a floating control from its parent's top-left corner (cx = x,
   // cy = y), from the skin's "pos".
   virtual SIZE GetFixedXY() const;
-  virtual void SetFixedXY(SIZE xy);
   virtual int GetFixedWidth() const;
-  virtual void SetFixedWidth(int width);
   virtual int GetFixedHeight() const;
   virtual void SetFixedHeight(int height);
   virtual bool IsFloat() const;
-  virtual void SetFloat(bool isFloat);
 
-  virtual CStdString GetUserData() const;
-  virtual void SetUserData(const CStdString& text);
   virtual void* GetUserPtrData() const;
   virtual void SetUserPtrData(void* data);
 
@@ -123,10 +114,7 @@ class CControlUI {
   virtual void SetVisible(bool visible);
   virtual bool IsEnabled() const;
   virtual void SetEnabled(bool enabled);
-  virtual bool IsMouseEnabled() const;
-  virtual void SetMouseEnabled(bool enabled);
 
-  CPaintManagerUI* GetManager() const;
   CControlUI* GetParent() const;
   // Sets the manager (and parent) of this control and, for containers, of
   // every child. Done by containers and the paint manager.

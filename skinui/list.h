@@ -1,7 +1,6 @@
 // CListUI ("ListUI"): a vertical list of items. The list is its own item
 // container: GetCount, Add (true when added), RemoveAll, GetItemAt work on the
-// items, and GetList() answers the same object for code that asks for the
-// container. Items are usually CListLabelElementUI ("ListLabelElementUI").
+// items. Items are usually CListLabelElementUI ("ListLabelElementUI").
 //
 // A left-button press on an item (CListLabelElementUI::Event with
 // UIEVENT_BUTTONDOWN, 13) first calls the item's OnEvent delegates with the
@@ -19,8 +18,6 @@ class CListUI : public CVerticalLayoutUI {
  public:
   CStdString GetClass() const override;  // "ListUI"
   void* GetInterface(const char* name) override;
-
-  CContainerUI* GetList() { return this; }
 
   bool Add(CControlUI* control) override;
   bool AddAt(CControlUI* control, int index) override;

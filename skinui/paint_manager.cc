@@ -178,14 +178,6 @@ bool CPaintManagerUI::AddNotifier(INotifyUI* notifier) {
   return true;
 }
 
-bool CPaintManagerUI::RemoveNotifier(INotifyUI* notifier) {
-  UiLockGuard guard;
-  auto it = std::find(notifiers_.begin(), notifiers_.end(), notifier);
-  if (it == notifiers_.end()) return false;
-  notifiers_.erase(it);
-  return true;
-}
-
 bool CPaintManagerUI::AddPreMessageFilter(IMessageFilterUI* filter) {
   UiLockGuard guard;
   if (!filter || std::find(preFilters_.begin(), preFilters_.end(), filter) != preFilters_.end()) {

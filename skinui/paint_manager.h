@@ -104,7 +104,6 @@ class CPaintManagerUI {
   CControlUI* GetRoot() const;
 
   bool AddNotifier(INotifyUI* notifier);     // false when already added
-  bool RemoveNotifier(INotifyUI* notifier);
   bool AddPreMessageFilter(IMessageFilterUI* filter);
   bool RemovePreMessageFilter(IMessageFilterUI* filter);
 

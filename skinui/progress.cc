@@ -52,11 +52,6 @@ void CProgressUI::SetValue(int value) {
   Invalidate();
 }
 
-bool CProgressUI::IsHorizontal() const {
-  UiLockGuard guard;
-  return horizontal_;
-}
-
 void CProgressUI::SetAttribute(const char* name, const char* value) {
   if (!name || !value) return;
   UiLockGuard guard;

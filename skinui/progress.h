@@ -17,7 +17,6 @@ class CProgressUI : public CLabelUI {
   void SetMaxValue(int value);
   int GetValue() const;
   void SetValue(int value);
-  bool IsHorizontal() const;
 
   void SetAttribute(const char* name, const char* value) override;
 

@@ -15,15 +15,10 @@ class CStdString : public std::string {
   CStdString(std::string&& text) : std::string(std::move(text)) {}
   explicit CStdString(std::string_view text) : std::string(text) {}
 
-  const char* GetData() const { return c_str(); }
-  int GetLength() const { return static_cast<int>(size()); }
   bool IsEmpty() const { return empty(); }
   void Empty() { clear(); }
-  void Assign(const char* text) { assign(text ? text : ""); }
   // Byte-wise comparison: <0, 0 or >0 like strcmp.
   int Compare(const char* text) const { return compare(text ? text : ""); }
-  // ASCII case-insensitive comparison.
-  int CompareNoCase(const char* text) const;
 
   // Found only for a CStdString operand, so other string types keep theirs.
   friend bool operator==(const CStdString& a, const char* b) { return a.compare(b ? b : "") == 0; }

@@ -49,11 +49,6 @@ class UiLock {
     depth_ = depth;
   }
 
-  bool HeldByThisThread() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return depth_ > 0 && owner_ == std::this_thread::get_id();
-  }
-
  private:
   std::mutex mutex_;
   std::condition_variable free_;
@@ -74,7 +69,5 @@ UiLockGuard::~UiLockGuard() { TheLock().Unlock(); }
 
 UiLockRelease::UiLockRelease() : depth_(TheLock().ReleaseAll()) {}
 UiLockRelease::~UiLockRelease() { TheLock().Reacquire(depth_); }
-
-bool UiLockHeldByThisThread() { return TheLock().HeldByThisThread(); }
 
 }  // namespace skinui

@@ -35,7 +35,4 @@ class UiLockRelease {
   int depth_;
 };
 
-// True when the calling thread holds the UI lock.
-bool UiLockHeldByThisThread();
-
 }  // namespace skinui

@@ -52,15 +52,8 @@ inline constexpr UINT WM_CREATE = 0x0001;
 inline constexpr UINT WM_DESTROY = 0x0002;
 inline constexpr UINT WM_MOVE = 0x0003;
 inline constexpr UINT WM_SIZE = 0x0005;
-inline constexpr UINT WM_ACTIVATE = 0x0006;
-inline constexpr UINT WM_SETFOCUS = 0x0007;
-inline constexpr UINT WM_KILLFOCUS = 0x0008;
-inline constexpr UINT WM_PAINT = 0x000F;
 inline constexpr UINT WM_CLOSE = 0x0010;
 inline constexpr UINT WM_QUIT = 0x0012;
-inline constexpr UINT WM_ERASEBKGND = 0x0014;
-inline constexpr UINT WM_SHOWWINDOW = 0x0018;
-inline constexpr UINT WM_SETCURSOR = 0x0020;
 inline constexpr UINT WM_MOUSEACTIVATE = 0x0021;
 inline constexpr UINT WM_GETMINMAXINFO = 0x0024;
 inline constexpr UINT WM_NCCREATE = 0x0081;
@@ -69,18 +62,12 @@ inline constexpr UINT WM_NCCALCSIZE = 0x0083;
 inline constexpr UINT WM_NCHITTEST = 0x0084;
 inline constexpr UINT WM_NCPAINT = 0x0085;
 inline constexpr UINT WM_NCACTIVATE = 0x0086;
-inline constexpr UINT WM_NCLBUTTONDOWN = 0x00A1;
 inline constexpr UINT WM_KEYDOWN = 0x0100;
-inline constexpr UINT WM_KEYUP = 0x0101;
-inline constexpr UINT WM_CHAR = 0x0102;
 inline constexpr UINT WM_SYSCOMMAND = 0x0112;
-inline constexpr UINT WM_TIMER = 0x0113;
 inline constexpr UINT WM_MOUSEMOVE = 0x0200;
 inline constexpr UINT WM_LBUTTONDOWN = 0x0201;
 inline constexpr UINT WM_LBUTTONUP = 0x0202;
 inline constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
-inline constexpr UINT WM_RBUTTONDOWN = 0x0204;
-inline constexpr UINT WM_RBUTTONUP = 0x0205;
 inline constexpr UINT WM_MOUSEWHEEL = 0x020A;
 inline constexpr UINT WM_MOUSELEAVE = 0x02A3;
 
@@ -98,27 +85,20 @@ inline constexpr WPARAM SIZE_MAXIMIZED = 2;
 
 // WM_MOUSEACTIVATE answers.
 inline constexpr LRESULT MA_ACTIVATE = 1;
-inline constexpr LRESULT MA_NOACTIVATE = 3;
 
 // System commands (WM_SYSCOMMAND wParam). The default processing looks at
 // wParam & 0xFFF0, so SC_MAXIMIZE | 2 (a caption double-click) maximises too.
-inline constexpr WPARAM SC_SIZE = 0xF000;
-inline constexpr WPARAM SC_MOVE = 0xF010;
 inline constexpr WPARAM SC_MINIMIZE = 0xF020;
 inline constexpr WPARAM SC_MAXIMIZE = 0xF030;
 inline constexpr WPARAM SC_CLOSE = 0xF060;
 inline constexpr WPARAM SC_RESTORE = 0xF120;
 
 // Hit-test codes (WM_NCHITTEST answers).
-inline constexpr LRESULT HTERROR = -2;
-inline constexpr LRESULT HTNOWHERE = 0;
 inline constexpr LRESULT HTCLIENT = 1;
 inline constexpr LRESULT HTCAPTION = 2;
 
 // Window styles.
-inline constexpr DWORD WS_OVERLAPPED = 0x00000000u;
 inline constexpr DWORD WS_POPUP = 0x80000000u;
-inline constexpr DWORD WS_CHILD = 0x40000000u;
 inline constexpr DWORD WS_MINIMIZE = 0x20000000u;
 inline constexpr DWORD WS_VISIBLE = 0x10000000u;
 inline constexpr DWORD WS_DISABLED = 0x08000000u;
@@ -126,15 +106,7 @@ inline constexpr DWORD WS_CLIPSIBLINGS = 0x04000000u;
 inline constexpr DWORD WS_CLIPCHILDREN = 0x02000000u;
 inline constexpr DWORD WS_MAXIMIZE = 0x01000000u;
 inline constexpr DWORD WS_CAPTION = 0x00C00000u;
-inline constexpr DWORD WS_BORDER = 0x00800000u;
-inline constexpr DWORD WS_DLGFRAME = 0x00400000u;
-inline constexpr DWORD WS_SYSMENU = 0x00080000u;
-inline constexpr DWORD WS_THICKFRAME = 0x00040000u;
-inline constexpr DWORD WS_MINIMIZEBOX = 0x00020000u;
-inline constexpr DWORD WS_MAXIMIZEBOX = 0x00010000u;
 inline constexpr DWORD WS_OVERLAPPEDWINDOW = 0x00CF0000u;
-inline constexpr DWORD WS_EX_TOPMOST = 0x00000008u;
-inline constexpr DWORD WS_EX_TOOLWINDOW = 0x00000080u;
 
 // Class styles.
 inline constexpr UINT CS_VREDRAW = 0x0001;
@@ -168,7 +140,6 @@ inline HWND const HWND_TOP = nullptr;
 inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80004002u);
 inline constexpr HRESULT E_POINTER = static_cast<HRESULT>(0x80004003u);
-inline constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
 inline constexpr bool FAILED(HRESULT hr) { return hr < 0; }
 
 namespace skinui {

@@ -31,7 +31,6 @@ struct Window {
   bool enabled = true;
   bool destroying = false;
   std::optional<WindowRegion> region;
-  UINT lastPosFlags = 0;
   std::vector<RECT> invalid;  // client rectangles waiting for a repaint
 };
 
@@ -294,12 +293,6 @@ std::string GetWindowText(HWND hwnd) {
   return window ? window->text : std::string();
 }
 
-void SetWindowText(HWND hwnd, const std::string& text) {
-  UiLockGuard guard;
-  if (Window* window = Find(hwnd)) window->text = text;
-  NoteModelChanged();
-}
-
 std::vector<HWND> GetZOrder() {
   UiLockGuard guard;
   return TheModel().zOrder;
@@ -338,12 +331,6 @@ DWORD GetWindowStyle(HWND hwnd) { return ReadStyleWord(hwnd, &Window::style); }
 
 DWORD SetWindowStyle(HWND hwnd, DWORD style) {
   return ExchangeStyleWord(hwnd, &Window::style, style);
-}
-
-DWORD GetWindowExStyle(HWND hwnd) { return ReadStyleWord(hwnd, &Window::exStyle); }
-
-DWORD SetWindowExStyle(HWND hwnd, DWORD exStyle) {
-  return ExchangeStyleWord(hwnd, &Window::exStyle, exStyle);
 }
 
 UINT GetClassStyle(HWND hwnd) {
@@ -399,7 +386,6 @@ bool SetWindowPosition(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy
   UiLockGuard guard;
   Window* window = Find(hwnd);
   if (!window) return false;
-  window->lastPosFlags = flags;
   if ((flags & SWP_NOZORDER) == 0) {
     if (insertAfter == HWND_TOP || !Find(insertAfter) || insertAfter == hwnd) {
       if (insertAfter != hwnd) Raise(hwnd);
@@ -422,19 +408,6 @@ bool SetWindowPosition(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy
   }
   ApplyRect(hwnd, rect, window->maximized ? SIZE_MAXIMIZED : SIZE_RESTORED);
   if (!wasVisible && (flags & SWP_SHOWWINDOW)) PaintFrame(hwnd);
-  return true;
-}
-
-UINT GetLastSetWindowPosFlags(HWND hwnd) {
-  UiLockGuard guard;
-  Window* window = Find(hwnd);
-  return window ? window->lastPosFlags : 0;
-}
-
-bool BringWindowToTop(HWND hwnd) {
-  UiLockGuard guard;
-  if (!Find(hwnd)) return false;
-  Raise(hwnd);
   return true;
 }
 

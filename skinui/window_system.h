@@ -61,7 +61,6 @@ bool IsWindow(HWND hwnd);
 HWND GetOwner(HWND hwnd);
 std::string GetWindowClassName(HWND hwnd);
 std::string GetWindowText(HWND hwnd);
-void SetWindowText(HWND hwnd, const std::string& text);
 // Every live window, top of the stacking order first.
 std::vector<HWND> GetZOrder();
 // Position in the stacking order, 0 = top; -1 for no window.
@@ -73,8 +72,6 @@ DWORD GetWindowStyle(HWND hwnd);
 // Writes the style bits, answers the previous ones. Changing WS_VISIBLE here
 // changes visibility as ShowWindow would.
 DWORD SetWindowStyle(HWND hwnd, DWORD style);
-DWORD GetWindowExStyle(HWND hwnd);
-DWORD SetWindowExStyle(HWND hwnd, DWORD exStyle);
 UINT GetClassStyle(HWND hwnd);
 
 // ---- Geometry ----
@@ -89,12 +86,9 @@ bool ClientToScreen(HWND hwnd, POINT* point);
 bool MoveWindow(HWND hwnd, int x, int y, int cx, int cy);
 // SetWindowPos: `insertAfter` HWND_TOP (nullptr) raises the window unless
 // SWP_NOZORDER; SWP_NOMOVE / SWP_NOSIZE keep position / size;
-// SWP_SHOWWINDOW / SWP_HIDEWINDOW change visibility. Other flags are kept
-// for the record only (GetLastSetWindowPosFlags).
+// SWP_SHOWWINDOW / SWP_HIDEWINDOW change visibility. Other flags are
+// ignored.
 bool SetWindowPosition(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
-UINT GetLastSetWindowPosFlags(HWND hwnd);
-// Raises a window to the top of the stacking order.
-bool BringWindowToTop(HWND hwnd);
 
 // ---- State ----
 
@@ -135,7 +129,7 @@ std::vector<RECT> RegionRectangles(const WindowRegion& region, int width, int he
 RECT GetMonitorWorkArea(HWND hwnd);
 void SetMonitorWorkArea(std::optional<RECT> area);
 // The cursor position in screen coordinates; the model's mouse messages and
-// test_hooks.h move it.
+// the tests' input hooks move it.
 POINT GetCursorPos();
 void SetCursorPos(POINT point);
 

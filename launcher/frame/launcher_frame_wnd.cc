@@ -295,14 +295,12 @@ void LauncherFrameWnd::OpenRegisterWindow() {
   const wxString directory(programDir.wc_str());
   const std::string fileName = platform::SharedLibraryFileName(kRegisterLibrary);
   // The launcher's directory first, then the loader's own search path.
-  platform::SharedLibrary* library = platform::LoadSharedLibrary(directory.utf8_string() + fileName);
-  if (!library) library = platform::LoadSharedLibrary(fileName);
+  auto library = platform::SharedLibrary::Load(directory.utf8_string() + fileName);
+  if (!library) library = platform::SharedLibrary::Load(fileName);
   if (!library) return;  // not reported
-  auto create = reinterpret_cast<CreateRegisterWindowFunction>(
-      platform::FindSymbol(library, kRegisterExport));
+  auto create = library.value().Symbol(kRegisterExport);
   // The window is done when the call returns, so the library may go.
-  if (create) create(nullptr);
-  platform::UnloadSharedLibrary(library);
+  if (create) reinterpret_cast<CreateRegisterWindowFunction>(create.value())(nullptr);
 }
 
 void LauncherFrameWnd::OpenSettings() {

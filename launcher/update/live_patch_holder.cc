@@ -50,10 +50,7 @@ void ReleaseHolder(LivePatchHolder& holder) {
     holder.patch->ReleaseManifest();
     holder.patch = nullptr;
   }
-  if (holder.module) {
-    platform::UnloadSharedLibrary(holder.module);
-    holder.module = nullptr;
-  }
+  holder.module.Reset();
 }
 
 bool LoadLivePatch(LivePatchHolder& holder, const wxString& programDir) {
@@ -61,11 +58,11 @@ bool LoadLivePatch(LivePatchHolder& holder, const wxString& programDir) {
   ReleaseHolder(holder);
   const std::string path =
       programDir.utf8_string() + platform::SharedLibraryFileName(kLibraryName);
-  holder.module = platform::LoadSharedLibrary(path);
-  if (holder.module) {
-    auto getLivePatch = reinterpret_cast<GetLivePatchFunction>(
-        platform::FindSymbol(holder.module, kGetLivePatchSymbol));
-    if (getLivePatch) holder.patch = getLivePatch();
+  auto library = platform::SharedLibrary::Load(path);
+  if (library) {
+    holder.module = library.release();
+    auto getLivePatch = holder.module.Symbol(kGetLivePatchSymbol);
+    if (getLivePatch) holder.patch = reinterpret_cast<GetLivePatchFunction>(getLivePatch.value())();
   }
   if (holder.patch) return true;
   ReleaseHolder(holder);

@@ -12,14 +12,11 @@
 
 #include <mutex>
 
+#include "platform/shared_library.h"
 #include "tidewell/live_patch.h"
 
-namespace platform {
-struct SharedLibrary;
-}
-
 struct LivePatchHolder {
-  platform::SharedLibrary* module = nullptr;  // null when no library is loaded
+  platform::SharedLibrary module;  // empty when no library is loaded
   CLivePatch* patch = nullptr;                 // owned by the library; null when none
 
   // False without a patch object; else the object's own LoadManifest.

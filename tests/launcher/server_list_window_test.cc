@@ -13,7 +13,7 @@
 #include "launcher/windows/update_wnd.h"
 #include "skinui/button.h"
 #include "skinui/list.h"
-#include "skinui/test_hooks.h"
+#include "tests/support/skinui/test_hooks.h"
 #include "skinui/ui_lock.h"
 #include "skinui/window_system.h"
 #include "tests/launcher/launcher_program_fixture.h"

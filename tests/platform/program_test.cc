@@ -63,13 +63,18 @@ TEST(ProgramTest, RefusesWhatCannotBeExecuted) {
   WriteFile(dir.File("plain.exe"), "#!/bin/sh\n");
   chmod(dir.File("plain.exe").c_str(), 0644);
   EXPECT_FALSE(StartProgram(dir.File("plain.exe"), "ws"));
-  EXPECT_FALSE(StartProgram(dir.File("missing.exe"), "ws"));
+  const Status missing = StartProgram(dir.File("missing.exe"), "ws");
+  ASSERT_FALSE(missing);
+  EXPECT_EQ(missing.error().code, ENOENT) << missing.error().message;
   EXPECT_FALSE(StartProgram(dir.path(), "ws"));
   EXPECT_FALSE(StartProgram("", "ws"));
   // Executable bit but no valid format: the exec fails and says so.
   WriteFile(dir.File("garbage.exe"), std::string("\x01\x02\x03garbage", 10));
   chmod(dir.File("garbage.exe").c_str(), 0755);
-  EXPECT_FALSE(StartProgram(dir.File("garbage.exe"), "ws"));
+  const Status garbage = StartProgram(dir.File("garbage.exe"), "ws");
+  ASSERT_FALSE(garbage);
+  // The cause comes back from the child's failed exec.
+  EXPECT_EQ(garbage.error().code, ENOEXEC) << garbage.error().message;
 }
 
 TEST(ProgramTest, ProgramDirectoryHoldsThisExecutable) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -15,26 +17,34 @@ TEST(SharedLibraryTest, MapsWindowsNames) {
 }
 
 TEST(SharedLibraryTest, LoadsFindsAndUnloads) {
-  SharedLibrary* library = LoadSharedLibrary(VELMOR_TEST_PLUGIN_PATH);
-  ASSERT_NE(library, nullptr) << LastSharedLibraryError();
+  Result<SharedLibrary> loaded = SharedLibrary::Load(VELMOR_TEST_PLUGIN_PATH);
+  ASSERT_TRUE(loaded) << loaded.error().message;
+  SharedLibrary library = loaded.release();
   using AnswerFunction = int (*)();
-  auto answer = reinterpret_cast<AnswerFunction>(FindSymbol(library, "VelmorTestPluginAnswer"));
-  ASSERT_NE(answer, nullptr);
-  EXPECT_EQ(answer(), 42);
-  EXPECT_EQ(FindSymbol(library, "NoSuchExport"), nullptr);
-  EXPECT_FALSE(LastSharedLibraryError().empty());
-  UnloadSharedLibrary(library);
-  UnloadSharedLibrary(nullptr);
+  Result<void*> answer = library.Symbol("VelmorTestPluginAnswer");
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(reinterpret_cast<AnswerFunction>(answer.value())(), 42);
+  Result<void*> missing = library.Symbol("NoSuchExport");
+  EXPECT_FALSE(missing);
+  EXPECT_FALSE(missing.error().message.empty());
+  // Ownership moves; the moved-from owner is empty and unloads nothing.
+  SharedLibrary moved = std::move(library);
+  EXPECT_TRUE(moved);
+  EXPECT_FALSE(library);
+  moved.Reset();
+  EXPECT_FALSE(moved);
+  library.Reset();
 }
 
 TEST(SharedLibraryTest, RefusesMissingAndBrokenFiles) {
   testing_support::TempDir dir;
-  EXPECT_EQ(LoadSharedLibrary(dir.File("libMissing.so")), nullptr);
-  EXPECT_FALSE(LastSharedLibraryError().empty());
+  Result<SharedLibrary> missing = SharedLibrary::Load(dir.File("libMissing.so"));
+  EXPECT_FALSE(missing);
+  EXPECT_FALSE(missing.error().message.empty());
   testing_support::WriteFile(dir.File("libBroken.so"), "\x7f" "ELF not really a library");
-  EXPECT_EQ(LoadSharedLibrary(dir.File("libBroken.so")), nullptr);
-  EXPECT_EQ(LoadSharedLibrary(""), nullptr);
-  EXPECT_EQ(FindSymbol(nullptr, "VelmorTestPluginAnswer"), nullptr);
+  EXPECT_FALSE(SharedLibrary::Load(dir.File("libBroken.so")));
+  EXPECT_FALSE(SharedLibrary::Load(""));
+  EXPECT_FALSE(SharedLibrary().Symbol("VelmorTestPluginAnswer"));
 }
 
 }  // namespace

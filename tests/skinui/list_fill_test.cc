@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "skinui/skinui.h"
-#include "skinui/test_hooks.h"
+#include "tests/support/skinui/test_hooks.h"
 #include "skinui/ui_lock.h"
 #include "tests/skinui/skin_test_window.h"
 

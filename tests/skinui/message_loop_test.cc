@@ -7,7 +7,7 @@
 
 #include "platform/desktop.h"
 #include "skinui/skinui.h"
-#include "skinui/test_hooks.h"
+#include "tests/support/skinui/test_hooks.h"
 #include "tests/skinui/skin_test_window.h"
 
 namespace {

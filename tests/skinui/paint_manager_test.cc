@@ -5,7 +5,7 @@
 #include <string>
 
 #include "skinui/skinui.h"
-#include "skinui/test_hooks.h"
+#include "tests/support/skinui/test_hooks.h"
 #include "tests/skinui/skin_test_window.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "skinui/skinui.h"
-#include "skinui/test_hooks.h"
+#include "tests/support/skinui/test_hooks.h"
 #include "tests/skinui/skin_test_window.h"
 
 namespace {

@@ -15,11 +15,12 @@ TEST(LibraryEntryTest, SharedLibraryExportsOnlyGetLivePatch) {
   // Resolved at run time the way the launcher does it, from the real file.
   const std::string libraryFile = VELMOR_TIDEWELL_LIBRARY;
   EXPECT_TRUE(wxString(libraryFile).EndsWith("/bin/libTidewell.so")) << libraryFile;
-  platform::SharedLibrary* library = platform::LoadSharedLibrary(libraryFile);
-  ASSERT_NE(library, nullptr) << platform::LastSharedLibraryError();
-  auto function = reinterpret_cast<GetLivePatchFunction>(
-      platform::FindSymbol(library, kGetLivePatchSymbol));
-  ASSERT_NE(function, nullptr);
+  auto loadedLibrary = platform::SharedLibrary::Load(libraryFile);
+  ASSERT_TRUE(loadedLibrary) << loadedLibrary.error().message;
+  const platform::SharedLibrary& library = loadedLibrary.value();
+  auto symbol = library.Symbol(kGetLivePatchSymbol);
+  ASSERT_TRUE(symbol);
+  auto function = reinterpret_cast<GetLivePatchFunction>(symbol.value());
   CLivePatch* loaded = function();
   ASSERT_NE(loaded, nullptr);
   EXPECT_EQ(function(), loaded);
@@ -32,9 +33,8 @@ TEST(LibraryEntryTest, SharedLibraryExportsOnlyGetLivePatch) {
                              "_ZN8tidewell23SetModulePathForTestingERK8wxString",
                              "_ZN13CLivePatchImp10UpdateSelfEv", "_ZN3MD58finalizeEv",
                              "_Z18ParseContentLengthPcmmPv"}) {
-    EXPECT_EQ(platform::FindSymbol(library, hidden), nullptr) << hidden;
+    EXPECT_FALSE(library.Symbol(hidden)) << hidden;
   }
-  platform::UnloadSharedLibrary(library);
 }
 
 TEST(LibraryDirectoryTest, OverrideAndItsRules) {

@@ -18,7 +18,7 @@
 #include "platform/shared_library.h"
 #include "skinui/activex.h"
 #include "skinui/button.h"
-#include "skinui/test_hooks.h"
+#include "tests/support/skinui/test_hooks.h"
 #include "skinui/ui_lock.h"
 #include "skinui/window_system.h"
 #include "tests/launcher/launcher_program_fixture.h"

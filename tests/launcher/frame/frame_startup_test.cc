@@ -14,7 +14,7 @@
 #include "launcher/windows/server_list_wnd.h"
 #include "launcher/windows/top_wnd.h"
 #include "launcher/windows/update_wnd.h"
-#include "skinui/test_hooks.h"
+#include "tests/support/skinui/test_hooks.h"
 #include "skinui/window_system.h"
 #include "tests/launcher/launcher_program_fixture.h"
 

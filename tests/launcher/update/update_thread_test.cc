@@ -176,7 +176,7 @@ TEST_F(UpdateThreadTest, UpdateIsAppliedUntilItSucceeds) {
   EXPECT_NE(ini.find("LVersion=2.0"), std::string::npos) << ini;
 
   EXPECT_FALSE(frame.updateNeeded);
-  EXPECT_EQ(TheLivePatchHolder().module, nullptr);
+  EXPECT_FALSE(TheLivePatchHolder().module);
   EXPECT_TRUE(EnterGameEnabled());
   EXPECT_EQ(ProgressValue(), 100);
 }

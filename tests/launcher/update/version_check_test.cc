@@ -48,7 +48,7 @@ TEST_F(VersionCheckTest, CurrentVersionsNeedNoUpdateAndInstallTheCallbacks) {
   EXPECT_FALSE(PathExists(dir.File("temp")));
   EXPECT_FALSE(frame.updateNeeded);
   ASSERT_EQ(frame.livePatch, &holder());
-  ASSERT_NE(holder().module, nullptr);
+  ASSERT_TRUE(holder().module);
   CLivePatch* patch = holder().patch;
   ASSERT_NE(patch, nullptr);
   EXPECT_EQ(patch->userData, &holder());
@@ -157,7 +157,7 @@ TEST_F(VersionCheckTest, MissingLibraryOrOneWithoutTheExportFailsQuietly) {
     EXPECT_FALSE(CheckVersion());
     EXPECT_FALSE(PathExists(dir.File("temp")));
     EXPECT_EQ(frame.livePatch, &holder());
-    EXPECT_EQ(holder().module, nullptr);
+    EXPECT_FALSE(holder().module);
     EXPECT_EQ(holder().patch, nullptr);
     EXPECT_TRUE(frame.updateNeeded);
   }
@@ -189,7 +189,7 @@ TEST_F(VersionCheckTest, EveryAttemptStartsWithAFreshLibrary) {
   ReleaseLivePatch();
   EXPECT_FALSE(LibraryMapped());
   EXPECT_EQ(frame.livePatch, nullptr);
-  EXPECT_EQ(holder().module, nullptr);
+  EXPECT_FALSE(holder().module);
   EXPECT_EQ(holder().patch, nullptr);
   EXPECT_EQ(holder().GetCurrentVersion(), "0");
   EXPECT_FALSE(holder().LoadManifest(Url("/up/manifest.xml"), "1.0"));

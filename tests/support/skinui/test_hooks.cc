@@ -1,4 +1,4 @@
-#include "skinui/test_hooks.h"
+#include "tests/support/skinui/test_hooks.h"
 
 #include "skinui/list.h"
 #include "skinui/ui_lock.h"
