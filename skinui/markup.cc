@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/utf8.h"
+
 struct CMarkup::Document {
   struct Element {
     std::string name;
@@ -28,23 +30,7 @@ constexpr size_t kMaxFileSize = 16u * 1024u * 1024u;
 constexpr size_t kMaxElements = 250000;
 constexpr size_t kMaxAttributes = 1000000;
 
-void AppendUtf8(std::string& out, uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
+using platform::AppendUtf8;
 
 // UTF-16 (either byte order) to UTF-8; false on a broken surrogate pair.
 bool Utf16ToUtf8(const unsigned char* data, size_t size, bool bigEndian, std::string& out) {
