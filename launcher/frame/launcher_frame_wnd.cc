@@ -129,14 +129,14 @@ void LauncherFrameWnd::Init() {
   enterGameBtn = Find("EnterGameBtn");
   custServiceBtn = Find("CustServiceBtn");
 
-  OpenRunLog(*this);
-  if (!LoadMainConfig(*this)) RUNLOG_ERROR(*this, 262, "load orvo.ini error");
+  OpenRunLog(logTarget);
+  if (!LoadMainConfig(programDir)) RUNLOG_ERROR(logTarget, 262, "load orvo.ini error");
   LoadResolutionConfig();
   LoadVersionConfig();
   SetDefaultUrls(*this);
   LoadAddrConfig(*this);
   LoadWebConfig(*this);
-  RUNLOG_MESSAGE(*this, 276, "%s", "launcher Init!");
+  RUNLOG_MESSAGE(logTarget, 276, "%s", "launcher Init!");
 }
 
 bool LauncherFrameWnd::CreateChild(CWindowWnd* child, const WindowOffset& offset,
@@ -176,7 +176,7 @@ void LauncherFrameWnd::OnPrepare() {
 
   // A cached list of more than 3 bytes is shown at once.
   const wxString cachedList = programDir + NameInProgramDirectory("ServerList.xml");
-  if (QueryFileSize(cachedList, *this) > 3) {
+  if (QueryFileSize(cachedList, logTarget) > 3) {
     serverListFile = "ServerList.xml";
     updateWnd->SelectCurrentServer();
   }
@@ -185,9 +185,9 @@ void LauncherFrameWnd::OnPrepare() {
   prepareTick = platform::TickCount();
   serverListRequested = true;
   prepared = true;
-  RUNLOG_MESSAGE(*this, 331, "finish  launcher OnPrepare! ");
+  RUNLOG_MESSAGE(logTarget, 331, "finish  launcher OnPrepare! ");
 
-  auto* thread = new (std::nothrow) MyThread(ServerListThreadProc);
+  auto* thread = new (std::nothrow) MyThread(ServerListThreadProc, g_pFrame.load());
   if (!thread || thread->Create() != 0) {
     LogPlainError("Can't create the Load  server list thread!");
     delete thread;
@@ -333,7 +333,7 @@ void LauncherFrameWnd::EnterGame() {
   const ChosenServer chosen = GetChosenServer();
   if (!chosen.addr.empty()) {
     StoreServerInSetup(chosen, StoreSid::No);
-    StartGame(*this);
+    StartGame(programDir);
     return;
   }
   bool saved;
@@ -342,7 +342,7 @@ void LauncherFrameWnd::EnterGame() {
     saved = !SetupConfig().ServerAddr.empty();
   }
   if (saved) {
-    StartGame(*this);
+    StartGame(programDir);
     return;
   }
   {
@@ -351,7 +351,7 @@ void LauncherFrameWnd::EnterGame() {
     const ServerInfo& first = *updateWnd->areas[0].servers[0];
     StoreServerInSetup(ChosenServer{first.address, first.port, first.chargeIp, ""}, StoreSid::No);
   }
-  StartGame(*this);
+  StartGame(programDir);
 }
 
 void LauncherFrameWnd::DestroyChildWindows() {
@@ -364,7 +364,7 @@ void LauncherFrameWnd::DestroyChildWindows() {
   topWnd = nullptr;
   delete serverListWnd;
   serverListWnd = nullptr;
-  CloseRunLog(*this);
+  CloseRunLog(logTarget);
   delete updateWnd;
   updateWnd = nullptr;
   if (wxInitialized_) {

@@ -83,7 +83,7 @@ bool DownLoadServerListFile(LauncherFrameWnd& frame, const wxString& directory) 
 
   const bool fetched = FetchIntoTemporary(frame, tmpPath);
   // Asked whether or not an attempt succeeded (a missing file logs a line).
-  const uint32_t size = QueryFileSize(tmpPath, frame);
+  const uint32_t size = QueryFileSize(tmpPath, frame.logTarget);
   const bool exists = wxFileExists(tmpPath);
   if (fetched && exists && size > kMinListBytes) {
     // Replaced whole or not at all: a copy that does not fit (a full disk)
@@ -117,10 +117,10 @@ void ServerListThreadProc(void* /*userData*/) {
       frame->serverListFile = "ServerList.xml";
     }
     if (panel == nullptr || !panel->SelectCurrentServer())
-      RUNLOG_ERROR(*frame, 1688, "Connect to the server list of errors!");
+      RUNLOG_ERROR(frame->logTarget, 1688, "Connect to the server list of errors!");
   } else {
     LogPlainError("DownLoadServerListFile faiure!");
-    if (AreaListEmpty(panel)) RUNLOG_ERROR(*frame, 1701, "Connect to the server list of errors!");
+    if (AreaListEmpty(panel)) RUNLOG_ERROR(frame->logTarget, 1701, "Connect to the server list of errors!");
   }
   frame->serverListRequested = false;
   g_bServerListDone = true;
