@@ -139,13 +139,16 @@ void LauncherFrameWnd::Init() {
   RUNLOG_MESSAGE(logTarget, 276, "%s", "launcher Init!");
 }
 
-bool LauncherFrameWnd::CreateChild(CWindowWnd* child, const WindowOffset& offset,
+template <typename Child>
+bool LauncherFrameWnd::CreateChild(Child*& child, const WindowOffset& offset,
                                    const RECT& frameRect) {
+  child = new (std::nothrow) Child();
   if (!child) {
     // No memory for a child: the launcher closes.
     Close();
     return false;
   }
+  child->frame = this;
   child->Create(GetHWND(), "", kSkinnedPopupStyle, 0, frameRect.left + offset.x,
                 frameRect.top + offset.y, 0, 0);
   return true;
@@ -157,21 +160,10 @@ void LauncherFrameWnd::OnPrepare() {
   RECT rect;
   skinui::GetWindowRect(GetHWND(), &rect);
 
-  newsWnd = new (std::nothrow) UINewsWnd();
-  if (newsWnd) newsWnd->frame = this;
-  if (!CreateChild(newsWnd, newsPos, rect)) return;
-  news2Wnd = new (std::nothrow) UINews2Wnd();
-  if (news2Wnd) news2Wnd->frame = this;
-  if (!CreateChild(news2Wnd, news2Pos, rect)) return;
-  topWnd = new (std::nothrow) UITopWnd();
-  if (topWnd) topWnd->frame = this;
-  if (!CreateChild(topWnd, topPos, rect)) return;
-  updateWnd = new (std::nothrow) UIUpdateWnd();
-  if (updateWnd) updateWnd->frame = this;
-  if (!CreateChild(updateWnd, updatePos, rect)) return;
-  serverListWnd = new (std::nothrow) UIServerListWnd();
-  if (serverListWnd) serverListWnd->frame = this;
-  if (!CreateChild(serverListWnd, serverListPos, rect)) return;
+  if (!CreateChild(newsWnd, newsPos, rect) || !CreateChild(news2Wnd, news2Pos, rect) ||
+      !CreateChild(topWnd, topPos, rect) || !CreateChild(updateWnd, updatePos, rect) ||
+      !CreateChild(serverListWnd, serverListPos, rect))
+    return;
   serverListWnd->ShowWindow(false, true);
 
   // A cached list of more than 3 bytes is shown at once.
@@ -323,9 +315,15 @@ void LauncherFrameWnd::OpenSettings() {
   backGround->ShowModal();
 }
 
+void LauncherFrameWnd::SetEnterGameEnabled(bool enabled) {
+  if (WorkerStopRequested()) return;
+  skinui::UiLockGuard guard;
+  if (enterGameBtn) enterGameBtn->SetEnabled(enabled);
+}
+
 void LauncherFrameWnd::EnterGame() {
   if (updateNeeded) {
-    if (enterGameBtn) enterGameBtn->SetEnabled(false);
+    SetEnterGameEnabled(false);
     platform::CurrentDesktop().ShowMessageBox(kUpdateRunningText, kNoticeCaption,
                                               platform::MessageBoxButtons::Ok);
     return;

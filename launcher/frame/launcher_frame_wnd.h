@@ -113,6 +113,11 @@ class LauncherFrameWnd : public SkinnedWindow, public LauncherUrls {
   // to end again.
   void DestroyWindowForShutDown();
 
+  // The one place that changes whether Enter game can be pressed; from any
+  // thread. Does nothing once shut-down has asked the workers to stop (the
+  // windows are about to go) or before the button is bound.
+  void SetEnterGameEnabled(bool enabled);
+
   // The button actions.
   void EnterGame();
   void OpenRegisterWindow();
@@ -127,8 +132,10 @@ class LauncherFrameWnd : public SkinnedWindow, public LauncherUrls {
  private:
   void OnClick(CControlUI* sender);
   void HideServerListPopup();
-  // Creates one child window at the frame's origin plus `offset`.
-  bool CreateChild(CWindowWnd* child, const WindowOffset& offset, const RECT& frameRect);
+  // Makes one child window that knows the frame, at the frame's origin plus
+  // `offset`. False (and the launcher closes) when there is no memory for it.
+  template <typename Child>
+  bool CreateChild(Child*& child, const WindowOffset& offset, const RECT& frameRect);
 
   bool wxInitialized_ = false;
   bool quitOnDestroy_ = true;

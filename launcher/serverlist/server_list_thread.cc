@@ -99,7 +99,7 @@ bool DownLoadServerListFile(LauncherFrameWnd& frame, const wxString& directory) 
 void ServerListThreadProc(void* /*userData*/) {
   LauncherFrameWnd* frame = g_pFrame.load();
   if (frame == nullptr) return;
-  if (frame->enterGameBtn) frame->enterGameBtn->SetEnabled(false);
+  frame->SetEnterGameEnabled(false);
   if (!WaitForRequest(*frame)) return;
 
   const bool downloaded = DownLoadServerListFile(*frame, InstancePath());

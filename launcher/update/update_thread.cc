@@ -47,7 +47,7 @@ bool WaitUntilPrepared() {
 // The update is given up at a time limit; the player may start the game.
 void GiveUp(LauncherFrameWnd& frame) {
   frame.updateNeeded = false;
-  SetEnterGameEnabled(frame, true);
+  frame.SetEnterGameEnabled(true);
 }
 
 enum class Pass { Again, End };
@@ -70,11 +70,11 @@ Pass CheckPhase(LauncherFrameWnd& frame) {
   ShowVersionCheckFinished(frame);
   if (!frame.updateNeeded) {
     RUNLOG_MESSAGE(frame.logTarget, 1756, "The current is the latest version... ");
-    SetEnterGameEnabled(frame, true);
+    frame.SetEnterGameEnabled(true);
     return Pass::End;
   }
   RUNLOG_MESSAGE(frame.logTarget, 1748, "Connect the server and update... ");
-  SetEnterGameEnabled(frame, false);
+  frame.SetEnterGameEnabled(false);
   return Pass::Again;
 }
 
@@ -107,7 +107,7 @@ Pass ApplyPhase(LauncherFrameWnd& frame) {
     // given the update up and enabled Enter game. Retrying would fail the
     // same way, so end as after the time limit, without the library.
     ReleaseLivePatch();
-    SetEnterGameEnabled(frame, true);
+    frame.SetEnterGameEnabled(true);
     return Pass::End;
   }
   return UpdateRoadPacer().PauseAfterFailure() ? Pass::Again : Pass::End;
