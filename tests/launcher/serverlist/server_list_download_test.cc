@@ -69,7 +69,7 @@ class ServerListDownloadTest : public ::testing::Test {
     frame.serverListUrl2 = second.empty() ? wxString() : wxString::FromUTF8(server.Url(second));
   }
 
-  bool Download() { return DownLoadServerListFile(frame, wxString::FromUTF8(dir.path())); }
+  bool Download() { return DownLoadServerListFile(frame, frame.logTarget, wxString::FromUTF8(dir.path())); }
 
   std::string List() const { return dir.File("ServerList.xml"); }
   std::string Temp() const { return dir.File("ServerListTemp.xml"); }
