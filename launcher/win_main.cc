@@ -75,7 +75,7 @@ long AutoCloseDelay() {
 }
 
 void StartUpdateThread() {
-  auto* thread = new (std::nothrow) MyThread(UpdateThread);
+  auto* thread = new (std::nothrow) MyThread(UpdateThread, g_pFrame.load());
   if (!thread || thread->Create() != 0) {
     LogPlainError("Can't create the update thread!");
     delete thread;

@@ -5,7 +5,6 @@
 
 #include "launcher/config/game_settings.h"
 #include "launcher/config/instance_path.h"
-#include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/config/scrambled_file.h"
 #include "launcher/config/settings_file.h"
 #include "launcher/config/setup_config.h"
@@ -81,8 +80,8 @@ std::string PlainPathFor(const wxString& name, const wxString& tmpName) {
 
 }  // namespace
 
-bool LoadMainConfig(LauncherFrameWnd& frame) {
-  frame.programDir = InstancePath();
+bool LoadMainConfig(wxString& programDir) {
+  programDir = InstancePath();
   return SetupConfig().Load(ProgramFilePath("orvo.ini"));
 }
 
@@ -102,27 +101,27 @@ bool LoadVersionConfig() {
   return VersionConfig().Load(target);
 }
 
-void SetDefaultUrls(LauncherFrameWnd& frame) {
+void SetDefaultUrls(LauncherUrls& urls) {
   {
     auto lock = SetupConfig().Lock();
-    frame.serverListUrl1 = SetupConfig().ServerListUrl;
-    frame.serverListUrl2 = SetupConfig().ServerListUrl2;
-    frame.updateVersionUrl1 = SetupConfig().NewUpdateVersionUrl1;
-    frame.updateVersionUrl2 = SetupConfig().NewUpdateVersionUrl2;
+    urls.serverListUrl1 = SetupConfig().ServerListUrl;
+    urls.serverListUrl2 = SetupConfig().ServerListUrl2;
+    urls.updateVersionUrl1 = SetupConfig().NewUpdateVersionUrl1;
+    urls.updateVersionUrl2 = SetupConfig().NewUpdateVersionUrl2;
   }
   const wxString pages = wxString(kPageServer) + "/get_web/";
-  frame.websiteUrl = kGameSite;
-  frame.rechargeUrl = wxString(kPaymentSite) + "/index.php?game_id=7";
-  frame.bbsUrl = wxString(kForumSite) + "/";
-  frame.topUrl = pages + "new_top.html";
-  frame.top600Url = pages + "new_top_s.html";
-  frame.rightUrl = pages + "new_right.html";
-  frame.right600Url = pages + "new_right_s.html";
-  frame.leftUrl = pages + "new_left.html";
-  frame.left600Url = pages + "new_left_s.html";
+  urls.websiteUrl = kGameSite;
+  urls.rechargeUrl = wxString(kPaymentSite) + "/index.php?game_id=7";
+  urls.bbsUrl = wxString(kForumSite) + "/";
+  urls.topUrl = pages + "new_top.html";
+  urls.top600Url = pages + "new_top_s.html";
+  urls.rightUrl = pages + "new_right.html";
+  urls.right600Url = pages + "new_right_s.html";
+  urls.leftUrl = pages + "new_left.html";
+  urls.left600Url = pages + "new_left_s.html";
 }
 
-void LoadAddrConfig(LauncherFrameWnd& frame) {
+void LoadAddrConfig(LauncherUrls& urls) {
   const wxString name = NameInProgramDirectory("Do.ini");
   const wxString tmpName = "Do.ini.tmp";
   const std::string tmpPath = Native(InstancePath() + tmpName);
@@ -130,15 +129,15 @@ void LoadAddrConfig(LauncherFrameWnd& frame) {
   DeleteIfExists(tmpPath);  // left behind by an earlier run
   const std::string path = PlainPathFor(name, tmpName);
   if (platform::FileExists(path)) {
-    ReadInto(path, "Addr", "ServerListUrl1", frame.serverListUrl1);
-    ReadInto(path, "Addr", "ServerListUrl2", frame.serverListUrl2);
-    ReadInto(path, "Addr", "UpdateVersionUrl1", frame.updateVersionUrl1);
-    ReadInto(path, "Addr", "UpdateVersionUrl2", frame.updateVersionUrl2);
+    ReadInto(path, "Addr", "ServerListUrl1", urls.serverListUrl1);
+    ReadInto(path, "Addr", "ServerListUrl2", urls.serverListUrl2);
+    ReadInto(path, "Addr", "UpdateVersionUrl1", urls.updateVersionUrl1);
+    ReadInto(path, "Addr", "UpdateVersionUrl2", urls.updateVersionUrl2);
   }
   DeleteIfExists(tmpPath);
 }
 
-void LoadWebConfig(LauncherFrameWnd& frame) {
+void LoadWebConfig(LauncherUrls& urls) {
   const wxString name = NameInProgramDirectory("web.ini");
   const wxString tmpName = "web.ini.tmp";
   const std::string tmpPath = Native(InstancePath() + tmpName);
@@ -153,16 +152,16 @@ void LoadWebConfig(LauncherFrameWnd& frame) {
 
   wxString registerUrl = wxString(kMainSite) + "/reg.php";
   wxString web404Url = wxString(kGameSite) + "/down/?sp=404";
-  ReadInto(path, "Web", "WebsiteUrl", frame.websiteUrl);
-  ReadInto(path, "Web", "RechargeUrl", frame.rechargeUrl);
+  ReadInto(path, "Web", "WebsiteUrl", urls.websiteUrl);
+  ReadInto(path, "Web", "RechargeUrl", urls.rechargeUrl);
   ReadInto(path, "Web", "RegisterUrl", registerUrl);  // read without effect
-  ReadInto(path, "Web", "BBSUrl", frame.bbsUrl);
+  ReadInto(path, "Web", "BBSUrl", urls.bbsUrl);
   ReadInto(path, "Web", "Web404Url", web404Url);  // read without effect
-  ReadInto(path, "Web", "TopUrl", frame.topUrl);
-  ReadInto(path, "Web", "Top600Url", frame.top600Url);
-  ReadInto(path, "Web", "RightUrl", frame.rightUrl);
-  ReadInto(path, "Web", "Right600Url", frame.right600Url);
-  ReadInto(path, "Web", "LeftUrl", frame.leftUrl);
-  ReadInto(path, "Web", "Left600Url", frame.left600Url);
+  ReadInto(path, "Web", "TopUrl", urls.topUrl);
+  ReadInto(path, "Web", "Top600Url", urls.top600Url);
+  ReadInto(path, "Web", "RightUrl", urls.rightUrl);
+  ReadInto(path, "Web", "Right600Url", urls.right600Url);
+  ReadInto(path, "Web", "LeftUrl", urls.leftUrl);
+  ReadInto(path, "Web", "Left600Url", urls.left600Url);
   DeleteIfExists(tmpPath);
 }

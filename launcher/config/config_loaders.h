@@ -4,11 +4,13 @@
 // LoadAddrConfig, LoadWebConfig. All files lie in InstancePath().
 #pragma once
 
-class LauncherFrameWnd;
+#include <wx/string.h>
 
-// Sets frame.programDir and loads orvo.ini into SetupConfig(). False when
+#include "launcher/config/launcher_urls.h"
+
+// Sets `programDir` and loads orvo.ini into SetupConfig(). False when
 // orvo.ini cannot be read (the caller logs it).
-bool LoadMainConfig(LauncherFrameWnd& frame);
+bool LoadMainConfig(wxString& programDir);
 
 // Creates resolution.ini from the old [Setup] keys of orvo.ini when it is
 // missing, then loads it into GameSettings().
@@ -18,13 +20,13 @@ bool LoadResolutionConfig();
 // VersionConfig().
 bool LoadVersionConfig();
 
-// The frame's URLs before Do.ini and web.ini: the server-list and update
-// URLs from SetupConfig(), the web pages from fixed defaults.
-void SetDefaultUrls(LauncherFrameWnd& frame);
+// The URLs before Do.ini and web.ini: the server-list and update URLs from
+// SetupConfig(), the web pages from fixed defaults.
+void SetDefaultUrls(LauncherUrls& urls);
 
 // Overrides the server-list and update URLs from [Addr] of Do.ini (plain or
 // scrambled); a stale Do.ini.tmp is removed first.
-void LoadAddrConfig(LauncherFrameWnd& frame);
+void LoadAddrConfig(LauncherUrls& urls);
 
 // Overrides the web-page URLs from [Web] of web.ini (plain or scrambled).
-void LoadWebConfig(LauncherFrameWnd& frame);
+void LoadWebConfig(LauncherUrls& urls);

@@ -129,23 +129,26 @@ void LauncherFrameWnd::Init() {
   enterGameBtn = Find("EnterGameBtn");
   custServiceBtn = Find("CustServiceBtn");
 
-  OpenRunLog(*this);
-  if (!LoadMainConfig(*this)) RUNLOG_ERROR(*this, 262, "load orvo.ini error");
+  OpenRunLog(logTarget);
+  if (!LoadMainConfig(programDir)) RUNLOG_ERROR(logTarget, 262, "load orvo.ini error");
   LoadResolutionConfig();
   LoadVersionConfig();
   SetDefaultUrls(*this);
   LoadAddrConfig(*this);
   LoadWebConfig(*this);
-  RUNLOG_MESSAGE(*this, 276, "%s", "launcher Init!");
+  RUNLOG_MESSAGE(logTarget, 276, "%s", "launcher Init!");
 }
 
-bool LauncherFrameWnd::CreateChild(CWindowWnd* child, const WindowOffset& offset,
+template <typename Child>
+bool LauncherFrameWnd::CreateChild(Child*& child, const WindowOffset& offset,
                                    const RECT& frameRect) {
+  child = new (std::nothrow) Child();
   if (!child) {
     // No memory for a child: the launcher closes.
     Close();
     return false;
   }
+  child->frame = this;
   child->Create(GetHWND(), "", kSkinnedPopupStyle, 0, frameRect.left + offset.x,
                 frameRect.top + offset.y, 0, 0);
   return true;
@@ -157,26 +160,15 @@ void LauncherFrameWnd::OnPrepare() {
   RECT rect;
   skinui::GetWindowRect(GetHWND(), &rect);
 
-  newsWnd = new (std::nothrow) UINewsWnd();
-  if (newsWnd) newsWnd->frame = this;
-  if (!CreateChild(newsWnd, newsPos, rect)) return;
-  news2Wnd = new (std::nothrow) UINews2Wnd();
-  if (news2Wnd) news2Wnd->frame = this;
-  if (!CreateChild(news2Wnd, news2Pos, rect)) return;
-  topWnd = new (std::nothrow) UITopWnd();
-  if (topWnd) topWnd->frame = this;
-  if (!CreateChild(topWnd, topPos, rect)) return;
-  updateWnd = new (std::nothrow) UIUpdateWnd();
-  if (updateWnd) updateWnd->frame = this;
-  if (!CreateChild(updateWnd, updatePos, rect)) return;
-  serverListWnd = new (std::nothrow) UIServerListWnd();
-  if (serverListWnd) serverListWnd->frame = this;
-  if (!CreateChild(serverListWnd, serverListPos, rect)) return;
+  if (!CreateChild(newsWnd, newsPos, rect) || !CreateChild(news2Wnd, news2Pos, rect) ||
+      !CreateChild(topWnd, topPos, rect) || !CreateChild(updateWnd, updatePos, rect) ||
+      !CreateChild(serverListWnd, serverListPos, rect))
+    return;
   serverListWnd->ShowWindow(false, true);
 
   // A cached list of more than 3 bytes is shown at once.
   const wxString cachedList = programDir + NameInProgramDirectory("ServerList.xml");
-  if (QueryFileSize(cachedList, *this) > 3) {
+  if (QueryFileSize(cachedList, logTarget) > 3) {
     serverListFile = "ServerList.xml";
     updateWnd->SelectCurrentServer();
   }
@@ -185,9 +177,9 @@ void LauncherFrameWnd::OnPrepare() {
   prepareTick = platform::TickCount();
   serverListRequested = true;
   prepared = true;
-  RUNLOG_MESSAGE(*this, 331, "finish  launcher OnPrepare! ");
+  RUNLOG_MESSAGE(logTarget, 331, "finish  launcher OnPrepare! ");
 
-  auto* thread = new (std::nothrow) MyThread(ServerListThreadProc);
+  auto* thread = new (std::nothrow) MyThread(ServerListThreadProc, g_pFrame.load());
   if (!thread || thread->Create() != 0) {
     LogPlainError("Can't create the Load  server list thread!");
     delete thread;
@@ -321,9 +313,15 @@ void LauncherFrameWnd::OpenSettings() {
   backGround->ShowModal();
 }
 
+void LauncherFrameWnd::SetEnterGameEnabled(bool enabled) {
+  if (WorkerStopRequested()) return;
+  skinui::UiLockGuard guard;
+  if (enterGameBtn) enterGameBtn->SetEnabled(enabled);
+}
+
 void LauncherFrameWnd::EnterGame() {
   if (updateNeeded) {
-    if (enterGameBtn) enterGameBtn->SetEnabled(false);
+    SetEnterGameEnabled(false);
     platform::CurrentDesktop().ShowMessageBox(kUpdateRunningText, kNoticeCaption,
                                               platform::MessageBoxButtons::Ok);
     return;
@@ -331,7 +329,7 @@ void LauncherFrameWnd::EnterGame() {
   const ChosenServer chosen = GetChosenServer();
   if (!chosen.addr.empty()) {
     StoreServerInSetup(chosen, StoreSid::No);
-    StartGame(*this);
+    StartGame(programDir);
     return;
   }
   bool saved;
@@ -340,7 +338,7 @@ void LauncherFrameWnd::EnterGame() {
     saved = !SetupConfig().ServerAddr.empty();
   }
   if (saved) {
-    StartGame(*this);
+    StartGame(programDir);
     return;
   }
   {
@@ -349,7 +347,7 @@ void LauncherFrameWnd::EnterGame() {
     const ServerInfo& first = *updateWnd->areas[0].servers[0];
     StoreServerInSetup(ChosenServer{first.address, first.port, first.chargeIp, ""}, StoreSid::No);
   }
-  StartGame(*this);
+  StartGame(programDir);
 }
 
 void LauncherFrameWnd::DestroyChildWindows() {
@@ -362,7 +360,7 @@ void LauncherFrameWnd::DestroyChildWindows() {
   topWnd = nullptr;
   delete serverListWnd;
   serverListWnd = nullptr;
-  CloseRunLog(*this);
+  CloseRunLog(logTarget);
   delete updateWnd;
   updateWnd = nullptr;
   if (wxInitialized_) {

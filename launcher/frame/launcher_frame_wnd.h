@@ -15,6 +15,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "launcher/config/launcher_urls.h"
+#include "launcher/system/run_log.h"
 #include "launcher/windows/skinned_window.h"
 #include "platform/desktop.h"
 
@@ -45,7 +47,9 @@ inline constexpr const char kCustomerServiceUrl[] = "http://www.velmorsoft.com/k
 // at most 800 or a height below 720, else 1.
 int LayoutModeForDisplay(const platform::DisplayMode& mode);
 
-class LauncherFrameWnd : public SkinnedWindow {
+// The addresses are the frame's own members; the loaders and workers that
+// need only them take the LauncherUrls part.
+class LauncherFrameWnd : public SkinnedWindow, public LauncherUrls {
  public:
   // Builds the frame object without a window: default state, the layout
   // from the current display mode, wxWidgets initialised.
@@ -59,7 +63,7 @@ class LauncherFrameWnd : public SkinnedWindow {
   std::atomic<bool> updateNeeded{false};
   uint32_t installTotalBytes = 0;
   uint32_t installDoneBytes = 0;
-  std::atomic<wxLog*> logTarget{nullptr};  // null: no run log
+  RunLogHandle logTarget{nullptr};  // null: no run log
   std::atomic<bool> launcherUpdatePending{false};
   // A package of this run could not be unpacked or installed: the installed
   // versions stay where they were, so that the next start fetches it again.
@@ -76,7 +80,6 @@ class LauncherFrameWnd : public SkinnedWindow {
   UIServerListWnd* serverListWnd = nullptr;
   CControlUI* registerBtn = nullptr;
   CControlUI* enterGameBtn = nullptr;
-  wxString top600Url, left600Url, right600Url, topUrl, rightUrl, leftUrl, websiteUrl;
   CControlUI* closeBtn = nullptr;
   CControlUI* minBtn = nullptr;
   CControlUI* webBtn = nullptr;
@@ -87,9 +90,6 @@ class LauncherFrameWnd : public SkinnedWindow {
   UINews2Wnd* news2Wnd = nullptr;
   UITopWnd* topWnd = nullptr;
   LivePatchHolder* livePatch = nullptr;
-  wxString serverListUrl1, serverListUrl2;
-  wxString updateVersionUrl1, updateVersionUrl2;
-  wxString rechargeUrl, bbsUrl;
 
   // Picks the layout mode from the current display mode and writes the
   // child offsets of modes 1 and 2.
@@ -113,6 +113,11 @@ class LauncherFrameWnd : public SkinnedWindow {
   // to end again.
   void DestroyWindowForShutDown();
 
+  // The one place that changes whether Enter game can be pressed; from any
+  // thread. Does nothing once shut-down has asked the workers to stop (the
+  // windows are about to go) or before the button is bound.
+  void SetEnterGameEnabled(bool enabled);
+
   // The button actions.
   void EnterGame();
   void OpenRegisterWindow();
@@ -127,8 +132,10 @@ class LauncherFrameWnd : public SkinnedWindow {
  private:
   void OnClick(CControlUI* sender);
   void HideServerListPopup();
-  // Creates one child window at the frame's origin plus `offset`.
-  bool CreateChild(CWindowWnd* child, const WindowOffset& offset, const RECT& frameRect);
+  // Makes one child window that knows the frame, at the frame's origin plus
+  // `offset`. False (and the launcher closes) when there is no memory for it.
+  template <typename Child>
+  bool CreateChild(Child*& child, const WindowOffset& offset, const RECT& frameRect);
 
   bool wxInitialized_ = false;
   bool quitOnDestroy_ = true;

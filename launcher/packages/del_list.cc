@@ -38,7 +38,7 @@ void CarryOutDeleteList(LauncherFrameWnd& frame, const wxString& listPath) {
     const wxString entry = wxString::FromUTF8(word);
     if (entry.empty()) continue;  // not UTF-8: names no file
     if (!IsContainedRelativePath(entry)) {
-      RUNLOG_ERROR(frame, 2230, "del.lst entry %s is outside the program directory, skipped",
+      RUNLOG_ERROR(frame.logTarget, 2230, "del.lst entry %s is outside the program directory, skipped",
                    entry);
       continue;
     }

@@ -166,16 +166,16 @@ bool MergeLoginData(const wxString& packageIndex, LauncherFrameWnd& frame,
         InstallConvertedIndex(installedIndex, packageIndex, OffsetRule::kKeep)) {
       return true;
     }
-    RUNLOG_ERROR(frame, 2352, " in pathList.xml %s may be config error! or %s file not exsited ",
+    RUNLOG_ERROR(frame.logTarget, 2352, " in pathList.xml %s may be config error! or %s file not exsited ",
                  packageData, packageIndex);
     return false;
   }
   if (!platform::FileExists(packageIndex.utf8_string())) {
-    RUNLOG_ERROR(frame, 2363, "  %s file not exsited ", packageIndex);
+    RUNLOG_ERROR(frame.logTarget, 2363, "  %s file not exsited ", packageIndex);
     return false;
   }
   if (!platform::FileExists(installedIndex.utf8_string())) {
-    RUNLOG_ERROR(frame, 2370, "%s file not exsited ", installedIndex);
+    RUNLOG_ERROR(frame.logTarget, 2370, "%s file not exsited ", installedIndex);
     return false;
   }
   IndexFile installed(installedData, installedIndex);
@@ -184,7 +184,7 @@ bool MergeLoginData(const wxString& packageIndex, LauncherFrameWnd& frame,
   // load error too: nothing is merged from it.
   if (!installed.LoadInstalledForData() || !patch.LoadPatchForData() ||
       !MergeDataAndIndex(patch, installed)) {
-    RUNLOG_ERROR(frame, 2383, "%s file or %s file load error ,may be the file format wrong! ",
+    RUNLOG_ERROR(frame.logTarget, 2383, "%s file or %s file load error ,may be the file format wrong! ",
                  installedIndex, packageIndex);
     return false;
   }

@@ -46,7 +46,7 @@ bool HasEntries(const wxString& dir) {
 
 // Adds the entry's size to the done count and shows the share of the total.
 void CountEntry(LauncherFrameWnd& frame, const wxString& path, const InstallProgress& progress) {
-  frame.installDoneBytes += QueryFileSize(path, frame);
+  frame.installDoneBytes += QueryFileSize(path, frame.logTarget);
   if (!progress) return;
   // With no total there is nothing left to wait for.
   const double percent = frame.installTotalBytes == 0
@@ -78,7 +78,7 @@ bool StageFile(LauncherFrameWnd& frame, InstallBatch& batch, const wxString& ful
   // The special names are told by the lower-cased path; the files themselves
   // keep their case.
   const wxString lower = full.Lower();
-  RUNLOG_MESSAGE_TIGHT(frame, 2207, "process file is %s!", lower);
+  RUNLOG_MESSAGE_TIGHT(frame.logTarget, 2207, "process file is %s!", lower);
   CountEntry(frame, full, progress);
   if (lower.EndsWith(".i") && !isTre) {
     // Merged in place when the batch is committed, in their turn.

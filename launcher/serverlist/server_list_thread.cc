@@ -40,7 +40,7 @@ int AbortWhenStopping(void* /*user*/, double /*dlTotal*/, double /*dlNow*/, doub
   return WorkerStopRequested() ? 1 : 0;
 }
 
-bool FetchIntoTemporary(LauncherFrameWnd& frame, const wxString& tmpPath) {
+bool FetchIntoTemporary(const LauncherUrls& urls, const wxString& tmpPath) {
   CURL* handle = curl_easy_init();
   if (handle == nullptr) return false;
   bool fetched = false;
@@ -48,10 +48,10 @@ bool FetchIntoTemporary(LauncherFrameWnd& frame, const wxString& tmpPath) {
   for (int pass = 0; pass < kPasses && !fetched && !WorkerStopRequested(); ++pass) {
     // A failed round is repeated only after a pause that grows.
     if (pass > 0 && !pacer.PauseAfterFailure()) break;
-    fetched = DownloadFile(handle, frame.serverListUrl1, tmpPath, kConnectTimeoutSeconds,
+    fetched = DownloadFile(handle, urls.serverListUrl1, tmpPath, kConnectTimeoutSeconds,
                            &AbortWhenStopping, kDocumentSizeLimit);
-    if (!fetched && !frame.serverListUrl2.empty() && !WorkerStopRequested())
-      fetched = DownloadFile(handle, frame.serverListUrl2, tmpPath, kConnectTimeoutSeconds,
+    if (!fetched && !urls.serverListUrl2.empty() && !WorkerStopRequested())
+      fetched = DownloadFile(handle, urls.serverListUrl2, tmpPath, kConnectTimeoutSeconds,
                              &AbortWhenStopping, kDocumentSizeLimit);
   }
   curl_easy_cleanup(handle);
@@ -76,14 +76,15 @@ bool AreaListEmpty(UIUpdateWnd* panel) {
 
 }  // namespace
 
-bool DownLoadServerListFile(LauncherFrameWnd& frame, const wxString& directory) {
+bool DownLoadServerListFile(const LauncherUrls& urls, RunLogHandle& log,
+                            const wxString& directory) {
   const wxString listPath =
       directory + wxString::FromUTF8(platform::NameInAnyCase(directory.utf8_string(), "ServerList.xml"));
   const wxString tmpPath = directory + "ServerListTemp.xml";
 
-  const bool fetched = FetchIntoTemporary(frame, tmpPath);
+  const bool fetched = FetchIntoTemporary(urls, tmpPath);
   // Asked whether or not an attempt succeeded (a missing file logs a line).
-  const uint32_t size = QueryFileSize(tmpPath, frame);
+  const uint32_t size = QueryFileSize(tmpPath, log);
   const bool exists = wxFileExists(tmpPath);
   if (fetched && exists && size > kMinListBytes) {
     // Replaced whole or not at all: a copy that does not fit (a full disk)
@@ -99,10 +100,10 @@ bool DownLoadServerListFile(LauncherFrameWnd& frame, const wxString& directory) 
 void ServerListThreadProc(void* /*userData*/) {
   LauncherFrameWnd* frame = g_pFrame.load();
   if (frame == nullptr) return;
-  if (frame->enterGameBtn) frame->enterGameBtn->SetEnabled(false);
+  frame->SetEnterGameEnabled(false);
   if (!WaitForRequest(*frame)) return;
 
-  const bool downloaded = DownLoadServerListFile(*frame, InstancePath());
+  const bool downloaded = DownLoadServerListFile(*frame, frame->logTarget, InstancePath());
   if (WorkerStopRequested()) {
     // Shut-down has begun: leave the panel alone.
     frame->serverListRequested = false;
@@ -117,10 +118,10 @@ void ServerListThreadProc(void* /*userData*/) {
       frame->serverListFile = "ServerList.xml";
     }
     if (panel == nullptr || !panel->SelectCurrentServer())
-      RUNLOG_ERROR(*frame, 1688, "Connect to the server list of errors!");
+      RUNLOG_ERROR(frame->logTarget, 1688, "Connect to the server list of errors!");
   } else {
     LogPlainError("DownLoadServerListFile faiure!");
-    if (AreaListEmpty(panel)) RUNLOG_ERROR(*frame, 1701, "Connect to the server list of errors!");
+    if (AreaListEmpty(panel)) RUNLOG_ERROR(frame->logTarget, 1701, "Connect to the server list of errors!");
   }
   frame->serverListRequested = false;
   g_bServerListDone = true;

@@ -7,18 +7,22 @@
 
 #include <atomic>
 
+#include "launcher/config/launcher_urls.h"
+#include "launcher/system/run_log.h"
+
 class LauncherFrameWnd;
 
 // Set when the thread body has finished (never cleared).
 extern std::atomic<bool> g_bServerListDone;
 
-// Fetches the list into `directory` + "ServerListTemp.xml" from the frame's
+// Fetches the list into `directory` + "ServerListTemp.xml" from
 // serverListUrl1, else serverListUrl2 (when set), up to 10 passes over one
 // curl handle. An answer of more than 3 bytes is copied over `directory` +
 // "ServerList.xml" (true). The temporary file is removed on both outcomes.
 // `directory` ends in a separator. Gives up (false) once shut-down has
 // asked the workers to stop.
-bool DownLoadServerListFile(LauncherFrameWnd& frame, const wxString& directory);
+bool DownLoadServerListFile(const LauncherUrls& urls, RunLogHandle& log,
+                            const wxString& directory);
 
 // Thread callback for MyThread; works on g_pFrame and ignores `userData`.
 void ServerListThreadProc(void* userData);

@@ -5,12 +5,11 @@
 #include <filesystem>
 #include <system_error>
 
-#include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/system/run_log.h"
 
-uint32_t QueryFileSize(const wxString& path, LauncherFrameWnd& frame) {
+uint32_t QueryFileSize(const wxString& path, RunLogHandle& log) {
   if (!wxFileName::FileExists(path)) {
-    RUNLOG_ERROR(frame, 2302, "pathList.xml %s error in update server", path);
+    RUNLOG_ERROR(log, 2302, "pathList.xml %s error in update server", path);
     return 1;
   }
   uint64_t bytes = wxFileName::GetSize(path).GetValue();
@@ -23,7 +22,7 @@ uint32_t QueryFileSize(const wxString& path, LauncherFrameWnd& frame) {
     readable = !error;
   }
   if (!readable) {
-    RUNLOG_ERROR(frame, 2315,
+    RUNLOG_ERROR(log, 2315,
                  "file %s read error,please check your update server config,eg pathList.xml and "
                  "file dir whether exsits!",
                  path);

@@ -6,9 +6,9 @@
 
 #include <cstdint>
 
-class LauncherFrameWnd;
+#include "launcher/system/run_log.h"
 
 // The file's size in bytes, 4294967295 for 4 GiB or more. 1 when `path`
 // names no file (missing, or a directory) or its size cannot be read; each
 // case writes its error line to the run log when that is open.
-uint32_t QueryFileSize(const wxString& path, LauncherFrameWnd& frame);
+uint32_t QueryFileSize(const wxString& path, RunLogHandle& log);

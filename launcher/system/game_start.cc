@@ -1,6 +1,5 @@
 #include "launcher/system/game_start.h"
 
-#include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/config/setup_config.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
@@ -16,14 +15,14 @@ const char kErrorCaption[] = "错误";
 
 }  // namespace
 
-void StartGame(LauncherFrameWnd& frame) {
+void StartGame(const wxString& programDir) {
   SetupConfig().Save();  // the result does not change what follows
 
   platform::Desktop& desktop = platform::CurrentDesktop();
   // Converted from a private copy: wxString caches conversions inside the
   // object, and the update thread converts programDir at the same time.
-  const std::string programDir = wxString(frame.programDir.wc_str()).utf8_string();
-  const std::string gamePath = programDir + platform::NameInAnyCase(programDir, kGameExecutable);
+  const std::string dir = wxString(programDir.wc_str()).utf8_string();
+  const std::string gamePath = dir + platform::NameInAnyCase(dir, kGameExecutable);
   // A game file that is there but cannot be started (not executable, not a
   // program) gets the same notice as a missing one: the player must know
   // why nothing happens.

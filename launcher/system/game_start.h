@@ -2,8 +2,9 @@
 // launcher's directory, and end the launcher.
 #pragma once
 
-class LauncherFrameWnd;
+#include <wx/string.h>
 
 // Runs on the UI thread. Saves orvo.ini's [Setup] first; without orvo.exe
-// the player is told so and the launcher ends all the same.
-void StartGame(LauncherFrameWnd& frame);
+// the player is told so and the launcher ends all the same. `programDir`
+// ends with a separator.
+void StartGame(const wxString& programDir);

@@ -1,6 +1,5 @@
 #include "launcher/system/my_thread.h"
 
-#include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/system/mini_dumper.h"
 #include "platform/process.h"
 #include "platform/tick.h"
@@ -40,8 +39,8 @@ std::vector<std::unique_ptr<MyThread>>& Registry() {
 
 }  // namespace
 
-MyThread::MyThread(ThreadCallback callback)
-    : callback_(callback), userData_(g_pFrame.load()) {}
+MyThread::MyThread(ThreadCallback callback, void* userData)
+    : callback_(callback), userData_(userData) {}
 
 MyThread::~MyThread() {
   // Only reached for a started thread through JoinWorkerThreads, which has

@@ -1,5 +1,6 @@
 // The launcher's worker threads: the update thread and the server-list
-// thread each run one callback with the frame pointer.
+// thread each run one callback with the user data given at construction
+// (the frame).
 //
 // A started thread belongs to the worker registry, not to its starter (as a
 // detached thread would). Shut-down first asks the workers to stop and then
@@ -17,8 +18,7 @@ using ThreadCallback = void (*)(void* userData);
 
 class MyThread {
  public:
-  // The user data is the frame (g_pFrame) as it is at construction.
-  explicit MyThread(ThreadCallback callback);
+  MyThread(ThreadCallback callback, void* userData);
   ~MyThread();
   MyThread(const MyThread&) = delete;
   MyThread& operator=(const MyThread&) = delete;

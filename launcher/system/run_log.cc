@@ -10,7 +10,6 @@
 #include <mutex>
 
 #include "launcher/config/instance_path.h"
-#include "launcher/frame/launcher_frame_wnd.h"
 #include "platform/fresh_file.h"
 
 namespace {
@@ -90,8 +89,8 @@ void EmitLocked(wxLog* target, runlog::Level level, const wxString& text) {
 
 }  // namespace
 
-void OpenRunLog(LauncherFrameWnd& frame) {
-  CloseRunLog(frame);  // a second call starts a fresh log
+void OpenRunLog(RunLogHandle& log) {
+  CloseRunLog(log);  // a second call starts a fresh log
   const wxString path = InstancePath() + "run.log";
   // Never through a link planted under the name.
   const int fd = platform::CreateFreshFile(path.utf8_string().c_str(), true);
@@ -104,18 +103,18 @@ void OpenRunLog(LauncherFrameWnd& frame) {
   auto* target = new RunLogTarget(file);
   {
     std::lock_guard<std::mutex> lock(g_entryMutex);
-    frame.logTarget = target;
+    log = target;
     g_openTarget = target;
     wxLog::SetActiveTarget(target);
   }
   wxLog::SetTimestamp("%Y-%m-%d %H:%M:%S");
   wxLog::SetLogLevel(6);
-  RUNLOG_MESSAGE(frame, 212, "%s", "launcher started!");
+  RUNLOG_MESSAGE(log, 212, "%s", "launcher started!");
 }
 
-void CloseRunLog(LauncherFrameWnd& frame) {
+void CloseRunLog(RunLogHandle& log) {
   std::lock_guard<std::mutex> lock(g_entryMutex);
-  wxLog* target = frame.logTarget.exchange(nullptr);
+  wxLog* target = log.exchange(nullptr);
   if (target == nullptr) return;
   wxLog* active = wxLog::SetActiveTarget(nullptr);
   if (active != target) wxLog::SetActiveTarget(active);  // someone else's: keep it
@@ -135,11 +134,11 @@ void LogPlainMessage(const wxString& text) {
 
 namespace runlog {
 
-bool IsOpen(const LauncherFrameWnd& frame) { return frame.logTarget.load() != nullptr; }
+bool IsOpen(const RunLogHandle& log) { return log.load() != nullptr; }
 
-void WritePrefixed(LauncherFrameWnd& frame, Level level, const wxString& text) {
+void WritePrefixed(RunLogHandle& log, Level level, const wxString& text) {
   std::lock_guard<std::mutex> lock(g_entryMutex);
-  wxLog* target = frame.logTarget.load();
+  wxLog* target = log.load();
   if (target == nullptr) return;  // closed since the caller looked
   EmitLocked(target, level, text);
 }

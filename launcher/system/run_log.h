@@ -2,7 +2,7 @@
 // through wxWidgets logging from every thread.
 //
 // Prefixed entries ("launcher(<line>): text", <line> the entry's own number) are written only while the run
-// log is open (frame.logTarget non-null); the finished text is handed to the
+// log is open (its handle non-null); the finished text is handed to the
 // logging library as the argument of "%s", so a "%" in a path is written
 // unchanged. Plain entries go to the logging library whether or not the run
 // log is open.
@@ -13,17 +13,23 @@
 
 #include <wx/string.h>
 
-class LauncherFrameWnd;
+#include <atomic>
+
+class wxLog;
+
+// The handle every writer of prefixed entries holds: the open run-log target,
+// null while no run log is open. The frame keeps the launcher's one handle.
+using RunLogHandle = std::atomic<wxLog*>;
 
 // Opens (truncates) InstancePath() + "run.log" and makes it the active log
-// target, kept in frame.logTarget. When the file cannot be opened the
-// launcher runs without a run log and frame.logTarget stays null.
-void OpenRunLog(LauncherFrameWnd& frame);
+// target, kept in `log`. When the file cannot be opened the launcher runs
+// without a run log and `log` stays null.
+void OpenRunLog(RunLogHandle& log);
 
-// Shut-down step: detaches the target, deletes it and nulls frame.logTarget.
-// Waits for an entry that another thread is writing at that moment; entries
-// issued afterwards are skipped.
-void CloseRunLog(LauncherFrameWnd& frame);
+// Shut-down step: detaches the target, deletes it and nulls `log`. Waits for
+// an entry that another thread is writing at that moment; entries issued
+// afterwards are skipped.
+void CloseRunLog(RunLogHandle& log);
 
 // Plain entries, no source prefix.
 void LogPlainError(const wxString& text);
@@ -42,31 +48,31 @@ wxString FormatPrefixed(const char* separator, int line, const wxString& format,
   return wxString::Format(wxString("%s(%d):") + separator + format, kSourceName, line, args...);
 }
 
-bool IsOpen(const LauncherFrameWnd& frame);
+bool IsOpen(const RunLogHandle& log);
 
-// Writes a finished prefixed text when frame.logTarget is still set.
-void WritePrefixed(LauncherFrameWnd& frame, Level level, const wxString& text);
+// Writes a finished prefixed text when `log` is still set.
+void WritePrefixed(RunLogHandle& log, Level level, const wxString& text);
 
 }  // namespace runlog
 
-// RUNLOG_MESSAGE(frame, line, "text %s", arg) writes "launcher(<line>): text
+// RUNLOG_MESSAGE(log, line, "text %s", arg) writes "launcher(<line>): text
 // ...". Each entry carries its own fixed number, the one support staff know
 // it by, whichever of our files writes it. Extra blanks after the colon go at
 // the start of the format. The _TIGHT forms write the text right after the
 // colon ("launcher(<line>):process file is %s!").
-#define RUNLOG_WRITE_(frame, level, separator, line, ...)                               \
+#define RUNLOG_WRITE_(log, level, separator, line, ...)                                 \
   do {                                                                                  \
-    LauncherFrameWnd& runlogFrame_ = (frame);                                           \
-    if (::runlog::IsOpen(runlogFrame_))                                                 \
-      ::runlog::WritePrefixed(runlogFrame_, level,                                      \
+    RunLogHandle& runlogHandle_ = (log);                                                \
+    if (::runlog::IsOpen(runlogHandle_))                                                \
+      ::runlog::WritePrefixed(runlogHandle_, level,                                     \
                               ::runlog::FormatPrefixed(separator, line, __VA_ARGS__));  \
   } while (0)
 
-#define RUNLOG_MESSAGE(frame, line, ...) \
-  RUNLOG_WRITE_(frame, ::runlog::Level::Message, " ", line, __VA_ARGS__)
-#define RUNLOG_ERROR(frame, line, ...) \
-  RUNLOG_WRITE_(frame, ::runlog::Level::Error, " ", line, __VA_ARGS__)
-#define RUNLOG_MESSAGE_TIGHT(frame, line, ...) \
-  RUNLOG_WRITE_(frame, ::runlog::Level::Message, "", line, __VA_ARGS__)
-#define RUNLOG_ERROR_TIGHT(frame, line, ...) \
-  RUNLOG_WRITE_(frame, ::runlog::Level::Error, "", line, __VA_ARGS__)
+#define RUNLOG_MESSAGE(log, line, ...) \
+  RUNLOG_WRITE_(log, ::runlog::Level::Message, " ", line, __VA_ARGS__)
+#define RUNLOG_ERROR(log, line, ...) \
+  RUNLOG_WRITE_(log, ::runlog::Level::Error, " ", line, __VA_ARGS__)
+#define RUNLOG_MESSAGE_TIGHT(log, line, ...) \
+  RUNLOG_WRITE_(log, ::runlog::Level::Message, "", line, __VA_ARGS__)
+#define RUNLOG_ERROR_TIGHT(log, line, ...) \
+  RUNLOG_WRITE_(log, ::runlog::Level::Error, "", line, __VA_ARGS__)

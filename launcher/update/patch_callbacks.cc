@@ -47,7 +47,7 @@ constexpr double kLargestPercent = 1000000.0;
 void GiveUpUpdate(LauncherFrameWnd& frame) {
   frame.packageFailed = true;
   frame.updateNeeded = false;
-  SetEnterGameEnabled(frame, true);
+  frame.SetEnterGameEnabled(true);
 }
 
 // Stops every running game so that its files can be replaced. When the
@@ -110,7 +110,7 @@ void DeleteLoggingFailure(LauncherFrameWnd& frame, const wxString& path) {
   errno = 0;
   if (!DeleteDirectory(path)) {
     const int code = errno;
-    RUNLOG_ERROR_TIGHT(frame, 1992, "delete temp directory failure because %d !", code);
+    RUNLOG_ERROR_TIGHT(frame.logTarget, 1992, "delete temp directory failure because %d !", code);
   }
 }
 
@@ -188,7 +188,7 @@ void HandleFetchedPackage(LauncherFrameWnd& frame, const wxString& path, bool is
   DoubleBackslashes(unzipStem);
   if (WouldUnpackIntoInstallation(frame, path, stem) ||
       !UnzipPackage(unzipStem, isTre, progress)) {
-    RUNLOG_ERROR(frame, 1967, "unzip files failure!");
+    RUNLOG_ERROR(frame.logTarget, 1967, "unzip files failure!");
     GiveUpUpdate(frame);
     return;
   }
@@ -214,7 +214,7 @@ void HandleFetchedPackage(LauncherFrameWnd& frame, const wxString& path, bool is
     const wxString installed = InstalledGameVersion();
     if (!WasApplied(frame.programDir, installed, fingerprint) && StopRunningGame()) {
       if (!InstallUpdateFiles(frame, stem, stem, isTre, progress, {installed, fingerprint})) {
-        RUNLOG_ERROR(frame, 1953, "install update files failure!");
+        RUNLOG_ERROR(frame.logTarget, 1953, "install update files failure!");
         GiveUpUpdate(frame);
         return;
       }

@@ -14,14 +14,8 @@ constexpr int kCheckFinishedValue = 100;
 
 }  // namespace
 
-void SetEnterGameEnabled(LauncherFrameWnd& frame, bool enabled) {
-  if (WorkerStopRequested()) return;
-  skinui::UiLockGuard guard;
-  if (frame.enterGameBtn) frame.enterGameBtn->SetEnabled(enabled);
-}
-
 void ApplyEnterGameRule(LauncherFrameWnd& frame) {
-  SetEnterGameEnabled(frame, GetChosenServer().IsComplete());
+  frame.SetEnterGameEnabled(GetChosenServer().IsComplete());
 }
 
 void ShowVersionCheckFinished(LauncherFrameWnd& frame) {

@@ -10,8 +10,6 @@
 
 class LauncherFrameWnd;
 
-void SetEnterGameEnabled(LauncherFrameWnd& frame, bool enabled);
-
 // After an update: Enter game is enabled only when a server is chosen (all
 // four chosen-server strings non-empty), disabled otherwise.
 void ApplyEnterGameRule(LauncherFrameWnd& frame);

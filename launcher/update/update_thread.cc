@@ -47,14 +47,14 @@ bool WaitUntilPrepared() {
 // The update is given up at a time limit; the player may start the game.
 void GiveUp(LauncherFrameWnd& frame) {
   frame.updateNeeded = false;
-  SetEnterGameEnabled(frame, true);
+  frame.SetEnterGameEnabled(true);
 }
 
 enum class Pass { Again, End };
 
 Pass CheckPhase(LauncherFrameWnd& frame) {
   if (LimitPassed(frame.prepareTick)) {
-    RUNLOG_ERROR(frame, 1767, "The network is busy,please update again later!");
+    RUNLOG_ERROR(frame.logTarget, 1767, "The network is busy,please update again later!");
     GiveUp(frame);
     return Pass::End;
   }
@@ -69,18 +69,18 @@ Pass CheckPhase(LauncherFrameWnd& frame) {
 
   ShowVersionCheckFinished(frame);
   if (!frame.updateNeeded) {
-    RUNLOG_MESSAGE(frame, 1756, "The current is the latest version... ");
-    SetEnterGameEnabled(frame, true);
+    RUNLOG_MESSAGE(frame.logTarget, 1756, "The current is the latest version... ");
+    frame.SetEnterGameEnabled(true);
     return Pass::End;
   }
-  RUNLOG_MESSAGE(frame, 1748, "Connect the server and update... ");
-  SetEnterGameEnabled(frame, false);
+  RUNLOG_MESSAGE(frame.logTarget, 1748, "Connect the server and update... ");
+  frame.SetEnterGameEnabled(false);
   return Pass::Again;
 }
 
 Pass ApplyPhase(LauncherFrameWnd& frame) {
   if (LimitPassed(g_dwUpdateTick)) {
-    RUNLOG_ERROR(frame, 1805, "The network is busy,please update again later!");
+    RUNLOG_ERROR(frame.logTarget, 1805, "The network is busy,please update again later!");
     // The library stays loaded until the launcher ends.
     GiveUp(frame);
     return Pass::End;
@@ -107,7 +107,7 @@ Pass ApplyPhase(LauncherFrameWnd& frame) {
     // given the update up and enabled Enter game. Retrying would fail the
     // same way, so end as after the time limit, without the library.
     ReleaseLivePatch();
-    SetEnterGameEnabled(frame, true);
+    frame.SetEnterGameEnabled(true);
     return Pass::End;
   }
   return UpdateRoadPacer().PauseAfterFailure() ? Pass::Again : Pass::End;
@@ -136,7 +136,7 @@ void UpdateThread(void* /*userData*/) {
       RemoveNotedTemporaries(frame.programDir.utf8_string());
       swept = true;
     }
-    RUNLOG_MESSAGE(frame, 1728, "Please later is connect to the server... ");
+    RUNLOG_MESSAGE(frame.logTarget, 1728, "Please later is connect to the server... ");
     const Pass pass = g_bVersionChecked ? ApplyPhase(frame) : CheckPhase(frame);
     if (pass == Pass::End) return;
   }

@@ -50,12 +50,12 @@ bool CheckVersion() {
     // The first URL is tried even when it is empty.
     if (!holder.LoadManifest(frame.updateVersionUrl1, installed.game)) {
       if (frame.updateVersionUrl2.empty()) {
-        RUNLOG_ERROR(frame, 1600,
+        RUNLOG_ERROR(frame.logTarget, 1600,
                      "can not connect update server! may be update server not open! ");
         return false;
       }
       if (!holder.LoadManifest(frame.updateVersionUrl2, installed.game)) {
-        RUNLOG_ERROR(frame, 1590,
+        RUNLOG_ERROR(frame.logTarget, 1590,
                      "can not connect update server! may be update server not open! ");
         return false;
       }

@@ -1,12 +1,14 @@
-// The right news panel over the main frame: skin "news2.xml" (_720 and _600 by layout
-// mode), page web.ini RightUrl (Right600Url in layout mode 2).
+// The right news panel over the main frame: skin "news2.xml" (_720 and _600 by
+// layout mode), page web.ini RightUrl (Right600Url in layout mode 2).
 #pragma once
 
 #include "launcher/windows/web_panel_wnd.h"
 
 class UINews2Wnd : public WebPanelWnd {
- protected:
-  const char* GetWindowClassName() const override { return "UINews2Frame"; }
-  CStdString SkinFile() const override;
-  wxString PageUrl() const override;
+ public:
+  UINews2Wnd() : WebPanelWnd(kKind) {}
+
+ private:
+  static constexpr WebPanelKind kKind{"UINews2Frame", "news2.xml", "news2_720.xml", "news2_600.xml",
+                                      &LauncherUrls::rightUrl, &LauncherUrls::right600Url};
 };

@@ -37,10 +37,6 @@ CListUI* PopupList(const UIUpdateWnd& panel) {
   return popup ? popup->domainList : nullptr;
 }
 
-void SetEnterGameEnabled(LauncherFrameWnd* frame, bool enabled) {
-  if (frame && frame->enterGameBtn) frame->enterGameBtn->SetEnabled(enabled);
-}
-
 // The list file named by the frame, read without holding the UI lock.
 ServerListReadResult ReadPanelList(const UIUpdateWnd& panel) {
   if (!panel.frame) return {};
@@ -120,7 +116,7 @@ bool UIUpdateWnd::SelectCurrentServer() {
     if (!choice.strings.IsComplete()) {
       // Nothing (complete) chosen: the saved keys stay as they are.
       if (serverBtn) serverBtn->SetText("");
-      SetEnterGameEnabled(frame, false);
+      if (frame) frame->SetEnterGameEnabled(false);
       return true;
     }
     toSave = choice.strings;
@@ -167,6 +163,6 @@ bool OnServerItemEvent(void* param) {
   const ChosenServer chosen = ChosenServerOf(*server);
   SetChosenServer(chosen);
   SaveChoice(chosen);
-  SetEnterGameEnabled(g_pFrame.load(), true);
+  if (LauncherFrameWnd* frame = g_pFrame.load()) frame->SetEnterGameEnabled(true);
   return true;
 }

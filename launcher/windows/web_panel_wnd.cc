@@ -4,7 +4,17 @@
 #include "launcher/windows/server_list_wnd.h"
 #include "skinui/activex.h"
 
-WebPanelWnd::WebPanelWnd() : SkinnedWindow({"ButtonUI"}, true) {}
+WebPanelWnd::WebPanelWnd(const WebPanelKind& kind)
+    : SkinnedWindow({"ButtonUI"}, true), kind_(kind) {}
+
+CStdString WebPanelWnd::SkinFile() const {
+  return SkinForLayout(frame ? frame->layoutMode : 0, kind_.skin, kind_.skin720, kind_.skin600);
+}
+
+wxString WebPanelWnd::PageUrl() const {
+  if (!frame) return wxString();
+  return PageForLayout(frame->layoutMode, frame->*kind_.url, frame->*kind_.url600);
+}
 
 const wxString& WebPanelWnd::PageForLayout(int layoutMode, const wxString& url,
                                            const wxString& url600) {

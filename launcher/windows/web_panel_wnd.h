@@ -1,13 +1,26 @@
 // The family of web panels over the main frame: each shows one page from
 // web.ini in its browser control "IE", navigated once on creation, and
-// closes the server-list popup when it is clicked.
+// closes the server-list popup when it is clicked. The panels differ only
+// in their data (WebPanelKind).
 #pragma once
 
+#include "launcher/config/launcher_urls.h"
 #include "launcher/windows/skinned_window.h"
 
 #include <wx/string.h>
 
 class LauncherFrameWnd;
+
+// What tells one web panel from another: its window class, its skin by
+// layout mode and its page (`url600` in layout mode 2, else `url`).
+struct WebPanelKind {
+  const char* windowClassName;
+  const char* skin;
+  const char* skin720;
+  const char* skin600;
+  wxString LauncherUrls::*url;
+  wxString LauncherUrls::*url600;
+};
 
 class WebPanelWnd : public SkinnedWindow {
  public:
@@ -21,16 +34,19 @@ class WebPanelWnd : public SkinnedWindow {
                                        const wxString& url600);
 
  protected:
-  WebPanelWnd();
+  explicit WebPanelWnd(const WebPanelKind& kind);
 
-  // The page this panel shows.
-  virtual wxString PageUrl() const = 0;
-
+  const char* GetWindowClassName() const override { return kind_.windowClassName; }
+  CStdString SkinFile() const override;
   UINT GetClassStyle() const override { return kPopupClassStyle; }
   LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
   // Navigates the browser once.
   void InitWindow() override;
 
  private:
+  // The page this panel shows.
+  wxString PageUrl() const;
   void HidePopup();
+
+  const WebPanelKind& kind_;
 };

@@ -60,7 +60,7 @@ class UpdateRoadTest : public ::testing::Test {
     std::filesystem::copy_file(VELMOR_TIDEWELL_LIBRARY, dir.File("libTidewell.so"), error);
     ASSERT_FALSE(error) << error.message();
     SetInstalled("1.0", "1.0");
-    OpenRunLog(frame);
+    OpenRunLog(frame.logTarget);
     ASSERT_NE(frame.logTarget.load(), nullptr);
     ClearChosenServer();
   }
@@ -69,7 +69,7 @@ class UpdateRoadTest : public ::testing::Test {
     ResetWorkerStop();
     ReleaseLivePatch();
     ReleaseHolder(TheLivePatchHolder());
-    CloseRunLog(frame);
+    CloseRunLog(frame.logTarget);
     ClearChosenServer();
     auto& versions = VersionConfig();
     auto lock = versions.Lock();

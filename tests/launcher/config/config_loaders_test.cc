@@ -57,7 +57,7 @@ class ConfigLoadersTest : public ::testing::Test {
 
   // The six loaders in start-up order.
   void LoadAll() {
-    LoadMainConfig(frame_);
+    LoadMainConfig(frame_.programDir);
     LoadResolutionConfig();
     LoadVersionConfig();
     SetDefaultUrls(frame_);
@@ -110,7 +110,7 @@ TEST_F(ConfigLoadersTest, FilesCopiedFromWindowsAreFoundInAnyLetterCase) {
 }
 
 TEST_F(ConfigLoadersTest, NoFilesAtAllUsesTheFixedDefaults) {
-  EXPECT_FALSE(LoadMainConfig(frame_));
+  EXPECT_FALSE(LoadMainConfig(frame_.programDir));
   EXPECT_TRUE(LoadResolutionConfig());
   EXPECT_TRUE(LoadVersionConfig());
   EXPECT_EQ(Ini("resolution.ini", "Setting", "Resolution"), "1024*768");
@@ -177,7 +177,7 @@ TEST_F(ConfigLoadersTest, LongUrlsAreCutTo254CharactersWhenRead) {
   const std::string longUrl = "http://list.example.com/" + std::string(276, 'b');
   ASSERT_EQ(longUrl.size(), 300u);
   WriteFile(dir_.File("orvo.ini"), "[Setup]\nServerListUrl=" + longUrl + "\n");
-  LoadMainConfig(frame_);
+  LoadMainConfig(frame_.programDir);
   // No Do.ini: nothing is read, the default stays whole.
   SetDefaultUrls(frame_);
   LoadAddrConfig(frame_);

@@ -115,7 +115,7 @@ TEST_F(FullDiskTest, ServerListThatCannotBeStoredKeepsTheCachedOne) {
   server.Serve("/list", testing_support::HttpResponse(200, std::string(25 * kPage, 'l')));
   LauncherFrameWnd frame;
   frame.serverListUrl1 = wxString::FromUTF8(server.Url("/list"));
-  EXPECT_TRUE(DownLoadServerListFile(frame, wxString::FromUTF8(disk_.path())));
+  EXPECT_TRUE(DownLoadServerListFile(frame, frame.logTarget, wxString::FromUTF8(disk_.path())));
   EXPECT_TRUE(ReadFile(disk_.File("ServerList.xml")) == cached);  // not cut
 }
 

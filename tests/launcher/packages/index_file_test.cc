@@ -111,12 +111,12 @@ class IndexMergeTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetInstancePath(W(logDir_.path()));
-    OpenRunLog(frame_);
+    OpenRunLog(frame_.logTarget);
     ASSERT_NE(frame_.logTarget.load(), nullptr);
     installed_ = game_.File("login.dat");
     package_ = pkg_.File("login.dat");
   }
-  void TearDown() override { CloseRunLog(frame_); }
+  void TearDown() override { CloseRunLog(frame_.logTarget); }
 
   std::string Logged() const {
     const std::string text = ReadFile(logDir_.File("run.log"));

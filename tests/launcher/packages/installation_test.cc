@@ -44,13 +44,13 @@ class InstallationTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetInstancePath(W(logDir_.path()));
-    OpenRunLog(frame_);
+    OpenRunLog(frame_.logTarget);
     ASSERT_NE(frame_.logTarget.load(), nullptr);
     frame_.programDir = W(game_.path());
     package_ = work_.File("pkg");
     std::filesystem::create_directories(package_);
   }
-  void TearDown() override { CloseRunLog(frame_); }
+  void TearDown() override { CloseRunLog(frame_.logTarget); }
 
   std::string Logged() const {
     const std::string text = ReadFile(logDir_.File("run.log"));

@@ -47,7 +47,7 @@ class ServerListDownloadTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(server.running());
     SetInstancePath(wxString::FromUTF8(dir.path()));
-    OpenRunLog(frame);
+    OpenRunLog(frame.logTarget);
     ASSERT_NE(frame.logTarget.load(), nullptr);
     ResetWorkerStop();
     ClearChosenServer();
@@ -57,7 +57,7 @@ class ServerListDownloadTest : public ::testing::Test {
     SetupConfig().filePath = wxString::FromUTF8(dir.File("orvo.ini"));
   }
   void TearDown() override {
-    CloseRunLog(frame);
+    CloseRunLog(frame.logTarget);
     ResetWorkerStop();
     ClearChosenServer();
     g_bServerListDone = false;
@@ -69,7 +69,7 @@ class ServerListDownloadTest : public ::testing::Test {
     frame.serverListUrl2 = second.empty() ? wxString() : wxString::FromUTF8(server.Url(second));
   }
 
-  bool Download() { return DownLoadServerListFile(frame, wxString::FromUTF8(dir.path())); }
+  bool Download() { return DownLoadServerListFile(frame, frame.logTarget, wxString::FromUTF8(dir.path())); }
 
   std::string List() const { return dir.File("ServerList.xml"); }
   std::string Temp() const { return dir.File("ServerListTemp.xml"); }

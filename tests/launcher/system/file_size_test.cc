@@ -5,7 +5,6 @@
 #include <filesystem>
 
 #include "launcher/config/instance_path.h"
-#include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/system/run_log.h"
 #include "tests/support/temp_dir.h"
 
@@ -19,10 +18,10 @@ class FileSizeTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetInstancePath(wxString::FromUTF8(logDir_.path()));
-    OpenRunLog(frame_);
-    ASSERT_NE(frame_.logTarget.load(), nullptr);
+    OpenRunLog(log_);
+    ASSERT_NE(log_.load(), nullptr);
   }
-  void TearDown() override { CloseRunLog(frame_); }
+  void TearDown() override { CloseRunLog(log_); }
 
   // Run-log text after the "launcher started!" line.
   std::string Logged() const {
@@ -32,13 +31,13 @@ class FileSizeTest : public ::testing::Test {
 
   TempDir logDir_;
   TempDir dir_;
-  LauncherFrameWnd frame_;
+  RunLogHandle log_{nullptr};
 };
 
 TEST_F(FileSizeTest, MissingFileOrDirectoryGivesOneAndAnErrorLine) {
   const wxString missing = wxString::FromUTF8(dir_.File("ServerList.xml"));
-  EXPECT_EQ(QueryFileSize(missing, frame_), 1u);
-  EXPECT_EQ(QueryFileSize(wxString::FromUTF8(dir_.path()), frame_), 1u);
+  EXPECT_EQ(QueryFileSize(missing, log_), 1u);
+  EXPECT_EQ(QueryFileSize(wxString::FromUTF8(dir_.path()), log_), 1u);
   const std::string logged = Logged();
   EXPECT_NE(logged.find(": Error: launcher("), std::string::npos) << logged;
   for (const std::string& path : {dir_.File("ServerList.xml"), dir_.path()})
@@ -57,15 +56,15 @@ TEST_F(FileSizeTest, SizesOfReadableFilesClampedBelowFourGibibytes) {
       {10, 10}, {0, 0}};
   for (const auto& [size, expected] : cases) {
     std::filesystem::resize_file(big, size);
-    EXPECT_EQ(QueryFileSize(wxString::FromUTF8(big), frame_), expected) << size;
+    EXPECT_EQ(QueryFileSize(wxString::FromUTF8(big), log_), expected) << size;
   }
   EXPECT_EQ(Logged(), "") << "no size counts as unreadable";
 }
 
 TEST_F(FileSizeTest, WithoutARunLogNothingIsWritten) {
-  CloseRunLog(frame_);
+  CloseRunLog(log_);
   const std::string before = ReadFile(logDir_.File("run.log"));
-  EXPECT_EQ(QueryFileSize(wxString::FromUTF8(dir_.File("missing")), frame_), 1u);
+  EXPECT_EQ(QueryFileSize(wxString::FromUTF8(dir_.File("missing")), log_), 1u);
   EXPECT_EQ(ReadFile(logDir_.File("run.log")), before);
 }
 

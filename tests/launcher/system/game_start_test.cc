@@ -61,7 +61,7 @@ TEST_F(GameStartTest, SavesSettingsThenStartsGameWithWsAndQuits) {
                                       ".part' '" + out + "'\n");
   chmod(dir.File("Orvo.exe").c_str(), 0755);
 
-  StartGame(frame);
+  StartGame(frame.programDir);
 
   testing_support::WaitUntil([&] { return PathExists(out); });
   EXPECT_EQ(ReadFile(out), "ws\nServerAddr=10.0.0.7\n");
@@ -86,7 +86,7 @@ TEST_F(GameStartTest, AGameThatCannotStartIsReportedAndLauncherQuits) {
     std::filesystem::remove_all(game);
     RecordingDesktop desktop;
     prepare();
-    StartGame(frame);
+    StartGame(frame.programDir);
 
     const auto boxes = desktop.MessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);

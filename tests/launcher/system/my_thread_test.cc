@@ -44,9 +44,9 @@ class MyThreadTest : public ::testing::Test {
   }
 };
 
-TEST_F(MyThreadTest, CallbackGetsTheFrameOfConstructionTime) {
+TEST_F(MyThreadTest, CallbackGetsTheUserDataOfConstructionTime) {
   LauncherFrameWnd frame;
-  auto* thread = new MyThread(RecordUserData);
+  auto* thread = new MyThread(RecordUserData, &frame);
   ASSERT_EQ(thread->Create(), 0);
   ASSERT_EQ(thread->Run(), 0);
   JoinWorkerThreads();
@@ -55,7 +55,7 @@ TEST_F(MyThreadTest, CallbackGetsTheFrameOfConstructionTime) {
 
 TEST_F(MyThreadTest, ShutDownWaitsForEveryWorkerToEnd) {
   for (int i = 0; i < 3; ++i) {
-    auto* thread = new MyThread(WaitForStop);
+    auto* thread = new MyThread(WaitForStop, nullptr);
     ASSERT_EQ(thread->Create(), 0);
     ASSERT_EQ(thread->Run(), 0);
   }
@@ -68,18 +68,18 @@ TEST_F(MyThreadTest, ShutDownWaitsForEveryWorkerToEnd) {
 
 TEST_F(MyThreadTest, FailedStartsLeaveTheObjectToTheCaller) {
   MyThread::FailNextStartForTesting(MyThread::FailStep::Create);
-  auto* first = new MyThread(RecordUserData);
+  auto* first = new MyThread(RecordUserData, nullptr);
   EXPECT_NE(first->Create(), 0);
   EXPECT_NE(first->Run(), 0);  // never created
   delete first;
   MyThread::FailNextStartForTesting(MyThread::FailStep::Run);
-  auto* second = new MyThread(RecordUserData);
+  auto* second = new MyThread(RecordUserData, nullptr);
   EXPECT_EQ(second->Create(), 0);
   EXPECT_NE(second->Run(), 0);
   delete second;
   EXPECT_EQ(RunningWorkerCount(), 0);
   // The hook fails one start only.
-  auto* third = new MyThread(RecordUserData);
+  auto* third = new MyThread(RecordUserData, nullptr);
   EXPECT_EQ(third->Create(), 0);
   EXPECT_EQ(third->Run(), 0);
   JoinWorkerThreads();
@@ -94,7 +94,7 @@ void IgnoreStop(void* /*userData*/) {
 
 TEST_F(MyThreadTest, WaitingForWorkersIsBounded) {
   g_release = false;
-  auto* thread = new MyThread(IgnoreStop);
+  auto* thread = new MyThread(IgnoreStop, nullptr);
   ASSERT_EQ(thread->Create(), 0);
   ASSERT_EQ(thread->Run(), 0);
   RequestWorkerStop();
@@ -110,7 +110,7 @@ TEST_F(MyThreadTest, ShutDownWithAStuckWorkerEndsTheProcessWithZero) {
   if (child == 0) {
     g_release = false;
     SetWorkerShutDownWaitForTesting(50);
-    auto* thread = new MyThread(IgnoreStop);
+    auto* thread = new MyThread(IgnoreStop, nullptr);
     if (thread->Create() != 0 || thread->Run() != 0) _exit(3);
     launcher_main::ShutDown();
     _exit(4);  // shut-down returned although a worker still runs

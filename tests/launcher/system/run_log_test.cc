@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "launcher/config/instance_path.h"
-#include "launcher/frame/launcher_frame_wnd.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
 
@@ -48,26 +47,26 @@ std::string Prefix(int line) { return "launcher(" + std::to_string(line) + "):";
 class RunLogTest : public ::testing::Test {
  protected:
   void SetUp() override { SetInstancePath(wxString::FromUTF8(dir_.path())); }
-  void TearDown() override { CloseRunLog(frame_); }
+  void TearDown() override { CloseRunLog(log_); }
 
   std::string LogPath() const { return dir_.File("run.log"); }
 
   TempDir dir_;
-  LauncherFrameWnd frame_;
+  RunLogHandle log_{nullptr};
 };
 
 TEST_F(RunLogTest, EntriesCarryTimeLevelPrefixAndTheirOwnNumber) {
-  OpenRunLog(frame_);
-  ASSERT_NE(frame_.logTarget.load(), nullptr);
-  RUNLOG_MESSAGE(frame_, 1756, "The current is the latest version... ");
-  RUNLOG_ERROR(frame_, 1967, "unzip %s failure! %d", wxString("a.upd"), 7);
-  RUNLOG_MESSAGE_TIGHT(frame_, 2207, "process file is %s!", "data/x.dat");
+  OpenRunLog(log_);
+  ASSERT_NE(log_.load(), nullptr);
+  RUNLOG_MESSAGE(log_, 1756, "The current is the latest version... ");
+  RUNLOG_ERROR(log_, 1967, "unzip %s failure! %d", wxString("a.upd"), 7);
+  RUNLOG_MESSAGE_TIGHT(log_, 2207, "process file is %s!", "data/x.dat");
   LogPlainError("Can't create the update thread!");
   LogPlainMessage("DownLoadServerListFile success!");
   // A percent sign in an argument is no format.
-  RUNLOG_ERROR(frame_, 2302, "pathList.xml %s error", wxString("/games/100%s%d%%/ServerList.xml"));
+  RUNLOG_ERROR(log_, 2302, "pathList.xml %s error", wxString("/games/100%s%d%%/ServerList.xml"));
   // Text from a package or the network cannot break the line or forge one.
-  RUNLOG_MESSAGE_TIGHT(frame_, 2207, "process file is %s!",
+  RUNLOG_MESSAGE_TIGHT(log_, 2207, "process file is %s!",
                        wxString::FromUTF8("a\n2026-01-01 00:00:00: x\r\t\x1b[2J\x7f\u0085\u2028b"));
   LogPlainError(wxString::FromUTF8("plain\nforged"));
 
@@ -93,58 +92,58 @@ TEST_F(RunLogTest, EntriesCarryTimeLevelPrefixAndTheirOwnNumber) {
 TEST_F(RunLogTest, NoRunLogWhenTheFileCannotBeOpened) {
   // A directory in the way fails the open also for root.
   std::filesystem::create_directory(LogPath());
-  OpenRunLog(frame_);
-  EXPECT_EQ(frame_.logTarget.load(), nullptr);
-  RUNLOG_ERROR(frame_, 262, "load orvo.ini error");  // skipped, no crash
+  OpenRunLog(log_);
+  EXPECT_EQ(log_.load(), nullptr);
+  RUNLOG_ERROR(log_, 262, "load orvo.ini error");  // skipped, no crash
   std::filesystem::remove(LogPath());
 
   if (geteuid() == 0) return;  // root writes into read-only directories
   std::filesystem::permissions(dir_.path(), std::filesystem::perms::owner_write,
                                std::filesystem::perm_options::remove);
-  OpenRunLog(frame_);
-  EXPECT_EQ(frame_.logTarget.load(), nullptr);
+  OpenRunLog(log_);
+  EXPECT_EQ(log_.load(), nullptr);
   EXPECT_FALSE(testing_support::PathExists(LogPath()));
 }
 
 TEST_F(RunLogTest, ASecondStartTruncatesThePreviousLog) {
-  OpenRunLog(frame_);
-  RUNLOG_MESSAGE(frame_, 1, "from the first run");
-  CloseRunLog(frame_);
-  RUNLOG_MESSAGE(frame_, 1, "after shut-down");  // goes nowhere
+  OpenRunLog(log_);
+  RUNLOG_MESSAGE(log_, 1, "from the first run");
+  CloseRunLog(log_);
+  RUNLOG_MESSAGE(log_, 1, "after shut-down");  // goes nowhere
 
-  OpenRunLog(frame_);
+  OpenRunLog(log_);
   const std::vector<std::string> bodies = Bodies(LogPath());
   ASSERT_EQ(bodies.size(), 1u);
   EXPECT_NE(bodies[0].find("launcher started!"), std::string::npos);
-  CloseRunLog(frame_);
+  CloseRunLog(log_);
 
   // A link planted in its place is replaced, never written through.
   const std::string victim = dir_.File("victim.txt");
   testing_support::WriteFile(victim, "keep");
   std::filesystem::remove(LogPath());
   std::filesystem::create_symlink(victim, LogPath());
-  OpenRunLog(frame_);
+  OpenRunLog(log_);
   EXPECT_EQ(ReadFile(victim), "keep");
   EXPECT_FALSE(std::filesystem::is_symlink(LogPath()));
   EXPECT_EQ(Bodies(LogPath()).size(), 1u);
 }
 
 TEST_F(RunLogTest, WorkerLinesReachTheFileAtOnceAndInOrder) {
-  OpenRunLog(frame_);
+  OpenRunLog(log_);
   std::promise<void> firstWritten;
   std::promise<void> checked;
   std::thread worker([&] {
-    RUNLOG_MESSAGE(frame_, 1, "worker %d", 0);
+    RUNLOG_MESSAGE(log_, 1, "worker %d", 0);
     firstWritten.set_value();
     checked.get_future().wait();
-    for (int i = 1; i < 200; ++i) RUNLOG_MESSAGE(frame_, 1, "worker %d", i);
+    for (int i = 1; i < 200; ++i) RUNLOG_MESSAGE(log_, 1, "worker %d", i);
     LogPlainError("DownLoadServerListFile faiure!");
   });
   firstWritten.get_future().wait();
   // The worker is still running and the main thread flushed nothing.
   const std::string early = ReadFile(LogPath());
   checked.set_value();
-  for (int i = 0; i < 200; ++i) RUNLOG_ERROR(frame_, 2, "main %d", i);
+  for (int i = 0; i < 200; ++i) RUNLOG_ERROR(log_, 2, "main %d", i);
   worker.join();
 
   EXPECT_NE(early.find(" worker 0"), std::string::npos) << early;
@@ -164,17 +163,17 @@ TEST_F(RunLogTest, WorkerLinesReachTheFileAtOnceAndInOrder) {
 }
 
 TEST_F(RunLogTest, ShutDownWhileAWorkerWritesIsSafe) {
-  OpenRunLog(frame_);
+  OpenRunLog(log_);
   std::atomic<bool> stop{false};
   std::atomic<int> written{0};
   std::thread worker([&] {
     while (!stop) {
-      RUNLOG_MESSAGE(frame_, 1, "busy %d", written.load());
+      RUNLOG_MESSAGE(log_, 1, "busy %d", written.load());
       ++written;
     }
   });
   EXPECT_TRUE(testing_support::WaitUntil([&] { return written >= 20; }));
-  CloseRunLog(frame_);
+  CloseRunLog(log_);
   const std::string atClose = ReadFile(LogPath());
   const int before = written;
   EXPECT_TRUE(testing_support::WaitUntil([&] { return written >= before + 20; }));

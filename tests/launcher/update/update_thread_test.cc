@@ -236,7 +236,7 @@ TEST_F(UpdateThreadTest, ShutDownDuringTheUpdateEndsTheThread) {
 }
 
 TEST_F(UpdateThreadTest, ShutDownWhileWaitingForThePreparedFrameJoinsTheWorker) {
-  MyThread* worker = new MyThread(&UpdateThread);
+  MyThread* worker = new MyThread(&UpdateThread, g_pFrame.load());
   ASSERT_EQ(worker->Create(), 0);
   ASSERT_EQ(worker->Run(), 0);
   EXPECT_TRUE(WaitUntilWaitingForPrepare());
