@@ -83,12 +83,12 @@ void BM_InstallUpdateFiles(benchmark::State& state) {
     RemoveTree(program);
     MakeEmptyCopy(package, program);
     SetInstancePath(frame.programDir);
-    OpenRunLog(frame);
+    OpenRunLog(frame.logTarget);
     state.ResumeTiming();
     if (!InstallUpdateFiles(frame, W(package), W(package), false, nullptr))
       state.SkipWithError("installation failed");
     state.PauseTiming();
-    CloseRunLog(frame);
+    CloseRunLog(frame.logTarget);
     state.ResumeTiming();
   }
 }

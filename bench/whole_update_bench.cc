@@ -60,12 +60,12 @@ void BM_WholeUpdate(benchmark::State& state) {
     state.PauseTiming();
     if (!PrepareProgramDir(program)) state.SkipWithError("program directory not made");
     SetInstancePath(frame.programDir);
-    OpenRunLog(frame);
+    OpenRunLog(frame.logTarget);
     state.ResumeTiming();
     const bool updated = RunUpdate();
     state.PauseTiming();
     ReleaseLivePatch();
-    CloseRunLog(frame);
+    CloseRunLog(frame.logTarget);
     if (!updated || ReadText(program + "version.ini").find("Version=1.1") == std::string::npos)
       state.SkipWithError("update failed");
     state.ResumeTiming();
