@@ -8,9 +8,9 @@
 
 #include "bench/bench_paths.h"
 #include "download/download_file.h"
-#include "launcher/packages/installation.h"
 #include "launcher/config/instance_path.h"
 #include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/packages/installation.h"
 #include "launcher/packages/package_extraction.h"
 #include "launcher/system/run_log.h"
 #include "tidewell/md5_file.h"

@@ -63,7 +63,8 @@ int CreateNotedTemporary(const std::string& ledgerDir, const std::string& target
   // gets a temporary with its name cut short.
   std::string base = absolute.filename().string();
   const size_t added = 1 + kRandomLength + std::strlen(suffix);
-  if (base.size() + added > kLongestName) base.resize(kLongestName > added ? kLongestName - added : 0);
+  if (base.size() + added > kLongestName)
+    base.resize(kLongestName > added ? kLongestName - added : 0);
   std::string name = (absolute.parent_path() / base).string() + ".XXXXXX" + suffix;
   // The ledger separates its entries with NUL, which no path holds.
   if (name.find('\0') != std::string::npos) return -1;
@@ -78,9 +79,7 @@ int CreateNotedTemporary(const std::string& ledgerDir, const std::string& target
   return fd;
 }
 
-void ForgetNotedTemporaries(const std::string& ledgerDir) {
-  unlink(LedgerPath(ledgerDir).c_str());
-}
+void ForgetNotedTemporaries(const std::string& ledgerDir) { unlink(LedgerPath(ledgerDir).c_str()); }
 
 void RemoveNotedTemporaries(const std::string& ledgerDir) {
   const std::string ledger = LedgerPath(ledgerDir);

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
+#include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/packages/index_file.h"
 #include "launcher/packages/index_merge.h"
-#include "launcher/frame/launcher_frame_wnd.h"
 
 namespace {
 

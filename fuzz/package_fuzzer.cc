@@ -18,7 +18,7 @@ void Unpack(const uint8_t* data, size_t size, bool isTre) {
   fuzz::WriteBytes(fuzz::Scratch() + "/" + package, data, size);
   std::vector<float> progress;
   UnzipPackage(wxString::FromUTF8(fuzz::Scratch() + "/pkg"), isTre,
-                                   [&](float percent) { progress.push_back(percent); });
+               [&](float percent) { progress.push_back(percent); });
   for (size_t i = 0; i < progress.size(); ++i) {
     FUZZ_CHECK(progress[i] > 0.0f && progress[i] <= 100.0f);
     FUZZ_CHECK(i == 0 || progress[i] >= progress[i - 1]);

@@ -15,11 +15,11 @@
 
 #include "launcher/config/instance_path.h"
 #include "launcher/frame/launcher_frame_wnd.h"
-#include "launcher/update/live_patch_holder.h"
 #include "launcher/system/mini_dumper.h"
 #include "launcher/system/my_thread.h"
 #include "launcher/system/program_directory.h"
 #include "launcher/system/run_log.h"
+#include "launcher/update/live_patch_holder.h"
 #include "launcher/update/update_thread.h"
 #include "skinui/paint_manager.h"
 #include "skinui/ui_lock.h"

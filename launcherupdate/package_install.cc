@@ -135,8 +135,8 @@ InstallResult InstallPackage(const std::string& packageDir, const std::string& p
     fs::create_directories(target.parent_path(), error);
     std::string stagedPath;
     if (error) {
-      result.error = "cannot create the directory " + target.parent_path().string() + ": " +
-                     error.message();
+      result.error =
+          "cannot create the directory " + target.parent_path().string() + ": " + error.message();
     } else {
       stagedPath = Stage((root / relative).string(), target.string(), result.error);
     }

@@ -9,8 +9,8 @@
 namespace launcher_update {
 
 UpdateLog::UpdateLog(const std::string& directory) {
-  fd_ = open((directory + kLogName).c_str(),
-             O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+  fd_ = open((directory + kLogName).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
+             0644);
 }
 
 UpdateLog::~UpdateLog() {

@@ -3,8 +3,8 @@
 #include <execinfo.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <ucontext.h>
 #include <sys/syscall.h>
+#include <ucontext.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,16 +17,24 @@ namespace {
 
 constexpr int kMaxFrames = 128;
 
-bool WriteText(int fd, const SignalSafeText& text) { return WriteAll(fd, text.c_str(), text.size()); }
+bool WriteText(int fd, const SignalSafeText& text) {
+  return WriteAll(fd, text.c_str(), text.size());
+}
 
 const char* SignalName(int signalNumber) {
   switch (signalNumber) {
-    case SIGSEGV: return "SIGSEGV";
-    case SIGBUS: return "SIGBUS";
-    case SIGFPE: return "SIGFPE";
-    case SIGILL: return "SIGILL";
-    case SIGABRT: return "SIGABRT";
-    default: return "unknown";
+    case SIGSEGV:
+      return "SIGSEGV";
+    case SIGBUS:
+      return "SIGBUS";
+    case SIGFPE:
+      return "SIGFPE";
+    case SIGILL:
+      return "SIGILL";
+    case SIGABRT:
+      return "SIGABRT";
+    default:
+      return "unknown";
   }
 }
 
@@ -88,10 +96,10 @@ size_t ReadRegisters(const ucontext_t& context, NamedRegister* out, size_t capac
   add("edi", static_cast<uintptr_t>(g[REG_EDI]));
   add("eflags", static_cast<uintptr_t>(g[REG_EFL]));
 #elif defined(__aarch64__)
-  static const char* const kNames[31] = {
-      "x0",  "x1",  "x2",  "x3",  "x4",  "x5",  "x6",  "x7",  "x8",  "x9",  "x10",
-      "x11", "x12", "x13", "x14", "x15", "x16", "x17", "x18", "x19", "x20", "x21",
-      "x22", "x23", "x24", "x25", "x26", "x27", "x28", "x29", "x30"};
+  static const char* const kNames[31] = {"x0",  "x1",  "x2",  "x3",  "x4",  "x5",  "x6",  "x7",
+                                         "x8",  "x9",  "x10", "x11", "x12", "x13", "x14", "x15",
+                                         "x16", "x17", "x18", "x19", "x20", "x21", "x22", "x23",
+                                         "x24", "x25", "x26", "x27", "x28", "x29", "x30"};
   add("pc", static_cast<uintptr_t>(context.uc_mcontext.pc));
   add("sp", static_cast<uintptr_t>(context.uc_mcontext.sp));
   for (int i = 0; i < 31; ++i) add(kNames[i], static_cast<uintptr_t>(context.uc_mcontext.regs[i]));
@@ -165,8 +173,7 @@ bool WriteMemoryMap(int fd) {
 
 bool WriteCrashDump(int fd, const CrashContext& context) {
   return WriteHeader(fd, context) && WriteRegisters(fd, context) && WriteUserStreams(fd, context) &&
-         WriteBacktrace(fd) &&
-         WriteMemoryMap(fd) && WriteAll(fd, "end\n", 4);
+         WriteBacktrace(fd) && WriteMemoryMap(fd) && WriteAll(fd, "end\n", 4);
 }
 
 void PrepareCrashDumpWriter() {

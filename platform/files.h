@@ -12,7 +12,7 @@ inline constexpr char kPathSeparator = '/';
 // manifest, a list file) into the native separator.
 std::string ToNativeSeparators(std::string path);
 
-bool FileExists(const std::string& path);       // a plain file (not a directory)
+bool FileExists(const std::string& path);  // a plain file (not a directory)
 bool DirectoryExists(const std::string& path);
 
 // Creates an empty file when none exists and leaves an existing one alone.

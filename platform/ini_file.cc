@@ -19,8 +19,8 @@ namespace {
 // run of line-break characters after a line is kept with it, so that a
 // rewrite gives every untouched line back byte for byte.
 struct Line {
-  std::string text;        // without its line break
-  std::string lineBreak;   // the CR/LF run that followed it; "" for the last
+  std::string text;       // without its line break
+  std::string lineBreak;  // the CR/LF run that followed it; "" for the last
   enum class Kind { Other, Section, KeyValue } kind = Kind::Other;
   std::string name;   // section name or key, trimmed
   std::string value;  // value of a key line, trimmed
@@ -114,9 +114,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 
 struct ParsedFile {
   std::vector<Line> lines;
-  std::string lineBreak = "\n";      // the break the file uses, for lines we add
-  std::string byteOrderMark;         // kept in front of the first line
-  bool utf16 = false;                // stored as UTF-16LE (with its mark)
+  std::string lineBreak = "\n";  // the break the file uses, for lines we add
+  std::string byteOrderMark;     // kept in front of the first line
+  bool utf16 = false;            // stored as UTF-16LE (with its mark)
 };
 
 ParsedFile Parse(const std::string& content) {
@@ -215,7 +215,6 @@ std::optional<ParsedFile> ParseFile(const std::string& path) {
   return Parse(*content);
 }
 
-
 std::string CutToCharacters(const std::string& text, size_t maxChars) {
   size_t pos = 0;
   size_t chars = 0;
@@ -284,8 +283,8 @@ std::string ReadIniString(const std::string& path, const std::string& section,
   return defaultValue;
 }
 
-bool WriteIniString(const std::string& path, const std::string& section,
-                    const std::string& key, const std::string& value) {
+bool WriteIniString(const std::string& path, const std::string& section, const std::string& key,
+                    const std::string& value) {
   const std::string sectionName = Trim(section);
   const std::string keyName = Trim(key);
   // Names and values that would change the structure of the file are refused:

@@ -31,8 +31,8 @@ std::string ReadIniString(const std::string& path, const std::string& section,
 // Sets `key` in `section`, adding the section and the key when they are
 // missing and creating the file when it does not exist. Other lines of the
 // file stay as they were. False when the file cannot be written.
-bool WriteIniString(const std::string& path, const std::string& section,
-                    const std::string& key, const std::string& value);
+bool WriteIniString(const std::string& path, const std::string& section, const std::string& key,
+                    const std::string& value);
 
 // The names of the file's sections in file order; empty when the file is
 // missing or holds no section.

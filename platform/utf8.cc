@@ -7,10 +7,14 @@ size_t Utf8SequenceLength(const std::string& text, size_t pos) {
   const unsigned char lead = byte(pos);
   size_t length = 0;
   if (lead < 0x80) return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) length = 2;
-  else if (lead >= 0xE0 && lead <= 0xEF) length = 3;
-  else if (lead >= 0xF0 && lead <= 0xF4) length = 4;
-  else return 1;
+  if (lead >= 0xC2 && lead <= 0xDF)
+    length = 2;
+  else if (lead >= 0xE0 && lead <= 0xEF)
+    length = 3;
+  else if (lead >= 0xF0 && lead <= 0xF4)
+    length = 4;
+  else
+    return 1;
   if (pos + length > text.size()) return 1;
   for (size_t i = 1; i < length; ++i) {
     if ((byte(pos + i) & 0xC0) != 0x80) return 1;

@@ -1,10 +1,11 @@
 #include "skinui/attribute_parsing.h"
 
+#include <strings.h>
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 namespace skinui {
 
@@ -22,8 +23,8 @@ void ParseIntList(const char* text, int* out, int count) {
     const long long value = std::strtoll(p, &end, 10);
     if (end != p) {
       out[i] = static_cast<int>(value > kLargestSkinNumber    ? kLargestSkinNumber
-                               : value < -kLargestSkinNumber ? -kLargestSkinNumber
-                                                             : value);
+                                : value < -kLargestSkinNumber ? -kLargestSkinNumber
+                                                              : value);
     }
     p = end;
     while (*p && *p != ',') ++p;

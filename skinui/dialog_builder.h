@@ -44,8 +44,8 @@ class CDialogBuilder {
   // it. `type` is not used. Answers the root control (owned by the caller,
   // or by `parent`), nullptr when nothing could be built.
   CControlUI* Create(const CStdString& xml, const char* type = nullptr,
-                     IDialogBuilderCallback* callback = nullptr,
-                     CPaintManagerUI* manager = nullptr, CControlUI* parent = nullptr);
+                     IDialogBuilderCallback* callback = nullptr, CPaintManagerUI* manager = nullptr,
+                     CControlUI* parent = nullptr);
 
   // The reader holding the last skin read.
   CMarkup* GetMarkup();

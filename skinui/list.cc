@@ -127,7 +127,8 @@ bool CListUI::SelectItem(int index) {
 
 void CListUI::Renumber(int from) {
   for (size_t i = static_cast<size_t>(std::max(0, from)); i < items_.size(); ++i) {
-    if (auto* item = static_cast<CListLabelElementUI*>(items_[i]->GetInterface("ListLabelElement"))) {
+    if (auto* item =
+            static_cast<CListLabelElementUI*>(items_[i]->GetInterface("ListLabelElement"))) {
       item->owner_ = this;
       item->index_ = static_cast<int>(i);
       item->selected_ = static_cast<int>(i) == curSel_;
@@ -137,7 +138,8 @@ void CListUI::Renumber(int from) {
 
 void CListUI::MarkSelected(int index) {
   if (index < 0 || index >= static_cast<int>(items_.size())) return;
-  if (auto* item = static_cast<CListLabelElementUI*>(items_[index]->GetInterface("ListLabelElement"))) {
+  if (auto* item =
+          static_cast<CListLabelElementUI*>(items_[index]->GetInterface("ListLabelElement"))) {
     item->selected_ = index == curSel_;
   }
 }

@@ -59,9 +59,7 @@ bool IsNameStart(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || u >= 0x80;
 }
 
-bool IsNameChar(char c) {
-  return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
-}
+bool IsNameChar(char c) { return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
 
 // A single pass over the text with an explicit stack of open elements.
 class Parser {
@@ -387,8 +385,8 @@ bool CMarkup::LoadFromMem(const void* data, size_t size, int encoding) {
   std::string text;
   if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
     text.assign(reinterpret_cast<const char*>(bytes + 3), size - 3);
-  } else if (size >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) ||
-                           (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
+  } else if (size >= 2 &&
+             ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
     if (!Utf16ToUtf8(bytes + 2, size - 2, bytes[0] == 0xFE, text)) {
       lastError_ = "broken UTF-16 text";
       return false;

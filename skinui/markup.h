@@ -36,8 +36,8 @@ class CMarkupNode {
 
   bool IsValid() const;
   CMarkupNode GetParent() const;
-  CMarkupNode GetSibling() const;            // next element sibling
-  CMarkupNode GetChild() const;              // first child element
+  CMarkupNode GetSibling() const;                // next element sibling
+  CMarkupNode GetChild() const;                  // first child element
   CMarkupNode GetChild(const char* name) const;  // first child element named so
   bool HasSiblings() const;
   bool HasChildren() const;

@@ -103,7 +103,7 @@ class CPaintManagerUI {
   bool AttachDialog(CControlUI* root);
   CControlUI* GetRoot() const;
 
-  bool AddNotifier(INotifyUI* notifier);     // false when already added
+  bool AddNotifier(INotifyUI* notifier);  // false when already added
   bool AddPreMessageFilter(IMessageFilterUI* filter);
   bool RemovePreMessageFilter(IMessageFilterUI* filter);
 

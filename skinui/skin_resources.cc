@@ -28,8 +28,8 @@ bool ReadZipEntry(const std::string& archive, const std::string& name, std::stri
   for (int status = unzGoToFirstFile(zip); status == UNZ_OK; status = unzGoToNextFile(zip)) {
     char entryName[1024];
     unz_file_info64 info;
-    if (unzGetCurrentFileInfo64(zip, &info, entryName, sizeof(entryName), nullptr, 0, nullptr,
-                                0) != UNZ_OK) {
+    if (unzGetCurrentFileInfo64(zip, &info, entryName, sizeof(entryName), nullptr, 0, nullptr, 0) !=
+        UNZ_OK) {
       break;
     }
     // minizip leaves a name that fills the buffer unterminated; no skin has

@@ -154,7 +154,8 @@ inline int LParamX(LPARAM lParam) {
   return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uintptr_t>(lParam) & 0xFFFF));
 }
 inline int LParamY(LPARAM lParam) {
-  return static_cast<int16_t>(static_cast<uint16_t>((static_cast<uintptr_t>(lParam) >> 16) & 0xFFFF));
+  return static_cast<int16_t>(
+      static_cast<uint16_t>((static_cast<uintptr_t>(lParam) >> 16) & 0xFFFF));
 }
 inline int RectWidth(const RECT& r) { return r.right - r.left; }
 inline bool EqualRects(const RECT& a, const RECT& b) {

@@ -117,7 +117,8 @@ void ApplyRect(HWND hwnd, const RECT& rect, WPARAM sizeKind, bool forceSize = fa
   const RECT before = window->rect;
   window->rect = rect;
   const bool moved = before.left != rect.left || before.top != rect.top;
-  const bool resized = RectWidth(before) != RectWidth(rect) || RectHeight(before) != RectHeight(rect);
+  const bool resized =
+      RectWidth(before) != RectWidth(rect) || RectHeight(before) != RectHeight(rect);
   if (moved || resized) NoteModelChanged();
   if (resized) window->invalid.assign(1, RECT{0, 0, RectWidth(rect), RectHeight(rect)});
   if (moved) Deliver(hwnd, WM_MOVE, 0, MakeLParam(rect.left, rect.top));

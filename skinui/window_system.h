@@ -97,8 +97,8 @@ bool SetWindowPosition(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy
 // was visible before.
 bool ShowWindowCommand(HWND hwnd, int command);
 bool IsWindowVisible(HWND hwnd);
-bool IsMinimized(HWND hwnd);   // IsIconic
-bool IsMaximized(HWND hwnd);   // IsZoomed
+bool IsMinimized(HWND hwnd);  // IsIconic
+bool IsMaximized(HWND hwnd);  // IsZoomed
 bool EnableWindow(HWND hwnd, bool enable);
 bool IsWindowEnabled(HWND hwnd);
 

@@ -89,8 +89,8 @@ void CWindowWnd::CenterWindow() {
 void CWindowWnd::ShowWindow(bool show, bool takeFocus) {
   skinui::UiLockGuard guard;
   if (!hwnd_) return;
-  skinui::ShowWindowCommand(hwnd_, show ? (takeFocus ? SW_SHOWNORMAL : SW_SHOWNOACTIVATE)
-                                        : SW_HIDE);
+  skinui::ShowWindowCommand(hwnd_,
+                            show ? (takeFocus ? SW_SHOWNORMAL : SW_SHOWNOACTIVATE) : SW_HIDE);
 }
 
 UINT CWindowWnd::ShowModal() {

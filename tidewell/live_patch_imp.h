@@ -50,9 +50,10 @@ class CLivePatchImp : public CLivePatch {
   // installed file's permission bits) only once it is complete and
   // verified; until then, and after any failure, the target is untouched
   // and no temporary file remains. The temporary file has a name no file
-  // had before and is noted for the start-up clean-up (update_temporaries.h). A body over `maxBytes` (when not 0) fails.
-  bool DownloadAndVerify(const wxString& url, const wxString& target,
-                         const wxString& expectedHash, uint64_t maxBytes = 0);
+  // had before and is noted for the start-up clean-up (update_temporaries.h). A body over
+  // `maxBytes` (when not 0) fails.
+  bool DownloadAndVerify(const wxString& url, const wxString& target, const wxString& expectedHash,
+                         uint64_t maxBytes = 0);
   // The same with the temporary file named `downloadPath`; the host still
   // sees `target` in statusText.
   bool DownloadAndVerifyVia(const wxString& url, const wxString& target,

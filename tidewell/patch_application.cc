@@ -86,10 +86,10 @@ bool CLivePatchImp::ApplyPatches(const wxString& installedVersion,
       // recorded since (a retry after a later set failed) is not applied
       // again: its packages would be merged twice.
       const bool needed =
-          launcherSet ? tidewell::VersionOrdersBefore(installedLauncherVersion, newestLauncherVersion)
-                      : !set.version.empty() &&
-                            tidewell::VersionOrdersBefore(clientVersion, set.version) &&
-                            tidewell::VersionOrdersBefore(installedVersion, set.version);
+          launcherSet
+              ? tidewell::VersionOrdersBefore(installedLauncherVersion, newestLauncherVersion)
+              : !set.version.empty() && tidewell::VersionOrdersBefore(clientVersion, set.version) &&
+                    tidewell::VersionOrdersBefore(installedVersion, set.version);
       if (!needed) continue;
       const bool applied = set.entry ? ApplySetEntry(set.entry, set.version, launcherSet)
                                      : ApplyFileList(set.url, set.version, launcherSet);

@@ -81,8 +81,8 @@ bool CLivePatchImp::DownloadAndVerify(const wxString& url, const wxString& targe
   // noted so that the next start removes it when this run is killed.
   const std::string ledgerDir = tidewell::LibraryDirectory().utf8_string();
   std::string download;
-  const int fd = CreateNotedTemporary(ledgerDir, target.utf8_string(), kDownloadTemporarySuffix,
-                                      download);
+  const int fd =
+      CreateNotedTemporary(ledgerDir, target.utf8_string(), kDownloadTemporarySuffix, download);
   // Nothing can be written here: fail at once, as before any transfer.
   if (fd < 0) return false;
   close(fd);
@@ -94,8 +94,8 @@ bool CLivePatchImp::DownloadAndVerify(const wxString& url, const wxString& targe
 }
 
 bool CLivePatchImp::DownloadAndVerifyVia(const wxString& url, const wxString& target,
-                                         const wxString& downloadPath,
-                                         const wxString& expectedHash, uint64_t maxBytes) {
+                                         const wxString& downloadPath, const wxString& expectedHash,
+                                         uint64_t maxBytes) {
   // The host learns the file's path from statusText; a path that does not
   // fit could only be reported cut, so such a file is not fetched at all.
   if (target.length() >= static_cast<size_t>(kStatusTextCapacity)) return false;
@@ -112,8 +112,8 @@ bool CLivePatchImp::DownloadAndVerifyVia(const wxString& url, const wxString& ta
   bool downloaded = false;
   for (int attempt = 0; attempt < kDownloadAttempts && !downloaded; ++attempt) {
     if (attempt > 0 && !PauseBeforeRetry()) break;
-    downloaded = tidewell::CurrentDownloadRoutine()(handle, url, downloadPath,
-                                                    kConnectTimeoutSeconds, progressCallback, maxBytes);
+    downloaded = tidewell::CurrentDownloadRoutine()(
+        handle, url, downloadPath, kConnectTimeoutSeconds, progressCallback, maxBytes);
   }
   curl_easy_cleanup(handle);
   if (!downloaded) {

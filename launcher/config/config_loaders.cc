@@ -87,11 +87,9 @@ bool LoadMainConfig(wxString& programDir) {
 
 bool LoadResolutionConfig() {
   const wxString target = ProgramFilePath("resolution.ini");
-  MigrateFromMainConfig(target, "Setting",
-                        {{"Resolution", "1024*768"},
-                         {"FullScreen", "0"},
-                         {"Voice", "82"},
-                         {"BackGroundMusic", ""}});
+  MigrateFromMainConfig(
+      target, "Setting",
+      {{"Resolution", "1024*768"}, {"FullScreen", "0"}, {"Voice", "82"}, {"BackGroundMusic", ""}});
   return GameSettings().Load(target);
 }
 

@@ -25,7 +25,8 @@ bool UnscrambleFile(const wxString& targetName, const wxString& sourceName, cons
   return UnscrambleStream(targetPath, source, wxString(key.wc_str()).utf8_string());
 }
 
-bool UnscrambleStream(const std::string& targetPath, std::FILE* source, const std::string& keyBytes) {
+bool UnscrambleStream(const std::string& targetPath, std::FILE* source,
+                      const std::string& keyBytes) {
   std::FILE* target = std::fopen(targetPath.c_str(), "wb");
   if (target == nullptr) {
     std::fclose(source);

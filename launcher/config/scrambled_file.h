@@ -24,4 +24,5 @@ bool UnscrambleFile(const wxString& targetName, const wxString& sourceName, cons
 // 0, so a key shorter than 8 begins with zero bytes. The plain output is text: each
 // 0x0A is written as 0x0D 0x0A, which does not shift the key cycle. False
 // when the target cannot be created or the source fails to read midway.
-bool UnscrambleStream(const std::string& targetPath, std::FILE* source, const std::string& keyBytes);
+bool UnscrambleStream(const std::string& targetPath, std::FILE* source,
+                      const std::string& keyBytes);

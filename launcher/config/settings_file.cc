@@ -44,7 +44,6 @@ bool WriteSettingsFile(wxFileConfig& config, const wxString& path) {
   wxMemoryOutputStream output;
   if (!config.Save(output, SettingsTextConverter())) return false;
   const wxStreamBuffer* buffer = output.GetOutputStreamBuffer();
-  const std::string text(static_cast<const char*>(buffer->GetBufferStart()),
-                         output.GetSize());
+  const std::string text(static_cast<const char*>(buffer->GetBufferStart()), output.GetSize());
   return WriteFileReplacing(path, text);
 }

@@ -4,8 +4,8 @@
 #include <fstream>
 #include <string>
 
-#include "launcher/packages/contained_path.h"
 #include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/packages/contained_path.h"
 #include "launcher/system/run_log.h"
 #include "platform/files.h"
 
@@ -38,8 +38,8 @@ void CarryOutDeleteList(LauncherFrameWnd& frame, const wxString& listPath) {
     const wxString entry = wxString::FromUTF8(word);
     if (entry.empty()) continue;  // not UTF-8: names no file
     if (!IsContainedRelativePath(entry)) {
-      RUNLOG_ERROR(frame.logTarget, 2230, "del.lst entry %s is outside the program directory, skipped",
-                   entry);
+      RUNLOG_ERROR(frame.logTarget, 2230,
+                   "del.lst entry %s is outside the program directory, skipped", entry);
       continue;
     }
     const std::string path = (frame.programDir + NativeSeparators(entry)).utf8_string();

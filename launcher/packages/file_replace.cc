@@ -32,7 +32,8 @@ bool Commit(FileDescriptor& out, bool ok, const std::string& temporary, const st
   }
   // The new name itself must be on disk too before anyone relies on it.
   const size_t slash = target.find_last_of('/');
-  const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash == 0 ? 1 : slash);
+  const std::string dir =
+      slash == std::string::npos ? "." : target.substr(0, slash == 0 ? 1 : slash);
   FileDescriptor directory(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   return directory.ok() && fsync(directory.get()) == 0;
 }
@@ -59,8 +60,8 @@ bool CopyFileReplacing(const wxString& source, const wxString& target) {
   std::string temporary = to + ".XXXXXX";
   FileDescriptor out(mkstemp(temporary.data()));
   if (out.get() < 0) return false;
-  const bool ok = CopyAll(in.get(), out.get()) &&
-                  fchmod(out.get(), ModeFor(to, info.st_mode & 07777)) == 0;
+  const bool ok =
+      CopyAll(in.get(), out.get()) && fchmod(out.get(), ModeFor(to, info.st_mode & 07777)) == 0;
   return Commit(out, ok, temporary, to);
 }
 

@@ -10,9 +10,8 @@
 // Copies the plain file `source` to `target`, replacing a target file. A
 // replaced file keeps its permission bits; a new one gets the source's (a
 // read-only source gives a read-only copy). The new content and its name
-// are on disk when this returns true. False, with the target untouched, when the source cannot be read,
-// the copy cannot be written whole, or the target is read-only or a
-// directory.
+// are on disk when this returns true. False, with the target untouched, when the source cannot be
+// read, the copy cannot be written whole, or the target is read-only or a directory.
 bool CopyFileReplacing(const wxString& source, const wxString& target);
 
 // Writes `bytes` as the whole new content of `target` the same way (a

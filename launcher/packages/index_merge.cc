@@ -14,9 +14,9 @@
 #include <variant>
 #include <vector>
 
+#include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/packages/file_replace.h"
 #include "launcher/packages/index_file.h"
-#include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/system/run_log.h"
 #include "platform/file_descriptor.h"
 #include "platform/files.h"
@@ -166,8 +166,9 @@ bool MergeLoginData(const wxString& packageIndex, LauncherFrameWnd& frame,
         InstallConvertedIndex(installedIndex, packageIndex, OffsetRule::kKeep)) {
       return true;
     }
-    RUNLOG_ERROR(frame.logTarget, 2352, " in pathList.xml %s may be config error! or %s file not exsited ",
-                 packageData, packageIndex);
+    RUNLOG_ERROR(frame.logTarget, 2352,
+                 " in pathList.xml %s may be config error! or %s file not exsited ", packageData,
+                 packageIndex);
     return false;
   }
   if (!platform::FileExists(packageIndex.utf8_string())) {
@@ -184,8 +185,9 @@ bool MergeLoginData(const wxString& packageIndex, LauncherFrameWnd& frame,
   // load error too: nothing is merged from it.
   if (!installed.LoadInstalledForData() || !patch.LoadPatchForData() ||
       !MergeDataAndIndex(patch, installed)) {
-    RUNLOG_ERROR(frame.logTarget, 2383, "%s file or %s file load error ,may be the file format wrong! ",
-                 installedIndex, packageIndex);
+    RUNLOG_ERROR(frame.logTarget, 2383,
+                 "%s file or %s file load error ,may be the file format wrong! ", installedIndex,
+                 packageIndex);
     return false;
   }
   return true;
@@ -215,8 +217,7 @@ bool MergeDataAndIndex(const IndexFile& patch, IndexFile& installed) {
 
   // Records are looked up by number below: the count must describe them.
   if (!std::holds_alternative<std::vector<IndexRecord20>>(installed.entries) ||
-      installed.count < 0 ||
-      static_cast<size_t>(installed.count) != installed.Installed().size()) {
+      installed.count < 0 || static_cast<size_t>(installed.count) != installed.Installed().size()) {
     return false;
   }
   std::vector<IndexRecord20>& entries = installed.MutableInstalled();

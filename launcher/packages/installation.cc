@@ -6,14 +6,14 @@
 #include <system_error>
 #include <vector>
 
-#include "launcher/update/applied_packages.h"
+#include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/packages/del_list.h"
+#include "launcher/packages/index_merge.h"
 #include "launcher/packages/install_batch.h"
 #include "launcher/system/file_size.h"
-#include "launcher/packages/index_merge.h"
-#include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/system/my_thread.h"
 #include "launcher/system/run_log.h"
+#include "launcher/update/applied_packages.h"
 #include "platform/files.h"
 
 namespace fs = std::filesystem;
@@ -161,7 +161,8 @@ bool InstallUpdateFiles(LauncherFrameWnd& frame, const wxString& dir, const wxSt
                         const InstalledPackage& package) {
   // What was merged for this package before, read once for all its merges.
   KnownPackage known{package.version, package.fingerprint, {}};
-  if (!known.fingerprint.empty()) known.merged = AppliedFingerprints(frame.programDir, known.version);
+  if (!known.fingerprint.empty())
+    known.merged = AppliedFingerprints(frame.programDir, known.version);
   InstallBatch batch(frame.programDir.utf8_string());
   if (!Walk(frame, batch, dir, root, isTre, progress, known)) return false;
   return batch.Commit();

@@ -24,7 +24,9 @@ void SetChosenServer(const ChosenServer& server) {
 void ClearChosenServer() { SetChosenServer(ChosenServer{}); }
 
 void StoreServerInSetup(const ChosenServer& server, StoreSid sid) {
-  const auto wide = [](const CStdString& text) { return wxString::FromUTF8(text.data(), text.size()); };
+  const auto wide = [](const CStdString& text) {
+    return wxString::FromUTF8(text.data(), text.size());
+  };
   auto lock = SetupConfig().Lock();
   SetupConfig().ServerAddr = wide(server.addr);
   SetupConfig().ServerPort = wide(server.port);

@@ -40,12 +40,18 @@ void ReadServerAttributes(const CMarkupNode& node, ServerInfo& server) {
   for (int i = 0; i < count; ++i) {
     const char* name = node.GetAttributeName(i);
     const char* value = node.GetAttributeValue(i);
-    if (std::strcmp(name, "sid") == 0) server.sid = value;
-    else if (std::strcmp(name, "name") == 0) server.name = value;
-    else if (std::strcmp(name, "address") == 0) server.address = value;
-    else if (std::strcmp(name, "chargeIp") == 0) server.chargeIp = value;
-    else if (std::strcmp(name, "port") == 0) server.port = value;
-    else if (std::strcmp(name, "state") == 0) server.state = ParseListInteger(value);
+    if (std::strcmp(name, "sid") == 0)
+      server.sid = value;
+    else if (std::strcmp(name, "name") == 0)
+      server.name = value;
+    else if (std::strcmp(name, "address") == 0)
+      server.address = value;
+    else if (std::strcmp(name, "chargeIp") == 0)
+      server.chargeIp = value;
+    else if (std::strcmp(name, "port") == 0)
+      server.port = value;
+    else if (std::strcmp(name, "state") == 0)
+      server.state = ParseListInteger(value);
   }
 }
 
@@ -162,8 +168,8 @@ ServerChoice ChooseCurrentServer(const AreaList& areas, const SavedServerKeys& s
                                  const ChosenServer& previous) {
   ServerChoice choice;
   if (!saved.sid.empty()) {
-    choice.taken = LastAreaMatch(
-        areas, [&](const ServerInfo& server) { return server.sid == saved.sid; });
+    choice.taken =
+        LastAreaMatch(areas, [&](const ServerInfo& server) { return server.sid == saved.sid; });
   } else if (!saved.address.empty()) {
     choice.taken = LastAreaMatch(areas, [&](const ServerInfo& server) {
       return server.address == saved.address && server.port == saved.port;

@@ -11,15 +11,15 @@
 #include <thread>
 
 #include "download/download_file.h"
-#include "launcher/system/file_size.h"
-#include "launcher/packages/file_replace.h"
 #include "launcher/config/instance_path.h"
-#include "platform/name_in_any_case.h"
 #include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/packages/file_replace.h"
+#include "launcher/system/file_size.h"
 #include "launcher/system/my_thread.h"
-#include "launcher/update/retry_pacer.h"
 #include "launcher/system/run_log.h"
+#include "launcher/update/retry_pacer.h"
 #include "launcher/windows/update_wnd.h"
+#include "platform/name_in_any_case.h"
 #include "skinui/control.h"
 #include "skinui/ui_lock.h"
 
@@ -78,8 +78,8 @@ bool AreaListEmpty(UIUpdateWnd* panel) {
 
 bool DownLoadServerListFile(const LauncherUrls& urls, RunLogHandle& log,
                             const wxString& directory) {
-  const wxString listPath =
-      directory + wxString::FromUTF8(platform::NameInAnyCase(directory.utf8_string(), "ServerList.xml"));
+  const wxString listPath = directory + wxString::FromUTF8(platform::NameInAnyCase(
+                                            directory.utf8_string(), "ServerList.xml"));
   const wxString tmpPath = directory + "ServerListTemp.xml";
 
   const bool fetched = FetchIntoTemporary(urls, tmpPath);
@@ -121,7 +121,8 @@ void ServerListThreadProc(void* /*userData*/) {
       RUNLOG_ERROR(frame->logTarget, 1688, "Connect to the server list of errors!");
   } else {
     LogPlainError("DownLoadServerListFile faiure!");
-    if (AreaListEmpty(panel)) RUNLOG_ERROR(frame->logTarget, 1701, "Connect to the server list of errors!");
+    if (AreaListEmpty(panel))
+      RUNLOG_ERROR(frame->logTarget, 1701, "Connect to the server list of errors!");
   }
   frame->serverListRequested = false;
   g_bServerListDone = true;

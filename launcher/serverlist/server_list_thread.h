@@ -21,8 +21,7 @@ extern std::atomic<bool> g_bServerListDone;
 // "ServerList.xml" (true). The temporary file is removed on both outcomes.
 // `directory` ends in a separator. Gives up (false) once shut-down has
 // asked the workers to stop.
-bool DownLoadServerListFile(const LauncherUrls& urls, RunLogHandle& log,
-                            const wxString& directory);
+bool DownLoadServerListFile(const LauncherUrls& urls, RunLogHandle& log, const wxString& directory);
 
 // Thread callback for MyThread; works on g_pFrame and ignores `userData`.
 void ServerListThreadProc(void* userData);

@@ -34,8 +34,8 @@ class MiniDumper {
 
   // What the handler found when it looked for its dump writer.
   struct DumpWriterLookup {
-    bool found = false;            // false: "DBGHELP.DLL not found"
-    DumpWriter write = nullptr;    // null while found: "DBGHELP.DLL too old"
+    bool found = false;          // false: "DBGHELP.DLL not found"
+    DumpWriter write = nullptr;  // null while found: "DBGHELP.DLL too old"
   };
 
   // Installs this dumper unless one is installed already; in that case it
@@ -88,9 +88,9 @@ class MiniDumper {
   virtual DumpWriterLookup LocateDumpWriter();
 
   platform::CrashContext exceptionInfo;  // the crash being handled
-  int64_t dumpTime = 0;                   // seconds since 1970, taken at the crash
+  int64_t dumpTime = 0;                  // seconds since 1970, taken at the crash
   char dumpPath[kPathCapacity] = {};
-  char exeDir[kPathCapacity] = {};        // with its trailing separator
+  char exeDir[kPathCapacity] = {};  // with its trailing separator
   char exeName[kPathCapacity] = {};
   bool quiet = false;
 

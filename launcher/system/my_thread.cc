@@ -1,15 +1,15 @@
 #include "launcher/system/my_thread.h"
 
-#include "launcher/system/mini_dumper.h"
-#include "platform/process.h"
-#include "platform/tick.h"
-
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <system_error>
 #include <vector>
+
+#include "launcher/system/mini_dumper.h"
+#include "platform/process.h"
+#include "platform/tick.h"
 
 namespace {
 
@@ -48,9 +48,7 @@ MyThread::~MyThread() {
   if (thread_.joinable()) thread_.join();
 }
 
-void MyThread::FailNextStartForTesting(FailStep step) {
-  g_failNext = static_cast<int>(step);
-}
+void MyThread::FailNextStartForTesting(FailStep step) { g_failNext = static_cast<int>(step); }
 
 int MyThread::Create(unsigned /*stackSize*/) {
   if (g_failNext == static_cast<int>(FailStep::Create)) {

@@ -1,10 +1,9 @@
 #include "launcher/system/run_log.h"
 
+#include <unistd.h>
 #include <wx/log.h>
 #include <wx/strconv.h>
 #include <wx/thread.h>
-
-#include <unistd.h>
 
 #include <cstdio>
 #include <mutex>

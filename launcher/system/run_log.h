@@ -1,11 +1,10 @@
 // run.log: the launcher's diagnostic log in its own directory, written
 // through wxWidgets logging from every thread.
 //
-// Prefixed entries ("launcher(<line>): text", <line> the entry's own number) are written only while the run
-// log is open (its handle non-null); the finished text is handed to the
-// logging library as the argument of "%s", so a "%" in a path is written
-// unchanged. Plain entries go to the logging library whether or not the run
-// log is open.
+// Prefixed entries ("launcher(<line>): text", <line> the entry's own number) are written only while
+// the run log is open (its handle non-null); the finished text is handed to the logging library as
+// the argument of "%s", so a "%" in a path is written unchanged. Plain entries go to the logging
+// library whether or not the run log is open.
 //
 // Entries from worker threads reach the file at once and in order: wxWidgets
 // would otherwise hold them back until the main thread flushes its queue.
@@ -60,12 +59,12 @@ void WritePrefixed(RunLogHandle& log, Level level, const wxString& text);
 // it by, whichever of our files writes it. Extra blanks after the colon go at
 // the start of the format. The _TIGHT forms write the text right after the
 // colon ("launcher(<line>):process file is %s!").
-#define RUNLOG_WRITE_(log, level, separator, line, ...)                                 \
-  do {                                                                                  \
-    RunLogHandle& runlogHandle_ = (log);                                                \
-    if (::runlog::IsOpen(runlogHandle_))                                                \
-      ::runlog::WritePrefixed(runlogHandle_, level,                                     \
-                              ::runlog::FormatPrefixed(separator, line, __VA_ARGS__));  \
+#define RUNLOG_WRITE_(log, level, separator, line, ...)                                \
+  do {                                                                                 \
+    RunLogHandle& runlogHandle_ = (log);                                               \
+    if (::runlog::IsOpen(runlogHandle_))                                               \
+      ::runlog::WritePrefixed(runlogHandle_, level,                                    \
+                              ::runlog::FormatPrefixed(separator, line, __VA_ARGS__)); \
   } while (0)
 
 #define RUNLOG_MESSAGE(log, line, ...) \

@@ -56,8 +56,7 @@ void ReleaseHolder(LivePatchHolder& holder) {
 bool LoadLivePatch(LivePatchHolder& holder, const wxString& programDir) {
   std::lock_guard<std::recursive_mutex> lock(holder.mutex);
   ReleaseHolder(holder);
-  const std::string path =
-      programDir.utf8_string() + platform::SharedLibraryFileName(kLibraryName);
+  const std::string path = programDir.utf8_string() + platform::SharedLibraryFileName(kLibraryName);
   auto library = platform::SharedLibrary::Load(path);
   if (library) {
     holder.module = library.release();

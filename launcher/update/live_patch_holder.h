@@ -17,7 +17,7 @@
 
 struct LivePatchHolder {
   platform::SharedLibrary module;  // empty when no library is loaded
-  CLivePatch* patch = nullptr;                 // owned by the library; null when none
+  CLivePatch* patch = nullptr;     // owned by the library; null when none
 
   // False without a patch object; else the object's own LoadManifest.
   bool LoadManifest(const wxString& url, const wxString& installedVersion);

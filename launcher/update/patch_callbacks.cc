@@ -13,19 +13,19 @@
 #include <system_error>
 #include <vector>
 
-#include "launcher/update/applied_packages.h"
-#include "launcher/packages/delete_directory.h"
 #include "launcher/config/double_backslashes.h"
-#include "launcher/packages/installation.h"
-#include "launcher/frame/launcher_frame_wnd.h"
-#include "launcher/update/live_patch_holder.h"
-#include "launcher/system/my_thread.h"
-#include "launcher/packages/package_extraction.h"
-#include "launcher/system/process_helpers.h"
-#include "launcher/update/retry_pacer.h"
-#include "launcher/system/run_log.h"
-#include "launcher/update/update_display.h"
 #include "launcher/config/version_config.h"
+#include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/packages/delete_directory.h"
+#include "launcher/packages/installation.h"
+#include "launcher/packages/package_extraction.h"
+#include "launcher/system/my_thread.h"
+#include "launcher/system/process_helpers.h"
+#include "launcher/system/run_log.h"
+#include "launcher/update/applied_packages.h"
+#include "launcher/update/live_patch_holder.h"
+#include "launcher/update/retry_pacer.h"
+#include "launcher/update/update_display.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
 #include "platform/program.h"
@@ -186,8 +186,7 @@ void HandleFetchedPackage(LauncherFrameWnd& frame, const wxString& path, bool is
 
   wxString unzipStem = stem;
   DoubleBackslashes(unzipStem);
-  if (WouldUnpackIntoInstallation(frame, path, stem) ||
-      !UnzipPackage(unzipStem, isTre, progress)) {
+  if (WouldUnpackIntoInstallation(frame, path, stem) || !UnzipPackage(unzipStem, isTre, progress)) {
     RUNLOG_ERROR(frame.logTarget, 1967, "unzip files failure!");
     GiveUpUpdate(frame);
     return;
@@ -272,8 +271,7 @@ void OnVersionStepDone(LauncherFrameWnd* frame, LivePatchHolder& holder, bool la
   }
   // Ask the library before taking the settings lock: the holder's lock
   // always comes first.
-  const wxString reached =
-      launcherSet ? holder.GetLauncherVersion() : holder.GetCurrentVersion();
+  const wxString reached = launcherSet ? holder.GetLauncherVersion() : holder.GetCurrentVersion();
   auto& versions = VersionConfig();
   {
     auto lock = versions.Lock();

@@ -25,11 +25,11 @@
 // Runs on the update thread inside the library's apply call, with the
 // holder's lock held. Once shut-down has begun no window is touched; files
 // are still installed so that the stored versions match what is on disk.
-void OnPatchStatus(const wchar_t* filePath, int32_t done, int32_t total, bool finished,
-                   void* user, bool launcherSet, bool flag);
+void OnPatchStatus(const wchar_t* filePath, int32_t done, int32_t total, bool finished, void* user,
+                   bool launcherSet, bool flag);
 
 // libcurl's progress function for each patch-file download: shows the share
 // downloaded on the update panel. 0 goes on; once shut-down has begun it
 // answers 1, which aborts the transfer so the update thread can end soon.
-int OnPatchProgress(void* clientData, double downloadTotal, double downloaded,
-                    double uploadTotal, double uploaded);
+int OnPatchProgress(void* clientData, double downloadTotal, double downloaded, double uploadTotal,
+                    double uploaded);

@@ -1,7 +1,7 @@
 #include "launcher/update/update_display.h"
 
-#include "launcher/serverlist/chosen_server.h"
 #include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/serverlist/chosen_server.h"
 #include "launcher/system/my_thread.h"
 #include "launcher/windows/update_wnd.h"
 #include "skinui/control.h"

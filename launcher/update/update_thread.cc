@@ -5,14 +5,14 @@
 #include <thread>
 
 #include "download/update_temporaries.h"
+#include "launcher/config/version_config.h"
 #include "launcher/frame/launcher_frame_wnd.h"
-#include "launcher/update/live_patch_holder.h"
 #include "launcher/system/my_thread.h"
-#include "launcher/update/retry_pacer.h"
 #include "launcher/system/run_log.h"
+#include "launcher/update/live_patch_holder.h"
+#include "launcher/update/retry_pacer.h"
 #include "launcher/update/update_display.h"
 #include "launcher/update/version_check.h"
-#include "launcher/config/version_config.h"
 #include "platform/tick.h"
 
 namespace {

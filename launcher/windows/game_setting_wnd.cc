@@ -16,9 +16,7 @@ COptionUI* FindOption(CPaintManagerUI& manager, const char* name) {
 
 }  // namespace
 
-UIGameSettingWnd::UIGameSettingWnd() : SkinnedWindow({"ButtonUI"}, true) {
-  g_openDialog = this;
-}
+UIGameSettingWnd::UIGameSettingWnd() : SkinnedWindow({"ButtonUI"}, true) { g_openDialog = this; }
 
 UIGameSettingWnd::~UIGameSettingWnd() {
   if (g_openDialog == this) g_openDialog = nullptr;

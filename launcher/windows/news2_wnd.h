@@ -9,6 +9,7 @@ class UINews2Wnd : public WebPanelWnd {
   UINews2Wnd() : WebPanelWnd(kKind) {}
 
  private:
-  static constexpr WebPanelKind kKind{"UINews2Frame", "news2.xml", "news2_720.xml", "news2_600.xml",
+  static constexpr WebPanelKind kKind{"UINews2Frame",          "news2.xml",
+                                      "news2_720.xml",         "news2_600.xml",
                                       &LauncherUrls::rightUrl, &LauncherUrls::right600Url};
 };

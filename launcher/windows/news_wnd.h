@@ -9,6 +9,7 @@ class UINewsWnd : public WebPanelWnd {
   UINewsWnd() : WebPanelWnd(kKind) {}
 
  private:
-  static constexpr WebPanelKind kKind{"UINewsFrame", "news.xml", "news_720.xml", "news_600.xml",
+  static constexpr WebPanelKind kKind{"UINewsFrame",          "news.xml",
+                                      "news_720.xml",         "news_600.xml",
                                       &LauncherUrls::leftUrl, &LauncherUrls::left600Url};
 };

@@ -102,8 +102,7 @@ LRESULT SkinnedWindow::SysCommandWithMaxRestore(WPARAM wParam, LPARAM lParam) {
   return result;
 }
 
-bool SkinnedWindow::HandleCommonMessage(UINT uMsg, WPARAM wParam, LPARAM lParam,
-                                        LRESULT& result) {
+bool SkinnedWindow::HandleCommonMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   switch (uMsg) {
     case WM_CREATE:
       result = OnCreate();

@@ -9,6 +9,7 @@ class UITopWnd : public WebPanelWnd {
   UITopWnd() : WebPanelWnd(kKind) {}
 
  private:
-  static constexpr WebPanelKind kKind{"UITopFrame", "top.xml", "top_720.xml", "top_600.xml",
+  static constexpr WebPanelKind kKind{"UITopFrame",          "top.xml",
+                                      "top_720.xml",         "top_600.xml",
                                       &LauncherUrls::topUrl, &LauncherUrls::top600Url};
 };

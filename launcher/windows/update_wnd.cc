@@ -104,9 +104,12 @@ void UIUpdateWnd::Notify(TNotifyUI& msg) {
     return;
   }
   int area = -1;
-  if (name == "FirstServer") area = 0;
-  else if (name == "DServer") area = 1;
-  else if (name == "WServer") area = 2;
+  if (name == "FirstServer")
+    area = 0;
+  else if (name == "DServer")
+    area = 1;
+  else if (name == "WServer")
+    area = 2;
   if (area < 0 || !popup || !popup->domainList) return;
   FillServerList(static_cast<unsigned>(area));
   popup->LayoutServerListPopup();

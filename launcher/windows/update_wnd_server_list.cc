@@ -14,10 +14,10 @@
 // SetupConfig's lock.
 #include <wx/string.h>
 
-#include "launcher/frame/launcher_frame_wnd.h"
-#include "launcher/serverlist/server_list.h"
 #include "launcher/config/setup_config.h"
 #include "launcher/config/version_config.h"
+#include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/serverlist/server_list.h"
 #include "launcher/windows/server_list_wnd.h"
 #include "launcher/windows/update_wnd.h"
 #include "skinui/button.h"

@@ -4,10 +4,10 @@
 // in their data (WebPanelKind).
 #pragma once
 
+#include <wx/string.h>
+
 #include "launcher/config/launcher_urls.h"
 #include "launcher/windows/skinned_window.h"
-
-#include <wx/string.h>
 
 class LauncherFrameWnd;
 
@@ -30,8 +30,7 @@ class WebPanelWnd : public SkinnedWindow {
   void Notify(TNotifyUI& msg) override;
 
   // The page for the frame's layout mode: `url600` in mode 2, else `url`.
-  static const wxString& PageForLayout(int layoutMode, const wxString& url,
-                                       const wxString& url600);
+  static const wxString& PageForLayout(int layoutMode, const wxString& url, const wxString& url600);
 
  protected:
   explicit WebPanelWnd(const WebPanelKind& kind);

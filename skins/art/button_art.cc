@@ -18,19 +18,27 @@ struct PlateLook {
 
 PlateLook MenuLook(State state) {
   switch (state) {
-    case State::kHot: return {Hex(0x5a3c22), Hex(0x2a1b10), tone::GoldLight(), tone::GoldLight(), 0.5f};
-    case State::kPushed: return {Hex(0x100b07), Hex(0x2a1c12), tone::Gold(), tone::Bronze(), 0};
-    case State::kDisabled: return {Hex(0x2a2724), Hex(0x1a1816), tone::Ash(), Hex(0x6a645c), 0};
-    default: return {Hex(0x3a2818), Hex(0x180f09), tone::Bronze(), tone::Gold(), 0};
+    case State::kHot:
+      return {Hex(0x5a3c22), Hex(0x2a1b10), tone::GoldLight(), tone::GoldLight(), 0.5f};
+    case State::kPushed:
+      return {Hex(0x100b07), Hex(0x2a1c12), tone::Gold(), tone::Bronze(), 0};
+    case State::kDisabled:
+      return {Hex(0x2a2724), Hex(0x1a1816), tone::Ash(), Hex(0x6a645c), 0};
+    default:
+      return {Hex(0x3a2818), Hex(0x180f09), tone::Bronze(), tone::Gold(), 0};
   }
 }
 
 PlateLook EnterLook(State state) {
   switch (state) {
-    case State::kHot: return {Hex(0xd0442a), Hex(0x6e140a), tone::GoldLight(), Hex(0xfff0c0), 0.7f};
-    case State::kPushed: return {Hex(0x500e08), Hex(0x8c2014), tone::Gold(), tone::Gold(), 0};
-    case State::kDisabled: return {Hex(0x4a3a36), Hex(0x241c1a), tone::Ash(), Hex(0x7a706a), 0};
-    default: return {tone::Crimson(), tone::CrimsonDark(), tone::Gold(), tone::GoldLight(), 0.2f};
+    case State::kHot:
+      return {Hex(0xd0442a), Hex(0x6e140a), tone::GoldLight(), Hex(0xfff0c0), 0.7f};
+    case State::kPushed:
+      return {Hex(0x500e08), Hex(0x8c2014), tone::Gold(), tone::Gold(), 0};
+    case State::kDisabled:
+      return {Hex(0x4a3a36), Hex(0x241c1a), tone::Ash(), Hex(0x7a706a), 0};
+    default:
+      return {tone::Crimson(), tone::CrimsonDark(), tone::Gold(), tone::GoldLight(), 0.2f};
   }
 }
 
@@ -79,7 +87,8 @@ Canvas WindowButton(Glyph glyph, State state) {
       break;
     case Glyph::kRestore:
       c.StrokeRoundRect(Box{10.5f, 4.5f, 19, 13}, 1, 1.4f, pen);
-      c.FillRoundRect(Box{7, 8, 15.5f, 16.5f}, 1, Flat(state == State::kNormal ? Hex(0, 0) : Hex(0x5a3c22)));
+      c.FillRoundRect(Box{7, 8, 15.5f, 16.5f}, 1,
+                      Flat(state == State::kNormal ? Hex(0, 0) : Hex(0x5a3c22)));
       c.StrokeRoundRect(Box{7, 8, 15.5f, 16.5f}, 1, 1.4f, pen);
       break;
     case Glyph::kClose:
@@ -98,18 +107,25 @@ std::string Name(const std::string& stem, State state) {
 
 const char* StateSuffix(State state) {
   switch (state) {
-    case State::kHot: return "hot";
-    case State::kPushed: return "pushed";
-    case State::kDisabled: return "disabled";
-    case State::kSelected: return "selected";
-    default: return "normal";
+    case State::kHot:
+      return "hot";
+    case State::kPushed:
+      return "pushed";
+    case State::kDisabled:
+      return "disabled";
+    case State::kSelected:
+      return "selected";
+    default:
+      return "normal";
   }
 }
 
 void AddButtonArt(Catalogue* pieces) {
   for (State state : kPushStates) {
-    pieces->push_back({Name("btn_menu", state), [state] { return PlateButton(48, 36, 5, MenuLook(state), true); }});
-    pieces->push_back({Name("btn_enter", state), [state] { return PlateButton(72, 60, 10, EnterLook(state), true); }});
+    pieces->push_back({Name("btn_menu", state),
+                       [state] { return PlateButton(48, 36, 5, MenuLook(state), true); }});
+    pieces->push_back({Name("btn_enter", state),
+                       [state] { return PlateButton(72, 60, 10, EnterLook(state), true); }});
   }
   const struct {
     const char* stem;
@@ -121,7 +137,8 @@ void AddButtonArt(Catalogue* pieces) {
   for (const auto& g : glyphs) {
     for (State state : {State::kNormal, State::kHot, State::kPushed}) {
       const Glyph glyph = g.glyph;
-      pieces->push_back({Name(g.stem, state), [glyph, state] { return WindowButton(glyph, state); }});
+      pieces->push_back(
+          {Name(g.stem, state), [glyph, state] { return WindowButton(glyph, state); }});
     }
   }
 }

@@ -119,8 +119,8 @@ float RoundRectDistance(const Box& box, float radius, float x, float y) {
 }
 
 void Canvas::FillRoundRect(const Box& box, float radius, const Paint& paint) {
-  FillByDistance(box, [&](float x, float y) { return RoundRectDistance(box, radius, x, y); },
-                 paint);
+  FillByDistance(
+      box, [&](float x, float y) { return RoundRectDistance(box, radius, x, y); }, paint);
 }
 
 void Canvas::StrokeRoundRect(const Box& box, float radius, float width, const Paint& paint) {
@@ -134,16 +134,18 @@ void Canvas::StrokeRoundRect(const Box& box, float radius, float width, const Pa
 }
 
 void Canvas::FillCircle(float cx, float cy, float radius, const Paint& paint) {
-  FillByDistance(Box{cx - radius, cy - radius, cx + radius, cy + radius},
-                 [&](float x, float y) { return std::hypot(x - cx, y - cy) - radius; }, paint);
+  FillByDistance(
+      Box{cx - radius, cy - radius, cx + radius, cy + radius},
+      [&](float x, float y) { return std::hypot(x - cx, y - cy) - radius; }, paint);
 }
 
 void Canvas::StrokeCircle(float cx, float cy, float radius, float width, const Paint& paint) {
-  FillByDistance(Box{cx - radius, cy - radius, cx + radius, cy + radius},
-                 [&](float x, float y) {
-                   return std::fabs(std::hypot(x - cx, y - cy) - (radius - width / 2)) - width / 2;
-                 },
-                 paint);
+  FillByDistance(
+      Box{cx - radius, cy - radius, cx + radius, cy + radius},
+      [&](float x, float y) {
+        return std::fabs(std::hypot(x - cx, y - cy) - (radius - width / 2)) - width / 2;
+      },
+      paint);
 }
 
 void Canvas::Line(float x0, float y0, float x1, float y1, float width, const Paint& paint) {
@@ -152,13 +154,14 @@ void Canvas::Line(float x0, float y0, float x1, float y1, float width, const Pai
                    std::max(y0, y1) + r};
   const float dx = x1 - x0, dy = y1 - y0;
   const float length2 = dx * dx + dy * dy;
-  FillByDistance(bounds,
-                 [&](float x, float y) {
-                   float t = length2 > 0 ? ((x - x0) * dx + (y - y0) * dy) / length2 : 0;
-                   t = Clamp01(t);
-                   return std::hypot(x - (x0 + t * dx), y - (y0 + t * dy)) - r;
-                 },
-                 paint);
+  FillByDistance(
+      bounds,
+      [&](float x, float y) {
+        float t = length2 > 0 ? ((x - x0) * dx + (y - y0) * dy) / length2 : 0;
+        t = Clamp01(t);
+        return std::hypot(x - (x0 + t * dx), y - (y0 + t * dy)) - r;
+      },
+      paint);
 }
 
 void Canvas::FillRegion(const Box& bounds, const std::function<bool(float, float)>& inside,
@@ -194,21 +197,23 @@ void Canvas::FillPolygon(const std::vector<float>& xy, const Paint& paint) {
     bounds.bottom = std::max(bounds.bottom, xy[i + 1]);
   }
   const size_t n = xy.size() / 2;
-  FillRegion(bounds,
-             [&](float x, float y) {
-               bool in = false;
-               for (size_t i = 0, j = n - 1; i < n; j = i++) {
-                 const float xi = xy[2 * i], yi = xy[2 * i + 1];
-                 const float xj = xy[2 * j], yj = xy[2 * j + 1];
-                 if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi) in = !in;
-               }
-               return in;
-             },
-             paint);
+  FillRegion(
+      bounds,
+      [&](float x, float y) {
+        bool in = false;
+        for (size_t i = 0, j = n - 1; i < n; j = i++) {
+          const float xi = xy[2 * i], yi = xy[2 * i + 1];
+          const float xj = xy[2 * j], yj = xy[2 * j + 1];
+          if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi) in = !in;
+        }
+        return in;
+      },
+      paint);
 }
 
 void Canvas::Glow(float cx, float cy, float radius, Color c) {
-  const Span span = Touched(Box{cx - radius, cy - radius, cx + radius, cy + radius}, width_, height_);
+  const Span span =
+      Touched(Box{cx - radius, cy - radius, cx + radius, cy + radius}, width_, height_);
   for (int y = span.y0; y < span.y1; ++y) {
     for (int x = span.x0; x < span.x1; ++x) {
       const float t = std::hypot(float(x) + 0.5f - cx, float(y) + 0.5f - cy) / radius;

@@ -18,7 +18,9 @@ Canvas Tab(State state) {
   c.FillRoundRect(b, 3, Flat(Hex(0x000000, 0.85f)));
   c.FillRoundRect(b.Inset(1), 2, VerticalGradient(1, top, 21, bottom));
   c.StrokeRoundRect(b.Inset(1), 2, 1,
-                    Flat(selected ? tone::GoldLight() : hot ? tone::Gold() : tone::BronzeDark()));
+                    Flat(selected ? tone::GoldLight()
+                         : hot    ? tone::Gold()
+                                  : tone::BronzeDark()));
   if (selected) c.FillRoundRect(Box{4, 18, 36, 20}, 1, Flat(tone::Gold()));
   return c;
 }

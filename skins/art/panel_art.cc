@@ -18,7 +18,8 @@ void CornerBrackets(Canvas& c, float inset, float arm, Color color) {
       const float sx = x < w / 2 ? 1.0f : -1.0f, sy = y < h / 2 ? 1.0f : -1.0f;
       c.Line(x, y, x + sx * arm, y, 1.4f, Flat(color));
       c.Line(x, y, x, y + sy * arm, 1.4f, Flat(color));
-      c.FillPolygon({x, y - 3.2f, x + 3.2f, y, x, y + 3.2f, x - 3.2f, y}, Flat(Lighter(color, 0.3f)));
+      c.FillPolygon({x, y - 3.2f, x + 3.2f, y, x, y + 3.2f, x - 3.2f, y},
+                    Flat(Lighter(color, 0.3f)));
     }
   }
 }
@@ -29,7 +30,8 @@ void MetalBorder(Canvas& c, float radius, float goldAlpha) {
   c.StrokeRoundRect(b, radius, 1, Flat(Hex(0x000000, 0.85f)));
   c.StrokeRoundRect(b.Inset(1), std::max(0.0f, radius - 1), 2,
                     VerticalGradient(0, tone::Bronze(), b.bottom, tone::BronzeDark()));
-  c.StrokeRoundRect(b.Inset(4), std::max(0.0f, radius - 3), 1, Flat(WithAlpha(tone::Gold(), goldAlpha)));
+  c.StrokeRoundRect(b.Inset(4), std::max(0.0f, radius - 3), 1,
+                    Flat(WithAlpha(tone::Gold(), goldAlpha)));
 }
 
 // The frame's outline over its whole window; the middle stays clear.
@@ -55,7 +57,8 @@ Canvas Board() {
   Canvas c(48, 48);
   c.FillRoundRect(c.Bounds(), 6, Flat(Hex(0x080605, 0.94f)));
   c.StrokeRoundRect(c.Bounds(), 6, 1, Flat(Hex(0x000000, 0.9f)));
-  c.StrokeRoundRect(c.Bounds().Inset(1), 5, 1.5f, VerticalGradient(0, tone::Bronze(), 48, tone::BronzeDark()));
+  c.StrokeRoundRect(c.Bounds().Inset(1), 5, 1.5f,
+                    VerticalGradient(0, tone::Bronze(), 48, tone::BronzeDark()));
   CornerBrackets(c, 3, 8, tone::Gold());
   return c;
 }
@@ -63,7 +66,8 @@ Canvas Board() {
 // A see-through plate behind the menu buttons.
 Canvas Plate() {
   Canvas c(40, 40);
-  c.FillRoundRect(c.Bounds(), 6, VerticalGradient(0, Hex(0x0a0806, 0.70f), 40, Hex(0x0a0806, 0.50f)));
+  c.FillRoundRect(c.Bounds(), 6,
+                  VerticalGradient(0, Hex(0x0a0806, 0.70f), 40, Hex(0x0a0806, 0.50f)));
   c.StrokeRoundRect(c.Bounds(), 6, 1, Flat(WithAlpha(tone::Bronze(), 0.7f)));
   return c;
 }
@@ -116,7 +120,8 @@ Canvas ProgressFill() {
 // is a faint trail.
 Canvas ProgressSpark() {
   Canvas c(20, 24);
-  c.FillRoundRect(Box{5, 9, 20, 15}, 3, HorizontalGradient(5, Hex(0xffd070, 0.35f), 20, Hex(0xffd070, 0)));
+  c.FillRoundRect(Box{5, 9, 20, 15}, 3,
+                  HorizontalGradient(5, Hex(0xffd070, 0.35f), 20, Hex(0xffd070, 0)));
   c.Glow(5, 12, 6, Hex(0xffc860, 0.9f));
   c.Line(5, 1, 5, 12, 1.2f, VerticalGradient(1, Hex(0xfff2c0, 0), 12, Hex(0xfff2c0, 0.9f)));
   c.Line(5, 12, 5, 23, 1.2f, VerticalGradient(12, Hex(0xfff2c0, 0.9f), 23, Hex(0xfff2c0, 0)));

@@ -45,11 +45,20 @@ std::vector<uint8_t> FilterRow(const uint8_t* row, const uint8_t* above, size_t 
       const int c = above && i >= bpp ? above[i - bpp] : 0;
       int predicted = 0;
       switch (filter) {
-        case 1: predicted = a; break;
-        case 2: predicted = b; break;
-        case 3: predicted = (a + b) / 2; break;
-        case 4: predicted = Paeth(a, b, c); break;
-        default: break;
+        case 1:
+          predicted = a;
+          break;
+        case 2:
+          predicted = b;
+          break;
+        case 3:
+          predicted = (a + b) / 2;
+          break;
+        case 4:
+          predicted = Paeth(a, b, c);
+          break;
+        default:
+          break;
       }
       const uint8_t value = uint8_t(row[i] - predicted);
       line[i + 1] = value;
@@ -95,8 +104,8 @@ std::string EncodePng(const Canvas& canvas) {
   std::string header;
   PutU32(&header, uint32_t(canvas.width()));
   PutU32(&header, uint32_t(canvas.height()));
-  header.push_back(8);                   // bits per channel
-  header.push_back(opaque ? 2 : 6);      // RGB or RGBA
+  header.push_back(8);                  // bits per channel
+  header.push_back(opaque ? 2 : 6);     // RGB or RGBA
   header.append(std::string(3, '\0'));  // deflate, adaptive filters, no interlace
 
   std::string png("\x89PNG\r\n\x1a\n", 8);

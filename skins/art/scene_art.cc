@@ -20,8 +20,8 @@ void DrawCastle(Canvas& c, float groundX, float groundY, Color stone, Color ligh
   struct Tower {
     float dx, width, height, roof;
   };
-  const Tower towers[] = {{-34, 9, 34, 12}, {-22, 14, 52, 18}, {-6, 10, 70, 22},
-                          {6, 16, 46, 14},  {22, 8, 30, 10}};
+  const Tower towers[] = {
+      {-34, 9, 34, 12}, {-22, 14, 52, 18}, {-6, 10, 70, 22}, {6, 16, 46, 14}, {22, 8, 30, 10}};
   // Curtain wall between the towers.
   c.FillRoundRect(Box{groundX - 38, groundY - 22, groundX + 32, groundY + 4}, 0, Flat(stone));
   for (int i = 0; i < 7; ++i) {
@@ -31,8 +31,9 @@ void DrawCastle(Canvas& c, float groundX, float groundY, Color stone, Color ligh
   for (const Tower& t : towers) {
     const float left = groundX + t.dx, right = left + t.width, top = groundY - t.height;
     c.FillRoundRect(Box{left, top, right, groundY + 2}, 0, Flat(stone));
-    c.FillPolygon({left - 1.5f, top + 0.5f, right + 1.5f, top + 0.5f, (left + right) / 2, top - t.roof},
-                  Flat(stone));
+    c.FillPolygon(
+        {left - 1.5f, top + 0.5f, right + 1.5f, top + 0.5f, (left + right) / 2, top - t.roof},
+        Flat(stone));
     // One lit window a tower.
     const float wx = (left + right) / 2;
     c.FillRoundRect(Box{wx - 1.2f, top + 7, wx + 1.2f, top + 11}, 0.5f, Flat(light));
@@ -62,8 +63,8 @@ Canvas FrameScene() {
 
   // The moon with its halo.
   c.Glow(w * 0.78f, h * 0.2f, 90, Hex(0xf0d8a0, 0.22f));
-  c.FillCircle(w * 0.78f, h * 0.2f, 17, RadialGradient(w * 0.78f - 5, h * 0.2f - 5, 24,
-                                                       Hex(0xfff4dc), Hex(0xe0c890)));
+  c.FillCircle(w * 0.78f, h * 0.2f, 17,
+               RadialGradient(w * 0.78f - 5, h * 0.2f - 5, 24, Hex(0xfff4dc), Hex(0xe0c890)));
 
   // Three ridges, far to near, with fog between them.
   struct Layer {
@@ -76,11 +77,13 @@ Canvas FrameScene() {
                           {h * 0.86f, h * 0.10f, 40, 13, Hex(0x0e0a0a)}};
   for (size_t i = 0; i < 3; ++i) {
     const Layer& l = layers[i];
-    c.FillRegion(Box{0, l.base - l.amplitude - 1, w, h},
-                 [&l](float x, float y) { return y >= Ridge(x, l.base, l.amplitude, l.scale, l.seed); },
-                 VerticalGradient(l.base - l.amplitude, l.color, h, Darker(l.color, 0.6f)));
-    if (i == 1) DrawCastle(c, w * 0.83f, Ridge(w * 0.83f, l.base, l.amplitude, l.scale, l.seed) + 3,
-                           l.color, Hex(0xf2c060));
+    c.FillRegion(
+        Box{0, l.base - l.amplitude - 1, w, h},
+        [&l](float x, float y) { return y >= Ridge(x, l.base, l.amplitude, l.scale, l.seed); },
+        VerticalGradient(l.base - l.amplitude, l.color, h, Darker(l.color, 0.6f)));
+    if (i == 1)
+      DrawCastle(c, w * 0.83f, Ridge(w * 0.83f, l.base, l.amplitude, l.scale, l.seed) + 3, l.color,
+                 Hex(0xf2c060));
     c.FillRoundRect(Box{0, l.base - 10, w, l.base + 12}, 0, [&l](float, float y) {
       const float t = std::fabs(y - (l.base + 1)) / 11;
       return WithAlpha(Hex(0x8a5a4a), 0.16f * (1 - t) * (1 - t));
@@ -115,7 +118,8 @@ Canvas TitleOrnament() {
   };
   c.FillRoundRect(Box{4, 6.4f, 116, 7.6f}, 0.5f, rule);
   c.FillRoundRect(Box{124, 6.4f, 236, 7.6f}, 0.5f, rule);
-  c.FillPolygon({120, 1, 126, 7, 120, 13, 114, 7}, VerticalGradient(1, tone::GoldLight(), 13, tone::Bronze()));
+  c.FillPolygon({120, 1, 126, 7, 120, 13, 114, 7},
+                VerticalGradient(1, tone::GoldLight(), 13, tone::Bronze()));
   c.FillPolygon({120, 4.5f, 122.5f, 7, 120, 9.5f, 117.5f, 7}, Flat(tone::Crimson()));
   return c;
 }

@@ -377,13 +377,13 @@ TEST_F(LauncherOnScreen, WorkerMessageBoxIsModalOnScreenAndAnswered) {
   // A patch whose digest does not match: the update library, on the update
   // thread, shows its error box; the launcher shows it on the UI thread.
   server_->Serve("/a.txt", HttpResponse{200, "not what the manifest promised"});
-  server_->Serve(
-      "/update.xml",
-      HttpResponse{200,
-                   "<?xml version=\"1.0\"?><update><patch><version value=\"1.1\"/>"
-                   "<filedetails name=\"a.txt\" url=\"" + server_->Url("/a.txt") +
-                       "\" local=\"data\" hash=\"00000000000000000000000000000000\"/>"
-                       "</patch></update>"});
+  server_->Serve("/update.xml",
+                 HttpResponse{200,
+                              "<?xml version=\"1.0\"?><update><patch><version value=\"1.1\"/>"
+                              "<filedetails name=\"a.txt\" url=\"" +
+                                  server_->Url("/a.txt") +
+                                  "\" local=\"data\" hash=\"00000000000000000000000000000000\"/>"
+                                  "</patch></update>"});
   launcher_ = StartLauncher({});
   ASSERT_GT(launcher_, 0);
   ASSERT_TRUE(WaitFor([] { return screen_->FindTitled("错误").viewable; }, 30));

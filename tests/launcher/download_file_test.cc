@@ -1,15 +1,15 @@
 #include "download/download_file.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <httplib.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <chrono>
 
 #include "tests/support/curl_environment.h"
 #include "tests/support/http_server.h"
@@ -64,8 +64,10 @@ class DownloadFileTest : public ::testing::Test {
 TEST_F(DownloadFileTest, TraceOnlyOnRequest) {
   server.Serve("/t.bin", HttpResponse{200, "t"});
   for (const char* value : {static_cast<const char*>(nullptr), "0", "1"}) {
-    if (value) setenv("VELMOR_CURL_VERBOSE", value, 1);
-    else unsetenv("VELMOR_CURL_VERBOSE");
+    if (value)
+      setenv("VELMOR_CURL_VERBOSE", value, 1);
+    else
+      unsetenv("VELMOR_CURL_VERBOSE");
     const std::string captured = dir.File("stderr.txt");
     std::fflush(stderr);
     const int saved = dup(2);
@@ -161,12 +163,13 @@ TEST_F(DownloadFileTest, ReusedHandleDropsAnEarlierProgressFunction) {
 TEST_F(DownloadFileTest, MalformedUrlsAndSchemesOtherThanHttpFail) {
   // A manifest URL like this once copied a local file into the game.
   testing_support::WriteFile(dir.File("secret"), "local secret");
-  for (const std::string& url : {std::string(), std::string("not a url"), "file://" + dir.File("secret"),
-                                 "file://" + dir.File("secret") + "#http:",
-                                 std::string("ftp://127.0.0.1:") + std::to_string(server.port()) + "/x",
-                                 std::string("dict://127.0.0.1:") + std::to_string(server.port()) + "/x"}) {
-    EXPECT_FALSE(DownloadFile(handle, wxString::FromUTF8(url), wxString::FromUTF8(dir.File("out.bin")), 1,
-                              nullptr))
+  for (const std::string& url :
+       {std::string(), std::string("not a url"), "file://" + dir.File("secret"),
+        "file://" + dir.File("secret") + "#http:",
+        std::string("ftp://127.0.0.1:") + std::to_string(server.port()) + "/x",
+        std::string("dict://127.0.0.1:") + std::to_string(server.port()) + "/x"}) {
+    EXPECT_FALSE(DownloadFile(handle, wxString::FromUTF8(url),
+                              wxString::FromUTF8(dir.File("out.bin")), 1, nullptr))
         << url;
     EXPECT_EQ(ReadFile(dir.File("out.bin")), "") << url;
   }

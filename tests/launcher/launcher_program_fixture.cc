@@ -1,7 +1,8 @@
 #include "tests/launcher/launcher_program_fixture.h"
 
-#include <chrono>
 #include <dirent.h>
+
+#include <chrono>
 
 #include "launcher/serverlist/chosen_server.h"
 #include "launcher/win_main.h"
@@ -27,11 +28,12 @@ void LauncherProgramTest::SetUp() {
         "ServerAddr=\nServerPort=\nChargeUrl=\nServerSid=\n");
   Write("version.ini", "[Version]\nVersion=1.0\nLVersion=1.0\n");
   Write("resolution.ini", "[Setting]\nFullScreen=0\nResolution=1\nVoice=1\n");
-  Write("web.ini",
-        "[Web]\nWebsiteUrl=http://site.test/\nRechargeUrl=http://pay.test/pay\n"
-        "BBSUrl=http://bbs.test/\nTopUrl=http://pages.test/top\nTop600Url=http://pages.test/top600\n"
-        "LeftUrl=http://pages.test/left\nLeft600Url=http://pages.test/left600\n"
-        "RightUrl=http://pages.test/right\nRight600Url=http://pages.test/right600\n");
+  Write(
+      "web.ini",
+      "[Web]\nWebsiteUrl=http://site.test/\nRechargeUrl=http://pay.test/pay\n"
+      "BBSUrl=http://bbs.test/\nTopUrl=http://pages.test/top\nTop600Url=http://pages.test/top600\n"
+      "LeftUrl=http://pages.test/left\nLeft600Url=http://pages.test/left600\n"
+      "RightUrl=http://pages.test/right\nRight600Url=http://pages.test/right600\n");
 }
 
 void LauncherProgramTest::TearDown() {
@@ -75,7 +77,9 @@ void LauncherProgramTest::WriteSkins(const std::map<std::string, std::string>& r
   ASSERT_TRUE(testing_support::WriteDeflatedZip(File("bt.dat"), skins));
 }
 
-std::string LauncherProgramTest::RunLog() const { return testing_support::ReadFile(File("run.log")); }
+std::string LauncherProgramTest::RunLog() const {
+  return testing_support::ReadFile(File("run.log"));
+}
 
 void LauncherProgramTest::Write(const std::string& name, const std::string& text) const {
   testing_support::WriteFile(dir_.File(name), text);

@@ -12,10 +12,10 @@
 #include "skinui/activex.h"
 #include "skinui/button.h"
 #include "skinui/list.h"
-#include "tests/support/skinui/test_hooks.h"
 #include "skinui/ui_lock.h"
 #include "skinui/window_system.h"
 #include "tests/launcher/launcher_program_fixture.h"
+#include "tests/support/skinui/test_hooks.h"
 
 namespace {
 
@@ -123,7 +123,6 @@ TEST_F(ServerListPopupTest, WebPanelsCloseThePopupWhenClickedOrActivated) {
     skinui::test::MouseActivate(panel->GetHWND(), point);
     EXPECT_FALSE(serverBtn->IsSelected());
     EXPECT_FALSE(skinui::IsWindowVisible(popup));
-
   }
 }
 
@@ -150,8 +149,9 @@ TEST_F(ServerListPopupTest, WebPanelsNavigateOnceToThePageOfTheLayoutMode) {
 
 TEST_F(ServerListPopupTest, WebPanelWithoutBrowserShowsNoPage) {
   WriteSkins({{"news.xml", "<Window size=\"290,230\"><VerticalLayout/></Window>"},
-              {"top.xml", "<Window size=\"290,230\"><VerticalLayout><ActiveX name=\"IE\"/>"
-                          "</VerticalLayout></Window>"}});
+              {"top.xml",
+               "<Window size=\"290,230\"><VerticalLayout><ActiveX name=\"IE\"/>"
+               "</VerticalLayout></Window>"}});
   StartUpAndPrepare();
   EXPECT_EQ(PageOf(frame().newsWnd), "<no browser>");
   EXPECT_EQ(PageOf(frame().topWnd), "");

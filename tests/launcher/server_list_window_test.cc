@@ -13,12 +13,12 @@
 #include "launcher/windows/update_wnd.h"
 #include "skinui/button.h"
 #include "skinui/list.h"
-#include "tests/support/skinui/test_hooks.h"
 #include "skinui/ui_lock.h"
 #include "skinui/window_system.h"
 #include "tests/launcher/launcher_program_fixture.h"
 #include "tests/support/http_server.h"
 #include "tests/support/scramble.h"
+#include "tests/support/skinui/test_hooks.h"
 
 namespace {
 
@@ -77,7 +77,8 @@ class ServerListWindowTest : public LauncherProgramTest {
     skinui::UiLockGuard guard;
     std::vector<std::string> texts;
     CListUI* list = frame().serverListWnd->domainList;
-    for (int i = 0; list && i < list->GetCount(); ++i) texts.push_back(list->GetItemAt(i)->GetText());
+    for (int i = 0; list && i < list->GetCount(); ++i)
+      texts.push_back(list->GetItemAt(i)->GetText());
     return texts;
   }
 
@@ -146,8 +147,9 @@ TEST_F(ServerListWindowTest, UnknownSavedSidChoosesNothingAndDisablesEnterGame) 
 }
 
 TEST_F(ServerListWindowTest, EmptyAreaZeroWithThePopupChoosesNothing) {
-  StartWithCachedList("", "<velmor><area/><area name=\"x\"><server sid=\"1\" name=\"one\" "
-                          "address=\"a\" port=\"1\" chargeIp=\"c\"/></area></velmor>");
+  StartWithCachedList("",
+                      "<velmor><area/><area name=\"x\"><server sid=\"1\" name=\"one\" "
+                      "address=\"a\" port=\"1\" chargeIp=\"c\"/></area></velmor>");
   EXPECT_FALSE(Panel().SelectCurrentServer());
   EXPECT_TRUE(g_strServerSid.IsEmpty());
   EXPECT_TRUE(ItemTexts().empty());

@@ -8,9 +8,9 @@
 #include "launcher/windows/game_setting_wnd.h"
 #include "platform/ini_file.h"
 #include "skinui/button.h"
-#include "tests/support/skinui/test_hooks.h"
 #include "skinui/window_system.h"
 #include "tests/launcher/launcher_program_fixture.h"
+#include "tests/support/skinui/test_hooks.h"
 
 namespace {
 

@@ -14,13 +14,13 @@
 #include <utility>
 #include <vector>
 
-#include "launcher/serverlist/chosen_server.h"
 #include "launcher/config/instance_path.h"
+#include "launcher/config/version_config.h"
 #include "launcher/frame/launcher_frame_wnd.h"
-#include "launcher/update/live_patch_holder.h"
+#include "launcher/serverlist/chosen_server.h"
 #include "launcher/system/my_thread.h"
 #include "launcher/system/run_log.h"
-#include "launcher/config/version_config.h"
+#include "launcher/update/live_patch_holder.h"
 #include "tests/support/http_server.h"
 #include "tests/support/recording_desktop.h"
 #include "tests/support/temp_dir.h"

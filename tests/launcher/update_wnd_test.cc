@@ -1,5 +1,7 @@
 // The update panel: progress display, its tabs and option buttons, and the
 // worker-facing operations under load from another thread.
+#include "launcher/windows/update_wnd.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,12 +10,11 @@
 
 #include "launcher/config/game_settings.h"
 #include "launcher/windows/server_list_wnd.h"
-#include "launcher/windows/update_wnd.h"
 #include "skinui/button.h"
 #include "skinui/progress.h"
-#include "tests/support/skinui/test_hooks.h"
 #include "skinui/window_system.h"
 #include "tests/launcher/launcher_program_fixture.h"
+#include "tests/support/skinui/test_hooks.h"
 
 namespace {
 

@@ -76,7 +76,8 @@ TEST(CrashDumpTest, WritesEverySectionInOrder) {
   const std::string expectedStart = std::string(platform::kCrashDumpHeader) +
                                     "\ntime: 1700000000\nprocess: 1234\nthread: 1235\n"
                                     "signal: 7 SIGBUS\ncode: 2\naddress: 0x1f00\n"
-                                    "registers:\n" + registers;
+                                    "registers:\n" +
+                                    registers;
   EXPECT_EQ(dump.compare(0, expectedStart.size(), expectedStart), 0) << dump.substr(0, 300);
   EXPECT_NE(dump.find("\nstream: note 5\nhello\nbacktrace:\n"), std::string::npos);
   const size_t maps = dump.find("\nmaps:\n");

@@ -1,7 +1,6 @@
 #include "platform/desktop.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -53,11 +52,11 @@ TEST(DesktopTest, DefaultDesktopOpensUrlsThroughXdgOpen) {
   testing_support::TempDir dir;
   const std::string out = dir.File("url.txt");
   testing_support::WriteFile(dir.File("xdg-open"), "#!/bin/sh\nprintf '%s' \"$1\" > '" + out +
-                                                       ".part'\n/bin/mv '" + out + ".part' '" + out + "'\n");
+                                                       ".part'\n/bin/mv '" + out + ".part' '" +
+                                                       out + "'\n");
   chmod(dir.File("xdg-open").c_str(), 0755);
-  WithPath(dir.path(), [&] {
-    EXPECT_TRUE(CurrentDesktop().OpenUrl("http://127.0.0.1/news?a=1&b=2"));
-  });
+  WithPath(dir.path(),
+           [&] { EXPECT_TRUE(CurrentDesktop().OpenUrl("http://127.0.0.1/news?a=1&b=2")); });
   testing_support::WaitUntil([&] { return testing_support::PathExists(out); });
   EXPECT_EQ(testing_support::ReadFile(out), "http://127.0.0.1/news?a=1&b=2");
 

@@ -1,7 +1,7 @@
 #include "platform/file_descriptor.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 
 #include <cerrno>
 #include <string>

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-
 #include <unistd.h>
 
 #include <filesystem>
@@ -99,12 +98,14 @@ TEST(FilesTest, NamesAreFoundInAnyLetterCase) {
   WriteFile(dir.File("SERVERLIST.xml"), "x");
   WriteFile(dir.File("serverlist.XML"), "x");
   const std::pair<const char*, const char*> cases[] = {
-      {"version.ini", "Version.ini"},      {"orvo.ini", "orvo.ini"},  // exact wins
+      {"version.ini", "Version.ini"},
+      {"orvo.ini", "orvo.ini"},              // exact wins
       {"ServerList.xml", "SERVERLIST.xml"},  // first in byte order
-      {"web.ini", "web.ini"},              // none: the name asked for
+      {"web.ini", "web.ini"},                // none: the name asked for
       {"version.in", "version.in"},
   };
-  for (const auto& [asked, found] : cases) EXPECT_EQ(NameInAnyCase(directory, asked), found) << asked;
+  for (const auto& [asked, found] : cases)
+    EXPECT_EQ(NameInAnyCase(directory, asked), found) << asked;
 }
 
 TEST(FilesTest, FreshFilesNeverWriteThroughWhatWasPlanted) {

@@ -45,7 +45,7 @@ TEST_F(IniFileTest, ValuesComeOutAsTheWindowsFunctionsGiveThem) {
   };
   const Case cases[] = {
       {"[Addr]\r\r\nUrl=http://a/\r\r\nX=1\r\r\n", "http://a/"},  // unscrambled CRLF file
-      {"[Addr]\rUrl=http://a/\rX=1", "http://a/"},                      // CR alone ends a line
+      {"[Addr]\rUrl=http://a/\rX=1", "http://a/"},                // CR alone ends a line
       {"[Addr]\nUrl = \t\"http://a/ b\" \v\n", "http://a/ b"},
       {"[Addr]\nUrl='http://a/'\n", "http://a/"},
       {"[Addr]\nUrl=\"http://a/'\n", "\"http://a/'"},  // quotes that do not pair stay
@@ -140,7 +140,7 @@ TEST_F(IniFileTest, WriteRefusesWhatWouldPlantLines) {
 }
 
 TEST_F(IniFileTest, SectionNamesTellPlainFromScrambled) {
-  EXPECT_FALSE(IniFileHasSection(path));  // missing
+  EXPECT_FALSE(IniFileHasSection(path));              // missing
   WriteFile(path, "\x8b\x9c\xa1\xff\x10[\x02=\x05");  // scrambled bytes
   EXPECT_FALSE(IniFileHasSection(path));
   WriteFile(path, "a=b\n[Addr]\n[Web]\n[addr]\n");

@@ -41,7 +41,9 @@ TEST(SharedLibraryTest, RefusesMissingAndBrokenFiles) {
   Result<SharedLibrary> missing = SharedLibrary::Load(dir.File("libMissing.so"));
   EXPECT_FALSE(missing);
   EXPECT_FALSE(missing.error().message.empty());
-  testing_support::WriteFile(dir.File("libBroken.so"), "\x7f" "ELF not really a library");
+  testing_support::WriteFile(dir.File("libBroken.so"),
+                             "\x7f"
+                             "ELF not really a library");
   EXPECT_FALSE(SharedLibrary::Load(dir.File("libBroken.so")));
   EXPECT_FALSE(SharedLibrary::Load(""));
   EXPECT_FALSE(SharedLibrary().Symbol("VelmorTestPluginAnswer"));

@@ -83,7 +83,8 @@ TEST_F(DialogBuilderTest, BuildsASkinFromTheArchiveWithItsWindowAttributes) {
   EXPECT_EQ(bar->GetValue(), 50);
   EXPECT_EQ(bar->GetFixedXY().cy, 100);
   EXPECT_EQ(bar->GetFixedWidth(), 200);
-  for (const char* absent : {"Skipped", "Inside", "ignored"}) EXPECT_EQ(manager.FindControl(absent), nullptr);
+  for (const char* absent : {"Skipped", "Inside", "ignored"})
+    EXPECT_EQ(manager.FindControl(absent), nullptr);
 }
 
 TEST_F(DialogBuilderTest, FindsSkinsInTheArchiveInPlainFilesOrAsText) {
@@ -112,8 +113,8 @@ TEST_F(DialogBuilderTest, MissingDamagedOrBadArchivesBuildNothing) {
   EXPECT_EQ(Build("main.xml"), nullptr);
 
   // An empty skin and a Window without any control.
-  ASSERT_TRUE(testing_support::WriteDeflatedZip(dir_.File("bt.dat"),
-                                    {{"empty.xml", ""}, {"bare.xml", "<Window size=\"1,1\"/>"}}));
+  ASSERT_TRUE(testing_support::WriteDeflatedZip(
+      dir_.File("bt.dat"), {{"empty.xml", ""}, {"bare.xml", "<Window size=\"1,1\"/>"}}));
   EXPECT_EQ(Build("empty.xml"), nullptr);
   EXPECT_EQ(Build("bare.xml"), nullptr);
 
@@ -135,7 +136,8 @@ TEST_F(DialogBuilderTest, MissingDamagedOrBadArchivesBuildNothing) {
 
   // Damaged compressed data: inflating fails or the CRC does not match.
   std::string damaged = whole;
-  for (size_t i = 60; i < 90 && i < damaged.size(); ++i) damaged[i] = static_cast<char>(~damaged[i]);
+  for (size_t i = 60; i < 90 && i < damaged.size(); ++i)
+    damaged[i] = static_cast<char>(~damaged[i]);
   WriteFile(dir_.File("bt.dat"), damaged);
   EXPECT_EQ(Build("main.xml"), nullptr);
 }
@@ -147,9 +149,9 @@ TEST_F(DialogBuilderTest, ElementsTheBuilderDoesNotKnowComeFromTheCallback) {
     }
   } callback;
   CDialogBuilder builder;
-  CControlUI* root = builder.Create(
-      "<VerticalLayout><Custom name=\"C\"/><Strange name=\"S\"/></VerticalLayout>", nullptr,
-      &callback);
+  CControlUI* root =
+      builder.Create("<VerticalLayout><Custom name=\"C\"/><Strange name=\"S\"/></VerticalLayout>",
+                     nullptr, &callback);
   ASSERT_NE(root, nullptr);
   EXPECT_NE(root->FindControlByName("C"), nullptr);
   EXPECT_EQ(root->FindControlByName("S"), nullptr);
@@ -194,26 +196,40 @@ struct SkinExpectation {
 // Every skin file the windows load, with the controls they look up.
 std::vector<SkinExpectation> ShippedSkins() {
   const std::map<std::string, std::string> frame = {
-      {"CloseBtn", "ButtonUI"},     {"MinBtn", "ButtonUI"},       {"WebBtn", "ButtonUI"},
-      {"RegisterBtn", "ButtonUI"},  {"RechargeBtn", "ButtonUI"},  {"ForumBtn", "ButtonUI"},
-      {"GameSetBtn", "ButtonUI"},   {"EnterGameBtn", "ButtonUI"}, {"CustServiceBtn", "ButtonUI"},
-      {"maxbtn", "ButtonUI"},       {"restorebtn", "ButtonUI"}};
+      {"CloseBtn", "ButtonUI"},    {"MinBtn", "ButtonUI"},       {"WebBtn", "ButtonUI"},
+      {"RegisterBtn", "ButtonUI"}, {"RechargeBtn", "ButtonUI"},  {"ForumBtn", "ButtonUI"},
+      {"GameSetBtn", "ButtonUI"},  {"EnterGameBtn", "ButtonUI"}, {"CustServiceBtn", "ButtonUI"},
+      {"maxbtn", "ButtonUI"},      {"restorebtn", "ButtonUI"}};
   const std::map<std::string, std::string> update = {
-      {"CurVersionTxt", "TextUI"},  {"ProgressTxt", "TextUI"},     {"ProgressCtrl", "ProgressUI"},
-      {"ServerBtn", "OptionUI"},    {"ProgressImg", "ControlUI"},  {"FirstServer", "OptionUI"},
-      {"DServer", "OptionUI"},      {"WServer", "OptionUI"},       {"FullScreenOption", "OptionUI"}};
+      {"CurVersionTxt", "TextUI"}, {"ProgressTxt", "TextUI"},    {"ProgressCtrl", "ProgressUI"},
+      {"ServerBtn", "OptionUI"},   {"ProgressImg", "ControlUI"}, {"FirstServer", "OptionUI"},
+      {"DServer", "OptionUI"},     {"WServer", "OptionUI"},      {"FullScreenOption", "OptionUI"}};
   const std::map<std::string, std::string> web = {{"IE", "ActiveXUI"}};
   return {
-      {"launcherSkin.xml", frame}, {"launcherSkin_720.xml", frame}, {"launcherSkin_600.xml", frame},
-      {"server.xml", update},      {"server_720.xml", update},      {"server_600.xml", update},
-      {"news.xml", web},           {"news_720.xml", web},           {"news_600.xml", web},
-      {"news2.xml", web},          {"news2_720.xml", web},          {"news2_600.xml", web},
-      {"top.xml", web},            {"top_720.xml", web},            {"top_600.xml", web},
+      {"launcherSkin.xml", frame},
+      {"launcherSkin_720.xml", frame},
+      {"launcherSkin_600.xml", frame},
+      {"server.xml", update},
+      {"server_720.xml", update},
+      {"server_600.xml", update},
+      {"news.xml", web},
+      {"news_720.xml", web},
+      {"news_600.xml", web},
+      {"news2.xml", web},
+      {"news2_720.xml", web},
+      {"news2_600.xml", web},
+      {"top.xml", web},
+      {"top_720.xml", web},
+      {"top_600.xml", web},
       {"serverList.xml", {{"domainlist", "ListUI"}}},
       {"backGround.xml", {}},
       {"setting.xml",
-       {{"FullScreenOption", "OptionUI"}, {"pel800_600", "OptionUI"}, {"pel1024_768", "OptionUI"},
-        {"pel1280_800", "OptionUI"}, {"pel1280_768", "OptionUI"}, {"OkBtn", "ButtonUI"},
+       {{"FullScreenOption", "OptionUI"},
+        {"pel800_600", "OptionUI"},
+        {"pel1024_768", "OptionUI"},
+        {"pel1280_800", "OptionUI"},
+        {"pel1280_768", "OptionUI"},
+        {"OkBtn", "ButtonUI"},
         {"CancelBtn", "ButtonUI"}}},
   };
 }
@@ -248,8 +264,9 @@ TEST_F(DialogBuilderTest, TheShippedArchiveHoldsEveryControlTheWindowsLookUp) {
   const struct {
     const char* file;
     int cx, cy;
-  } frameSkins[] = {
-      {"launcherSkin.xml", 1000, 690}, {"launcherSkin_720.xml", 960, 650}, {"launcherSkin_600.xml", 780, 560}};
+  } frameSkins[] = {{"launcherSkin.xml", 1000, 690},
+                    {"launcherSkin_720.xml", 960, 650},
+                    {"launcherSkin_600.xml", 780, 560}};
   for (const auto& skin : frameSkins) {
     CPaintManagerUI manager;
     delete Build(skin.file, &manager);
@@ -288,7 +305,8 @@ std::string Quoted(const std::string& value, const std::string& key) {
 
 bool IsColour(const std::string& value) {
   if (value.size() != 7 && value.size() != 9) return false;
-  return value[0] == '#' && value.find_first_not_of("0123456789abcdefABCDEF", 1) == std::string::npos;
+  return value[0] == '#' &&
+         value.find_first_not_of("0123456789abcdefABCDEF", 1) == std::string::npos;
 }
 
 // Checks the look attributes of `node`, its siblings and their children.
@@ -334,7 +352,8 @@ TEST_F(DialogBuilderTest, EveryImageFontAndColourOfTheShippedSkinsIsThere) {
     CMarkup markup;
     ASSERT_TRUE(markup.Load(text)) << skin.file;
     std::set<std::string> fonts;
-    for (CMarkupNode child = markup.GetRoot().GetChild(); child.IsValid(); child = child.GetSibling()) {
+    for (CMarkupNode child = markup.GetRoot().GetChild(); child.IsValid();
+         child = child.GetSibling()) {
       if (std::strcmp(child.GetName(), "Font") == 0) fonts.insert(child.GetAttributeValue("id"));
     }
     CheckLooks(markup.GetRoot(), fonts, skin.file);

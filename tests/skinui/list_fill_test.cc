@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "skinui/skinui.h"
-#include "tests/support/skinui/test_hooks.h"
 #include "skinui/ui_lock.h"
 #include "tests/skinui/skin_test_window.h"
+#include "tests/support/skinui/test_hooks.h"
 
 namespace {
 
@@ -57,8 +57,7 @@ TEST(ListFillTest, TwentyThousandItemsKeepTheirNumbersSelectionAndPlaces) {
 
   // Points find the item drawn there, the last one included.
   EXPECT_EQ(list.FindControlAt(POINT{50, 7 + 10001 * kRow + 3}), list.GetItemAt(10001));
-  EXPECT_EQ(list.FindControlAt(POINT{50, 7 + (kItems + 1) * kRow + 9}),
-            list.GetItemAt(kItems + 1));
+  EXPECT_EQ(list.FindControlAt(POINT{50, 7 + (kItems + 1) * kRow + 9}), list.GetItemAt(kItems + 1));
 
   // Removing renumbers the rest and keeps the selection on its item.
   ASSERT_TRUE(list.Remove(list.GetItemAt(0)));

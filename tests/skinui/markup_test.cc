@@ -10,14 +10,14 @@ namespace {
 
 TEST(MarkupTest, ReadsElementsAndAttributesInDocumentOrder) {
   CMarkup markup;
-  ASSERT_TRUE(markup.Load(
-      "<velmor>\n"
-      "  <area pid=\" 7\" name='North'>\n"
-      "    <server sid=\"1\" name=\"A\" address=\"10.0.0.1\" port=\"7000\"/>\n"
-      "    <server sid=\"2\"></server>\n"
-      "  </area>\n"
-      "  <other/>\n"
-      "</velmor>"));
+  ASSERT_TRUE(
+      markup.Load("<velmor>\n"
+                  "  <area pid=\" 7\" name='North'>\n"
+                  "    <server sid=\"1\" name=\"A\" address=\"10.0.0.1\" port=\"7000\"/>\n"
+                  "    <server sid=\"2\"></server>\n"
+                  "  </area>\n"
+                  "  <other/>\n"
+                  "</velmor>"));
   CMarkupNode root = markup.GetRoot();
   EXPECT_FALSE(root.HasAttributes());
   CMarkupNode area = root.GetChild();
@@ -44,9 +44,10 @@ TEST(MarkupTest, DecodesEntitiesCharacterReferencesAndCData) {
 
 TEST(MarkupTest, SkipsDeclarationCommentsDoctypeAndByteOrderMark) {
   CMarkup markup;
-  ASSERT_TRUE(markup.Load(
-      "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<!DOCTYPE w [ <!ELEMENT w ANY> ]>\n<!-- note -->\n<w><!-- inner --><c/></w>\n<!-- tail -->\n"));
+  ASSERT_TRUE(
+      markup.Load("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                  "<!DOCTYPE w [ <!ELEMENT w ANY> ]>\n<!-- note -->\n<w><!-- inner "
+                  "--><c/></w>\n<!-- tail -->\n"));
   EXPECT_STREQ(markup.GetRoot().GetName(), "w");
   EXPECT_STREQ(markup.GetRoot().GetChild().GetName(), "c");
 }
@@ -61,11 +62,31 @@ TEST(MarkupTest, ReadsUtf16WithByteOrderMark) {
 
 TEST(MarkupTest, RejectsDocumentsThatAreNotWellFormed) {
   const char* bad[] = {
-      "", "   ", "plain text", "<a>", "<a></b>", "<a><b></a></b>", "<a/><b/>", "<a/>trailing",
-      "<a x=1/>", "<a x=\"1/>", "<a x=\"<\"/>", "<a x=\"1\"y=\"2\"/>", "<a x/>", "<1a/>", "< a/>",
-      "<a>&unknown;</a>", "<a>&#xZZ;</a>", "<a>&#0;</a>", "<a>&#x110000;</a>", "<a>&amp</a>",
-      "<a><!-- open</a>", "<a><![CDATA[open</a>", "<?xml version=\"1.0\"",
-      "<!DOCTYPE a [ <!ENTITY e \"x\"> ]><a>&e;</a>", "<a/><!DOCTYPE a>",
+      "",
+      "   ",
+      "plain text",
+      "<a>",
+      "<a></b>",
+      "<a><b></a></b>",
+      "<a/><b/>",
+      "<a/>trailing",
+      "<a x=1/>",
+      "<a x=\"1/>",
+      "<a x=\"<\"/>",
+      "<a x=\"1\"y=\"2\"/>",
+      "<a x/>",
+      "<1a/>",
+      "< a/>",
+      "<a>&unknown;</a>",
+      "<a>&#xZZ;</a>",
+      "<a>&#0;</a>",
+      "<a>&#x110000;</a>",
+      "<a>&amp</a>",
+      "<a><!-- open</a>",
+      "<a><![CDATA[open</a>",
+      "<?xml version=\"1.0\"",
+      "<!DOCTYPE a [ <!ENTITY e \"x\"> ]><a>&e;</a>",
+      "<a/><!DOCTYPE a>",
   };
   for (const char* text : bad) {
     CMarkup markup;

@@ -7,8 +7,8 @@
 
 #include "platform/desktop.h"
 #include "skinui/skinui.h"
-#include "tests/support/skinui/test_hooks.h"
 #include "tests/skinui/skin_test_window.h"
+#include "tests/support/skinui/test_hooks.h"
 
 namespace {
 

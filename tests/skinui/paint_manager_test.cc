@@ -5,8 +5,8 @@
 #include <string>
 
 #include "skinui/skinui.h"
-#include "tests/support/skinui/test_hooks.h"
 #include "tests/skinui/skin_test_window.h"
+#include "tests/support/skinui/test_hooks.h"
 
 namespace {
 
@@ -96,7 +96,8 @@ TEST_F(PaintManagerTest, FindsControlsByNameAndByPoint) {
 TEST_F(PaintManagerTest, ClicksNotifyOnlyVisibleEnabledControls) {
   EXPECT_TRUE(skinui::test::ClickControl(pm(), "CloseBtn"));
   ASSERT_FALSE(window_->notifications.empty());
-  EXPECT_EQ(window_->notifications.back(), (std::pair<std::string, std::string>{"click", "CloseBtn"}));
+  EXPECT_EQ(window_->notifications.back(),
+            (std::pair<std::string, std::string>{"click", "CloseBtn"}));
   const size_t before = window_->notifications.size();
   EXPECT_FALSE(skinui::test::ClickControl(pm(), "Hidden"));
   EXPECT_FALSE(skinui::test::ClickControl(pm(), "Off"));
@@ -105,7 +106,8 @@ TEST_F(PaintManagerTest, ClicksNotifyOnlyVisibleEnabledControls) {
 
   // Through mouse messages at a point of the window.
   skinui::test::ClickAt(hwnd_, POINT{380, 10});
-  EXPECT_EQ(window_->notifications.back(), (std::pair<std::string, std::string>{"click", "CloseBtn"}));
+  EXPECT_EQ(window_->notifications.back(),
+            (std::pair<std::string, std::string>{"click", "CloseBtn"}));
 }
 
 TEST_F(PaintManagerTest, AnOptionsClickSeesTheStateBeforeTheClick) {

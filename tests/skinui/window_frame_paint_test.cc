@@ -4,8 +4,8 @@
 #include <algorithm>
 
 #include "skinui/skinui.h"
-#include "tests/support/skinui/test_hooks.h"
 #include "tests/skinui/skin_test_window.h"
+#include "tests/support/skinui/test_hooks.h"
 
 namespace {
 

@@ -1,12 +1,11 @@
-#include "skinui/window_wnd.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "skinui/skinui.h"
-#include "tests/support/skinui/test_hooks.h"
+#include "skinui/window_wnd.h"
 #include "tests/skinui/skin_test_window.h"
+#include "tests/support/skinui/test_hooks.h"
 
 namespace {
 

@@ -30,7 +30,9 @@ struct HttpResponse {
   HttpResponse(int status = 200, std::string body = {},
                std::vector<std::pair<std::string, std::string>> headers = {},
                std::string contentType = "application/octet-stream")
-      : status(status), body(std::move(body)), headers(std::move(headers)),
+      : status(status),
+        body(std::move(body)),
+        headers(std::move(headers)),
         contentType(std::move(contentType)) {}
 
   int status;

@@ -10,7 +10,8 @@ RecordingDesktop::RecordingDesktop() { previous_ = platform::SetDesktop(this); }
 
 RecordingDesktop::~RecordingDesktop() { platform::SetDesktop(previous_); }
 
-MessageBoxResult RecordingDesktop::ShowMessageBox(const std::string& text, const std::string& caption,
+MessageBoxResult RecordingDesktop::ShowMessageBox(const std::string& text,
+                                                  const std::string& caption,
                                                   MessageBoxButtons buttons) {
   std::lock_guard<std::mutex> lock(mutex_);
   messageBoxes_.push_back({text, caption, buttons});

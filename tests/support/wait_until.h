@@ -16,7 +16,6 @@ inline constexpr std::chrono::milliseconds kWaitLimit{10000};
 
 // Calls `done` every few milliseconds until it returns true or `timeout` has
 // passed; true when it did. `done` runs on the calling thread.
-bool WaitUntil(const std::function<bool()>& done,
-               std::chrono::milliseconds timeout = kWaitLimit);
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = kWaitLimit);
 
 }  // namespace testing_support

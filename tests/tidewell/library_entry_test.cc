@@ -29,10 +29,10 @@ TEST(LibraryEntryTest, SharedLibraryExportsOnlyGetLivePatch) {
   EXPECT_EQ(loaded->GetPatchVersion(), "");
 
   // Internal functions and the compiled-in download routine stay private.
-  for (const char* hidden : {"_ZN8tidewell10ModulePathEv", "_ZN8tidewell16LibraryDirectoryEv",
-                             "_ZN8tidewell23SetModulePathForTestingERK8wxString",
-                             "_ZN13CLivePatchImp10UpdateSelfEv", "_ZN3MD58finalizeEv",
-                             "_Z18ParseContentLengthPcmmPv"}) {
+  for (const char* hidden :
+       {"_ZN8tidewell10ModulePathEv", "_ZN8tidewell16LibraryDirectoryEv",
+        "_ZN8tidewell23SetModulePathForTestingERK8wxString", "_ZN13CLivePatchImp10UpdateSelfEv",
+        "_ZN3MD58finalizeEv", "_Z18ParseContentLengthPcmmPv"}) {
     EXPECT_FALSE(library.Symbol(hidden)) << hidden;
   }
 }

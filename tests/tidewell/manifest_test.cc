@@ -10,43 +10,44 @@ using testing_support::PathExists;
 class ManifestTest : public TidewellTest {};
 
 TEST_F(ManifestTest, NewestVersionsComeFromTheLastSets) {
-  ASSERT_TRUE(ServeAndLoad(
-      "<update>"
-      "<patch><version value=\"1.1\"/></patch>"
-      "<Launcherpatch><version value=\"5.0\"/></Launcherpatch>"
-      "<PATCH><version value=\"1.3\"/></PATCH>"
-      "<patch><version value=\"1.2\"/></patch>"  // listed last, so newest
-      "<launcherPATCH><version value=\"4.0\"/></launcherPATCH>"
-      "</update>",
-      "1.0"));
+  ASSERT_TRUE(
+      ServeAndLoad("<update>"
+                   "<patch><version value=\"1.1\"/></patch>"
+                   "<Launcherpatch><version value=\"5.0\"/></Launcherpatch>"
+                   "<PATCH><version value=\"1.3\"/></PATCH>"
+                   "<patch><version value=\"1.2\"/></patch>"  // listed last, so newest
+                   "<launcherPATCH><version value=\"4.0\"/></launcherPATCH>"
+                   "</update>",
+                   "1.0"));
   EXPECT_EQ(patch.GetPatchVersion(), "1.2");
   EXPECT_EQ(patch.GetLauncherVersion(), "4.0");
   // The work file is gone after a good parse.
   EXPECT_FALSE(PathExists(dir.File("data/xxurlw/test.gps")));
 
   // Only the first version child counts; one without a value gives nothing.
-  ASSERT_TRUE(ServeAndLoad("<u><patch><version value=\"2.0\"/><version value=\"9.9\"/></patch>"
-                           "<patch><version/></patch></u>",
-                           "1.0"));
+  ASSERT_TRUE(
+      ServeAndLoad("<u><patch><version value=\"2.0\"/><version value=\"9.9\"/></patch>"
+                   "<patch><version/></patch></u>",
+                   "1.0"));
   EXPECT_EQ(patch.GetPatchVersion(), "2.0");
 }
 
 TEST_F(ManifestTest, VersionSpellingMattersOnlyForOrdinarySets) {
-  ASSERT_TRUE(ServeAndLoad(
-      "<update>"
-      "<patch><Version value=\"2.0\"/></patch>"
-      "<Launcherpatch><Version value=\"3.0\"/></Launcherpatch>"
-      "</update>",
-      "1.0"));
+  ASSERT_TRUE(
+      ServeAndLoad("<update>"
+                   "<patch><Version value=\"2.0\"/></patch>"
+                   "<Launcherpatch><Version value=\"3.0\"/></Launcherpatch>"
+                   "</update>",
+                   "1.0"));
   EXPECT_EQ(patch.GetPatchVersion(), "");
   EXPECT_EQ(patch.GetLauncherVersion(), "3.0");
 }
 
 TEST_F(ManifestTest, LaterLoadKeepsTheLauncherVersionWhenNoneIsNamed) {
-  ASSERT_TRUE(ServeAndLoad(
-      "<u><patch><version value=\"1.1\"/></patch>"
-      "<Launcherpatch><version value=\"3.0\"/></Launcherpatch></u>",
-      "1.0"));
+  ASSERT_TRUE(
+      ServeAndLoad("<u><patch><version value=\"1.1\"/></patch>"
+                   "<Launcherpatch><version value=\"3.0\"/></Launcherpatch></u>",
+                   "1.0"));
   ASSERT_TRUE(ServeAndLoad("<u/>", "1.1"));
   EXPECT_EQ(patch.GetPatchVersion(), "");
   EXPECT_EQ(patch.GetLauncherVersion(), "3.0");
@@ -76,8 +77,9 @@ TEST_F(ManifestTest, FailedFetchesAreRetriedTenTimes) {
   EXPECT_FALSE(testing_support::PathExists(CLivePatchImp::WorkFilePath().utf8_string()));
 
   server.Serve("/up/flaky.xml", [](int request) {
-    return request < 3 ? testing_support::HttpResponse(503, "busy")
-                       : testing_support::HttpResponse(200, "<u><patch><version value=\"7\"/></patch></u>");
+    return request < 3
+               ? testing_support::HttpResponse(503, "busy")
+               : testing_support::HttpResponse(200, "<u><patch><version value=\"7\"/></patch></u>");
   });
   EXPECT_TRUE(Load("/up/flaky.xml", "1.0"));
   EXPECT_EQ(server.RequestCount("/up/flaky.xml"), 3);

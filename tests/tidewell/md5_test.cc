@@ -30,7 +30,8 @@ TEST(Md5Test, MatchesTheRfc1321TestSuite) {
       {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
        "57edf4a22be3c955ac49da2e2107b67a"},
   };
-  for (const auto& [input, expected] : suite) EXPECT_EQ(Hex(input), expected) << '"' << input << '"';
+  for (const auto& [input, expected] : suite)
+    EXPECT_EQ(Hex(input), expected) << '"' << input << '"';
 }
 
 TEST(Md5Test, PiecewiseUpdatesEqualOneUpdate) {
@@ -71,15 +72,16 @@ TEST(VerifyFileMd5Test, ComparesTheWholeFileIgnoringCase) {
   const wxString digest = Hex(content), none = "d41d8cd98f00b204e9800998ecf8427e";
   // nullptr: a file never opened, which hashes no data.
   const std::tuple<const char*, wxString, bool> cases[] = {
-      {"f", digest, true},    {"f", digest.Upper(), true},   {"f", digest + "00", false},
-      {"f", Hex("y"), false}, {"empty", none, true},         {nullptr, none.Upper(), true},
+      {"f", digest, true},           {"f", digest.Upper(), true}, {"f", digest + "00", false},
+      {"f", Hex("y"), false},        {"empty", none, true},       {nullptr, none.Upper(), true},
       {"exact", Hex(twoReads), true}};
   for (const auto& [name, expected, matches] : cases) {
     wxFile file;
     if (name) {
       ASSERT_TRUE(file.Open(dir.File(name), wxFile::read));
     }
-    EXPECT_EQ(tidewell::VerifyFileMd5(file, expected), matches) << (name ? name : "unopened") << " " << expected;
+    EXPECT_EQ(tidewell::VerifyFileMd5(file, expected), matches)
+        << (name ? name : "unopened") << " " << expected;
   }
 }
 

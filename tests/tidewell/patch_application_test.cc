@@ -1,8 +1,8 @@
 // Applying patch sets, file lists and the full installation.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
-#include <sys/stat.h>
 
 #include "tests/support/misbehaving_server.h"
 #include "tests/tidewell/tidewell_fixture.h"
@@ -77,9 +77,8 @@ TEST_F(PatchApplicationTest, VersionsOrderAsStrings) {
 TEST_F(PatchApplicationTest, VersionsOrderByUtf16Units) {
   // U+1F600 is a surrogate pair, which orders before U+FF10.
   const wxString installed = wxString::FromUTF8("1.\xEF\xBC\x90");
-  ASSERT_TRUE(ServeAndLoad("<u>" + SetWithFile("patch", "1.\xF0\x9F\x98\x80", "pair.bin", "p") +
-                               "</u>",
-                           installed));
+  ASSERT_TRUE(ServeAndLoad(
+      "<u>" + SetWithFile("patch", "1.\xF0\x9F\x98\x80", "pair.bin", "p") + "</u>", installed));
   ASSERT_TRUE(patch.ApplyPatches(installed, ""));
   EXPECT_EQ(server.RequestCount("/up/pair.bin"), 0);
 }
@@ -87,7 +86,8 @@ TEST_F(PatchApplicationTest, VersionsOrderByUtf16Units) {
 TEST_F(PatchApplicationTest, ApplyReadsVersionInAnyCase) {
   const std::string hash = ServeFile("v.bin", "v");
   ASSERT_TRUE(ServeAndLoad("<u><patch><VERSION value=\"2.0\"/>" +
-                               Entry("FileDetails", "v.bin", "v.bin", "game", hash) + "</patch></u>",
+                               Entry("FileDetails", "v.bin", "v.bin", "game", hash) +
+                               "</patch></u>",
                            "1.0"));
   EXPECT_EQ(patch.GetPatchVersion(), "");  // the load wants "version" exactly
   ASSERT_TRUE(patch.ApplyPatches("1.0", ""));
@@ -98,9 +98,10 @@ TEST_F(PatchApplicationTest, ApplyReadsVersionInAnyCase) {
 TEST_F(PatchApplicationTest, EntryWinsOverListAndSetsWithoutFilesAreSkipped) {
   const std::string files = ServeList("/up/list.xml", "");
   ServeFile("e.bin", "entry");
-  ASSERT_TRUE(ServeAndLoad("<u><patch><version value=\"1.1\"/></patch><patch><version value=\"1.2\"/>" +
-                               files + Entry("filedetails", "e.bin", "e.bin", "game") + "</patch></u>",
-                           "1.0"));
+  ASSERT_TRUE(
+      ServeAndLoad("<u><patch><version value=\"1.1\"/></patch><patch><version value=\"1.2\"/>" +
+                       files + Entry("filedetails", "e.bin", "e.bin", "game") + "</patch></u>",
+                   "1.0"));
   ASSERT_TRUE(patch.ApplyPatches("1.0", ""));
   EXPECT_EQ(server.RequestCount("/up/list.xml"), 0);
   EXPECT_EQ(ReadFile(dir.File("game/e.bin")), "entry");
@@ -111,10 +112,11 @@ TEST_F(PatchApplicationTest, EntryWinsOverListAndSetsWithoutFilesAreSkipped) {
 TEST_F(PatchApplicationTest, FileListWithACommentFetchesEveryItem) {
   const std::string one = ServeFile("one.bin", "1");
   const std::string two = ServeFile("two.bin", "2");
-  ASSERT_TRUE(ServeAndLoad(OnePatch(ServeList("/lists/l.xml", Entry("item", "one.bin", "one.bin", "game", one) +
-                                                                  "<!-- between -->" +
-                                                                  Entry("item", "two.bin", "two.bin", "game", two))),
-                           "1.0"));
+  ASSERT_TRUE(ServeAndLoad(
+      OnePatch(ServeList("/lists/l.xml", Entry("item", "one.bin", "one.bin", "game", one) +
+                                             "<!-- between -->" +
+                                             Entry("item", "two.bin", "two.bin", "game", two))),
+      "1.0"));
   ASSERT_TRUE(patch.ApplyPatches("1.0", ""));
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{kListNodeError});
   // Item URLs are relative to the manifest, not to the list.
@@ -127,9 +129,10 @@ TEST_F(PatchApplicationTest, FileListWithACommentFetchesEveryItem) {
 
 TEST_F(PatchApplicationTest, FailingListItemStopsTheList) {
   ServeFile("later.bin", "later");
-  ASSERT_TRUE(ServeAndLoad(OnePatch(ServeList("/up/l.xml", Entry("item", "gone.bin", "gone.bin", "game") +
-                                                               Entry("item", "later.bin", "later.bin", "game"))),
-                           "1.0"));
+  ASSERT_TRUE(ServeAndLoad(
+      OnePatch(ServeList("/up/l.xml", Entry("item", "gone.bin", "gone.bin", "game") +
+                                          Entry("item", "later.bin", "later.bin", "game"))),
+      "1.0"));
   EXPECT_FALSE(patch.ApplyPatches("1.0", ""));
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{kDownloadError});
   EXPECT_EQ(StatusText(), "更新版本1.1发生错误");
@@ -152,7 +155,8 @@ TEST_F(PatchApplicationTest, FileListThatCannotBeFetchedOrParsedFailsWithoutABox
 
 TEST_F(PatchApplicationTest, HttpsUrlIsTakenAsRelative) {
   server.Serve("/up/https://cdn.example/s.bin", HttpResponse(200, "secure"));
-  ASSERT_TRUE(ServeAndLoad(OnePatch(Entry("filedetails", "s.bin", "https://cdn.example/s.bin", "game")), "1.0"));
+  ASSERT_TRUE(ServeAndLoad(
+      OnePatch(Entry("filedetails", "s.bin", "https://cdn.example/s.bin", "game")), "1.0"));
   ASSERT_TRUE(patch.ApplyPatches("1.0", ""));
   EXPECT_EQ(ReadFile(dir.File("game/s.bin")), "secure");
 }
@@ -162,8 +166,9 @@ TEST_F(PatchApplicationTest, OnlyHttpUrlsAreFetched) {
   // refuses every scheme but http and https.
   testing_support::TempDir elsewhere;
   testing_support::WriteFile(elsewhere.File("secret"), "local secret");
-  ASSERT_TRUE(ServeAndLoad(
-      OnePatch(Entry("filedetails", "s.bin", "file://" + elsewhere.File("secret") + "#http:", "game")), "1.0"));
+  ASSERT_TRUE(ServeAndLoad(OnePatch(Entry("filedetails", "s.bin",
+                                          "file://" + elsewhere.File("secret") + "#http:", "game")),
+                           "1.0"));
   EXPECT_FALSE(patch.ApplyPatches("1.0", ""));
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{kDownloadError});
   EXPECT_NE(ReadFile(dir.File("game/s.bin")), "local secret");
@@ -204,10 +209,11 @@ TEST_F(PatchApplicationTest, LauncherSetsFollowTheHostsLauncherVersion) {
 
 TEST_F(PatchApplicationTest, LauncherSetFromAFileListReportsALauncherStep) {
   const std::string hash = ServeFile("l.bin", "L");
-  ASSERT_TRUE(ServeAndLoad("<u><Launcherpatch><version value=\"2.0\"/>" +
-                               ServeList("/up/l.xml", Entry("item", "l.bin", "l.bin", "game", hash)) +
-                               "</Launcherpatch></u>",
-                           "1.0"));
+  ASSERT_TRUE(
+      ServeAndLoad("<u><Launcherpatch><version value=\"2.0\"/>" +
+                       ServeList("/up/l.xml", Entry("item", "l.bin", "l.bin", "game", hash)) +
+                       "</Launcherpatch></u>",
+                   "1.0"));
   ASSERT_TRUE(patch.ApplyPatches("1.0", "1.0"));
   EXPECT_EQ(ReadFile(dir.File("game/l.bin")), "L");
   ASSERT_EQ(calls.size(), 3u);  // file, launcher step, final
@@ -220,9 +226,11 @@ TEST_F(PatchApplicationTest, LauncherSetFromAFileListReportsALauncherStep) {
 TEST_F(PatchApplicationTest, FullInstallationWithLauncherSetAndBaseList) {
   const std::string b1 = ServeFile("base1.bin", "b1");
   const std::string b2 = ServeFile("base2.bin", "b2");
-  const std::string files = ServeList("/base/list.xml", Entry("item", "base1.bin", "base1.bin", "game", b1) +
-                                                            Entry("item", "base2.bin", "base2.bin", "game", b2));
-  ASSERT_TRUE(ServeAndLoad("<u><base>" + files + "</base>" + SetWithFile("patch", "3.1", "p.bin", "p") +
+  const std::string files =
+      ServeList("/base/list.xml", Entry("item", "base1.bin", "base1.bin", "game", b1) +
+                                      Entry("item", "base2.bin", "base2.bin", "game", b2));
+  ASSERT_TRUE(ServeAndLoad("<u><base>" + files + "</base>" +
+                               SetWithFile("patch", "3.1", "p.bin", "p") +
                                SetWithFile("Launcherpatch", "9.0", "launcher.bin", "L") + "</u>",
                            "0.0"));
   ASSERT_TRUE(patch.ApplyPatches("0.0", "8.0"));
@@ -242,7 +250,8 @@ TEST_F(PatchApplicationTest, FullInstallationWithLauncherSetAndBaseList) {
 TEST_F(PatchApplicationTest, FullInstallationSkipsTheLauncherPartWhenCurrentOrMisspelled) {
   ServeFile("base.bin", "b");
   ASSERT_TRUE(ServeAndLoad("<u><base>" + Entry("filedetails", "base.bin", "base.bin", "game") +
-                               "</base>" + SetWithFile("Launcherpatch", "9.0", "launcher.bin", "L") +
+                               "</base>" +
+                               SetWithFile("Launcherpatch", "9.0", "launcher.bin", "L") +
                                "<patch><version value=\"3.0\"/></patch></u>",
                            "0.0"));
   ASSERT_TRUE(patch.ApplyPatches("0.0", "9.0"));
@@ -266,7 +275,8 @@ TEST_F(PatchApplicationTest, FullInstallationSkipsTheLauncherPartWhenCurrentOrMi
 
 TEST_F(PatchApplicationTest, FullInstallationNeedsBaseFirst) {
   ServeFile("base.bin", "b");
-  ASSERT_TRUE(ServeAndLoad("<u><!-- first --><base>" + Entry("filedetails", "base.bin", "base.bin", "game") +
+  ASSERT_TRUE(ServeAndLoad("<u><!-- first --><base>" +
+                               Entry("filedetails", "base.bin", "base.bin", "game") +
                                "</base><patch><version value=\"1.0\"/></patch></u>",
                            "0.0"));
   ASSERT_TRUE(patch.ApplyPatches("0.0", ""));
@@ -319,9 +329,15 @@ TEST_F(PatchApplicationTest, EntriesThatLeaveTheirDirectoryAreRefused) {
   ServeFile("evil.bin", "evil");
   testing_support::TempDir outside;
   const std::string escapes[][2] = {
-      {"../evil.bin", "game"},       {"sub/../../evil.bin", "game"},      {"..\\evil.bin", "game"},
-      {"evil.bin", ".."},            {"evil.bin", "game/../.."},          {"evil.bin", "..\\game"},
-      {outside.File("evil.bin"), "game"}, {outside.File("evil.bin"), ""}, {"../evil.bin", ""},
+      {"../evil.bin", "game"},
+      {"sub/../../evil.bin", "game"},
+      {"..\\evil.bin", "game"},
+      {"evil.bin", ".."},
+      {"evil.bin", "game/../.."},
+      {"evil.bin", "..\\game"},
+      {outside.File("evil.bin"), "game"},
+      {outside.File("evil.bin"), ""},
+      {"../evil.bin", ""},
   };
   for (const auto& [name, local] : escapes) {
     ASSERT_TRUE(ServeAndLoad(OnePatch(Entry("filedetails", name, "evil.bin", local)), "1.0"));
@@ -333,7 +349,8 @@ TEST_F(PatchApplicationTest, EntriesThatLeaveTheirDirectoryAreRefused) {
   EXPECT_FALSE(PathExists(dir.File("evil.bin")));
 
   // Names that only look odd stay allowed.
-  ASSERT_TRUE(ServeAndLoad(OnePatch(Entry("filedetails", "..evil.bin", "evil.bin", "./game")), "1.0"));
+  ASSERT_TRUE(
+      ServeAndLoad(OnePatch(Entry("filedetails", "..evil.bin", "evil.bin", "./game")), "1.0"));
   EXPECT_TRUE(patch.ApplyPatches("1.0", ""));
   EXPECT_EQ(ReadFile(dir.File("game/..evil.bin")), "evil");
 }
@@ -348,8 +365,9 @@ TEST_F(PatchApplicationTest, MissingNameOrUrlFailsTheEntryAndSizeIsReadAfterThem
   EXPECT_EQ(server.TotalRequests(), 2);  // the two manifests only
 
   ServeFile("s.bin", "s");
-  ASSERT_TRUE(ServeAndLoad(OnePatch("<filedetails name=\"s.bin\" url=\"s.bin\" local=\"game\" size=\" 42abc\"/>"),
-                           "1.0"));
+  ASSERT_TRUE(ServeAndLoad(
+      OnePatch("<filedetails name=\"s.bin\" url=\"s.bin\" local=\"game\" size=\" 42abc\"/>"),
+      "1.0"));
   ASSERT_TRUE(patch.ApplyPatches("1.0", ""));
   EXPECT_EQ(patch.GetFileSize(), 42);
 }

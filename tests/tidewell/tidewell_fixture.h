@@ -83,8 +83,8 @@ class TidewellTest : public ::testing::Test {
 
   std::string StatusText() const { return wxString(patch.statusText).ToStdString(wxConvUTF8); }
 
-  static void RecordStatus(const wchar_t* filePath, int32_t done, int32_t total, bool finished, void* user,
-                           bool launcherSet, bool) {
+  static void RecordStatus(const wchar_t* filePath, int32_t done, int32_t total, bool finished,
+                           void* user, bool launcherSet, bool) {
     auto* self = static_cast<TidewellTest*>(user);
     StatusCall call;
     call.hasPath = filePath != nullptr;

@@ -25,7 +25,8 @@ class UpdateSelfTest : public TidewellTest {
 };
 
 TEST_F(UpdateSelfTest, CurrentLibraryIsLeftAlone) {
-  ASSERT_TRUE(ServeAndLoad("<u>" + SelfElement(Md5Of("old library"), "libTidewell.so") + "</u>", "1"));
+  ASSERT_TRUE(
+      ServeAndLoad("<u>" + SelfElement(Md5Of("old library"), "libTidewell.so") + "</u>", "1"));
   EXPECT_FALSE(patch.UpdateSelf());
   EXPECT_EQ(server.RequestCount("/new/lib.so"), 0);
 }
@@ -37,7 +38,8 @@ TEST_F(UpdateSelfTest, NewLibraryIsANewFileAndTheOldStaysReadable) {
   ASSERT_GE(oldFile, 0);
   struct stat before {};
   ASSERT_EQ(fstat(oldFile, &before), 0);
-  ASSERT_TRUE(ServeAndLoad("<u>" + SelfElement(Md5Of("new library"), "libTidewell.so") + "</u>", "1"));
+  ASSERT_TRUE(
+      ServeAndLoad("<u>" + SelfElement(Md5Of("new library"), "libTidewell.so") + "</u>", "1"));
   ASSERT_TRUE(patch.UpdateSelf());
 
   char buffer[64] = {};
@@ -55,7 +57,8 @@ TEST_F(UpdateSelfTest, NewLibraryIsANewFileAndTheOldStaysReadable) {
 
 TEST_F(UpdateSelfTest, FailedDownloadKeepsTheOldLibrary) {
   server.Serve("/new/lib.so", HttpResponse(404, "not here"));
-  ASSERT_TRUE(ServeAndLoad("<u>" + SelfElement(Md5Of("new library"), "libTidewell.so") + "</u>", "1"));
+  ASSERT_TRUE(
+      ServeAndLoad("<u>" + SelfElement(Md5Of("new library"), "libTidewell.so") + "</u>", "1"));
   EXPECT_FALSE(patch.UpdateSelf());
   EXPECT_EQ(server.RequestCount("/new/lib.so"), 10);
   EXPECT_TRUE(testing_support::NamesEndingIn(dir.path(), ".download").empty());
@@ -64,23 +67,25 @@ TEST_F(UpdateSelfTest, FailedDownloadKeepsTheOldLibrary) {
   // A server that cannot be reached is no different.
   ASSERT_TRUE(ServeAndLoad("<u><Tidewell hash=\"" + Md5Of("new library") +
                                "\" local=\"libTidewell.so\" url=\"http://127.0.0.1:" +
-                               std::to_string(testing_support::ClosedLoopbackPort()) + "/lib.so\"/></u>",
+                               std::to_string(testing_support::ClosedLoopbackPort()) +
+                               "/lib.so\"/></u>",
                            "1"));
   EXPECT_FALSE(patch.UpdateSelf());
   EXPECT_EQ(ReadFile(dir.File("libTidewell.so")), "old library");
 }
 
 TEST_F(UpdateSelfTest, SubDirectoryIsCreatedOneLevel) {
-  ASSERT_TRUE(ServeAndLoad("<u>" + SelfElement(Md5Of("new library"), "lib\\libTidewell.so") + "</u>", "1"));
+  ASSERT_TRUE(
+      ServeAndLoad("<u>" + SelfElement(Md5Of("new library"), "lib\\libTidewell.so") + "</u>", "1"));
   ASSERT_TRUE(patch.UpdateSelf());
   EXPECT_EQ(ReadFile(dir.File("lib/libTidewell.so")), "new library");
 }
 
 TEST_F(UpdateSelfTest, IncompleteOrEscapingElementsDoNothing) {
-  for (const std::string& element :
-       {std::string("<Tidewell local=\"libTidewell.so\" url=\"x\"/>"),
-        SelfElement(Md5Of("new library"), ""), SelfElement(Md5Of("new library"), "../libTidewell.so"),
-        SelfElement(Md5Of("new library"), "/tmp/libTidewell.so")}) {
+  for (const std::string& element : {std::string("<Tidewell local=\"libTidewell.so\" url=\"x\"/>"),
+                                     SelfElement(Md5Of("new library"), ""),
+                                     SelfElement(Md5Of("new library"), "../libTidewell.so"),
+                                     SelfElement(Md5Of("new library"), "/tmp/libTidewell.so")}) {
     ASSERT_TRUE(ServeAndLoad("<u>" + element + "</u>", "1"));
     EXPECT_FALSE(patch.UpdateSelf()) << element;
   }

@@ -39,7 +39,8 @@ TEST_F(VerifiedDownloadTest, SecondAttemptSucceedsAfterAFailedFirst) {
 
 TEST_F(VerifiedDownloadTest, TenFailedAttemptsFailSilentlyAndLeaveNothing) {
   server.Serve("/up/f.bin", HttpResponse(404, "not here"));
-  EXPECT_FALSE(patch.DownloadAndVerify(Url("/up/f.bin"), wxString::FromUTF8(dir.File("f.bin")), ""));
+  EXPECT_FALSE(
+      patch.DownloadAndVerify(Url("/up/f.bin"), wxString::FromUTF8(dir.File("f.bin")), ""));
   EXPECT_EQ(server.RequestCount("/up/f.bin"), 10);
   EXPECT_TRUE(calls.empty());
   EXPECT_TRUE(desktop.MessageBoxes().empty());
@@ -93,9 +94,7 @@ class StderrDesktop final : public platform::Desktop {
   platform::Desktop* previous_;
 };
 
-void FailOnStatusCall(const wchar_t*, int32_t, int32_t, bool, void*, bool, bool) {
-  std::_Exit(4);
-}
+void FailOnStatusCall(const wchar_t*, int32_t, int32_t, bool, void*, bool, bool) { std::_Exit(4); }
 
 TEST_F(VerifiedDownloadTest, HashMismatchLeavesAtOnceKeepingTheInstalledFile) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");

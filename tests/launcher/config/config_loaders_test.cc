@@ -7,10 +7,10 @@
 
 #include "launcher/config/game_settings.h"
 #include "launcher/config/instance_path.h"
-#include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/config/settings_file.h"
 #include "launcher/config/setup_config.h"
 #include "launcher/config/version_config.h"
+#include "launcher/frame/launcher_frame_wnd.h"
 #include "platform/ini_file.h"
 #include "tests/launcher/setup_config_reset.h"
 #include "tests/support/recording_desktop.h"
@@ -131,7 +131,8 @@ TEST_F(ConfigLoadersTest, ExistingResolutionFileIsLoadedUnchanged) {
 
 TEST_F(ConfigLoadersTest, PlainAddrConfigOverridesOnlyItsKeysAndMayEmptyOne) {
   WriteFile(dir_.File("orvo.ini"), kMainConfig);
-  WriteFile(dir_.File("Do.ini"), "[Addr]\nServerListUrl1=http://do.example.com/list.xml\nServerListUrl2=\n");
+  WriteFile(dir_.File("Do.ini"),
+            "[Addr]\nServerListUrl1=http://do.example.com/list.xml\nServerListUrl2=\n");
   LoadAll();
   EXPECT_EQ(frame_.serverListUrl1, "http://do.example.com/list.xml");
   EXPECT_TRUE(frame_.serverListUrl2.empty());
@@ -144,8 +145,7 @@ TEST_F(ConfigLoadersTest, ScrambledFilesAreReadAndTheirTemporaryFilesRemoved) {
   // Made on Windows: CR LF line ends, which unscramble to CR CR LF.
   WriteScrambledFile(dir_.File("Do.ini"),
                      "[Addr]\r\nUpdateVersionUrl2=http://s.example/update.xml\r\n");
-  WriteScrambledFile(dir_.File("web.ini"),
-                     "[Web]\r\nTopUrl=http://pages.example/top.html\r\n");
+  WriteScrambledFile(dir_.File("web.ini"), "[Web]\r\nTopUrl=http://pages.example/top.html\r\n");
   LoadAll();
   EXPECT_EQ(frame_.updateVersionUrl2, "http://s.example/update.xml");
   EXPECT_EQ(frame_.topUrl, "http://pages.example/top.html");

@@ -34,9 +34,11 @@ class ScrambledFileTest : public ::testing::Test {
 TEST_F(ScrambledFileTest, KeyCyclesOverEightBytesAndWraps) {
   // "QoTarK58" is the cycle: a stored key byte gives plain 0, one more gives 1.
   std::string stored = "QoTarK58";
-  stored += "Q";       // ninth byte: key character 0 again
-  stored += '\x00';    // smaller than 'o': wraps to 0x100 - 'o'
-  stored += "T" "\x01";
+  stored += "Q";     // ninth byte: key character 0 again
+  stored += '\x00';  // smaller than 'o': wraps to 0x100 - 'o'
+  stored +=
+      "T"
+      "\x01";
   const std::string plain = Unscramble(stored);
   ASSERT_EQ(plain.size(), 12u);
   EXPECT_EQ(plain.substr(0, 9), std::string(9, '\0'));
@@ -82,7 +84,11 @@ TEST_F(ScrambledFileTest, ReadOnlySourceIsRefused) {
 TEST_F(ScrambledFileTest, StreamWithShortKeyTreatsMissingKeyBytesAsZero) {
   // Key "abc": the index starts at 3, so bytes 0..4 use the zero key bytes 3..7,
   // then the cycle begins again at 'a'.
-  const std::string stored = "\x10\x11\x12\x13\x14" "bcd" "\x05\x06\x07\x08\x09" "b";
+  const std::string stored =
+      "\x10\x11\x12\x13\x14"
+      "bcd"
+      "\x05\x06\x07\x08\x09"
+      "b";
   WriteFile(dir_.File("in.dat"), stored);
   std::FILE* source = std::fopen(dir_.File("in.dat").c_str(), "rb");
   ASSERT_NE(source, nullptr);

@@ -50,8 +50,10 @@ class SettingsRecordsTest : public ::testing::Test {
 
 TEST_F(SettingsRecordsTest, DerivedUpdateUrlStaysInMemoryAndChosenServerKeysAreAdded) {
   const std::string path = dir_.File("orvo.ini");
-  WriteFile(path, "; installed by setup\n[Setup]\nUpdateVersionUrl=http://up.example.com/patch/update.xml\n"
-                  "ServerPort=7000\n\n# display\n[Display]\nResolution=1024*768\n");
+  WriteFile(
+      path,
+      "; installed by setup\n[Setup]\nUpdateVersionUrl=http://up.example.com/patch/update.xml\n"
+      "ServerPort=7000\n\n# display\n[Display]\nResolution=1024*768\n");
   class SetupConfig config;
   ASSERT_TRUE(config.Load(Wx(path)));
   EXPECT_EQ(config.NewUpdateVersionUrl1, "http://up.example.com/patch/update_newStyle.xml");
@@ -69,8 +71,9 @@ TEST_F(SettingsRecordsTest, DerivedUpdateUrlStaysInMemoryAndChosenServerKeysAreA
 
 TEST_F(SettingsRecordsTest, UrlWithoutADotDerivesNothingAndSavesNothing) {
   const std::string path = dir_.File("orvo.ini");
-  const std::string text = "[Setup]\nUpdateVersionUrl=nodot\nUpdateVersionUrl2=http://h.example/u.xml\n"
-                           "NewUpdateVersionUrl2=http://given/new.xml\n";
+  const std::string text =
+      "[Setup]\nUpdateVersionUrl=nodot\nUpdateVersionUrl2=http://h.example/u.xml\n"
+      "NewUpdateVersionUrl2=http://given/new.xml\n";
   WriteFile(path, text);
   class SetupConfig config;
   ASSERT_TRUE(config.Load(Wx(path)));
@@ -164,7 +167,8 @@ TEST_F(SettingsRecordsTest, MissingFilesOrDirectoriesInTheirPlace) {
     setup.ServerAddr = "10.0.0.5";
     EXPECT_EQ(setup.Save(), !directories);
     const std::string saved = ReadFile(dir.File("orvo.ini"));
-    EXPECT_EQ(Contains(saved, "[Setup]\n") && Contains(saved, "ServerAddr=10.0.0.5\n"), !directories);
+    EXPECT_EQ(Contains(saved, "[Setup]\n") && Contains(saved, "ServerAddr=10.0.0.5\n"),
+              !directories);
 
     const auto boxes = desktop.MessageBoxes();
     ASSERT_EQ(boxes.size(), 2u);

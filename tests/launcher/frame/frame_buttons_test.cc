@@ -1,11 +1,11 @@
 // The main frame's buttons, its caption band, system commands and the
 // children that follow it.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <functional>
 #include <string>
-#include <sys/stat.h>
 #include <utility>
 
 #include "launcher/serverlist/chosen_server.h"
@@ -18,11 +18,11 @@
 #include "platform/shared_library.h"
 #include "skinui/activex.h"
 #include "skinui/button.h"
-#include "tests/support/skinui/test_hooks.h"
 #include "skinui/ui_lock.h"
 #include "skinui/window_system.h"
 #include "tests/launcher/launcher_program_fixture.h"
 #include "tests/support/scramble.h"
+#include "tests/support/skinui/test_hooks.h"
 #include "tests/support/wait_until.h"
 
 namespace {
@@ -216,7 +216,9 @@ TEST_F(FrameButtonsTest, RegisterButtonCallsTheLibraryWithNull) {
   EXPECT_EQ(testing_support::ReadFile(marker), "called with null\ncalled with null\n");
 
   // A damaged library is skipped quietly.
-  testing_support::WriteFile(File(library), "\x7f" "ELF, but cut off");
+  testing_support::WriteFile(File(library),
+                             "\x7f"
+                             "ELF, but cut off");
   ASSERT_TRUE(ClickControl(f.paintManager, "RegisterBtn"));
   EXPECT_EQ(testing_support::ReadFile(marker), "called with null\ncalled with null\n");
   unsetenv("VELMOR_TEST_REGISTER_MARKER");

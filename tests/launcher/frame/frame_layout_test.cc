@@ -70,8 +70,7 @@ class FrameLayoutTest : public LauncherProgramTest {
   }
 
   void CheckLayout(const platform::DisplayMode& display, int expectedMode) {
-    SCOPED_TRACE("display " + std::to_string(display.width) + "x" +
-                 std::to_string(display.height));
+    SCOPED_TRACE("display " + std::to_string(display.width) + "x" + std::to_string(display.height));
     desktop_.SetDisplayMode(display);
     StartUpAndPrepare();
     LauncherFrameWnd& f = frame();
@@ -83,11 +82,13 @@ class FrameLayoutTest : public LauncherProgramTest {
 
     // The popup at its tallest, as laid out for five or more servers.
     LayOutPopup(5);
-    const std::vector<std::pair<const char*, CWindowWnd*>> children = {
-        {"news", f.newsWnd},     {"news2", f.news2Wnd},          {"top", f.topWnd},
-        {"update", f.updateWnd}, {"popup", f.serverListWnd}};
-    const char* buttons[] = {"CloseBtn",    "MinBtn",      "maxbtn",        "WebBtn",
-                             "RegisterBtn", "RechargeBtn", "ForumBtn",      "GameSetBtn",
+    const std::vector<std::pair<const char*, CWindowWnd*>> children = {{"news", f.newsWnd},
+                                                                       {"news2", f.news2Wnd},
+                                                                       {"top", f.topWnd},
+                                                                       {"update", f.updateWnd},
+                                                                       {"popup", f.serverListWnd}};
+    const char* buttons[] = {"CloseBtn",     "MinBtn",        "maxbtn",   "WebBtn",
+                             "RegisterBtn",  "RechargeBtn",   "ForumBtn", "GameSetBtn",
                              "EnterGameBtn", "CustServiceBtn"};
     for (const auto& [name, child] : children) {
       ASSERT_NE(child, nullptr) << name;
@@ -98,8 +99,7 @@ class FrameLayoutTest : public LauncherProgramTest {
       for (const char* button : buttons) {
         const RECT buttonRect = ControlOnScreen(button);
         EXPECT_FALSE(Overlap(rect, buttonRect))
-            << name << " " << Describe(rect) << " covers " << button << " "
-            << Describe(buttonRect);
+            << name << " " << Describe(rect) << " covers " << button << " " << Describe(buttonRect);
       }
     }
     // The open popup hides none of the update panel's controls: the server

@@ -6,17 +6,17 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "launcher/system/my_thread.h"
 #include "launcher/config/version_config.h"
+#include "launcher/system/my_thread.h"
 #include "launcher/win_main.h"
 #include "launcher/windows/news2_wnd.h"
 #include "launcher/windows/news_wnd.h"
 #include "launcher/windows/server_list_wnd.h"
 #include "launcher/windows/top_wnd.h"
 #include "launcher/windows/update_wnd.h"
-#include "tests/support/skinui/test_hooks.h"
 #include "skinui/window_system.h"
 #include "tests/launcher/launcher_program_fixture.h"
+#include "tests/support/skinui/test_hooks.h"
 
 namespace {
 
@@ -218,9 +218,9 @@ TEST_F(FrameStartupTest, MissingSkinArchiveAndOrvoIniBringUpWindowsWithoutContro
 }
 
 TEST_F(FrameStartupTest, SkinThatIsNotWellFormedBuildsNothingButTheRestRuns) {
-  WriteSkins({{"launcherSkin.xml",
-               "<Window size=\"800,572\"><VerticalLayout><Button name=\"CloseBtn\""},
-              {"server.xml", "not a skin at all"}});
+  WriteSkins(
+      {{"launcherSkin.xml", "<Window size=\"800,572\"><VerticalLayout><Button name=\"CloseBtn\""},
+       {"server.xml", "not a skin at all"}});
   StartUpAndPrepare();
   LauncherFrameWnd& f = frame();
   EXPECT_EQ(f.closeBtn, nullptr);

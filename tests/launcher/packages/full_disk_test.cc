@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "download/download_file.h"
-#include "launcher/packages/installation.h"
-#include "launcher/frame/launcher_frame_wnd.h"
-#include "launcher/serverlist/server_list_thread.h"
 #include "launcher/config/version_config.h"
+#include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/packages/installation.h"
+#include "launcher/serverlist/server_list_thread.h"
 #include "tests/support/curl_environment.h"
 #include "tests/support/http_server.h"
 #include "tests/support/temp_dir.h"

@@ -8,9 +8,9 @@
 #include <tuple>
 #include <vector>
 
-#include "launcher/packages/index_merge.h"
 #include "launcher/config/instance_path.h"
 #include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/packages/index_merge.h"
 #include "launcher/system/run_log.h"
 #include "tests/support/temp_dir.h"
 
@@ -315,8 +315,9 @@ TEST_F(IndexMergeTest, IndexOnlyMergeDetachesEveryRecordItWrites) {
 TEST_F(IndexMergeTest, IndexOnlyMergeWithoutAnInstalledIndexInstallsItConverted) {
   WriteFile(pkg_.File("map.i"), IndexBytes({{99, 3, 1, 2, 3, 4, 0}, {98, 5, 5, 6, 7, 8, 9}}, true));
   ASSERT_TRUE(MergeIndexFile(W(game_.File("map.i")), W(pkg_.File("map.i"))));
-  EXPECT_EQ(InstalledRecords(ReadFile(game_.File("map.i"))),
-            (std::vector<Record>{{kDetachedOffset, 3, 1, 2, 3, 4}, {kDetachedOffset, 5, 5, 6, 7, 8}}));
+  EXPECT_EQ(
+      InstalledRecords(ReadFile(game_.File("map.i"))),
+      (std::vector<Record>{{kDetachedOffset, 3, 1, 2, 3, 4}, {kDetachedOffset, 5, 5, 6, 7, 8}}));
 
   // A package index with no whole header is copied as it is.
   WriteFile(pkg_.File("odd.i"), "odd");

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "launcher/update/applied_packages.h"
+#include "download/update_temporaries.h"
 #include "launcher/config/instance_path.h"
 #include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/system/my_thread.h"
 #include "launcher/system/run_log.h"
-#include "download/update_temporaries.h"
+#include "launcher/update/applied_packages.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -201,8 +201,8 @@ TEST_F(InstallationTest, ReplacedFilesKeepTheirModeAndNewFilesTakeTheirSources) 
   Put("tools/run.sh", "new tool");
   chmod((package_ + "/tools/run.sh").c_str(), 0750);
   ASSERT_TRUE(Install(false));
-  for (const auto& [name, mode] : {std::pair<const char*, unsigned>{"orvo.exe", 0755},
-                                   {"tools/run.sh", 0750}}) {
+  for (const auto& [name, mode] :
+       {std::pair<const char*, unsigned>{"orvo.exe", 0755}, {"tools/run.sh", 0750}}) {
     struct stat info {};
     ASSERT_EQ(stat(game_.File(name).c_str(), &info), 0) << name;
     EXPECT_EQ(info.st_mode & 07777, mode) << name;
@@ -279,7 +279,8 @@ TEST_F(InstallationTest, MergeDoneForAPackageIsNotRepeated) {
   // A file name with a line break is never recorded: it forges no record.
   EXPECT_FALSE(RecordApplied(frame_.programDir, "1.0", "fp-3|a\n1.0\tfp-4"));
   EXPECT_EQ(AppliedFingerprints(frame_.programDir, "1.0").count("fp-4"), 0u);
-  EXPECT_EQ(AppliedFingerprints(frame_.programDir, "1.0").count("fp-1|" + game_.File("other.i")), 1u);
+  EXPECT_EQ(AppliedFingerprints(frame_.programDir, "1.0").count("fp-1|" + game_.File("other.i")),
+            1u);
 }
 
 TEST_F(InstallationTest, FailedMergeStopsTheInstallation) {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "launcher/packages/archive_reader.h"
 #include "launcher/config/double_backslashes.h"
+#include "launcher/packages/archive_reader.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/zip_builder.h"
 
@@ -99,7 +99,7 @@ TEST_F(PackageExtractionTest, TreExtensionAndTheStemWithItsBackslashesDoubled) {
   DoubleBackslashes(stem);
   ASSERT_TRUE(Unzip(stem.utf8_string(), true));
   EXPECT_EQ(ReadFile(game + "/pkg/t.txt"), "tre");
-  EXPECT_FALSE(PathExists(dir_.File("my")));  // not read as a separator
+  EXPECT_FALSE(PathExists(dir_.File("my")));       // not read as a separator
   EXPECT_FALSE(Unzip(stem.utf8_string(), false));  // no pkg.upd
 }
 
@@ -125,18 +125,22 @@ TEST_F(PackageExtractionTest, EmptyArchiveSucceedsAndBadPackagesFailCleanly) {
 
 TEST_F(PackageExtractionTest, StoredNamesAreCleaned) {
   for (const auto& [stored, cleaned] : std::vector<std::pair<std::string, std::string>>{
-           {"C:\\dir\\..\\a.txt", "a.txt"}, {"/x/y.txt", "x/y.txt"}, {"a/b/../c.txt", "c.txt"},
-           {"\\\\server/x\\..\\y/../z", "z"}, {"a\\../b", "b"}, {"a/..\\b", "b"},
+           {"C:\\dir\\..\\a.txt", "a.txt"},
+           {"/x/y.txt", "x/y.txt"},
+           {"a/b/../c.txt", "c.txt"},
+           {"\\\\server/x\\..\\y/../z", "z"},
+           {"a\\../b", "b"},
+           {"a/..\\b", "b"},
            // Names of the longest kind a zip can store, made of what is dropped.
-           {Repeated("/", 65000) + "a.txt", "a.txt"}, {Repeated("C:", 32000) + "b.txt", "b.txt"},
+           {Repeated("/", 65000) + "a.txt", "a.txt"},
+           {Repeated("C:", 32000) + "b.txt", "b.txt"},
            {Repeated("C:x\\..\\/", 8000) + "c", "c"}}) {
     EXPECT_EQ(ArchiveReader::CleanEntryName(stored), cleaned) << stored;
   }
   // Backslashes in stored names are separators; a run of them inside a name
   // adds no level.
-  const std::string stem =
-      MakePackage({Entry("C:\\dir\\..\\a.txt", "1"), Entry("w\\v\\u.txt", "2"),
-                   Entry("d" + Repeated("/\\", 1500) + "e.txt", "3")});
+  const std::string stem = MakePackage({Entry("C:\\dir\\..\\a.txt", "1"), Entry("w\\v\\u.txt", "2"),
+                                        Entry("d" + Repeated("/\\", 1500) + "e.txt", "3")});
   ASSERT_TRUE(Unzip(stem));
   EXPECT_EQ(ReadFile(stem + "/a.txt"), "1");
   EXPECT_EQ(ReadFile(stem + "/w/v/u.txt"), "2");

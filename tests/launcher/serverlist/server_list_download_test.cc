@@ -1,5 +1,3 @@
-#include "launcher/serverlist/server_list_thread.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,14 +6,15 @@
 #include <memory>
 #include <thread>
 
-#include "launcher/serverlist/chosen_server.h"
 #include "launcher/config/instance_path.h"
-#include "launcher/frame/launcher_frame_wnd.h"
-#include "launcher/system/my_thread.h"
-#include "launcher/update/retry_pacer.h"
-#include "launcher/system/run_log.h"
-#include "launcher/serverlist/server_list.h"
 #include "launcher/config/setup_config.h"
+#include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/serverlist/chosen_server.h"
+#include "launcher/serverlist/server_list.h"
+#include "launcher/serverlist/server_list_thread.h"
+#include "launcher/system/my_thread.h"
+#include "launcher/system/run_log.h"
+#include "launcher/update/retry_pacer.h"
 #include "launcher/windows/update_wnd.h"
 #include "skinui/control.h"
 #include "skinui/ui_lock.h"
@@ -69,7 +68,9 @@ class ServerListDownloadTest : public ::testing::Test {
     frame.serverListUrl2 = second.empty() ? wxString() : wxString::FromUTF8(server.Url(second));
   }
 
-  bool Download() { return DownLoadServerListFile(frame, frame.logTarget, wxString::FromUTF8(dir.path())); }
+  bool Download() {
+    return DownLoadServerListFile(frame, frame.logTarget, wxString::FromUTF8(dir.path()));
+  }
 
   std::string List() const { return dir.File("ServerList.xml"); }
   std::string Temp() const { return dir.File("ServerListTemp.xml"); }

@@ -51,7 +51,7 @@ const AreaRows kFourAreas = {
     {{"s4", "three-a", "10.0.3.1", "7003"}}};
 // The same address under different ports, and in two areas.
 const AreaRows kSharedAddress = {{{"p", "plain", "host", ""}, {"q", "q", "host", "80"}},
-                                  {{"r", "r", "host", "80"}}};
+                                 {{"r", "r", "host", "80"}}};
 
 // --- Choice of the current server ---
 
@@ -69,18 +69,29 @@ TEST(ServerChoiceTest, ChoosesBySavedKeysOrTheFirstNamedServer) {
       {"sid only in the fourth area", kFourAreas, {"s4", "", ""}, "", false},
       {"sid nowhere", kFourAreas, {"missing", "", ""}, "", false},
       {"unmatched sid ignores the address", kFourAreas, {"missing", "10.0.0.1", "7000"}, "", false},
-      {"two areas only", {{{"a", "x", "1", "1"}}, {{"b", "y", "2", "2"}}}, {"b", "", ""}, "y",
+      {"two areas only",
+       {{{"a", "x", "1", "1"}}, {{"b", "y", "2", "2"}}},
+       {"b", "", ""},
+       "y",
        false},
-      {"two matches in one area", {{{"s1", "first", "a", "1"}, {"s1", "second", "b", "2"}}},
-       {"s1", "", ""}, "first", false},
+      {"two matches in one area",
+       {{{"s1", "first", "a", "1"}, {"s1", "second", "b", "2"}}},
+       {"s1", "", ""},
+       "first",
+       false},
       {"address and port, last area wins", kSharedAddress, {"", "host", "80"}, "r", false},
       {"empty port matches empty port", kSharedAddress, {"", "host", ""}, "plain", false},
       {"address with another port", kSharedAddress, {"", "host", "81"}, "", false},
       {"unnamed first server",
        {{{"u", "", "unnamed", "1"}, {"n", "named", "addr", "2"}}, {{"m", "other", "x", "3"}}},
-       {}, "named", false},
-      {"no named server in area 0", {{{"u", "", "unnamed", "1"}}, {{"m", "area-1", "x", "3"}}},
-       {}, "", true},
+       {},
+       "named",
+       false},
+      {"no named server in area 0",
+       {{{"u", "", "unnamed", "1"}}, {{"m", "area-1", "x", "3"}}},
+       {},
+       "",
+       true},
       {"no areas", {}, {}, "", true},
       {"no areas, saved sid", {}, {"b", "", ""}, "", false},
   };
@@ -105,13 +116,13 @@ TEST(ServerChoiceTest, ChoosesBySavedKeysOrTheFirstNamedServer) {
 }
 
 TEST(ServerChoiceTest, VersionTextComparesUnitByUnit) {
-  const char* cases[][3] = {{"1.10", "1.9", "1.9"},  {"1.9", "1.10", "1.9"},
-                            {"1.2", "1.2.1", "1.2.1"}, {"1.2.1", "1.2", "1.2.1"},
-                            {"", "0", "0"},           {"3", "", "3"}};
+  const char* cases[][3] = {
+      {"1.10", "1.9", "1.9"},    {"1.9", "1.10", "1.9"}, {"1.2", "1.2.1", "1.2.1"},
+      {"1.2.1", "1.2", "1.2.1"}, {"", "0", "0"},         {"3", "", "3"}};
   for (const auto& c : cases) EXPECT_EQ(VersionTextToShow(c[0], c[1]), c[2]) << c[0] << " " << c[1];
   // Above U+FFFF a character is a surrogate pair, below U+E000..U+FFFF.
   const wxString pair = wxString::FromUTF8("1.\xF0\x9F\x98\x80");  // U+1F600
-  const wxString high = wxString::FromUTF8("1.\xEF\xBC\x90");       // U+FF10
+  const wxString high = wxString::FromUTF8("1.\xEF\xBC\x90");      // U+FF10
   EXPECT_EQ(VersionTextToShow(pair, high), high);
   EXPECT_EQ(VersionTextToShow(high, pair), high);
 }
@@ -119,10 +130,14 @@ TEST(ServerChoiceTest, VersionTextComparesUnitByUnit) {
 // --- Parsing ---
 
 TEST(ServerListParseTest, IntegersAsTheListWritesThem) {
-  const std::pair<const char*, int> cases[] = {
-      {"  \t-12x7", -12}, {"+7", 7}, {"abc", 0}, {"", 0}, {"- 5", 0},
-      {"99999999999999999999999", INT_MAX}, {"-99999999999999999999999", INT_MIN},
-      {"-2147483648", INT_MIN}};
+  const std::pair<const char*, int> cases[] = {{"  \t-12x7", -12},
+                                               {"+7", 7},
+                                               {"abc", 0},
+                                               {"", 0},
+                                               {"- 5", 0},
+                                               {"99999999999999999999999", INT_MAX},
+                                               {"-99999999999999999999999", INT_MIN},
+                                               {"-2147483648", INT_MIN}};
   for (const auto& [text, value] : cases) EXPECT_EQ(ParseListInteger(text), value) << text;
 }
 
@@ -177,8 +192,8 @@ TEST(ServerListParseTest, MissingEmptyAndRepeatedAttributes) {
   // An empty attribute is still an attribute; a bare server is all empty.
   ASSERT_EQ(areas[1].servers.size(), 1u);
   const ServerInfo& bare = *areas[1].servers[0];
-  EXPECT_TRUE(bare.sid.empty() && bare.name.empty() && bare.address.empty() &&
-              bare.port.empty() && bare.chargeIp.empty());
+  EXPECT_TRUE(bare.sid.empty() && bare.name.empty() && bare.address.empty() && bare.port.empty() &&
+              bare.chargeIp.empty());
 
   // Repeated attributes: the last one counts.
   const AreaList repeated = Parse(

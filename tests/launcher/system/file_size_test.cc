@@ -41,7 +41,8 @@ TEST_F(FileSizeTest, MissingFileOrDirectoryGivesOneAndAnErrorLine) {
   const std::string logged = Logged();
   EXPECT_NE(logged.find(": Error: launcher("), std::string::npos) << logged;
   for (const std::string& path : {dir_.File("ServerList.xml"), dir_.path()})
-    EXPECT_NE(logged.find("): pathList.xml " + path + " error in update server\n"), std::string::npos)
+    EXPECT_NE(logged.find("): pathList.xml " + path + " error in update server\n"),
+              std::string::npos)
         << logged;
 }
 
@@ -51,9 +52,11 @@ TEST_F(FileSizeTest, SizesOfReadableFilesClampedBelowFourGibibytes) {
   std::error_code error;
   std::filesystem::resize_file(big, 5ull << 30, error);  // sparse
   if (error) GTEST_SKIP() << "no sparse file here: " << error.message();
-  const std::pair<unsigned long long, uint32_t> cases[] = {
-      {5ull << 30, 4294967295u}, {4ull << 30, 4294967295u}, {(4ull << 30) - 2, 4294967294u},
-      {10, 10}, {0, 0}};
+  const std::pair<unsigned long long, uint32_t> cases[] = {{5ull << 30, 4294967295u},
+                                                           {4ull << 30, 4294967295u},
+                                                           {(4ull << 30) - 2, 4294967294u},
+                                                           {10, 10},
+                                                           {0, 0}};
   for (const auto& [size, expected] : cases) {
     std::filesystem::resize_file(big, size);
     EXPECT_EQ(QueryFileSize(wxString::FromUTF8(big), log_), expected) << size;

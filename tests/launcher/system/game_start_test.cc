@@ -7,8 +7,8 @@
 #include <functional>
 #include <utility>
 
-#include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/config/setup_config.h"
+#include "launcher/frame/launcher_frame_wnd.h"
 #include "platform/ini_file.h"
 #include "tests/launcher/setup_config_reset.h"
 #include "tests/support/recording_desktop.h"
@@ -56,9 +56,10 @@ TEST_F(GameStartTest, SavesSettingsThenStartsGameWithWsAndQuits) {
   const std::string out = dir.File("started-with.txt");
   // The game records its parameter and the server it finds saved.
   // Copied from Windows, the name may differ in letter case.
-  WriteFile(dir.File("Orvo.exe"), "#!/bin/sh\nprintf '%s\\n' \"$1\" > '" + out + ".part'\ngrep '^ServerAddr' '" +
-                                      dir.File("orvo.ini") + "' >> '" + out + ".part'\nmv '" + out +
-                                      ".part' '" + out + "'\n");
+  WriteFile(dir.File("Orvo.exe"), "#!/bin/sh\nprintf '%s\\n' \"$1\" > '" + out +
+                                      ".part'\ngrep '^ServerAddr' '" + dir.File("orvo.ini") +
+                                      "' >> '" + out + ".part'\nmv '" + out + ".part' '" + out +
+                                      "'\n");
   chmod(dir.File("Orvo.exe").c_str(), 0755);
 
   StartGame(frame.programDir);
@@ -76,7 +77,8 @@ TEST_F(GameStartTest, AGameThatCannotStartIsReportedAndLauncherQuits) {
       {"missing", [] {}},
       {"directory", [&] { ASSERT_EQ(mkdir(game.c_str(), 0755), 0); }},
       {"not executable", [&] { WriteFile(game, "#!/bin/sh\nexit 0\n"); }},
-      {"not a program", [&] {
+      {"not a program",
+       [&] {
          WriteFile(game, "MZ\x90\x00 not for this system");
          chmod(game.c_str(), 0755);
        }},

@@ -1,5 +1,4 @@
 #include "launcher/system/mini_dumper.h"
-#include "launcher/system/my_thread.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -20,6 +19,7 @@
 #include <tuple>
 #include <vector>
 
+#include "launcher/system/my_thread.h"
 #include "platform/desktop.h"
 #include "tests/support/temp_dir.h"
 
@@ -170,13 +170,16 @@ class MiniDumperTest : public ::testing::Test {
   std::vector<std::string> DumpFiles() const { return DumpFiles(dir_.path()); }
 
   // Expects exactly one dump in `directory`, named after a time in [before, after].
-  std::string ExpectOneDump(const std::string& directory, std::time_t before, std::time_t after) const {
+  std::string ExpectOneDump(const std::string& directory, std::time_t before,
+                            std::time_t after) const {
     const std::vector<std::string> dumps = DumpFiles(directory);
     EXPECT_EQ(dumps.size(), 1u);
     if (dumps.size() != 1) return "";
     const long seconds = std::stol(dumps[0].substr(std::string("launcher.").size()));
     // The name holds the time as a signed 32-bit number.
-    const auto asStored = [](std::time_t t) { return static_cast<int32_t>(static_cast<uint32_t>(t)); };
+    const auto asStored = [](std::time_t t) {
+      return static_cast<int32_t>(static_cast<uint32_t>(t));
+    };
     EXPECT_TRUE(seconds >= asStored(before) && seconds <= asStored(after)) << dumps[0];
     return dumps[0];
   }
@@ -226,7 +229,8 @@ TEST_F(MiniDumperTest, QuietDumperWritesOneDumpForEveryKindOfCrashAndExitsWithZe
     EXPECT_NE(dump.find(lines.substr(bar + 1)), std::string::npos);
 #if defined(__x86_64__)
     // The faulting thread's registers, its stack pointer among them.
-    EXPECT_TRUE(std::regex_search(dump, std::regex("\nregisters:\nrip: 0x[0-9a-f]+\nrsp: 0x[0-9a-f]+\n")));
+    EXPECT_TRUE(
+        std::regex_search(dump, std::regex("\nregisters:\nrip: 0x[0-9a-f]+\nrsp: 0x[0-9a-f]+\n")));
 #endif
     // This program is among the crashing thread's frames.
     const size_t frames = dump.find("\nbacktrace:\n");
@@ -265,7 +269,8 @@ TEST_F(MiniDumperTest, NotQuietAsksFirstAndWritesOnlyOnYes) {
   const std::string name = ExpectOneDump(dir_.path(), before, std::time(nullptr));
   EXPECT_EQ(ReadFile(BoxesFile()),
             "YesNo||There was an unexpected error:\n\n\nWould you like to save a diagnostic "
-            "file?\n\nFilename: " + dir_.File(name) + "\n<end>\n");
+            "file?\n\nFilename: " +
+                dir_.File(name) + "\n<end>\n");
 
   TempDir no;
   end = NullWriteUnder(no.File("boxes.txt"), platform::MessageBoxResult::No,
@@ -292,8 +297,9 @@ TEST_F(MiniDumperTest, WithoutDumpWriterNoFileAndAMessageOnlyWhenNotQuiet) {
     // Copies: C++17 lambdas cannot capture structured bindings.
     const ChildEnd end = NullWriteUnder(dir.File("boxes.txt"), platform::MessageBoxResult::Yes,
                                         [&, quiet = quiet, libraryFound = libraryFound] {
-      return std::make_unique<DumperWithoutWriter>(quiet, dir.File("launcher"), libraryFound);
-    });
+                                          return std::make_unique<DumperWithoutWriter>(
+                                              quiet, dir.File("launcher"), libraryFound);
+                                        });
     EXPECT_TRUE(end.exited && end.exitCode == 0);
     EXPECT_TRUE(DumpFiles(dir.path()).empty());
     EXPECT_EQ(ReadFile(dir.File("boxes.txt")), expected);
@@ -303,8 +309,9 @@ TEST_F(MiniDumperTest, WithoutDumpWriterNoFileAndAMessageOnlyWhenNotQuiet) {
 TEST_F(MiniDumperTest, UnwritableDirectoryLeavesNoFileAndReportsWhenNotQuiet) {
   const std::string missing = dir_.File("missing/launcher");
   for (bool quiet : {true, false}) {
-    const ChildEnd end = NullWriteUnder(BoxesFile(), platform::MessageBoxResult::Yes,
-                                        [&] { return std::make_unique<MiniDumper>(quiet, missing); });
+    const ChildEnd end = NullWriteUnder(BoxesFile(), platform::MessageBoxResult::Yes, [&] {
+      return std::make_unique<MiniDumper>(quiet, missing);
+    });
     EXPECT_EQ(end.exitCode, 0) << quiet;
   }
   // Only the loud one asked, then reported the path it would have used.
@@ -359,7 +366,8 @@ TEST_F(MiniDumperTest, CrashInsideTheHandlerStillEndsWithZero) {
     MiniDumper dumper(false, ProgramFile());
     WriteThroughNull();
   });
-  EXPECT_TRUE(end.exited && end.exitCode == 0) << "exit " << end.exitCode << ", signal " << end.signal;
+  EXPECT_TRUE(end.exited && end.exitCode == 0)
+      << "exit " << end.exitCode << ", signal " << end.signal;
   EXPECT_TRUE(DumpFiles().empty());
 }
 

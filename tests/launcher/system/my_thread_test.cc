@@ -1,5 +1,7 @@
 // Worker threads: the frame they get, starting failures, and shut-down that
 // waits for every worker.
+#include "launcher/system/my_thread.h"
+
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -9,7 +11,6 @@
 #include <chrono>
 
 #include "launcher/frame/launcher_frame_wnd.h"
-#include "launcher/system/my_thread.h"
 #include "launcher/win_main.h"
 #include "tests/support/wait_until.h"
 

@@ -13,9 +13,9 @@
 
 namespace {
 
-using testing_support::RecordingDesktop;
 using testing_support::EndedByKill;
 using testing_support::IsListedAs;
+using testing_support::RecordingDesktop;
 using testing_support::StartSleeper;
 using testing_support::TempDir;
 
@@ -53,8 +53,8 @@ TEST(EnsureTrueColorTest, SwitchesOtherDepthsKeepingSizeAndGivesUpOnRefusal) {
   EXPECT_TRUE(EnsureTrueColor());
   auto requests = desktop.DisplayModeRequests();
   ASSERT_EQ(requests.size(), 1u);
-  EXPECT_TRUE(requests[0].width == 1366 && requests[0].height == 768 && requests[0].bitsPerPixel == 32 &&
-              requests[0].frequency == 75);
+  EXPECT_TRUE(requests[0].width == 1366 && requests[0].height == 768 &&
+              requests[0].bitsPerPixel == 32 && requests[0].frequency == 75);
 
   desktop.SetDisplayMode({1024, 768, 8, 60});
   desktop.SetAcceptDisplayChanges(false);

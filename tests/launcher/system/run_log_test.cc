@@ -73,7 +73,8 @@ TEST_F(RunLogTest, EntriesCarryTimeLevelPrefixAndTheirOwnNumber) {
   const std::vector<std::string> lines = Lines(ReadFile(LogPath()));
   ASSERT_EQ(lines.size(), 9u);
   EXPECT_TRUE(std::regex_match(
-      lines[0], std::regex(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}: launcher\(212\): launcher started!)")))
+      lines[0],
+      std::regex(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}: launcher\(212\): launcher started!)")))
       << lines[0];
   std::vector<std::string> bodies;
   for (const std::string& line : lines) bodies.push_back(Body(line));
@@ -82,7 +83,8 @@ TEST_F(RunLogTest, EntriesCarryTimeLevelPrefixAndTheirOwnNumber) {
   EXPECT_EQ(bodies[3], Prefix(2207) + "process file is data/x.dat!");
   EXPECT_EQ(bodies[4], "Error: Can't create the update thread!");
   EXPECT_EQ(bodies[5], "DownLoadServerListFile success!");
-  EXPECT_EQ(bodies[6], "Error: " + Prefix(2302) + " pathList.xml /games/100%s%d%%/ServerList.xml error");
+  EXPECT_EQ(bodies[6],
+            "Error: " + Prefix(2302) + " pathList.xml /games/100%s%d%%/ServerList.xml error");
   EXPECT_EQ(bodies[7], Prefix(2207) +
                            "process file is a\\n2026-01-01 00:00:00: x\\r\\t\\x1b[2J\\x7f"
                            "\\u0085\\u2028b!");
@@ -159,7 +161,8 @@ TEST_F(RunLogTest, WorkerLinesReachTheFileAtOnceAndInOrder) {
   }
   EXPECT_EQ(nextWorker, 200);
   EXPECT_EQ(nextMain, 200);
-  EXPECT_NE(std::find(bodies.begin(), bodies.end(), "Error: DownLoadServerListFile faiure!"), bodies.end());
+  EXPECT_NE(std::find(bodies.begin(), bodies.end(), "Error: DownLoadServerListFile faiure!"),
+            bodies.end());
 }
 
 TEST_F(RunLogTest, ShutDownWhileAWorkerWritesIsSafe) {

@@ -4,8 +4,8 @@
 
 #include <poll.h>
 #include <signal.h>
-#include <unistd.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <limits>
@@ -16,8 +16,8 @@
 
 #include "download/update_temporaries.h"
 #include "launcher/packages/installation.h"
-#include "launcher/system/my_thread.h"
 #include "launcher/packages/package_extraction.h"
+#include "launcher/system/my_thread.h"
 #include "launcher/update/version_check.h"
 #include "launcher/windows/update_wnd.h"
 #include "skinui/control.h"
@@ -106,8 +106,11 @@ TEST_F(PatchCallbacksTest, FetchedFilesResetTheCountersAndMissingPackagesGiveUp)
   const struct {
     const char* path;
     bool package;
-  } cases[] = {{"/g/data/a.bin", false}, {"/g/temp/p.UPD", false}, {"/g/temp/p.Tre", false},
-               {"/g/temp/p.upd", true},  {"/g/temp/p.tre", true}};
+  } cases[] = {{"/g/data/a.bin", false},
+               {"/g/temp/p.UPD", false},
+               {"/g/temp/p.Tre", false},
+               {"/g/temp/p.upd", true},
+               {"/g/temp/p.tre", true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
     frame.updateNeeded = true;
@@ -285,8 +288,10 @@ TEST_F(PatchPackageGameProcessTest, FailedPackageKeepsTheInstalledVersionsForThe
 
 TEST_F(PatchPackageGameProcessTest, PackageWithTheLauncherUpdaterHandsOverAfterTheStep) {
   const std::string argsFile = dir.File("updater-args.txt");
-  const std::string script = "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > '" + argsFile + ".part'\n"
-                             "mv '" + argsFile + ".part' '" + argsFile + "'\n";
+  const std::string script = "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > '" + argsFile +
+                             ".part'\n"
+                             "mv '" +
+                             argsFile + ".part' '" + argsFile + "'\n";
   const std::string package = StorePackage(
       "temp/p4.upd", {{"launcherupdate.exe", script}, {"data/launcher.bin", "for the updater"}});
   LoadManifest(Set("patch", "1.1") + Set("Launcherpatch", "1.0"), "1.1");
@@ -310,7 +315,8 @@ TEST_F(PatchPackageGameProcessTest, PackageWithTheLauncherUpdaterHandsOverAfterT
 TEST_F(PatchPackageGameProcessTest, LauncherUpdaterIsFoundInAnyLetterCase) {
   const std::string started = dir.File("updater-started.txt");
   const std::string package = StorePackage(
-      "temp/p10.upd", {{"LauncherUpdate.EXE", "#!/bin/sh\ntouch '" + started + "'\n"}, {"x.bin", "x"}});
+      "temp/p10.upd",
+      {{"LauncherUpdate.EXE", "#!/bin/sh\ntouch '" + started + "'\n"}, {"x.bin", "x"}});
   LoadManifest(Set("patch", "1.1") + Set("Launcherpatch", "1.0"), "1.1");
 
   Fetched(package);
@@ -357,8 +363,8 @@ TEST_F(PatchPackageGameProcessTest, PackageAppliedAgainMergesItsIndexOnce) {
 
 TEST_F(PatchPackageGameProcessTest, LauncherUpdateStillHandsOverWhenALaterPackageFails) {
   const std::string started = dir.File("updater-started.txt");
-  const std::string updater =
-      StorePackage("temp/p12.upd", {{"launcherupdate.exe", "#!/bin/sh\ntouch '" + started + "'\n"}});
+  const std::string updater = StorePackage(
+      "temp/p12.upd", {{"launcherupdate.exe", "#!/bin/sh\ntouch '" + started + "'\n"}});
   LoadManifest(Set("patch", "1.1") + Set("Launcherpatch", "1.0"), "1.1");
   Fetched(updater);
   Fetched(MakeFile("temp/bad.upd", "no zip"));

@@ -108,8 +108,7 @@ class UpdateThreadTest : public UpdateRoadTest {
 TEST_F(UpdateThreadTest, NoServerReachableGivesUpAtTheFirstLimit) {
   const int closedPort = testing_support::ClosedLoopbackPort();
   ASSERT_GT(closedPort, 0);
-  frame.updateVersionUrl1 =
-      wxString::Format("http://127.0.0.1:%d/up/manifest.xml", closedPort);
+  frame.updateVersionUrl1 = wxString::Format("http://127.0.0.1:%d/up/manifest.xml", closedPort);
   SetUpdateTimeLimitForTesting(300);
   frame.updateNeeded = true;
   Prepare();
