@@ -9,7 +9,9 @@ packages=(
   build-essential cmake pkg-config
   libcurl4-openssl-dev libwxgtk3.2-dev libexpat1-dev zlib1g-dev libminizip-dev
   libgtest-dev libcpp-httplib-dev
-  clang libclang-rt-14-dev python3
+  # Tests: clang for the sanitizer and fuzz builds, the format check, the
+  # fuzz seed script.
+  clang libclang-rt-14-dev clang-format python3
   # Real windows: wxWidgets on GTK 3 with WebKit web views, X11.
   libwxgtk-webview3.2-dev libgtk-3-dev libx11-dev
   # GUI tests: a virtual screen, input and pixel reading, a session bus and

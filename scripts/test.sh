@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test: once in a
-# normal build, again under ThreadSanitizer, since the launcher's worker
-# threads share its windows and settings, and again built by clang under
-# AddressSanitizer and UndefinedBehaviorSanitizer; then runs each fuzz target
-# for a bounded time (scripts/run_fuzzers.sh).
+# Installs what is missing, checks the format, builds everything and runs
+# every test: once in a normal build, again under ThreadSanitizer, since the
+# launcher's worker threads share its windows and settings, and again built by
+# clang under AddressSanitizer and UndefinedBehaviorSanitizer; then runs each
+# fuzz target for a bounded time (scripts/run_fuzzers.sh).
 # The normal run includes the GUI tests (label "gui"): the launcher on a
 # virtual X screen of their own, so no desktop is needed. They are left out
 # of the sanitizer runs, whose toolkit libraries are not instrumented.
@@ -11,6 +11,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 jobs="$(nproc)"
+
+# The tree keeps the format of .clang-format.
+git ls-files -z '*.cc' '*.h' | xargs -0 clang-format --dry-run --Werror
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
