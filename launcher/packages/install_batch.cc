@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <map>
 
@@ -20,9 +21,58 @@ bool SyncPath(const std::string& path, int flags) {
   return fd.ok() && fsync(fd.get()) == 0;
 }
 
+std::string LowerName(const std::string& path) {
+  std::string name = path.substr(path.find_last_of('/') + 1);
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return name;
+}
+
+// Index files, login.dat and del.lst are written in place by later merges,
+// which must never reach the package's copy through a shared inode.
+bool WrittenInPlace(const std::string& path) {
+  const std::string name = LowerName(path);
+  return (name.size() >= 2 && name.compare(name.size() - 2, 2, ".i") == 0) || name == "login.dat" ||
+         name == "del.lst";
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+// A source that is a plain file of its own (no other name, not a symbolic
+// link) on the target's filesystem may become the installed file itself.
+bool Linkable(const std::string& source, const std::string& target, const struct stat& opened) {
+  if (opened.st_nlink != 1 || WrittenInPlace(source) || WrittenInPlace(target)) return false;
+  struct stat named {
+  }, directory{};
+  return lstat(source.c_str(), &named) == 0 && S_ISREG(named.st_mode) &&
+         named.st_dev == opened.st_dev && named.st_ino == opened.st_ino &&
+         stat(DirectoryOf(target).c_str(), &directory) == 0 && directory.st_dev == opened.st_dev;
+}
+
+// Links `source` at `temporary`, a noted name nothing stands at, and gives
+// it `mode`. The unpacking wrote the data on this filesystem, so the
+// commit's one flush covers it. False, with nothing of ours left there,
+// when the filesystem refuses the link.
+bool LinkInto(const std::string& source, int sourceFd, const struct stat& opened, mode_t mode,
+              const std::string& temporary) {
+  // link() never replaces a file: a name taken meanwhile fails here.
+  if (link(source.c_str(), temporary.c_str()) != 0) return false;
+  struct stat linked {};
+  if (lstat(temporary.c_str(), &linked) == 0 && linked.st_dev == opened.st_dev &&
+      linked.st_ino == opened.st_ino && fchmod(sourceFd, mode) == 0) {
+    return true;
+  }
+  unlink(temporary.c_str());
+  return false;
+}
+
 }  // namespace
 
-InstallBatch::InstallBatch(std::string root) : root_(std::move(root)) {
+InstallBatch::InstallBatch(std::string root, bool linkSources)
+    : root_(std::move(root)), linkSources_(linkSources) {
   while (root_.size() > 1 && root_.back() == '/') root_.pop_back();
 }
 
@@ -47,15 +97,29 @@ bool InstallBatch::StageCopy(const std::string& source, const std::string& targe
   FileDescriptor in(open(source.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat info {};
   if (!in.ok() || fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  const mode_t mode = (replaces ? installed.st_mode : info.st_mode) & 07777;
 
   // A fresh name: a game file that happens to be called like a staged copy
   // is never overwritten.
   std::string temporary;
   FileDescriptor out(CreateNotedTemporary(root_, target, kInstallTemporarySuffix, temporary));
   if (!out.ok()) return false;
-  const mode_t mode = (replaces ? installed.st_mode : info.st_mode) & 07777;
-  bool ok = CopyAll(in.get(), out.get()) && fchmod(out.get(), mode) == 0;
-  ok = out.Close() && ok;
+  // The noted file only holds the name: it makes way for the link.
+  bool placeholderKept = true;
+  if (linkSources_ && Linkable(source, target, info)) {
+    placeholderKept = unlink(temporary.c_str()) != 0;
+    if (!placeholderKept && LinkInto(source, in.get(), info, mode, temporary)) {
+      steps_.push_back(Step{temporary, target, nullptr, {}});
+      return true;
+    }
+  }
+  FileDescriptor again(
+      placeholderKept ? -1
+                      : CreateNotedTemporary(root_, target, kInstallTemporarySuffix, temporary));
+  if (!placeholderKept && !again.ok()) return false;
+  FileDescriptor& copy = placeholderKept ? out : again;
+  bool ok = CopyAll(in.get(), copy.get()) && fchmod(copy.get(), mode) == 0;
+  ok = copy.Close() && ok;
   if (!ok) {
     unlink(temporary.c_str());
     return false;

@@ -17,18 +17,22 @@ class InstallBatch {
  public:
   // `root` is the directory installed into (directories are made durable up
   // to it); it holds the ledger of the staged copies (update_temporaries.h).
-  explicit InstallBatch(std::string root);
+  // With `linkSources` a source may be staged as a hard link (StageCopy):
+  // only for sources that are removed or replaced, never written, later.
+  explicit InstallBatch(std::string root, bool linkSources = false);
   // A batch that was not committed takes its temporary files with it.
   ~InstallBatch();
   InstallBatch(const InstallBatch&) = delete;
   InstallBatch& operator=(const InstallBatch&) = delete;
 
-  // Writes a copy of the plain file `source` beside `target` (under a fresh
-  // name that no file had), to take its
-  // place at the commit. The copy gets the installed file's permission bits
-  // when it replaces one, else the source's. False (nothing staged) when the
-  // source cannot be read, the copy cannot be written whole, or the target
-  // is a directory or a read-only file.
+  // Puts the content of the plain file `source` beside `target` (under a
+  // fresh name that no file had), to take its place at the commit: with
+  // `linkSources`, a hard link to the source when both are on one filesystem
+  // and the source has no other name, else a copy. Index files,
+  // login.dat and del.lst are always copied. The staged file gets the
+  // installed file's permission bits when it replaces one, else the source's.
+  // False (nothing staged) when the source cannot be read, the copy cannot be
+  // written whole, or the target is a directory or a read-only file.
   bool StageCopy(const std::string& source, const std::string& target);
 
   // A step that works on installed files in place (an index merge, the
@@ -51,6 +55,7 @@ class InstallBatch {
   void NoteDirectoriesOf(const std::string& path);
 
   std::string root_;
+  bool linkSources_;
   std::vector<Step> steps_;
   std::set<std::string> directories_;
   bool committed_ = false;

@@ -163,7 +163,9 @@ bool InstallUpdateFiles(LauncherFrameWnd& frame, const wxString& dir, const wxSt
   KnownPackage known{package.version, package.fingerprint, {}};
   if (!known.fingerprint.empty())
     known.merged = AppliedFingerprints(frame.programDir, known.version);
-  InstallBatch batch(frame.programDir.utf8_string());
+  // The unpacked package is deleted or unpacked afresh, never written in
+  // place: its files may become the installed ones.
+  InstallBatch batch(frame.programDir.utf8_string(), true);
   if (!Walk(frame, batch, dir, root, isTre, progress, known)) return false;
   return batch.Commit();
 }

@@ -1,29 +1,39 @@
 #include "launcher/packages/installation.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "download/update_temporaries.h"
 #include "launcher/config/instance_path.h"
 #include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/packages/delete_directory.h"
+#include "launcher/packages/package_extraction.h"
 #include "launcher/system/my_thread.h"
 #include "launcher/system/run_log.h"
 #include "launcher/update/applied_packages.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/zip_builder.h"
 
 namespace {
 
 using testing_support::PathExists;
 using testing_support::ReadFile;
 using testing_support::TempDir;
+using testing_support::UnixEntry;
 using testing_support::WriteFile;
+using testing_support::WriteZipArchive;
 
 wxString W(const std::string& path) { return wxString::FromUTF8(path); }
 
@@ -193,21 +203,100 @@ TEST_F(InstallationTest, FailureOrShutDownDuringTheWalkInstallsNothing) {
   }
 }
 
-TEST_F(InstallationTest, ReplacedFilesKeepTheirModeAndNewFilesTakeTheirSources) {
-  WriteFile(game_.File("orvo.exe"), "old game");
-  chmod(game_.File("orvo.exe").c_str(), 0755);
-  Put("orvo.exe", "new game");
-  chmod((package_ + "/orvo.exe").c_str(), 0644);
-  Put("tools/run.sh", "new tool");
-  chmod((package_ + "/tools/run.sh").c_str(), 0750);
-  ASSERT_TRUE(Install(false));
-  for (const auto& [name, mode] :
-       {std::pair<const char*, unsigned>{"orvo.exe", 0755}, {"tools/run.sh", 0750}}) {
-    struct stat info {};
-    ASSERT_EQ(stat(game_.File(name).c_str(), &info), 0) << name;
-    EXPECT_EQ(info.st_mode & 07777, mode) << name;
+// A tmpfs of its own: a filesystem the package's files cannot be linked to.
+class TmpfsMount {
+ public:
+  TmpfsMount() { mounted_ = mount("tmpfs", dir_.path().c_str(), "tmpfs", 0, "size=4m") == 0; }
+  ~TmpfsMount() {
+    if (mounted_) umount2(dir_.path().c_str(), MNT_DETACH);
   }
-  EXPECT_EQ(ReadFile(game_.File("orvo.exe")), "new game");
+  bool mounted() const { return mounted_; }
+  const std::string& path() const { return dir_.path(); }
+
+ private:
+  TempDir dir_;
+  bool mounted_ = false;
+};
+
+bool SetImmutable(const std::string& path, bool immutable) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int flags = 0;
+  bool ok = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  flags = immutable ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+  ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+  if (fd >= 0) close(fd);
+  return ok;
+}
+
+// Unpacked and installed, each file is whole with its mode (a replaced file
+// keeps the installed one's, a new one takes its entry's), whether it was
+// linked from the package (same filesystem) or copied, and stays so when
+// the package is unpacked again or its directory deleted. Index files are
+// copied even where they could be linked: later merges write into them.
+TEST_F(InstallationTest, InstalledFilesAreWholeWithTheirModesLinkedOrCopied) {
+  TmpfsMount tmpfs;
+  struct Case {
+    const char* name;
+    std::string programDir;
+    bool linked;
+    bool refused;  // orvo.exe's link fails: the file is immutable
+  };
+  TempDir refusing;
+  for (const Case& c : {Case{"same filesystem", game_.path(), true, false},
+                        Case{"link refused", refusing.path(), true, true},
+                        Case{"other filesystem", tmpfs.path(), false, false}}) {
+    SCOPED_TRACE(c.name);
+    if (!tmpfs.mounted() && !c.linked) {
+      std::cout << "[  SKIPPED ] no tmpfs can be mounted here: the copy fallback is not run\n";
+      continue;
+    }
+    frame_.programDir = W(c.programDir);
+    const std::string stem = work_.File(std::string("pkg-") + (c.linked ? "a" : "b"));
+    WriteFile(c.programDir + "orvo.exe", "old game");
+    chmod((c.programDir + "orvo.exe").c_str(), 0755);
+    const auto unpack = [&](const std::string& version) {
+      ASSERT_TRUE(
+          WriteZipArchive(stem + ".tre", {UnixEntry("orvo.exe", version + " game", 0100644),
+                                          UnixEntry("map.i", version + " index", 0100640),
+                                          UnixEntry("tools/run.sh", version + " tool", 0100750)}));
+      ASSERT_TRUE(UnzipPackage(W(stem), true, nullptr));
+    };
+    unpack("new");
+    if (c.refused && !SetImmutable(stem + "/orvo.exe", true)) {
+      std::cout << "[  SKIPPED ] files cannot be made immutable here: a refused link is not run\n";
+      continue;
+    }
+    const bool installed = InstallUpdateFiles(frame_, W(stem), W(stem), true, nullptr);
+    if (c.refused) SetImmutable(stem + "/orvo.exe", false);
+    ASSERT_TRUE(installed);
+
+    struct Expected {
+      const char* file;
+      const char* contents;
+      unsigned mode;
+      bool linked;
+    };
+    const Expected expected[] = {{"orvo.exe", "new game", 0755, c.linked && !c.refused},
+                                 {"map.i", "new index", 0640, false},
+                                 {"tools/run.sh", "new tool", 0750, c.linked}};
+    const auto check = [&](const char* when, bool packageThere) {
+      for (const Expected& e : expected) {
+        SCOPED_TRACE(std::string(e.file) + " " + when);
+        const std::string installed = c.programDir + e.file;
+        struct stat info {};
+        ASSERT_EQ(stat(installed.c_str(), &info), 0);
+        EXPECT_EQ(ReadFile(installed), e.contents);
+        EXPECT_EQ(info.st_mode & 07777, e.mode);
+        EXPECT_EQ(info.st_nlink, packageThere && e.linked ? 2u : 1u);
+      }
+    };
+    check("installed", true);
+    EXPECT_EQ(Names(c.programDir), (std::vector<std::string>{"map.i", "orvo.exe", "tools"}));
+    unpack("newer");
+    check("unpacked again", false);
+    ASSERT_TRUE(DeleteDirectory(W(stem)));
+    check("package deleted", false);
+  }
 }
 
 TEST_F(InstallationTest, StartUpRemovesOnlyTheTemporariesAKilledRunNoted) {
