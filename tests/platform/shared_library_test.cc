@@ -30,7 +30,7 @@ TEST(SharedLibraryTest, LoadsFindsAndUnloads) {
   // Ownership moves; the moved-from owner is empty and unloads nothing.
   SharedLibrary moved = std::move(library);
   EXPECT_TRUE(moved);
-  EXPECT_FALSE(library);
+  EXPECT_FALSE(library);  // NOLINT(bugprone-use-after-move): the moved-from state is tested
   moved.Reset();
   EXPECT_FALSE(moved);
   library.Reset();

@@ -79,7 +79,7 @@ TEST_F(GameStartTest, AGameThatCannotStartIsReportedAndLauncherQuits) {
       {"not executable", [&] { WriteFile(game, "#!/bin/sh\nexit 0\n"); }},
       {"not a program",
        [&] {
-         WriteFile(game, "MZ\x90\x00 not for this system");
+         WriteFile(game, "MZ\x90 not for this system");
          chmod(game.c_str(), 0755);
        }},
   };
