@@ -54,6 +54,7 @@ def ini_seeds():
         "long_value": b"S\nK\n" + "é".encode() * 300 + b"\n[S]\nK=old\n",
         "odd_lines": b"S\nK\n  v  \n[S\nK\n=v\n[S]\n[s]\nk=1\n",
         "quotes_and_blanks": b"S\nK\n\x0b'v'\x0c\n[S]\nK=\"old\"\r\r\n",
+        "utf16_split_sequence": b"z\xc3\n\xa9K\nv\n\xff\xfe" + "[S]\r\nK=1\r\n".encode("utf-16-le"),
         "utf16_foreign_bytes": b"S\nK\n \xe0ode\n\xff\xfe" + "[S]\r\nK=1\r\n".encode("utf-16-le"),
     }
 

@@ -304,7 +304,9 @@ bool WriteIniString(const std::string& path, const std::string& section, const s
   }
   // A UTF-16 file cannot hold bytes that are not UTF-8: refused rather than
   // stored as replacement characters.
-  if (file.utf16 && !IsValidUtf8(section + key + value)) return false;
+  if (file.utf16 && !(IsValidUtf8(section) && IsValidUtf8(key) && IsValidUtf8(value))) {
+    return false;
+  }
 
   const std::string newLine = keyName + "=" + value;
   // Find the first matching section; replace its key or add the key after the
