@@ -5,7 +5,6 @@
 // never loads. The module decides between real windows and the headless
 // model before anything of wxWidgets or of the windows starts.
 #include <cstdlib>
-#include <cstring>
 
 #include "launcher/win_main.h"
 #include "platform/program.h"
@@ -19,8 +18,7 @@ using StopFunction = void (*)(void*);
 
 bool DisplayNamed() {
   const char* display = std::getenv("DISPLAY");
-  const char* headless = std::getenv(skinui::kHeadlessVariable);
-  return display && *display && !(headless && *headless && std::strcmp(headless, "0") != 0);
+  return display && *display && !skinui::HeadlessAsked();
 }
 
 // The screen session of the module, when it could be had. The module is

@@ -46,11 +46,6 @@ void LogAssertion(const wxString& file, int line, const wxString& function,
                function.utf8_str().data(), condition.utf8_str().data(), message.utf8_str().data());
 }
 
-bool HeadlessAsked() {
-  const char* value = std::getenv(kHeadlessVariable);
-  return value && *value && std::strcmp(value, "0") != 0;
-}
-
 wxGUIEventLoop* g_loop = nullptr;
 ScreenBackend* g_backend = nullptr;
 ScreenDesktop* g_desktop = nullptr;
