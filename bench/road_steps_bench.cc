@@ -8,10 +8,9 @@
 
 #include "bench/bench_paths.h"
 #include "download/download_file.h"
-#include "launcher/config/instance_path.h"
-#include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/packages/installation.h"
 #include "launcher/packages/package_extraction.h"
+#include "launcher/system/instance_path.h"
 #include "launcher/system/run_log.h"
 #include "tidewell/md5_file.h"
 
@@ -76,19 +75,22 @@ void BM_InstallUpdateFiles(benchmark::State& state) {
   if (!HaveWorkDir(state)) return;
   const std::string package = WorkPath("pkg/p");
   const std::string program = RunPath("install") + "/";
-  LauncherFrameWnd frame;
-  frame.programDir = W(program);
+  const wxString programDir = W(program);
+  RunLogHandle log{nullptr};
+  uint32_t totalBytes = 0;
+  uint32_t doneBytes = 0;
+  const InstallTarget target{programDir, log, totalBytes, doneBytes};
   for (auto _ : state) {
     state.PauseTiming();
     RemoveTree(program);
     MakeEmptyCopy(package, program);
-    SetInstancePath(frame.programDir);
-    OpenRunLog(frame.logTarget);
+    SetInstancePath(programDir);
+    OpenRunLog(log);
     state.ResumeTiming();
-    if (!InstallUpdateFiles(frame, W(package), W(package), false, nullptr))
+    if (!InstallUpdateFiles(target, W(package), W(package), false, nullptr))
       state.SkipWithError("installation failed");
     state.PauseTiming();
-    CloseRunLog(frame.logTarget);
+    CloseRunLog(log);
     state.ResumeTiming();
   }
 }

@@ -9,9 +9,9 @@
 #include <mutex>
 
 #include "bench/bench_paths.h"
-#include "launcher/config/instance_path.h"
 #include "launcher/config/version_config.h"
 #include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/system/instance_path.h"
 #include "launcher/system/run_log.h"
 #include "launcher/update/live_patch_holder.h"
 #include "launcher/update/version_check.h"

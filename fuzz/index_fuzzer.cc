@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
-#include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/packages/index_file.h"
 #include "launcher/packages/index_merge.h"
+#include "launcher/system/run_log.h"
 
 namespace {
 
@@ -99,9 +99,9 @@ void Lay(const Input& input, bool withInstalledIndex, bool withInstalledData) {
   if (withInstalledData) fuzz::WriteBytes(Path("login.dat"), input.installedData);
 }
 
-LauncherFrameWnd& Frame() {
-  static LauncherFrameWnd* frame = new LauncherFrameWnd();  // run log never opened
-  return *frame;
+RunLogHandle& NoLog() {
+  static RunLogHandle log{nullptr};  // never opened
+  return log;
 }
 
 }  // namespace
@@ -133,7 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Index and data: into existing files; and with no installed data, which
   // takes the package's as it is.
   Lay(input, true, true);
-  if (MergeLoginData(W("pkg.dat.i"), Frame(), W("login.dat.i"))) {
+  if (MergeLoginData(W("pkg.dat.i"), NoLog(), W("login.dat.i"))) {
     CheckMergedIndex(input.installedIndex, records, false);
     const std::string merged = fuzz::ReadBytes(Path("login.dat"));
     FUZZ_CHECK(merged.size() >= input.installedData.size());
@@ -154,7 +154,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   Lay(input, true, false);
-  if (MergeLoginData(W("pkg.dat.i"), Frame(), W("login.dat.i"))) {
+  if (MergeLoginData(W("pkg.dat.i"), NoLog(), W("login.dat.i"))) {
     FUZZ_CHECK(fuzz::ReadBytes(Path("login.dat")) == input.packageData);
   }
   fuzz::CheckScratchTree();

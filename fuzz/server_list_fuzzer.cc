@@ -4,9 +4,9 @@
 #include <string>
 
 #include "fuzz/fuzz_support.h"
-#include "launcher/config/instance_path.h"
 #include "launcher/config/scrambled_file.h"
 #include "launcher/serverlist/server_list.h"
+#include "launcher/system/instance_path.h"
 #include "skinui/markup.h"
 
 namespace {

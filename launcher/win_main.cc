@@ -13,8 +13,8 @@
 #include <optional>
 #include <thread>
 
-#include "launcher/config/instance_path.h"
 #include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/system/instance_path.h"
 #include "launcher/system/mini_dumper.h"
 #include "launcher/system/my_thread.h"
 #include "launcher/system/program_directory.h"

@@ -4,11 +4,11 @@
 #include <string>
 
 #include "launcher/config/game_settings.h"
-#include "launcher/config/instance_path.h"
 #include "launcher/config/scrambled_file.h"
 #include "launcher/config/settings_file.h"
 #include "launcher/config/setup_config.h"
 #include "launcher/config/version_config.h"
+#include "launcher/system/instance_path.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "launcher/config/instance_path.h"
+#include "launcher/system/instance_path.h"
 
 const wxString kConfigCipherKey = "QoTarK583027dex4461";
 

@@ -6,7 +6,7 @@
 #include <iterator>
 #include <string>
 
-#include "launcher/packages/file_replace.h"
+#include "launcher/system/file_replace.h"
 #include "platform/files.h"
 
 namespace {

@@ -5,12 +5,12 @@
 #include <new>
 
 #include "launcher/config/config_loaders.h"
-#include "launcher/config/instance_path.h"
 #include "launcher/config/setup_config.h"
+#include "launcher/frame/game_start.h"
+#include "launcher/frame/server_list_thread.h"
 #include "launcher/serverlist/chosen_server.h"
-#include "launcher/serverlist/server_list_thread.h"
 #include "launcher/system/file_size.h"
-#include "launcher/system/game_start.h"
+#include "launcher/system/instance_path.h"
 #include "launcher/system/my_thread.h"
 #include "launcher/system/process_helpers.h"
 #include "launcher/system/run_log.h"

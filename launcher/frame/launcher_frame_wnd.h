@@ -15,23 +15,13 @@
 #include <atomic>
 #include <cstdint>
 
-#include "launcher/config/launcher_urls.h"
 #include "launcher/system/run_log.h"
+#include "launcher/windows/child_window_host.h"
 #include "launcher/windows/skinned_window.h"
 #include "platform/desktop.h"
 
-class UIUpdateWnd;
-class UIServerListWnd;
-class UINewsWnd;
-class UINews2Wnd;
-class UITopWnd;
 class CControlUI;
 struct LivePatchHolder;
-
-struct WindowOffset {
-  int x = 0;
-  int y = 0;
-};
 
 // Frame window creation: title, style and size. The skin's own size replaces
 // the size once the skin is attached, before the frame is centred.
@@ -48,8 +38,9 @@ inline constexpr const char kCustomerServiceUrl[] = "http://www.velmorsoft.com/k
 int LayoutModeForDisplay(const platform::DisplayMode& mode);
 
 // The addresses are the frame's own members; the loaders and workers that
-// need only them take the LauncherUrls part.
-class LauncherFrameWnd : public SkinnedWindow, public LauncherUrls {
+// need only them take the LauncherUrls part, the child windows the
+// ChildWindowHost part.
+class LauncherFrameWnd : public SkinnedWindow, public ChildWindowHost {
  public:
   // Builds the frame object without a window: default state, the layout
   // from the current display mode, wxWidgets initialised.
@@ -58,7 +49,6 @@ class LauncherFrameWnd : public SkinnedWindow, public LauncherUrls {
   // the child windows or the log target (shut-down does that first).
   ~LauncherFrameWnd() override;
 
-  wxString serverListFile;
   wxString programDir;  // the launcher's directory with trailing separator
   std::atomic<bool> updateNeeded{false};
   uint32_t installTotalBytes = 0;
@@ -73,11 +63,6 @@ class LauncherFrameWnd : public SkinnedWindow, public LauncherUrls {
   std::atomic<bool> prepared{false};
   std::atomic<bool> serverListRequested{false};
   std::atomic<uint32_t> prepareTick{0};
-  int layoutMode = 0;
-  UIUpdateWnd* updateWnd = nullptr;
-  WindowOffset newsPos, news2Pos, topPos, updatePos, serverListPos;
-  CControlUI* gameSetBtn = nullptr;
-  UIServerListWnd* serverListWnd = nullptr;
   CControlUI* registerBtn = nullptr;
   CControlUI* enterGameBtn = nullptr;
   CControlUI* closeBtn = nullptr;
@@ -86,9 +71,6 @@ class LauncherFrameWnd : public SkinnedWindow, public LauncherUrls {
   CControlUI* rechargeBtn = nullptr;
   CControlUI* forumBtn = nullptr;
   CControlUI* custServiceBtn = nullptr;
-  UINewsWnd* newsWnd = nullptr;
-  UINews2Wnd* news2Wnd = nullptr;
-  UITopWnd* topWnd = nullptr;
   LivePatchHolder* livePatch = nullptr;
 
   // Picks the layout mode from the current display mode and writes the
@@ -116,7 +98,8 @@ class LauncherFrameWnd : public SkinnedWindow, public LauncherUrls {
   // The one place that changes whether Enter game can be pressed; from any
   // thread. Does nothing once shut-down has asked the workers to stop (the
   // windows are about to go) or before the button is bound.
-  void SetEnterGameEnabled(bool enabled);
+  void SetEnterGameEnabled(bool enabled) override;
+  HWND FrameWindow() const override { return GetHWND(); }
 
   // The button actions.
   void EnterGame();

@@ -4,7 +4,6 @@
 #include <fstream>
 #include <string>
 
-#include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/packages/contained_path.h"
 #include "launcher/system/run_log.h"
 #include "platform/files.h"
@@ -28,7 +27,7 @@ bool NextWord(std::istream& in, std::string& word) {
 
 }  // namespace
 
-void CarryOutDeleteList(LauncherFrameWnd& frame, const wxString& listPath) {
+void CarryOutDeleteList(const wxString& programDir, RunLogHandle& log, const wxString& listPath) {
   std::ifstream in(listPath.utf8_string(), std::ios::binary);
   if (!in) return;
   std::string word;
@@ -38,11 +37,10 @@ void CarryOutDeleteList(LauncherFrameWnd& frame, const wxString& listPath) {
     const wxString entry = wxString::FromUTF8(word);
     if (entry.empty()) continue;  // not UTF-8: names no file
     if (!IsContainedRelativePath(entry)) {
-      RUNLOG_ERROR(frame.logTarget, 2230,
-                   "del.lst entry %s is outside the program directory, skipped", entry);
+      RUNLOG_ERROR(log, 2230, "del.lst entry %s is outside the program directory, skipped", entry);
       continue;
     }
-    const std::string path = (frame.programDir + NativeSeparators(entry)).utf8_string();
+    const std::string path = (programDir + NativeSeparators(entry)).utf8_string();
     if (platform::FileExists(path)) platform::DeleteFile(path);
   }
 }

@@ -4,13 +4,13 @@
 
 #include <wx/string.h>
 
-class LauncherFrameWnd;
+#include "launcher/system/run_log.h"
 
 // The longest word that names a file; a longer one is skipped whole.
 inline constexpr size_t kDeleteListWordMax = 254;
 
-// Deletes each listed file under frame.programDir. Words that name no file
+// Deletes each listed file under `programDir` (with a trailing separator). Words that name no file
 // (missing, or a directory) are skipped, so are words that would leave the
 // program directory (absolute, or with a ".." component; these with an
 // error line). Nothing here fails the installation.
-void CarryOutDeleteList(LauncherFrameWnd& frame, const wxString& listPath);
+void CarryOutDeleteList(const wxString& programDir, RunLogHandle& log, const wxString& listPath);

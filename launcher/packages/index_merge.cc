@@ -14,9 +14,8 @@
 #include <variant>
 #include <vector>
 
-#include "launcher/frame/launcher_frame_wnd.h"
-#include "launcher/packages/file_replace.h"
 #include "launcher/packages/index_file.h"
+#include "launcher/system/file_replace.h"
 #include "launcher/system/run_log.h"
 #include "platform/file_descriptor.h"
 #include "platform/files.h"
@@ -155,7 +154,7 @@ bool InstallConvertedIndex(const wxString& installedIndex, const wxString& packa
 
 }  // namespace
 
-bool MergeLoginData(const wxString& packageIndex, LauncherFrameWnd& frame,
+bool MergeLoginData(const wxString& packageIndex, RunLogHandle& log,
                     const wxString& installedIndex) {
   const wxString packageData = DataFileOf(packageIndex);
   const wxString installedData = DataFileOf(installedIndex);
@@ -166,17 +165,16 @@ bool MergeLoginData(const wxString& packageIndex, LauncherFrameWnd& frame,
         InstallConvertedIndex(installedIndex, packageIndex, OffsetRule::kKeep)) {
       return true;
     }
-    RUNLOG_ERROR(frame.logTarget, 2352,
-                 " in pathList.xml %s may be config error! or %s file not exsited ", packageData,
-                 packageIndex);
+    RUNLOG_ERROR(log, 2352, " in pathList.xml %s may be config error! or %s file not exsited ",
+                 packageData, packageIndex);
     return false;
   }
   if (!platform::FileExists(packageIndex.utf8_string())) {
-    RUNLOG_ERROR(frame.logTarget, 2363, "  %s file not exsited ", packageIndex);
+    RUNLOG_ERROR(log, 2363, "  %s file not exsited ", packageIndex);
     return false;
   }
   if (!platform::FileExists(installedIndex.utf8_string())) {
-    RUNLOG_ERROR(frame.logTarget, 2370, "%s file not exsited ", installedIndex);
+    RUNLOG_ERROR(log, 2370, "%s file not exsited ", installedIndex);
     return false;
   }
   IndexFile installed(installedData, installedIndex);
@@ -185,9 +183,8 @@ bool MergeLoginData(const wxString& packageIndex, LauncherFrameWnd& frame,
   // load error too: nothing is merged from it.
   if (!installed.LoadInstalledForData() || !patch.LoadPatchForData() ||
       !MergeDataAndIndex(patch, installed)) {
-    RUNLOG_ERROR(frame.logTarget, 2383,
-                 "%s file or %s file load error ,may be the file format wrong! ", installedIndex,
-                 packageIndex);
+    RUNLOG_ERROR(log, 2383, "%s file or %s file load error ,may be the file format wrong! ",
+                 installedIndex, packageIndex);
     return false;
   }
   return true;

@@ -4,8 +4,9 @@
 
 #include <wx/string.h>
 
+#include "launcher/system/run_log.h"
+
 class IndexFile;
-class LauncherFrameWnd;
 
 // login.dat.i: the package's entries (bytes from the package's login.dat)
 // go into the installed login.dat, and the installed login.dat.i is updated
@@ -13,7 +14,7 @@ class LauncherFrameWnd;
 // copied into place whole and its index installed as installed records
 // (offsets kept, as they address that same data). Errors are written to the
 // run log. False stops the installation.
-bool MergeLoginData(const wxString& packageIndex, LauncherFrameWnd& frame,
+bool MergeLoginData(const wxString& packageIndex, RunLogHandle& log,
                     const wxString& installedIndex);
 
 // Applies the records of `patch` (a patch index loaded for the package's

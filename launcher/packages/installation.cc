@@ -6,14 +6,13 @@
 #include <system_error>
 #include <vector>
 
-#include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/packages/applied_packages.h"
 #include "launcher/packages/del_list.h"
 #include "launcher/packages/index_merge.h"
 #include "launcher/packages/install_batch.h"
 #include "launcher/system/file_size.h"
 #include "launcher/system/my_thread.h"
 #include "launcher/system/run_log.h"
-#include "launcher/update/applied_packages.h"
 #include "platform/files.h"
 
 namespace fs = std::filesystem;
@@ -45,14 +44,15 @@ bool HasEntries(const wxString& dir) {
 }
 
 // Adds the entry's size to the done count and shows the share of the total.
-void CountEntry(LauncherFrameWnd& frame, const wxString& path, const InstallProgress& progress) {
-  frame.installDoneBytes += QueryFileSize(path, frame.logTarget);
+void CountEntry(const InstallTarget& install, const wxString& path,
+                const InstallProgress& progress) {
+  install.doneBytes += QueryFileSize(path, install.log);
   if (!progress) return;
   // With no total there is nothing left to wait for.
-  const double percent = frame.installTotalBytes == 0
+  const double percent = install.totalBytes == 0
                              ? 100.0
-                             : static_cast<double>(frame.installDoneBytes) /
-                                   static_cast<double>(frame.installTotalBytes) * 100.0;
+                             : static_cast<double>(install.doneBytes) /
+                                   static_cast<double>(install.totalBytes) * 100.0;
   progress(static_cast<float>(percent));
 }
 
@@ -72,18 +72,18 @@ std::vector<std::string> MergedFiles(const wxString& full, const wxString& targe
   return files;
 }
 
-bool StageFile(LauncherFrameWnd& frame, InstallBatch& batch, const wxString& full,
+bool StageFile(const InstallTarget& install, InstallBatch& batch, const wxString& full,
                const wxString& target, bool isTre, const InstallProgress& progress,
                const KnownPackage& package) {
   // The special names are told by the lower-cased path; the files themselves
   // keep their case.
   const wxString lower = full.Lower();
-  RUNLOG_MESSAGE_TIGHT(frame.logTarget, 2207, "process file is %s!", lower);
-  CountEntry(frame, full, progress);
+  RUNLOG_MESSAGE_TIGHT(install.log, 2207, "process file is %s!", lower);
+  CountEntry(install, full, progress);
   if (lower.EndsWith(".i") && !isTre) {
     // Merged in place when the batch is committed, in their turn.
     const bool login = lower.EndsWith(kSeparator + "login.dat.i");
-    LauncherFrameWnd* owner = &frame;
+    const InstallTarget* owner = &install;
     const std::string done = package.fingerprint.empty()
                                  ? std::string()
                                  : package.fingerprint + "|" + target.utf8_string();
@@ -93,7 +93,7 @@ bool StageFile(LauncherFrameWnd& frame, InstallBatch& batch, const wxString& ful
         [owner, login, full, target, done, version, merged] {
           if (!done.empty() && merged->count(done) > 0) return true;
           const bool ok =
-              login ? MergeLoginData(full, *owner, target) : MergeIndexFile(target, full);
+              login ? MergeLoginData(full, owner->log, target) : MergeIndexFile(target, full);
           if (ok && !done.empty()) RecordApplied(owner->programDir, version, done);
           return ok;
         },
@@ -102,9 +102,9 @@ bool StageFile(LauncherFrameWnd& frame, InstallBatch& batch, const wxString& ful
   }
   if (lower.EndsWith(kSeparator + "login.dat")) return true;
   if (lower.EndsWith(kSeparator + "del.lst")) {
-    LauncherFrameWnd* owner = &frame;
+    const InstallTarget* owner = &install;
     batch.AddStep([owner, full] {
-      CarryOutDeleteList(*owner, full);
+      CarryOutDeleteList(owner->programDir, owner->log, full);
       return true;
     });
     return true;
@@ -131,42 +131,43 @@ bool StageDirectory(InstallBatch& batch, const wxString& source, const wxString&
   return true;
 }
 
-bool Walk(LauncherFrameWnd& frame, InstallBatch& batch, const wxString& dir, const wxString& root,
-          bool isTre, const InstallProgress& progress, const KnownPackage& package) {
+bool Walk(const InstallTarget& install, InstallBatch& batch, const wxString& dir,
+          const wxString& root, bool isTre, const InstallProgress& progress,
+          const KnownPackage& package) {
   const wxString rootPrefix = WithTrailingSeparator(root);
   for (const wxString& name : ListDirectory(dir)) {
     // Shut-down stops the walk between files; nothing staged is installed.
     if (WorkerStopRequested()) return false;
     const wxString full = WithTrailingSeparator(dir) + name;
     const wxString relative = full.StartsWith(rootPrefix) ? full.Mid(rootPrefix.length()) : name;
-    const wxString target = frame.programDir + relative;
+    const wxString target = install.programDir + relative;
     if (platform::DirectoryExists(full.utf8_string())) {
       if (HasEntries(full) && platform::DirectoryExists(target.utf8_string())) {
-        if (!Walk(frame, batch, full, root, isTre, progress, package)) return false;
+        if (!Walk(install, batch, full, root, isTre, progress, package)) return false;
       } else {
-        CountEntry(frame, full, progress);
+        CountEntry(install, full, progress);
         if (!StageDirectory(batch, full, target)) return false;
       }
       continue;
     }
-    if (!StageFile(frame, batch, full, target, isTre, progress, package)) return false;
+    if (!StageFile(install, batch, full, target, isTre, progress, package)) return false;
   }
   return true;
 }
 
 }  // namespace
 
-bool InstallUpdateFiles(LauncherFrameWnd& frame, const wxString& dir, const wxString& root,
+bool InstallUpdateFiles(const InstallTarget& install, const wxString& dir, const wxString& root,
                         bool isTre, const InstallProgress& progress,
                         const InstalledPackage& package) {
   // What was merged for this package before, read once for all its merges.
   KnownPackage known{package.version, package.fingerprint, {}};
   if (!known.fingerprint.empty())
-    known.merged = AppliedFingerprints(frame.programDir, known.version);
+    known.merged = AppliedFingerprints(install.programDir, known.version);
   // The unpacked package is deleted or unpacked afresh, never written in
   // place: its files may become the installed ones.
-  InstallBatch batch(frame.programDir.utf8_string(), true);
-  if (!Walk(frame, batch, dir, root, isTre, progress, known)) return false;
+  InstallBatch batch(install.programDir.utf8_string(), true);
+  if (!Walk(install, batch, dir, root, isTre, progress, known)) return false;
   return batch.Commit();
 }
 

@@ -1,16 +1,27 @@
 // Installs an unpacked update package into the program directory: copies
 // ordinary files over their installed counterparts, merges the ".i" index
 // files of ".upd" packages, carries out del.lst, never copies login.dat, and
-// reports the progress counted in frame.installDoneBytes of
-// frame.installTotalBytes.
+// reports the progress counted in doneBytes of totalBytes.
 #pragma once
 
 #include <wx/string.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
-class LauncherFrameWnd;
+#include "launcher/system/run_log.h"
+
+// Where a package is installed: the program directory (with a trailing
+// separator), the run log, and the byte counters of the update's progress,
+// which every installed entry adds to (the frame's installDoneBytes of its
+// installTotalBytes).
+struct InstallTarget {
+  const wxString& programDir;
+  RunLogHandle& log;
+  const uint32_t& totalBytes;
+  uint32_t& doneBytes;
+};
 
 // Told the installation's progress in percent (the update panel's bar).
 using InstallProgress = std::function<void(float percent)>;
@@ -25,7 +36,7 @@ struct InstalledPackage {
 };
 
 // Walks `dir` (first called with the unpacked package directory as both
-// `dir` and `root`) and installs each entry at frame.programDir + its path
+// `dir` and `root`) and installs each entry at target.programDir + its path
 // below `root`. A subdirectory whose counterpart exists is walked; an empty
 // one, or one with no counterpart, is copied whole. Not transactional: it
 // stops at the first entry that fails (false). The new files are written
@@ -35,7 +46,7 @@ struct InstalledPackage {
 // installed file is only ever replaced whole. A replaced file keeps its
 // permission bits. Shut-down stops the walk between files, before anything
 // is put in place.
-bool InstallUpdateFiles(LauncherFrameWnd& frame, const wxString& dir, const wxString& root,
+bool InstallUpdateFiles(const InstallTarget& target, const wxString& dir, const wxString& root,
                         bool isTre, const InstallProgress& progress,
                         const InstalledPackage& package = {});
 

@@ -5,8 +5,8 @@
 #include <climits>
 #include <cstring>
 
-#include "launcher/config/instance_path.h"
 #include "launcher/config/scrambled_file.h"
+#include "launcher/system/instance_path.h"
 #include "skinui/markup.h"
 #include "tidewell/version_order.h"
 

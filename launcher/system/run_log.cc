@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <mutex>
 
-#include "launcher/config/instance_path.h"
+#include "launcher/system/instance_path.h"
 #include "platform/fresh_file.h"
 
 namespace {

@@ -16,15 +16,15 @@
 #include "launcher/config/double_backslashes.h"
 #include "launcher/config/version_config.h"
 #include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/packages/applied_packages.h"
 #include "launcher/packages/delete_directory.h"
 #include "launcher/packages/installation.h"
 #include "launcher/packages/package_extraction.h"
 #include "launcher/system/my_thread.h"
 #include "launcher/system/process_helpers.h"
+#include "launcher/system/retry_pacer.h"
 #include "launcher/system/run_log.h"
-#include "launcher/update/applied_packages.h"
 #include "launcher/update/live_patch_holder.h"
-#include "launcher/update/retry_pacer.h"
 #include "launcher/update/update_display.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
@@ -212,7 +212,9 @@ void HandleFetchedPackage(LauncherFrameWnd& frame, const wxString& path, bool is
     const std::string fingerprint = PackageFingerprint(path);
     const wxString installed = InstalledGameVersion();
     if (!WasApplied(frame.programDir, installed, fingerprint) && StopRunningGame()) {
-      if (!InstallUpdateFiles(frame, stem, stem, isTre, progress, {installed, fingerprint})) {
+      const InstallTarget target{frame.programDir, frame.logTarget, frame.installTotalBytes,
+                                 frame.installDoneBytes};
+      if (!InstallUpdateFiles(target, stem, stem, isTre, progress, {installed, fingerprint})) {
         RUNLOG_ERROR(frame.logTarget, 1953, "install update files failure!");
         GiveUpUpdate(frame);
         return;

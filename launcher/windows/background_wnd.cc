@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/windows/child_window_host.h"
 #include "launcher/windows/game_setting_wnd.h"
 
 UIBackGroundWnd::UIBackGroundWnd() : SkinnedWindow({"ButtonUI"}, true) {}

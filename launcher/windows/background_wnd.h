@@ -5,14 +5,14 @@
 
 #include "launcher/windows/skinned_window.h"
 
-class LauncherFrameWnd;
+class ChildWindowHost;
 
 class UIBackGroundWnd : public SkinnedWindow {
  public:
   UIBackGroundWnd();
 
   // Set by the frame before the window is created.
-  LauncherFrameWnd* frame = nullptr;
+  ChildWindowHost* frame = nullptr;
 
   void Notify(TNotifyUI& msg) override;
   // Opens the settings dialog modally over this window.

@@ -1,8 +1,8 @@
 #include "launcher/windows/game_setting_wnd.h"
 
 #include "launcher/config/game_settings.h"
-#include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/windows/background_wnd.h"
+#include "launcher/windows/child_window_host.h"
 #include "skinui/button.h"
 
 namespace {
@@ -42,7 +42,7 @@ void UIGameSettingWnd::InitWindow() {
 }
 
 void UIGameSettingWnd::CloseBoth() {
-  LauncherFrameWnd* frame = backGround ? backGround->frame : nullptr;
+  ChildWindowHost* frame = backGround ? backGround->frame : nullptr;
   if (frame && frame->gameSetBtn) frame->gameSetBtn->SetEnabled(true);
   Close();
   if (backGround) backGround->Close();

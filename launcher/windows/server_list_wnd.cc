@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/windows/child_window_host.h"
 #include "launcher/windows/update_wnd.h"
 #include "skinui/button.h"
 #include "skinui/list.h"
@@ -45,7 +45,7 @@ void UIServerListWnd::LayoutServerListPopup() {
   const int y = PopupOffsetY(anchorY, count);
   frame->serverListPos.y = y;
   RECT frameRect;
-  skinui::GetWindowRect(frame->GetHWND(), &frameRect);
+  skinui::GetWindowRect(frame->FrameWindow(), &frameRect);
   skinui::SetWindowPosition(GetHWND(), HWND_TOP, frameRect.left + frame->serverListPos.x,
                             frameRect.top + y, 0, 0, kPopupMoveFlags);
   RECT own;

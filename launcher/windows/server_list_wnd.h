@@ -10,7 +10,7 @@
 #include "launcher/windows/skinned_window.h"
 
 class CListUI;
-class LauncherFrameWnd;
+class ChildWindowHost;
 
 class UIServerListWnd : public SkinnedWindow {
  public:
@@ -19,7 +19,7 @@ class UIServerListWnd : public SkinnedWindow {
   // The update panel's y offset from the frame's top, copied by Init.
   int anchorY = 0;
   // Set by the frame before the window is created.
-  LauncherFrameWnd* frame = nullptr;
+  ChildWindowHost* frame = nullptr;
   // "domainlist"; nullptr when the skin has none.
   CListUI* domainList = nullptr;
 

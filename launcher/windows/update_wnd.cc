@@ -4,7 +4,7 @@
 #include <string>
 
 #include "launcher/config/game_settings.h"
-#include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/windows/child_window_host.h"
 #include "launcher/windows/server_list_wnd.h"
 #include "skinui/button.h"
 #include "skinui/progress.h"

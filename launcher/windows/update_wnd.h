@@ -17,7 +17,7 @@
 
 class COptionUI;
 class CProgressUI;
-class LauncherFrameWnd;
+class ChildWindowHost;
 
 class UIUpdateWnd : public SkinnedWindow {
  public:
@@ -25,7 +25,7 @@ class UIUpdateWnd : public SkinnedWindow {
   ~UIUpdateWnd() override;
 
   // Set by the frame before the window is created.
-  LauncherFrameWnd* frame = nullptr;
+  ChildWindowHost* frame = nullptr;
   // Controls bound on creation; each nullptr when the skin lacks it.
   CControlUI* curVersionTxt = nullptr;  // "CurVersionTxt"
   CControlUI* progressTxt = nullptr;    // "ProgressTxt"

@@ -16,8 +16,8 @@
 
 #include "launcher/config/setup_config.h"
 #include "launcher/config/version_config.h"
-#include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/serverlist/server_list.h"
+#include "launcher/windows/child_window_host.h"
 #include "launcher/windows/server_list_wnd.h"
 #include "launcher/windows/update_wnd.h"
 #include "skinui/button.h"
@@ -163,6 +163,6 @@ bool OnServerItemEvent(void* param) {
   const ChosenServer chosen = ChosenServerOf(*server);
   SetChosenServer(chosen);
   SaveChoice(chosen);
-  if (LauncherFrameWnd* frame = g_pFrame.load()) frame->SetEnterGameEnabled(true);
+  if (ChildWindowHost* frame = ChildWindowHost::Current()) frame->SetEnterGameEnabled(true);
   return true;
 }

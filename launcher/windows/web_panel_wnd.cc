@@ -1,6 +1,6 @@
 #include "launcher/windows/web_panel_wnd.h"
 
-#include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/windows/child_window_host.h"
 #include "launcher/windows/server_list_wnd.h"
 #include "skinui/activex.h"
 

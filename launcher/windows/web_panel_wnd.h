@@ -9,7 +9,7 @@
 #include "launcher/config/launcher_urls.h"
 #include "launcher/windows/skinned_window.h"
 
-class LauncherFrameWnd;
+class ChildWindowHost;
 
 // What tells one web panel from another: its window class, its skin by
 // layout mode and its page (`url600` in layout mode 2, else `url`).
@@ -25,7 +25,7 @@ struct WebPanelKind {
 class WebPanelWnd : public SkinnedWindow {
  public:
   // Set by the frame before the window is created.
-  LauncherFrameWnd* frame = nullptr;
+  ChildWindowHost* frame = nullptr;
 
   void Notify(TNotifyUI& msg) override;
 

@@ -14,10 +14,10 @@
 #include <utility>
 #include <vector>
 
-#include "launcher/config/instance_path.h"
 #include "launcher/config/version_config.h"
 #include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/serverlist/chosen_server.h"
+#include "launcher/system/instance_path.h"
 #include "launcher/system/my_thread.h"
 #include "launcher/system/run_log.h"
 #include "launcher/update/live_patch_holder.h"

@@ -6,11 +6,11 @@
 #include <filesystem>
 
 #include "launcher/config/game_settings.h"
-#include "launcher/config/instance_path.h"
 #include "launcher/config/settings_file.h"
 #include "launcher/config/setup_config.h"
 #include "launcher/config/version_config.h"
 #include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/system/instance_path.h"
 #include "platform/ini_file.h"
 #include "tests/launcher/setup_config_reset.h"
 #include "tests/support/recording_desktop.h"

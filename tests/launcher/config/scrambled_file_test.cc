@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <random>
 
-#include "launcher/config/instance_path.h"
+#include "launcher/system/instance_path.h"
 #include "tests/support/scramble.h"
 #include "tests/support/temp_dir.h"
 

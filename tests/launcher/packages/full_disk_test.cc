@@ -10,8 +10,9 @@
 #include "download/download_file.h"
 #include "launcher/config/version_config.h"
 #include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/frame/server_list_thread.h"
 #include "launcher/packages/installation.h"
-#include "launcher/serverlist/server_list_thread.h"
+#include "tests/launcher/packages/install_place.h"
 #include "tests/support/curl_environment.h"
 #include "tests/support/http_server.h"
 #include "tests/support/temp_dir.h"
@@ -67,10 +68,10 @@ TEST_F(FullDiskTest, InstallationThatDoesNotFitLeavesTheInstalledFilesWhole) {
   std::filesystem::create_directories(package);
   WriteFile(package + "/a.txt", "new a");
   WriteFile(package + "/big.bin", std::string(512 * 1024, 'b'));
-  LauncherFrameWnd frame;
-  frame.programDir = wxString::FromUTF8(disk_.path());
-  EXPECT_FALSE(InstallUpdateFiles(frame, wxString::FromUTF8(package), wxString::FromUTF8(package),
-                                  false, nullptr));
+  InstallPlace place;
+  place.programDir = wxString::FromUTF8(disk_.path());
+  EXPECT_FALSE(InstallUpdateFiles(place.Target(), wxString::FromUTF8(package),
+                                  wxString::FromUTF8(package), false, nullptr));
   EXPECT_EQ(ReadFile(disk_.File("a.txt")), "old a");
   EXPECT_EQ(Names(), std::vector<std::string>{"a.txt"});
 }

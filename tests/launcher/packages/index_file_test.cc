@@ -8,10 +8,10 @@
 #include <tuple>
 #include <vector>
 
-#include "launcher/config/instance_path.h"
-#include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/packages/index_merge.h"
+#include "launcher/system/instance_path.h"
 #include "launcher/system/run_log.h"
+#include "tests/launcher/packages/install_place.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -111,19 +111,21 @@ class IndexMergeTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetInstancePath(W(logDir_.path()));
-    OpenRunLog(frame_.logTarget);
-    ASSERT_NE(frame_.logTarget.load(), nullptr);
+    OpenRunLog(place_.logTarget);
+    ASSERT_NE(place_.logTarget.load(), nullptr);
     installed_ = game_.File("login.dat");
     package_ = pkg_.File("login.dat");
   }
-  void TearDown() override { CloseRunLog(frame_.logTarget); }
+  void TearDown() override { CloseRunLog(place_.logTarget); }
 
   std::string Logged() const {
     const std::string text = ReadFile(logDir_.File("run.log"));
     return text.substr(text.find('\n') + 1);
   }
 
-  bool MergeLogin() { return MergeLoginData(W(package_ + ".i"), frame_, W(installed_ + ".i")); }
+  bool MergeLogin() {
+    return MergeLoginData(W(package_ + ".i"), place_.logTarget, W(installed_ + ".i"));
+  }
 
   // Installed login.dat "AAAA" as one entry; returns its index bytes.
   std::string InstallFourAs() {
@@ -134,7 +136,7 @@ class IndexMergeTest : public ::testing::Test {
   }
 
   TempDir logDir_, game_, pkg_;
-  LauncherFrameWnd frame_;
+  InstallPlace place_;
   std::string installed_, package_;
 };
 
@@ -179,7 +181,7 @@ TEST_F(IndexMergeTest, NoInstalledDataFileInstallsThePackagesDataAndConvertedInd
   // Without the package's data file there is nothing to copy.
   TempDir other;
   WriteFile(pkg_.File("x.dat.i"), patch);
-  EXPECT_FALSE(MergeLoginData(W(pkg_.File("x.dat.i")), frame_, W(other.File("x.dat.i"))));
+  EXPECT_FALSE(MergeLoginData(W(pkg_.File("x.dat.i")), place_.logTarget, W(other.File("x.dat.i"))));
   EXPECT_NE(
       Logged().find("):  in pathList.xml " + pkg_.File("x.dat") + " may be config error! or " +
                     pkg_.File("x.dat.i") + " file not exsited \n"),

@@ -16,13 +16,13 @@
 #include <vector>
 
 #include "download/update_temporaries.h"
-#include "launcher/config/instance_path.h"
-#include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/packages/applied_packages.h"
 #include "launcher/packages/delete_directory.h"
 #include "launcher/packages/package_extraction.h"
+#include "launcher/system/instance_path.h"
 #include "launcher/system/my_thread.h"
 #include "launcher/system/run_log.h"
-#include "launcher/update/applied_packages.h"
+#include "tests/launcher/packages/install_place.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/zip_builder.h"
 
@@ -54,13 +54,13 @@ class InstallationTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetInstancePath(W(logDir_.path()));
-    OpenRunLog(frame_.logTarget);
-    ASSERT_NE(frame_.logTarget.load(), nullptr);
-    frame_.programDir = W(game_.path());
+    OpenRunLog(place_.logTarget);
+    ASSERT_NE(place_.logTarget.load(), nullptr);
+    place_.programDir = W(game_.path());
     package_ = work_.File("pkg");
     std::filesystem::create_directories(package_);
   }
-  void TearDown() override { CloseRunLog(frame_.logTarget); }
+  void TearDown() override { CloseRunLog(place_.logTarget); }
 
   std::string Logged() const {
     const std::string text = ReadFile(logDir_.File("run.log"));
@@ -74,7 +74,7 @@ class InstallationTest : public ::testing::Test {
   }
 
   bool Install(bool isTre) {
-    return InstallUpdateFiles(frame_, W(package_), W(package_), isTre,
+    return InstallUpdateFiles(place_.Target(), W(package_), W(package_), isTre,
                               [this](float percent) { progress_.push_back(percent); });
   }
 
@@ -88,7 +88,7 @@ class InstallationTest : public ::testing::Test {
   }
 
   TempDir logDir_, game_, work_;
-  LauncherFrameWnd frame_;
+  InstallPlace place_;
   std::string package_;
   std::vector<float> progress_;
 };
@@ -100,13 +100,13 @@ TEST_F(InstallationTest, CopiesFilesOverInstalledOnesAndCountsProgress) {
   Put("a.txt", "new a");
   Put("Data/B.txt", "bbbbbbbbbb");
   Put("oldlogin.dat", "ordinary");
-  frame_.installTotalBytes = 5 + 10 + 8;
+  place_.installTotalBytes = 5 + 10 + 8;
   ASSERT_TRUE(Install(false));
   EXPECT_EQ(ReadFile(game_.File("a.txt")), "new a");
   EXPECT_EQ(ReadFile(game_.File("Data/B.txt")), "bbbbbbbbbb");
   EXPECT_EQ(ReadFile(game_.File("Data/keep.txt")), "kept");
   EXPECT_EQ(Names(game_.path()), (std::vector<std::string>{"Data", "a.txt", "oldlogin.dat"}));
-  EXPECT_EQ(frame_.installDoneBytes, 23u);
+  EXPECT_EQ(place_.installDoneBytes, 23u);
   EXPECT_EQ(progress_.size(), 3u);
   EXPECT_NE(
       Logged().find("):process file is " + W(package_).Lower().utf8_string() + "/data/b.txt!\n"),
@@ -123,7 +123,7 @@ TEST_F(InstallationTest, UpdMergesIndexFilesAndNeverCopiesLoginDatOrDelLst) {
   Put("Data/Login.DAT.I", Index({{0, 2, 0}}, true));
   Put("map.i", Index({{0, 3, 0}}, true));
   Put("del.lst", "");
-  frame_.installTotalBytes = 1000;
+  place_.installTotalBytes = 1000;
   ASSERT_TRUE(Install(false)) << Logged();
   EXPECT_EQ(ReadFile(game_.File("Data/Login.DAT")), "zzAA");
   const std::string mapIndex = ReadFile(game_.File("map.i"));
@@ -159,7 +159,7 @@ TEST_F(InstallationTest, DirectoriesWithoutCounterpartOrEmptyAreCopiedWhole) {
   EXPECT_EQ(ReadFile(game_.File("fresh/deeper/t.i")), "copied as is");
   EXPECT_TRUE(std::filesystem::is_directory(game_.File("emptyToo/inside")));
   // A directory copied whole counts like a missing file: 1 and an error line.
-  EXPECT_EQ(frame_.installDoneBytes, 3u);
+  EXPECT_EQ(place_.installDoneBytes, 3u);
   EXPECT_NE(Logged().find("): pathList.xml " + package_ + "/fresh error in update server"),
             std::string::npos);
 }
@@ -250,7 +250,7 @@ TEST_F(InstallationTest, InstalledFilesAreWholeWithTheirModesLinkedOrCopied) {
       std::cout << "[  SKIPPED ] no tmpfs can be mounted here: the copy fallback is not run\n";
       continue;
     }
-    frame_.programDir = W(c.programDir);
+    place_.programDir = W(c.programDir);
     const std::string stem = work_.File(std::string("pkg-") + (c.linked ? "a" : "b"));
     WriteFile(c.programDir + "orvo.exe", "old game");
     chmod((c.programDir + "orvo.exe").c_str(), 0755);
@@ -266,7 +266,7 @@ TEST_F(InstallationTest, InstalledFilesAreWholeWithTheirModesLinkedOrCopied) {
       std::cout << "[  SKIPPED ] files cannot be made immutable here: a refused link is not run\n";
       continue;
     }
-    const bool installed = InstallUpdateFiles(frame_, W(stem), W(stem), true, nullptr);
+    const bool installed = InstallUpdateFiles(place_.Target(), W(stem), W(stem), true, nullptr);
     if (c.refused) SetImmutable(stem + "/orvo.exe", false);
     ASSERT_TRUE(installed);
 
@@ -356,9 +356,9 @@ TEST_F(InstallationTest, MergeDoneForAPackageIsNotRepeated) {
   } const cases[] = {{"fp-1", 2}, {"fp-2", 3}};
   for (const auto& c : cases) {
     WriteFile(game_.File("other.i"), Index({{0, 4}}, false));
-    ForgetApplied(frame_.programDir);
+    ForgetApplied(place_.programDir);
     for (const char* fingerprint : {"fp-1", c.secondFingerprint}) {
-      ASSERT_TRUE(InstallUpdateFiles(frame_, W(package_), W(package_), false, nullptr,
+      ASSERT_TRUE(InstallUpdateFiles(place_.Target(), W(package_), W(package_), false, nullptr,
                                      {"1.0", fingerprint}))
           << Logged();
     }
@@ -366,9 +366,9 @@ TEST_F(InstallationTest, MergeDoneForAPackageIsNotRepeated) {
         << c.secondFingerprint;
   }
   // A file name with a line break is never recorded: it forges no record.
-  EXPECT_FALSE(RecordApplied(frame_.programDir, "1.0", "fp-3|a\n1.0\tfp-4"));
-  EXPECT_EQ(AppliedFingerprints(frame_.programDir, "1.0").count("fp-4"), 0u);
-  EXPECT_EQ(AppliedFingerprints(frame_.programDir, "1.0").count("fp-1|" + game_.File("other.i")),
+  EXPECT_FALSE(RecordApplied(place_.programDir, "1.0", "fp-3|a\n1.0\tfp-4"));
+  EXPECT_EQ(AppliedFingerprints(place_.programDir, "1.0").count("fp-4"), 0u);
+  EXPECT_EQ(AppliedFingerprints(place_.programDir, "1.0").count("fp-1|" + game_.File("other.i")),
             1u);
 }
 
@@ -385,8 +385,8 @@ TEST_F(InstallationTest, FailedMergeStopsTheInstallation) {
 
 TEST_F(InstallationTest, MissingOrEmptyPackageDirectoryInstallsNothing) {
   ASSERT_TRUE(Install(false));
-  EXPECT_TRUE(
-      InstallUpdateFiles(frame_, W(work_.File("none")), W(work_.File("none")), false, nullptr));
+  EXPECT_TRUE(InstallUpdateFiles(place_.Target(), W(work_.File("none")), W(work_.File("none")),
+                                 false, nullptr));
   EXPECT_TRUE(Names(game_.path()).empty());
   EXPECT_TRUE(progress_.empty());
 }

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "launcher/config/instance_path.h"
+#include "launcher/system/instance_path.h"
 #include "skinui/markup.h"
 #include "tests/support/scramble.h"
 #include "tests/support/temp_dir.h"

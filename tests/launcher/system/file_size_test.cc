@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "launcher/config/instance_path.h"
+#include "launcher/system/instance_path.h"
 #include "launcher/system/run_log.h"
 #include "tests/support/temp_dir.h"
 

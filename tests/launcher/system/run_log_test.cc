@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "launcher/config/instance_path.h"
+#include "launcher/system/instance_path.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
 

@@ -22,6 +22,7 @@
 #include "launcher/windows/update_wnd.h"
 #include "skinui/control.h"
 #include "skinui/progress.h"
+#include "tests/launcher/packages/install_place.h"
 #include "tests/launcher/update_road_fixture.h"
 #include "tests/support/child_process.h"
 #include "tests/support/wait_until.h"
@@ -392,11 +393,11 @@ TEST_F(PatchPackageGameProcessTest, InstallationKilledMidWayIsCompletedByTheNext
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    LauncherFrameWnd installer;  // no run log in the child
+    InstallPlace installer;  // no run log in the child
     installer.programDir = frame.programDir;
     int counted = 0;
     const wxString stem = wxString::FromUTF8(work.File("p13"));
-    InstallUpdateFiles(installer, stem, stem, false, [&](float) {
+    InstallUpdateFiles(installer.Target(), stem, stem, false, [&](float) {
       // The second entry is counted after the first was written: stop here.
       if (++counted == 2) {
         const char byte = 1;

@@ -6,8 +6,8 @@
 
 #include <cstdlib>
 
+#include "launcher/packages/applied_packages.h"
 #include "launcher/packages/delete_directory.h"
-#include "launcher/update/applied_packages.h"
 #include "launcher/update/patch_callbacks.h"
 #include "launcher/win_main.h"
 #include "tests/launcher/update_road_fixture.h"

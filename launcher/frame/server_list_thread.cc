@@ -2,7 +2,7 @@
 // its progress functions in that form.
 #define CURL_DISABLE_DEPRECATION 1
 
-#include "launcher/serverlist/server_list_thread.h"
+#include "launcher/frame/server_list_thread.h"
 
 #include <curl/curl.h>
 #include <wx/filefn.h>
@@ -11,13 +11,13 @@
 #include <thread>
 
 #include "download/download_file.h"
-#include "launcher/config/instance_path.h"
 #include "launcher/frame/launcher_frame_wnd.h"
-#include "launcher/packages/file_replace.h"
+#include "launcher/system/file_replace.h"
 #include "launcher/system/file_size.h"
+#include "launcher/system/instance_path.h"
 #include "launcher/system/my_thread.h"
+#include "launcher/system/retry_pacer.h"
 #include "launcher/system/run_log.h"
-#include "launcher/update/retry_pacer.h"
 #include "launcher/windows/update_wnd.h"
 #include "platform/name_in_any_case.h"
 #include "skinui/control.h"

@@ -6,15 +6,15 @@
 #include <memory>
 #include <thread>
 
-#include "launcher/config/instance_path.h"
 #include "launcher/config/setup_config.h"
 #include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/frame/server_list_thread.h"
 #include "launcher/serverlist/chosen_server.h"
 #include "launcher/serverlist/server_list.h"
-#include "launcher/serverlist/server_list_thread.h"
+#include "launcher/system/instance_path.h"
 #include "launcher/system/my_thread.h"
+#include "launcher/system/retry_pacer.h"
 #include "launcher/system/run_log.h"
-#include "launcher/update/retry_pacer.h"
 #include "launcher/windows/update_wnd.h"
 #include "skinui/control.h"
 #include "skinui/ui_lock.h"

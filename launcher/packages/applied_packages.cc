@@ -1,4 +1,4 @@
-#include "launcher/update/applied_packages.h"
+#include "launcher/packages/applied_packages.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

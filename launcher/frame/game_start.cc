@@ -1,4 +1,4 @@
-#include "launcher/system/game_start.h"
+#include "launcher/frame/game_start.h"
 
 #include "launcher/config/setup_config.h"
 #include "platform/desktop.h"

@@ -1,4 +1,4 @@
-#include "launcher/system/game_start.h"
+#include "launcher/frame/game_start.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

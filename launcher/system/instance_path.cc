@@ -1,4 +1,4 @@
-#include "launcher/config/instance_path.h"
+#include "launcher/system/instance_path.h"
 
 #include <mutex>
 

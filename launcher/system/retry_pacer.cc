@@ -1,4 +1,4 @@
-#include "launcher/update/retry_pacer.h"
+#include "launcher/system/retry_pacer.h"
 
 #include <algorithm>
 #include <mutex>

@@ -1,4 +1,4 @@
-#include "launcher/packages/file_replace.h"
+#include "launcher/system/file_replace.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

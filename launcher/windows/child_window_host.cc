@@ -1,0 +1,18 @@
+#include "launcher/windows/child_window_host.h"
+
+#include <atomic>
+
+namespace {
+
+std::atomic<ChildWindowHost*> g_currentHost{nullptr};
+
+}  // namespace
+
+ChildWindowHost::ChildWindowHost() { g_currentHost = this; }
+
+ChildWindowHost::~ChildWindowHost() {
+  ChildWindowHost* self = this;
+  g_currentHost.compare_exchange_strong(self, nullptr);
+}
+
+ChildWindowHost* ChildWindowHost::Current() { return g_currentHost.load(); }

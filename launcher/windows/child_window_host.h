@@ -1,0 +1,55 @@
+// The main frame as its child windows see it: the layout mode, where each
+// child sits, its siblings, the settings button it disables while the
+// settings are open and the one switch of the Enter-game button. The frame
+// derives from it, so these stay the frame's members; the windows hold a
+// pointer to this part and never see the rest of the frame.
+//
+// Threads as for the frame: set up on the UI thread before the workers start;
+// the child pointers are read under the UI lock.
+#pragma once
+
+#include <wx/string.h>
+
+#include "launcher/config/launcher_urls.h"
+#include "skinui/win_types.h"
+
+class CControlUI;
+class UINewsWnd;
+class UINews2Wnd;
+class UIServerListWnd;
+class UITopWnd;
+class UIUpdateWnd;
+
+struct WindowOffset {
+  int x = 0;
+  int y = 0;
+};
+
+class ChildWindowHost : public LauncherUrls {
+ public:
+  ChildWindowHost(const ChildWindowHost&) = delete;
+  ChildWindowHost& operator=(const ChildWindowHost&) = delete;
+
+  // The host from its construction to its destruction (there is one frame):
+  // what a plain event handler, which is given no window, reaches.
+  static ChildWindowHost* Current();
+
+  // The frame's window, which the children are placed against.
+  virtual HWND FrameWindow() const = 0;
+  // The one place that changes whether Enter game can be pressed; any thread.
+  virtual void SetEnterGameEnabled(bool enabled) = 0;
+
+  int layoutMode = 0;
+  wxString serverListFile;
+  WindowOffset newsPos, news2Pos, topPos, updatePos, serverListPos;
+  UIUpdateWnd* updateWnd = nullptr;
+  UIServerListWnd* serverListWnd = nullptr;
+  UINewsWnd* newsWnd = nullptr;
+  UINews2Wnd* news2Wnd = nullptr;
+  UITopWnd* topWnd = nullptr;
+  CControlUI* gameSetBtn = nullptr;
+
+ protected:
+  ChildWindowHost();
+  virtual ~ChildWindowHost();
+};
