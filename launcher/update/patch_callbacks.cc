@@ -90,8 +90,8 @@ std::vector<fs::path> NormalizedParts(const wxString& path) {
 }
 
 // True when `dir` is the program directory or one that holds it.
-bool HoldsProgramDirectory(const LauncherFrameWnd& frame, const wxString& dir) {
-  const std::vector<fs::path> program = NormalizedParts(frame.programDir);
+bool HoldsProgramDirectory(const wxString& programDir, const wxString& dir) {
+  const std::vector<fs::path> program = NormalizedParts(programDir);
   const std::vector<fs::path> candidate = NormalizedParts(dir);
   return candidate.size() <= program.size() &&
          std::equal(candidate.begin(), candidate.end(), program.begin());
@@ -106,11 +106,11 @@ bool SyncFilesystemOf(const wxString& dir) {
   return synced;
 }
 
-void DeleteLoggingFailure(LauncherFrameWnd& frame, const wxString& path) {
+void DeleteLoggingFailure(RunLogHandle& log, const wxString& path) {
   errno = 0;
   if (!DeleteDirectory(path)) {
     const int code = errno;
-    RUNLOG_ERROR_TIGHT(frame.logTarget, 1992, "delete temp directory failure because %d !", code);
+    RUNLOG_ERROR_TIGHT(log, 1992, "delete temp directory failure because %d !", code);
   }
 }
 
@@ -128,11 +128,11 @@ wxString HoldingDirectory(const wxString& path) {
 // the game's data directory): the installation would copy that directory's
 // own files about and the clean-up would delete it. Such a package is not
 // unpacked; anywhere else the package's directory is its own.
-bool WouldUnpackIntoInstallation(const LauncherFrameWnd& frame, const wxString& path,
+bool WouldUnpackIntoInstallation(const wxString& programDir, const wxString& path,
                                  const wxString& stem) {
   std::error_code error;
   const bool stemTaken = fs::exists(fs::symlink_status(stem.utf8_string(), error));
-  return stemTaken && HoldsProgramDirectory(frame, HoldingDirectory(path));
+  return stemTaken && HoldsProgramDirectory(programDir, HoldingDirectory(path));
 }
 
 // The launcher's updater in the unpacked package, its name in any letter
@@ -149,19 +149,21 @@ wxString FindLauncherUpdater(const wxString& stem) {
   return wxString();
 }
 
-void DeletePackageDirectory(LauncherFrameWnd& frame, const wxString& path, const wxString& stem) {
+void DeletePackageDirectory(const wxString& programDir, RunLogHandle& log, const wxString& path,
+                            const wxString& stem) {
   if (!path.Contains(kSeparator)) {
-    DeleteLoggingFailure(frame, path);  // no directory named: only the package
+    DeleteLoggingFailure(log, path);  // no directory named: only the package
     return;
   }
   const wxString holding = path.BeforeLast(platform::kPathSeparator);
-  if (HoldsProgramDirectory(frame, holding)) {
-    DeleteLoggingFailure(frame, path);
+  if (HoldsProgramDirectory(programDir, holding)) {
+    DeleteLoggingFailure(log, path);
     // A package named only ".upd" has the holding directory as its stem.
-    if (wxDirExists(stem) && !HoldsProgramDirectory(frame, stem)) DeleteLoggingFailure(frame, stem);
+    if (wxDirExists(stem) && !HoldsProgramDirectory(programDir, stem))
+      DeleteLoggingFailure(log, stem);
     return;
   }
-  DeleteLoggingFailure(frame, holding);
+  DeleteLoggingFailure(log, holding);
 }
 
 wxString InstalledGameVersion() {
@@ -186,7 +188,8 @@ void HandleFetchedPackage(LauncherFrameWnd& frame, const wxString& path, bool is
 
   wxString unzipStem = stem;
   DoubleBackslashes(unzipStem);
-  if (WouldUnpackIntoInstallation(frame, path, stem) || !UnzipPackage(unzipStem, isTre, progress)) {
+  if (WouldUnpackIntoInstallation(frame.programDir, path, stem) ||
+      !UnzipPackage(unzipStem, isTre, progress)) {
     RUNLOG_ERROR(frame.logTarget, 1967, "unzip files failure!");
     GiveUpUpdate(frame);
     return;
@@ -225,7 +228,7 @@ void HandleFetchedPackage(LauncherFrameWnd& frame, const wxString& path, bool is
 
   // Once a self-update is pending its package directory must stay.
   if (frame.launcherUpdatePending) return;
-  if (!isTre) DeletePackageDirectory(frame, path, stem);
+  if (!isTre) DeletePackageDirectory(frame.programDir, frame.logTarget, path, stem);
 }
 
 // Once a version step is done, a self-update recorded by a package of this

@@ -1,8 +1,8 @@
 #include "launcher/update/update_display.h"
 
-#include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/serverlist/chosen_server.h"
 #include "launcher/system/my_thread.h"
+#include "launcher/windows/child_window_host.h"
 #include "launcher/windows/update_wnd.h"
 #include "skinui/control.h"
 #include "skinui/progress.h"
@@ -14,11 +14,11 @@ constexpr int kCheckFinishedValue = 100;
 
 }  // namespace
 
-void ApplyEnterGameRule(LauncherFrameWnd& frame) {
+void ApplyEnterGameRule(ChildWindowHost& frame) {
   frame.SetEnterGameEnabled(GetChosenServer().IsComplete());
 }
 
-void ShowVersionCheckFinished(LauncherFrameWnd& frame) {
+void ShowVersionCheckFinished(ChildWindowHost& frame) {
   if (WorkerStopRequested()) return;
   skinui::UiLockGuard guard;
   UIUpdateWnd* panel = frame.updateWnd;
@@ -27,13 +27,13 @@ void ShowVersionCheckFinished(LauncherFrameWnd& frame) {
   panel->MoveProgressImg(1.0f);
 }
 
-void ShowUpdateProgress(LauncherFrameWnd& frame, float percent) {
+void ShowUpdateProgress(ChildWindowHost& frame, float percent) {
   if (WorkerStopRequested()) return;
   skinui::UiLockGuard guard;
   if (frame.updateWnd) frame.updateWnd->SetProgress(percent);
 }
 
-void ShowInstalledVersion(LauncherFrameWnd& frame, const wxString& version) {
+void ShowInstalledVersion(ChildWindowHost& frame, const wxString& version) {
   if (WorkerStopRequested()) return;
   skinui::UiLockGuard guard;
   UIUpdateWnd* panel = frame.updateWnd;

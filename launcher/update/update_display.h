@@ -8,18 +8,18 @@
 
 #include <wx/string.h>
 
-class LauncherFrameWnd;
+class ChildWindowHost;
 
 // After an update: Enter game is enabled only when a server is chosen (all
 // four chosen-server strings non-empty), disabled otherwise.
-void ApplyEnterGameRule(LauncherFrameWnd& frame);
+void ApplyEnterGameRule(ChildWindowHost& frame);
 
 // A finished version check: the bar at value 100 and the image at its end;
 // the percentage text stays as it is.
-void ShowVersionCheckFinished(LauncherFrameWnd& frame);
+void ShowVersionCheckFinished(ChildWindowHost& frame);
 
 // The panel's percentage, bar and image for `percent`.
-void ShowUpdateProgress(LauncherFrameWnd& frame, float percent);
+void ShowUpdateProgress(ChildWindowHost& frame, float percent);
 
 // The panel's "CurVersionTxt".
-void ShowInstalledVersion(LauncherFrameWnd& frame, const wxString& version);
+void ShowInstalledVersion(ChildWindowHost& frame, const wxString& version);

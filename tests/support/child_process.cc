@@ -8,7 +8,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 #include <vector>
 
 #include "platform/process.h"
@@ -64,36 +63,35 @@ pid_t StartProgram(const std::vector<std::string>& argv) {
 }
 
 std::optional<int> WaitForExit(pid_t pid, int seconds) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  for (;;) {
-    int status = 0;
-    const pid_t result = waitpid(pid, &status, WNOHANG);
-    if (result == pid)
-      return WIFEXITED(status) ? std::optional<int>(WEXITSTATUS(status)) : std::nullopt;
-    if (result < 0) return std::nullopt;
-    if (std::chrono::steady_clock::now() > deadline) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      return std::nullopt;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  int status = 0;
+  pid_t result = 0;
+  const bool ended = WaitUntil(
+      [&] {
+        result = waitpid(pid, &status, WNOHANG);
+        return result != 0;
+      },
+      std::chrono::seconds(seconds));
+  if (!ended) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return std::nullopt;
   }
+  if (result != pid) return std::nullopt;
+  return WIFEXITED(status) ? std::optional<int>(WEXITSTATUS(status)) : std::nullopt;
+}
+
+// A zombie has ended, whoever reaps it: "pid (name) Z ...".
+static bool IsZombie(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  std::getline(stat, line);
+  const size_t close = line.rfind(')');
+  return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z';
 }
 
 bool WaitUntilGone(pid_t pid, int seconds) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  for (;;) {
-    if (kill(pid, 0) != 0 && errno == ESRCH) return true;
-    // "pid (name) S ...": a zombie has ended, whoever reaps it.
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    const size_t close = line.rfind(')');
-    if (close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z')
-      return true;
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  return WaitUntil([pid] { return (kill(pid, 0) != 0 && errno == ESRCH) || IsZombie(pid); },
+                   std::chrono::seconds(seconds));
 }
 
 }  // namespace testing_support

@@ -11,12 +11,12 @@
 #include <functional>
 #include <regex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/support/child_process.h"
 #include "tests/support/http_server.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 #include "tests/support/zip_builder.h"
 
 namespace {
@@ -44,12 +44,7 @@ bool HoldsStagedFiles(const std::string& dir) {
 }
 
 bool WaitFor(const std::function<bool()>& done, int seconds) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
+  return testing_support::WaitUntil(done, std::chrono::seconds(seconds));
 }
 
 // A child of ours that a failed assertion would leave running is ended.
