@@ -75,14 +75,8 @@ long AutoCloseDelay() {
 }
 
 void StartUpdateThread() {
-  auto* thread = new (std::nothrow) MyThread(UpdateThread, g_pFrame.load());
-  if (!thread || thread->Create() != 0) {
-    LogPlainError("Can't create the update thread!");
-    delete thread;
-  } else if (thread->Run() != 0) {
-    LogPlainError("The UpdateThread run Error!");
-    delete thread;
-  }
+  StartWorker(UpdateThread, g_pFrame.load(), "Can't create the update thread!",
+              "The UpdateThread run Error!");
 }
 
 }  // namespace

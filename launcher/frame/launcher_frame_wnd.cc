@@ -179,14 +179,8 @@ void LauncherFrameWnd::OnPrepare() {
   prepared = true;
   RUNLOG_MESSAGE(logTarget, 331, "finish  launcher OnPrepare! ");
 
-  auto* thread = new (std::nothrow) MyThread(ServerListThreadProc, g_pFrame.load());
-  if (!thread || thread->Create() != 0) {
-    LogPlainError("Can't create the Load  server list thread!");
-    delete thread;
-  } else if (thread->Run() != 0) {
-    LogPlainError("Load  server list Thread run Error!");
-    delete thread;
-  }
+  StartWorker(ServerListThreadProc, g_pFrame.load(), "Can't create the Load  server list thread!",
+              "Load  server list Thread run Error!");
 }
 
 LRESULT LauncherFrameWnd::MoveChildWindows() {

@@ -4,10 +4,12 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <vector>
 
 #include "launcher/system/mini_dumper.h"
+#include "launcher/system/run_log.h"
 #include "platform/process.h"
 #include "platform/tick.h"
 
@@ -136,4 +138,16 @@ void JoinWorkerThreads() {
 int RunningWorkerCount() {
   std::lock_guard<std::mutex> lock(RegistryMutex());
   return static_cast<int>(Registry().size());
+}
+
+void StartWorker(ThreadCallback callback, void* userData, const char* createError,
+                 const char* runError) {
+  auto* thread = new (std::nothrow) MyThread(callback, userData);
+  if (!thread || thread->Create() != 0) {
+    LogPlainError(createError);
+    delete thread;
+  } else if (thread->Run() != 0) {
+    LogPlainError(runError);
+    delete thread;
+  }
 }

@@ -50,6 +50,12 @@ class MyThread {
   std::thread thread_;
 };
 
+// Creates and starts a worker running `callback(userData)`. When it cannot
+// be created or started, the run log gets `createError` or `runError` and
+// nothing runs.
+void StartWorker(ThreadCallback callback, void* userData, const char* createError,
+                 const char* runError);
+
 // Asks every worker to stop; safe from any thread.
 void RequestWorkerStop();
 
