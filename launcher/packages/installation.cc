@@ -170,8 +170,3 @@ bool InstallUpdateFiles(const InstallTarget& install, const wxString& dir, const
   if (!Walk(install, batch, dir, root, isTre, progress, known)) return false;
   return batch.Commit();
 }
-
-bool CopyDirectory(const wxString& source, const wxString& target) {
-  InstallBatch batch(target.utf8_string());
-  return StageDirectory(batch, source, target) && batch.Commit();
-}

@@ -49,8 +49,3 @@ struct InstalledPackage {
 bool InstallUpdateFiles(const InstallTarget& target, const wxString& dir, const wxString& root,
                         bool isTre, const InstallProgress& progress,
                         const InstalledPackage& package = {});
-
-// Copies directory `source` with everything in it to `target`, creating
-// directories as needed and replacing files there; into an existing target
-// its contents are merged.
-bool CopyDirectory(const wxString& source, const wxString& target);
