@@ -24,9 +24,6 @@ class GuiSession {
   GuiSession(const GuiSession&) = delete;
   GuiSession& operator=(const GuiSession&) = delete;
 
-  // True when real windows are shown.
-  bool Active() const { return active_; }
-
  private:
   bool initialised_ = false;
   bool active_ = false;
