@@ -9,7 +9,7 @@
 #include "launcher/win_main.h"
 #include "platform/program.h"
 #include "platform/shared_library.h"
-#include "skinui/backend/gui_session.h"
+#include "skinui/headless_request.h"
 
 namespace {
 

@@ -17,13 +17,6 @@ void CEventSource::operator+=(const CDelegateStatic& delegate) {
   delegates_.push_back(delegate);
 }
 
-void CEventSource::operator-=(const CDelegateStatic& delegate) {
-  UiLockGuard guard;
-  auto it = std::find_if(delegates_.begin(), delegates_.end(),
-                         [&delegate](const CDelegateStatic& d) { return d.Equals(delegate); });
-  if (it != delegates_.end()) delegates_.erase(it);
-}
-
 bool CEventSource::operator()(void* param) {
   UiLockGuard guard;
   // A copy: a delegate may change the list while it runs.
@@ -32,11 +25,6 @@ bool CEventSource::operator()(void* param) {
     if (!delegate(param)) return false;
   }
   return true;
-}
-
-int CEventSource::GetCount() const {
-  UiLockGuard guard;
-  return static_cast<int>(delegates_.size());
 }
 
 // ---- CControlUI ----

@@ -8,7 +8,6 @@
 // (or, for the root, to the paint manager) and are deleted with it.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,27 +20,18 @@ class CPaintManagerUI;
 
 // Event types of TEventUI; a left-button press on a control is 13.
 enum {
-  UIEVENT_MOUSEMOVE = 9,
-  UIEVENT_MOUSELEAVE = 10,
-  UIEVENT_MOUSEENTER = 11,
-  UIEVENT_MOUSEHOVER = 12,
   UIEVENT_BUTTONDOWN = 13,
   UIEVENT_BUTTONUP = 14,
-  UIEVENT_RBUTTONDOWN = 15,
-  UIEVENT_DBLCLICK = 16,
 };
 
 // The event record a control's event source hands to its delegates.
-typedef struct tagTEventUI {
+struct TEventUI {
   int Type = 0;
   CControlUI* pSender = nullptr;
-  DWORD dwTimestamp = 0;
   POINT ptMouse;
-  char chKey = 0;
-  uint16_t wKeyState = 0;
   WPARAM wParam = 0;
   LPARAM lParam = 0;
-} TEventUI;
+};
 
 // Binds a plain function `bool f(void* event)`; the event source calls it with
 // a TEventUI*. Answering false stops the control's own handling of the event.
@@ -50,7 +40,6 @@ class CDelegateStatic {
   typedef bool (*Function)(void* param);
   explicit CDelegateStatic(Function function) : function_(function) {}
   bool operator()(void* param) const { return function_ ? function_(param) : true; }
-  bool Equals(const CDelegateStatic& other) const { return function_ == other.function_; }
 
  private:
   Function function_;
@@ -64,12 +53,9 @@ inline CDelegateStatic MakeDelegate(CDelegateStatic::Function function) {
 class CEventSource {
  public:
   void operator+=(const CDelegateStatic& delegate);
-  void operator-=(const CDelegateStatic& delegate);  // removes the first equal one
   // Calls every delegate with `param`; false as soon as one answers false.
   // True when there is none.
   bool operator()(void* param);
-  int GetCount() const;
-  bool IsEmpty() const { return GetCount() == 0; }
 
  private:
   std::vector<CDelegateStatic> delegates_;

@@ -140,5 +140,3 @@ CControlUI* CDialogBuilder::Create(const CStdString& xml, const char*,
   }
   return control;
 }
-
-CMarkup* CDialogBuilder::GetMarkup() { return &markup_; }

@@ -47,9 +47,6 @@ class CDialogBuilder {
                      IDialogBuilderCallback* callback = nullptr, CPaintManagerUI* manager = nullptr,
                      CControlUI* parent = nullptr);
 
-  // The reader holding the last skin read.
-  CMarkup* GetMarkup();
-
  private:
   CMarkup markup_;
 };

@@ -78,12 +78,12 @@ class Parser {
         pos_ = end == std::string_view::npos ? text_.size() : end;
         if (open.empty()) {
           for (size_t i = start; i < pos_; ++i) {
-            if (!IsSpace(text_[i])) return Fail("text outside the root element", i);
+            if (!IsSpace(text_[i])) return Fail("text outside the root element");
           }
           continue;
         }
         std::string decoded;
-        if (!Decode(text_.substr(start, pos_ - start), decoded, start)) return false;
+        if (!Decode(text_.substr(start, pos_ - start), decoded)) return false;
         doc_->elements[open.back()].value += decoded;
         continue;
       }
@@ -136,16 +136,14 @@ class Parser {
   }
 
   const std::string& error() const { return error_; }
-  size_t errorOffset() const { return errorOffset_; }
 
  private:
   bool Starts(const char* prefix) const {
     return text_.compare(pos_, std::strlen(prefix), prefix) == 0;
   }
 
-  bool Fail(const std::string& message, size_t at = std::string::npos) {
+  bool Fail(const std::string& message) {
     error_ = message;
-    errorOffset_ = at == std::string::npos ? pos_ : at;
     return false;
   }
 
@@ -191,7 +189,7 @@ class Parser {
       const std::string_view raw = text_.substr(pos_, end - pos_);
       if (raw.find('<') != std::string_view::npos) return Fail("'<' in attribute value");
       std::string value;
-      if (!Decode(raw, value, pos_)) return false;
+      if (!Decode(raw, value)) return false;
       pos_ = end + 1;
       if (++attributeCount_ > kMaxAttributes) return Fail("too many attributes");
       doc_->elements[index].attributes.emplace_back(std::move(name), std::move(value));
@@ -220,7 +218,7 @@ class Parser {
     return Fail("unterminated DOCTYPE");
   }
 
-  bool Decode(std::string_view raw, std::string& out, size_t offset) {
+  bool Decode(std::string_view raw, std::string& out) {
     out.reserve(raw.size());
     for (size_t i = 0; i < raw.size(); ++i) {
       if (raw[i] != '&') {
@@ -228,7 +226,7 @@ class Parser {
         continue;
       }
       const size_t end = raw.find(';', i);
-      if (end == std::string_view::npos || end - i > 12) return Fail("bad entity", offset + i);
+      if (end == std::string_view::npos || end - i > 12) return Fail("bad entity");
       const std::string_view entity = raw.substr(i + 1, end - i - 1);
       if (entity == "lt") {
         out += '<';
@@ -243,7 +241,7 @@ class Parser {
       } else if (entity.size() > 1 && entity[0] == '#') {
         const bool hex = entity[1] == 'x';
         const std::string digits(entity.substr(hex ? 2 : 1));
-        if (digits.empty()) return Fail("bad character reference", offset + i);
+        if (digits.empty()) return Fail("bad character reference");
         uint32_t code = 0;
         for (char c : digits) {
           int digit;
@@ -254,17 +252,17 @@ class Parser {
           } else if (hex && c >= 'A' && c <= 'F') {
             digit = c - 'A' + 10;
           } else {
-            return Fail("bad character reference", offset + i);
+            return Fail("bad character reference");
           }
           code = code * (hex ? 16 : 10) + static_cast<uint32_t>(digit);
-          if (code > 0x10FFFF) return Fail("character reference out of range", offset + i);
+          if (code > 0x10FFFF) return Fail("character reference out of range");
         }
         if (code == 0 || (code >= 0xD800 && code <= 0xDFFF)) {
-          return Fail("character reference out of range", offset + i);
+          return Fail("character reference out of range");
         }
         AppendUtf8(out, code);
       } else {
-        return Fail("unknown entity", offset + i);
+        return Fail("unknown entity");
       }
       i = end;
     }
@@ -288,7 +286,6 @@ class Parser {
   size_t attributeCount_ = 0;
   CMarkup::Document* doc_ = nullptr;
   std::string error_;
-  size_t errorOffset_ = 0;
 };
 
 }  // namespace
@@ -370,10 +367,6 @@ const char* CMarkupNode::GetAttributeValue(const char* name) const {
 
 CMarkup::CMarkup() = default;
 
-CMarkup::CMarkup(const char* xml) {
-  if (xml) Load(xml);
-}
-
 CMarkup::~CMarkup() = default;
 
 bool CMarkup::Load(std::string_view xml) { return LoadFromMem(xml.data(), xml.size()); }
@@ -403,7 +396,6 @@ bool CMarkup::LoadFromMem(const void* data, size_t size, int encoding) {
   Parser parser(text);
   if (!parser.Parse(*document)) {
     lastError_ = parser.error();
-    lastErrorOffset_ = parser.errorOffset();
     return false;
   }
   document_ = std::move(document);
@@ -438,7 +430,6 @@ bool CMarkup::LoadFromFile(const std::string& name, int encoding, const std::str
 void CMarkup::Release() {
   document_.reset();
   lastError_.clear();
-  lastErrorOffset_ = 0;
 }
 
 bool CMarkup::IsValid() const { return document_ != nullptr; }
@@ -449,4 +440,3 @@ CMarkupNode CMarkup::GetRoot() const {
 }
 
 std::string CMarkup::GetLastErrorMessage() const { return lastError_; }
-size_t CMarkup::GetLastErrorLocation() const { return lastErrorOffset_; }

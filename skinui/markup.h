@@ -74,7 +74,6 @@ enum {
 class CMarkup {
  public:
   CMarkup();
-  explicit CMarkup(const char* xml);
   ~CMarkup();
   CMarkup(const CMarkup&) = delete;
   CMarkup& operator=(const CMarkup&) = delete;
@@ -92,9 +91,8 @@ class CMarkup {
   bool IsValid() const;
   CMarkupNode GetRoot() const;
 
-  // Why the last load failed ("" after a success) and the byte offset.
+  // Why the last load failed ("" after a success).
   std::string GetLastErrorMessage() const;
-  size_t GetLastErrorLocation() const;
 
   struct Document;  // parsed elements; internal
 
@@ -102,5 +100,4 @@ class CMarkup {
   friend class CMarkupNode;
   std::unique_ptr<Document> document_;
   std::string lastError_;
-  size_t lastErrorOffset_ = 0;
 };

@@ -17,7 +17,6 @@ using skinui::UiLockGuard;
 namespace {
 
 struct Settings {
-  HINSTANCE instance = nullptr;
   std::string instancePath;  // empty: the executable's directory
   std::string resourcePath;
   std::string resourceZip;
@@ -72,15 +71,7 @@ CPaintManagerUI::~CPaintManagerUI() {
 
 // ---- Process-wide ----
 
-void CPaintManagerUI::SetInstance(HINSTANCE instance) {
-  UiLockGuard guard;
-  TheSettings().instance = instance;
-}
-
-HINSTANCE CPaintManagerUI::GetInstance() {
-  UiLockGuard guard;
-  return TheSettings().instance;
-}
+void CPaintManagerUI::SetInstance(HINSTANCE) {}
 
 CStdString CPaintManagerUI::GetInstancePath() {
   UiLockGuard guard;

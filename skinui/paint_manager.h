@@ -24,15 +24,13 @@
 #include "skinui/win_types.h"
 
 // A notification: its type text, the sending control and two parameters.
-typedef struct tagTNotifyUI {
+struct TNotifyUI {
   CStdString sType;
-  CStdString sVirtualWnd;
   CControlUI* pSender = nullptr;
-  DWORD dwTimestamp = 0;
   POINT ptMouse;
   WPARAM wParam = 0;
   LPARAM lParam = 0;
-} TNotifyUI;
+};
 
 class INotifyUI {
  public:
@@ -72,8 +70,9 @@ class CPaintManagerUI {
   CPaintManagerUI& operator=(const CPaintManagerUI&) = delete;
 
   // ---- Process-wide ----
+  // The windows need no module handle: the call is kept for the launcher's
+  // start-up and does nothing.
   static void SetInstance(HINSTANCE instance);
-  static HINSTANCE GetInstance();
   // The program directory with a trailing "/": the directory of the running
   // executable unless SetInstancePath set another (tests; an empty path
   // restores the default, a path without trailing "/" gets one).
@@ -109,7 +108,6 @@ class CPaintManagerUI {
 
   // The control named `name` (first in tree order); nullptr when absent.
   CControlUI* FindControl(const char* name) const;
-  CControlUI* FindControl(const CStdString& name) const { return FindControl(name.c_str()); }
   // The topmost visible control at `point` (client coordinates); nullptr
   // when none.
   CControlUI* FindControl(POINT point) const;

@@ -1,7 +1,7 @@
 // The whole user-interface layer in one include.
 //
 // Threads. The window model and the controls are the one source of truth;
-// a drawing backend (skinui/backend/) only mirrors them, on the UI thread.
+// a drawing backend (skinui_screen/) only mirrors them, on the UI thread.
 // A worker thread may call:
 //   - the control setters that change what is shown: SetText, SetVisible,
 //     SetEnabled, SetPos, CProgressUI::SetValue, COptionUI::Selected, list

@@ -39,10 +39,8 @@ struct RECT {
 
 // Answer to WM_GETMINMAXINFO: where and how large a maximised window is.
 struct MINMAXINFO {
-  POINT ptReserved;
   POINT ptMaxSize;
   POINT ptMaxPosition;
-  POINT ptMinTrackSize;
   POINT ptMaxTrackSize;
 };
 
@@ -120,7 +118,6 @@ inline constexpr int SW_SHOWNORMAL = 1;
 inline constexpr int SW_SHOWMINIMIZED = 2;
 inline constexpr int SW_SHOWMAXIMIZED = 3;
 inline constexpr int SW_SHOWNOACTIVATE = 4;
-inline constexpr int SW_SHOW = 5;
 inline constexpr int SW_MINIMIZE = 6;
 inline constexpr int SW_RESTORE = 9;
 
@@ -171,4 +168,3 @@ inline bool PointInRect(const RECT& r, POINT p) {
 inline bool operator==(const RECT& a, const RECT& b) {
   return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
-inline bool operator!=(const RECT& a, const RECT& b) { return !(a == b); }

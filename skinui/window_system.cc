@@ -22,8 +22,6 @@ struct Window {
   std::string className;
   std::string text;
   DWORD style = 0;
-  DWORD exStyle = 0;
-  UINT classStyle = 0;
   RECT rect;
   RECT restoreRect;
   bool minimized = false;
@@ -42,13 +40,12 @@ struct QueueItem {
   std::function<void()> task;
 };
 
-// Windows, stacking order, work area and cursor are guarded by the UI lock;
+// Windows, stacking order and cursor are guarded by the UI lock;
 // the queue by its own mutex so that posting never waits for the UI thread.
 struct Model {
   std::map<uintptr_t, std::unique_ptr<Window>> windows;
   std::vector<HWND> zOrder;  // top first
   uintptr_t nextId = 1;
-  std::optional<RECT> workArea;
   POINT cursor;
 
   std::mutex queueMutex;
@@ -217,8 +214,6 @@ HWND CreateWindowHandle(const WindowCreateParams& params, CWindowWnd* procedure)
   window->className = params.className;
   window->text = params.text;
   window->style = params.style;
-  window->exStyle = params.exStyle;
-  window->classStyle = params.classStyle;
   window->rect = RECT{params.x, params.y, params.x + std::max(0, params.cx),
                       params.y + std::max(0, params.cy)};
   window->restoreRect = window->rect;
@@ -299,45 +294,19 @@ std::vector<HWND> GetZOrder() {
   return TheModel().zOrder;
 }
 
-int GetZOrderIndex(HWND hwnd) {
-  UiLockGuard guard;
-  const auto& order = TheModel().zOrder;
-  auto it = std::find(order.begin(), order.end(), hwnd);
-  return it == order.end() ? -1 : static_cast<int>(it - order.begin());
-}
-
-namespace {
-
-// One of a window's style words (style or exStyle); 0 for an unknown window.
-DWORD ReadStyleWord(HWND hwnd, DWORD Window::*word) {
+DWORD GetWindowStyle(HWND hwnd) {
   UiLockGuard guard;
   Window* window = Find(hwnd);
-  return window ? window->*word : 0;
+  return window ? window->style : 0;
 }
 
-// Replaces one of a window's style words and returns the one before; 0 for
-// an unknown window.
-DWORD ExchangeStyleWord(HWND hwnd, DWORD Window::*word, DWORD value) {
+DWORD SetWindowStyle(HWND hwnd, DWORD style) {
   UiLockGuard guard;
   Window* window = Find(hwnd);
   if (!window) return 0;
-  const DWORD before = window->*word;
-  window->*word = value;
+  const DWORD before = window->style;
+  window->style = style;
   return before;
-}
-
-}  // namespace
-
-DWORD GetWindowStyle(HWND hwnd) { return ReadStyleWord(hwnd, &Window::style); }
-
-DWORD SetWindowStyle(HWND hwnd, DWORD style) {
-  return ExchangeStyleWord(hwnd, &Window::style, style);
-}
-
-UINT GetClassStyle(HWND hwnd) {
-  UiLockGuard guard;
-  Window* window = Find(hwnd);
-  return window ? window->classStyle : 0;
 }
 
 bool GetWindowRect(HWND hwnd, RECT* rect) {
@@ -510,14 +479,8 @@ std::optional<WindowRegion> GetWindowRegion(HWND hwnd) {
 
 RECT GetMonitorWorkArea(HWND hwnd) {
   UiLockGuard guard;
-  if (TheModel().workArea) return *TheModel().workArea;
   const platform::DisplayMode mode = platform::CurrentDesktop().GetDisplayMode();
   return RECT{0, 0, mode.width, mode.height};
-}
-
-void SetMonitorWorkArea(std::optional<RECT> area) {
-  UiLockGuard guard;
-  TheModel().workArea = area;
 }
 
 POINT GetCursorPos() {

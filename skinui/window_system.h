@@ -35,8 +35,6 @@ struct WindowCreateParams {
   std::string className;
   std::string text;
   DWORD style = 0;
-  DWORD exStyle = 0;
-  UINT classStyle = 0;
   int x = 0, y = 0, cx = 0, cy = 0;
 };
 
@@ -63,8 +61,6 @@ std::string GetWindowClassName(HWND hwnd);
 std::string GetWindowText(HWND hwnd);
 // Every live window, top of the stacking order first.
 std::vector<HWND> GetZOrder();
-// Position in the stacking order, 0 = top; -1 for no window.
-int GetZOrderIndex(HWND hwnd);
 
 // ---- Styles ----
 
@@ -72,7 +68,6 @@ DWORD GetWindowStyle(HWND hwnd);
 // Writes the style bits, answers the previous ones. Changing WS_VISIBLE here
 // changes visibility as ShowWindow would.
 DWORD SetWindowStyle(HWND hwnd, DWORD style);
-UINT GetClassStyle(HWND hwnd);
 
 // ---- Geometry ----
 
@@ -124,10 +119,8 @@ std::vector<RECT> RegionRectangles(const WindowRegion& region, int width, int he
 // ---- Monitor and cursor ----
 
 // The work area of the monitor that holds the window (there is one monitor):
-// by default (0, 0, width, height) of platform::CurrentDesktop()'s display
-// mode; SetMonitorWorkArea overrides it (tests; nullopt restores the default).
+// (0, 0, width, height) of platform::CurrentDesktop()'s display mode.
 RECT GetMonitorWorkArea(HWND hwnd);
-void SetMonitorWorkArea(std::optional<RECT> area);
 // The cursor position in screen coordinates; the model's mouse messages and
 // the tests' input hooks move it.
 POINT GetCursorPos();

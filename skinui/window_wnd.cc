@@ -41,8 +41,8 @@ HWND CWindowWnd::GetHWND() const {
   return hwnd_;
 }
 
-HWND CWindowWnd::Create(HWND owner, const char* name, DWORD style, DWORD exStyle, int x, int y,
-                        int cx, int cy) {
+HWND CWindowWnd::Create(HWND owner, const char* name, DWORD style, DWORD, int x, int y, int cx,
+                        int cy) {
   skinui::UiLockGuard guard;
   if (hwnd_) return nullptr;
   skinui::WindowCreateParams params;
@@ -50,19 +50,11 @@ HWND CWindowWnd::Create(HWND owner, const char* name, DWORD style, DWORD exStyle
   params.className = GetWindowClassName() ? GetWindowClassName() : "";
   params.text = name ? name : "";
   params.style = style;
-  params.exStyle = exStyle;
-  params.classStyle = GetClassStyle();
   params.x = x;
   params.y = y;
   params.cx = cx;
   params.cy = cy;
   return skinui::CreateWindowHandle(params, this);
-}
-
-HWND CWindowWnd::Create(HWND owner, const char* name, DWORD style, DWORD exStyle,
-                        const RECT& rect) {
-  return Create(owner, name, style, exStyle, rect.left, rect.top, skinui::RectWidth(rect),
-                skinui::RectHeight(rect));
 }
 
 void CWindowWnd::CenterWindow() {
@@ -129,11 +121,6 @@ LRESULT CWindowWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   return skinui::SendMessage(hwnd_, message, wParam, lParam);
 }
 
-bool CWindowWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  skinui::UiLockGuard guard;
-  return hwnd_ && skinui::PostMessage(hwnd_, message, wParam, lParam);
-}
-
 LRESULT CWindowWnd::DispatchMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   skinui::UiLockGuard guard;
   if (message == WM_NCCREATE) hwnd_ = hwnd;
@@ -144,8 +131,6 @@ LRESULT CWindowWnd::DispatchMessage(HWND hwnd, UINT message, WPARAM wParam, LPAR
   OnFinalMessage(hwnd);  // may delete this
   return result;
 }
-
-const char* CWindowWnd::GetSuperClassName() const { return ""; }
 
 UINT CWindowWnd::GetClassStyle() const { return 0; }
 

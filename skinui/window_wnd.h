@@ -1,8 +1,8 @@
 // CWindowWnd: the base of every window class. A subclass names its window
-// class, gives its class style, handles messages in HandleMessage (passing
-// what it does not handle to CWindowWnd::HandleMessage, the default
-// processing) and may act in OnFinalMessage, which runs after the window has
-// received its last message (WM_NCDESTROY) - it may delete the object.
+// class, handles messages in HandleMessage (passing what it does not handle
+// to CWindowWnd::HandleMessage, the default processing) and may act in
+// OnFinalMessage, which runs after the window has received its last message
+// (WM_NCDESTROY) - it may delete the object.
 //
 // Deleting the object while its window lives detaches the window: it keeps
 // existing with default processing only, so no message reaches a deleted
@@ -20,14 +20,13 @@ class CWindowWnd {
   CWindowWnd& operator=(const CWindowWnd&) = delete;
 
   HWND GetHWND() const;
-  operator HWND() const { return GetHWND(); }
 
   // Makes the window; WM_CREATE runs inside this call (see
   // skinui::CreateWindowHandle). Answers the handle, nullptr when WM_CREATE
   // answered -1. A second Create while a window exists answers nullptr.
+  // The model has no extended styles: `exStyle` is accepted and not kept.
   HWND Create(HWND owner, const char* name, DWORD style, DWORD exStyle, int x = 0, int y = 0,
               int cx = 0, int cy = 0);
-  HWND Create(HWND owner, const char* name, DWORD style, DWORD exStyle, const RECT& rect);
 
   // Centres the window over its owner's rectangle, or over the work area
   // when it has no (visible) owner; kept inside the work area.
@@ -45,15 +44,14 @@ class CWindowWnd {
   // Sets the client size (the windows have no frame: the window size).
   void ResizeClient(int cx = -1, int cy = -1);
   LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
-  bool PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
   // Delivers a message to HandleMessage (used by the window model).
   LRESULT DispatchMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
  protected:
   virtual const char* GetWindowClassName() const = 0;
-  // "" here: no superclassing.
-  virtual const char* GetSuperClassName() const;
+  // The model has no class styles either: a window may name its own, but
+  // nothing asks for it.
   virtual UINT GetClassStyle() const;
   // Default processing (skinui::DefaultWindowProcedure).
   virtual LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam);

@@ -5,6 +5,7 @@
 #include "skinui/skinui.h"
 #include "skinui/window_wnd.h"
 #include "tests/skinui/skin_test_window.h"
+#include "tests/support/recording_desktop.h"
 #include "tests/support/skinui/test_hooks.h"
 
 namespace {
@@ -16,12 +17,12 @@ class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     skinui::DiscardPendingMessages();
-    skinui::SetMonitorWorkArea(RECT{0, 0, 1024, 728});
+    // The work area follows the display mode.
+    desktop_.SetDisplayMode(platform::DisplayMode{1024, 728, 32, 60});
   }
-  void TearDown() override {
-    skinui::DiscardPendingMessages();
-    skinui::SetMonitorWorkArea(std::nullopt);
-  }
+  void TearDown() override { skinui::DiscardPendingMessages(); }
+
+  testing_support::RecordingDesktop desktop_;
 };
 
 TEST_F(WindowTest, CreateSendsCreateSynchronouslyThenSizeAndMove) {

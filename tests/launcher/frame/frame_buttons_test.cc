@@ -148,8 +148,8 @@ TEST_F(FrameButtonsTest, DraggingTheFrameMovesTheFiveChildren) {
   }
   EXPECT_EQ(f.serverListPos.y, 580 + 46);  // empty list: bottom line, height 0
   // The news panel and the banner are raised; the others keep their order.
-  EXPECT_EQ(skinui::GetZOrderIndex(f.topWnd->GetHWND()), 0);
-  EXPECT_EQ(skinui::GetZOrderIndex(f.newsWnd->GetHWND()), 1);
+  EXPECT_EQ(skinui::test::ZOrderIndex(f.topWnd->GetHWND()), 0);
+  EXPECT_EQ(skinui::test::ZOrderIndex(f.newsWnd->GetHWND()), 1);
 }
 
 TEST_F(FrameButtonsTest, CaptionBandIsHalfOpenAndClientClassesStayClientArea) {

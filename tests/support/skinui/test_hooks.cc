@@ -1,5 +1,8 @@
 #include "tests/support/skinui/test_hooks.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "skinui/list.h"
 #include "skinui/ui_lock.h"
 #include "skinui/window_system.h"
@@ -63,6 +66,12 @@ void DragWindowTo(HWND hwnd, int x, int y) {
 
 LRESULT SystemCommand(HWND hwnd, WPARAM command) {
   return SendMessage(hwnd, WM_SYSCOMMAND, command, 0);
+}
+
+int ZOrderIndex(HWND hwnd) {
+  const std::vector<HWND> order = GetZOrder();
+  auto it = std::find(order.begin(), order.end(), hwnd);
+  return it == order.end() ? -1 : static_cast<int>(it - order.begin());
 }
 
 }  // namespace skinui::test

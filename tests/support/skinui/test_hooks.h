@@ -42,4 +42,7 @@ void DragWindowTo(HWND hwnd, int x, int y);
 // WM_SYSCOMMAND with `command` (e.g. SC_MINIMIZE), lParam 0.
 LRESULT SystemCommand(HWND hwnd, WPARAM command);
 
+// Position of the window in the stacking order, 0 = top; -1 for no window.
+int ZOrderIndex(HWND hwnd);
+
 }  // namespace skinui::test

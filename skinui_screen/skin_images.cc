@@ -1,4 +1,4 @@
-#include "skinui/backend/skin_images.h"
+#include "skinui_screen/skin_images.h"
 
 #include <wx/dcclient.h>
 #include <wx/image.h>

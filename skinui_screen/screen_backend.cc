@@ -1,4 +1,4 @@
-#include "skinui/backend/screen_backend.h"
+#include "skinui_screen/screen_backend.h"
 
 #include <gtk/gtk.h>
 #include <wx/app.h>
@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "skinui/activex.h"
-#include "skinui/backend/skin_painter.h"
-#include "skinui/backend/x11_screen.h"
 #include "skinui/container.h"
 #include "skinui/paint_manager.h"
 #include "skinui/ui_lock.h"
 #include "skinui/window_system.h"
+#include "skinui_screen/skin_painter.h"
+#include "skinui_screen/x11_screen.h"
 
 namespace skinui {
 namespace {

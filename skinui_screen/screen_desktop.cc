@@ -1,4 +1,4 @@
-#include "skinui/backend/screen_desktop.h"
+#include "skinui_screen/screen_desktop.h"
 
 #include <wx/button.h>
 #include <wx/dialog.h>
@@ -11,10 +11,10 @@
 #include <memory>
 #include <mutex>
 
-#include "skinui/backend/screen_backend.h"
-#include "skinui/backend/x11_screen.h"
 #include "skinui/ui_lock.h"
 #include "skinui/window_system.h"
+#include "skinui_screen/screen_backend.h"
+#include "skinui_screen/x11_screen.h"
 
 namespace skinui {
 namespace {

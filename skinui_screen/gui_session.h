@@ -15,18 +15,7 @@
 // UI thread only: construct before the first window, destroy after the last.
 #pragma once
 
-#include <cstdlib>
-#include <cstring>
-
 namespace skinui {
-
-inline constexpr const char kHeadlessVariable[] = "VELMOR_HEADLESS";
-
-// True when VELMOR_HEADLESS asks for the headless model (set, not "0").
-inline bool HeadlessAsked() {
-  const char* value = std::getenv(kHeadlessVariable);
-  return value && *value && std::strcmp(value, "0") != 0;
-}
 
 class GuiSession {
  public:
@@ -34,9 +23,6 @@ class GuiSession {
   ~GuiSession();
   GuiSession(const GuiSession&) = delete;
   GuiSession& operator=(const GuiSession&) = delete;
-
-  // True when real windows are shown.
-  bool Active() const { return active_; }
 
  private:
   bool initialised_ = false;

@@ -1,4 +1,4 @@
-#include "skinui/backend/gui_session.h"
+#include "skinui_screen/gui_session.h"
 
 #include <wx/app.h>
 #include <wx/apptrait.h>
@@ -9,15 +9,15 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "platform/desktop.h"
-#include "skinui/backend/screen_backend.h"
-#include "skinui/backend/screen_desktop.h"
-#include "skinui/backend/skin_images.h"
-#include "skinui/backend/skin_painter.h"
-#include "skinui/backend/x11_screen.h"
+#include "skinui/headless_request.h"
 #include "skinui/native_backend.h"
+#include "skinui_screen/screen_backend.h"
+#include "skinui_screen/screen_desktop.h"
+#include "skinui_screen/skin_images.h"
+#include "skinui_screen/skin_painter.h"
+#include "skinui_screen/x11_screen.h"
 
 namespace skinui {
 namespace {

@@ -1,4 +1,4 @@
-#include "skinui/backend/x11_screen.h"
+#include "skinui_screen/x11_screen.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>

@@ -1,4 +1,4 @@
-#include "skinui/backend/skin_painter.h"
+#include "skinui_screen/skin_painter.h"
 
 #include <wx/dcgraph.h>
 #include <wx/fontenum.h>
@@ -12,7 +12,6 @@
 
 #include "skinui/activex.h"
 #include "skinui/attribute_parsing.h"
-#include "skinui/backend/skin_images.h"
 #include "skinui/button.h"
 #include "skinui/container.h"
 #include "skinui/list.h"
@@ -21,6 +20,7 @@
 #include "skinui/skin_values.h"
 #include "skinui/ui_lock.h"
 #include "skinui/window_system.h"
+#include "skinui_screen/skin_images.h"
 
 namespace skinui {
 namespace {
