@@ -6,7 +6,7 @@
 // Environment: VELMOR_LAUNCHER_AUTOCLOSE_MS=<n> closes the main window n
 // milliseconds after start-up (demo runs and smoke tests without a display,
 // where no player can close it). Whether the windows are real or the
-// headless model is decided before WinMain (skinui/backend/gui_session.h,
+// headless model is decided before WinMain (main.cc, skinui/headless_request.h,
 // VELMOR_HEADLESS).
 #pragma once
 
