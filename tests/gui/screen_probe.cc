@@ -12,7 +12,8 @@
 #include <cstdlib>
 #include <regex>
 #include <sstream>
-#include <thread>
+
+#include "tests/support/wait_until.h"
 
 extern char** environ;
 
@@ -132,13 +133,8 @@ bool VirtualScreen::Xdotool(const std::string& arguments) const {
 }
 
 bool WaitFor(const std::function<bool()>& done, double seconds) {
-  const auto deadline = std::chrono::steady_clock::now() +
-                        std::chrono::milliseconds(static_cast<long>(seconds * 1000));
-  for (;;) {
-    if (done()) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
+  return testing_support::WaitUntil(done,
+                                    std::chrono::milliseconds(static_cast<long>(seconds * 1000)));
 }
 
 }  // namespace gui_test
