@@ -91,9 +91,11 @@ LauncherFrameWnd::LauncherFrameWnd() : SkinnedWindow({"ButtonUI", "OptionUI", "T
   layoutMode = ChooseLayout();
   wxInitialized_ = wxInitialize();
   g_pFrame = this;
+  Publish();
 }
 
 LauncherFrameWnd::~LauncherFrameWnd() {
+  Withdraw();
   // A frame that never went through shut-down still ends wxWidgets once.
   if (wxInitialized_) wxUninitialize();
   LauncherFrameWnd* self = this;

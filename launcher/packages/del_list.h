@@ -9,8 +9,8 @@
 // The longest word that names a file; a longer one is skipped whole.
 inline constexpr size_t kDeleteListWordMax = 254;
 
-// Deletes each listed file under `programDir` (with a trailing separator). Words that name no file
-// (missing, or a directory) are skipped, so are words that would leave the
-// program directory (absolute, or with a ".." component; these with an
-// error line). Nothing here fails the installation.
+// Deletes each listed file under `programDir` (with a trailing separator).
+// Words that name no file (missing, or a directory) are skipped, so are
+// words that would leave the program directory (absolute, or with a ".."
+// component; these with an error line). Nothing here fails the installation.
 void CarryOutDeleteList(const wxString& programDir, RunLogHandle& log, const wxString& listPath);

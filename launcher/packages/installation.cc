@@ -83,18 +83,18 @@ bool StageFile(const InstallTarget& install, InstallBatch& batch, const wxString
   if (lower.EndsWith(".i") && !isTre) {
     // Merged in place when the batch is committed, in their turn.
     const bool login = lower.EndsWith(kSeparator + "login.dat.i");
-    const InstallTarget* owner = &install;
+    const wxString programDir = install.programDir;
+    RunLogHandle* log = &install.log;
     const std::string done = package.fingerprint.empty()
                                  ? std::string()
                                  : package.fingerprint + "|" + target.utf8_string();
     const wxString version = package.version;
     const std::set<std::string>* merged = &package.merged;
     batch.AddStep(
-        [owner, login, full, target, done, version, merged] {
+        [programDir, log, login, full, target, done, version, merged] {
           if (!done.empty() && merged->count(done) > 0) return true;
-          const bool ok =
-              login ? MergeLoginData(full, owner->log, target) : MergeIndexFile(target, full);
-          if (ok && !done.empty()) RecordApplied(owner->programDir, version, done);
+          const bool ok = login ? MergeLoginData(full, *log, target) : MergeIndexFile(target, full);
+          if (ok && !done.empty()) RecordApplied(programDir, version, done);
           return ok;
         },
         MergedFiles(full, target));
@@ -102,9 +102,10 @@ bool StageFile(const InstallTarget& install, InstallBatch& batch, const wxString
   }
   if (lower.EndsWith(kSeparator + "login.dat")) return true;
   if (lower.EndsWith(kSeparator + "del.lst")) {
-    const InstallTarget* owner = &install;
-    batch.AddStep([owner, full] {
-      CarryOutDeleteList(owner->programDir, owner->log, full);
+    const wxString programDir = install.programDir;
+    RunLogHandle* log = &install.log;
+    batch.AddStep([programDir, log, full] {
+      CarryOutDeleteList(programDir, *log, full);
       return true;
     });
     return true;

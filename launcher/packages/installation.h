@@ -15,7 +15,8 @@
 // Where a package is installed: the program directory (with a trailing
 // separator), the run log, and the byte counters of the update's progress,
 // which every installed entry adds to (the frame's installDoneBytes of its
-// installTotalBytes).
+// installTotalBytes). A view of the caller's objects: the run log and the
+// done count change through it, and they must outlive the installation.
 struct InstallTarget {
   const wxString& programDir;
   RunLogHandle& log;

@@ -49,13 +49,6 @@ bool RetryPacer::PauseAfterFailure() {
   return Wait(pause);
 }
 
-RetryPacer& UpdateRoadPacer() {
-  static RetryPacer pacer;
-  return pacer;
-}
-
-bool PauseUpdateRoadRetry() { return UpdateRoadPacer().PauseAfterFailure(); }
-
 void SetRetryPausesForTesting(std::chrono::milliseconds first, std::chrono::milliseconds longest) {
   g_firstMs = first.count() > 0 ? first.count() : kFirstPause.count();
   g_longestMs = longest.count() > 0 ? longest.count() : kLongestPause.count();

@@ -22,12 +22,6 @@ class RetryPacer {
   std::atomic<int> failures_{0};
 };
 
-// The pacer of the update road (check, apply and the library's transfers).
-RetryPacer& UpdateRoadPacer();
-
-// Handed to the update library as its host pause (HostRetryPause).
-bool PauseUpdateRoadRetry();
-
 // Tests shorten the pauses (first and longest; zero restores the defaults)
 // and may take over the waiting itself: `waiter` gets each pause and
 // returns false to stop the retrying (an empty one restores the default).

@@ -22,7 +22,7 @@
 #include "launcher/packages/package_extraction.h"
 #include "launcher/system/my_thread.h"
 #include "launcher/system/process_helpers.h"
-#include "launcher/system/retry_pacer.h"
+#include "launcher/update/update_road_pacer.h"
 #include "launcher/system/run_log.h"
 #include "launcher/update/live_patch_holder.h"
 #include "launcher/update/update_display.h"

@@ -8,9 +8,9 @@ std::atomic<ChildWindowHost*> g_currentHost{nullptr};
 
 }  // namespace
 
-ChildWindowHost::ChildWindowHost() { g_currentHost = this; }
+void ChildWindowHost::Publish() { g_currentHost = this; }
 
-ChildWindowHost::~ChildWindowHost() {
+void ChildWindowHost::Withdraw() {
   ChildWindowHost* self = this;
   g_currentHost.compare_exchange_strong(self, nullptr);
 }

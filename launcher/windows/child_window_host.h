@@ -30,8 +30,9 @@ class ChildWindowHost : public LauncherUrls {
   ChildWindowHost(const ChildWindowHost&) = delete;
   ChildWindowHost& operator=(const ChildWindowHost&) = delete;
 
-  // The host from its construction to its destruction (there is one frame):
-  // what a plain event handler, which is given no window, reaches.
+  // The host while it is published (there is one frame, published exactly
+  // while g_pFrame points at it): what a plain event handler, which is given
+  // no window, reaches. Null otherwise.
   static ChildWindowHost* Current();
 
   // The frame's window, which the children are placed against.
@@ -50,6 +51,10 @@ class ChildWindowHost : public LauncherUrls {
   CControlUI* gameSetBtn = nullptr;
 
  protected:
-  ChildWindowHost();
-  virtual ~ChildWindowHost();
+  ChildWindowHost() = default;
+  virtual ~ChildWindowHost() = default;
+
+  // Called by the frame once it is whole, and first thing when it goes.
+  void Publish();
+  void Withdraw();
 };

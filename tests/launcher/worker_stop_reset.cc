@@ -7,7 +7,7 @@
 #include <chrono>
 
 #include "launcher/system/my_thread.h"
-#include "launcher/system/retry_pacer.h"
+#include "launcher/update/update_road_pacer.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "launcher/system/my_thread.h"
-#include "launcher/system/retry_pacer.h"
+#include "launcher/update/update_road_pacer.h"
 #include "launcher/windows/update_wnd.h"
 #include "platform/tick.h"
 #include "skinui/control.h"
