@@ -8,10 +8,10 @@
 #include "launcher/config/version_config.h"
 #include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/system/my_thread.h"
-#include "launcher/update/update_road_pacer.h"
 #include "launcher/system/run_log.h"
 #include "launcher/update/live_patch_holder.h"
 #include "launcher/update/update_display.h"
+#include "launcher/update/update_road_pacer.h"
 #include "launcher/update/version_check.h"
 #include "platform/tick.h"
 

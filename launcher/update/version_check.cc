@@ -6,10 +6,10 @@
 #include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/packages/applied_packages.h"
 #include "launcher/packages/delete_directory.h"
-#include "launcher/update/update_road_pacer.h"
 #include "launcher/system/run_log.h"
 #include "launcher/update/live_patch_holder.h"
 #include "launcher/update/patch_callbacks.h"
+#include "launcher/update/update_road_pacer.h"
 
 namespace {
 
