@@ -70,7 +70,9 @@ void BM_UnzipPackage(benchmark::State& state) {
 BENCHMARK(BM_UnzipPackage)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 // Into an earlier installation of the same files (all empty), with the run
-// log open as on the road.
+// log open as on the road. Package files that nothing else names (as
+// unpacking leaves them) are linked into place, others copied: bench/run.sh
+// stages the package both ways.
 void BM_InstallUpdateFiles(benchmark::State& state) {
   if (!HaveWorkDir(state)) return;
   const std::string package = WorkPath("pkg/p");

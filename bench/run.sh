@@ -130,10 +130,13 @@ EOF
 chmod a+r "$www/road/manifest.xml"
 
 # --- filesystems ------------------------------------------------------------
-# Each comparison runs on a filesystem of its own, made just before: files
-# deleted by an earlier comparison would otherwise slow the next one's file
-# creation (ext4 without a journal skips recently freed inodes), and within a
-# comparison every run writes to a place of its own.
+# Each comparison runs on a filesystem of its own, made just before: ext4
+# without a journal passes over the inodes freed in the last minute (five
+# while their table is not written out) each time it allocates one, so files
+# deleted or replaced by an earlier run would slow the next run's file
+# creation. Within a comparison every run writes to a place of its own; the
+# comparisons whose runs replace files (installing over an installation)
+# make a new filesystem for every run, ours and the tool's alike.
 kinds=(journal nojournal)
 probe="$work/probe.img"
 truncate -s 64M "$probe"
@@ -223,21 +226,32 @@ report() {  # label fs goal ours-file peer-file peer-name
 # The inputs a comparison reads, on its fresh filesystem.
 stage_package() { mkdir -p "$1/pkg"; cp "$work/p.upd" "$1/pkg/p.upd"; }
 stage_tree() { mkdir -p "$1/pkg"; cp -r "$work/tree" "$1/pkg/p"; }
+# The tree's files with a second name each: an installation must copy them
+# (it links only files that nothing else names).
+stage_named_tree() { stage_tree "$1"; cp -al "$1/pkg/p" "$1/pkg/p.names"; }
 stage_md5() { cp "$work/md5.bin" "$1/md5.bin"; cp "$work/md5.bin.md5" "$1/md5.bin.md5"; }
 stage_none() { :; }
 
 # One comparison on a fresh filesystem of `kind`: rounds of ours and the
 # tool's alternating (who goes first alternates too); each run has a place
 # of its own, prepared untimed, and its writes are flushed before the next.
-compare() {  # label goal kind stage-fn prepare-fn benchmark peer-name peer-fn
+# With `per-run`, every run gets a new filesystem, staged the same way.
+compare() {  # label goal kind stage-fn prepare-fn benchmark peer-name peer-fn [per-run]
   local label="$1" goal="$2" kind="$3" stage="$4" prepare="$5" benchmark="$6" peer="$7" peerfn="$8"
+  local per_run="${9:-}"
   local dir="$work/fs"
-  make_fs "$kind"
-  "$stage" "$dir"
+  if [ -z "$per_run" ]; then
+    make_fs "$kind"
+    "$stage" "$dir"
+  fi
   : >"$work/o"
   : >"$work/p"
   for i in $(seq 1 "$rounds"); do
     for side in $([ $((i % 2)) = 1 ] && echo "o p" || echo "p o"); do
+      if [ -n "$per_run" ]; then
+        make_fs "$kind"
+        "$stage" "$dir"
+      fi
       "$prepare" "$dir" "$side$i"
       sync
       if [ "$side" = o ]; then
@@ -246,10 +260,11 @@ compare() {  # label goal kind stage-fn prepare-fn benchmark peer-name peer-fn
         "$peerfn" "$dir" "$side$i" >>"$work/p"
       fi
       sync
+      if [ -n "$per_run" ]; then drop_fs; fi
     done
   done
   report "$label" "$(fs_label "$kind")" "$goal" "$work/o" "$work/p" "$peer"
-  drop_fs
+  if [ -z "$per_run" ]; then drop_fs; fi
 }
 
 # States before a run (dir tag), and the tools' runs (dir tag). Downloads of
@@ -282,13 +297,15 @@ echo "filesystem       step                 ours median [min-max]  peer         
 for kind in "${kinds[@]}"; do
   : >"$work/rss"
   compare "whole update" 0.9 "$kind" stage_tree old_road BM_WholeUpdate \
-    "curl+md5sum+unzip+cp+sync" peer_road
+    "curl+md5sum+unzip+cp+sync" peer_road per-run
   compare "DownloadFile ${download_mib}M" 1.1 "$kind" stage_none clean_download BM_DownloadFile \
     "curl -o" peer_download
   compare "VerifyFileMd5 ${md5_mib}M" 1.25 "$kind" stage_md5 nothing BM_VerifyFileMd5 "md5sum" peer_md5
   compare "UnzipPackage" 0.8 "$kind" stage_package nothing BM_UnzipPackage "unzip -q" peer_unzip
   compare "InstallUpdateFiles" 1.5 "$kind" stage_tree old_install BM_InstallUpdateFiles \
-    "cp -r + sync" peer_install
+    "cp -r + sync" peer_install per-run
+  compare "  when copying" 1.5 "$kind" stage_named_tree old_install BM_InstallUpdateFiles \
+    "cp -r + sync" peer_install per-run
   awk -v fs="$(fs_label "$kind")" '{if ($1 > m) m = $1} END {
     printf "%-16s %-20s peak memory of the whole update %.1f MiB  goal <=32 met: %s\n",
       fs, "memory", m, (m <= 32 ? "yes" : "NO")}' "$work/rss"

@@ -1,6 +1,7 @@
 #include "download/update_temporaries.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,22 +53,39 @@ bool Append(const std::string& ledger, const std::string& entry) {
   return closed && written == static_cast<ssize_t>(entry.size());
 }
 
-}  // namespace
-
-int CreateNotedTemporary(const std::string& ledgerDir, const std::string& target,
-                         const char* suffix, std::string& path) {
+// "<target>.XXXXXX<suffix>" with the target made absolute (its name cut
+// short when the whole would be too long for a directory entry); empty when
+// the target cannot be made absolute or the name could not be noted.
+std::string TemporaryTemplate(const std::string& target, const char* suffix) {
   std::error_code error;
   const std::filesystem::path absolute = std::filesystem::absolute(target, error);
-  if (error) return -1;
-  // A target whose name is near the longest a directory entry may have
-  // gets a temporary with its name cut short.
+  if (error) return std::string();
   std::string base = absolute.filename().string();
   const size_t added = 1 + kRandomLength + std::strlen(suffix);
   if (base.size() + added > kLongestName)
     base.resize(kLongestName > added ? kLongestName - added : 0);
   std::string name = (absolute.parent_path() / base).string() + ".XXXXXX" + suffix;
   // The ledger separates its entries with NUL, which no path holds.
-  if (name.find('\0') != std::string::npos) return -1;
+  if (name.find('\0') != std::string::npos) return std::string();
+  return name;
+}
+
+// Puts six random letters or digits in place of the template's "XXXXXX".
+bool FillRandomPart(std::string& name, size_t suffixLength) {
+  static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  unsigned char bytes[kRandomLength];
+  if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) return false;
+  const size_t start = name.size() - suffixLength - kRandomLength;
+  for (size_t i = 0; i < kRandomLength; ++i) name[start + i] = kLetters[bytes[i] % 62];
+  return true;
+}
+
+}  // namespace
+
+int CreateNotedTemporary(const std::string& ledgerDir, const std::string& target,
+                         const char* suffix, std::string& path) {
+  std::string name = TemporaryTemplate(target, suffix);
+  if (name.empty()) return -1;
   const int fd = mkostemps(name.data(), static_cast<int>(std::strlen(suffix)), O_CLOEXEC);
   if (fd < 0) return -1;
   if (!Append(LedgerPath(ledgerDir), name + '\0')) {
@@ -77,6 +95,28 @@ int CreateNotedTemporary(const std::string& ledgerDir, const std::string& target
   }
   path = name;
   return fd;
+}
+
+bool LinkNotedTemporary(const std::string& ledgerDir, const std::string& source,
+                        const std::string& target, const char* suffix, std::string& path) {
+  const std::string pattern = TemporaryTemplate(target, suffix);
+  if (pattern.empty()) return false;
+  // link() never replaces a file: a taken name is tried again under another.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = pattern;
+    if (!FillRandomPart(name, std::strlen(suffix))) return false;
+    if (link(source.c_str(), name.c_str()) != 0) {
+      if (errno == EEXIST) continue;
+      return false;
+    }
+    if (!Append(LedgerPath(ledgerDir), name + '\0')) {
+      unlink(name.c_str());
+      return false;
+    }
+    path = name;
+    return true;
+  }
+  return false;
 }
 
 void ForgetNotedTemporaries(const std::string& ledgerDir) { unlink(LedgerPath(ledgerDir).c_str()); }

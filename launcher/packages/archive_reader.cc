@@ -15,7 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "launcher/packages/archive_file.h"
 #include "launcher/packages/contained_path.h"
+#include "launcher/packages/inflate_ahead.h"
 #include "platform/file_descriptor.h"
 #include "platform/files.h"
 
@@ -185,7 +187,8 @@ std::unique_ptr<ArchiveReader> ArchiveReader::Open(const wxString& path) {
   std::unique_ptr<ArchiveReader> reader(new ArchiveReader());
   reader->baseDir_ = WithTrailingSeparator(wxGetCwd());
   const std::string file = path.utf8_string();
-  if (platform::FileExists(file)) reader->zip_ = unzOpen64(file.c_str());
+  reader->path_ = file;
+  if (platform::FileExists(file)) reader->zip_ = OpenArchiveFile(file);
   if (!reader->zip_ && platform::FileExists(file) && IsEmptyZipArchive(file)) {
     reader->entryCount_ = 0;  // no archive state is needed to walk no entries
     SetLastArchiveResult(archive_result::kOk);
@@ -398,7 +401,8 @@ uint32_t ArchiveReader::WriteEntryTo(const wxString& fullPath, const ArchiveEntr
   FileDescriptor out = CreateTemporaryBeside(path, temporary);
   if (!out.ok()) return archive_result::kOpenFailed;
 
-  uint32_t result = encrypted ? archive_result::kEncrypted : CopyCurrentEntry(out.get());
+  uint32_t result =
+      encrypted ? archive_result::kEncrypted : CopyCurrentEntry(entry.index, out.get());
   if (result == archive_result::kOk) {
     const timespec times[2] = {ToTimespec(entry.accessTime), ToTimespec(entry.writeTime)};
     futimens(out.get(), times);
@@ -424,11 +428,19 @@ uint32_t ArchiveReader::WriteEntryTo(const wxString& fullPath, const ArchiveEntr
   return result;
 }
 
-uint32_t ArchiveReader::CopyCurrentEntry(int fd) {
+uint32_t ArchiveReader::CopyCurrentEntry(int32_t index, int fd) {
+  const char* data = nullptr;
+  size_t size = 0;
+  uint32_t result = archive_result::kOk;
+  if (ahead_ && ahead_->Take(index, data, size, result)) {
+    // What the entry gave up to its end or failure, as read below.
+    if (size > 0 && !WriteAll(fd, data, size)) result = archive_result::kWriteFailed;
+    ahead_->Release();
+    return result;
+  }
   unzFile zip = Zip(zip_);
   unzOpenCurrentFile(zip);  // an entry that cannot be opened fails at its first read
   if (!buffer_) buffer_.reset(new char[kBufferSize]);
-  uint32_t result = archive_result::kOk;
   for (;;) {
     const int got = unzReadCurrentFile(zip, buffer_.get(), kBufferSize);
     if (got < 0) {
@@ -449,7 +461,34 @@ uint32_t ArchiveReader::CopyCurrentEntry(int fd) {
   return result;
 }
 
+void ArchiveReader::StartInflatingAhead() {
+  const unsigned workers = InflateAhead::WorkersForThisMachine();
+  if (!zip_ || ahead_ || workers == 0 || entryCount_ < 2) return;
+  unzFile zip = Zip(zip_);
+  std::vector<InflateAhead::Entry> entries;
+  entries.reserve(static_cast<size_t>(entryCount_));
+  for (int32_t index = 0; index < entryCount_; ++index) {
+    const int moved = index == 0 ? unzGoToFirstFile(zip) : unzGoToNextFile(zip);
+    unz64_file_pos position{};
+    unz_file_info64 info{};
+    if (moved != UNZ_OK || unzGetFilePos64(zip, &position) != UNZ_OK ||
+        unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
+      break;
+    }
+    InflateAhead::Entry entry;
+    entry.directoryOffset = position.pos_in_zip_directory;
+    entry.number = position.num_of_file;
+    // Directories and encrypted entries are never read.
+    const bool read = !(info.flag & 1) && !(AttributesOf(info) & archive_attribute::kDirectory);
+    entry.size = read ? info.uncompressed_size : 0;
+    entries.push_back(entry);
+  }
+  current_ = -1;  // minizip was moved: the next entry asked for starts from the first
+  ahead_ = std::make_unique<InflateAhead>(path_, std::move(entries), workers);
+}
+
 uint32_t ArchiveReader::Close() {
+  ahead_.reset();
   if (zip_) {
     unzClose(Zip(zip_));
     zip_ = nullptr;

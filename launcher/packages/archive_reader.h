@@ -8,7 +8,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
+
+class InflateAhead;
 
 // Result codes of the reader's operations; 0 is success.
 namespace archive_result {
@@ -87,6 +90,11 @@ class ArchiveReader {
   // `path` below it, from the top down. Failures are not reported.
   static void EnsureDirectory(const wxString& base, const wxString& path);
 
+  // From now on entries are inflated on worker threads ahead of
+  // ExtractItem, for a caller that extracts them in their order (any other
+  // order gives the same results, only without the head start).
+  void StartInflatingAhead();
+
   uint32_t Close();
 
   // The cleaning of a stored entry name: drive letters, leading separators
@@ -104,9 +112,12 @@ class ArchiveReader {
   bool GoToEntry(int32_t index);
   uint32_t Describe(int32_t index, ArchiveEntry& entry);
   uint32_t WriteEntryTo(const wxString& fullPath, const ArchiveEntry& entry, bool encrypted);
-  // Inflates the entry minizip stands on into `fd`; a result code.
-  uint32_t CopyCurrentEntry(int fd);
+  // Inflates entry `index`, the one minizip stands on, into `fd`; a result
+  // code.
+  uint32_t CopyCurrentEntry(int32_t index, int fd);
 
+  std::string path_;
+  std::unique_ptr<InflateAhead> ahead_;
   void* zip_ = nullptr;  // minizip's unzFile
   int32_t current_ = 0;  // the entry minizip stands on
   int32_t entryCount_ = 0;

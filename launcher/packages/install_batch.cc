@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <map>
 
@@ -35,31 +36,24 @@ bool WrittenInPlace(const std::string& path) {
          name == "del.lst";
 }
 
-std::string DirectoryOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
 // A source that is a plain file of its own (no other name, not a symbolic
-// link) on the target's filesystem may become the installed file itself.
+// link) may become the installed file itself.
 bool Linkable(const std::string& source, const std::string& target, const struct stat& opened) {
   if (opened.st_nlink != 1 || WrittenInPlace(source) || WrittenInPlace(target)) return false;
-  struct stat named {
-  }, directory{};
+  struct stat named {};
   return lstat(source.c_str(), &named) == 0 && S_ISREG(named.st_mode) &&
-         named.st_dev == opened.st_dev && named.st_ino == opened.st_ino &&
-         stat(DirectoryOf(target).c_str(), &directory) == 0 && directory.st_dev == opened.st_dev;
+         named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
 }
 
-// Links `source` at `temporary`, a noted name nothing stands at, and gives
-// it `mode`. The unpacking wrote the data on this filesystem, so the
-// commit's one flush covers it. False, with nothing of ours left there,
-// when the filesystem refuses the link.
-bool LinkInto(const std::string& source, int sourceFd, const struct stat& opened, mode_t mode,
-              const std::string& temporary) {
-  // link() never replaces a file: a name taken meanwhile fails here.
-  if (link(source.c_str(), temporary.c_str()) != 0) return false;
+// Links `source` under a fresh noted name beside `target` and gives it
+// `mode`; no file is created for the name. The unpacking wrote the data on
+// this filesystem (a link to another one fails), so the commit's one flush
+// covers it. False, with nothing of ours left there, when the link cannot
+// be made or is not the opened file.
+bool LinkInto(const std::string& root, const std::string& source, int sourceFd,
+              const struct stat& opened, mode_t mode, const std::string& target,
+              std::string& temporary) {
+  if (!LinkNotedTemporary(root, source, target, kInstallTemporarySuffix, temporary)) return false;
   struct stat linked {};
   if (lstat(temporary.c_str(), &linked) == 0 && linked.st_dev == opened.st_dev &&
       linked.st_ino == opened.st_ino && fchmod(sourceFd, mode) == 0) {
@@ -67,6 +61,29 @@ bool LinkInto(const std::string& source, int sourceFd, const struct stat& opened
   }
   unlink(temporary.c_str());
   return false;
+}
+
+// Copies `from` (`size` bytes, read from its start) into the empty `to`:
+// within the kernel where the filesystems allow it, through a buffer
+// otherwise.
+bool CopyContent(int from, int to, off_t size) {
+  constexpr size_t kChunk = size_t{1} << 30;
+  off_t copied = 0;
+  for (;;) {
+    const ssize_t moved = copy_file_range(from, nullptr, to, nullptr, kChunk, 0);
+    if (moved > 0) {
+      copied += moved;
+      continue;
+    }
+    if (moved == 0 && copied >= size) return true;
+    if (moved < 0 && errno == EINTR) continue;
+    if (moved < 0 && errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) {
+      return false;
+    }
+    // Refused, or ended early (a file that tells no true size): the rest
+    // goes from the file positions, which the kernel's copy moved on.
+    return CopyAll(from, to);
+  }
 }
 
 }  // namespace
@@ -99,37 +116,30 @@ bool InstallBatch::StageCopy(const std::string& source, const std::string& targe
   if (!in.ok() || fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
   const mode_t mode = (replaces ? installed.st_mode : info.st_mode) & 07777;
 
-  // A fresh name: a game file that happens to be called like a staged copy
+  // Fresh names: a game file that happens to be called like a staged copy
   // is never overwritten.
   std::string temporary;
-  FileDescriptor out(CreateNotedTemporary(root_, target, kInstallTemporarySuffix, temporary));
-  if (!out.ok()) return false;
-  // The noted file only holds the name: it makes way for the link.
-  bool placeholderKept = true;
-  if (linkSources_ && Linkable(source, target, info)) {
-    placeholderKept = unlink(temporary.c_str()) != 0;
-    if (!placeholderKept && LinkInto(source, in.get(), info, mode, temporary)) {
-      steps_.push_back(Step{temporary, target, nullptr, {}});
-      return true;
-    }
+  if (linkSources_ && Linkable(source, target, info) &&
+      LinkInto(root_, source, in.get(), info, mode, target, temporary)) {
+    steps_.push_back(Step{temporary, target, info.st_dev, nullptr, {}});
+    return true;
   }
-  FileDescriptor again(
-      placeholderKept ? -1
-                      : CreateNotedTemporary(root_, target, kInstallTemporarySuffix, temporary));
-  if (!placeholderKept && !again.ok()) return false;
-  FileDescriptor& copy = placeholderKept ? out : again;
-  bool ok = CopyAll(in.get(), copy.get()) && fchmod(copy.get(), mode) == 0;
+  FileDescriptor copy(CreateNotedTemporary(root_, target, kInstallTemporarySuffix, temporary));
+  if (!copy.ok()) return false;
+  struct stat staged {};
+  bool ok = fstat(copy.get(), &staged) == 0 && CopyContent(in.get(), copy.get(), info.st_size) &&
+            fchmod(copy.get(), mode) == 0;
   ok = copy.Close() && ok;
   if (!ok) {
     unlink(temporary.c_str());
     return false;
   }
-  steps_.push_back(Step{temporary, target, nullptr, {}});
+  steps_.push_back(Step{temporary, target, staged.st_dev, nullptr, {}});
   return true;
 }
 
 void InstallBatch::AddStep(std::function<bool()> step, std::vector<std::string> touched) {
-  steps_.push_back(Step{{}, {}, std::move(step), std::move(touched)});
+  steps_.push_back(Step{{}, {}, 0, std::move(step), std::move(touched)});
 }
 
 void InstallBatch::NoteDirectoriesOf(const std::string& path) {
@@ -151,10 +161,7 @@ bool InstallBatch::Commit() {
   // first of them takes an installed file's place.
   std::map<dev_t, std::string> filesystems;
   for (const Step& step : steps_) {
-    struct stat info {};
-    if (!step.temporary.empty() && stat(step.temporary.c_str(), &info) == 0) {
-      filesystems.emplace(info.st_dev, step.temporary);
-    }
+    if (!step.temporary.empty()) filesystems.emplace(step.device, step.temporary);
   }
   bool ok = true;
   for (const auto& entry : filesystems) {
@@ -166,6 +173,7 @@ bool InstallBatch::Commit() {
     Step& step = steps_[next];
     if (!step.temporary.empty()) {
       ok = std::rename(step.temporary.c_str(), step.target.c_str()) == 0;
+      step.placed = ok;
       if (ok) NoteDirectoriesOf(step.target);
       continue;
     }
@@ -177,10 +185,9 @@ bool InstallBatch::Commit() {
       NoteDirectoriesOf(path);
     }
   }
-  // Staged copies that never took their place go (the others are no
-  // longer there under their temporary names).
+  // Staged copies that never took their place go.
   for (const Step& step : steps_) {
-    if (!step.temporary.empty()) unlink(step.temporary.c_str());
+    if (!step.temporary.empty() && !step.placed) unlink(step.temporary.c_str());
   }
   for (const std::string& dir : directories_) ok = SyncPath(dir, O_RDONLY | O_DIRECTORY) && ok;
   return ok;

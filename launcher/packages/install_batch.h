@@ -8,6 +8,8 @@
 // is recorded.
 #pragma once
 
+#include <sys/types.h>
+
 #include <functional>
 #include <set>
 #include <string>
@@ -49,8 +51,10 @@ class InstallBatch {
   struct Step {
     std::string temporary;  // a staged copy: renamed over `target`
     std::string target;
+    dev_t device;                  // the staged copy's filesystem
     std::function<bool()> action;  // or a step of its own
     std::vector<std::string> touched;
+    bool placed = false;  // renamed over its target
   };
   void NoteDirectoriesOf(const std::string& path);
 

@@ -32,6 +32,7 @@ bool UnzipPackage(const wxString& stem, bool isTre, const PackageProgress& progr
     return false;
   }
   SetLastArchiveResult(reader->SetBaseDir(plainStem));
+  reader->StartInflatingAhead();
   bool allEntries = !reader->EntriesMissing();
 
   ArchiveEntry countAnswer;

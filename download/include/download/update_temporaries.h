@@ -24,6 +24,13 @@ inline constexpr char kInstallTemporarySuffix[] = ".install.part";
 int CreateNotedTemporary(const std::string& ledgerDir, const std::string& target,
                          const char* suffix, std::string& path);
 
+// Gives the plain file `source` a second name made as CreateNotedTemporary
+// makes its files' names, and notes it; no file is created. False (no name
+// left behind) when the link cannot be made (another filesystem, one that
+// refuses links) or noted.
+bool LinkNotedTemporary(const std::string& ledgerDir, const std::string& source,
+                        const std::string& target, const char* suffix, std::string& path);
+
 // Every noted temporary has been renamed or removed: the ledger goes.
 void ForgetNotedTemporaries(const std::string& ledgerDir);
 

@@ -313,6 +313,12 @@ TEST_F(InstallationTest, StartUpRemovesOnlyTheTemporariesAKilledRunNoted) {
     close(fd);
     noted.push_back(path);
   }
+  // And a package's file linked in, which keeps its own name.
+  WriteFile(work_.File("unpacked.bin"), "package");
+  std::string linked;
+  ASSERT_TRUE(LinkNotedTemporary(game_.path(), work_.File("unpacked.bin"), game_.File("data/u.bin"),
+                                 kInstallTemporarySuffix, linked));
+  noted.push_back(linked);
   // The game's own files, however they are called, stay.
   const std::vector<std::string> own = {"orvo.exe.install.part", "data/a.bin.download",
                                         "data/b.bin.AbCdEf.download", "data/keep.bin"};
@@ -328,6 +334,7 @@ TEST_F(InstallationTest, StartUpRemovesOnlyTheTemporariesAKilledRunNoted) {
   for (const std::string& name : own) EXPECT_EQ(ReadFile(game_.File(name)), "own") << name;
   EXPECT_TRUE(std::filesystem::is_directory(game_.File("data/sub")));
   EXPECT_FALSE(PathExists(game_.File(kTemporaryLedgerFile)));
+  EXPECT_EQ(ReadFile(work_.File("unpacked.bin")), "package");
 }
 
 TEST_F(InstallationTest, GameFilesNamedLikeStagedCopiesAreKept) {

@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "launcher/config/double_backslashes.h"
 #include "launcher/packages/archive_reader.h"
+#include "launcher/packages/inflate_ahead.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/zip_builder.h"
 
@@ -255,6 +257,61 @@ TEST_F(PackageExtractionTest, DamagedEntriesFailAloneAndNeverCrash) {
   EXPECT_EQ(ReadFile(stem + "/good.txt"), "g");
   // Neither the entry whose data broke off nor a temporary file is left.
   EXPECT_EQ(Names(stem), std::vector<std::string>{"good.txt"});
+}
+
+// Entries inflated ahead on worker threads come out as those the extraction
+// reads itself, in whatever order they are asked for: more of them than the
+// workers' ring holds, one too large for it, an empty one and one whose
+// data is damaged.
+TEST_F(PackageExtractionTest, EntriesInflatedAheadComeOutAsThoseReadInPlace) {
+  std::vector<ZipEntrySpec> entries;
+  std::mt19937 random(7);
+  for (int i = 0; i < 90; ++i) {
+    std::string contents(20000 + i * 2000, ' ');
+    for (char& c : contents) c = static_cast<char>('a' + random() % 26);
+    entries.push_back(Entry("f" + std::to_string(i), contents));
+  }
+  entries.push_back(Entry("large", std::string(InflateAhead::kLargestEntry + 1, 'L')));
+  entries.push_back(Entry("empty", ""));
+  entries.push_back(Entry("damaged", std::string(3000, 'q')));
+  const int count = static_cast<int>(entries.size());
+  const std::string stem = MakePackage(entries);
+  Patch(stem + ".upd", [count](std::string& bytes) {
+    const size_t data = FindSignatures(bytes, "PK\x03\x04")[count - 1] + 30 + 7;
+    for (size_t i = 0; i < 8; ++i) bytes[data + i] = '\xFF';
+  });
+  std::vector<int> inOrder, everyThird, backAndForth;
+  for (int i = 0; i < count; ++i) {
+    inOrder.push_back(i);
+    if (i % 3 == 0) everyThird.push_back(i);
+    backAndForth.push_back(i % 2 ? i - 1 : std::min(i + 1, count - 1));
+  }
+  for (const auto& [order, indices] :
+       {std::pair<const char*, const std::vector<int>&>{"in order", inOrder},
+        {"every third", everyThird},
+        {"back and forth", backAndForth}}) {
+    SCOPED_TRACE(order);
+    std::unique_ptr<ArchiveReader> inPlace = Open(stem);
+    std::unique_ptr<ArchiveReader> ahead = Open(stem);
+    ASSERT_TRUE(inPlace && ahead);
+    const std::string plainDir = dir_.File(std::string("plain ") + order);
+    const std::string aheadDir = dir_.File(std::string("ahead ") + order);
+    inPlace->SetBaseDir(wxString::FromUTF8(plainDir));
+    ahead->SetBaseDir(wxString::FromUTF8(aheadDir));
+    ahead->StartInflatingAhead();
+    for (int index : indices) {
+      ArchiveEntry entry;
+      ASSERT_EQ(inPlace->GetItem(index, entry), archive_result::kOk);
+      const uint32_t result = inPlace->ExtractItem(index, entry.name);
+      EXPECT_EQ(ahead->ExtractItem(index, entry.name), result) << index;
+      EXPECT_EQ(result, index == count - 1 ? archive_result::kInflateFailed : archive_result::kOk);
+      const std::string name = entry.name.utf8_string();
+      EXPECT_EQ(PathExists(aheadDir + "/" + name), result == archive_result::kOk) << name;
+      if (result == archive_result::kOk) {
+        EXPECT_EQ(ReadFile(aheadDir + "/" + name), ReadFile(plainDir + "/" + name)) << name;
+      }
+    }
+  }
 }
 
 TEST_F(PackageExtractionTest, WhatAnEarlierUnpackingLeftGoesFirst) {
