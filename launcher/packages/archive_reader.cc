@@ -457,7 +457,9 @@ uint32_t ArchiveReader::CopyCurrentEntry(int32_t index, int fd) {
     if (unzeof(zip) != 1) result = archive_result::kInflateFailed;
     break;
   }
-  unzCloseCurrentFile(zip);
+  // Data that inflated well but is not what was packed: a damaged entry too.
+  if (unzCloseCurrentFile(zip) == UNZ_CRCERROR && result == archive_result::kOk)
+    result = archive_result::kInflateFailed;
   return result;
 }
 

@@ -112,7 +112,9 @@ bool InflateAhead::Inflate(void* handle, int32_t index, Slot& slot) {
     if (unzeof(zip) != 1) result = archive_result::kInflateFailed;
     break;
   }
-  unzCloseCurrentFile(zip);
+  // As the extraction's own reading: a wrong checksum is a damaged entry.
+  if (unzCloseCurrentFile(zip) == UNZ_CRCERROR && fits && result == archive_result::kOk)
+    result = archive_result::kInflateFailed;
   slot.size = got;
   slot.result = result;
   return fits;

@@ -233,8 +233,11 @@ TEST_F(PackageExtractionTest, EncryptedEntryFailsAndTheOthersAreExtracted) {
 }
 
 TEST_F(PackageExtractionTest, DamagedEntriesFailAloneAndNeverCrash) {
-  const std::string stem = MakePackage({Entry("bad-data.txt", std::string(3000, 'q')),
-                                        Entry("bad-header.txt", "h"), Entry("good.txt", "g")});
+  ZipEntrySpec badChecksum = Entry("bad-crc.txt", "stored as it is");
+  badChecksum.deflate = false;
+  const std::string stem =
+      MakePackage({Entry("bad-data.txt", std::string(3000, 'q')), Entry("bad-header.txt", "h"),
+                   Entry("good.txt", "g"), badChecksum});
   Patch(stem + ".upd", [](std::string& bytes) {
     const auto local = FindSignatures(bytes, "PK\x03\x04");
     // First entry: its deflated data replaced by an invalid block.
@@ -242,6 +245,8 @@ TEST_F(PackageExtractionTest, DamagedEntriesFailAloneAndNeverCrash) {
     for (size_t i = 0; i < 8; ++i) bytes[data + i] = '\xFF';
     // Second entry: the local header names another method than the central record.
     bytes[local[1] + 8] = 0;
+    // Fourth entry: stored data that reads well but is not what was packed.
+    bytes[local[3] + 30 + std::string("bad-crc.txt").size()] ^= 1;
   });
   std::unique_ptr<ArchiveReader> reader = Open(stem);
   ASSERT_TRUE(reader);
@@ -252,6 +257,7 @@ TEST_F(PackageExtractionTest, DamagedEntriesFailAloneAndNeverCrash) {
   EXPECT_EQ(reader->ExtractItem(1, "bad-header.txt"), archive_result::kHeaderMismatch);
   EXPECT_FALSE(PathExists(stem + "/bad-header.txt"));
   EXPECT_EQ(reader->ExtractItem(2, "good.txt"), archive_result::kOk);
+  EXPECT_EQ(reader->ExtractItem(3, "bad-crc.txt"), archive_result::kInflateFailed);
   reader.reset();
   EXPECT_FALSE(Unzip(stem));
   EXPECT_EQ(ReadFile(stem + "/good.txt"), "g");
