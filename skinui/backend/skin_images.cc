@@ -5,6 +5,7 @@
 #include <wx/log.h>
 #include <wx/mstream.h>
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <tuple>
@@ -65,9 +66,24 @@ const wxImage* Load(const std::string& file) {
   return it->second ? &*it->second : nullptr;
 }
 
-// One slice of `source` scaled into the target at (x, y, w, h).
+// Whether every pixel of `part` of `image` is fully transparent (never for
+// an image without alpha).
+bool Transparent(const wxImage& image, const wxRect& part) {
+  const unsigned char* alpha = image.GetAlpha();
+  if (!alpha) return false;
+  for (int y = part.y; y < part.y + part.height; ++y) {
+    const unsigned char* row = alpha + static_cast<size_t>(y) * image.GetWidth() + part.x;
+    if (std::any_of(row, row + part.width, [](unsigned char a) { return a != 0; })) return false;
+  }
+  return true;
+}
+
+// One slice of `source` scaled into the target at (x, y, w, h). A fully
+// transparent slice (a frame's empty middle, often the largest part) adds
+// nothing to the target, which starts transparent.
 void PasteSlice(wxImage& target, const wxImage& source, const wxRect& from, const wxRect& to) {
   if (from.width <= 0 || from.height <= 0 || to.width <= 0 || to.height <= 0) return;
+  if (Transparent(source, from)) return;
   wxImage part = source.GetSubImage(from);
   if (part.GetWidth() != to.width || part.GetHeight() != to.height) {
     part.Rescale(to.width, to.height, wxIMAGE_QUALITY_BILINEAR);
