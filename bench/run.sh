@@ -5,24 +5,29 @@
 # Ours and the tool's runs alternate; each comparison prints one line with
 # both medians, minima and maxima and the ratio (ours / tool, lower is
 # better). Data is made in a temporary directory (or --work DIR) and removed
-# afterwards. A loopback nginx on 127.0.0.1 serves the downloads.
+# afterwards. A loopback nginx on 127.0.0.1 serves the downloads. Then the
+# launcher's start-up: headless to its OnPrepare line, and with a display
+# (an Xvfb of its own and a session bus, as on a desktop) to its first
+# painted frame. --startup measures only the start-up.
 #
-#   bench/run.sh [--quick] [--rounds N] [--work DIR] [--build DIR]
+#   bench/run.sh [--quick] [--startup] [--rounds N] [--work DIR] [--build DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo="$PWD"
 
 quick=0
+startup_only=0
 rounds=""
 work=""
 build="$repo/build-bench"
 while [ $# -gt 0 ]; do
   case "$1" in
     --quick) quick=1 ;;
+    --startup) startup_only=1 ;;
     --rounds) rounds="$2"; shift ;;
     --work) work="$2"; shift ;;
     --build) build="$2"; shift ;;
-    *) echo "usage: $0 [--quick] [--rounds N] [--work DIR] [--build DIR]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--quick] [--startup] [--rounds N] [--work DIR] [--build DIR]" >&2; exit 2 ;;
   esac
   shift
 done
@@ -49,8 +54,13 @@ work="$(cd "$work" && pwd)"
 chmod 755 "$work"  # nginx's workers read it as another user
 mounted=""
 nginx_pid=""
+xvfb_pid=""
+bus_pid=""
+stop() { if [ -n "$1" ]; then kill "$1" 2>/dev/null || true; wait "$1" 2>/dev/null || true; fi; }
 cleanup() {
-  if [ -n "$nginx_pid" ]; then kill "$nginx_pid" 2>/dev/null || true; wait "$nginx_pid" 2>/dev/null || true; fi
+  stop "$nginx_pid"
+  stop "$bus_pid"
+  stop "$xvfb_pid"
   if [ -n "$mounted" ]; then umount "$mounted" 2>/dev/null || true; fi
   rm -rf "$work"
 }
@@ -66,27 +76,31 @@ log() { echo "== $*" >&2; }
 log "making data in $work"
 www="$work/www"
 mkdir -p "$www/road" "$work/tree"
-per_dir=$((files / 20))
-for d in $(seq -w 0 19); do
-  weight=$((1 + 10#$d % 5))  # directories of 1x to 5x the smallest size
-  dir_bytes=$((tree_mib * 1048576 * weight / 60))
-  mkdir -p "$work/tree/d$d"
-  if [ "$d" = 04 ]; then
-    line="$(head -c 48 /dev/urandom | base64)"
-    awk -v line="$line" -v size="$dir_bytes" 'BEGIN {
-      for (left = size; left > length(line); left -= length(line) + 1) print line
-      printf "%s", substr(line, 1, left)}' >"$work/stream"
-  else
-    head -c $((dir_bytes * 3 / 4)) /dev/urandom | base64 -w 76 >"$work/stream"
-  fi
-  split -n "$per_dir" -a 4 -d "$work/stream" "$work/tree/d$d/f"
-done
-rm -f "$work/stream"
-(cd "$work/tree" && zip -q -r "$work/p.upd" .)
-package_md5="$(md5sum "$work/p.upd" | cut -c1-32)"
-head -c $((download_mib * 1048576)) /dev/urandom >"$www/big.bin"
-head -c $((md5_mib * 1048576)) /dev/urandom >"$work/md5.bin"
-cp "$work/p.upd" "$www/road/p.upd"
+if [ "$startup_only" = 0 ]; then
+  per_dir=$((files / 20))
+  for d in $(seq -w 0 19); do
+    weight=$((1 + 10#$d % 5))  # directories of 1x to 5x the smallest size
+    dir_bytes=$((tree_mib * 1048576 * weight / 60))
+    mkdir -p "$work/tree/d$d"
+    if [ "$d" = 04 ]; then
+      line="$(head -c 48 /dev/urandom | base64)"
+      awk -v line="$line" -v size="$dir_bytes" 'BEGIN {
+        for (left = size; left > length(line); left -= length(line) + 1) print line
+        printf "%s", substr(line, 1, left)}' >"$work/stream"
+    else
+      head -c $((dir_bytes * 3 / 4)) /dev/urandom | base64 -w 76 >"$work/stream"
+    fi
+    split -n "$per_dir" -a 4 -d "$work/stream" "$work/tree/d$d/f"
+  done
+  rm -f "$work/stream"
+  (cd "$work/tree" && zip -q -r "$work/p.upd" .)
+  package_md5="$(md5sum "$work/p.upd" | cut -c1-32)"
+  head -c $((download_mib * 1048576)) /dev/urandom >"$www/big.bin"
+  head -c $((md5_mib * 1048576)) /dev/urandom >"$work/md5.bin"
+  cp "$work/p.upd" "$www/road/p.upd"
+fi
+# The launcher's web pages, for its start-up.
+cp scripts/demo/www/*.html "$www/"
 chmod -R a+rX "$www"
 
 # --- loopback server --------------------------------------------------------
@@ -121,33 +135,37 @@ nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" -g 'daemon off;' &
 nginx_pid=$!
 url="http://127.0.0.1:$port"
 for _ in $(seq 1 100); do
-  curl -sf -o /dev/null "$url/road/p.upd" && break
+  curl -sf -o /dev/null "$url/news.html" && break
   sleep 0.05
 done
-cat >"$www/road/manifest.xml" <<EOF
+if [ "$startup_only" = 0 ]; then
+  cat >"$www/road/manifest.xml" <<EOF
 <update><patch><version value="1.1"/><filedetails name="p.upd" url="$url/road/p.upd" local="temp" hash="$package_md5"/></patch><Launcherpatch><version value="1.0"/></Launcherpatch></update>
 EOF
-chmod a+r "$www/road/manifest.xml"
+  chmod a+r "$www/road/manifest.xml"
+fi
 
 # --- filesystems ------------------------------------------------------------
-# Each comparison runs on a filesystem of its own, made just before: ext4
-# without a journal passes over the inodes freed in the last minute (five
-# while their table is not written out) each time it allocates one, so files
-# deleted or replaced by an earlier run would slow the next run's file
-# creation. Within a comparison every run writes to a place of its own; the
-# comparisons whose runs replace files (installing over an installation)
-# make a new filesystem for every run, ours and the tool's alike.
-kinds=(journal nojournal)
-probe="$work/probe.img"
-truncate -s 64M "$probe"
-mkdir -p "$work/fs"
-if ! { mkfs.ext4 -q -F "$probe" 2>/dev/null && mount -o loop "$probe" "$work/fs" 2>/dev/null; }; then
-  kinds=(host)
-  log "loop mount not possible; running on the work directory's $(stat -f -c %T "$work")"
-else
-  umount "$work/fs"
+if [ "$startup_only" = 0 ]; then
+  # Each comparison runs on a filesystem of its own, made just before: ext4
+  # without a journal passes over the inodes freed in the last minute (five
+  # while their table is not written out) each time it allocates one, so files
+  # deleted or replaced by an earlier run would slow the next run's file
+  # creation. Within a comparison every run writes to a place of its own; the
+  # comparisons whose runs replace files (installing over an installation)
+  # make a new filesystem for every run, ours and the tool's alike.
+  kinds=(journal nojournal)
+  probe="$work/probe.img"
+  truncate -s 64M "$probe"
+  mkdir -p "$work/fs"
+  if ! { mkfs.ext4 -q -F "$probe" 2>/dev/null && mount -o loop "$probe" "$work/fs" 2>/dev/null; }; then
+    kinds=(host)
+    log "loop mount not possible; running on the work directory's $(stat -f -c %T "$work")"
+  else
+    umount "$work/fs"
+  fi
+  rm -f "$probe"
 fi
-rm -f "$probe"
 
 fs_label() {
   case "$1" in
@@ -291,33 +309,68 @@ peer_road() {
     unzip -q temp/p.upd -d temp/p && cp -r temp/p/. . && sync"
 }
 
-md5sum "$work/md5.bin" >"$work/md5.bin.md5"
-log "$rounds rounds per comparison; package $(du -m "$work/p.upd" | cut -f1) MB of $files files ($tree_mib MiB unpacked)"
-echo "filesystem       step                 ours median [min-max]  peer                   median [min-max]   ratio (ours/peer)"
-for kind in "${kinds[@]}"; do
-  : >"$work/rss"
-  compare "whole update" 0.9 "$kind" stage_tree old_road BM_WholeUpdate \
-    "curl+md5sum+unzip+cp+sync" peer_road per-run
-  compare "DownloadFile ${download_mib}M" 1.1 "$kind" stage_none clean_download BM_DownloadFile \
-    "curl -o" peer_download
-  compare "VerifyFileMd5 ${md5_mib}M" 1.25 "$kind" stage_md5 nothing BM_VerifyFileMd5 "md5sum" peer_md5
-  compare "UnzipPackage" 0.8 "$kind" stage_package nothing BM_UnzipPackage "unzip -q" peer_unzip
-  compare "InstallUpdateFiles" 1.5 "$kind" stage_tree old_install BM_InstallUpdateFiles \
-    "cp -r + sync" peer_install per-run
-  compare "  when copying" 1.5 "$kind" stage_named_tree old_install BM_InstallUpdateFiles \
-    "cp -r + sync" peer_install per-run
-  awk -v fs="$(fs_label "$kind")" '{if ($1 > m) m = $1} END {
-    printf "%-16s %-20s peak memory of the whole update %.1f MiB  goal <=32 met: %s\n",
-      fs, "memory", m, (m <= 32 ? "yes" : "NO")}' "$work/rss"
-done
+if [ "$startup_only" = 0 ]; then
+  md5sum "$work/md5.bin" >"$work/md5.bin.md5"
+  log "$rounds rounds per comparison; package $(du -m "$work/p.upd" | cut -f1) MB of $files files ($tree_mib MiB unpacked)"
+  echo "filesystem       step                 ours median [min-max]  peer                   median [min-max]   ratio (ours/peer)"
+  for kind in "${kinds[@]}"; do
+    : >"$work/rss"
+    compare "whole update" 0.9 "$kind" stage_tree old_road BM_WholeUpdate \
+      "curl+md5sum+unzip+cp+sync" peer_road per-run
+    compare "DownloadFile ${download_mib}M" 1.1 "$kind" stage_none clean_download BM_DownloadFile \
+      "curl -o" peer_download
+    compare "VerifyFileMd5 ${md5_mib}M" 1.25 "$kind" stage_md5 nothing BM_VerifyFileMd5 "md5sum" peer_md5
+    compare "UnzipPackage" 0.8 "$kind" stage_package nothing BM_UnzipPackage "unzip -q" peer_unzip
+    compare "InstallUpdateFiles" 1.5 "$kind" stage_tree old_install BM_InstallUpdateFiles \
+      "cp -r + sync" peer_install per-run
+    compare "  when copying" 1.5 "$kind" stage_named_tree old_install BM_InstallUpdateFiles \
+      "cp -r + sync" peer_install per-run
+    awk -v fs="$(fs_label "$kind")" '{if ($1 > m) m = $1} END {
+      printf "%-16s %-20s peak memory of the whole update %.1f MiB  goal <=32 met: %s\n",
+        fs, "memory", m, (m <= 32 ? "yes" : "NO")}' "$work/rss"
+  done
+fi
 
 # Start-up has no peer: from starting the program to its OnPrepare line,
-# beside the start of a program that only loads the same libraries.
+# beside the start of a program that only loads the same libraries; and to
+# its first painted frame on a screen of its own (1280x1024, a white root,
+# no window manager) with a session bus already running, as on a desktop.
+Xvfb -displayfd 3 -wr -noreset -nolisten tcp -screen 0 1280x1024x24 3>"$work/display" 2>/dev/null &
+xvfb_pid=$!
+dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$work/bus" 2>/dev/null &
+bus_pid=$!
+for _ in $(seq 1 100); do
+  [ -s "$work/display" ] && [ -s "$work/bus" ] && break
+  sleep 0.05
+done
+display=":$(head -1 "$work/display")"
+bus="$(head -1 "$work/bus")"
+
+# One first-frame run: "painted mapped complete" in seconds.
+first_frame() {
+  local json
+  json="$(DISPLAY="$display" DBUS_SESSION_BUS_ADDRESS="$bus" VELMOR_BENCH_WORK="$work" \
+    VELMOR_BENCH_URL="$url" "$bench" --benchmark_filter='^BM_FirstFrame/' \
+    --benchmark_format=json 2>/dev/null)"
+  if grep -q '"error_occurred": true' <<<"$json"; then
+    echo "BM_FirstFrame failed: $(grep error_message <<<"$json")" >&2
+    return 1
+  fi
+  local field value line=""
+  for field in real_time mapped_ms complete_ms; do
+    value="$(sed -n "s/.*\"$field\": \([-0-9.e+]*\),*/\1/p" <<<"$json" | head -1)"
+    line="$line $(awk -v ms="$value" 'BEGIN {printf "%.4f", ms / 1000}')"
+  done
+  echo "$line"
+}
+
 : >"$work/o"
 : >"$work/p"
+: >"$work/f"
 for _ in $(seq 1 $((rounds * 2))); do
   ours BM_StartUp "$work" >>"$work/o"
   ours BM_LibrariesOnly "$work" >>"$work/p"
+  first_frame >>"$work/f"
 done
 read -r sm smin smax < <(stats <"$work/o")
 read -r lm lmin lmax < <(stats <"$work/p")
@@ -325,3 +378,11 @@ awk -v m="$sm" -v a="$smin" -v b="$smax" -v lm="$lm" -v la="$lmin" -v lb="$lmax"
   printf "%-16s %-20s ours %.1f ms [%.1f-%.1f]  goal <=20 ms %s; loading its libraries alone: %.1f ms [%.1f-%.1f]\n",
     "-", "start-up", m * 1000, a * 1000, b * 1000, (m * 1000 <= 20 ? "met" : "MISSED"),
     lm * 1000, la * 1000, lb * 1000}'
+read -r fm fmin fmax < <(cut -d' ' -f2 "$work/f" | stats)
+read -r mm mmin mmax < <(cut -d' ' -f3 "$work/f" | stats)
+read -r cm cmin cmax < <(cut -d' ' -f4 "$work/f" | stats)
+awk -v m="$fm" -v a="$fmin" -v b="$fmax" -v mm="$mm" -v ma="$mmin" -v mb="$mmax" \
+  -v cm="$cm" -v ca="$cmin" -v cb="$cmax" 'BEGIN {
+  printf "%-16s %-20s ours %.1f ms [%.1f-%.1f]  goal <=300 ms %s; window mapped: %.1f ms [%.1f-%.1f]; whole picture with web pages: %.1f ms [%.1f-%.1f]\n",
+    "Xvfb", "first frame", m * 1000, a * 1000, b * 1000, (m * 1000 <= 300 ? "met" : "MISSED"),
+    mm * 1000, ma * 1000, mb * 1000, cm * 1000, ca * 1000, cb * 1000}'

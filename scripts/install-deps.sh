@@ -19,7 +19,7 @@ packages=(
   xvfb xdotool imagemagick x11-utils dbus fonts-wqy-microhei
 )
 if [ "${1:-}" = "--bench" ]; then
-  packages+=(libbenchmark-dev nginx-light curl zip unzip)
+  packages+=(libbenchmark-dev libxdamage-dev nginx-light curl zip unzip)
 fi
 
 missing=()

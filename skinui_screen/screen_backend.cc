@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "skinui/activex.h"
@@ -16,6 +17,7 @@
 #include "skinui/ui_lock.h"
 #include "skinui/window_system.h"
 #include "skinui_screen/skin_painter.h"
+#include "skinui_screen/web_views.h"
 #include "skinui_screen/x11_screen.h"
 
 namespace skinui {
@@ -24,6 +26,11 @@ namespace {
 std::atomic<ScreenBackend*> g_screenBackend{nullptr};
 
 constexpr int kMaxExtent = 16384;
+// Web views are made this long after the session started even when no
+// window has been painted by then (all hidden, say).
+constexpr guint kWebViewsAtTheLatestMs = 2000;
+// How long queued work waits for the first window's first paint at most.
+constexpr guint kFirstPaintWaitMs = 250;
 
 wxRect ToWx(const RECT& r) { return wxRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
 
@@ -177,6 +184,7 @@ class SkinSurface final : public wxWindow {
       dc.SetBackground(*wxWHITE_BRUSH);
       dc.Clear();
     }
+    if (ScreenBackend* backend = TheScreenBackend()) backend->WindowPainted();
   }
   POINT Screen(const wxPoint& client) const {
     const wxPoint at = ClientToScreen(client);
@@ -256,13 +264,76 @@ struct ScreenBackend::Native {
 ScreenBackend* TheScreenBackend() { return g_screenBackend.load(); }
 void SetScreenBackend(ScreenBackend* backend) { g_screenBackend.store(backend); }
 
-ScreenBackend::ScreenBackend() = default;
-ScreenBackend::~ScreenBackend() { DestroyAll(); }
+ScreenBackend::ScreenBackend() {
+  deadlineSource_ = g_timeout_add(kWebViewsAtTheLatestMs, WebViewsDeadline, nullptr);
+}
+
+ScreenBackend::~ScreenBackend() {
+  if (firstPaintSource_) g_source_remove(firstPaintSource_);
+  if (idleSource_) g_source_remove(idleSource_);
+  if (deadlineSource_) g_source_remove(deadlineSource_);
+  DestroyAll();
+}
+
+// Toolkit callbacks: they only hand over to the skinui loop. A pending one
+// is removed with its backend, so the backend is there when it runs.
+int ScreenBackend::ToolkitIdle(void*) {
+  TheScreenBackend()->idleSource_ = 0;
+  PostToUiThread([] {
+    if (ScreenBackend* backend = TheScreenBackend()) backend->StartWebViews();
+  });
+  return G_SOURCE_REMOVE;
+}
+
+int ScreenBackend::FirstPaintWaitOver(void*) {
+  TheScreenBackend()->firstPaintSource_ = 0;
+  TheScreenBackend()->firstPaint_ = FirstPaint::Over;
+  return G_SOURCE_REMOVE;
+}
+
+int ScreenBackend::WebViewsDeadline(void*) {
+  TheScreenBackend()->deadlineSource_ = 0;
+  TheScreenBackend()->WindowPainted();
+  return G_SOURCE_REMOVE;
+}
+
+void ScreenBackend::WindowPainted() {
+  if (firstPaint_ == FirstPaint::Due) {
+    firstPaint_ = FirstPaint::Over;
+    g_source_remove(firstPaintSource_);
+    firstPaintSource_ = 0;
+  }
+  if (webViewsAsked_) return;
+  webViewsAsked_ = true;
+  if (deadlineSource_) {
+    g_source_remove(deadlineSource_);
+    deadlineSource_ = 0;
+  }
+  // Below the toolkit's redraws: every window that waits for its first
+  // paint gets it before the browser starts.
+  idleSource_ = g_idle_add_full(G_PRIORITY_LOW, ToolkitIdle, nullptr, nullptr);
+}
+
+void ScreenBackend::StartWebViews() {
+  if (webViewsReady_) return;
+  webViewsReady_ = true;
+  browsersDue_ = true;
+  // What was drawn reaches the screen before the browser takes its time.
+  gdk_display_flush(gdk_display_get_default());
+  LoadWebViews();
+}
 
 void ScreenBackend::WaitForWork(const std::function<bool()>& ready) {
   // Windows and dialogs closed since the last round are deleted here, as the
   // toolkit's own loop does when it goes idle.
   if (wxTheApp) wxTheApp->ProcessIdle();
+  // The first window shown is painted before queued work goes on (the
+  // frame's child windows, say): the player sees the launcher that much
+  // sooner, and the rest follows as before.
+  while (firstPaint_ == FirstPaint::Due) {
+    gtk_main_iteration_do(TRUE);
+    if (wxTheApp) wxTheApp->ProcessPendingEvents();
+  }
   while (!ready() && !woken_.load()) {
     gtk_main_iteration_do(TRUE);
     if (wxTheApp) wxTheApp->ProcessPendingEvents();
@@ -283,11 +354,12 @@ void ScreenBackend::Sync() {
     generation_ = generation;
     Reconcile();
   }
+  const bool browsersDue = std::exchange(browsersDue_, false);
   for (auto& [hwnd, native] : natives_) {
     const std::vector<RECT> parts = TakeInvalidRects(hwnd);
     // Browser controls move with their window's layout, which marks the
     // window for a repaint; an address change bumps the model.
-    if (modelChanged || !parts.empty()) SyncBrowsers(*native);
+    if (modelChanged || browsersDue || !parts.empty()) SyncBrowsers(*native);
     for (const RECT& part : parts) native->surface->RefreshRect(ToWx(part), false);
   }
 }
@@ -358,6 +430,10 @@ void ScreenBackend::Reconcile() {
     if (wantShown != native->shown) {
       native->shown = wantShown;
       stackingChanged = true;
+      if (wantShown && firstPaint_ == FirstPaint::NotYet) {
+        firstPaint_ = FirstPaint::Due;
+        firstPaintSource_ = g_timeout_add(kFirstPaintWaitMs, FirstPaintWaitOver, nullptr);
+      }
       if (!wantShown) {
         frame->Hide();
       } else if (GetOwner(hwnd)) {
@@ -414,12 +490,11 @@ void ScreenBackend::SyncBrowsers(Native& native) {
   for (CActiveXUI* control : found) {
     const int navigations = control->GetNavigationCount();
     if (navigations == 0) continue;  // nothing to show yet
+    if (!webViewsReady_ && !native.browsers.count(control)) continue;
     BrowserView& browser = native.browsers[control];
     const wxRect rect = ToWx(control->GetPos());
     if (!browser.view) {
-      browser.view =
-          wxWebView::New(native.surface, wxID_ANY, wxWebViewDefaultURLStr, rect.GetPosition(),
-                         rect.GetSize(), wxWebViewBackendDefault, wxBORDER_NONE);
+      browser.view = NewWebView(native.surface, rect);
       if (!browser.view) {
         native.browsers.erase(control);
         continue;

@@ -5,6 +5,7 @@
 #include <wx/log.h>
 #include <wx/mstream.h>
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <tuple>
@@ -19,6 +20,11 @@ namespace {
 constexpr size_t kMaxComposed = 256;
 std::map<std::string, std::optional<wxImage>>& Decoded() {
   static auto* images = new std::map<std::string, std::optional<wxImage>>;
+  return *images;
+}
+// The images without any transparency, as decoded (without alpha).
+std::map<std::string, wxImage>& Opaque() {
+  static auto* images = new std::map<std::string, wxImage>;
   return *images;
 }
 using ComposedKey = std::tuple<std::string, int, int, int, int, int, int>;
@@ -56,6 +62,7 @@ const wxImage* Load(const std::string& file) {
       wxMemoryInputStream stream(bytes.data(), bytes.size());
       wxImage decoded;
       if (decoded.LoadFile(stream, wxBITMAP_TYPE_PNG) && decoded.IsOk()) {
+        if (!decoded.HasAlpha() && !decoded.HasMask()) Opaque().emplace(file, decoded);
         if (!decoded.HasAlpha()) decoded.InitAlpha();
         image = decoded;
       }
@@ -65,9 +72,24 @@ const wxImage* Load(const std::string& file) {
   return it->second ? &*it->second : nullptr;
 }
 
-// One slice of `source` scaled into the target at (x, y, w, h).
+// Whether every pixel of `part` of `image` is fully transparent (never for
+// an image without alpha).
+bool Transparent(const wxImage& image, const wxRect& part) {
+  const unsigned char* alpha = image.GetAlpha();
+  if (!alpha) return false;
+  for (int y = part.y; y < part.y + part.height; ++y) {
+    const unsigned char* row = alpha + static_cast<size_t>(y) * image.GetWidth() + part.x;
+    if (std::any_of(row, row + part.width, [](unsigned char a) { return a != 0; })) return false;
+  }
+  return true;
+}
+
+// One slice of `source` scaled into the target at (x, y, w, h). A fully
+// transparent slice (a frame's empty middle, often the largest part) adds
+// nothing to the target, which starts transparent.
 void PasteSlice(wxImage& target, const wxImage& source, const wxRect& from, const wxRect& to) {
   if (from.width <= 0 || from.height <= 0 || to.width <= 0 || to.height <= 0) return;
+  if (Transparent(source, from)) return;
   wxImage part = source.GetSubImage(from);
   if (part.GetWidth() != to.width || part.GetHeight() != to.height) {
     part.Rescale(to.width, to.height, wxIMAGE_QUALITY_BILINEAR);
@@ -75,11 +97,22 @@ void PasteSlice(wxImage& target, const wxImage& source, const wxRect& from, cons
   target.Paste(part, to.x, to.y);
 }
 
-wxBitmap Compose(const wxImage& image, const ImageSpec& spec, int width, int height) {
+// `opaque`: the same image without alpha when it has no transparency.
+wxBitmap Compose(const wxImage& image, const wxImage* opaque, const ImageSpec& spec, int width,
+                 int height) {
   const int sw = image.GetWidth();
   const int sh = image.GetHeight();
   int l = std::clamp(spec.corner[0], 0, sw), t = std::clamp(spec.corner[1], 0, sh);
   int r = std::clamp(spec.corner[2], 0, sw - l), b = std::clamp(spec.corner[3], 0, sh - t);
+  if (opaque && l == 0 && t == 0 && r == 0 && b == 0) {
+    // One opaque part covering the target (a window's scene): scaled
+    // without its alpha channel, a third less work for the same pixels.
+    wxImage scaled = sw == width && sh == height
+                         ? opaque->Copy()
+                         : opaque->Scale(width, height, wxIMAGE_QUALITY_BILINEAR);
+    scaled.InitAlpha();
+    return wxBitmap(scaled);
+  }
   // Corners larger than the target shrink to fit.
   if (l + r > width) l = r = width / 2;
   if (t + b > height) t = b = height / 2;
@@ -111,7 +144,9 @@ void DrawSkinImage(wxDC& dc, const ImageSpec& spec, const wxRect& rect, int clip
   auto it = composed.find(key);
   if (it == composed.end()) {
     if (composed.size() >= kMaxComposed) composed.clear();
-    it = composed.emplace(key, Compose(*image, spec, rect.width, rect.height)).first;
+    const auto opaque = Opaque().find(spec.file);
+    const wxImage* plain = opaque == Opaque().end() ? nullptr : &opaque->second;
+    it = composed.emplace(key, Compose(*image, plain, spec, rect.width, rect.height)).first;
   }
   if (clipWidth >= 0 && clipWidth < rect.width) {
     if (clipWidth == 0) return;
@@ -124,6 +159,7 @@ void DrawSkinImage(wxDC& dc, const ImageSpec& spec, const wxRect& rect, int clip
 
 void ForgetSkinImages() {
   Composed().clear();
+  Opaque().clear();
   Decoded().clear();
 }
 

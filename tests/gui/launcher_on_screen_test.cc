@@ -86,7 +86,7 @@ class LauncherOnScreen : public ::testing::Test {
     server_->Serve("/top.html", HttpResponse{200, Page("#FF00FF"), {}, "text/html"});
 
     const fs::path program(VELMOR_GUI_PROGRAM_DIR);
-    for (const char* file : {"launcher", "libskinui.so", "libskinui_screen.so",
+    for (const char* file : {"launcher", "libskinui.so", "libskinui_screen.so", "libskinui_web.so",
                              "libvelmor_platform.so", "libTidewell.so"}) {
       fs::copy_file(program / file, fs::path(dir_->path()) / file);
     }
