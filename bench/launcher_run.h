@@ -18,8 +18,8 @@ inline constexpr char kPreparedLine[] = "finish  launcher OnPrepare! ";
 // closed port), web pages included.
 bool PrepareProgramDir(const std::string& program);
 
-// Starts program + "launcher" in a process group of its own, standard
-// error to /dev/null; -1 on failure.
+// Starts program + "launcher" in a process group of its own, its output to
+// /dev/null (the benchmark's own output is the report); -1 on failure.
 pid_t StartLauncher(const std::string& program);
 // Ends that launcher and everything it started (the browser's processes).
 void EndLauncher(pid_t pid);

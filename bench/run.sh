@@ -337,7 +337,7 @@ fi
 # no window manager) with a session bus already running, as on a desktop.
 Xvfb -displayfd 3 -wr -noreset -nolisten tcp -screen 0 1280x1024x24 3>"$work/display" 2>/dev/null &
 xvfb_pid=$!
-dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$work/bus" 2>/dev/null &
+dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$work/bus" >/dev/null 2>&1 &
 bus_pid=$!
 for _ in $(seq 1 100); do
   [ -s "$work/display" ] && [ -s "$work/bus" ] && break
