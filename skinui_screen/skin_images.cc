@@ -72,20 +72,20 @@ const wxImage* Load(const std::string& file) {
   return it->second ? &*it->second : nullptr;
 }
 
-// Whether every pixel of `part` of `image` is fully transparent (never for
+// Whether every pixel of `area` of `image` is fully transparent (never for
 // an image without alpha).
-bool Transparent(const wxImage& image, const wxRect& part) {
+bool Transparent(const wxImage& image, const wxRect& area) {
   const unsigned char* alpha = image.GetAlpha();
   if (!alpha) return false;
-  for (int y = part.y; y < part.y + part.height; ++y) {
-    const unsigned char* row = alpha + static_cast<size_t>(y) * image.GetWidth() + part.x;
-    if (std::any_of(row, row + part.width, [](unsigned char a) { return a != 0; })) return false;
+  for (int y = area.y; y < area.y + area.height; ++y) {
+    const unsigned char* row = alpha + static_cast<size_t>(y) * image.GetWidth() + area.x;
+    if (std::any_of(row, row + area.width, [](unsigned char a) { return a != 0; })) return false;
   }
   return true;
 }
 
 // One slice of `source` scaled into the target at (x, y, w, h). A fully
-// transparent slice (a frame's empty middle, often the largest part) adds
+// transparent slice (a frame's empty middle, often the largest slice) adds
 // nothing to the target, which starts transparent.
 void PasteSlice(wxImage& target, const wxImage& source, const wxRect& from, const wxRect& to) {
   if (from.width <= 0 || from.height <= 0 || to.width <= 0 || to.height <= 0) return;
@@ -105,7 +105,7 @@ wxBitmap Compose(const wxImage& image, const wxImage* opaque, const ImageSpec& s
   int l = std::clamp(spec.corner[0], 0, sw), t = std::clamp(spec.corner[1], 0, sh);
   int r = std::clamp(spec.corner[2], 0, sw - l), b = std::clamp(spec.corner[3], 0, sh - t);
   if (opaque && l == 0 && t == 0 && r == 0 && b == 0) {
-    // One opaque part covering the target (a window's scene): scaled
+    // One opaque slice covering the target (a window's scene): scaled
     // without its alpha channel, a third less work for the same pixels.
     wxImage scaled = sw == width && sh == height
                          ? opaque->Copy()
