@@ -171,9 +171,8 @@ void BM_FirstFrame(benchmark::State& state) {
     state.SkipWithError("no X display with Damage (bench/run.sh starts Xvfb)");
     return;
   }
-  const std::string program =
-      (WorkDir().empty() ? fs::temp_directory_path().string() : WorkDir()) + "/firstframe/";
-  if (!PrepareProgramDir(program)) {
+  const std::string program = PrepareLauncherDir("firstframe");
+  if (program.empty()) {
     state.SkipWithError("program directory not made");
     return;
   }

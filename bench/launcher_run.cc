@@ -40,6 +40,12 @@ bool PrepareProgramDir(const std::string& program) {
   return true;
 }
 
+std::string PrepareLauncherDir(const std::string& name) {
+  const std::string program =
+      (WorkDir().empty() ? fs::temp_directory_path().string() : WorkDir()) + "/" + name + "/";
+  return PrepareProgramDir(program) ? program : std::string();
+}
+
 pid_t StartLauncher(const std::string& program) {
   const std::string launcher = program + "launcher";
   posix_spawn_file_actions_t actions;

@@ -18,6 +18,10 @@ inline constexpr char kPreparedLine[] = "finish  launcher OnPrepare! ";
 // closed port), web pages included.
 bool PrepareProgramDir(const std::string& program);
 
+// PrepareProgramDir into the directory `name` of the work directory (or of
+// the temporary directory); its path, ending in '/', or empty on failure.
+std::string PrepareLauncherDir(const std::string& name);
+
 // Starts program + "launcher" in a process group of its own, its output to
 // /dev/null (the benchmark's own output is the report); -1 on failure.
 pid_t StartLauncher(const std::string& program);

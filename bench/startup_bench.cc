@@ -46,9 +46,8 @@ double TimeOneStart(const std::string& program) {
 // started once before (the first start creates resolution.ini and
 // version.ini from orvo.ini), untimed.
 void BM_StartUp(benchmark::State& state) {
-  const std::string program =
-      (WorkDir().empty() ? fs::temp_directory_path().string() : WorkDir()) + "/startup/";
-  if (!PrepareProgramDir(program)) {
+  const std::string program = PrepareLauncherDir("startup");
+  if (program.empty()) {
     state.SkipWithError("program directory not made");
     return;
   }
