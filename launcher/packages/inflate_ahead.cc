@@ -65,12 +65,15 @@ void InflateAhead::Work() {
     slot.state = State::kInflating;
     slot.reserved = true;
     slot.offset = offset;
+    // Only this worker touches the slot's room until it is done; the slot
+    // itself is shared, so its results are stored under the lock.
     lock.unlock();
-    Slot inflated = slot;
-    const bool read = Inflate(zip, index, inflated);
+    size_t size = 0;
+    uint32_t result = 0;
+    const bool read = Inflate(zip, index, offset, size, result);
     lock.lock();
-    slot.size = inflated.size;
-    slot.result = inflated.result;
+    slot.size = size;
+    slot.result = result;
     slot.state = read ? State::kDone : State::kNotAhead;
     if (!read || slot.givenUp) ReleaseRoom(index);
     if (awaited_ == index) entryDone_.notify_one();
@@ -81,13 +84,14 @@ void InflateAhead::Work() {
 
 // Reads the entry as ArchiveReader::ExtractItem does (the same minizip
 // calls, so the same content and the same failures), only in longer reads.
-bool InflateAhead::Inflate(void* handle, int32_t index, Slot& slot) {
+bool InflateAhead::Inflate(void* handle, int32_t index, size_t offset, size_t& size,
+                           uint32_t& outcome) {
   unzFile zip = static_cast<unzFile>(handle);
   const Entry& entry = entries_[index];
   unz64_file_pos position{entry.directoryOffset, entry.number};
   if (unzGoToFilePos64(zip, &position) != UNZ_OK) return false;
   unzOpenCurrentFile(zip);  // an entry that cannot be opened fails at its first read
-  char* const out = ring_.get() + slot.offset;
+  char* const out = ring_.get() + offset;
   size_t got = 0;
   uint32_t result = archive_result::kOk;
   bool fits = true;
@@ -115,8 +119,8 @@ bool InflateAhead::Inflate(void* handle, int32_t index, Slot& slot) {
   // As the extraction's own reading: a wrong checksum is a damaged entry.
   if (unzCloseCurrentFile(zip) == UNZ_CRCERROR && fits && result == archive_result::kOk)
     result = archive_result::kInflateFailed;
-  slot.size = got;
-  slot.result = result;
+  size = got;
+  outcome = result;
   return fits;
 }
 

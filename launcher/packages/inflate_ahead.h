@@ -71,9 +71,10 @@ class InflateAhead {
   };
 
   void Work();
-  // Inflates entry `index` into the ring at its place; false when this
-  // worker could not read it the way the extraction would.
-  bool Inflate(void* zip, int32_t index, Slot& slot);
+  // Inflates entry `index` into the ring at `offset`, giving the bytes
+  // inflated and the read's result; false when this worker could not read
+  // it the way the extraction would. Runs without the lock.
+  bool Inflate(void* zip, int32_t index, size_t offset, size_t& size, uint32_t& outcome);
   bool Reserve(int32_t index, size_t length, size_t& offset);
   void ReleaseRoom(int32_t index);
   void GiveUp(int32_t index);
