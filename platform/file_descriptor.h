@@ -36,7 +36,8 @@ bool WriteAt(int fd, uint64_t position, const void* data, size_t size);
 // Reads exactly `size` bytes from `position`; false on an error or when the
 // file ends first.
 bool ReadAt(int fd, uint64_t position, void* data, size_t size);
-// Copies everything from the file position of `from` to its end into `to`.
+// Copies everything from the file position of `from` to its end into `to`
+// at its position (in the kernel where it can).
 bool CopyAll(int from, int to);
 
 }  // namespace platform

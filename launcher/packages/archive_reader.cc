@@ -17,6 +17,7 @@
 
 #include "launcher/packages/archive_file.h"
 #include "launcher/packages/contained_path.h"
+#include "launcher/packages/entry_reading.h"
 #include "launcher/packages/inflate_ahead.h"
 #include "platform/file_descriptor.h"
 #include "platform/files.h"
@@ -32,6 +33,21 @@ constexpr uint64_t kFileTimeUnitsPerSecond = 10000000;
 constexpr int64_t kSecondsFrom1601To1970 = 11644473600LL;
 
 unzFile Zip(void* handle) { return static_cast<unzFile>(handle); }
+
+// An entry read into the extraction's buffer and written out part by part.
+class FileSink final : public EntrySink {
+ public:
+  FileSink(int fd, char* buffer) : fd_(fd), buffer_(buffer) {}
+  char* Room(unsigned& length) override {
+    length = ArchiveReader::kBufferSize;
+    return buffer_;
+  }
+  bool Took(size_t length) override { return WriteAll(fd_, buffer_, length); }
+
+ private:
+  int fd_;
+  char* buffer_;
+};
 
 bool IsSeparator(wxUniChar c) { return c == '\\' || c == '/'; }
 
@@ -438,29 +454,9 @@ uint32_t ArchiveReader::CopyCurrentEntry(int32_t index, int fd) {
     ahead_->Release();
     return result;
   }
-  unzFile zip = Zip(zip_);
-  unzOpenCurrentFile(zip);  // an entry that cannot be opened fails at its first read
   if (!buffer_) buffer_.reset(new char[kBufferSize]);
-  for (;;) {
-    const int got = unzReadCurrentFile(zip, buffer_.get(), kBufferSize);
-    if (got < 0) {
-      result = archive_result::kInflateFailed;
-      break;
-    }
-    if (got > 0) {
-      if (!WriteAll(fd, buffer_.get(), static_cast<size_t>(got))) {
-        result = archive_result::kWriteFailed;
-        break;
-      }
-      continue;
-    }
-    if (unzeof(zip) != 1) result = archive_result::kInflateFailed;
-    break;
-  }
-  // Data that inflated well but is not what was packed: a damaged entry too.
-  if (unzCloseCurrentFile(zip) == UNZ_CRCERROR && result == archive_result::kOk)
-    result = archive_result::kInflateFailed;
-  return result;
+  FileSink sink(fd, buffer_.get());
+  return ReadCurrentEntry(Zip(zip_), sink, archive_result::kWriteFailed);
 }
 
 void ArchiveReader::StartInflatingAhead() {

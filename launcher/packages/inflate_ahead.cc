@@ -6,12 +6,38 @@
 
 #include "launcher/packages/archive_file.h"
 #include "launcher/packages/archive_reader.h"
+#include "launcher/packages/entry_reading.h"
 #include "launcher/system/mini_dumper.h"
 
 namespace {
 
 constexpr unsigned kMostWorkers = 4;
 constexpr size_t kLongestRead = size_t{1} << 30;
+
+// An entry inflated into its room in the ring, which holds its declared
+// size; a byte beyond that stops the read.
+struct RingSink final : EntrySink {
+  RingSink(char* room, size_t declared) : out(room), size(declared) {}
+  char* Room(unsigned& length) override {
+    if (got == size) {
+      length = sizeof beyond;
+      return beyond;
+    }
+    length = static_cast<unsigned>(std::min(size - got, kLongestRead));
+    return out + got;
+  }
+  bool Took(size_t length) override {
+    overflowed = got == size;
+    if (!overflowed) got += length;
+    return !overflowed;
+  }
+
+  char* const out;
+  const size_t size;
+  size_t got = 0;
+  bool overflowed = false;
+  char beyond[16];
+};
 
 }  // namespace
 
@@ -82,46 +108,17 @@ void InflateAhead::Work() {
   if (zip) unzClose(zip);
 }
 
-// Reads the entry as ArchiveReader::ExtractItem does (the same minizip
-// calls, so the same content and the same failures), only in longer reads.
 bool InflateAhead::Inflate(void* handle, int32_t index, size_t offset, size_t& size,
                            uint32_t& outcome) {
   unzFile zip = static_cast<unzFile>(handle);
   const Entry& entry = entries_[index];
   unz64_file_pos position{entry.directoryOffset, entry.number};
   if (unzGoToFilePos64(zip, &position) != UNZ_OK) return false;
-  unzOpenCurrentFile(zip);  // an entry that cannot be opened fails at its first read
-  char* const out = ring_.get() + offset;
-  size_t got = 0;
-  uint32_t result = archive_result::kOk;
-  bool fits = true;
-  for (;;) {
-    char beyond[16];
-    const size_t room = entry.size - got;
-    const int read = room > 0
-                         ? unzReadCurrentFile(zip, out + got,
-                                              static_cast<unsigned>(std::min(room, kLongestRead)))
-                         : unzReadCurrentFile(zip, beyond, sizeof beyond);
-    if (read < 0) {
-      result = archive_result::kInflateFailed;
-      break;
-    }
-    if (read > 0) {
-      // More than declared: left to the extraction's own reading.
-      fits = room > 0;
-      if (!fits) break;
-      got += static_cast<size_t>(read);
-      continue;
-    }
-    if (unzeof(zip) != 1) result = archive_result::kInflateFailed;
-    break;
-  }
-  // As the extraction's own reading: a wrong checksum is a damaged entry.
-  if (unzCloseCurrentFile(zip) == UNZ_CRCERROR && fits && result == archive_result::kOk)
-    result = archive_result::kInflateFailed;
-  size = got;
-  outcome = result;
-  return fits;
+  RingSink sink(ring_.get() + offset, entry.size);
+  outcome = ReadCurrentEntry(zip, sink, archive_result::kInflateFailed);
+  size = sink.got;
+  // More than declared: left to the extraction's own reading.
+  return !sink.overflowed;
 }
 
 bool InflateAhead::Reserve(int32_t index, size_t length, size_t& offset) {

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
 #include <map>
 
@@ -63,29 +62,6 @@ bool LinkInto(const std::string& root, const std::string& source, int sourceFd,
   return false;
 }
 
-// Copies `from` (`size` bytes, read from its start) into the empty `to`:
-// within the kernel where the filesystems allow it, through a buffer
-// otherwise.
-bool CopyContent(int from, int to, off_t size) {
-  constexpr size_t kChunk = size_t{1} << 30;
-  off_t copied = 0;
-  for (;;) {
-    const ssize_t moved = copy_file_range(from, nullptr, to, nullptr, kChunk, 0);
-    if (moved > 0) {
-      copied += moved;
-      continue;
-    }
-    if (moved == 0 && copied >= size) return true;
-    if (moved < 0 && errno == EINTR) continue;
-    if (moved < 0 && errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) {
-      return false;
-    }
-    // Refused, or ended early (a file that tells no true size): the rest
-    // goes from the file positions, which the kernel's copy moved on.
-    return CopyAll(from, to);
-  }
-}
-
 }  // namespace
 
 InstallBatch::InstallBatch(std::string root, bool linkSources)
@@ -127,7 +103,7 @@ bool InstallBatch::StageCopy(const std::string& source, const std::string& targe
   FileDescriptor copy(CreateNotedTemporary(root_, target, kInstallTemporarySuffix, temporary));
   if (!copy.ok()) return false;
   struct stat staged {};
-  bool ok = fstat(copy.get(), &staged) == 0 && CopyContent(in.get(), copy.get(), info.st_size) &&
+  bool ok = fstat(copy.get(), &staged) == 0 && CopyAll(in.get(), copy.get()) &&
             fchmod(copy.get(), mode) == 0;
   ok = copy.Close() && ok;
   if (!ok) {

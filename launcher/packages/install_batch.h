@@ -51,7 +51,7 @@ class InstallBatch {
   struct Step {
     std::string temporary;  // a staged copy: renamed over `target`
     std::string target;
-    dev_t device;                  // the staged copy's filesystem
+    dev_t device = 0;              // the staged copy's filesystem
     std::function<bool()> action;  // or a step of its own
     std::vector<std::string> touched;
     bool placed = false;  // renamed over its target

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <string>
@@ -35,6 +36,22 @@ TEST(FileDescriptorTest, LoopsMoveEveryByteOrFailWithTheCause) {
   EXPECT_TRUE(out.Close());
   EXPECT_FALSE(out.Close());  // given up already
   EXPECT_EQ(ReadFile(dir.File("out")).size(), bytes.size());
+
+  // Sources the kernel's copy ends early on or refuses: a file that tells no
+  // true size, a pipe.
+  FileDescriptor status(open("/proc/self/status", O_RDONLY | O_CLOEXEC));
+  int pipeEnds[2];
+  ASSERT_EQ(pipe2(pipeEnds, O_CLOEXEC), 0);
+  FileDescriptor pipeIn(pipeEnds[0]);
+  ASSERT_TRUE(WriteAll(pipeEnds[1], "piped", 5));
+  close(pipeEnds[1]);
+  for (FileDescriptor* source : {&status, &pipeIn}) {
+    FileDescriptor copy(
+        open(dir.File("copy").c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    ASSERT_TRUE(source->ok() && copy.ok());
+    EXPECT_TRUE(CopyAll(source->get(), copy.get()));
+    EXPECT_GE(ReadFile(dir.File("copy")).size(), 5u);
+  }
 
   FileDescriptor full(open("/dev/full", O_WRONLY | O_CLOEXEC));
   ASSERT_TRUE(full.ok());
