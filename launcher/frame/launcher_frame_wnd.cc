@@ -175,6 +175,10 @@ void LauncherFrameWnd::OnPrepare() {
     updateWnd->SelectCurrentServer();
   }
 
+  // Enter game waits for the update road (or a server pressed). Disabled
+  // here, before the update thread can pass its wait: disabled by the
+  // server-list thread, it could undo the road's enabling made first.
+  SetEnterGameEnabled(false);
   // The tick goes first so that a worker seeing the flags sees it too.
   prepareTick = platform::TickCount();
   serverListRequested = true;

@@ -100,7 +100,7 @@ bool DownLoadServerListFile(const LauncherUrls& urls, RunLogHandle& log,
 void ServerListThreadProc(void* /*userData*/) {
   LauncherFrameWnd* frame = g_pFrame.load();
   if (frame == nullptr) return;
-  frame->SetEnterGameEnabled(false);
+  // Enter game was disabled by OnPrepare, before this thread started.
   if (!WaitForRequest(*frame)) return;
 
   const bool downloaded = DownLoadServerListFile(*frame, frame->logTarget, InstancePath());

@@ -146,6 +146,8 @@ TEST_F(FrameStartupTest, ThreadsThatCannotStartAreLoggedAndStartUpGoesOn) {
     MyThread::FailNextStartForTesting(c.listStep);
     skinui::PumpPendingMessages();  // OnPrepare starts the server-list thread
     EXPECT_TRUE(frame().prepared);
+    // Disabled at prepare, before any worker could enable it.
+    EXPECT_FALSE(frame().enterGameBtn->IsEnabled());
     ShutDown();
     const std::string log = RunLog();
     EXPECT_NE(log.find(c.updateLine), std::string::npos) << log;

@@ -212,8 +212,9 @@ class ServerListThreadTest : public ServerListDownloadTest {
 TEST_F(ServerListThreadTest, FreshListIsStoredAndChosen) {
   ServeList(HttpResponse{200, kListA});
   RunBody();
-  // Disabled by the thread's first step; the update road enables it.
-  EXPECT_FALSE(enterGame.IsEnabled());
+  // The thread never touches Enter game: what the update road (or a press
+  // on a server) decided, before or meanwhile, stands.
+  EXPECT_TRUE(enterGame.IsEnabled());
   EXPECT_TRUE(g_bServerListDone);
   EXPECT_FALSE(frame.serverListRequested);
   EXPECT_EQ(AreaCount(), 1u);
@@ -262,7 +263,7 @@ TEST_F(ServerListThreadTest, FailureLogsAndKeepsTheCachedList) {
   g_bServerListDone = false;
   frame.serverListRequested = true;
   RunBody();
-  EXPECT_FALSE(enterGame.IsEnabled());
+  EXPECT_TRUE(enterGame.IsEnabled());
   EXPECT_EQ(ReadFile(List()), kListA);
   EXPECT_EQ(g_strServerSid.Get(), "a1");
   EXPECT_TRUE(g_bServerListDone);
