@@ -44,8 +44,33 @@ bool LooksNoted(const std::string& path) {
   return false;
 }
 
+// The ledger's directory as every path inside it begins: absolute, without
+// "." or ".." parts, with a trailing separator; empty when it cannot be had.
+std::string InsidePrefix(const std::string& ledgerDir) {
+  std::error_code error;
+  const std::filesystem::path absolute =
+      std::filesystem::absolute(ledgerDir.empty() ? std::string(".") : ledgerDir, error);
+  if (error) return std::string();
+  std::string prefix = absolute.lexically_normal().string();
+  if (prefix.empty() || prefix.back() != '/') prefix += '/';
+  return prefix;
+}
+
+// True for a path inside the ledger's directory: a ledger copied with its
+// program directory, or one planted there, never reaches another file.
+bool IsInside(const std::string& path, const std::string& prefix) {
+  const std::filesystem::path candidate(path);
+  for (const std::filesystem::path& part : candidate) {
+    if (part == "..") return false;
+  }
+  const std::string normal = candidate.lexically_normal().string();
+  return !prefix.empty() && normal.size() > prefix.size() &&
+         normal.compare(0, prefix.size(), prefix) == 0;
+}
+
 bool Append(const std::string& ledger, const std::string& entry) {
-  const int fd = open(ledger.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  // Never through a link: the ledger is ours, wherever a link would lead.
+  const int fd = open(ledger.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   // One write per entry: entries never interleave.
   const ssize_t written = write(fd, entry.data(), entry.size());
@@ -123,7 +148,8 @@ void ForgetNotedTemporaries(const std::string& ledgerDir) { unlink(LedgerPath(le
 
 void RemoveNotedTemporaries(const std::string& ledgerDir) {
   const std::string ledger = LedgerPath(ledgerDir);
-  const int fd = open(ledger.c_str(), O_RDONLY | O_CLOEXEC);
+  const std::string inside = InsidePrefix(ledgerDir);
+  const int fd = open(ledger.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return;
   std::vector<char> text;
   char buffer[65536];
@@ -140,7 +166,8 @@ void RemoveNotedTemporaries(const std::string& ledgerDir) {
     const std::string path(text.data() + start, end - start);
     start = end + 1;
     struct stat info {};
-    if (LooksNoted(path) && lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+    if (LooksNoted(path) && IsInside(path, inside) && lstat(path.c_str(), &info) == 0 &&
+        S_ISREG(info.st_mode)) {
       unlink(path.c_str());
     }
   }

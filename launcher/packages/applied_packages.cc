@@ -4,9 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
-#include <fstream>
 #include <vector>
 
 #include "platform/file_descriptor.h"
@@ -18,8 +18,9 @@ using platform::WriteAll;
 namespace {
 
 constexpr uint64_t kFingerprintTail = 1024 * 1024;
-// A record file larger than this is not trusted (nor read).
-constexpr std::streamoff kLargestRecord = 1024 * 1024;
+// The record is read this far at most.
+constexpr size_t kLargestRecord = 16 * 1024 * 1024;
+constexpr char kFieldSeparator = '\t';
 
 std::string RecordPath(const wxString& programDir) {
   std::string dir = programDir.utf8_string();
@@ -27,17 +28,67 @@ std::string RecordPath(const wxString& programDir) {
   return dir + kAppliedPackagesFile;
 }
 
-// One line: the version, a tab, the fingerprint. Versions with line breaks
-// or tabs, and fingerprints with line breaks (one may hold a file name from
-// a package), cannot be recorded: no line ever forges another.
-bool LineFor(const wxString& version, const std::string& fingerprint, std::string& line) {
-  const std::string text = version.utf8_string();
-  if (fingerprint.empty() || text.find_first_of("\t\r\n") != std::string::npos ||
-      fingerprint.find_first_of("\r\n") != std::string::npos) {
-    return false;
+// FNV-1a, 64 bits.
+struct Hash {
+  uint64_t value = 0xcbf29ce484222325ULL;
+  void Add(const unsigned char* bytes, size_t size) {
+    for (size_t i = 0; i < size; ++i) value = (value ^ bytes[i]) * 0x100000001b3ULL;
   }
-  line = text + "\t" + fingerprint;
-  return true;
+};
+
+std::string SizeAndHash(uint64_t size, uint64_t hash) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%" PRIu64 "-%016" PRIx64, size, hash);
+  return text;
+}
+
+// Tabs and line breaks in a field (a file name may hold them) are escaped,
+// so that no field ever forges another or a line.
+std::string Escaped(const std::string& field) {
+  std::string out;
+  for (char c : field) {
+    if (c == '%' || c == '\t' || c == '\n' || c == '\r') {
+      char code[4];
+      std::snprintf(code, sizeof code, "%%%02X", static_cast<unsigned char>(c));
+      out += code;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> fields(1);
+  for (char c : line) {
+    if (c == kFieldSeparator) {
+      fields.emplace_back();
+    } else {
+      fields.back() += c;
+    }
+  }
+  return fields;
+}
+
+std::string LineOf(const std::string& version, const MergeRecord& r) {
+  const char tab[] = {kFieldSeparator, '\0'};
+  return Escaped(version) + tab + Escaped(r.target) + tab + Escaped(r.before) + tab +
+         Escaped(r.after) + tab + Escaped(r.merge) + "\n";
+}
+
+// The record's text, read without following a link; empty when missing.
+std::string ReadRecord(const std::string& path) {
+  FileDescriptor fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  std::string text;
+  if (!fd.ok()) return text;
+  char buffer[65536];
+  while (text.size() < kLargestRecord) {
+    const ssize_t got = read(fd.get(), buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    text.append(buffer, static_cast<size_t>(got));
+  }
+  return text;
 }
 
 }  // namespace
@@ -50,49 +101,90 @@ std::string PackageFingerprint(const wxString& packagePath) {
   const uint64_t tail = size < kFingerprintTail ? size : kFingerprintTail;
   std::vector<unsigned char> bytes(tail);
   if (tail > 0 && !ReadAt(fd.get(), size - tail, bytes.data(), tail)) return std::string();
-  // FNV-1a, 64 bits, over the tail.
-  uint64_t hash = 0xcbf29ce484222325ULL;
-  for (unsigned char byte : bytes) hash = (hash ^ byte) * 0x100000001b3ULL;
-  char text[64];
-  std::snprintf(text, sizeof text, "%" PRIu64 "-%016" PRIx64, size, hash);
-  return text;
+  Hash hash;
+  hash.Add(bytes.data(), bytes.size());
+  return SizeAndHash(size, hash.value);
 }
 
-bool WasApplied(const wxString& programDir, const wxString& version,
-                const std::string& fingerprint) {
-  std::string wanted;
-  if (!LineFor(version, fingerprint, wanted)) return false;
-  return AppliedFingerprints(programDir, version).count(fingerprint) > 0;
-}
-
-std::set<std::string> AppliedFingerprints(const wxString& programDir, const wxString& version) {
-  std::set<std::string> found;
-  std::string prefix;
-  if (!LineFor(version, "-", prefix)) return found;
-  prefix.pop_back();  // the version and its tab
-  std::ifstream in(RecordPath(programDir), std::ios::binary | std::ios::ate);
-  if (!in || in.tellg() > kLargestRecord) return found;
-  in.seekg(0);
-  for (std::string line; std::getline(in, line);) {
-    if (line.size() > prefix.size() && line.compare(0, prefix.size(), prefix) == 0) {
-      found.insert(line.substr(prefix.size()));
+std::string MergeState(const std::string& indexFile, const std::string& dataFile) {
+  std::string state = "-";
+  FileDescriptor fd(open(indexFile.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.ok()) {
+    Hash hash;
+    uint64_t size = 0;
+    unsigned char buffer[65536];
+    for (;;) {
+      const ssize_t got = read(fd.get(), buffer, sizeof buffer);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) return "?";  // unreadable: matches no state recorded
+      if (got == 0) break;
+      hash.Add(buffer, static_cast<size_t>(got));
+      size += static_cast<uint64_t>(got);
     }
+    state = SizeAndHash(size, hash.value);
+  } else if (errno != ENOENT) {
+    return "?";
   }
-  return found;
+  if (dataFile.empty()) return state;
+  struct stat data {};
+  return state + "/" + (stat(dataFile.c_str(), &data) == 0 ? std::to_string(data.st_size) : "-");
 }
 
-bool RecordApplied(const wxString& programDir, const wxString& version,
-                   const std::string& fingerprint) {
-  std::string line;
-  if (!LineFor(version, fingerprint, line)) return false;
-  line += "\n";
-  const std::string path = RecordPath(programDir);
-  FileDescriptor fd(open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
-  if (!fd.ok() || !WriteAll(fd.get(), line.data(), line.size()) || fsync(fd.get()) != 0) {
+AppliedMerges::AppliedMerges(const wxString& programDir, const wxString& version)
+    : programDir_(programDir), version_(version.utf8_string()) {
+  const std::string text = ReadRecord(RecordPath(programDir));
+  const std::string wanted = Escaped(version_);
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) break;  // a line cut short is no record
+    const std::vector<std::string> fields = Fields(text.substr(start, end - start));
+    start = end + 1;
+    if (fields.size() != 5 || fields[0] != wanted) continue;
+    // Fields are compared in their escaped form, as they were written.
+    byTarget_[fields[1]].push_back(MergeRecord{fields[1], fields[2], fields[3], fields[4]});
+  }
+}
+
+bool AppliedMerges::Done(const std::string& merge, const std::string& target,
+                         const std::string& current) const {
+  const auto found = byTarget_.find(Escaped(target));
+  if (found == byTarget_.end()) return false;
+  const std::vector<MergeRecord>& chain = found->second;
+  const std::string mergeKey = Escaped(merge);
+  const std::string currentKey = Escaped(current);
+  for (size_t i = 0; i < chain.size(); ++i) {
+    if (chain[i].merge != mergeKey) continue;
+    std::string reached = chain[i].after;
+    for (size_t j = i + 1; j < chain.size(); ++j) {
+      if (chain[j].before == reached) reached = chain[j].after;
+    }
+    if (reached == currentKey) return true;
+  }
+  return false;
+}
+
+void AppliedMerges::Add(MergeRecord record) {
+  MergeRecord escaped{Escaped(record.target), Escaped(record.before), Escaped(record.after),
+                      Escaped(record.merge)};
+  byTarget_[escaped.target].push_back(escaped);
+  unrecorded_.push_back(std::move(record));
+}
+
+bool AppliedMerges::Record() {
+  if (unrecorded_.empty()) return true;
+  std::string lines;
+  for (const MergeRecord& record : unrecorded_) lines += LineOf(version_, record);
+  const std::string path = RecordPath(programDir_);
+  FileDescriptor fd(
+      open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0666));
+  if (!fd.ok() || !WriteAll(fd.get(), lines.data(), lines.size()) || fsync(fd.get()) != 0) {
     return false;
   }
-  FileDescriptor dir(open(programDir.utf8_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  return dir.ok() && fsync(dir.get()) == 0 && fd.Close();
+  FileDescriptor dir(open(programDir_.utf8_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!dir.ok() || fsync(dir.get()) != 0 || !fd.Close()) return false;
+  unrecorded_.clear();
+  return true;
 }
 
 void ForgetApplied(const wxString& programDir) { unlink(RecordPath(programDir).c_str()); }

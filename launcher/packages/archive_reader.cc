@@ -17,6 +17,7 @@
 
 #include "launcher/packages/archive_file.h"
 #include "launcher/packages/contained_path.h"
+#include "launcher/packages/disk_room.h"
 #include "launcher/packages/entry_reading.h"
 #include "launcher/packages/inflate_ahead.h"
 #include "platform/file_descriptor.h"
@@ -179,14 +180,15 @@ bool IsEmptyZipArchive(const std::string& path) {
 }
 
 // Creates a new file beside `path` (same directory, so a rename can take
-// its place) with the usual permissions; its name goes to `temporary`.
-FileDescriptor CreateTemporaryBeside(const std::string& path, std::string& temporary) {
+// its place) with `mode` within the user's umask; its name goes to
+// `temporary`.
+FileDescriptor CreateTemporaryBeside(const std::string& path, mode_t mode, std::string& temporary) {
   static std::atomic<unsigned> counter{0};
   for (int attempt = 0; attempt < 100; ++attempt) {
     temporary = path + ".part-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
     int fd;
     do {
-      fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     } while (fd < 0 && errno == EINTR);
     if (fd >= 0) return FileDescriptor(fd);
     if (errno != EEXIST) break;
@@ -221,9 +223,16 @@ std::unique_ptr<ArchiveReader> ArchiveReader::Open(const wxString& path) {
   const int32_t claimed =
       global.number_entry > INT32_MAX ? INT32_MAX : static_cast<int32_t>(global.number_entry);
   int32_t present = 0;
-  if (claimed > 0 && unzGoToFirstFile(Zip(reader->zip_)) == UNZ_OK) {
-    present = 1;
-    while (present < claimed && unzGoToNextFile(Zip(reader->zip_)) == UNZ_OK) ++present;
+  unzFile zip = Zip(reader->zip_);
+  bool more = claimed > 0 && unzGoToFirstFile(zip) == UNZ_OK;
+  while (more) {
+    ++present;
+    // What unpacking may write: minizip gives no entry more than it declares.
+    unz_file_info64 info{};
+    if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) == UNZ_OK) {
+      reader->declaredBytes_ = AddSaturating(reader->declaredBytes_, info.uncompressed_size);
+    }
+    more = present < claimed && unzGoToNextFile(zip) == UNZ_OK;
   }
   reader->entryCount_ = present;
   reader->entriesMissing_ = present < claimed;
@@ -413,8 +422,18 @@ uint32_t ArchiveReader::WriteEntryTo(const wxString& fullPath, const ArchiveEntr
   if (platform::FileExists(path) && platform::IsReadOnly(path)) return archive_result::kOpenFailed;
   // The entry is written beside its place and takes it only once it is
   // whole: a failed entry must leave nothing that installation would copy.
+  // The entry's own mode (the game's executable stays executable), within
+  // the user's umask as every new file: an entry marked 0777 on a shared
+  // disk is not installed writable by everyone. The owner may always read
+  // what was unpacked.
+  mode_t mode = 0666;
+  if (entry.unixMode != 0) {
+    mode = static_cast<mode_t>(entry.unixMode | S_IRUSR) & 0777;
+  } else if (entry.attributes & archive_attribute::kReadOnly) {
+    mode = 0444;
+  }
   std::string temporary;
-  FileDescriptor out = CreateTemporaryBeside(path, temporary);
+  FileDescriptor out = CreateTemporaryBeside(path, mode, temporary);
   if (!out.ok()) return archive_result::kOpenFailed;
 
   uint32_t result =
@@ -422,14 +441,6 @@ uint32_t ArchiveReader::WriteEntryTo(const wxString& fullPath, const ArchiveEntr
   if (result == archive_result::kOk) {
     const timespec times[2] = {ToTimespec(entry.accessTime), ToTimespec(entry.writeTime)};
     futimens(out.get(), times);
-    if (entry.unixMode != 0) {
-      // The entry's own mode (the game's executable stays executable); the
-      // owner may always read what was unpacked.
-      fchmod(out.get(), static_cast<mode_t>(entry.unixMode | S_IRUSR));
-    } else if (entry.attributes & archive_attribute::kReadOnly) {
-      struct stat info {};
-      if (fstat(out.get(), &info) == 0) fchmod(out.get(), info.st_mode & 07555);
-    }
   }
   if (!out.Close() && result == archive_result::kOk) result = archive_result::kWriteFailed;
   if (result == archive_result::kOk && rename(temporary.c_str(), path.c_str()) != 0) {

@@ -101,6 +101,10 @@ class ArchiveReader {
   // and everything up to a "\..\"-like component are dropped.
   static wxString CleanEntryName(const wxString& stored);
 
+  // The sum of the uncompressed sizes the entries declare: the most that
+  // unpacking them all can write.
+  uint64_t DeclaredBytes() const { return declaredBytes_; }
+
   // True when the end record claims more entries than the archive holds:
   // a damaged package, even though each entry present may unpack.
   bool EntriesMissing() const { return entriesMissing_; }
@@ -122,6 +126,7 @@ class ArchiveReader {
   int32_t current_ = 0;  // the entry minizip stands on
   int32_t entryCount_ = 0;
   bool entriesMissing_ = false;
+  uint64_t declaredBytes_ = 0;
   ArchiveEntry cached_;
   int32_t cachedIndex_ = -1;
   bool cachedEncrypted_ = false;

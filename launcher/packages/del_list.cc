@@ -5,12 +5,16 @@
 #include <string>
 
 #include "launcher/packages/contained_path.h"
+#include "launcher/packages/installed_names.h"
+#include "launcher/packages/launcher_records.h"
 #include "launcher/system/run_log.h"
 #include "platform/files.h"
 
 namespace {
 
-// The next white-space-separated word; false at the end of the file.
+// The next white-space-separated word; false at the end of the file. A word
+// longer than kDeleteListWordMax is read to its end but kept only that far
+// (plus one byte, which tells it is too long).
 bool NextWord(std::istream& in, std::string& word) {
   word.clear();
   char c;
@@ -21,7 +25,9 @@ bool NextWord(std::istream& in, std::string& word) {
     }
   }
   if (word.empty()) return false;
-  while (in.get(c) && !std::isspace(static_cast<unsigned char>(c))) word.push_back(c);
+  while (in.get(c) && !std::isspace(static_cast<unsigned char>(c))) {
+    if (word.size() <= kDeleteListWordMax) word.push_back(c);
+  }
   return true;
 }
 
@@ -30,6 +36,9 @@ bool NextWord(std::istream& in, std::string& word) {
 void CarryOutDeleteList(const wxString& programDir, RunLogHandle& log, const wxString& listPath) {
   std::ifstream in(listPath.utf8_string(), std::ios::binary);
   if (!in) return;
+  InstalledNames names(log);
+  std::string dir = programDir.utf8_string();
+  if (dir.empty() || dir.back() != platform::kPathSeparator) dir += platform::kPathSeparator;
   std::string word;
   while (NextWord(in, word)) {
     // A cut-off word could name another file: too long means not a name.
@@ -40,7 +49,13 @@ void CarryOutDeleteList(const wxString& programDir, RunLogHandle& log, const wxS
       RUNLOG_ERROR(log, 2230, "del.lst entry %s is outside the program directory, skipped", entry);
       continue;
     }
-    const std::string path = (programDir + NativeSeparators(entry)).utf8_string();
-    if (platform::FileExists(path)) platform::DeleteFile(path);
+    if (NamesLauncherRecord(entry)) {
+      RUNLOG_ERROR(log, 2231, "del.lst entry %s names a launcher record, skipped", entry);
+      continue;
+    }
+    const std::string path = names.FindPath(dir, word);
+    if (!platform::FileExists(path) || !platform::DeleteFile(path)) continue;
+    const size_t slash = path.find_last_of(platform::kPathSeparator);
+    names.Removed(path.substr(0, slash + 1), path.substr(slash + 1));
   }
 }

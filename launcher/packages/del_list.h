@@ -6,11 +6,14 @@
 
 #include "launcher/system/run_log.h"
 
-// The longest word that names a file; a longer one is skipped whole.
+// The longest word that names a file; a longer one is skipped whole (and
+// never held in memory whole).
 inline constexpr size_t kDeleteListWordMax = 254;
 
-// Deletes each listed file under `programDir` (with a trailing separator).
-// Words that name no file (missing, or a directory) are skipped, so are
-// words that would leave the program directory (absolute, or with a ".."
-// component; these with an error line). Nothing here fails the installation.
+// Deletes each listed file under `programDir` (with a trailing separator),
+// found in any letter case as Windows would find it. Words that name no
+// file (missing, or a directory) are skipped, so are words that would leave
+// the program directory (absolute, or with a ".." component) or name one of
+// the launcher's own records (these two with an error line). Nothing here
+// fails the installation.
 void CarryOutDeleteList(const wxString& programDir, RunLogHandle& log, const wxString& listPath);

@@ -5,68 +5,50 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <new>
 #include <string>
-#include <system_error>
-#include <variant>
 #include <vector>
 
 #include "launcher/packages/index_file.h"
-#include "launcher/system/file_replace.h"
+#include "launcher/packages/install_batch.h"
 #include "launcher/system/run_log.h"
 #include "platform/file_descriptor.h"
 #include "platform/files.h"
+#include "platform/name_in_any_case.h"
 
 using platform::FileDescriptor;
 using platform::ReadAt;
-using platform::WriteAt;
+using platform::WriteAll;
 
 namespace {
 
 constexpr uint64_t kLargestDataFile = std::numeric_limits<uint32_t>::max();
+constexpr size_t kWriteBuffer = 64 * 1024;
 
-FileDescriptor OpenExisting(const wxString& path, int flags) {
-  const std::string file = path.utf8_string();
-  if (!platform::FileExists(file)) return FileDescriptor(-1);
-  return FileDescriptor(open(file.c_str(), flags | O_CLOEXEC));
+bool Exists(const wxString& path) { return platform::FileExists(path.utf8_string()); }
+
+FileDescriptor OpenExisting(const std::string& path, int flags) {
+  if (!platform::FileExists(path)) return FileDescriptor(-1);
+  return FileDescriptor(open(path.c_str(), flags | O_CLOEXEC));
 }
 
-bool FileSize(int fd, uint64_t& size) {
+bool SizeOf(int fd, uint64_t& size) {
   struct stat info {};
   if (fstat(fd, &info) != 0) return false;
   size = static_cast<uint64_t>(info.st_size);
   return true;
 }
 
-bool WriteLe32At(int fd, int64_t position, uint32_t value) {
-  unsigned char bytes[4];
-  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<unsigned char>(value >> (8 * i));
-  return WriteAt(fd, static_cast<uint64_t>(position), bytes, sizeof bytes);
-}
-
-bool WriteLe16At(int fd, int64_t position, uint16_t value) {
-  const unsigned char bytes[2] = {static_cast<unsigned char>(value),
-                                  static_cast<unsigned char>(value >> 8)};
-  return WriteAt(fd, static_cast<uint64_t>(position), bytes, sizeof bytes);
-}
-
-// Rewrites an installed record in place from a patch record: the offset
-// first when one is given, then length and the four extra values.
-bool RewriteRecord(int indexFd, const IndexRecord20& installed, const IndexRecord24& patch,
-                   const uint32_t* newOffset) {
-  if (newOffset && !WriteLe32At(indexFd, installed.offsetPos, *newOffset)) return false;
-  return WriteLe32At(indexFd, installed.lengthPos, patch.length) &&
-         WriteLe16At(indexFd, installed.extraAPos, patch.extraA) &&
-         WriteLe16At(indexFd, installed.extraBPos, patch.extraB) &&
-         WriteLe32At(indexFd, installed.extraCPos, patch.extraC) &&
-         WriteLe32At(indexFd, installed.extraDPos, patch.extraD);
+// The permission bits a new installed index takes: the package file's,
+// which its unpacking gave within the user's umask.
+mode_t NewFileMode(const wxString& packageFile) {
+  struct stat info {};
+  return stat(packageFile.utf8_str(), &info) == 0 ? (info.st_mode & 0777) : 0644;
 }
 
 // Takes a patch record's length and extra values into an installed record,
-// leaving its offset and the file positions of its fields alone.
+// leaving its offset alone.
 void TakeValues(const IndexRecord24& patch, IndexRecord20& installed) {
   installed.length = patch.length;
   installed.extraA = patch.extraA;
@@ -75,23 +57,11 @@ void TakeValues(const IndexRecord24& patch, IndexRecord20& installed) {
   installed.extraD = patch.extraD;
 }
 
-// A patch record as an installed record whose bytes lie at `offset`.
 IndexRecord20 AsInstalledRecord(const IndexRecord24& patch, uint32_t offset) {
   IndexRecord20 record;
   record.offset = offset;
   TakeValues(patch, record);
   return record;
-}
-
-// Appends a 20-byte record at `position` (the end of the index's whole
-// records, so that a partial record left at the end cannot shift the ones
-// that follow) and moves `position` past it.
-bool AppendRecord(int indexFd, uint64_t& position, const IndexRecord24& patch, uint32_t offset) {
-  unsigned char bytes[kInstalledRecordSize];
-  EncodeInstalledRecord(AsInstalledRecord(patch, offset), bytes);
-  if (!WriteAt(indexFd, position, bytes, sizeof bytes)) return false;
-  position += kInstalledRecordSize;
-  return true;
 }
 
 // Copies `length` bytes from `fromAt` in one file to `toAt` in another, a
@@ -101,7 +71,7 @@ bool CopyRange(int fromFd, uint64_t fromAt, int toFd, uint64_t toAt, uint64_t le
   for (uint64_t done = 0; done < length;) {
     const size_t piece = static_cast<size_t>(std::min<uint64_t>(sizeof buffer, length - done));
     if (!ReadAt(fromFd, fromAt + done, buffer, piece) ||
-        !WriteAt(toFd, toAt + done, buffer, piece)) {
+        !platform::WriteAt(toFd, toAt + done, buffer, piece)) {
       return false;
     }
     done += piece;
@@ -109,17 +79,81 @@ bool CopyRange(int fromFd, uint64_t fromAt, int toFd, uint64_t toAt, uint64_t le
   return true;
 }
 
-uint64_t EndOfRecords(const IndexFile& installed) {
-  return kIndexHeaderSize + static_cast<uint64_t>(installed.count) * kInstalledRecordSize;
+// Takes back what a merge appended to a data file.
+bool TruncateTo(const std::string& path, uint64_t size) {
+  return truncate(path.c_str(), static_cast<off_t>(size)) == 0;
 }
 
-// The path up to its last "." (the data file of an index file).
-wxString DataFileOf(const wxString& indexPath) {
-  const size_t dot = indexPath.find_last_of('.');
-  return dot == wxString::npos ? indexPath : indexPath.substr(0, dot);
+// An installed index as a merge leaves it: the header, the records (those
+// merged into included), the bytes after the last whole record when no
+// record was added after them (a record added goes over them), then the
+// added records.
+struct MergedIndex {
+  std::string header;
+  std::vector<IndexRecord20> records;
+  std::string tail;
+  std::vector<IndexRecord20> added;
+
+  uint64_t Size() const {
+    return header.size() + (records.size() + added.size()) * uint64_t{kInstalledRecordSize} +
+           (added.empty() ? tail.size() : 0);
+  }
+
+  // Written through one buffer, not field by field.
+  bool WriteTo(int fd) const {
+    std::string buffer;
+    buffer.reserve(kWriteBuffer + kInstalledRecordSize);
+    buffer = header;
+    const auto put = [&](const IndexRecord20& record) {
+      unsigned char bytes[kInstalledRecordSize];
+      EncodeInstalledRecord(record, bytes);
+      buffer.append(reinterpret_cast<const char*>(bytes), sizeof bytes);
+      if (buffer.size() < kWriteBuffer) return true;
+      const bool written = WriteAll(fd, buffer.data(), buffer.size());
+      buffer.clear();
+      return written;
+    };
+    for (const IndexRecord20& record : records) {
+      if (!put(record)) return false;
+    }
+    if (added.empty()) buffer += tail;
+    for (const IndexRecord20& record : added) {
+      if (!put(record)) return false;
+    }
+    return WriteAll(fd, buffer.data(), buffer.size());
+  }
+};
+
+// Reads the installed index at `path` (the installed file or the copy the
+// batch staged for it) into `merged`; false when it does not load.
+bool LoadInstalledIndex(const std::string& path, MergedIndex& merged) try {
+  IndexFile installed(wxString::FromUTF8(path));
+  if (!installed.LoadInstalled()) return false;
+  FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  uint64_t size = 0;
+  if (!fd.ok() || !SizeOf(fd.get(), size)) return false;
+  const uint64_t recordsEnd =
+      kIndexHeaderSize + static_cast<uint64_t>(installed.count) * kInstalledRecordSize;
+  merged.header.assign(kIndexHeaderSize, '\0');
+  merged.tail.assign(size > recordsEnd ? static_cast<size_t>(size - recordsEnd) : 0, '\0');
+  if (!ReadAt(fd.get(), 0, merged.header.data(), kIndexHeaderSize) ||
+      (!merged.tail.empty() &&
+       !ReadAt(fd.get(), recordsEnd, merged.tail.data(), merged.tail.size())))
+    return false;
+  merged.records = installed.MutableInstalled();
+  return true;
+} catch (const std::bad_alloc&) {
+  return false;
 }
 
-// How a record's offset is installed by InstallConvertedIndex.
+bool StageIndex(InstallBatch& batch, const wxString& installedIndex, const MergedIndex& merged,
+                mode_t newMode, std::function<void()> abandoned = nullptr) {
+  return batch.StageWritten(
+      installedIndex.utf8_string(), merged.Size(), newMode,
+      [&merged](int fd) { return merged.WriteTo(fd); }, std::move(abandoned));
+}
+
+// How a record's offset is installed by StageConvertedIndex.
 enum class OffsetRule { kDetach, kKeep };
 
 // The package's patch index installed where no installed index exists yet:
@@ -127,82 +161,49 @@ enum class OffsetRule { kDetach, kKeep };
 // read it as installed records. The offset is 0xFFFFFFFF (kDetach) or, when
 // the package's data file is installed whole beside it, the record's own
 // (kKeep).
-bool InstallConvertedIndex(const wxString& installedIndex, const wxString& packageIndex,
-                           OffsetRule offsets) try {
+bool StageConvertedIndex(InstallBatch& batch, const wxString& installedIndex,
+                         const wxString& packageIndex, OffsetRule offsets) try {
   IndexFile patch(packageIndex);
   if (!patch.LoadPatch()) {
     // A file too short for a header is no index to convert: it goes as it
     // is. One too large to read installs nothing.
-    std::error_code error;
-    const uintmax_t size = std::filesystem::file_size(packageIndex.utf8_string(), error);
-    if (error || size >= kIndexHeaderSize) return false;
-    return CopyFileReplacing(packageIndex, installedIndex);
+    struct stat info {};
+    if (stat(packageIndex.utf8_str(), &info) != 0 ||
+        static_cast<uint64_t>(info.st_size) >= kIndexHeaderSize) {
+      return false;
+    }
+    return batch.StageCopy(packageIndex.utf8_string(), installedIndex.utf8_string());
   }
-  std::ifstream in(packageIndex.utf8_string(), std::ios::binary);
-  std::string bytes(kIndexHeaderSize, '\0');
-  if (!in.read(bytes.data(), kIndexHeaderSize)) return false;
+  MergedIndex converted;
+  converted.header.assign(kIndexHeaderSize, '\0');
+  FileDescriptor fd(open(packageIndex.utf8_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.ok() || !ReadAt(fd.get(), 0, converted.header.data(), kIndexHeaderSize)) return false;
+  converted.records.reserve(patch.Patch().size());
   for (const IndexRecord24& record : patch.Patch()) {
-    unsigned char encoded[kInstalledRecordSize];
     const uint32_t offset = offsets == OffsetRule::kKeep ? record.offset : kDetachedOffset;
-    EncodeInstalledRecord(AsInstalledRecord(record, offset), encoded);
-    bytes.append(reinterpret_cast<const char*>(encoded), sizeof encoded);
+    converted.records.push_back(AsInstalledRecord(record, offset));
   }
-  return WriteFileReplacing(installedIndex, bytes);
+  return StageIndex(batch, installedIndex, converted, NewFileMode(packageIndex));
 } catch (const std::bad_alloc&) {
   return false;  // the converted index does not fit in memory: nothing installed
 }
 
-}  // namespace
-
-bool MergeLoginData(const wxString& packageIndex, RunLogHandle& log,
-                    const wxString& installedIndex) {
-  const wxString packageData = DataFileOf(packageIndex);
-  const wxString installedData = DataFileOf(installedIndex);
-  if (!platform::FileExists(installedData.utf8_string())) {
-    // The package's data file becomes the installed one, so its records
-    // keep their offsets; only their form changes to installed records.
-    if (CopyFileReplacing(packageData, installedData) &&
-        InstallConvertedIndex(installedIndex, packageIndex, OffsetRule::kKeep)) {
-      return true;
-    }
-    RUNLOG_ERROR(log, 2352, " in pathList.xml %s may be config error! or %s file not exsited ",
-                 packageData, packageIndex);
-    return false;
-  }
-  if (!platform::FileExists(packageIndex.utf8_string())) {
-    RUNLOG_ERROR(log, 2363, "  %s file not exsited ", packageIndex);
-    return false;
-  }
-  if (!platform::FileExists(installedIndex.utf8_string())) {
-    RUNLOG_ERROR(log, 2370, "%s file not exsited ", installedIndex);
-    return false;
-  }
-  IndexFile installed(installedData, installedIndex);
-  IndexFile patch(packageData, packageIndex);
-  // A package index whose records reach outside its data file counts as a
-  // load error too: nothing is merged from it.
-  if (!installed.LoadInstalledForData() || !patch.LoadPatchForData() ||
-      !MergeDataAndIndex(patch, installed)) {
-    RUNLOG_ERROR(log, 2383, "%s file or %s file load error ,may be the file format wrong! ",
-                 installedIndex, packageIndex);
-    return false;
-  }
-  return true;
-}
-
-bool MergeDataAndIndex(const IndexFile& patch, IndexFile& installed) {
-  FileDescriptor packageData = OpenExisting(patch.name, O_RDONLY);
-  FileDescriptor installedData = OpenExisting(installed.name, O_RDWR);
-  FileDescriptor installedIndex = OpenExisting(installed.indexPath, O_RDWR);
-  if (!packageData.ok() || !installedData.ok() || !installedIndex.ok()) return false;
-
+// Applies the records of `patch` to the installed index in `merged`: each
+// entry's bytes are appended to the installed data file, and the index is
+// staged pointing at them. Every record must address bytes inside the
+// package's data file, and the growth must stay within bounds and the
+// disk's room, before anything is written.
+bool StageDataMerge(InstallBatch& batch, const IndexFile& patch, const std::string& packageData,
+                    MergedIndex& merged, const wxString& installedIndex,
+                    const std::string& installedData) {
+  FileDescriptor package = OpenExisting(packageData, O_RDONLY);
+  FileDescriptor data = OpenExisting(installedData, O_RDWR);
   uint64_t packageSize = 0;
   uint64_t dataSize = 0;
-  if (!FileSize(packageData.get(), packageSize) || !FileSize(installedData.get(), dataSize)) {
+  if (!package.ok() || !data.ok() || !SizeOf(package.get(), packageSize) ||
+      !SizeOf(data.get(), dataSize)) {
     return false;
   }
-  // Check every record before anything is written, so that a broken package
-  // leaves the installed files as they were.
   const std::vector<IndexRecord24>& records = patch.Patch();
   uint64_t growth = 0;
   for (const IndexRecord24& record : records) {
@@ -210,74 +211,137 @@ bool MergeDataAndIndex(const IndexFile& patch, IndexFile& installed) {
     growth += record.length;
   }
   // New offsets are 32-bit: the data file must stay addressable.
-  if (dataSize + growth > kLargestDataFile) return false;
-
-  // Records are looked up by number below: the count must describe them.
-  if (!std::holds_alternative<std::vector<IndexRecord20>>(installed.entries) ||
-      installed.count < 0 || static_cast<size_t>(installed.count) != installed.Installed().size()) {
+  if (growth > kMergeGrowthFactor * packageSize + kMergeGrowthSlack ||
+      dataSize + growth > kLargestDataFile || !batch.TakeRoom(installedData, data.get(), growth)) {
     return false;
   }
-  std::vector<IndexRecord20>& entries = installed.MutableInstalled();
-  uint64_t appendAt = EndOfRecords(installed);
-  const int from = packageData.get();
-  const int to = installedData.get();
+
+  const uint64_t originalSize = dataSize;
+  const uint32_t count = static_cast<uint32_t>(merged.records.size());
   for (const IndexRecord24& record : records) {
-    if (record.targetIndex >= static_cast<uint32_t>(installed.count)) {
-      const uint32_t newOffset = static_cast<uint32_t>(dataSize);
-      if (!CopyRange(from, record.offset, to, dataSize, record.length) ||
-          !AppendRecord(installedIndex.get(), appendAt, record, newOffset)) {
-        return false;
-      }
-      dataSize += record.length;
+    IndexRecord20* target =
+        record.targetIndex < count ? &merged.records[record.targetIndex] : nullptr;
+    if (target && record.length == 0) {
+      TakeValues(record, *target);  // nothing to write: the entry keeps its place
       continue;
     }
-
-    IndexRecord20& target = entries[record.targetIndex];
-    // The old place is reused only when it lies wholly inside the data file;
-    // a record that points elsewhere gets its bytes at the end instead.
-    const bool fitsInPlace = record.length <= target.length &&
-                             static_cast<uint64_t>(target.offset) + target.length <= dataSize;
-    if (fitsInPlace) {
-      if (!CopyRange(from, record.offset, to, target.offset, record.length) ||
-          !RewriteRecord(installedIndex.get(), target, record, nullptr)) {
-        return false;
-      }
-    } else {
-      const uint32_t newOffset = static_cast<uint32_t>(dataSize);
-      if (!CopyRange(from, record.offset, to, dataSize, record.length) ||
-          !RewriteRecord(installedIndex.get(), target, record, &newOffset)) {
-        return false;
-      }
-      dataSize += record.length;
-      target.offset = newOffset;
+    if (!CopyRange(package.get(), record.offset, data.get(), dataSize, record.length)) {
+      TruncateTo(installedData, originalSize);
+      return false;
     }
-    // A later record for the same entry compares with it as now merged.
-    TakeValues(record, target);
+    const uint32_t newOffset = static_cast<uint32_t>(dataSize);
+    dataSize += record.length;
+    if (target) {
+      target->offset = newOffset;
+      TakeValues(record, *target);
+    } else {
+      merged.added.push_back(AsInstalledRecord(record, newOffset));
+    }
+  }
+  // Given up, the merge takes back what it appended.
+  const auto takeBack = [installedData, originalSize] { TruncateTo(installedData, originalSize); };
+  if (!StageIndex(batch, installedIndex, merged, NewFileMode(installedIndex), takeBack)) {
+    takeBack();
+    return false;
   }
   return true;
 }
 
-bool MergeIndexFile(const wxString& installedIndex, const wxString& packageIndex) {
-  if (!platform::FileExists(installedIndex.utf8_string())) {
-    if (!platform::FileExists(packageIndex.utf8_string())) return false;
-    return InstallConvertedIndex(installedIndex, packageIndex, OffsetRule::kDetach);
-  }
-  if (!platform::FileExists(packageIndex.utf8_string())) return false;
-  IndexFile patch(packageIndex);
-  if (!patch.LoadPatch()) return false;
-  IndexFile installed(installedIndex);
-  if (!installed.LoadInstalled()) return false;
+// `path` with its last part found in any letter case.
+wxString InAnyCase(const wxString& path) {
+  const std::string native = path.utf8_string();
+  const size_t slash = native.find_last_of('/');
+  if (slash == std::string::npos) return wxString::FromUTF8(platform::NameInAnyCase("", native));
+  const std::string dir = native.substr(0, slash + 1);
+  return wxString::FromUTF8(dir + platform::NameInAnyCase(dir, native.substr(slash + 1)));
+}
 
-  FileDescriptor index = OpenExisting(installedIndex, O_RDWR);
-  if (!index.ok()) return false;
-  const uint32_t detached = kDetachedOffset;
-  uint64_t appendAt = EndOfRecords(installed);
-  for (const IndexRecord24& record : patch.Patch()) {
-    const bool written = record.targetIndex < static_cast<uint32_t>(installed.count)
-                             ? RewriteRecord(index.get(), installed.Installed()[record.targetIndex],
-                                             record, &detached)
-                             : AppendRecord(index.get(), appendAt, record, kDetachedOffset);
-    if (!written) return false;
+std::string DirectoryOf(const wxString& path) {
+  const std::string native = path.utf8_string();
+  const size_t slash = native.find_last_of('/');
+  return slash == std::string::npos ? "." : native.substr(0, slash == 0 ? 1 : slash);
+}
+
+}  // namespace
+
+wxString DataFileOf(const wxString& indexPath) {
+  const size_t dot = indexPath.find_last_of('.');
+  return InAnyCase(dot == wxString::npos ? indexPath : indexPath.substr(0, dot));
+}
+
+bool StageLoginDataMerge(InstallBatch& batch, RunLogHandle& log, const wxString& packageIndex,
+                         const wxString& installedIndex, const wxString& installedData) {
+  const wxString packageData = DataFileOf(packageIndex);
+  if (!platform::FileExists(batch.ContentOf(installedData.utf8_string()))) {
+    // The package's data file becomes the installed one, so its records
+    // keep their offsets; only their form changes to installed records.
+    // The index goes first: one left without its data file by a kill is
+    // installed afresh with it by the next start.
+    if (StageConvertedIndex(batch, installedIndex, packageIndex, OffsetRule::kKeep) &&
+        batch.StageCopy(packageData.utf8_string(), installedData.utf8_string())) {
+      return true;
+    }
+    RUNLOG_ERROR(log, 2352, " in pathList.xml %s may be config error! or %s file not exsited ",
+                 packageData, packageIndex);
+    return false;
+  }
+  if (!Exists(packageIndex)) {
+    RUNLOG_ERROR(log, 2363, "  %s file not exsited ", packageIndex);
+    return false;
+  }
+  const std::string installedContent = batch.ContentOf(installedIndex.utf8_string());
+  if (!platform::FileExists(installedContent)) {
+    RUNLOG_ERROR(log, 2370, "%s file not exsited ", installedIndex);
+    return false;
+  }
+  // A package index whose records reach outside its data file counts as a
+  // load error too: nothing is merged from it.
+  IndexFile patch(packageIndex);
+  MergedIndex merged;
+  if (!LoadInstalledIndex(installedContent, merged) || !patch.LoadPatch() ||
+      !StageDataMerge(batch, patch, packageData.utf8_string(), merged, installedIndex,
+                      installedData.utf8_string())) {
+    RUNLOG_ERROR(log, 2383, "%s file or %s file load error ,may be the file format wrong! ",
+                 installedIndex, packageIndex);
+    return false;
   }
   return true;
+}
+
+bool StageIndexFileMerge(InstallBatch& batch, const wxString& installedIndex,
+                         const wxString& packageIndex) try {
+  const std::string installedContent = batch.ContentOf(installedIndex.utf8_string());
+  if (!Exists(packageIndex)) return false;
+  if (!platform::FileExists(installedContent)) {
+    return StageConvertedIndex(batch, installedIndex, packageIndex, OffsetRule::kDetach);
+  }
+  IndexFile patch(packageIndex);
+  MergedIndex merged;
+  if (!patch.LoadPatch() || !LoadInstalledIndex(installedContent, merged)) return false;
+  const uint32_t count = static_cast<uint32_t>(merged.records.size());
+  for (const IndexRecord24& record : patch.Patch()) {
+    if (record.targetIndex < count) {
+      IndexRecord20& target = merged.records[record.targetIndex];
+      target.offset = kDetachedOffset;
+      TakeValues(record, target);
+    } else {
+      merged.added.push_back(AsInstalledRecord(record, kDetachedOffset));
+    }
+  }
+  return StageIndex(batch, installedIndex, merged, NewFileMode(packageIndex));
+} catch (const std::bad_alloc&) {
+  return false;
+}
+
+bool MergeLoginData(const wxString& packageIndex, RunLogHandle& log,
+                    const wxString& installedIndex) {
+  InstallBatch batch(DirectoryOf(installedIndex));
+  return StageLoginDataMerge(batch, log, packageIndex, installedIndex,
+                             DataFileOf(installedIndex)) &&
+         batch.Commit();
+}
+
+bool MergeIndexFile(const wxString& installedIndex, const wxString& packageIndex) {
+  InstallBatch batch(DirectoryOf(installedIndex));
+  return StageIndexFileMerge(batch, installedIndex, packageIndex) && batch.Commit();
 }

@@ -1,35 +1,54 @@
 // The merges that apply the ".i" index files of a ".upd" package to the
-// installed game.
+// installed game. A merge never writes an installed index in place: the
+// whole merged index is written to a new file (a staged copy, see
+// install_batch.h) that takes the installed one's place in one rename, so a
+// kill at any moment leaves the old index or the new one. The data file
+// (login.dat) is only ever appended to, and the old index never addresses
+// what was appended, so the old pair stays whole until the new index is in
+// place; a merge that is given up takes its appended bytes back.
 #pragma once
 
 #include <wx/string.h>
 
+#include <cstdint>
+
 #include "launcher/system/run_log.h"
 
-class IndexFile;
+class InstallBatch;
 
-// login.dat.i: the package's entries (bytes from the package's login.dat)
-// go into the installed login.dat, and the installed login.dat.i is updated
-// to point at them. With no installed login.dat the package's login.dat is
-// copied into place whole and its index installed as installed records
-// (offsets kept, as they address that same data). Errors are written to the
-// run log. False stops the installation.
-bool MergeLoginData(const wxString& packageIndex, RunLogHandle& log,
-                    const wxString& installedIndex);
+// A merge may add to the data file at most this many times the package's
+// own data file, plus kMergeGrowthSlack: records that all name the same
+// bytes must not grow the installed file without bound.
+inline constexpr uint64_t kMergeGrowthFactor = 2;
+inline constexpr uint64_t kMergeGrowthSlack = uint64_t{1} << 20;
 
-// Applies the records of `patch` (a patch index loaded for the package's
-// data file) to `installed` (an installed index loaded for the installed
-// data file; its index is written at installed.indexPath). An entry that
-// fits in its old place is overwritten there, a longer one and a new one go
-// to the end of the data file. Before any write, every patch record must
-// address bytes inside the package's data file; false when one does not,
-// when installed.count does not match its installed records, or when a
-// file cannot be opened or written.
-bool MergeDataAndIndex(const IndexFile& patch, IndexFile& installed);
+// login.dat.i: the package's entries (bytes from the package's login.dat,
+// found beside its index in any letter case) are appended to the installed
+// data file `installedData`, and the installed index is staged pointing at
+// them; an entry of length 0 keeps its place. With no installed data file
+// the package's login.dat and its index (as installed records, offsets
+// kept, as they address that same data) are staged in its place, the index
+// first. Errors are written to the run log. False stops the installation:
+// a package index that reaches outside its data file, grows the data file
+// too far or past 4 GiB, or does not fit in the disk's room.
+bool StageLoginDataMerge(InstallBatch& batch, RunLogHandle& log, const wxString& packageIndex,
+                         const wxString& installedIndex, const wxString& installedData);
 
 // Any other ".i" file: only the installed index changes; every record it
 // installs or replaces gets the offset 0xFFFFFFFF and no data file is
 // touched. With no installed index the package's index is installed,
 // converted to installed records. An index larger than kLargestIndexFile
 // is refused (false). Both are full paths of ".i" files.
+bool StageIndexFileMerge(InstallBatch& batch, const wxString& installedIndex,
+                         const wxString& packageIndex);
+
+// The same merges on their own, put in place at once: the installed data
+// file is the one beside `installedIndex` whose name, in any letter case,
+// is the index's without ".i".
+bool MergeLoginData(const wxString& packageIndex, RunLogHandle& log,
+                    const wxString& installedIndex);
 bool MergeIndexFile(const wxString& installedIndex, const wxString& packageIndex);
+
+// The data file of an index: its path up to the last "." (without ".i"),
+// the name found in any letter case.
+wxString DataFileOf(const wxString& indexPath);

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdio>
 #include <map>
+#include <utility>
 
 #include "download/update_temporaries.h"
 #include "platform/file_descriptor.h"
@@ -71,13 +72,47 @@ InstallBatch::InstallBatch(std::string root, bool linkSources)
 
 InstallBatch::~InstallBatch() {
   if (!committed_) {
-    for (const Step& step : steps_) {
-      if (!step.temporary.empty()) unlink(step.temporary.c_str());
-    }
+    Abandon();
+    for (auto it = madeDirectories_.rbegin(); it != madeDirectories_.rend(); ++it)
+      rmdir(it->c_str());
   }
   // Every staged copy has taken its place or is gone.
   ForgetNotedTemporaries(root_);
 }
+
+void InstallBatch::Abandon() {
+  for (auto step = steps_.rbegin(); step != steps_.rend(); ++step) {
+    if (step->temporary.empty() || step->placed) continue;
+    unlink(step->temporary.c_str());
+    if (step->abandoned) step->abandoned();
+    step->abandoned = nullptr;
+  }
+}
+
+bool InstallBatch::TakeRoomOn(dev_t device, int fd, uint64_t bytes) {
+  auto found = room_.find(device);
+  if (found == room_.end()) found = room_.emplace(device, RoomOnFilesystemOf(fd)).first;
+  DiskRoom& room = found->second;
+  const uint64_t needed = Footprint(bytes, room.block);
+  if (room.bytes == UINT64_MAX) return true;  // the filesystem does not tell
+  if (needed > room.bytes) return false;
+  room.bytes -= needed;
+  return true;
+}
+
+bool InstallBatch::TakeRoom(const std::string& path, int fd, uint64_t bytes) {
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !TakeRoomOn(info.st_dev, fd, bytes)) return false;
+  appendedTo_.emplace(info.st_dev, path);
+  return true;
+}
+
+std::string InstallBatch::ContentOf(const std::string& target) const {
+  const auto found = stagedFor_.find(target);
+  return found == stagedFor_.end() ? target : found->second;
+}
+
+void InstallBatch::MadeDirectory(const std::string& path) { madeDirectories_.push_back(path); }
 
 bool InstallBatch::StageCopy(const std::string& source, const std::string& target) {
   struct stat installed {};
@@ -97,25 +132,52 @@ bool InstallBatch::StageCopy(const std::string& source, const std::string& targe
   std::string temporary;
   if (linkSources_ && Linkable(source, target, info) &&
       LinkInto(root_, source, in.get(), info, mode, target, temporary)) {
-    steps_.push_back(Step{temporary, target, info.st_dev, nullptr, {}});
+    steps_.push_back(Step{temporary, target, info.st_dev, nullptr, {}, nullptr});
+    stagedFor_[target] = temporary;
     return true;
   }
   FileDescriptor copy(CreateNotedTemporary(root_, target, kInstallTemporarySuffix, temporary));
   if (!copy.ok()) return false;
   struct stat staged {};
-  bool ok = fstat(copy.get(), &staged) == 0 && CopyAll(in.get(), copy.get()) &&
-            fchmod(copy.get(), mode) == 0;
+  bool ok = fstat(copy.get(), &staged) == 0 &&
+            TakeRoomOn(staged.st_dev, copy.get(), static_cast<uint64_t>(info.st_size)) &&
+            CopyAll(in.get(), copy.get()) && fchmod(copy.get(), mode) == 0;
   ok = copy.Close() && ok;
   if (!ok) {
     unlink(temporary.c_str());
     return false;
   }
-  steps_.push_back(Step{temporary, target, staged.st_dev, nullptr, {}});
+  steps_.push_back(Step{temporary, target, staged.st_dev, nullptr, {}, nullptr});
+  stagedFor_[target] = temporary;
+  return true;
+}
+
+bool InstallBatch::StageWritten(const std::string& target, uint64_t size, mode_t newMode,
+                                const std::function<bool(int fd)>& write,
+                                std::function<void()> abandoned) {
+  struct stat installed {};
+  const bool replaces = stat(target.c_str(), &installed) == 0;
+  if (replaces && (!S_ISREG(installed.st_mode) || !(installed.st_mode & S_IWUSR))) return false;
+  const mode_t mode = replaces ? (installed.st_mode & 07777) : newMode;
+
+  std::string temporary;
+  FileDescriptor out(CreateNotedTemporary(root_, target, kInstallTemporarySuffix, temporary));
+  if (!out.ok()) return false;
+  struct stat staged {};
+  bool ok = fstat(out.get(), &staged) == 0 && TakeRoomOn(staged.st_dev, out.get(), size) &&
+            write(out.get()) && fchmod(out.get(), mode) == 0;
+  ok = out.Close() && ok;
+  if (!ok) {
+    unlink(temporary.c_str());
+    return false;
+  }
+  steps_.push_back(Step{temporary, target, staged.st_dev, nullptr, {}, std::move(abandoned)});
+  stagedFor_[target] = temporary;
   return true;
 }
 
 void InstallBatch::AddStep(std::function<bool()> step, std::vector<std::string> touched) {
-  steps_.push_back(Step{{}, {}, 0, std::move(step), std::move(touched)});
+  steps_.push_back(Step{{}, {}, 0, std::move(step), std::move(touched), nullptr});
 }
 
 void InstallBatch::NoteDirectoriesOf(const std::string& path) {
@@ -134,8 +196,9 @@ void InstallBatch::NoteDirectoriesOf(const std::string& path) {
 bool InstallBatch::Commit() {
   committed_ = true;
   // One flush per filesystem makes every staged copy durable before the
-  // first of them takes an installed file's place.
-  std::map<dev_t, std::string> filesystems;
+  // first of them takes an installed file's place (and with them what the
+  // merges appended to data files beside them).
+  std::map<dev_t, std::string> filesystems = appendedTo_;
   for (const Step& step : steps_) {
     if (!step.temporary.empty()) filesystems.emplace(step.device, step.temporary);
   }
@@ -161,9 +224,11 @@ bool InstallBatch::Commit() {
       NoteDirectoriesOf(path);
     }
   }
-  // Staged copies that never took their place go.
-  for (const Step& step : steps_) {
-    if (!step.temporary.empty() && !step.placed) unlink(step.temporary.c_str());
+  // What never took its place goes, with the directories made only for it.
+  if (!ok) {
+    Abandon();
+    for (auto it = madeDirectories_.rbegin(); it != madeDirectories_.rend(); ++it)
+      rmdir(it->c_str());
   }
   for (const std::string& dir : directories_) ok = SyncPath(dir, O_RDONLY | O_DIRECTORY) && ok;
   return ok;

@@ -1,7 +1,9 @@
 #include "launcher/packages/installation.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <filesystem>
-#include <set>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -10,6 +12,8 @@
 #include "launcher/packages/del_list.h"
 #include "launcher/packages/index_merge.h"
 #include "launcher/packages/install_batch.h"
+#include "launcher/packages/installed_names.h"
+#include "launcher/packages/launcher_records.h"
 #include "launcher/system/file_size.h"
 #include "launcher/system/my_thread.h"
 #include "launcher/system/run_log.h"
@@ -23,6 +27,11 @@ const wxString kSeparator(platform::kPathSeparator);
 
 wxString WithTrailingSeparator(const wxString& dir) {
   return dir.EndsWith(kSeparator) ? dir : dir + kSeparator;
+}
+
+std::string WithTrailingSeparator(std::string dir) {
+  if (dir.empty() || dir.back() != platform::kPathSeparator) dir += platform::kPathSeparator;
+  return dir;
 }
 
 // The names in `dir`, hidden ones included, in the order of the listing;
@@ -43,131 +52,172 @@ bool HasEntries(const wxString& dir) {
   return !error && it != fs::directory_iterator();
 }
 
-// Adds the entry's size to the done count and shows the share of the total.
-void CountEntry(const InstallTarget& install, const wxString& path,
-                const InstallProgress& progress) {
-  install.doneBytes += QueryFileSize(path, install.log);
-  if (!progress) return;
-  // With no total there is nothing left to wait for.
-  const double percent = install.totalBytes == 0
-                             ? 100.0
-                             : static_cast<double>(install.doneBytes) /
-                                   static_cast<double>(install.totalBytes) * 100.0;
-  progress(static_cast<float>(percent));
+// The name of an index's data file: the index's name up to its last ".".
+std::string DataNameOf(const std::string& indexName) {
+  const size_t dot = indexName.find_last_of('.');
+  return dot == std::string::npos ? indexName : indexName.substr(0, dot);
 }
 
-// The package being installed, and the merges recorded as done for it.
-struct KnownPackage {
-  wxString version;
-  std::string fingerprint;
-  std::set<std::string> merged;
-};
+// One package's walk: stages every entry into one batch, finding each
+// target under its installed name in any letter case.
+class PackageWalk {
+ public:
+  PackageWalk(const InstallTarget& install, const wxString& root, bool isTre,
+              const InstallProgress& progress, const InstalledPackage& package)
+      : install_(install),
+        rootPrefix_(WithTrailingSeparator(root)),
+        isTre_(isTre),
+        progress_(progress),
+        package_(package),
+        // The unpacked package is deleted or unpacked afresh, never written
+        // in place: its files may become the installed ones.
+        batch_(install.programDir.utf8_string(), true),
+        names_(install.log),
+        merges_(install.programDir, package.version) {}
 
-// The files a merge of the package's `full` index into `target` changes.
-std::vector<std::string> MergedFiles(const wxString& full, const wxString& target) {
-  std::vector<std::string> files{target.utf8_string()};
-  if (full.Lower().EndsWith(kSeparator + "login.dat.i")) {
-    files.push_back(target.BeforeLast('.').utf8_string());  // the installed login.dat
+  // The installed directory that `dir` of the package stands for.
+  std::string TargetDirectoryOf(const wxString& dir) {
+    const std::string programDir = WithTrailingSeparator(install_.programDir.utf8_string());
+    const wxString relative = RelativeOf(dir);
+    return WithTrailingSeparator(names_.FindPath(programDir, relative.utf8_string()));
   }
-  return files;
-}
 
-bool StageFile(const InstallTarget& install, InstallBatch& batch, const wxString& full,
-               const wxString& target, bool isTre, const InstallProgress& progress,
-               const KnownPackage& package) {
-  // The special names are told by the lower-cased path; the files themselves
-  // keep their case.
-  const wxString lower = full.Lower();
-  RUNLOG_MESSAGE_TIGHT(install.log, 2207, "process file is %s!", lower);
-  CountEntry(install, full, progress);
-  if (lower.EndsWith(".i") && !isTre) {
-    // Merged in place when the batch is committed, in their turn.
-    const bool login = lower.EndsWith(kSeparator + "login.dat.i");
-    const wxString programDir = install.programDir;
-    RunLogHandle* log = &install.log;
-    const std::string done = package.fingerprint.empty()
-                                 ? std::string()
-                                 : package.fingerprint + "|" + target.utf8_string();
-    const wxString version = package.version;
-    const std::set<std::string>* merged = &package.merged;
-    batch.AddStep(
-        [programDir, log, login, full, target, done, version, merged] {
-          if (!done.empty() && merged->count(done) > 0) return true;
-          const bool ok = login ? MergeLoginData(full, *log, target) : MergeIndexFile(target, full);
-          if (ok && !done.empty()) RecordApplied(programDir, version, done);
-          return ok;
-        },
-        MergedFiles(full, target));
-    return true;
-  }
-  if (lower.EndsWith(kSeparator + "login.dat")) return true;
-  if (lower.EndsWith(kSeparator + "del.lst")) {
-    const wxString programDir = install.programDir;
-    RunLogHandle* log = &install.log;
-    batch.AddStep([programDir, log, full] {
-      CarryOutDeleteList(programDir, *log, full);
-      return true;
-    });
-    return true;
-  }
-  return batch.StageCopy(full.utf8_string(), target.utf8_string());
-}
-
-// Copies directory `source` with everything in it into the batch.
-bool StageDirectory(InstallBatch& batch, const wxString& source, const wxString& target) {
-  const std::string from = source.utf8_string();
-  const std::string to = target.utf8_string();
-  if (!platform::DirectoryExists(from)) return false;
-  std::error_code error;
-  fs::create_directories(to, error);
-  if (!platform::DirectoryExists(to)) return false;
-  for (const wxString& name : ListDirectory(source)) {
-    const wxString sourceEntry = WithTrailingSeparator(source) + name;
-    const wxString targetEntry = WithTrailingSeparator(target) + name;
-    const bool staged = platform::DirectoryExists(sourceEntry.utf8_string())
-                            ? StageDirectory(batch, sourceEntry, targetEntry)
-                            : batch.StageCopy(sourceEntry.utf8_string(), targetEntry.utf8_string());
-    if (!staged) return false;
-  }
-  return true;
-}
-
-bool Walk(const InstallTarget& install, InstallBatch& batch, const wxString& dir,
-          const wxString& root, bool isTre, const InstallProgress& progress,
-          const KnownPackage& package) {
-  const wxString rootPrefix = WithTrailingSeparator(root);
-  for (const wxString& name : ListDirectory(dir)) {
-    // Shut-down stops the walk between files; nothing staged is installed.
-    if (WorkerStopRequested()) return false;
-    const wxString full = WithTrailingSeparator(dir) + name;
-    const wxString relative = full.StartsWith(rootPrefix) ? full.Mid(rootPrefix.length()) : name;
-    const wxString target = install.programDir + relative;
-    if (platform::DirectoryExists(full.utf8_string())) {
-      if (HasEntries(full) && platform::DirectoryExists(target.utf8_string())) {
-        if (!Walk(install, batch, full, root, isTre, progress, package)) return false;
-      } else {
-        CountEntry(install, full, progress);
-        if (!StageDirectory(batch, full, target)) return false;
+  // Walks package directory `dir` into the installed directory `targetDir`.
+  bool Walk(const wxString& dir, const std::string& targetDir) {
+    for (const wxString& name : ListDirectory(dir)) {
+      // Shut-down stops the walk between files; nothing staged is installed.
+      if (WorkerStopRequested()) return false;
+      const wxString full = WithTrailingSeparator(dir) + name;
+      if (NamesLauncherRecord(RelativeOf(full))) {
+        CountEntry(full);
+        RUNLOG_ERROR(install_.log, 2209, "package entry %s names a launcher record, skipped", full);
+        continue;
       }
-      continue;
+      const std::string installedName = names_.Find(targetDir, name.utf8_string());
+      const std::string target = targetDir + installedName;
+      if (platform::DirectoryExists(full.utf8_string())) {
+        if (HasEntries(full) && platform::DirectoryExists(target)) {
+          if (!Walk(full, WithTrailingSeparator(target))) return false;
+        } else {
+          CountEntry(full);
+          if (!StageDirectory(full, targetDir, installedName)) return false;
+        }
+        continue;
+      }
+      if (!StageFile(full, targetDir, installedName)) return false;
     }
-    if (!StageFile(install, batch, full, target, isTre, progress, package)) return false;
+    return true;
   }
-  return true;
-}
+
+  // The merges are recorded before any of them takes its place.
+  bool Commit() { return merges_.Record() && batch_.Commit(); }
+
+ private:
+  wxString RelativeOf(const wxString& path) const {
+    if (path.StartsWith(rootPrefix_)) return path.Mid(rootPrefix_.length());
+    return WithTrailingSeparator(path) == rootPrefix_ ? wxString() : path.AfterLast('/');
+  }
+
+  // Adds the entry's size to the done count and shows the share of the total.
+  void CountEntry(const wxString& path) {
+    install_.doneBytes += QueryFileSize(path, install_.log);
+    if (!progress_) return;
+    // With no total there is nothing left to wait for.
+    const double percent = install_.totalBytes == 0
+                               ? 100.0
+                               : static_cast<double>(install_.doneBytes) /
+                                     static_cast<double>(install_.totalBytes) * 100.0;
+    progress_(static_cast<float>(percent));
+  }
+
+  bool StageFile(const wxString& full, const std::string& targetDir,
+                 const std::string& installedName) {
+    // The special names are told by the lower-cased path; the files
+    // themselves keep their case.
+    const wxString lower = full.Lower();
+    RUNLOG_MESSAGE_TIGHT(install_.log, 2207, "process file is %s!", lower);
+    CountEntry(full);
+    if (lower.EndsWith(".i") && !isTre_) return StageMerge(full, lower, targetDir, installedName);
+    if (lower.EndsWith(kSeparator + "login.dat")) return true;
+    if (lower.EndsWith(kSeparator + "del.lst")) {
+      const wxString programDir = install_.programDir;
+      RunLogHandle* log = &install_.log;
+      batch_.AddStep([programDir, log, full] {
+        CarryOutDeleteList(programDir, *log, full);
+        return true;
+      });
+      return true;
+    }
+    if (!batch_.StageCopy(full.utf8_string(), targetDir + installedName)) return false;
+    names_.Added(targetDir, installedName);
+    return true;
+  }
+
+  // Stages the merge of the package's index `full` into its installed
+  // counterpart, unless this package's merge of it is recorded as done.
+  bool StageMerge(const wxString& full, const wxString& lower, const std::string& targetDir,
+                  const std::string& installedName) {
+    const bool login = lower.EndsWith(kSeparator + "login.dat.i");
+    const std::string target = targetDir + installedName;
+    const std::string dataName = login ? names_.Find(targetDir, DataNameOf(installedName)) : "";
+    const std::string data = login ? targetDir + dataName : std::string();
+    const auto state = [&] {
+      return MergeState(batch_.ContentOf(target), login ? batch_.ContentOf(data) : std::string());
+    };
+    const bool recorded = !package_.fingerprint.empty();
+    const std::string merge = package_.fingerprint + "|" + RelativeOf(full).utf8_string();
+    const std::string before = recorded ? state() : std::string();
+    if (recorded && merges_.Done(merge, target, before)) return true;
+
+    const wxString targetPath = wxString::FromUTF8(target);
+    const bool staged = login ? StageLoginDataMerge(batch_, install_.log, full, targetPath,
+                                                    wxString::FromUTF8(data))
+                              : StageIndexFileMerge(batch_, targetPath, full);
+    if (!staged) return false;
+    names_.Added(targetDir, installedName);
+    if (login) names_.Added(targetDir, dataName);
+    if (recorded) merges_.Add(MergeRecord{target, before, state(), merge});
+    return true;
+  }
+
+  // Copies directory `source` with everything in it into the batch, as
+  // `name` in `targetDir`.
+  bool StageDirectory(const wxString& source, const std::string& targetDir,
+                      const std::string& name) {
+    const std::string target = targetDir + name;
+    if (mkdir(target.c_str(), 0777) == 0) {
+      batch_.MadeDirectory(target);
+      names_.Added(targetDir, name);
+    } else if (errno != EEXIST || !platform::DirectoryExists(target)) {
+      return false;
+    }
+    const std::string inside = WithTrailingSeparator(target);
+    for (const wxString& entry : ListDirectory(source)) {
+      const wxString sourceEntry = WithTrailingSeparator(source) + entry;
+      const std::string entryName = entry.utf8_string();
+      const bool staged = platform::DirectoryExists(sourceEntry.utf8_string())
+                              ? StageDirectory(sourceEntry, inside, entryName)
+                              : batch_.StageCopy(sourceEntry.utf8_string(), inside + entryName);
+      if (!staged) return false;
+    }
+    return true;
+  }
+
+  const InstallTarget& install_;
+  const wxString rootPrefix_;
+  const bool isTre_;
+  const InstallProgress& progress_;
+  const InstalledPackage& package_;
+  InstallBatch batch_;
+  InstalledNames names_;
+  AppliedMerges merges_;
+};
 
 }  // namespace
 
 bool InstallUpdateFiles(const InstallTarget& install, const wxString& dir, const wxString& root,
                         bool isTre, const InstallProgress& progress,
                         const InstalledPackage& package) {
-  // What was merged for this package before, read once for all its merges.
-  KnownPackage known{package.version, package.fingerprint, {}};
-  if (!known.fingerprint.empty())
-    known.merged = AppliedFingerprints(install.programDir, known.version);
-  // The unpacked package is deleted or unpacked afresh, never written in
-  // place: its files may become the installed ones.
-  InstallBatch batch(install.programDir.utf8_string(), true);
-  if (!Walk(install, batch, dir, root, isTre, progress, known)) return false;
-  return batch.Commit();
+  PackageWalk walk(install, root, isTre, progress, package);
+  return walk.Walk(dir, walk.TargetDirectoryOf(dir)) && walk.Commit();
 }

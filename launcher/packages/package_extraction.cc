@@ -1,7 +1,16 @@
 #include "launcher/packages/package_extraction.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
 #include "launcher/packages/archive_reader.h"
 #include "launcher/packages/delete_directory.h"
+#include "launcher/packages/disk_room.h"
+#include "platform/file_descriptor.h"
 #include "platform/files.h"
 
 namespace {
@@ -19,25 +28,79 @@ wxString UndoubledBackslashes(const wxString& stem) {
   return plain;
 }
 
+std::string AsciiLower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+// The package file: the stem followed by `extension` as given, else in
+// any letter case (the first such name in byte order).
+wxString PackagePath(const wxString& stem, const std::string& extension) {
+  const std::string exact = stem.utf8_string() + extension;
+  struct stat info {};
+  if (lstat(exact.c_str(), &info) == 0) return wxString::FromUTF8(exact);
+  const size_t slash = exact.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? "." : exact.substr(0, slash + 1);
+  const std::string base = exact.substr(slash == std::string::npos ? 0 : slash + 1);
+  const size_t stemLength = base.size() - extension.size();
+  std::string found;
+  if (DIR* listing = opendir(dir.c_str())) {
+    while (const dirent* entry = readdir(listing)) {
+      const std::string name = entry->d_name;
+      if (name.size() == base.size() && name.compare(0, stemLength, base, 0, stemLength) == 0 &&
+          AsciiLower(name.substr(stemLength)) == extension && (found.empty() || name < found)) {
+        found = name;
+      }
+    }
+    closedir(listing);
+  }
+  if (found.empty()) return wxString::FromUTF8(exact);
+  return wxString::FromUTF8(slash == std::string::npos ? found : dir + found);
+}
+
+// True when what the package's entries declare fits in the room left on
+// the filesystem that is to hold `stem`, keeping the reserve free.
+bool RoomToUnpack(const wxString& stem, const ArchiveReader& reader, int32_t entries) {
+  const std::string path = stem.utf8_string();
+  const size_t slash = path.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+  platform::FileDescriptor fd(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd.ok()) return true;  // nothing to measure: the writes will tell
+  const DiskRoom room = RoomOnFilesystemOf(fd.get());
+  // Each entry takes up to a block more than its bytes.
+  const uint64_t needed =
+      AddSaturating(reader.DeclaredBytes(), static_cast<uint64_t>(entries) * room.block);
+  return needed <= room.bytes;
+}
+
 }  // namespace
 
 bool UnzipPackage(const wxString& stem, bool isTre, const PackageProgress& progress) {
   const wxString plainStem = UndoubledBackslashes(stem);
-  if (plainStem.empty() || plainStem.EndsWith(wxString(platform::kPathSeparator))) return false;
+  // The stem must name a directory of its own: not empty, nor "." or ".."
+  // (a package "..upd" has the directory that holds it as its stem).
+  const wxString last = plainStem.AfterLast(platform::kPathSeparator);
+  if (last.empty() || last == "." || last == "..") return false;
   std::unique_ptr<ArchiveReader> reader =
-      ArchiveReader::Open(plainStem + (isTre ? ".tre" : ".upd"));
+      ArchiveReader::Open(PackagePath(plainStem, isTre ? ".tre" : ".upd"));
   if (!reader) return false;
   // Nothing a killed run left there may be installed with this package.
   if (platform::DirectoryExists(plainStem.utf8_string()) && !DeleteDirectory(plainStem)) {
+    return false;
+  }
+  ArchiveEntry countAnswer;
+  SetLastArchiveResult(reader->GetItem(-1, countAnswer));
+  const int32_t count = countAnswer.index;
+  if (!RoomToUnpack(plainStem, *reader, count)) {
+    SetLastArchiveResult(archive_result::kWriteFailed);
     return false;
   }
   SetLastArchiveResult(reader->SetBaseDir(plainStem));
   reader->StartInflatingAhead();
   bool allEntries = !reader->EntriesMissing();
 
-  ArchiveEntry countAnswer;
-  SetLastArchiveResult(reader->GetItem(-1, countAnswer));
-  const int32_t count = countAnswer.index;
   for (int32_t index = 0; index < count; ++index) {
     ArchiveEntry entry;
     uint32_t result = reader->GetItem(index, entry);
@@ -48,5 +111,7 @@ bool UnzipPackage(const wxString& stem, bool isTre, const PackageProgress& progr
     if (progress) progress(static_cast<float>((index + 1) * 100.0 / count));
   }
   SetLastArchiveResult(reader->Close());
+  // A failed package leaves nothing that a later step could take for it.
+  if (!allEntries) DeleteDirectory(plainStem);
   return allEntries;
 }

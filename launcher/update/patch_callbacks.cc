@@ -17,7 +17,6 @@
 #include "launcher/config/version_config.h"
 #include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/packages/applied_packages.h"
-#include "launcher/packages/delete_directory.h"
 #include "launcher/packages/installation.h"
 #include "launcher/packages/package_extraction.h"
 #include "launcher/system/my_thread.h"
@@ -106,18 +105,6 @@ bool SyncFilesystemOf(const wxString& dir) {
   return synced;
 }
 
-void DeleteLoggingFailure(RunLogHandle& log, const wxString& path) {
-  errno = 0;
-  if (!DeleteDirectory(path)) {
-    const int code = errno;
-    RUNLOG_ERROR_TIGHT(log, 1992, "delete temp directory failure because %d !", code);
-  }
-}
-
-// After a ".upd" package: its download directory goes, with the package and
-// what was unpacked from it. A package stored in the program directory
-// itself (or above it) takes only itself and its unpacked tree with it,
-// never the installation.
 // The directory that holds the package at `path` ("." for a bare name).
 wxString HoldingDirectory(const wxString& path) {
   return path.Contains(kSeparator) ? path.BeforeLast(platform::kPathSeparator) : wxString(".");
@@ -149,21 +136,26 @@ wxString FindLauncherUpdater(const wxString& stem) {
   return wxString();
 }
 
-void DeletePackageDirectory(const wxString& programDir, RunLogHandle& log, const wxString& path,
-                            const wxString& stem) {
-  if (!path.Contains(kSeparator)) {
-    DeleteLoggingFailure(log, path);  // no directory named: only the package
-    return;
+// After a ".upd" package: the package file and the directory it was
+// unpacked into go, and the directory that held them only when nothing else
+// is left there. A manifest's `local` may name a game directory (data/):
+// nothing else in it is touched, and no link is followed.
+void RemoveUnpackedPackage(const wxString& programDir, RunLogHandle& log, const wxString& path,
+                           const wxString& stem) {
+  errno = 0;
+  bool removed = unlink(path.utf8_str()) == 0 || errno == ENOENT;
+  int code = removed ? 0 : errno;
+  if (!HoldsProgramDirectory(programDir, stem) &&
+      !platform::DeleteRecursively(stem.utf8_string())) {
+    removed = false;
+    code = errno;
   }
-  const wxString holding = path.BeforeLast(platform::kPathSeparator);
-  if (HoldsProgramDirectory(programDir, holding)) {
-    DeleteLoggingFailure(log, path);
-    // A package named only ".upd" has the holding directory as its stem.
-    if (wxDirExists(stem) && !HoldsProgramDirectory(programDir, stem))
-      DeleteLoggingFailure(log, stem);
-    return;
+  if (!removed) RUNLOG_ERROR_TIGHT(log, 1992, "delete temp directory failure because %d !", code);
+  const wxString holding = HoldingDirectory(path);
+  // rmdir removes only an empty directory, and never one through a link.
+  if (path.Contains(kSeparator) && !HoldsProgramDirectory(programDir, holding)) {
+    rmdir(holding.utf8_str());
   }
-  DeleteLoggingFailure(log, holding);
 }
 
 wxString InstalledGameVersion() {
@@ -206,29 +198,32 @@ void HandleFetchedPackage(LauncherFrameWnd& frame, const wxString& path, bool is
     return;
   }
 
-  // A tree that cannot be measured is not installed.
-  if (const std::optional<uint32_t> total = TreeSize(stem)) {
+  // A tree that cannot be measured is not installed, nor is one while the
+  // game could not be stopped: the package counts as failed, so its set's
+  // version is not recorded.
+  const std::optional<uint32_t> total = TreeSize(stem);
+  if (total) {
     frame.installTotalBytes = *total;
     frame.installDoneBytes = 0;
-    // Installed already for the version still recorded (its set is being
-    // applied again): its merges must not be repeated.
-    const std::string fingerprint = PackageFingerprint(path);
-    const wxString installed = InstalledGameVersion();
-    if (!WasApplied(frame.programDir, installed, fingerprint) && StopRunningGame()) {
-      const InstallTarget target{frame.programDir, frame.logTarget, frame.installTotalBytes,
-                                 frame.installDoneBytes};
-      if (!InstallUpdateFiles(target, stem, stem, isTre, progress, {installed, fingerprint})) {
-        RUNLOG_ERROR(frame.logTarget, 1953, "install update files failure!");
-        GiveUpUpdate(frame);
-        return;
-      }
-      RecordApplied(frame.programDir, installed, fingerprint);
+  }
+  if (!total || !StopRunningGame()) {
+    frame.packageFailed = true;
+  } else {
+    // The merges it made are recorded for the version still installed, so
+    // that applying its set again does not merge them a second time.
+    const InstallTarget target{frame.programDir, frame.logTarget, frame.installTotalBytes,
+                               frame.installDoneBytes};
+    if (!InstallUpdateFiles(target, stem, stem, isTre, progress,
+                            {InstalledGameVersion(), PackageFingerprint(path)})) {
+      RUNLOG_ERROR(frame.logTarget, 1953, "install update files failure!");
+      GiveUpUpdate(frame);
+      return;
     }
   }
 
   // Once a self-update is pending its package directory must stay.
   if (frame.launcherUpdatePending) return;
-  if (!isTre) DeletePackageDirectory(frame.programDir, frame.logTarget, path, stem);
+  if (!isTre) RemoveUnpackedPackage(frame.programDir, frame.logTarget, path, stem);
 }
 
 // Once a version step is done, a self-update recorded by a package of this
@@ -253,9 +248,11 @@ void StartPendingLauncherUpdate(LauncherFrameWnd& frame) {
 }
 
 void OnFetchedFile(LauncherFrameWnd& frame, const wxString& path) {
-  // Package types are told apart by their exact, case-sensitive suffix.
-  const bool isUpd = path.EndsWith(".upd");
-  const bool isTre = !isUpd && path.EndsWith(".tre");
+  // Package types are told apart by their suffix, in any letter case as
+  // Windows reads a publisher's names.
+  const wxString lower = path.Lower();
+  const bool isUpd = lower.EndsWith(".upd");
+  const bool isTre = !isUpd && lower.EndsWith(".tre");
   frame.installTotalBytes = 0;
   frame.installDoneBytes = 0;
   // A file arrived: the server works again, so a later failure starts over

@@ -34,6 +34,8 @@ bool LinkNotedTemporary(const std::string& ledgerDir, const std::string& source,
 // Every noted temporary has been renamed or removed: the ledger goes.
 void ForgetNotedTemporaries(const std::string& ledgerDir);
 
-// Removes the noted temporaries that still exist (plain files only), then
-// the ledger.
+// Removes the noted temporaries that still exist (plain files only, inside
+// `ledgerDir`: a ledger that names files elsewhere, as one copied with its
+// program directory does, removes none of them), then the ledger. The
+// ledger is never read or written through a link.
 void RemoveNotedTemporaries(const std::string& ledgerDir);

@@ -4,6 +4,7 @@
 #include <sys/mount.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,10 +13,12 @@
 #include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/frame/server_list_thread.h"
 #include "launcher/packages/installation.h"
+#include "launcher/packages/package_extraction.h"
 #include "tests/launcher/packages/install_place.h"
 #include "tests/support/curl_environment.h"
 #include "tests/support/http_server.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/zip_builder.h"
 
 namespace {
 
@@ -74,6 +77,54 @@ TEST_F(FullDiskTest, InstallationThatDoesNotFitLeavesTheInstalledFilesWhole) {
                                   wxString::FromUTF8(package), false, nullptr));
   EXPECT_EQ(ReadFile(disk_.File("a.txt")), "old a");
   EXPECT_EQ(Names(), std::vector<std::string>{"a.txt"});
+}
+
+// Unpacking, installing and merging check what they will add against the
+// room left with the reserve kept free (16 KiB of this filesystem): each
+// step here would still fit on the disk but not leave the reserve, and is
+// refused before it writes, leaving the disk as it was.
+TEST_F(FullDiskTest, StepsThatWouldEatIntoTheReserveAreRefusedAndLeaveNothing) {
+  constexpr size_t kStep = 236 * 1024;  // 59 of the 61 pages left
+  std::string index(136, 'H');
+  index += std::string("\0\0\0\0\4\0\0\0", 8) + std::string(12, '\0');
+  WriteFile(disk_.File("login.dat"), "AAAA");
+  WriteFile(disk_.File("login.dat.i"), index);
+  testing_support::ZipEntrySpec zeros;
+  zeros.name = "zeros.bin";
+  zeros.contents = std::string(kStep, '\0');
+  ASSERT_TRUE(testing_support::WriteZipArchive(disk_.File("big.upd"), {zeros}));
+  const std::vector<std::string> before = Names();
+
+  const std::string package = work_.File("pkg");
+  std::filesystem::create_directories(package);
+  InstallPlace place;
+  place.programDir = wxString::FromUTF8(disk_.path());
+  const auto install = [&](const std::string& name, const std::string& contents) {
+    std::filesystem::remove_all(package);
+    std::filesystem::create_directories(package);
+    WriteFile(package + "/" + name, contents);
+    if (name == "login.dat.i") WriteFile(package + "/login.dat", std::string(kStep, 'z'));
+    const wxString dir = wxString::FromUTF8(package);
+    return InstallUpdateFiles(place.Target(), dir, dir, false, nullptr);
+  };
+  std::string oneRecord(136, 'H');
+  oneRecord += std::string(4, '\0') + std::string("\0\xB0\x03\0", 4) + std::string(12, '\0');
+  oneRecord += std::string("\1\0\0\0", 4);  // 241664 bytes at 0, a new record
+  const struct {
+    const char* step;
+    std::function<bool()> run;
+  } cases[] = {
+      {"unpacking",
+       [&] { return UnzipPackage(wxString::FromUTF8(disk_.File("big")), false, nullptr); }},
+      {"installing", [&] { return install("big.bin", std::string(kStep, 'b')); }},
+      {"merging", [&] { return install("login.dat.i", oneRecord); }},
+  };
+  for (const auto& c : cases) {
+    EXPECT_FALSE(c.run()) << c.step;
+    EXPECT_EQ(Names(), before) << c.step;
+    EXPECT_EQ(ReadFile(disk_.File("login.dat")), "AAAA") << c.step;
+    EXPECT_EQ(ReadFile(disk_.File("login.dat.i")), index) << c.step;
+  }
 }
 
 TEST_F(FullDiskTest, VersionSaveOnAFullDiskKeepsTheOldFile) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "launcher/packages/index_merge.h"
+#include "launcher/packages/install_batch.h"
 #include "launcher/system/instance_path.h"
 #include "launcher/system/run_log.h"
 #include "tests/launcher/packages/install_place.h"
@@ -140,25 +141,27 @@ class IndexMergeTest : public ::testing::Test {
   std::string installed_, package_;
 };
 
-TEST_F(IndexMergeTest, ReplacesInPlaceMovesLongerEntriesAndAppendsNewOnes) {
+// Every entry's bytes are appended, never written over the old ones that
+// the old index still addresses until the new one takes its place.
+TEST_F(IndexMergeTest, EntriesGoToTheEndOfTheDataFileAndNewOnesAreAdded) {
   WriteFile(installed_, "AAAABBBBCC");
   WriteFile(installed_ + ".i",
             IndexBytes({{0, 4, 1, 1, 1, 1}, {4, 4, 2, 2, 2, 2}, {8, 2, 3, 3, 3, 3}}, false));
   WriteFile(package_, "xyLONGERnewNEW!");
-  WriteFile(package_ + ".i", IndexBytes({{0, 2, 10, 11, 12, 13, 0},  // shorter: in place
-                                         {2, 6, 20, 21, 22, 23, 1},  // longer: moved to the end
-                                         {0, 0, 30, 31, 32, 33, 2},  // length 0: nothing written
+  WriteFile(package_ + ".i", IndexBytes({{0, 2, 10, 11, 12, 13, 0},  // shorter
+                                         {2, 6, 20, 21, 22, 23, 1},  // longer
+                                         {0, 0, 30, 31, 32, 33, 2},  // length 0: keeps its place
                                          {8, 3, 40, 41, 42, 43, 3},  // index == count: new
                                          {11, 4, 50, 51, 52, 53, 999}},  // far beyond: new
                                         true));
   ASSERT_TRUE(MergeLogin()) << Logged();
-  EXPECT_EQ(ReadFile(installed_), "xyAABBBBCCLONGERnewNEW!");
+  EXPECT_EQ(ReadFile(installed_), "AAAABBBBCCxyLONGERnewNEW!");
   EXPECT_EQ(InstalledRecords(ReadFile(installed_ + ".i")),
-            (std::vector<Record>{{0, 2, 10, 11, 12, 13},
-                                 {10, 6, 20, 21, 22, 23},
+            (std::vector<Record>{{10, 2, 10, 11, 12, 13},
+                                 {12, 6, 20, 21, 22, 23},
                                  {8, 0, 30, 31, 32, 33},
-                                 {16, 3, 40, 41, 42, 43},
-                                 {19, 4, 50, 51, 52, 53}}));
+                                 {18, 3, 40, 41, 42, 43},
+                                 {21, 4, 50, 51, 52, 53}}));
   EXPECT_EQ(Logged(), "");
 
   // An empty patch index changes nothing.
@@ -193,13 +196,13 @@ TEST_F(IndexMergeTest, SecondMergeAfterAFirstInstallReadsTheRightRecords) {
   WriteFile(package_, "AAAABBBB");
   WriteFile(package_ + ".i", IndexBytes({{0, 4, 0, 0, 0, 0, 0}, {4, 4, 0, 0, 0, 0, 1}}, true));
   ASSERT_TRUE(MergeLogin()) << Logged();
-  // The next one replaces the second entry in its place.
+  // The next one replaces the second entry.
   WriteFile(package_, "cc");
   WriteFile(package_ + ".i", IndexBytes({{0, 2, 9, 9, 9, 9, 1}}, true));
   ASSERT_TRUE(MergeLogin()) << Logged();
-  EXPECT_EQ(ReadFile(installed_), "AAAAccBB");
+  EXPECT_EQ(ReadFile(installed_), "AAAABBBBcc");
   EXPECT_EQ(InstalledRecords(ReadFile(installed_ + ".i")),
-            (std::vector<Record>{{0, 4}, {4, 2, 9, 9, 9, 9}}));
+            (std::vector<Record>{{0, 4}, {8, 2, 9, 9, 9, 9}}));
 }
 
 TEST_F(IndexMergeTest, IndexClaimingAHugeSizeIsRefusedCleanly) {
@@ -257,20 +260,44 @@ TEST_F(IndexMergeTest, MissingTruncatedOrOutOfRangeIndexesMergeNothing) {
             std::string::npos)
       << Logged();
 
-  // The first record is sound, the second reaches past the package's data
-  // file, the third asks for 4 GiB: nothing at all is merged.
-  WriteFile(
-      package_ + ".i",
-      IndexBytes({{0, 2, 0, 0, 0, 0, 0}, {8, 3, 0, 0, 0, 0, 5}, {0, 0xFFFFFFFF, 0, 0, 0, 0, 6}},
-                 true));
-  EXPECT_FALSE(MergeLogin());
-  EXPECT_EQ(ReadFile(installed_), "AAAA");
-  EXPECT_EQ(ReadFile(installed_ + ".i"), index);
+  // A sound first record, then one that reaches past the package's data
+  // file, one that asks for 4 GiB, or records that all name the same bytes
+  // until they would grow the data file far beyond the package's own size:
+  // nothing at all is merged.
+  std::vector<Record> sameBytes(kMergeGrowthSlack / 10 + 10, Record{0, 10});
+  for (uint32_t i = 0; i < sameBytes.size(); ++i) sameBytes[i].targetIndex = 1 + i;
+  for (const std::vector<Record>& records :
+       {std::vector<Record>{{0, 2, 0, 0, 0, 0, 0}, {8, 3, 0, 0, 0, 0, 5}},
+        std::vector<Record>{{0, 2, 0, 0, 0, 0, 0}, {0, 0xFFFFFFFF, 0, 0, 0, 0, 6}}, sameBytes}) {
+    WriteFile(package_ + ".i", IndexBytes(records, true));
+    EXPECT_FALSE(MergeLogin()) << records.size();
+    EXPECT_EQ(ReadFile(installed_), "AAAA");
+    EXPECT_EQ(ReadFile(installed_ + ".i"), index);
+  }
 
   WriteFile(installed_ + ".i", "tiny");  // installed index without its header
   WriteFile(package_ + ".i", IndexBytes({{0, 2, 0, 0, 0, 0, 0}}, true));
   EXPECT_FALSE(MergeLogin());
   EXPECT_EQ(ReadFile(installed_ + ".i"), "tiny");
+}
+
+// A merge staged in a batch that is given up takes back what it appended,
+// and the installed index never changed.
+TEST_F(IndexMergeTest, MergeGivenUpTakesBackWhatItAppended) {
+  const std::string index = InstallFourAs();
+  WriteFile(package_, "zz");
+  WriteFile(package_ + ".i", IndexBytes({{0, 2, 0, 0, 0, 0, 0}, {0, 2, 0, 0, 0, 0, 7}}, true));
+  {
+    InstallBatch batch(game_.path());
+    ASSERT_TRUE(StageLoginDataMerge(batch, place_.logTarget, W(package_ + ".i"),
+                                    W(installed_ + ".i"), W(installed_)));
+    EXPECT_EQ(ReadFile(installed_), "AAAAzzzz");
+    EXPECT_EQ(ReadFile(installed_ + ".i"), index);
+  }
+  EXPECT_EQ(ReadFile(installed_), "AAAA");
+  EXPECT_EQ(ReadFile(installed_ + ".i"), index);
+  EXPECT_EQ(testing_support::NamesEndingIn(game_.path(), ""),
+            (std::vector<std::string>{"login.dat", "login.dat.i"}));
 }
 
 TEST_F(IndexMergeTest, InstalledRecordOutsideItsDataFileIsNeverWrittenThere) {

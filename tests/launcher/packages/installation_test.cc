@@ -3,9 +3,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
@@ -24,6 +28,7 @@
 #include "launcher/system/run_log.h"
 #include "tests/launcher/packages/install_place.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 #include "tests/support/zip_builder.h"
 
 namespace {
@@ -125,7 +130,7 @@ TEST_F(InstallationTest, UpdMergesIndexFilesAndNeverCopiesLoginDatOrDelLst) {
   Put("del.lst", "");
   place_.installTotalBytes = 1000;
   ASSERT_TRUE(Install(false)) << Logged();
-  EXPECT_EQ(ReadFile(game_.File("Data/Login.DAT")), "zzAA");
+  EXPECT_EQ(ReadFile(game_.File("Data/Login.DAT")), "AAAAzz");
   const std::string mapIndex = ReadFile(game_.File("map.i"));
   ASSERT_EQ(mapIndex.size(), 156u);
   EXPECT_EQ(mapIndex.substr(136, 4), "\xFF\xFF\xFF\xFF");
@@ -185,21 +190,112 @@ TEST_F(InstallationTest, DeleteListDeletesListedFilesOnlyInsideTheProgramDirecto
       << Logged();
 }
 
+// A package made on Windows finds the installed files and directories in
+// any letter case; the installed names stay, and of two installed names
+// that differ only in case the first in byte order is taken, with a line.
+TEST_F(InstallationTest, WindowsMadeNamesFindTheInstalledFilesInAnyCase) {
+  const struct {
+    const char* path;
+    std::string installed;
+  } before[] = {{"data/login.dat", "AAAA"},
+                {"data/login.dat.i", Index({{0, 4}}, false)},
+                {"data/map.i", Index({{0, 9}}, false)},
+                {"old.txt", "old"},
+                {"data/sub/gone.bin", "gone"},
+                {"Sound/a.wav", "a"},
+                {"Twin.txt", "upper"},
+                {"twin.txt", "lower"}};
+  for (const auto& file : before) {
+    std::filesystem::create_directories(std::filesystem::path(game_.File(file.path)).parent_path());
+    WriteFile(game_.File(file.path), file.installed);
+  }
+  Put("Data/Login.DAT", "zz");
+  Put("Data/Login.DAT.I", Index({{0, 2, 5}}, true));  // a new record
+  Put("DATA/MAP.I", Index({{0, 3, 0}}, true));
+  Put("DEL.LST", "OLD.TXT Data\\SUB\\Gone.BIN");
+  Put("SOUND/B.wav", "b");
+  Put("TWIN.TXT", "new");
+  ASSERT_TRUE(Install(false)) << Logged();
+  const struct {
+    const char* path;
+    std::string contents;  // "" for a file that must be gone
+  } after[] = {{"data/login.dat", "AAAAzz"}, {"Sound/a.wav", "a"},  {"Sound/B.wav", "b"},
+               {"Twin.txt", "new"},          {"twin.txt", "lower"}, {"old.txt", ""},
+               {"data/sub/gone.bin", ""}};
+  for (const auto& file : after)
+    EXPECT_EQ(ReadFile(game_.File(file.path)), file.contents) << file.path;
+  EXPECT_EQ(ReadFile(game_.File("data/login.dat.i")).size(), 136u + 2 * 20u);
+  EXPECT_EQ(ReadFile(game_.File("data/map.i")).substr(136, 4), "\xFF\xFF\xFF\xFF");
+  EXPECT_EQ(Names(game_.path()),
+            (std::vector<std::string>{"Sound", "Twin.txt", "data", "twin.txt"}));
+  EXPECT_NE(Logged().find("TWIN.TXT: installed names differ only in letter case, Twin.txt taken"),
+            std::string::npos)
+      << Logged();
+}
+
+// Packages can neither replace nor delete the launcher's own records.
+TEST_F(InstallationTest, LauncherRecordsAreNeitherReplacedNorDeleted) {
+  // (The ledger of temporaries is the installation's own: it is not there
+  // before, and goes when the installation is done.)
+  const std::vector<std::string> records = {"version.ini", "update.applied", "run.log"};
+  for (const std::string& record : records) WriteFile(game_.File(record), "own");
+  Put("Version.INI", "from the package");
+  Put("UPDATE.APPLIED", "from the package");
+  Put("update.temporaries", "from the package");
+  Put("del.lst", "run.log ./Update.Applied VERSION.INI .\\update.temporaries");
+  ASSERT_TRUE(Install(false)) << Logged();
+  for (const std::string& record : records)
+    EXPECT_EQ(ReadFile(game_.File(record)), "own") << record;
+  EXPECT_FALSE(PathExists(game_.File("update.temporaries")));
+  for (const char* word : {"run.log", "./Update.Applied", "VERSION.INI"}) {
+    EXPECT_NE(Logged().find(std::string("del.lst entry ") + word + " names a launcher record"),
+              std::string::npos)
+        << word;
+  }
+  EXPECT_NE(Logged().find("/Version.INI names a launcher record, skipped"), std::string::npos);
+}
+
+// A del.lst word of any length is never held in memory whole.
+TEST_F(InstallationTest, HugeDeleteListWordTakesNoMemory) {
+  constexpr off_t kWord = 64 << 20;
+  WriteFile(game_.File("kept.txt"), "kept");
+  Put("del.lst", "");
+  ASSERT_EQ(truncate((package_ + "/del.lst").c_str(), kWord), 0);  // one word of NUL bytes
+  std::ofstream(package_ + "/del.lst", std::ios::app) << " kept.txt";
+  struct rusage before {
+  }, after{};
+  getrusage(RUSAGE_SELF, &before);
+  ASSERT_TRUE(Install(false));
+  getrusage(RUSAGE_SELF, &after);
+  EXPECT_FALSE(PathExists(game_.File("kept.txt")));  // the list is read on after it
+  EXPECT_LT((after.ru_maxrss - before.ru_maxrss) * 1024, kWord / 4);
+}
+
 // An entry that cannot be installed, or a shut-down during the walk, leaves
 // every installed file as it was and no temporary copy behind.
+// What a merge appended to login.dat before the failure is taken back.
 TEST_F(InstallationTest, FailureOrShutDownDuringTheWalkInstallsNothing) {
+  const std::string loginIndex = Index({{0, 4}}, false);
   for (const bool shutDown : {false, true}) {
     WriteFile(game_.File("a.txt"), "old a");
     WriteFile(game_.File("locked.txt"), "old");
+    WriteFile(game_.File("login.dat"), "AAAA");
+    WriteFile(game_.File("login.dat.i"), loginIndex);
     chmod(game_.File("locked.txt").c_str(), shutDown ? 0644 : 0444);
     Put("a.txt", "new a");
     Put("locked.txt", "new");
+    Put("login.dat", "zz");
+    Put("login.dat.i", Index({{0, 2, 0}}, true));
+    Put("fresh/new.txt", "in a new directory");
     if (shutDown) RequestWorkerStop();
     EXPECT_FALSE(Install(false)) << shutDown;
     ResetWorkerStop();
     EXPECT_EQ(ReadFile(game_.File("a.txt")), "old a") << shutDown;
     EXPECT_EQ(ReadFile(game_.File("locked.txt")), "old") << shutDown;
-    EXPECT_EQ(Names(game_.path()), (std::vector<std::string>{"a.txt", "locked.txt"}));
+    EXPECT_EQ(ReadFile(game_.File("login.dat")), "AAAA") << shutDown;
+    EXPECT_EQ(ReadFile(game_.File("login.dat.i")), loginIndex) << shutDown;
+    EXPECT_EQ(Names(game_.path()),
+              (std::vector<std::string>{"a.txt", "locked.txt", "login.dat", "login.dat.i"}));
   }
 }
 
@@ -234,6 +330,7 @@ bool SetImmutable(const std::string& path, bool immutable) {
 // the package is unpacked again or its directory deleted. Index files are
 // copied even where they could be linked: later merges write into them.
 TEST_F(InstallationTest, InstalledFilesAreWholeWithTheirModesLinkedOrCopied) {
+  const mode_t umaskBefore = umask(022);
   TmpfsMount tmpfs;
   struct Case {
     const char* name;
@@ -258,7 +355,8 @@ TEST_F(InstallationTest, InstalledFilesAreWholeWithTheirModesLinkedOrCopied) {
       ASSERT_TRUE(
           WriteZipArchive(stem + ".tre", {UnixEntry("orvo.exe", version + " game", 0100644),
                                           UnixEntry("map.i", version + " index", 0100640),
-                                          UnixEntry("tools/run.sh", version + " tool", 0100750)}));
+                                          UnixEntry("tools/run.sh", version + " tool", 0100750),
+                                          UnixEntry("tools/all.sh", version + " all", 0100777)}));
       ASSERT_TRUE(UnzipPackage(W(stem), true, nullptr));
     };
     unpack("new");
@@ -276,9 +374,12 @@ TEST_F(InstallationTest, InstalledFilesAreWholeWithTheirModesLinkedOrCopied) {
       unsigned mode;
       bool linked;
     };
+    // Within the umask (022 here): an entry marked 0777 is not installed
+    // writable by everyone.
     const Expected expected[] = {{"orvo.exe", "new game", 0755, c.linked && !c.refused},
                                  {"map.i", "new index", 0640, false},
-                                 {"tools/run.sh", "new tool", 0750, c.linked}};
+                                 {"tools/run.sh", "new tool", 0750, c.linked},
+                                 {"tools/all.sh", "new all", 0755, c.linked}};
     const auto check = [&](const char* when, bool packageThere) {
       for (const Expected& e : expected) {
         SCOPED_TRACE(std::string(e.file) + " " + when);
@@ -297,6 +398,7 @@ TEST_F(InstallationTest, InstalledFilesAreWholeWithTheirModesLinkedOrCopied) {
     ASSERT_TRUE(DeleteDirectory(W(stem)));
     check("package deleted", false);
   }
+  umask(umaskBefore);
 }
 
 TEST_F(InstallationTest, StartUpRemovesOnlyTheTemporariesAKilledRunNoted) {
@@ -323,11 +425,18 @@ TEST_F(InstallationTest, StartUpRemovesOnlyTheTemporariesAKilledRunNoted) {
   const std::vector<std::string> own = {"orvo.exe.install.part", "data/a.bin.download",
                                         "data/b.bin.AbCdEf.download", "data/keep.bin"};
   for (const std::string& name : own) WriteFile(game_.File(name), "own");
-  // A damaged ledger entry naming a game file does not remove it.
+  // A damaged ledger entry naming a game file does not remove it, nor does
+  // one naming a file outside the program directory (a ledger copied with
+  // its program directory, or planted), however it looks.
+  const std::vector<std::string> outside = {
+      work_.File("a.bin.AbCdEf.download"),
+      game_.File("../" + std::filesystem::path(work_.path()).parent_path().filename().string() +
+                 "/b.bin.AbCdEf.download")};
+  for (const std::string& path : outside) WriteFile(path, "elsewhere");
   {
     std::ofstream ledger(game_.File(kTemporaryLedgerFile), std::ios::app | std::ios::binary);
-    ledger << game_.File("data/keep.bin") << '\0' << game_.File("data/sub") << '\0'
-           << game_.File("data/b.bin.Ab");
+    ledger << game_.File("data/keep.bin") << '\0' << game_.File("data/sub") << '\0' << outside[0]
+           << '\0' << outside[1] << '\0' << game_.File("data/b.bin.Ab");
   }
   RemoveNotedTemporaries(game_.path());
   for (const std::string& path : noted) EXPECT_FALSE(PathExists(path)) << path;
@@ -335,6 +444,16 @@ TEST_F(InstallationTest, StartUpRemovesOnlyTheTemporariesAKilledRunNoted) {
   EXPECT_TRUE(std::filesystem::is_directory(game_.File("data/sub")));
   EXPECT_FALSE(PathExists(game_.File(kTemporaryLedgerFile)));
   EXPECT_EQ(ReadFile(work_.File("unpacked.bin")), "package");
+  for (const std::string& path : outside) EXPECT_EQ(ReadFile(path), "elsewhere") << path;
+
+  // A ledger that is a link is neither read nor written through.
+  const std::string planted = work_.File("planted");
+  WriteFile(planted, game_.File("data/keep.bin") + '\0');
+  ASSERT_EQ(symlink(planted.c_str(), game_.File(kTemporaryLedgerFile).c_str()), 0);
+  std::string path;
+  EXPECT_LT(CreateNotedTemporary(game_.path(), game_.File("x"), kInstallTemporarySuffix, path), 0);
+  RemoveNotedTemporaries(game_.path());
+  EXPECT_EQ(ReadFile(planted), game_.File("data/keep.bin") + '\0');
 }
 
 TEST_F(InstallationTest, GameFilesNamedLikeStagedCopiesAreKept) {
@@ -352,31 +471,121 @@ TEST_F(InstallationTest, GameFilesNamedLikeStagedCopiesAreKept) {
             (std::vector<std::string>{longest, "orvo.exe", "orvo.exe.install.part"}));
 }
 
-// A commit repeated for the same package and version (a crash came before
-// the package was recorded as installed) does not merge a second time; a
-// different package does.
+// A package installed again for the same version (its set is applied
+// again) does not merge a second time, also after later packages merged
+// into the same index; a different package does. A record never vouches for
+// an index changed behind the launcher's back (restored from a backup),
+// and is never written through a link.
 TEST_F(InstallationTest, MergeDoneForAPackageIsNotRepeated) {
-  Put("other.i", Index({{0, 2, 99}}, true));  // target 99: a new record
-  struct {
-    const char* secondFingerprint;
+  const std::string installed = Index({{0, 4}}, false);
+  const struct {
+    const char* name;
+    std::vector<const char*> packages;  // installed in this order; "restore" puts the index back
     size_t records;
-  } const cases[] = {{"fp-1", 2}, {"fp-2", 3}};
+  } cases[] = {{"again", {"fp-1", "fp-1"}, 2},
+               {"another package", {"fp-1", "fp-2"}, 3},
+               {"after a later package", {"fp-1", "fp-2", "fp-1", "fp-2"}, 3},
+               {"restored from a backup", {"fp-1", "restore", "fp-1"}, 2}};
+  Put("other.i", Index({{0, 2, 99}}, true));  // target 99: a new record
   for (const auto& c : cases) {
-    WriteFile(game_.File("other.i"), Index({{0, 4}}, false));
+    SCOPED_TRACE(c.name);
+    WriteFile(game_.File("other.i"), installed);
     ForgetApplied(place_.programDir);
-    for (const char* fingerprint : {"fp-1", c.secondFingerprint}) {
+    for (const char* fingerprint : c.packages) {
+      if (std::string(fingerprint) == "restore") {
+        WriteFile(game_.File("other.i"), installed);
+        continue;
+      }
       ASSERT_TRUE(InstallUpdateFiles(place_.Target(), W(package_), W(package_), false, nullptr,
                                      {"1.0", fingerprint}))
           << Logged();
     }
-    EXPECT_EQ(ReadFile(game_.File("other.i")).size(), 136u + 20u * c.records)
-        << c.secondFingerprint;
+    EXPECT_EQ(ReadFile(game_.File("other.i")).size(), 136u + 20u * c.records);
   }
-  // A file name with a line break is never recorded: it forges no record.
-  EXPECT_FALSE(RecordApplied(place_.programDir, "1.0", "fp-3|a\n1.0\tfp-4"));
-  EXPECT_EQ(AppliedFingerprints(place_.programDir, "1.0").count("fp-4"), 0u);
-  EXPECT_EQ(AppliedFingerprints(place_.programDir, "1.0").count("fp-1|" + game_.File("other.i")),
-            1u);
+  ForgetApplied(place_.programDir);
+  const std::string planted = work_.File("planted");
+  WriteFile(planted, "");
+  ASSERT_EQ(symlink(planted.c_str(), game_.File(kAppliedPackagesFile).c_str()), 0);
+  EXPECT_FALSE(InstallUpdateFiles(place_.Target(), W(package_), W(package_), false, nullptr,
+                                  {"1.0", "fp-3"}));
+  EXPECT_EQ(ReadFile(planted), "");
+}
+
+// A kill at any moment of an installation, in the walk or in the middle of
+// its commit, leaves each index old or merged whole; the next start merges
+// what is missing once. The commit is caught inside its del.lst step, made
+// a pipe that the test holds.
+TEST_F(InstallationTest, IndexMergeKilledAtAnyMomentIsDoneOnceByTheNextStart) {
+  const std::string before = Index({{0, 4}}, false);
+  for (const bool inCommit : {false, true}) {
+    SCOPED_TRACE(inCommit ? "in the commit" : "in the walk");
+    std::filesystem::remove_all(package_);
+    std::filesystem::create_directories(package_);
+    for (const char* index : {"aa.i", "zz.i"}) {
+      WriteFile(game_.File(index), before);
+      Put(index, Index({{0, 2, 99}}, true));
+    }
+    Put("x.bin", "x");
+    const std::string list = package_ + "/del.lst";
+    ForgetApplied(place_.programDir);
+    if (inCommit) {
+      ASSERT_EQ(mkfifo(list.c_str(), 0600), 0);
+    } else {
+      Put("del.lst", "");
+    }
+
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      InstallPlace installer;  // no run log in the child
+      installer.programDir = place_.programDir;
+      int counted = 0;
+      InstallUpdateFiles(installer.Target(), W(package_), W(package_), false,
+                         [&](float) {
+                           if (inCommit || ++counted < 3) return;
+                           const char byte = 1;
+                           if (write(ready[1], &byte, 1) != 1) std::_Exit(2);
+                           for (;;) pause();
+                         },
+                         {"1.0", "fp-1"});
+      std::_Exit(3);
+    }
+    close(ready[1]);
+    int writer = -1;
+    if (inCommit) {
+      // Open only once the commit reads the list; held open, it blocks there.
+      testing_support::WaitUntil([&] {
+        writer = open(list.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        return writer >= 0;
+      });
+      EXPECT_GE(writer, 0);
+    } else {
+      pollfd signal{ready[0], POLLIN, 0};
+      EXPECT_EQ(poll(&signal, 1, 10000), 1);
+    }
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    if (writer >= 0) close(writer);
+    close(ready[0]);
+    for (const char* index : {"aa.i", "zz.i"}) {
+      const size_t size = ReadFile(game_.File(index)).size();
+      EXPECT_TRUE(size == 156u || size == 176u) << index << " " << size;
+    }
+
+    // Started again: the leftovers go, and each index is merged whole once.
+    RemoveNotedTemporaries(game_.path());
+    std::filesystem::remove(list);
+    Put("del.lst", "");
+    ASSERT_TRUE(InstallUpdateFiles(place_.Target(), W(package_), W(package_), false, nullptr,
+                                   {"1.0", "fp-1"}))
+        << Logged();
+    for (const char* index : {"aa.i", "zz.i"}) {
+      EXPECT_EQ(ReadFile(game_.File(index)).size(), 176u) << index;
+    }
+    EXPECT_TRUE(testing_support::NamesEndingIn(game_.path(), kInstallTemporarySuffix).empty());
+  }
 }
 
 TEST_F(InstallationTest, FailedMergeStopsTheInstallation) {

@@ -4,6 +4,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -103,13 +104,13 @@ TEST_F(PatchCallbacksTest, OnceShutDownBeganTransfersAbortAndNoWindowIsTouched) 
 }
 
 TEST_F(PatchCallbacksTest, FetchedFilesResetTheCountersAndMissingPackagesGiveUp) {
-  // The package suffix is told case-sensitively; only the last two are packages.
+  // The package suffix is told in any letter case, as Windows reads it.
   const struct {
     const char* path;
     bool package;
   } cases[] = {{"/g/data/a.bin", false},
-               {"/g/temp/p.UPD", false},
-               {"/g/temp/p.Tre", false},
+               {"/g/temp/p.UPD", true},
+               {"/g/temp/p.Tre", true},
                {"/g/temp/p.upd", true},
                {"/g/temp/p.tre", true}};
   for (const auto& c : cases) {
@@ -122,7 +123,7 @@ TEST_F(PatchCallbacksTest, FetchedFilesResetTheCountersAndMissingPackagesGiveUp)
     EXPECT_EQ(frame.installDoneBytes, 0u);
     EXPECT_EQ(frame.updateNeeded, !c.package);
   }
-  EXPECT_EQ(CountErrorLog(kUnzipFailure), 2);
+  EXPECT_EQ(CountErrorLog(kUnzipFailure), 4);
 
   // Without a user pointer nothing happens.
   frame.installTotalBytes = 7;
@@ -195,18 +196,37 @@ class PatchPackageGameProcessTest : public PatchCallbacksTest {
   std::string Ini() const { return ReadFile(dir.File("version.ini")); }
 };
 
-TEST_F(PatchPackageGameProcessTest, UpdPackageIsInstalledAndItsDirectoryDeleted) {
-  MakeFile("data/map.bin");
+// After a ".upd" package its file and unpacked tree go, and the directory
+// that held them only when left empty: a manifest's local may name the
+// player's data directory, or a link the player made to one elsewhere.
+TEST_F(PatchPackageGameProcessTest, UpdPackageTakesOnlyItselfAndItsTreeWithIt) {
+  testing_support::TempDir elsewhere;
+  WriteFile(elsewhere.File("saved.dat"), "player's");
+  ASSERT_EQ(symlink(elsewhere.path().c_str(), dir.File("linked").c_str()), 0);
+  MakeFile("data/map.bin", "old map");
+  MakeFile("data/player.cfg", "player's");
   ServePackage("p1.upd", {{"data/map.bin", "new map"}, {"data/extra/tile.bin", "tile"}});
-  ServeManifest(Set("patch", "1.1", "p1.upd", "temp") + Set("Launcherpatch", "1.0"));
-  frame.updateNeeded = true;
-  ASSERT_TRUE(RunUpdate());
-  EXPECT_EQ(ReadFile(dir.File("data/map.bin")), "new map");
-  EXPECT_EQ(ReadFile(dir.File("data/extra/tile.bin")), "tile");
-  EXPECT_FALSE(PathExists(dir.File("temp")));  // with the package and its unpacked tree
-  EXPECT_NE(Ini().find("\nVersion=1.1"), std::string::npos) << Ini();
-  EXPECT_FALSE(frame.updateNeeded);
-  EXPECT_EQ(progressTxt.GetText(), "100%");
+  const struct {
+    const char* local;
+    bool holdingStays;
+  } cases[] = {{"temp", false}, {"data", true}, {"linked", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.local);
+    SetInstalled("1.0", "1.0");
+    ServeManifest(Set("patch", "1.1", "p1.upd", c.local) + Set("Launcherpatch", "1.0"));
+    frame.updateNeeded = true;
+    ASSERT_TRUE(RunUpdate());
+    EXPECT_EQ(ReadFile(dir.File("data/map.bin")), "new map");
+    EXPECT_EQ(ReadFile(dir.File("data/extra/tile.bin")), "tile");
+    EXPECT_FALSE(PathExists(dir.File(std::string(c.local) + "/p1.upd")));
+    EXPECT_FALSE(PathExists(dir.File(std::string(c.local) + "/p1")));
+    EXPECT_EQ(PathExists(dir.File(c.local)), c.holdingStays);
+    EXPECT_NE(Ini().find("\nVersion=1.1"), std::string::npos) << Ini();
+    EXPECT_FALSE(frame.updateNeeded);
+    EXPECT_EQ(progressTxt.GetText(), "100%");
+  }
+  EXPECT_EQ(ReadFile(dir.File("data/player.cfg")), "player's");
+  EXPECT_EQ(ReadFile(elsewhere.File("saved.dat")), "player's");
   EXPECT_EQ(CountErrorLog(kUnzipFailure) + CountErrorLog(kInstallFailure), 0);
   EXPECT_TRUE(desktop.QuitRequests().empty());
 }
@@ -348,18 +368,81 @@ TEST_F(PatchPackageGameProcessTest, DamagedEntryKeepsTheInstalledFile) {
 
 // An installed index with one record, and a package whose patch index adds
 // one more: applied twice for the same installed version (its set is
-// applied again), the record is added once.
+// applied again), the record is added once. When the player restored the
+// installed files from a backup in between, the package is installed whole
+// again: no record vouches for files that are not there.
 TEST_F(PatchPackageGameProcessTest, PackageAppliedAgainMergesItsIndexOnce) {
-  MakeFile("other.i", std::string(136, 'H') + std::string(20, 'r'));
+  const std::string installedIndex = std::string(136, 'H') + std::string(20, 'r');
   std::string patchIndex = std::string(136, 'H') + std::string(24, 'p');
   patchIndex[136 + 20] = 99;  // targetIndex 99: a new record
   const std::vector<std::pair<std::string, std::string>> entries = {{"other.i", patchIndex},
                                                                     {"data/x.bin", "x"}};
-  for (int run = 0; run < 2; ++run) {
-    Fetched(StorePackage("temp/p11.upd", entries));
-    EXPECT_EQ(ReadFile(dir.File("other.i")).size(), 136u + 2 * 20u) << run;
+  for (const bool restored : {false, true}) {
+    SCOPED_TRACE(restored ? "restored from a backup" : "applied again");
+    MakeFile("other.i", installedIndex);
+    for (int run = 0; run < 2; ++run) {
+      if (run == 1 && restored) {
+        MakeFile("other.i", installedIndex);
+        std::filesystem::remove(dir.File("data/x.bin"));
+      }
+      Fetched(StorePackage("temp/p11.upd", entries));
+      EXPECT_EQ(ReadFile(dir.File("other.i")).size(), 136u + 2 * 20u) << run;
+      EXPECT_EQ(ReadFile(dir.File("data/x.bin")), "x") << run;
+    }
   }
   EXPECT_EQ(CountErrorLog(kInstallFailure), 0);
+}
+
+// Published from Windows: the package's names and del.lst words find the
+// installed files in any letter case; nothing is installed beside them
+// under a second spelling, and the version is recorded with the files.
+TEST_F(PatchPackageGameProcessTest, WindowsMadePackageFindsTheInstalledFilesInAnyCase) {
+  MakeFile("data/login.dat", "AAAA");
+  MakeFile("data/login.dat.i", std::string(136, 'H') + std::string(8, '\0') + std::string(12, 'e'));
+  MakeFile("old.txt", "old");
+  std::string patchIndex = std::string(136, 'H') + std::string(24, '\0');
+  patchIndex[136 + 4] = 2;   // length 2 at offset 0
+  patchIndex[136 + 20] = 1;  // targetIndex 1: a new record
+  ServePackage("Win.UPD", {{"Data/Login.DAT.I", patchIndex},
+                           {"Data/Login.DAT", "zz"},
+                           {"DEL.LST", "OLD.TXT"},
+                           {"DATA/New.bin", "new"}});
+  ServeManifest(Set("patch", "1.1", "Win.UPD", "Temp") + Set("Launcherpatch", "1.0"));
+  ASSERT_TRUE(RunUpdate());
+  EXPECT_EQ(ReadFile(dir.File("data/login.dat")), "AAAAzz");
+  EXPECT_EQ(ReadFile(dir.File("data/login.dat.i")).size(), 136u + 2 * 20u);
+  EXPECT_EQ(ReadFile(dir.File("data/New.bin")), "new");
+  EXPECT_FALSE(PathExists(dir.File("old.txt")));
+  for (const char* second : {"Data", "DATA", "Temp"}) EXPECT_FALSE(PathExists(dir.File(second)));
+  EXPECT_NE(Ini().find("\nVersion=1.1"), std::string::npos) << Ini();
+  EXPECT_EQ(CountErrorLog(kUnzipFailure) + CountErrorLog(kInstallFailure), 0);
+}
+
+// A package that is skipped counts as failed: its set's version is not
+// recorded. Here its unpacked tree cannot be walked (its process may open
+// too few files for the tree's depth).
+TEST_F(PatchPackageGameProcessTest, SkippedPackageCountsAsFailed) {
+  std::string deep;
+  for (int level = 0; level < 40; ++level) deep += "d/";
+  const std::string package = StorePackage("temp/p14.upd", {{deep + "f.bin", "deep"}});
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const int lowestFree = dup(0);
+    close(lowestFree);
+    const rlimit few{static_cast<rlim_t>(lowestFree + 8), static_cast<rlim_t>(lowestFree + 8)};
+    if (setrlimit(RLIMIT_NOFILE, &few) != 0) std::_Exit(2);
+    Fetched(package);
+    // Unpacked well, not installed, and failed.
+    std::_Exit(frame.packageFailed && CountErrorLog(kUnzipFailure) == 0 &&
+                       !PathExists(dir.File(deep + "f.bin"))
+                   ? 0
+                   : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST_F(PatchPackageGameProcessTest, LauncherUpdateStillHandsOverWhenALaterPackageFails) {
@@ -447,7 +530,7 @@ TEST_F(PatchPackageGameProcessTest, PackageNamedAfterAnInstalledDirectoryIsNotUn
   EXPECT_TRUE(PathExists(package));
 }
 
-TEST_F(PatchPackageGameProcessTest, UpdPathWithoutSeparatorDeletesOnlyThePackage) {
+TEST_F(PatchPackageGameProcessTest, UpdPathWithoutSeparatorTakesOnlyThePackageAndItsTree) {
   // The library may name a package relative to the working directory.
   testing_support::TempDir work;
   const std::filesystem::path before = std::filesystem::current_path();
@@ -457,7 +540,8 @@ TEST_F(PatchPackageGameProcessTest, UpdPathWithoutSeparatorDeletesOnlyThePackage
   std::filesystem::current_path(before);
   EXPECT_EQ(ReadFile(dir.File("bare.txt")), "bare");
   EXPECT_FALSE(PathExists(work.File("p8.upd")));
-  EXPECT_EQ(ReadFile(work.File("p8/bare.txt")), "bare");  // the unpacked tree stays
+  EXPECT_FALSE(PathExists(work.File("p8")));
+  EXPECT_TRUE(PathExists(work.path()));
 }
 
 TEST_F(PatchPackageGameProcessTest, InstallProgressReachesThePanel) {
