@@ -221,8 +221,10 @@ bool StageDataMerge(InstallBatch& batch, const IndexFile& patch, const std::stri
   for (const IndexRecord24& record : records) {
     IndexRecord20* target =
         record.targetIndex < count ? &merged.records[record.targetIndex] : nullptr;
-    if (target && record.length == 0) {
-      TakeValues(record, *target);  // nothing to write: the entry keeps its place
+    // Nothing to write: the entry keeps its place, when that lies in the
+    // data file.
+    if (target && record.length == 0 && target->offset <= dataSize) {
+      TakeValues(record, *target);
       continue;
     }
     if (!CopyRange(package.get(), record.offset, data.get(), dataSize, record.length)) {

@@ -28,13 +28,10 @@ std::string LowerName(const std::string& path) {
   return name;
 }
 
-// Index files, login.dat and del.lst are written in place by later merges,
-// which must never reach the package's copy through a shared inode.
-bool WrittenInPlace(const std::string& path) {
-  const std::string name = LowerName(path);
-  return (name.size() >= 2 && name.compare(name.size() - 2, 2, ".i") == 0) || name == "login.dat" ||
-         name == "del.lst";
-}
+// login.dat is appended to in place by later merges, which must never
+// reach the package's copy through a shared inode. (Index files are
+// replaced whole by their merges.)
+bool WrittenInPlace(const std::string& path) { return LowerName(path) == "login.dat"; }
 
 // A source that is a plain file of its own (no other name, not a symbolic
 // link) may become the installed file itself.

@@ -39,8 +39,8 @@ class InstallBatch {
   // Puts the content of the plain file `source` beside `target` (under a
   // fresh name that no file had), to take its place at the commit: with
   // `linkSources`, a hard link to the source when both are on one filesystem
-  // and the source has no other name, else a copy. Index files,
-  // login.dat and del.lst are always copied. The staged file gets the
+  // and the source has no other name, else a copy. login.dat, which merges
+  // append to, is always copied. The staged file gets the
   // installed file's permission bits when it replaces one, else the source's.
   // False (nothing staged) when the source cannot be read, the copy cannot be
   // written whole or would not leave the disk's reserve free, or the target

@@ -302,13 +302,18 @@ TEST_F(IndexMergeTest, MergeGivenUpTakesBackWhatItAppended) {
 
 TEST_F(IndexMergeTest, InstalledRecordOutsideItsDataFileIsNeverWrittenThere) {
   WriteFile(installed_, "AAAA");
-  // Entry 0 claims bytes far beyond the data file; entry 1 is detached.
-  WriteFile(installed_ + ".i", IndexBytes({{1000000, 10}, {kDetachedOffset, 8}}, false));
+  // Entry 0 claims bytes far beyond the data file; entries 1 and 2 are
+  // detached. An empty entry keeps no place outside the data file either.
+  WriteFile(installed_ + ".i",
+            IndexBytes({{1000000, 10}, {kDetachedOffset, 8}, {kDetachedOffset, 8}}, false));
   WriteFile(package_, "xyz");
-  WriteFile(package_ + ".i", IndexBytes({{0, 2, 0, 0, 0, 0, 0}, {2, 1, 0, 0, 0, 0, 1}}, true));
+  WriteFile(
+      package_ + ".i",
+      IndexBytes({{0, 2, 0, 0, 0, 0, 0}, {2, 1, 0, 0, 0, 0, 1}, {0, 0, 0, 0, 0, 0, 2}}, true));
   ASSERT_TRUE(MergeLogin());
   EXPECT_EQ(ReadFile(installed_), "AAAAxyz");
-  EXPECT_EQ(InstalledRecords(ReadFile(installed_ + ".i")), (std::vector<Record>{{4, 2}, {6, 1}}));
+  EXPECT_EQ(InstalledRecords(ReadFile(installed_ + ".i")),
+            (std::vector<Record>{{4, 2}, {6, 1}, {7, 0}}));
 }
 
 TEST_F(IndexMergeTest, RecordsNamingOneEntryTwiceLeaveItConsistent) {

@@ -327,8 +327,8 @@ bool SetImmutable(const std::string& path, bool immutable) {
 // Unpacked and installed, each file is whole with its mode (a replaced file
 // keeps the installed one's, a new one takes its entry's), whether it was
 // linked from the package (same filesystem) or copied, and stays so when
-// the package is unpacked again or its directory deleted. Index files are
-// copied even where they could be linked: later merges write into them.
+// the package is unpacked again or its directory deleted. login.dat is
+// copied even where it could be linked: later merges append to it.
 TEST_F(InstallationTest, InstalledFilesAreWholeWithTheirModesLinkedOrCopied) {
   const mode_t umaskBefore = umask(022);
   TmpfsMount tmpfs;
@@ -355,6 +355,7 @@ TEST_F(InstallationTest, InstalledFilesAreWholeWithTheirModesLinkedOrCopied) {
       ASSERT_TRUE(
           WriteZipArchive(stem + ".tre", {UnixEntry("orvo.exe", version + " game", 0100644),
                                           UnixEntry("map.i", version + " index", 0100640),
+                                          UnixEntry("tools/login.dat", version + " data", 0100640),
                                           UnixEntry("tools/run.sh", version + " tool", 0100750),
                                           UnixEntry("tools/all.sh", version + " all", 0100777)}));
       ASSERT_TRUE(UnzipPackage(W(stem), true, nullptr));
@@ -377,7 +378,8 @@ TEST_F(InstallationTest, InstalledFilesAreWholeWithTheirModesLinkedOrCopied) {
     // Within the umask (022 here): an entry marked 0777 is not installed
     // writable by everyone.
     const Expected expected[] = {{"orvo.exe", "new game", 0755, c.linked && !c.refused},
-                                 {"map.i", "new index", 0640, false},
+                                 {"map.i", "new index", 0640, c.linked},
+                                 {"tools/login.dat", "new data", 0640, false},
                                  {"tools/run.sh", "new tool", 0750, c.linked},
                                  {"tools/all.sh", "new all", 0755, c.linked}};
     const auto check = [&](const char* when, bool packageThere) {
