@@ -38,15 +38,17 @@ struct InstalledPackage {
 
 // Walks `dir` (first called with the unpacked package directory as both
 // `dir` and `root`) and installs each entry at target.programDir + its path
-// below `root`. A subdirectory whose counterpart exists is walked; an empty
-// one, or one with no counterpart, is copied whole. Not transactional: it
-// stops at the first entry that fails (false). The new files are written
-// beside their targets first and take their places only once all of them
-// are written and on disk, with the merges and del.lst in their turn; an
-// entry that cannot be written leaves the installation untouched, and an
-// installed file is only ever replaced whole. A replaced file keeps its
-// permission bits. Shut-down stops the walk between files, before anything
-// is put in place.
+// below `root`, each part of it found under its installed name in any
+// letter case (installed_names.h). A subdirectory whose counterpart exists
+// is walked; an empty one, or one with no counterpart, is copied whole. An
+// entry named like one of the launcher's records is skipped with an error
+// line. Not transactional: it stops at the first entry that fails (false).
+// The new files and merged indexes are written beside their targets first,
+// within the disk's room, and take their places only once all of them are
+// written and on disk, with del.lst in its turn; an entry that cannot be
+// written leaves the installation untouched, and an installed file is only
+// ever replaced whole. A replaced file keeps its permission bits.
+// Shut-down stops the walk between files, before anything is put in place.
 bool InstallUpdateFiles(const InstallTarget& target, const wxString& dir, const wxString& root,
                         bool isTre, const InstallProgress& progress,
                         const InstalledPackage& package = {});
