@@ -25,7 +25,6 @@
 #include "launcher/system/run_log.h"
 #include "launcher/update/live_patch_holder.h"
 #include "launcher/update/update_display.h"
-#include "launcher/update/update_road_pacer.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
 #include "platform/program.h"
@@ -258,9 +257,6 @@ void OnFetchedFile(LauncherFrameWnd& frame, const wxString& path) {
   const bool isTre = !isUpd && path.EndsWith(".tre");
   frame.installTotalBytes = 0;
   frame.installDoneBytes = 0;
-  // A file arrived: the server works again, so a later failure starts over
-  // from the shortest pause.
-  UpdateRoadPacer().Reset();
   if (isUpd || isTre) HandleFetchedPackage(frame, path, isTre);
 }
 

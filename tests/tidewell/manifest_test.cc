@@ -54,11 +54,37 @@ TEST_F(ManifestTest, LaterLoadKeepsTheLauncherVersionWhenNoneIsNamed) {
   EXPECT_EQ(patch.GetCurrentVersion(), "1.1");
 }
 
+// Nested beyond any manifest: refused before a tree is built (freeing one
+// would overflow the stack).
+std::string NestedDocument(int depth) {
+  std::string text;
+  for (int i = 0; i < depth; ++i) text += "<p>";
+  for (int i = 0; i < depth; ++i) text += "</p>";
+  return text;
+}
+
 TEST_F(ManifestTest, MalformedManifestFailsAndKeepsThePreviousOne) {
-  ASSERT_TRUE(ServeAndLoad("<u><patch><version value=\"1.1\"/></patch></u>", "1.0"));
-  EXPECT_FALSE(ServeAndLoad("<u><patch>", "1.5"));
-  EXPECT_EQ(patch.GetPatchVersion(), "1.1");
-  EXPECT_EQ(patch.GetCurrentVersion(), "1.0");
+  const struct {
+    const char* name;
+    std::string manifest;
+    const char* clientVersion;
+  } refused[] = {
+      {"cut short", "<u><patch>", "1.5"},
+      {"nested 300,000 deep, 2 MB", NestedDocument(300000), "1.5"},
+      {"nested 33 deep", NestedDocument(33), "1.5"},
+      // A first installation comes from a base set, which this one lacks.
+      {"first installation without base", "<u><!-- --><patch><version value=\"2\"/></patch></u>",
+       "0.0"},
+  };
+  for (const auto& c : refused) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(ServeAndLoad("<u><patch><version value=\"1.1\"/></patch></u>", "1.0"));
+    EXPECT_FALSE(ServeAndLoad(c.manifest, c.clientVersion));
+    EXPECT_EQ(patch.GetPatchVersion(), "1.1");
+    EXPECT_EQ(patch.GetCurrentVersion(), "1.0");
+  }
+  EXPECT_TRUE(ServeAndLoad(NestedDocument(32), "1.0"));
+  EXPECT_TRUE(ServeAndLoad("<u><!-- --><base/></u>", "0.0"));
 
   // The previous manifest is still the one applied.
   const std::string hash = ServeFile("f.bin", "data");

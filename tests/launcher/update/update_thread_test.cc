@@ -1,20 +1,23 @@
 // The update thread against the real update library and a loopback update
-// server: the two time limits, the ends of the thread and shut-down.
+// server: the pace and the two time limits (on a test clock that moves only
+// when the road pauses, so six minutes of a road take none), the ends of
+// the thread and shut-down.
 #include "launcher/update/update_thread.h"
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <thread>
+#include <vector>
 
 #include "launcher/system/my_thread.h"
-#include "launcher/update/update_road_pacer.h"
 #include "launcher/windows/update_wnd.h"
-#include "platform/tick.h"
 #include "skinui/control.h"
 #include "skinui/progress.h"
 #include "skinui/ui_lock.h"
 #include "tests/launcher/update_road_fixture.h"
 #include "tests/support/misbehaving_server.h"
+#include "tests/support/test_road_environment.h"
 #include "tests/support/wait_until.h"
 
 namespace update_road_testing {
@@ -26,6 +29,7 @@ constexpr char kPassLine[] = "Please later is connect to the server... ";
 constexpr char kBusyLine[] = "The network is busy,please update again later!";
 constexpr char kLatestLine[] = "The current is the latest version... ";
 constexpr char kUpdateLine[] = "Connect the server and update... ";
+constexpr char kNoServerLine[] = "can not connect update server! may be update server not open! ";
 
 // Long enough for any run here to end on its own; a hang fails instead.
 constexpr auto kThreadEndWait = 60s;
@@ -49,23 +53,25 @@ class UpdateThreadTest : public UpdateRoadTest {
   void TearDown() override {
     StopThread();
     SetUnpreparedFrameObserverForTesting(nullptr);
-    SetUpdateTimeLimitForTesting(0);
     frame.updateWnd = nullptr;
     frame.enterGameBtn = nullptr;
     UpdateRoadTest::TearDown();
   }
 
   void Prepare() {
-    frame.prepareTick = platform::TickCount();
+    frame.prepareTick = road.Now();
     frame.prepared = true;
   }
 
   void StartThread() {
     thread_ = std::thread([this] {
-      UpdateThread(nullptr);
+      RunUpdateThread(road);
       ended_ = true;
     });
   }
+
+  // Milliseconds on the road's clock since the frame was prepared.
+  uint32_t SincePrepared() { return road.Now() - frame.prepareTick; }
 
   // True when the thread ended by itself within `wait`.
   bool WaitForEnd(std::chrono::milliseconds wait = kThreadEndWait) {
@@ -98,6 +104,7 @@ class UpdateThreadTest : public UpdateRoadTest {
     SetChosenServer(ChosenServer{"10.0.0.1", "7000", complete ? "http://pay" : "", "3"});
   }
 
+  testing_support::TestRoadEnvironment road;
   CControlUI enterGame;
   CProgressUI progress;
   UIUpdateWnd panel;
@@ -105,22 +112,96 @@ class UpdateThreadTest : public UpdateRoadTest {
   std::thread thread_;
 };
 
-TEST_F(UpdateThreadTest, NoServerReachableGivesUpAtTheFirstLimit) {
+// Against update servers that refuse or answer 404 to every request, the
+// check keeps its pace: ten attempts per URL with a short pause after each
+// failed one, the second URL soon after the first, growing pauses (at most
+// 15 s) only between whole checks, and the give-up line on time; few
+// requests and a small log over the six minutes.
+TEST_F(UpdateThreadTest, NoServerReachableGivesUpAtTheFirstLimitAtItsPace) {
+  using testing_support::Misbehaviour;
   const int closedPort = testing_support::ClosedLoopbackPort();
   ASSERT_GT(closedPort, 0);
-  frame.updateVersionUrl1 = wxString::Format("http://127.0.0.1:%d/up/manifest.xml", closedPort);
-  SetUpdateTimeLimitForTesting(300);
-  frame.updateNeeded = true;
+  const std::string closed = "http://127.0.0.1:" + std::to_string(closedPort);
+  struct Case {
+    const char* name;
+    Misbehaviour failure;  // of both URLs; none: a closed port
+    bool refused;
+  };
+  for (const Case& c : {Case{"404", Misbehaviour::Answer(404, "gone"), false},
+                        Case{"reset", Misbehaviour::Reset(), false},
+                        Case{"refused", Misbehaviour::Answer(404), true}}) {
+    SCOPED_TRACE(c.name);
+    testing_support::MisbehavingServer bad;
+    ASSERT_TRUE(bad.running());
+    bad.Serve("/m1.xml", c.failure);
+    bad.Serve("/m2.xml", c.failure);
+    frame.updateVersionUrl1 =
+        wxString::FromUTF8(c.refused ? closed + "/m1.xml" : bad.Url("/m1.xml"));
+    frame.updateVersionUrl2 =
+        wxString::FromUTF8(c.refused ? closed + "/m2.xml" : bad.Url("/m2.xml"));
+    frame.updateNeeded = true;
+    Prepare();
+    StartThread();
+    ASSERT_TRUE(WaitForEnd());
+    thread_.join();
+    ended_ = false;
+
+    EXPECT_EQ(CountErrorLog(kBusyLine), 1);
+    EXPECT_GT(SincePrepared(), road.Pace().phaseLimitMs);
+    EXPECT_LE(SincePrepared(), 365000u);
+    EXPECT_FALSE(frame.updateNeeded);
+    EXPECT_TRUE(EnterGameEnabled());
+    EXPECT_FALSE(UpdateVersionChecked());
+    EXPECT_NE(ProgressValue(), 100);
+    EXPECT_LT(ReadFile(dir.File("run.log")).size(), 1024u * 1024u);
+
+    // Within a check: 9 short pauses for each URL (the second URL is
+    // asked right after the first's tenth failure); between checks a pause
+    // that doubles from 1 s up to 15 s, the last one cut where the limit
+    // falls.
+    const std::vector<std::chrono::milliseconds> pauses = road.Pauses();
+    ASSERT_GT(pauses.size(), 18u);
+    for (size_t i = 0; i < 18; ++i) EXPECT_EQ(pauses[i], road.Pace().attemptPause);
+    EXPECT_LE(road.Pace().attemptPause, 250ms);
+    std::vector<std::chrono::milliseconds> between;
+    for (const auto pause : pauses)
+      if (pause != road.Pace().attemptPause) between.push_back(pause);
+    ASSERT_GE(between.size(), 6u);
+    EXPECT_EQ(between[0], 1000ms);
+    EXPECT_EQ(between[1], 2000ms);
+    EXPECT_EQ(between[4], 15000ms);
+    for (const auto pause : between) EXPECT_LE(pause, 15000ms);
+    const int checks = CountLog(kPassLine) - 1;  // the last pass only gives up
+    EXPECT_EQ(CountErrorLog(kNoServerLine), checks);
+    if (!c.refused) {
+      EXPECT_LE(bad.RequestCount("/m1.xml"), 10 * checks);
+      EXPECT_GT(bad.RequestCount("/m1.xml"), 10 * (checks - 1));
+      // At most 5 requests a second over the six minutes.
+      EXPECT_LE(bad.TotalRequests(), 5 * 360);
+    }
+    std::filesystem::remove(dir.File("run.log"));
+    CloseRunLog(frame.logTarget);
+    OpenRunLog(frame.logTarget);
+  }
+}
+
+// The pauses inside a check are the road's: the second URL is first asked
+// after nine short pauses of the first, on the road's clock.
+TEST_F(UpdateThreadTest, SecondUrlIsAskedSoonAfterTheFirstFailsAndAnswers) {
+  std::atomic<uint32_t> secondAsked{0};
+  server.Serve("/up/m1.xml", HttpResponse(404, "gone"));
+  server.Serve("/up/m2.xml", [this, &secondAsked](int request) {
+    if (request == 1) secondAsked = SincePrepared();
+    return HttpResponse(200, Manifest(Set("patch", "1.0") + Set("Launcherpatch", "1.0")));
+  });
+  frame.updateVersionUrl1 = Url("/up/m1.xml");
+  frame.updateVersionUrl2 = Url("/up/m2.xml");
   Prepare();
   StartThread();
-
   ASSERT_TRUE(WaitForEnd());
-  EXPECT_EQ(CountErrorLog(kBusyLine), 1);
-  EXPECT_EQ(CountLog(kLatestLine), 0);
-  EXPECT_FALSE(frame.updateNeeded);
-  EXPECT_TRUE(EnterGameEnabled());
-  EXPECT_FALSE(UpdateVersionChecked());
-  EXPECT_NE(ProgressValue(), 100);
+  EXPECT_EQ(server.RequestCount("/up/m1.xml"), 10);
+  EXPECT_EQ(secondAsked.load(), 9 * road.Pace().attemptPause.count());
+  EXPECT_EQ(CountLog(kLatestLine), 1);
 }
 
 TEST_F(UpdateThreadTest, CurrentVersionsEnableEnterGameAtOnce) {
@@ -197,9 +278,10 @@ TEST_F(UpdateThreadTest, UpdateWithoutChosenServerLeavesEnterGameDisabled) {
 TEST_F(UpdateThreadTest, UpdateThatNeverSucceedsGivesUpAtTheSecondLimit) {
   server.Serve("/up/c.bin", HttpResponse(500, "busy"));
   ServeManifest(Set("patch", "1.3", "c.bin") + Set("Launcherpatch", "1.0"));
-  SetUpdateTimeLimitForTesting(500);
   ChooseServer(false);
   Prepare();
+  // A check that took five minutes still leaves six for the update.
+  road.Advance(std::chrono::minutes(5));
   StartThread();
 
   ASSERT_TRUE(WaitForEnd());
@@ -207,6 +289,9 @@ TEST_F(UpdateThreadTest, UpdateThatNeverSucceedsGivesUpAtTheSecondLimit) {
   EXPECT_FALSE(frame.updateNeeded);
   EXPECT_TRUE(EnterGameEnabled());
   EXPECT_EQ(InstalledGame(), "1.0");
+  // Given up 360 s after the check, on time.
+  EXPECT_GT(SincePrepared(), 300000u + road.Pace().phaseLimitMs);
+  EXPECT_LE(SincePrepared(), 300000u + 365000u);
   // Given up: the library stays loaded until the launcher ends.
   ASSERT_NE(frame.livePatch, nullptr);
   EXPECT_NE(frame.livePatch->patch, nullptr);
@@ -247,48 +332,15 @@ TEST_F(UpdateThreadTest, ShutDownWhileWaitingForThePreparedFrameJoinsTheWorker) 
   EXPECT_FALSE(EnterGameEnabled());
 }
 
-// Against a server that fails every request the road pauses between its
-// attempts, so that a launcher makes at most 100 requests and writes under
-// 1 MiB of log in its first minute. The minute is counted on the pauses the
-// road asks for (the real pauses are skipped), so the test takes no minute.
-TEST_F(UpdateThreadTest, FailingServerGetsFewRequestsInTheFirstMinute) {
-  using testing_support::Misbehaviour;
-  for (const Misbehaviour& failure : {Misbehaviour::Answer(404), Misbehaviour::Reset()}) {
-    testing_support::MisbehavingServer bad;
-    ASSERT_TRUE(bad.running());
-    bad.Serve("/m1.xml", failure);
-    bad.Serve("/m2.xml", failure);
-    frame.updateVersionUrl1 = wxString::FromUTF8(bad.Url("/m1.xml"));
-    frame.updateVersionUrl2 = wxString::FromUTF8(bad.Url("/m2.xml"));
-    std::atomic<long long> pausedMs{0};
-    SetRetryPausesForTesting(0ms, 0ms);
-    SetRetryWaiterForTesting([&pausedMs](std::chrono::milliseconds pause) {
-      return (pausedMs += pause.count()) < 60000;
-    });
-    Prepare();
-    StartThread();
-    ASSERT_TRUE(WaitForEnd());
-    thread_.join();
-    SetRetryWaiterForTesting(nullptr);
-    EXPECT_GE(bad.TotalRequests(), 5);
-    EXPECT_LE(bad.TotalRequests(), 100);
-    EXPECT_LT(ReadFile(dir.File("run.log")).size(), 1024u * 1024u);
-    EXPECT_EQ(CountErrorLog(kBusyLine), 0);
-    ended_ = false;
-    UpdateRoadPacer().Reset();
-  }
-}
-
-TEST_F(UpdateThreadTest, ShutDownEndsAPauseAtOnce) {
-  server.Serve("/up/manifest.xml", HttpResponse(404, "gone"));
-  SetRetryPausesForTesting(600s, 600s);
-  Prepare();
-  StartThread();
-  testing_support::WaitUntil([this] { return server.TotalRequests() > 0; }, kThreadEndWait);
-  ASSERT_EQ(server.TotalRequests(), 1);  // now in the first, long pause
+TEST(SystemRoadEnvironmentTest, ShutDownEndsAPauseAtOnce) {
+  ResetWorkerStop();
+  std::atomic<bool> paused{true};
+  std::thread sleeper([&paused] { paused = SystemRoadEnvironment().Pause(600s); });
   RequestWorkerStop();
-  EXPECT_TRUE(WaitForEnd(5s));
-  EXPECT_EQ(server.TotalRequests(), 1);
+  EXPECT_TRUE(testing_support::WaitUntil([&paused] { return !paused; }, 5s));
+  sleeper.join();
+  EXPECT_FALSE(SystemRoadEnvironment().Pause(1ms));
+  ResetWorkerStop();
 }
 
 // Installing a package stops every orvo.exe: the suite's name puts it
