@@ -13,6 +13,7 @@
 #include "launcher/update/live_patch_holder.h"
 #include "launcher/update/road_phase.h"
 #include "launcher/update/update_display.h"
+#include "launcher/update/update_road_lock.h"
 #include "launcher/update/version_check.h"
 
 namespace {
@@ -124,6 +125,28 @@ Pass ApplyPhase(LauncherFrameWnd& frame, RoadPhase& phase) {
   return phase.PauseAfterFailedPass() ? Pass::Again : Pass::End;
 }
 
+// Another launcher on this program directory's update road is waited for
+// (within the check's time limit), after which this one checks afresh.
+// False when the thread should end: shut-down, or the limit passed (given
+// up as a check that never succeeded).
+bool TakeTheRoad(LauncherFrameWnd& frame, Road& road) {
+  bool told = false;
+  while (!UpdateRoadLock().TryAcquire(frame.programDir.utf8_string())) {
+    if (!told) {
+      RUNLOG_MESSAGE(frame.logTarget, 1729, "Another launcher is updating, waiting... ");
+      told = true;
+    }
+    if (road.check.LimitPassed()) {
+      RUNLOG_ERROR(frame.logTarget, 1767, "The network is busy,please update again later!");
+      GiveUp(frame);
+      return false;
+    }
+    if (!road.environment.Pause(road.environment.Pace().firstPassPause) || WorkerStopRequested())
+      return false;
+  }
+  return true;
+}
+
 // The library outlives the thread (it stays loaded after a time limit); it
 // must not keep a pause of a phase that is gone.
 void ForgetRetryPause() {
@@ -147,9 +170,10 @@ void RunUpdateThread(RoadEnvironment& environment) {
   g_dwUpdateTick = 0;
   if (!WaitUntilPrepared()) return;
   LauncherFrameWnd& frame = *g_pFrame.load();
+  Road road(environment, frame.prepareTick);
+  if (!TakeTheRoad(frame, road)) return;
   // What a killed run left half-replaced goes before anything else.
   RemoveNotedTemporaries(frame.programDir.utf8_string());
-  Road road(environment, frame.prepareTick);
   for (;;) {
     RUNLOG_MESSAGE(frame.logTarget, 1728, "Please later is connect to the server... ");
     const Pass pass = g_bVersionChecked ? ApplyPhase(frame, *road.apply) : CheckPhase(frame, road);
@@ -158,4 +182,5 @@ void RunUpdateThread(RoadEnvironment& environment) {
     if (WorkerStopRequested()) break;
   }
   ForgetRetryPause();
+  UpdateRoadLock().Release();
 }

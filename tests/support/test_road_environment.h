@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -25,6 +26,8 @@ class TestRoadEnvironment : public RoadEnvironment {
   void Advance(std::chrono::milliseconds by) { now_ += static_cast<uint32_t>(by.count()); }
   // Later pauses answer false at once, as on shut-down.
   void StopPausing() { stopped_ = true; }
+  // `hook` runs on the road's thread at every pause, before the clock moves.
+  void OnPause(std::function<void()> hook);
   std::vector<std::chrono::milliseconds> Pauses() const;
 
  private:
@@ -34,6 +37,7 @@ class TestRoadEnvironment : public RoadEnvironment {
   std::atomic<bool> stopped_{false};
   mutable std::mutex mutex_;
   std::vector<std::chrono::milliseconds> pauses_;
+  std::function<void()> hook_;
 };
 
 }  // namespace testing_support

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -33,12 +34,15 @@ void WriteExecutable(const std::string& path, const std::string& text) {
   chmod(path.c_str(), 0755);
 }
 
-// Leftovers of an interrupted copy: files staged beside their targets.
+// Leftovers of an interrupted copy: files staged beside their targets, or
+// the ledger that names them.
 bool HoldsStagedFiles(const std::string& dir) {
   std::error_code error;
   for (fs::recursive_directory_iterator it(dir, error), end; !error && it != end;
        it.increment(error)) {
-    if (it->path().filename().string().find(".update-") != std::string::npos) return true;
+    const std::string name = it->path().filename().string();
+    if (name == "update.temporaries" || name.find(".install.part") != std::string::npos)
+      return true;
   }
   return false;
 }
@@ -77,6 +81,14 @@ TEST(LauncherUpdateProgramTest, InstallsThePackageAllOrNothingAndStartsTheLaunch
       {"closing quote tolerated",
        [&](const std::string& p, const std::string& k) { return usual(p, k) + "\""; }, false, 0,
        true, true},
+      // As the launcher names a program directory that is not UTF-8.
+      {"relative to the launcher's directory",
+       [](const std::string& program, const std::string& package) {
+         const fs::path cwd = fs::current_path();
+         return "\"" + fs::relative(package, cwd).string() + "/*" +
+                fs::relative(program, cwd).string() + "/";
+       },
+       false, 0, true, true},
       {"blocked target", usual, true, 0, false, true},
       {"package outside through ..",
        [](const std::string& program, const std::string&) {
@@ -91,6 +103,7 @@ TEST(LauncherUpdateProgramTest, InstallsThePackageAllOrNothingAndStartsTheLaunch
        [](const std::string& program, const std::string&) { return "\"/tmp/*" + program; }, false,
        1, false, false},
   };
+  const mode_t previousUmask = umask(022);
   for (const UpdaterCase& c : cases) {
     SCOPED_TRACE(c.name);
     testing_support::TempDir root;
@@ -98,16 +111,24 @@ TEST(LauncherUpdateProgramTest, InstallsThePackageAllOrNothingAndStartsTheLaunch
     const std::string package = program + "temp/launcher/";
     fs::create_directories(package + "sub");
     fs::create_directories(root.File("outside"));
-    WriteExecutable(program + "launcher", "#!/bin/sh\necho old > restarted.txt\n");
+    // The launcher started again says whether it was told of a failure.
+    const std::string says = "echo \"$0 ${VELMOR_LAUNCHER_UPDATE_FAILED:+failed}\"";
+    WriteExecutable(program + "launcher", "#!/bin/sh\n" + says + " > restarted.txt\n");
     WriteFile(program + "a.txt", "old");
+    const std::string versions =
+        "[Version]\r\nVersion=1.0\r\nLVersion=1.0\r\n[Other]\r\nLVersion=x\r\n";
+    WriteFile(program + "version.ini", versions);
     WriteFile(package + "a.txt", "new");
     WriteFile(package + "sub/b.txt", "b");
     // The new launcher comes without execute permission, as unpacked.
     WriteFile(package + "launcher", "#!/bin/sh\necho new > restarted.txt\n");
     fs::copy_file(kUpdater, package + "launcherupdate.exe");
-    // A new program with a set-user-id bit from the archive.
+    WriteFile(package + "launcherupdate.version", "2.5");  // noted by the launcher
+    // A new program with a set-user-id bit, a file writable by all.
     WriteFile(package + "tool", "#!/bin/sh\n");
     chmod((package + "tool").c_str(), 04755);
+    WriteFile(package + "shared.txt", "s");
+    chmod((package + "shared.txt").c_str(), 0666);
     WriteFile(root.File("outside/a.txt"), "outside");
     if (c.blockTarget) fs::create_directories(program + "sub/b.txt");
 
@@ -119,17 +140,24 @@ TEST(LauncherUpdateProgramTest, InstallsThePackageAllOrNothingAndStartsTheLaunch
     EXPECT_EQ(PathExists(package), !c.installed);
     EXPECT_FALSE(HoldsStagedFiles(program));
     EXPECT_FALSE(PathExists(program + "launcherupdate.exe"));
+    EXPECT_FALSE(PathExists(program + "launcherupdate.version"));
     EXPECT_EQ(ReadFile(root.File("outside/a.txt")), "outside");
+    // The launcher version is recorded once, and only once, it is in place.
+    EXPECT_EQ(ReadFile(program + "version.ini"),
+              c.installed ? "[Version]\r\nVersion=1.0\r\nLVersion=2.5\r\n[Other]\r\nLVersion=x\r\n"
+                          : versions);
     EXPECT_EQ(ReadFile(program + "restarted.txt"), !c.restarted  ? ""
                                                    : c.installed ? "new\n"
-                                                                 : "old\n");
+                                                                 : program + "launcher failed\n");
     if (c.installed) {
       EXPECT_EQ(ReadFile(program + "sub/b.txt"), "b");
       EXPECT_EQ(fs::status(program + "launcher").permissions() & fs::perms::owner_exec,
                 fs::perms::owner_exec);
       EXPECT_EQ(fs::status(program + "tool").permissions(), static_cast<fs::perms>(0755));
+      EXPECT_EQ(fs::status(program + "shared.txt").permissions(), static_cast<fs::perms>(0644));
     }
   }
+  umask(previousUmask);
 }
 
 TEST(LauncherUpdateProgramTest, WaitsUntilTheLauncherHasEnded) {
@@ -173,39 +201,54 @@ void CopyProgramDirectory(const std::string& target) {
   }
 }
 
-TEST(SelfUpdateTest, LauncherHandsOverAndComesBackUpdated) {
-  testing_support::LoopbackHttpServer server;
-  ASSERT_TRUE(server.running());
-  testing_support::TempDir dir;
-  CopyProgramDirectory(dir.path());
-  const std::string launcherBytes = ReadFile(dir.File("launcher"));
-  WriteFile(dir.File("orvo.ini"), "[Setup]\nServerAddr=\nServerSid=\n");
-  WriteFile(dir.File("version.ini"), "[Version]\nVersion=1.0\nLVersion=1.0\n");
-  WriteFile(dir.File("Do.ini"), "[Addr]\nServerListUrl1=" + server.Url("/ServerList.xml") +
-                                    "\nServerListUrl2=\nUpdateVersionUrl1=" +
-                                    server.Url("/update.xml") + "\nUpdateVersionUrl2=\n");
-  server.Serve("/update.xml",
-               {200,
-                "<update><patch><version value=\"1.0\"/></patch><Launcherpatch>"
-                "<version value=\"1.1\"/><filedetails name=\"launcher.upd\" url=\"launcher.upd\" "
-                "local=\"temp\"/></Launcherpatch></update>"});
-  // The package brings the updater, the launcher itself and a file of its own.
-  const std::string package = dir.File("package.zip");
-  ASSERT_TRUE(testing_support::WriteZipArchive(
-      package, {testing_support::UnixEntry("launcherupdate.exe", ReadFile(kUpdater), 0100755),
-                testing_support::UnixEntry("launcher", launcherBytes, 0100644),
-                testing_support::UnixEntry("data/launcher.txt", "1.1", 0100644)}));
-  server.Serve("/launcher.upd", {200, ReadFile(package)});
-  fs::remove(package);
+// Serves a manifest with a launcher set 1.1 whose package brings `updater`,
+// the launcher itself and a file of its own, into a fresh copy of the
+// program directory with versions 1.0.
+struct SelfUpdatePlace {
+  explicit SelfUpdatePlace(const std::string& updater) {
+    CopyProgramDirectory(dir.path());
+    launcherBytes = ReadFile(dir.File("launcher"));
+    WriteFile(dir.File("orvo.ini"), "[Setup]\nServerAddr=\nServerSid=\n");
+    WriteFile(dir.File("version.ini"), "[Version]\nVersion=1.0\nLVersion=1.0\n");
+    WriteFile(dir.File("Do.ini"), "[Addr]\nServerListUrl1=" + server.Url("/ServerList.xml") +
+                                      "\nServerListUrl2=\nUpdateVersionUrl1=" +
+                                      server.Url("/update.xml") + "\nUpdateVersionUrl2=\n");
+    server.Serve("/update.xml",
+                 {200,
+                  "<update><patch><version value=\"1.0\"/></patch><Launcherpatch>"
+                  "<version value=\"1.1\"/><filedetails name=\"launcher.upd\" url=\"launcher.upd\" "
+                  "local=\"temp\"/></Launcherpatch></update>"});
+    const std::string package = dir.File("package.zip");
+    EXPECT_TRUE(testing_support::WriteZipArchive(
+        package, {testing_support::UnixEntry("launcherupdate.exe", updater, 0100755),
+                  testing_support::UnixEntry("launcher", launcherBytes, 0100644),
+                  testing_support::UnixEntry("data/launcher.txt", "1.1", 0100644)}));
+    server.Serve("/launcher.upd", {200, ReadFile(package)});
+    fs::remove(package);
+  }
 
+  // Runs the launcher until it ends (by itself, or after `autocloseMs`).
+  std::optional<int> RunLauncher(const char* autocloseMs) {
+    setenv("VELMOR_LAUNCHER_AUTOCLOSE_MS", autocloseMs, 1);
+    const pid_t pid = testing_support::StartProgram({dir.File("launcher")});
+    unsetenv("VELMOR_LAUNCHER_AUTOCLOSE_MS");
+    if (pid <= 0) return std::nullopt;
+    return testing_support::WaitForExit(pid, 40);
+  }
+
+  testing_support::LoopbackHttpServer server;
+  testing_support::TempDir dir;
+  std::string launcherBytes;
+};
+
+TEST(SelfUpdateTest, LauncherHandsOverAndComesBackUpdated) {
+  SelfUpdatePlace place(ReadFile(kUpdater));
+  ASSERT_TRUE(place.server.running());
+  testing_support::TempDir& dir = place.dir;
   // Long enough never to cut the first run short; the second is ended below,
   // or by this limit should the test stop early. The waits below stay within
   // the test's own time-out.
-  setenv("VELMOR_LAUNCHER_AUTOCLOSE_MS", "30000", 1);
-  const pid_t first = testing_support::StartProgram({dir.File("launcher")});
-  unsetenv("VELMOR_LAUNCHER_AUTOCLOSE_MS");
-  ASSERT_GT(first, 0);
-  EXPECT_EQ(testing_support::WaitForExit(first, 40), 0);
+  EXPECT_EQ(place.RunLauncher("30000"), 0);
 
   // The updater has become the launcher again; it says which process.
   pid_t second = -1;
@@ -231,11 +274,41 @@ TEST(SelfUpdateTest, LauncherHandsOverAndComesBackUpdated) {
   EXPECT_TRUE(testing_support::WaitUntilGone(second, 15));
 
   EXPECT_EQ(ReadFile(dir.File("data/launcher.txt")), "1.1");
-  EXPECT_EQ(ReadFile(dir.File("launcher")), launcherBytes);
+  EXPECT_EQ(ReadFile(dir.File("launcher")), place.launcherBytes);
   EXPECT_FALSE(PathExists(dir.File("temp/launcher")));
   EXPECT_FALSE(PathExists(dir.File("launcherupdate.exe")));
   EXPECT_NE(ReadFile(dir.File("version.ini")).find("LVersion=1.1"), std::string::npos);
-  EXPECT_NE(ReadFile(dir.File("launcherupdate.log")).find("files installed: 2"), std::string::npos);
+  const std::string log = ReadFile(dir.File("launcherupdate.log"));
+  EXPECT_NE(log.find("files installed: 2"), std::string::npos) << log;
+  EXPECT_NE(log.find("recorded launcher version 1.1"), std::string::npos) << log;
+}
+
+// An updater that cannot run, or runs and installs nothing, never leaves the
+// new launcher version recorded: the next start fetches the package again.
+// One that cannot even start keeps the launcher running, update given up.
+TEST(SelfUpdateTest, FailingUpdaterLeavesTheOldLauncherVersion) {
+  const struct {
+    const char* name;
+    std::string updater;
+    bool starts;
+  } cases[] = {
+      {"empty file", "", false},
+      {"text file", "this is no program\n", false},
+      {"fails at once", "#!/bin/sh\nexit 1\n", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SelfUpdatePlace place(c.updater);
+    ASSERT_TRUE(place.server.running());
+    // A launcher that cannot hand over stays until it is closed.
+    EXPECT_EQ(place.RunLauncher("3000"), 0);
+    const std::string runLog = ReadFile(place.dir.File("run.log"));
+    EXPECT_EQ(runLog.find("cannot start the launcher's updater") != std::string::npos, !c.starts)
+        << runLog;
+    EXPECT_EQ(place.server.RequestCount("/launcher.upd"), 1);
+    EXPECT_NE(ReadFile(place.dir.File("version.ini")).find("LVersion=1.0"), std::string::npos);
+    EXPECT_FALSE(PathExists(place.dir.File("data/launcher.txt")));
+  }
 }
 
 }  // namespace

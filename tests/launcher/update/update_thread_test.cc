@@ -12,6 +12,7 @@
 
 #include "launcher/system/my_thread.h"
 #include "launcher/windows/update_wnd.h"
+#include "platform/directory_lock.h"
 #include "skinui/control.h"
 #include "skinui/progress.h"
 #include "skinui/ui_lock.h"
@@ -330,6 +331,37 @@ TEST_F(UpdateThreadTest, ShutDownWhileWaitingForThePreparedFrameJoinsTheWorker) 
   EXPECT_EQ(server.TotalRequests(), 0);
   EXPECT_EQ(CountLog(kPassLine), 0);
   EXPECT_FALSE(EnterGameEnabled());
+}
+
+// Only one launcher at a time goes down a program directory's update road:
+// a second one waits (nothing asked of the server meanwhile) and then checks
+// afresh, or gives up at the check's limit when the first never leaves.
+TEST_F(UpdateThreadTest, SecondLauncherWaitsForTheUpdateRoad) {
+  constexpr char kWaitLine[] = "Another launcher is updating, waiting... ";
+  ServeManifest(Set("patch", "1.0") + Set("Launcherpatch", "1.0"));
+  platform::DirectoryLock first;
+  ASSERT_TRUE(first.TryAcquire(dir.path()));
+  road.OnPause([&first, this] {
+    EXPECT_EQ(server.TotalRequests(), 0);
+    if (road.Pauses().size() == 3) first.Release();
+  });
+  Prepare();
+  StartThread();
+  ASSERT_TRUE(WaitForEnd());
+  EXPECT_EQ(CountLog(kWaitLine), 1);
+  EXPECT_EQ(road.Pauses().size(), 3u);
+  EXPECT_EQ(CountLog(kLatestLine), 1);
+  EXPECT_TRUE(first.TryAcquire(dir.path()));  // the second one let go at its end
+
+  testing_support::TestRoadEnvironment stuck;
+  frame.prepareTick = stuck.Now();
+  frame.updateNeeded = true;
+  RunUpdateThread(stuck);
+  EXPECT_EQ(CountLog(kWaitLine), 2);
+  EXPECT_EQ(CountErrorLog(kBusyLine), 1);
+  EXPECT_FALSE(frame.updateNeeded);
+  EXPECT_EQ(server.TotalRequests(), 1);
+  EXPECT_LE(static_cast<uint32_t>(stuck.Now() - frame.prepareTick), 365000u);
 }
 
 TEST(SystemRoadEnvironmentTest, ShutDownEndsAPauseAtOnce) {
