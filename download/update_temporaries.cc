@@ -53,21 +53,27 @@ bool Append(const std::string& ledger, const std::string& entry) {
   return closed && written == static_cast<ssize_t>(entry.size());
 }
 
-// "<target>.XXXXXX<suffix>" with the target made absolute (its name cut
-// short when the whole would be too long for a directory entry); empty when
-// the target cannot be made absolute or the name could not be noted.
+// "<target>.XXXXXX<suffix>" (the target's name cut short when the whole
+// would be too long for a directory entry), relative when the target is: a
+// program directory whose name is not UTF-8 is named from inside ("./"),
+// and its paths must keep that form to be read back.
 std::string TemporaryTemplate(const std::string& target, const char* suffix) {
-  std::error_code error;
-  const std::filesystem::path absolute = std::filesystem::absolute(target, error);
-  if (error) return std::string();
-  std::string base = absolute.filename().string();
+  const std::filesystem::path given(target);
+  std::string base = given.filename().string();
   const size_t added = 1 + kRandomLength + std::strlen(suffix);
   if (base.size() + added > kLongestName)
     base.resize(kLongestName > added ? kLongestName - added : 0);
-  std::string name = (absolute.parent_path() / base).string() + ".XXXXXX" + suffix;
+  std::string name = (given.parent_path() / base).string() + ".XXXXXX" + suffix;
   // The ledger separates its entries with NUL, which no path holds.
   if (name.find('\0') != std::string::npos) return std::string();
   return name;
+}
+
+// The ledger notes names absolute, whatever directory a later start runs in.
+bool Note(const std::string& ledgerDir, const std::string& name) {
+  std::error_code error;
+  const std::string absolute = std::filesystem::absolute(name, error).string();
+  return !error && Append(LedgerPath(ledgerDir), absolute + '\0');
 }
 
 // Puts six random letters or digits in place of the template's "XXXXXX".
@@ -88,7 +94,7 @@ int CreateNotedTemporary(const std::string& ledgerDir, const std::string& target
   if (name.empty()) return -1;
   const int fd = mkostemps(name.data(), static_cast<int>(std::strlen(suffix)), O_CLOEXEC);
   if (fd < 0) return -1;
-  if (!Append(LedgerPath(ledgerDir), name + '\0')) {
+  if (!Note(ledgerDir, name)) {
     unlink(name.c_str());
     close(fd);
     return -1;
@@ -109,7 +115,7 @@ bool LinkNotedTemporary(const std::string& ledgerDir, const std::string& source,
       if (errno == EEXIST) continue;
       return false;
     }
-    if (!Append(LedgerPath(ledgerDir), name + '\0')) {
+    if (!Note(ledgerDir, name)) {
       unlink(name.c_str());
       return false;
     }

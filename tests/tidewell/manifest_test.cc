@@ -1,4 +1,8 @@
 // Loading the update manifest and the versions it names.
+#include <unistd.h>
+
+#include <filesystem>
+
 #include "tests/support/misbehaving_server.h"
 #include "tests/tidewell/tidewell_fixture.h"
 
@@ -119,6 +123,15 @@ TEST_F(ManifestTest, ManifestWithoutEndIsRefusedAndLeavesNoWorkFile) {
   EXPECT_FALSE(patch.LoadManifest(wxString::FromUTF8(endless.Url("/m.xml")).wc_str(), L"1.0"));
   EXPECT_EQ(endless.RequestCount("/m.xml"), 10);
   EXPECT_FALSE(testing_support::PathExists(CLivePatchImp::WorkFilePath().utf8_string()));
+}
+
+TEST_F(ManifestTest, LinkAtTheWorkFileIsReplacedNotWrittenThrough) {
+  testing_support::TempDir outside;
+  testing_support::WriteFile(outside.File("victim"), "keep");
+  std::filesystem::create_directories(dir.File("data/xxurlw"));
+  ASSERT_EQ(symlink(outside.File("victim").c_str(), dir.File("data/xxurlw/test.gps").c_str()), 0);
+  EXPECT_TRUE(ServeAndLoad("<u><patch><version value=\"1.1\"/></patch></u>", "1.0"));
+  EXPECT_EQ(testing_support::ReadFile(outside.File("victim")), "keep");
 }
 
 TEST_F(ManifestTest, EmptyOrNullUrlFailsAtOnce) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -159,6 +160,26 @@ TEST_F(ServerListDownloadTest, OnlyAListThatParsesReplacesTheCache) {
     EXPECT_EQ(ReadFile(List()), c.stored ? c.body : std::string(kListB));
     EXPECT_FALSE(PathExists(Temp()));
     EXPECT_FALSE(PathExists(Temp() + ".tmp"));
+  }
+}
+
+// The download's fixed work name is never written through: a link planted
+// there (symbolic, or a second name of another file) is replaced.
+TEST_F(ServerListDownloadTest, LinkAtTheWorkFileIsReplacedNotWrittenThrough) {
+  TempDir outside;
+  server.Serve("/list", HttpResponse{200, kListA});
+  SetUrls("/list", "");
+  for (const bool symbolic : {true, false}) {
+    SCOPED_TRACE(symbolic ? "symbolic link" : "hard link");
+    WriteFile(outside.File("victim"), "keep");
+    const int linked = symbolic ? symlink(outside.File("victim").c_str(), Temp().c_str())
+                                : link(outside.File("victim").c_str(), Temp().c_str());
+    if (!symbolic && linked != 0) continue;  // another filesystem
+    ASSERT_EQ(linked, 0);
+    EXPECT_TRUE(Download());
+    EXPECT_EQ(ReadFile(outside.File("victim")), "keep");
+    EXPECT_EQ(ReadFile(List()), kListA);
+    EXPECT_FALSE(PathExists(Temp()));
   }
 }
 

@@ -201,86 +201,102 @@ void CopyProgramDirectory(const std::string& target) {
   }
 }
 
-// Serves a manifest with a launcher set 1.1 whose package brings `updater`,
-// the launcher itself and a file of its own, into a fresh copy of the
-// program directory with versions 1.0.
+// Serves a manifest with a game set 1.1 (a package with data/game.txt) and
+// a launcher set 1.1 whose package brings `updater`, the launcher itself and
+// a file of its own, to a fresh copy of the program directory (in a
+// directory named `name` when given) with versions 1.0.
 struct SelfUpdatePlace {
-  explicit SelfUpdatePlace(const std::string& updater) {
-    CopyProgramDirectory(dir.path());
-    launcherBytes = ReadFile(dir.File("launcher"));
-    WriteFile(dir.File("orvo.ini"), "[Setup]\nServerAddr=\nServerSid=\n");
-    WriteFile(dir.File("version.ini"), "[Version]\nVersion=1.0\nLVersion=1.0\n");
-    WriteFile(dir.File("Do.ini"), "[Addr]\nServerListUrl1=" + server.Url("/ServerList.xml") +
+  explicit SelfUpdatePlace(const std::string& updater, const std::string& name = "") {
+    program = name.empty() ? root.path() : root.File(name + "/");
+    fs::create_directories(program);
+    CopyProgramDirectory(program);
+    launcherBytes = ReadFile(program + "launcher");
+    WriteFile(program + "orvo.ini", "[Setup]\nServerAddr=\nServerSid=\n");
+    WriteFile(program + "version.ini", "[Version]\nVersion=1.0\nLVersion=1.0\n");
+    WriteFile(program + "Do.ini", "[Addr]\nServerListUrl1=" + server.Url("/ServerList.xml") +
                                       "\nServerListUrl2=\nUpdateVersionUrl1=" +
                                       server.Url("/update.xml") + "\nUpdateVersionUrl2=\n");
     server.Serve("/update.xml",
                  {200,
-                  "<update><patch><version value=\"1.0\"/></patch><Launcherpatch>"
+                  "<update><patch><version value=\"1.1\"/><filedetails name=\"game.upd\" "
+                  "url=\"game.upd\" local=\"temp\"/></patch><Launcherpatch>"
                   "<version value=\"1.1\"/><filedetails name=\"launcher.upd\" url=\"launcher.upd\" "
                   "local=\"temp\"/></Launcherpatch></update>"});
-    const std::string package = dir.File("package.zip");
-    EXPECT_TRUE(testing_support::WriteZipArchive(
-        package, {testing_support::UnixEntry("launcherupdate.exe", updater, 0100755),
-                  testing_support::UnixEntry("launcher", launcherBytes, 0100644),
-                  testing_support::UnixEntry("data/launcher.txt", "1.1", 0100644)}));
-    server.Serve("/launcher.upd", {200, ReadFile(package)});
+    Package("/game.upd", {testing_support::UnixEntry("data/game.txt", "game 1.1", 0100644)});
+    Package("/launcher.upd", {testing_support::UnixEntry("launcherupdate.exe", updater, 0100755),
+                              testing_support::UnixEntry("launcher", launcherBytes, 0100644),
+                              testing_support::UnixEntry("data/launcher.txt", "1.1", 0100644)});
+  }
+
+  void Package(const std::string& path, const std::vector<testing_support::ZipEntrySpec>& entries) {
+    const std::string package = root.File("package.zip");
+    EXPECT_TRUE(testing_support::WriteZipArchive(package, entries));
+    server.Serve(path, {200, ReadFile(package)});
     fs::remove(package);
   }
 
   // Runs the launcher until it ends (by itself, or after `autocloseMs`).
   std::optional<int> RunLauncher(const char* autocloseMs) {
     setenv("VELMOR_LAUNCHER_AUTOCLOSE_MS", autocloseMs, 1);
-    const pid_t pid = testing_support::StartProgram({dir.File("launcher")});
+    const pid_t pid = testing_support::StartProgram({program + "launcher"});
     unsetenv("VELMOR_LAUNCHER_AUTOCLOSE_MS");
     if (pid <= 0) return std::nullopt;
     return testing_support::WaitForExit(pid, 40);
   }
 
+  std::string File(const std::string& relative) const { return program + relative; }
+
   testing_support::LoopbackHttpServer server;
-  testing_support::TempDir dir;
+  testing_support::TempDir root;
+  std::string program;  // ends with "/"
   std::string launcherBytes;
 };
 
+// Also in a program directory whose name is not UTF-8 (GBK, from an archive
+// made on Chinese Windows): both packages are fetched and installed there.
 TEST(SelfUpdateTest, LauncherHandsOverAndComesBackUpdated) {
-  SelfUpdatePlace place(ReadFile(kUpdater));
-  ASSERT_TRUE(place.server.running());
-  testing_support::TempDir& dir = place.dir;
-  // Long enough never to cut the first run short; the second is ended below,
-  // or by this limit should the test stop early. The waits below stay within
-  // the test's own time-out.
-  EXPECT_EQ(place.RunLauncher("30000"), 0);
+  for (const std::string name : {"", "\xd3\xce\xcf\xb7"}) {
+    SCOPED_TRACE(name.empty() ? "plain directory" : "GBK directory name");
+    SelfUpdatePlace place(ReadFile(kUpdater), name);
+    ASSERT_TRUE(place.server.running());
+    // Long enough never to cut the first run short; the second is ended
+    // below, or by this limit should the test stop early. The waits below
+    // stay within the test's own time-out.
+    EXPECT_EQ(place.RunLauncher("30000"), 0);
 
-  // The updater has become the launcher again; it says which process.
-  pid_t second = -1;
-  const std::regex started("starting the launcher as process ([0-9]+)");
-  ASSERT_TRUE(WaitFor(
-      [&] {
-        std::smatch match;
-        const std::string log = ReadFile(dir.File("launcherupdate.log"));
-        if (!std::regex_search(log, match, started)) return false;
-        second = std::stoi(match[1]);
-        return true;
-      },
-      20))
-      << ReadFile(dir.File("launcherupdate.log"));
-  EXPECT_TRUE(WaitFor(
-      [&] {
-        return ReadFile(dir.File("run.log")).find("The current is the latest version") !=
-               std::string::npos;
-      },
-      30))
-      << ReadFile(dir.File("run.log"));
-  kill(second, SIGTERM);
-  EXPECT_TRUE(testing_support::WaitUntilGone(second, 15));
+    // The updater has become the launcher again; it says which process.
+    pid_t second = -1;
+    const std::regex started("starting the launcher as process ([0-9]+)");
+    ASSERT_TRUE(WaitFor(
+        [&] {
+          std::smatch match;
+          const std::string log = ReadFile(place.File("launcherupdate.log"));
+          if (!std::regex_search(log, match, started)) return false;
+          second = std::stoi(match[1]);
+          return true;
+        },
+        20))
+        << ReadFile(place.File("launcherupdate.log")) << ReadFile(place.File("run.log"));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+          return ReadFile(place.File("run.log")).find("The current is the latest version") !=
+                 std::string::npos;
+        },
+        30))
+        << ReadFile(place.File("run.log"));
+    kill(second, SIGTERM);
+    EXPECT_TRUE(testing_support::WaitUntilGone(second, 15));
 
-  EXPECT_EQ(ReadFile(dir.File("data/launcher.txt")), "1.1");
-  EXPECT_EQ(ReadFile(dir.File("launcher")), place.launcherBytes);
-  EXPECT_FALSE(PathExists(dir.File("temp/launcher")));
-  EXPECT_FALSE(PathExists(dir.File("launcherupdate.exe")));
-  EXPECT_NE(ReadFile(dir.File("version.ini")).find("LVersion=1.1"), std::string::npos);
-  const std::string log = ReadFile(dir.File("launcherupdate.log"));
-  EXPECT_NE(log.find("files installed: 2"), std::string::npos) << log;
-  EXPECT_NE(log.find("recorded launcher version 1.1"), std::string::npos) << log;
+    EXPECT_EQ(ReadFile(place.File("data/game.txt")), "game 1.1");
+    EXPECT_EQ(ReadFile(place.File("data/launcher.txt")), "1.1");
+    EXPECT_EQ(ReadFile(place.File("launcher")), place.launcherBytes);
+    EXPECT_FALSE(PathExists(place.File("temp/launcher")));
+    EXPECT_FALSE(PathExists(place.File("launcherupdate.exe")));
+    EXPECT_EQ(ReadFile(place.File("version.ini")), "[Version]\nVersion=1.1\nLVersion=1.1\n");
+    const std::string log = ReadFile(place.File("launcherupdate.log"));
+    EXPECT_NE(log.find("files installed: 2"), std::string::npos) << log;
+    EXPECT_NE(log.find("recorded launcher version 1.1"), std::string::npos) << log;
+  }
 }
 
 // An updater that cannot run, or runs and installs nothing, never leaves the
@@ -302,12 +318,12 @@ TEST(SelfUpdateTest, FailingUpdaterLeavesTheOldLauncherVersion) {
     ASSERT_TRUE(place.server.running());
     // A launcher that cannot hand over stays until it is closed.
     EXPECT_EQ(place.RunLauncher("3000"), 0);
-    const std::string runLog = ReadFile(place.dir.File("run.log"));
+    const std::string runLog = ReadFile(place.File("run.log"));
     EXPECT_EQ(runLog.find("cannot start the launcher's updater") != std::string::npos, !c.starts)
         << runLog;
     EXPECT_EQ(place.server.RequestCount("/launcher.upd"), 1);
-    EXPECT_NE(ReadFile(place.dir.File("version.ini")).find("LVersion=1.0"), std::string::npos);
-    EXPECT_FALSE(PathExists(place.dir.File("data/launcher.txt")));
+    EXPECT_EQ(ReadFile(place.File("version.ini")), "[Version]\nVersion=1.1\nLVersion=1.0\n");
+    EXPECT_FALSE(PathExists(place.File("data/launcher.txt")));
   }
 }
 
