@@ -19,6 +19,7 @@ namespace {
 constexpr size_t kLargestLedger = 16u * 1024 * 1024;
 constexpr size_t kRandomLength = 6;  // mkstemps' "XXXXXX"
 constexpr size_t kLongestName = NAME_MAX;
+constexpr int kNameAttempts = 100;
 
 std::string LedgerPath(const std::string& dir) {
   std::string path = dir.empty() ? std::string(".") : dir;
@@ -88,19 +89,24 @@ bool FillRandomPart(std::string& name, size_t suffixLength) {
 
 }  // namespace
 
+// Each name is noted before it exists: a process killed at any moment
+// leaves no file that the ledger does not name. A name taken meanwhile is
+// tried again under another (its note names nothing of ours that exists).
 int CreateNotedTemporary(const std::string& ledgerDir, const std::string& target,
                          const char* suffix, std::string& path) {
-  std::string name = TemporaryTemplate(target, suffix);
-  if (name.empty()) return -1;
-  const int fd = mkostemps(name.data(), static_cast<int>(std::strlen(suffix)), O_CLOEXEC);
-  if (fd < 0) return -1;
-  if (!Note(ledgerDir, name)) {
-    unlink(name.c_str());
-    close(fd);
-    return -1;
+  const std::string pattern = TemporaryTemplate(target, suffix);
+  if (pattern.empty()) return -1;
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    std::string name = pattern;
+    if (!FillRandomPart(name, std::strlen(suffix)) || !Note(ledgerDir, name)) return -1;
+    const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      path = name;
+      return fd;
+    }
+    if (errno != EEXIST) return -1;
   }
-  path = name;
-  return fd;
+  return -1;
 }
 
 bool LinkNotedTemporary(const std::string& ledgerDir, const std::string& source,
@@ -108,19 +114,14 @@ bool LinkNotedTemporary(const std::string& ledgerDir, const std::string& source,
   const std::string pattern = TemporaryTemplate(target, suffix);
   if (pattern.empty()) return false;
   // link() never replaces a file: a taken name is tried again under another.
-  for (int attempt = 0; attempt < 100; ++attempt) {
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     std::string name = pattern;
-    if (!FillRandomPart(name, std::strlen(suffix))) return false;
-    if (link(source.c_str(), name.c_str()) != 0) {
-      if (errno == EEXIST) continue;
-      return false;
+    if (!FillRandomPart(name, std::strlen(suffix)) || !Note(ledgerDir, name)) return false;
+    if (link(source.c_str(), name.c_str()) == 0) {
+      path = name;
+      return true;
     }
-    if (!Note(ledgerDir, name)) {
-      unlink(name.c_str());
-      return false;
-    }
-    path = name;
-    return true;
+    if (errno != EEXIST) return false;
   }
   return false;
 }

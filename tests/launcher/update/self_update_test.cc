@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "download/update_temporaries.h"
 #include "tests/support/child_process.h"
 #include "tests/support/http_server.h"
 #include "tests/support/temp_dir.h"
@@ -190,6 +191,36 @@ TEST(LauncherUpdateProgramTest, WaitsUntilTheLauncherHasEnded) {
   EXPECT_NE(ReadFile(program + "launcherupdate.log").find("the launcher has ended"),
             std::string::npos);
   EXPECT_EQ(ReadFile(program + "a.txt"), "new");
+}
+
+// Killed while it stages its copies: nothing of the package is in place, no
+// launcher version is recorded, and what it staged is named in the ledger
+// that the launcher's next start sweeps.
+TEST(LauncherUpdateProgramTest, KilledWhileStagingLeavesNothingForGood) {
+  testing_support::TempDir root;
+  const std::string program = root.File("game/");
+  const std::string package = program + "temp/launcher/";
+  fs::create_directories(package);
+  const std::string versions = "[Version]\nVersion=1.0\nLVersion=1.0\n";
+  WriteFile(program + "version.ini", versions);
+  WriteFile(program + "a.txt", "old");
+  WriteFile(package + "a.txt", "new");
+  // Enough files, each written through to the disk, to be caught midway.
+  for (int i = 0; i < 400; ++i)
+    WriteFile(package + "f" + std::to_string(i), std::string(4096, 'f'));
+  WriteFile(package + "launcherupdate.version", "2.5");
+  const pid_t updater = testing_support::StartProgram({kUpdater, "\"" + package + "*" + program});
+  ASSERT_GT(updater, 0);
+  const ReapAtEnd updaterAtEnd{updater};
+  ASSERT_TRUE(WaitFor([&] { return PathExists(program + "update.temporaries"); }, 30));
+  kill(updater, SIGKILL);
+  ASSERT_FALSE(testing_support::WaitForExit(updater, 10).has_value());  // ended by the kill
+
+  EXPECT_TRUE(HoldsStagedFiles(program));
+  EXPECT_EQ(ReadFile(program + "a.txt"), "old");
+  EXPECT_EQ(ReadFile(program + "version.ini"), versions);
+  RemoveNotedTemporaries(program);  // as the launcher's next start does
+  EXPECT_FALSE(HoldsStagedFiles(program));
 }
 
 // Every file of the program directory of the build, copied (not linked):
