@@ -14,7 +14,7 @@ class SystemEnvironment : public RoadEnvironment {
   const RoadPace& Pace() const override { return pace_; }
 
  private:
-  const RoadPace pace_;
+  const RoadPace pace_{};
 };
 
 }  // namespace
