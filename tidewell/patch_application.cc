@@ -260,5 +260,6 @@ bool CLivePatchImp::UpdateSelf() {
   // installation without a library. The verified download fetches it beside
   // the old one and renames it over it only when complete and verified: the
   // rename gives the name to a new file and leaves the mapped one untouched.
-  return DownloadAndVerify(url, target, hash);
+  const std::optional<uint64_t> maxBytes = TransferBound(target, 0);
+  return maxBytes && DownloadAndVerify(url, target, hash, *maxBytes);
 }

@@ -49,7 +49,7 @@ enum class Pass { Again, End };
 
 // The two phases of one run of the thread.
 struct Road {
-  explicit Road(RoadEnvironment& environment, uint32_t prepareTick)
+  Road(RoadEnvironment& environment, uint32_t prepareTick)
       : environment(environment), check(environment, prepareTick) {}
   RoadEnvironment& environment;
   RoadPhase check;
@@ -89,13 +89,18 @@ Pass ApplyPhase(LauncherFrameWnd& frame, RoadPhase& phase) {
     GiveUp(frame);
     return Pass::End;
   }
+  // Without a patch object a pass is only a failed one; it waits as well.
+  const auto failed = [&phase] { return phase.PauseAfterFailedPass() ? Pass::Again : Pass::End; };
   LivePatchHolder* holder = frame.livePatch;
-  if (!holder) return Pass::Again;
+  if (!holder) return failed();
   bool applied = false;
   wxString reachedBefore;
   {
-    std::lock_guard<std::recursive_mutex> lock(holder->mutex);
-    if (!holder->patch) return Pass::Again;
+    std::unique_lock<std::recursive_mutex> lock(holder->mutex);
+    if (!holder->patch) {
+      lock.unlock();
+      return failed();
+    }
     // The library's own retries keep this phase's pace and limit.
     holder->patch->retryPause = &RoadPhase::PauseBeforeRetry;
     holder->patch->retryPauseContext = &phase;
@@ -122,7 +127,7 @@ Pass ApplyPhase(LauncherFrameWnd& frame, RoadPhase& phase) {
     frame.SetEnterGameEnabled(true);
     return Pass::End;
   }
-  return phase.PauseAfterFailedPass() ? Pass::Again : Pass::End;
+  return failed();
 }
 
 // Another launcher on this program directory's update road is waited for
@@ -177,9 +182,7 @@ void RunUpdateThread(RoadEnvironment& environment) {
   for (;;) {
     RUNLOG_MESSAGE(frame.logTarget, 1728, "Please later is connect to the server... ");
     const Pass pass = g_bVersionChecked ? ApplyPhase(frame, *road.apply) : CheckPhase(frame, road);
-    if (pass == Pass::End) break;
-    // The frame stays prepared once it is.
-    if (WorkerStopRequested()) break;
+    if (pass == Pass::End || WorkerStopRequested()) break;
   }
   ForgetRetryPause();
   UpdateRoadLock().Release();
