@@ -4,12 +4,16 @@
 
 #include "download/download_file.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <new>
 #include <string>
+
+#include "platform/fresh_file.h"
 
 namespace {
 
@@ -76,9 +80,14 @@ bool DownloadFile(CURL* handle, const wxString& url, const wxString& path, long 
                   curl_progress_callback progress, uint64_t maxBytes) {
   // Declared first: the stream uses it until it is closed.
   std::unique_ptr<char[]> outputBuffer(new (std::nothrow) char[kOutputBufferSize]);
-  FILE* output = std::fopen(path.utf8_str(), "wb+");
+  // The download targets have fixed names in the program directory
+  // (ServerListTemp.xml, the work file test.gps): a link planted under one
+  // is replaced by a file of our own, never written through.
+  const int fd = platform::OpenReplacingLinks(path.utf8_str(), true);
+  FILE* output = fd >= 0 ? fdopen(fd, "wb+") : nullptr;
   if (!output) {
     std::perror(nullptr);
+    if (fd >= 0) close(fd);
     return false;
   }
   if (outputBuffer) std::setvbuf(output, outputBuffer.get(), _IOFBF, kOutputBufferSize);

@@ -19,6 +19,7 @@ namespace {
 constexpr size_t kLargestLedger = 16u * 1024 * 1024;
 constexpr size_t kRandomLength = 6;  // mkstemps' "XXXXXX"
 constexpr size_t kLongestName = NAME_MAX;
+constexpr int kNameAttempts = 100;
 
 std::string LedgerPath(const std::string& dir) {
   std::string path = dir.empty() ? std::string(".") : dir;
@@ -78,21 +79,27 @@ bool Append(const std::string& ledger, const std::string& entry) {
   return closed && written == static_cast<ssize_t>(entry.size());
 }
 
-// "<target>.XXXXXX<suffix>" with the target made absolute (its name cut
-// short when the whole would be too long for a directory entry); empty when
-// the target cannot be made absolute or the name could not be noted.
+// "<target>.XXXXXX<suffix>" (the target's name cut short when the whole
+// would be too long for a directory entry), relative when the target is: a
+// program directory whose name is not UTF-8 is named from inside ("./"),
+// and its paths must keep that form to be read back.
 std::string TemporaryTemplate(const std::string& target, const char* suffix) {
-  std::error_code error;
-  const std::filesystem::path absolute = std::filesystem::absolute(target, error);
-  if (error) return std::string();
-  std::string base = absolute.filename().string();
+  const std::filesystem::path given(target);
+  std::string base = given.filename().string();
   const size_t added = 1 + kRandomLength + std::strlen(suffix);
   if (base.size() + added > kLongestName)
     base.resize(kLongestName > added ? kLongestName - added : 0);
-  std::string name = (absolute.parent_path() / base).string() + ".XXXXXX" + suffix;
+  std::string name = (given.parent_path() / base).string() + ".XXXXXX" + suffix;
   // The ledger separates its entries with NUL, which no path holds.
   if (name.find('\0') != std::string::npos) return std::string();
   return name;
+}
+
+// The ledger notes names absolute, whatever directory a later start runs in.
+bool Note(const std::string& ledgerDir, const std::string& name) {
+  std::error_code error;
+  const std::string absolute = std::filesystem::absolute(name, error).string();
+  return !error && Append(LedgerPath(ledgerDir), absolute + '\0');
 }
 
 // Puts six random letters or digits in place of the template's "XXXXXX".
@@ -107,19 +114,24 @@ bool FillRandomPart(std::string& name, size_t suffixLength) {
 
 }  // namespace
 
+// Each name is noted before it exists: a process killed at any moment
+// leaves no file that the ledger does not name. A name taken meanwhile is
+// tried again under another (its note names nothing of ours that exists).
 int CreateNotedTemporary(const std::string& ledgerDir, const std::string& target,
                          const char* suffix, std::string& path) {
-  std::string name = TemporaryTemplate(target, suffix);
-  if (name.empty()) return -1;
-  const int fd = mkostemps(name.data(), static_cast<int>(std::strlen(suffix)), O_CLOEXEC);
-  if (fd < 0) return -1;
-  if (!Append(LedgerPath(ledgerDir), name + '\0')) {
-    unlink(name.c_str());
-    close(fd);
-    return -1;
+  const std::string pattern = TemporaryTemplate(target, suffix);
+  if (pattern.empty()) return -1;
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    std::string name = pattern;
+    if (!FillRandomPart(name, std::strlen(suffix)) || !Note(ledgerDir, name)) return -1;
+    const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      path = name;
+      return fd;
+    }
+    if (errno != EEXIST) return -1;
   }
-  path = name;
-  return fd;
+  return -1;
 }
 
 bool LinkNotedTemporary(const std::string& ledgerDir, const std::string& source,
@@ -127,19 +139,14 @@ bool LinkNotedTemporary(const std::string& ledgerDir, const std::string& source,
   const std::string pattern = TemporaryTemplate(target, suffix);
   if (pattern.empty()) return false;
   // link() never replaces a file: a taken name is tried again under another.
-  for (int attempt = 0; attempt < 100; ++attempt) {
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     std::string name = pattern;
-    if (!FillRandomPart(name, std::strlen(suffix))) return false;
-    if (link(source.c_str(), name.c_str()) != 0) {
-      if (errno == EEXIST) continue;
-      return false;
+    if (!FillRandomPart(name, std::strlen(suffix)) || !Note(ledgerDir, name)) return false;
+    if (link(source.c_str(), name.c_str()) == 0) {
+      path = name;
+      return true;
     }
-    if (!Append(LedgerPath(ledgerDir), name + '\0')) {
-      unlink(name.c_str());
-      return false;
-    }
-    path = name;
-    return true;
+    if (errno != EEXIST) return false;
   }
   return false;
 }

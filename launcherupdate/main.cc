@@ -2,13 +2,15 @@
 // launcher update package; the launcher starts it with one parameter string
 // (a double quote, the unpacked package directory, "*", the program
 // directory) and ends. It waits until the launcher has ended, copies the
-// package's files over the program directory, removes the package directory
-// and becomes the launcher again.
+// package's files over the program directory, records the launcher version
+// the launcher noted for it, removes the package directory and becomes the
+// launcher again.
 //
 // Exit status, when it does not become the launcher: 0 when a launcher is
 // running already, 1 for an unusable parameter string, 3 when the launcher
 // cannot be started.
 #include <limits.h>
+#include <linux/close_range.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,6 +27,7 @@
 #include "launcherupdate/package_install.h"
 #include "launcherupdate/update_log.h"
 #include "launcherupdate/update_parameters.h"
+#include "launcherupdate/version_record.h"
 
 namespace {
 
@@ -33,6 +36,10 @@ using namespace launcher_update;
 constexpr int kLauncherRunsAlready = 0;
 constexpr int kBadParameters = 1;
 constexpr int kCannotStartLauncher = 3;
+
+// Tells the launcher we start again that the update failed a moment ago
+// (launcher/update/launcher_handover.h reads it).
+constexpr char kUpdateFailedVariable[] = "VELMOR_LAUNCHER_UPDATE_FAILED";
 
 // Far beyond the launcher's own bounded shut-down.
 constexpr std::chrono::seconds kLauncherEndLimit{60};
@@ -57,24 +64,35 @@ std::optional<std::string> PackageInside(const std::string& packageDir,
   return package;
 }
 
-void InstallAndClearPackage(UpdateLog& log, const std::string& packageDir,
+// True when the package was installed.
+bool InstallAndClearPackage(UpdateLog& log, const std::string& packageDir,
                             const std::string& programDir) {
   const std::optional<std::string> package = PackageInside(packageDir, programDir);
   if (!package) {
     log.Write("no package inside the program directory at " + packageDir);
-    return;
+    return false;
   }
+  const std::string version = ReadNotedVersion(*package + "/");
   const InstallResult result = InstallPackage(*package, programDir);
   if (!result.ok) {
     // The package stays for a look; the launcher's next check clears it.
     log.Write("nothing installed: " + result.error);
-    return;
+    return false;
   }
   log.Write("files installed: " + std::to_string(result.files));
+  // Recorded only now that the launcher is in place: an update cut short
+  // leaves the old version, and the launcher fetches its package again.
+  const std::string programPath = programDir == "/" ? programDir : programDir + "/";
+  if (!version.empty()) {
+    log.Write(RecordLauncherVersion(programPath, version)
+                  ? "recorded launcher version " + version
+                  : "cannot record launcher version " + version);
+  }
   std::error_code error;
   std::filesystem::remove_all(*package, error);
   log.Write(error ? "cannot remove the package directory: " + error.message()
                   : "removed the package directory");
+  return true;
 }
 
 }  // namespace
@@ -98,12 +116,17 @@ int main(int argc, char** argv) {
                 ? "the launcher has ended"
                 : "the launcher still runs; updating all the same");
 
-  InstallAndClearPackage(log, parameters->packageDir, *programDir);
+  const bool installed = InstallAndClearPackage(log, parameters->packageDir, *programDir);
 
+  // The update road's lock came with us from the launcher; the launcher we
+  // start takes it anew.
+  close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
   if (IsLauncherRunning(launcher)) {
     log.Write("a launcher runs already; not started again");
     return kLauncherRunsAlready;
   }
+  // A launcher started after a failed update would hand over again at once.
+  if (!installed) setenv(kUpdateFailedVariable, "1", 1);
   // This process becomes the launcher, so whoever waits for it knows its id.
   log.Write("starting the launcher as process " + std::to_string(getpid()));
   if (chdir(programDir->c_str()) == 0) {

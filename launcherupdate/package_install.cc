@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "download/update_temporaries.h"
+
 namespace launcher_update {
 namespace fs = std::filesystem;
 namespace {
@@ -47,7 +49,8 @@ bool WriteAll(int fd, const char* data, size_t size) {
 
 // Copies `source` to a new file beside `target`; the name of that file on
 // success, "" with `error` set otherwise.
-std::string Stage(const std::string& source, const std::string& target, std::string& error) {
+std::string Stage(const std::string& source, const std::string& target,
+                  const std::string& ledgerDir, mode_t umaskBits, std::string& error) {
   const int in = open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   struct stat sourceInfo {};
   if (in < 0 || fstat(in, &sourceInfo) != 0) {
@@ -57,6 +60,8 @@ std::string Stage(const std::string& source, const std::string& target, std::str
   }
   // A file being replaced lends its permissions to the new one; a new file
   // takes the package's, without set-id or sticky bits from an archive.
+  // Either way the user's umask applies: a package made on a shared disk
+  // marks everything writable by all.
   struct stat targetInfo {};
   mode_t mode = sourceInfo.st_mode & 0777;
   if (lstat(target.c_str(), &targetInfo) == 0) {
@@ -67,10 +72,11 @@ std::string Stage(const std::string& source, const std::string& target, std::str
     }
     if (S_ISREG(targetInfo.st_mode)) mode = targetInfo.st_mode & 07777;
   }
-  std::string staged = target + ".update-XXXXXX";
-  const int out = mkostemp(staged.data(), O_CLOEXEC);
+  mode &= ~umaskBits;
+  std::string staged;
+  const int out = CreateNotedTemporary(ledgerDir, target, kInstallTemporarySuffix, staged);
   if (out < 0) {
-    error = SystemError("cannot create", staged);
+    error = SystemError("cannot create a copy beside", target);
     close(in);
     return {};
   }
@@ -113,7 +119,8 @@ bool ListPackageFiles(const fs::path& root, std::vector<fs::path>& files, std::s
     if (error) break;
     if (!fs::is_regular_file(status)) continue;  // directories come with their files
     const fs::path relative = it->path().lexically_relative(root);
-    if (relative == relative.filename() && EqualsIgnoringCase(relative.string(), kUpdaterName))
+    if (relative == relative.filename() && (EqualsIgnoringCase(relative.string(), kUpdaterName) ||
+                                            relative.string() == kVersionNoteName))
       continue;
     files.push_back(relative);
   }
@@ -128,6 +135,8 @@ InstallResult InstallPackage(const std::string& packageDir, const std::string& p
   const fs::path root(packageDir);
   std::vector<fs::path> files;
   if (!ListPackageFiles(root, files, result.error)) return result;
+  const mode_t umaskBits = umask(0);
+  umask(umaskBits);
   std::vector<StagedFile> staged;
   for (const fs::path& relative : files) {
     const fs::path target = fs::path(programDir) / relative;
@@ -138,10 +147,12 @@ InstallResult InstallPackage(const std::string& packageDir, const std::string& p
       result.error =
           "cannot create the directory " + target.parent_path().string() + ": " + error.message();
     } else {
-      stagedPath = Stage((root / relative).string(), target.string(), result.error);
+      stagedPath =
+          Stage((root / relative).string(), target.string(), programDir, umaskBits, result.error);
     }
     if (stagedPath.empty()) {
       RemoveStaged(staged, 0);
+      ForgetNotedTemporaries(programDir);
       return result;
     }
     staged.push_back({stagedPath, target.string()});
@@ -150,10 +161,12 @@ InstallResult InstallPackage(const std::string& packageDir, const std::string& p
     if (rename(staged[i].staged.c_str(), staged[i].target.c_str()) != 0) {
       result.error = SystemError("cannot replace", staged[i].target);
       RemoveStaged(staged, i);
+      ForgetNotedTemporaries(programDir);
       return result;
     }
     ++result.files;
   }
+  ForgetNotedTemporaries(programDir);
   result.ok = true;
   return result;
 }

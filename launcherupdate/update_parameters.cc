@@ -3,9 +3,9 @@
 namespace launcher_update {
 namespace {
 
-bool IsDirectoryPath(const std::string& path) {
-  return path.size() > 1 && path.front() == '/' && path.back() == '/';
-}
+// Absolute, or relative to the working directory the launcher gave us (its
+// own): a program directory whose name is not UTF-8 is named "./".
+bool IsDirectoryPath(const std::string& path) { return path.size() > 1 && path.back() == '/'; }
 
 }  // namespace
 

@@ -13,8 +13,9 @@ struct UpdateParameters {
   std::string programDir;  // ends with "/"
 };
 
-// Splits the parameter string. Both directories must be absolute and end
-// with a separator, and the package must lie inside the program directory
+// Splits the parameter string. Both directories must end with a separator
+// (a relative one is taken from our working directory, which is the
+// launcher's), and the package must lie inside the program directory
 // (as the launcher always places it): of the "*" that could separate them,
 // the first that gives such a pair counts, since a Linux path may itself
 // hold a "*". A closing quote is tolerated. Nullopt when no pair fits.

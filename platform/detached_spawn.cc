@@ -16,13 +16,15 @@ namespace {
 
 // Between fork and exec only async-signal-safe calls are allowed, since
 // other threads may hold locks at the moment of the fork.
-[[noreturn]] void ExecInGrandchild(const char* path, char* const* argv, int errorPipe) {
+[[noreturn]] void ExecInGrandchild(const char* path, char* const* argv, int errorPipe,
+                                   int keptDescriptor) {
   sigset_t none;
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
   signal(SIGPIPE, SIG_DFL);
   // The launcher's log, sockets and pipes are not the child's business.
   close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+  if (keptDescriptor > 2) fcntl(keptDescriptor, F_SETFD, 0);
   execve(path, argv, environ);
   const int error = errno;
   ssize_t ignored = write(errorPipe, &error, sizeof error);
@@ -32,7 +34,8 @@ namespace {
 
 }  // namespace
 
-Status SpawnDetached(const std::string& path, const std::vector<std::string>& arguments) {
+Status SpawnDetached(const std::string& path, const std::vector<std::string>& arguments,
+                     int keptDescriptor) {
   // Everything the children need is prepared before the fork.
   std::vector<std::string> storage;
   storage.reserve(arguments.size() + 1);
@@ -62,7 +65,8 @@ Status SpawnDetached(const std::string& path, const std::vector<std::string>& ar
       (void)ignored;
       _exit(127);
     }
-    if (grandchild == 0) ExecInGrandchild(storage[0].c_str(), argv.data(), errorPipe[1]);
+    if (grandchild == 0)
+      ExecInGrandchild(storage[0].c_str(), argv.data(), errorPipe[1], keptDescriptor);
     _exit(0);
   }
 

@@ -31,13 +31,15 @@ bool CreateFileIfMissing(const std::string& path) {
   if (path.empty()) return false;
   int fd;
   do {
-    fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    // A link is never followed: one to nothing would create a file
+    // wherever it points.
+    fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd >= 0) {
     close(fd);
     return true;
   }
-  // A read-only file that exists still counts.
+  // A read-only file that exists (or a link to one) still counts.
   return FileExists(path);
 }
 

@@ -16,7 +16,9 @@ bool FileExists(const std::string& path);  // a plain file (not a directory)
 bool DirectoryExists(const std::string& path);
 
 // Creates an empty file when none exists and leaves an existing one alone.
-// False when the file neither existed nor could be created.
+// A symbolic link under the name is not followed (so nothing is created
+// where one that names nothing points). False when no file is there (or
+// behind a link) and none could be created.
 bool CreateFileIfMissing(const std::string& path);
 
 // Removes a file; false when it could not be removed.

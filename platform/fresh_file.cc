@@ -52,4 +52,20 @@ int CreateFreshFile(const char* path, bool readToo) {
   return OpenRetrying(path, access | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC);
 }
 
+int OpenReplacingLinks(const char* path, bool readToo) {
+  struct stat info {};
+  if (lstat(path, &info) == 0 &&
+      (S_ISLNK(info.st_mode) || (S_ISREG(info.st_mode) && info.st_nlink > 1)) &&
+      unlink(path) != 0) {
+    return -1;
+  }
+  const int access = readToo ? O_RDWR : O_WRONLY;
+  int fd;
+  do {
+    // Created with the usual mode (the umask applies), as fopen would.
+    fd = open(path, access | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
 }  // namespace platform

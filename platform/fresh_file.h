@@ -14,4 +14,11 @@ namespace platform {
 // async-signal-safe calls, so a crash handler may call it.
 int CreateFreshFile(const char* path, bool readToo);
 
+// Opens `path` for writing from its start (created, or truncated when it
+// exists) without ever writing through a link: a symbolic link, or a plain
+// file that has a second name, is removed first and a new file takes its
+// place. Anything else under the name (a device, say) is opened as it is.
+// Returns the descriptor (close-on-exec), or -1 with errno set.
+int OpenReplacingLinks(const char* path, bool readToo);
+
 }  // namespace platform

@@ -15,6 +15,13 @@ struct ProcessEntry {
   // read, or where it names an interpreter running a script, the name the
   // kernel recorded for the process (comm), which is the script's name.
   std::string exeName;
+  // The real user the process runs as; -1 when that cannot be read.
+  long uid = -1;
+  // The full path of the program the process runs: its executable as the
+  // kernel links it (also once the file has been replaced or deleted) or,
+  // for a script run by its interpreter, the script named on its command
+  // line, resolved against the process's working directory. "" when unknown.
+  std::string programPath;
 };
 
 // Every running process, in ascending pid order; nullopt when the process
@@ -31,6 +38,10 @@ bool TerminateProcess(int pid);
 // gave to a new process meanwhile is left alone. The process is held by a
 // pidfd from the check to the signal.
 bool TerminateProcess(int pid, const std::string& expectedExeName);
+
+// The same, where the process now holding `expected.pid` must still be the
+// one listed: same name, user and program path.
+bool TerminateProcess(const ProcessEntry& expected);
 
 // Windows needs a debug privilege on the launcher's own token before it may
 // stop processes of other sessions. Linux has no such token step: whether a

@@ -9,7 +9,7 @@
 
 namespace platform {
 
-Status StartProgram(const std::string& path, const std::string& parameters) {
+Status StartProgram(const std::string& path, const std::string& parameters, int keptDescriptor) {
   if (path.empty()) return Error{"no program path"};
   struct stat info {};
   if (stat(path.c_str(), &info) != 0) return Error::FromErrno(path, errno);
@@ -17,7 +17,7 @@ Status StartProgram(const std::string& path, const std::string& parameters) {
   if (access(path.c_str(), X_OK) != 0) return Error::FromErrno(path, errno);
   std::vector<std::string> arguments;
   if (!parameters.empty()) arguments.push_back(parameters);
-  return SpawnDetached(path, arguments);
+  return SpawnDetached(path, arguments, keptDescriptor);
 }
 
 std::string ProgramDirectory() {

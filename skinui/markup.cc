@@ -29,6 +29,9 @@ namespace {
 constexpr size_t kMaxFileSize = 16u * 1024u * 1024u;
 constexpr size_t kMaxElements = 250000;
 constexpr size_t kMaxAttributes = 1000000;
+// Skins nest a few levels and a server list three; anything far deeper is
+// hostile, and the code that walks a document need not take it.
+constexpr size_t kMaxDepth = 64;
 
 using platform::AppendUtf8;
 
@@ -127,7 +130,10 @@ class Parser {
         const int parent = open.empty() ? -1 : open.back();
         Link(index, parent);
         rootSeen = true;
-        if (!selfClosing) open.push_back(index);
+        if (!selfClosing) {
+          if (open.size() >= kMaxDepth) return Fail("elements nested too deeply");
+          open.push_back(index);
+        }
       }
     }
     if (!open.empty()) return Fail("unclosed element: " + doc_->elements[open.back()].name);

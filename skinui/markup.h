@@ -7,7 +7,8 @@
 // (skipped; entities it declares are not expanded, so a reference to one
 // makes the document not well-formed). Text is UTF-8; a UTF-8 byte-order mark
 // is skipped, and a UTF-16 document (with its byte-order mark) is converted.
-// Nesting is read without recursion, so depth is limited only by memory.
+// Nesting is read without recursion; a document whose elements nest more
+// than 64 deep is refused.
 //
 // Repeated attributes are kept, in document order: reading by position sees
 // each of them, and GetAttributeValue(name) answers the LAST one, so that a
@@ -15,8 +16,8 @@
 //
 // Any other input (a missing or extra end tag, a bad name, an unquoted value,
 // '<' in a value, an unknown entity, text or a second element after the root,
-// a NUL byte, an empty document) is not well-formed: Load... answers false
-// and the markup holds nothing.
+// a NUL byte, an empty document, nesting beyond the limit) is not
+// well-formed: Load... answers false and the markup holds nothing.
 #pragma once
 
 #include <cstddef>

@@ -20,11 +20,12 @@
 using PatchStatusCallback = void (*)(const wchar_t* filePath, int32_t done, int32_t total,
                                      bool finished, void* user, bool launcherSet, bool flag);
 
-// Asked by the library before it repeats a failed transfer: the host waits
-// as long as it sees fit (a pause that grows keeps a failing server from
-// being flooded) and returns false when the library should give up now
-// (the host is shutting down).
-using HostRetryPause = bool (*)();
+// Asked by the library, with the host's `retryPauseContext`, before it
+// repeats a failed transfer: the host waits as long as it sees fit (a short
+// pause keeps a failing server from being flooded) and returns false when
+// the library should give up the transfer now (the host is shutting down,
+// or its time for the update is up).
+using HostRetryPause = bool (*)(void* context);
 
 // Capacity of CLivePatch::statusText, terminator included.
 inline constexpr int kStatusTextCapacity = 400;
@@ -55,6 +56,7 @@ class CLivePatch {
   void* userData = nullptr;                           // fifth argument of every status call
   void* hostWindow = nullptr;                         // the host's own; never read here
   HostRetryPause retryPause = nullptr;                // null: retries follow at once
+  void* retryPauseContext = nullptr;                  // handed to retryPause
 
   // The target path of the file being fetched, or the last error text.
   // Always terminated.

@@ -21,7 +21,7 @@ void CLivePatchImp::NotifyStatus(const wchar_t* filePath, int32_t done, bool fin
   if (statusCallback) statusCallback(filePath, done, 1, finished, userData, launcherSet, false);
 }
 
-bool CLivePatchImp::PauseBeforeRetry() { return !retryPause || retryPause(); }
+bool CLivePatchImp::PauseBeforeRetry() { return !retryPause || retryPause(retryPauseContext); }
 
 void CLivePatchImp::ReportVersionError(const wxString& version, const char* boxText) {
   SetStatusText(wxString::Format(L"更新版本%s发生错误", version));

@@ -8,6 +8,7 @@
 #include "tidewell/download_routine.h"
 #include "tidewell/library_directory.h"
 #include "tidewell/live_patch_imp.h"
+#include "tidewell/xml_document.h"
 #include "tidewell/xml_names.h"
 
 namespace {
@@ -53,13 +54,17 @@ bool CLivePatchImp::LoadManifest(const wchar_t* url, const wchar_t* clientVersio
   if (urlText.empty()) return false;
   if (!FetchWorkFile(urlText)) return false;
 
-  // Parse aside, so that a broken manifest leaves the previous one usable.
+  const wxString client = clientVersionText ? wxString(clientVersionText) : wxString();
+  // A broken manifest leaves the previous one usable.
   wxXmlDocument parsed;
-  if (!parsed.Load(WorkFilePath(), "UTF-8") || !parsed.GetRoot()) return false;
-  manifest.SetRoot(parsed.DetachRoot());  // frees the previous tree; no copy
+  if (!tidewell::LoadXmlDocument(WorkFilePath(), parsed)) return false;
   std::remove(WorkFilePath().utf8_str());
+  // A first installation comes from the base set: a manifest without one
+  // has nothing to install, and the host must not empty its data for it.
+  if (client == "0.0" && !tidewell::BaseSet(parsed.GetRoot())) return false;
+  manifest.SetRoot(parsed.DetachRoot());  // frees the previous tree; no copy
 
-  clientVersion = clientVersionText ? wxString(clientVersionText) : wxString();
+  clientVersion = client;
   currentVersion = clientVersion;
 
   // The sets are listed oldest first, so the last version given wins.

@@ -1,18 +1,22 @@
 // Applying the manifest: patch sets, file lists, the full installation and
 // the library's own replacement.
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #include <wx/file.h>
 #include <wx/filefn.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cwchar>
+#include <optional>
 
 #include "tidewell/entry_path.h"
 #include "tidewell/library_directory.h"
 #include "tidewell/live_patch_imp.h"
 #include "tidewell/md5_file.h"
+#include "tidewell/xml_document.h"
 #include "tidewell/xml_names.h"
 
 using tidewell::NameIs;
@@ -24,6 +28,14 @@ namespace {
 constexpr char kDownloadErrorBox[] = "下载补丁发生错误";
 constexpr char kListNodeErrorBox[] = "更新版本发生错误";
 
+// Left free on the disk of every download.
+constexpr uint64_t kDiskReserveBytes = 64u * 1024 * 1024;
+// A stale `size` may be this far off before the body counts as endless.
+constexpr uint64_t kSizeSlackBytes = 64u * 1024 * 1024;
+// The bound of an entry without a size where the disk's free space cannot
+// be had.
+constexpr uint64_t kUnknownDiskBound = 4ull * 1024 * 1024 * 1024;
+
 void MakeDirectoryIfMissing(const wxString& directory) {
   if (!wxDirExists(directory)) wxMkdir(directory);
 }
@@ -34,6 +46,27 @@ int32_t ParseSize(const wxString& text) {
   if (value > INT32_MAX) return INT32_MAX;
   if (value < INT32_MIN) return INT32_MIN;
   return static_cast<int32_t>(value);
+}
+
+// A file entry's `size` is only a record: a stale one must not refuse a file
+// whose digest matches. It still bounds a body that never ends, loosely,
+// and no download may take the last kDiskReserveBytes of its disk, with a
+// size or without one. Nullopt when the disk has no room to spare.
+std::optional<uint64_t> TransferBound(const wxString& target, int32_t declaredSize) {
+  uint64_t bound = kUnknownDiskBound;
+  if (declaredSize > 0) {
+    const uint64_t size = static_cast<uint64_t>(declaredSize);
+    bound = std::max(2 * size, size + kSizeSlackBytes);
+  }
+  const wxString directory = target.Contains("/") ? target.BeforeLast('/') : wxString(".");
+  struct statvfs disk {};
+  if (statvfs(directory.empty() ? "/" : static_cast<const char*>(directory.utf8_str()), &disk) ==
+      0) {
+    const uint64_t free = static_cast<uint64_t>(disk.f_bavail) * disk.f_frsize;
+    if (free <= kDiskReserveBytes) return std::nullopt;
+    bound = std::min(bound, free - kDiskReserveBytes);
+  }
+  return bound;
 }
 
 // What a patch set names: among its children the last `files` URL, the last
@@ -104,7 +137,7 @@ bool CLivePatchImp::ApplyFileList(const wxString& url, const wxString& version, 
   if (url.empty()) return true;
   if (!FetchWorkFile(url)) return false;
   wxXmlDocument list;
-  if (!list.Load(WorkFilePath(), "UTF-8") || !list.GetRoot()) return false;
+  if (!tidewell::LoadXmlDocument(WorkFilePath(), list)) return false;
   std::remove(WorkFilePath().utf8_str());
 
   for (const wxXmlNode* node = list.GetRoot()->GetChildren(); node; node = node->GetNext()) {
@@ -125,9 +158,11 @@ bool CLivePatchImp::ApplyFileList(const wxString& url, const wxString& version, 
 bool CLivePatchImp::InstallBase(const wxString& installedLauncherVersion) {
   if (installedLauncherVersion != newestLauncherVersion && !ApplyLauncherSetForBase()) return false;
 
-  const wxXmlNode* base = manifest.GetRoot() ? manifest.GetRoot()->GetChildren() : nullptr;
-  if (!base || !NameIs(base, "base")) return true;
-  const wxXmlNode* entry = base->GetChildren();
+  // Found by its name (a comment before it is no reason to install nothing
+  // and report success); without one there is no full installation to have.
+  const wxXmlNode* base = tidewell::BaseSet(manifest.GetRoot());
+  if (!base) return false;
+  const wxXmlNode* entry = tidewell::FirstElementChild(base);
   if (!entry) return false;  // a base set that names nothing cannot be installed
   if (NameIs(entry, "files")) {
     return ApplyFileList(tidewell::AttributeOrEmpty(entry, "url"), newestPatchVersion, false);
@@ -175,12 +210,10 @@ bool CLivePatchImp::DownloadFileEntry(const wxXmlNode* entry) {
   if (local.empty() && (name == ".upd" || name == ".tre")) return false;
 
   wxString size;
-  uint64_t maxBytes = 0;
+  int32_t declaredSize = 0;
   if (ReadAttribute(entry, "size", &size)) {
     lastFileSize = ParseSize(size);
-    // The manifest's size bounds the transfer (a size that is no positive
-    // count bounds nothing).
-    if (lastFileSize > 0) maxBytes = static_cast<uint64_t>(lastFileSize);
+    declaredSize = lastFileSize;
   }
 
   wxString target = name;
@@ -192,9 +225,11 @@ bool CLivePatchImp::DownloadFileEntry(const wxXmlNode* entry) {
   // The installed file stays until its replacement is complete and
   // verified; only something that no file can replace fails at once.
   if (wxDirExists(target)) return false;
+  const std::optional<uint64_t> maxBytes = TransferBound(target, declaredSize);
+  if (!maxBytes) return false;  // the disk has no room to spare
 
   const wxString fullUrl = url.Contains("http:") ? url : baseUrl + url;
-  return DownloadAndVerify(fullUrl, target, hash, maxBytes);
+  return DownloadAndVerify(fullUrl, target, hash, *maxBytes);
 }
 
 bool CLivePatchImp::UpdateSelf() {
@@ -225,5 +260,6 @@ bool CLivePatchImp::UpdateSelf() {
   // installation without a library. The verified download fetches it beside
   // the old one and renames it over it only when complete and verified: the
   // rename gives the name to a new file and leaves the mapped one untouched.
-  return DownloadAndVerify(url, target, hash);
+  const std::optional<uint64_t> maxBytes = TransferBound(target, 0);
+  return maxBytes && DownloadAndVerify(url, target, hash, *maxBytes);
 }

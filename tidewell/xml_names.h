@@ -15,6 +15,13 @@ bool NameIsAnyCase(const wxXmlNode* node, const char* name);  // ASCII case igno
 bool ReadAttribute(const wxXmlNode* node, const char* name, wxString* value);
 wxString AttributeOrEmpty(const wxXmlNode* node, const char* name);
 
+// The first child of `node` that is an element (comments and text skipped).
+const wxXmlNode* FirstElementChild(const wxXmlNode* node);
+
+// The manifest's full-installation set: the first child of the root named
+// exactly "base"; null when there is none.
+const wxXmlNode* BaseSet(const wxXmlNode* root);
+
 // Versions are plain strings ordered UTF-16 code unit by code unit, a
 // prefix before the longer string: "1.10" orders before "1.9".
 bool VersionOrdersBefore(const wxString& left, const wxString& right);

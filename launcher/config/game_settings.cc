@@ -45,7 +45,7 @@ bool GameSettings::Load(wxString path) {
 bool GameSettings::Save() {
   auto lock = Lock();
   if (filePath.empty()) return false;
-  std::unique_ptr<wxFileConfig> config = ReadSettingsFile(filePath);
+  std::unique_ptr<wxFileConfig> config = ReadSettingsFileForSave(filePath);
   if (!config) return false;
   config->Write("Setting/FullScreen", FullScreen);
   config->Write("Setting/Resolution", Resolution);

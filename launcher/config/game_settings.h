@@ -20,7 +20,8 @@ class GameSettings {
   bool Load(wxString path);
 
   // Writes the three keys into filePath (bools as "1"/"0"), keeping
-  // everything else. False when the file cannot be opened; not created.
+  // everything else; a missing file is written anew. False when it cannot
+  // be read or written.
   bool Save();
 
   std::unique_lock<std::recursive_mutex> Lock() const {

@@ -1,8 +1,11 @@
 #include "launcher/config/scrambled_file.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "launcher/system/instance_path.h"
+#include "platform/fresh_file.h"
 
 const wxString kConfigCipherKey = "QoTarK583027dex4461";
 
@@ -27,8 +30,12 @@ bool UnscrambleFile(const wxString& targetName, const wxString& sourceName, cons
 
 bool UnscrambleStream(const std::string& targetPath, std::FILE* source,
                       const std::string& keyBytes) {
-  std::FILE* target = std::fopen(targetPath.c_str(), "wb");
+  // The plain copy has a fixed name beside its source: a link planted
+  // there is replaced, never written through.
+  const int fd = platform::OpenReplacingLinks(targetPath.c_str(), false);
+  std::FILE* target = fd >= 0 ? fdopen(fd, "wb") : nullptr;
   if (target == nullptr) {
+    if (fd >= 0) close(fd);
     std::fclose(source);
     return false;
   }

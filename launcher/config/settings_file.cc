@@ -1,7 +1,9 @@
 #include "launcher/config/settings_file.h"
 
+#include <sys/stat.h>
 #include <wx/mstream.h>
 
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -14,6 +16,12 @@ namespace {
 // Editors on Windows like to put one in front of the first section, which
 // the parser would then take for part of the section's name.
 const char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
+
+// No file at `path`, nor anything a link there would lead to.
+bool NothingAt(const std::string& path) {
+  struct stat info {};
+  return !path.empty() && stat(path.c_str(), &info) != 0 && errno == ENOENT;
+}
 
 }  // namespace
 
@@ -37,8 +45,17 @@ std::unique_ptr<wxFileConfig> ReadSettingsFile(const wxString& path) {
   return std::make_unique<wxFileConfig>(input, SettingsTextConverter());
 }
 
+std::unique_ptr<wxFileConfig> ReadSettingsFileForSave(const wxString& path) {
+  if (NothingAt(path.utf8_string())) {
+    wxMemoryInputStream empty(nullptr, 0);
+    return std::make_unique<wxFileConfig>(empty, SettingsTextConverter());
+  }
+  return ReadSettingsFile(path);
+}
+
 bool WriteSettingsFile(wxFileConfig& config, const wxString& path) {
-  if (!platform::FileExists(path.utf8_string())) return false;
+  const std::string nativePath = path.utf8_string();
+  if (!platform::FileExists(nativePath) && !NothingAt(nativePath)) return false;
   // The whole text first, then one replace: a full disk or a crash leaves
   // the old file whole, never an empty or cut one.
   wxMemoryOutputStream output;

@@ -20,6 +20,13 @@ const wxMBConvUTF8& SettingsTextConverter();
 // unchanged.
 std::unique_ptr<wxFileConfig> ReadSettingsFile(const wxString& path);
 
-// Replaces the regular file at `path` with the whole configuration, UTF-8.
-// False when `path` is no regular file or cannot be written.
+// The same for a save, which writes the file whole: when nothing is at
+// `path` (the file was deleted meanwhile, or a link there names nothing) an
+// empty configuration, so that the save writes the file anew.
+std::unique_ptr<wxFileConfig> ReadSettingsFileForSave(const wxString& path);
+
+// Replaces the file at `path` with the whole configuration, UTF-8; a file
+// that is missing is created. A link there is replaced, never written
+// through. False when `path` is something else than a regular file (or a
+// link to one) or cannot be written.
 bool WriteSettingsFile(wxFileConfig& config, const wxString& path);

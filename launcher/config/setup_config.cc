@@ -1,7 +1,6 @@
 #include "launcher/config/setup_config.h"
 
 #include "launcher/config/settings_file.h"
-#include "platform/files.h"
 
 namespace {
 
@@ -54,9 +53,7 @@ bool SetupConfig::Load(wxString path) {
 bool SetupConfig::Save() {
   auto lock = Lock();
   if (filePath.empty()) return false;
-  const std::string nativePath = filePath.utf8_string();
-  if (!platform::FileExists(nativePath)) platform::CreateFileIfMissing(nativePath);
-  std::unique_ptr<wxFileConfig> config = ReadSettingsFile(filePath);
+  std::unique_ptr<wxFileConfig> config = ReadSettingsFileForSave(filePath);
   if (!config) return false;
   // The derived update URLs are never written: only the chosen server is.
   config->Write("Setup/ServerAddr", ServerAddr);

@@ -18,15 +18,17 @@ bool VersionConfig::Load(wxString path) {
                                               "错误", platform::MessageBoxButtons::Ok);
     return false;
   }
-  if (!config->Read("Version/Version", &Version)) return false;
-  if (!config->Read("Version/LVersion", &LVersion)) LVersion.clear();
-  return true;
+  // A file that lost its Version still says which launcher is installed;
+  // forgetting that would apply every launcher set again.
+  const bool hasVersion = config->Read("Version/Version", &Version);
+  if (!config->Read("Version/LVersion", &LVersion) && hasVersion) LVersion.clear();
+  return hasVersion;
 }
 
 bool VersionConfig::Save() {
   auto lock = Lock();
   if (filePath.empty()) return false;
-  std::unique_ptr<wxFileConfig> config = ReadSettingsFile(filePath);
+  std::unique_ptr<wxFileConfig> config = ReadSettingsFileForSave(filePath);
   if (!config) return false;
   config->Write("Version/Version", Version);
   const bool written = config->Write("Version/LVersion", LVersion);

@@ -18,11 +18,13 @@ class VersionConfig {
 
   // Reads Version and LVersion from `path` (remembered in filePath). False
   // when the path is empty, when the file cannot be opened (after a message
-  // box) or when it has no Version key (no message; fields unchanged).
+  // box) or when it has no Version key (no message; Version unchanged, but
+  // an LVersion in the file is still read).
   bool Load(wxString path);
 
   // Writes Version and LVersion into filePath, keeping everything else in
-  // the file. False when the file cannot be opened; it is not created.
+  // the file; a missing file is written anew. False when it cannot be
+  // written.
   bool Save();
 
   std::unique_lock<std::recursive_mutex> Lock() const {

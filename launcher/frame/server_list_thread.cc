@@ -12,11 +12,11 @@
 
 #include "download/download_file.h"
 #include "launcher/frame/launcher_frame_wnd.h"
+#include "launcher/serverlist/server_list.h"
 #include "launcher/system/file_replace.h"
 #include "launcher/system/file_size.h"
 #include "launcher/system/instance_path.h"
 #include "launcher/system/my_thread.h"
-#include "launcher/system/retry_pacer.h"
 #include "launcher/system/run_log.h"
 #include "launcher/windows/update_wnd.h"
 #include "platform/name_in_any_case.h"
@@ -32,6 +32,7 @@ constexpr long kConnectTimeoutSeconds = 1;
 // A list must be longer than this to replace the cached one.
 constexpr uint32_t kMinListBytes = 3;
 constexpr auto kRequestPollInterval = std::chrono::milliseconds(10);
+constexpr char kTemporaryName[] = "ServerListTemp.xml";
 
 // Installed on every attempt so that a transfer that hangs after connecting
 // ends soon after shut-down has begun; it never ends a transfer otherwise.
@@ -40,14 +41,14 @@ int AbortWhenStopping(void* /*user*/, double /*dlTotal*/, double /*dlNow*/, doub
   return WorkerStopRequested() ? 1 : 0;
 }
 
-bool FetchIntoTemporary(const LauncherUrls& urls, const wxString& tmpPath) {
+bool FetchIntoTemporary(const LauncherUrls& urls, const wxString& tmpPath,
+                        RoadEnvironment& environment) {
   CURL* handle = curl_easy_init();
   if (handle == nullptr) return false;
   bool fetched = false;
-  RetryPacer pacer;
   for (int pass = 0; pass < kPasses && !fetched && !WorkerStopRequested(); ++pass) {
-    // A failed round is repeated only after a pause that grows.
-    if (pass > 0 && !pacer.PauseAfterFailure()) break;
+    // A failed round is repeated after a short pause, not at once.
+    if (pass > 0 && !environment.Pause(environment.Pace().attemptPause)) break;
     fetched = DownloadFile(handle, urls.serverListUrl1, tmpPath, kConnectTimeoutSeconds,
                            &AbortWhenStopping, kDocumentSizeLimit);
     if (!fetched && !urls.serverListUrl2.empty() && !WorkerStopRequested())
@@ -76,17 +77,20 @@ bool AreaListEmpty(UIUpdateWnd* panel) {
 
 }  // namespace
 
-bool DownLoadServerListFile(const LauncherUrls& urls, RunLogHandle& log,
-                            const wxString& directory) {
+bool DownLoadServerListFile(const LauncherUrls& urls, RunLogHandle& log, const wxString& directory,
+                            RoadEnvironment& environment) {
   const wxString listPath = directory + wxString::FromUTF8(platform::NameInAnyCase(
                                             directory.utf8_string(), "ServerList.xml"));
-  const wxString tmpPath = directory + "ServerListTemp.xml";
+  const wxString tmpPath = directory + kTemporaryName;
 
-  const bool fetched = FetchIntoTemporary(urls, tmpPath);
+  const bool fetched = FetchIntoTemporary(urls, tmpPath, environment);
   // Asked whether or not an attempt succeeded (a missing file logs a line).
   const uint32_t size = QueryFileSize(tmpPath, log);
   const bool exists = wxFileExists(tmpPath);
-  if (fetched && exists && size > kMinListBytes) {
+  // An error page answered with 200, a compressed body or a broken document
+  // must not take the place of a good cached list.
+  if (fetched && exists && size > kMinListBytes &&
+      ReadServerListFileIn(directory, kTemporaryName).outcome == ServerListRead::kParsed) {
     // Replaced whole or not at all: a copy that does not fit (a full disk)
     // leaves the old list, never a cut one.
     CopyFileReplacing(tmpPath, listPath);
@@ -97,13 +101,16 @@ bool DownLoadServerListFile(const LauncherUrls& urls, RunLogHandle& log,
   return false;
 }
 
-void ServerListThreadProc(void* /*userData*/) {
+void ServerListThreadProc(void* /*userData*/) { RunServerListThread(SystemRoadEnvironment()); }
+
+void RunServerListThread(RoadEnvironment& environment) {
   LauncherFrameWnd* frame = g_pFrame.load();
   if (frame == nullptr) return;
   // Enter game was disabled by OnPrepare, before this thread started.
   if (!WaitForRequest(*frame)) return;
 
-  const bool downloaded = DownLoadServerListFile(*frame, frame->logTarget, InstancePath());
+  const bool downloaded =
+      DownLoadServerListFile(*frame, frame->logTarget, InstancePath(), environment);
   if (WorkerStopRequested()) {
     // Shut-down has begun: leave the panel alone.
     frame->serverListRequested = false;

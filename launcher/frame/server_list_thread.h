@@ -8,6 +8,7 @@
 #include <atomic>
 
 #include "launcher/config/launcher_urls.h"
+#include "launcher/system/road_environment.h"
 #include "launcher/system/run_log.h"
 
 class LauncherFrameWnd;
@@ -17,11 +18,18 @@ extern std::atomic<bool> g_bServerListDone;
 
 // Fetches the list into `directory` + "ServerListTemp.xml" from
 // serverListUrl1, else serverListUrl2 (when set), up to 10 passes over one
-// curl handle. An answer of more than 3 bytes is copied over `directory` +
-// "ServerList.xml" (true). The temporary file is removed on both outcomes.
-// `directory` ends in a separator. Gives up (false) once shut-down has
-// asked the workers to stop.
-bool DownLoadServerListFile(const LauncherUrls& urls, RunLogHandle& log, const wxString& directory);
+// curl handle, with the environment's short attempt pause between passes.
+// An answer of more than 3 bytes that reads as a server list (plain or
+// scrambled, root <velmor>) is copied over `directory` + "ServerList.xml"
+// (true); anything else leaves the cached list alone. The temporary file is
+// removed on both outcomes. `directory` ends in a separator. Gives up
+// (false) once shut-down has asked the workers to stop.
+bool DownLoadServerListFile(const LauncherUrls& urls, RunLogHandle& log, const wxString& directory,
+                            RoadEnvironment& environment);
 
 // Thread callback for MyThread; works on g_pFrame and ignores `userData`.
+// Runs on SystemRoadEnvironment().
 void ServerListThreadProc(void* userData);
+
+// The thread's body on `environment`.
+void RunServerListThread(RoadEnvironment& environment);

@@ -3,6 +3,7 @@
 #include <wx/filefn.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstring>
 
 #include "launcher/config/scrambled_file.h"
@@ -120,10 +121,13 @@ bool ParseServerListDocument(const CMarkup& markup, AreaList& areas) {
 }
 
 ServerListReadResult ReadServerListFile(const wxString& requestedName) {
+  if (requestedName.empty()) return ServerListReadResult();
+  return ReadServerListFileIn(InstancePath(), NameInProgramDirectory(requestedName));
+}
+
+ServerListReadResult ReadServerListFileIn(const wxString& directory, const wxString& fileName) {
   ServerListReadResult result;
-  if (requestedName.empty()) return result;
-  const wxString fileName = NameInProgramDirectory(requestedName);
-  const wxString directory = InstancePath();
+  if (fileName.empty()) return result;
   const std::string directoryUtf8 = directory.utf8_string();
 
   CMarkup markup;
@@ -132,7 +136,13 @@ ServerListReadResult ReadServerListFile(const wxString& requestedName) {
     const wxString tmpName = fileName + ".tmp";
     const wxString tmpPath = directory + tmpName;
     RemoveFileIfPresent(tmpPath);
-    if (!UnscrambleFile(tmpName, fileName, kConfigCipherKey)) {
+    // Opened for update although only read: a read-only scrambled file is
+    // refused, as UnscrambleFile refuses it.
+    std::FILE* scrambled = std::fopen((directory + fileName).utf8_str(), "rb+");
+    const bool unscrambled =
+        scrambled && UnscrambleStream(tmpPath.utf8_string(), scrambled,
+                                      wxString(kConfigCipherKey.wc_str()).utf8_string());
+    if (!unscrambled) {
       RemoveFileIfPresent(tmpPath);
       return result;
     }

@@ -90,6 +90,10 @@ struct ServerListReadResult {
 // it, which exists only while it is being read. An empty name fails.
 ServerListReadResult ReadServerListFile(const wxString& fileName);
 
+// The same for the file `fileName` (as named) in `directory`, which ends in
+// a separator.
+ServerListReadResult ReadServerListFileIn(const wxString& directory, const wxString& fileName);
+
 // --- Choosing the current server ---
 
 // The version shown in "CurVersionTxt": `version` when it compares greater

@@ -5,10 +5,12 @@
 
 #include <wx/string.h>
 
-// Stops every running process whose executable name equals `exeName`
-// exactly (case-sensitive). When `waitAfterKill` is set and at least one
-// process was stopped, waits 500 ms once so that the system lets go of its
-// files. False only when the process list cannot be taken.
+// Stops every running process of the launcher's own user that runs the
+// program directory's file `exeName` (named exactly so, case-sensitive; a
+// script counts by the script's path). Processes elsewhere, of other users,
+// or merely of that name are left alone. When `waitAfterKill` is set and at
+// least one process was stopped, waits 500 ms once so that the system lets
+// go of its files. False only when the process list cannot be taken.
 bool KillProcessesByName(const wxString& exeName, bool waitAfterKill);
 
 // Asks for the right to stop other users' processes; see

@@ -22,12 +22,11 @@
 #include "launcher/system/my_thread.h"
 #include "launcher/system/process_helpers.h"
 #include "launcher/system/run_log.h"
+#include "launcher/update/launcher_handover.h"
 #include "launcher/update/live_patch_holder.h"
 #include "launcher/update/update_display.h"
-#include "launcher/update/update_road_pacer.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
-#include "platform/program.h"
 
 namespace fs = std::filesystem;
 
@@ -226,27 +225,6 @@ void HandleFetchedPackage(LauncherFrameWnd& frame, const wxString& path, bool is
   if (!isTre) RemoveUnpackedPackage(frame.programDir, frame.logTarget, path, stem);
 }
 
-// Once a version step is done, a self-update recorded by a package of this
-// run gets its updater started, and the launcher ends so that it can be
-// replaced. The updater is told the package directory and ours as one
-// argument: a double quote, the package directory, "*", our directory.
-void StartPendingLauncherUpdate(LauncherFrameWnd& frame) {
-  if (!frame.launcherUpdatePending || frame.launcherUpdaterPath.empty()) return;
-  const wxString programDir =
-      frame.programDir.EndsWith(kSeparator) ? frame.programDir : frame.programDir + kSeparator;
-  const wxString parameters = "\"" + frame.launcherPackageDir + "*" + programDir;
-  const std::string updater = frame.launcherUpdaterPath.utf8_string();
-  // Zip entries carry no execute permission here; the updater needs it.
-  std::error_code ignored;
-  fs::permissions(updater, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
-                  fs::perm_options::add, ignored);
-  // Whether it started or not, the launcher ends as the update asks. The
-  // update stops here too: nothing more may be installed under the updater.
-  platform::StartProgram(updater, parameters.utf8_string());
-  RequestWorkerStop();
-  platform::CurrentDesktop().PostQuit(0);
-}
-
 void OnFetchedFile(LauncherFrameWnd& frame, const wxString& path) {
   // Package types are told apart by their suffix, in any letter case as
   // Windows reads a publisher's names.
@@ -255,9 +233,6 @@ void OnFetchedFile(LauncherFrameWnd& frame, const wxString& path) {
   const bool isTre = !isUpd && lower.EndsWith(".tre");
   frame.installTotalBytes = 0;
   frame.installDoneBytes = 0;
-  // A file arrived: the server works again, so a later failure starts over
-  // from the shortest pause.
-  UpdateRoadPacer().Reset();
   if (isUpd || isTre) HandleFetchedPackage(frame, path, isTre);
 }
 
@@ -268,12 +243,18 @@ void OnVersionStepDone(LauncherFrameWnd* frame, LivePatchHolder& holder, bool la
     // The failed set is not recorded, but a launcher update that arrived
     // whole still takes over: a package the running launcher cannot install
     // must not keep it from being replaced for good.
-    StartPendingLauncherUpdate(*frame);
+    HandOverToLauncherUpdater(*frame, launcherSet ? holder.GetLauncherVersion() : wxString());
     return;
   }
   // Ask the library before taking the settings lock: the holder's lock
   // always comes first.
   const wxString reached = launcherSet ? holder.GetLauncherVersion() : holder.GetCurrentVersion();
+  if (launcherSet && frame && frame->launcherUpdatePending) {
+    // Its updater installs this launcher, and records the version then.
+    ShowInstalledVersion(*frame, reached);
+    HandOverToLauncherUpdater(*frame, reached);
+    return;
+  }
   auto& versions = VersionConfig();
   {
     auto lock = versions.Lock();
@@ -285,7 +266,7 @@ void OnVersionStepDone(LauncherFrameWnd* frame, LivePatchHolder& holder, bool la
   if (!frame || SyncFilesystemOf(frame->programDir)) {
     if (versions.Save() && frame && !launcherSet) ForgetApplied(frame->programDir);
   }
-  if (frame) StartPendingLauncherUpdate(*frame);
+  if (frame) HandOverToLauncherUpdater(*frame, wxString());
 }
 
 void OnUpdateDone(LauncherFrameWnd* frame) {

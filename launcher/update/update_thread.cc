@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <thread>
 
 #include "download/update_temporaries.h"
@@ -10,28 +11,22 @@
 #include "launcher/system/my_thread.h"
 #include "launcher/system/run_log.h"
 #include "launcher/update/live_patch_holder.h"
+#include "launcher/update/road_phase.h"
 #include "launcher/update/update_display.h"
-#include "launcher/update/update_road_pacer.h"
+#include "launcher/update/update_road_lock.h"
 #include "launcher/update/version_check.h"
-#include "platform/tick.h"
 
 namespace {
 
 // How long the thread sleeps between two looks at the prepared flag.
 constexpr auto kPreparedPollInterval = std::chrono::milliseconds(10);
 
-std::atomic<uint32_t> g_timeLimitMs{kUpdateTimeLimitMs};
 std::atomic<void (*)()> g_unpreparedObserver{nullptr};
 
 // Set once per run of the thread, when a version check has succeeded.
 std::atomic<bool> g_bVersionChecked{false};
 // The tick of the successful check: base of the update's time limit.
 std::atomic<uint32_t> g_dwUpdateTick{0};
-
-bool LimitPassed(uint32_t since) {
-  // Unsigned difference: right across a wrap of the tick counter.
-  return static_cast<uint32_t>(platform::TickCount() - since) > g_timeLimitMs.load();
-}
 
 // False when shut-down began while waiting.
 bool WaitUntilPrepared() {
@@ -52,19 +47,28 @@ void GiveUp(LauncherFrameWnd& frame) {
 
 enum class Pass { Again, End };
 
-Pass CheckPhase(LauncherFrameWnd& frame) {
-  if (LimitPassed(frame.prepareTick)) {
+// The two phases of one run of the thread.
+struct Road {
+  Road(RoadEnvironment& environment, uint32_t prepareTick)
+      : environment(environment), check(environment, prepareTick) {}
+  RoadEnvironment& environment;
+  RoadPhase check;
+  std::optional<RoadPhase> apply;  // from the successful check on
+};
+
+Pass CheckPhase(LauncherFrameWnd& frame, Road& road) {
+  if (road.check.LimitPassed()) {
     RUNLOG_ERROR(frame.logTarget, 1767, "The network is busy,please update again later!");
     GiveUp(frame);
     return Pass::End;
   }
-  if (!CheckVersion()) {
+  if (!CheckVersion(&road.check)) {
     // A failing server is asked again only after a pause that grows.
-    return UpdateRoadPacer().PauseAfterFailure() ? Pass::Again : Pass::End;
+    return road.check.PauseAfterFailedPass() ? Pass::Again : Pass::End;
   }
-  UpdateRoadPacer().Reset();
   g_bVersionChecked = true;
-  g_dwUpdateTick = platform::TickCount();
+  g_dwUpdateTick = road.environment.Now();
+  road.apply.emplace(road.environment, g_dwUpdateTick.load());
   if (WorkerStopRequested()) return Pass::End;
 
   ShowVersionCheckFinished(frame);
@@ -78,23 +82,36 @@ Pass CheckPhase(LauncherFrameWnd& frame) {
   return Pass::Again;
 }
 
-Pass ApplyPhase(LauncherFrameWnd& frame) {
-  if (LimitPassed(g_dwUpdateTick)) {
+Pass ApplyPhase(LauncherFrameWnd& frame, RoadPhase& phase) {
+  if (phase.LimitPassed()) {
     RUNLOG_ERROR(frame.logTarget, 1805, "The network is busy,please update again later!");
     // The library stays loaded until the launcher ends.
     GiveUp(frame);
     return Pass::End;
   }
+  // Without a patch object a pass is only a failed one; it waits as well.
+  const auto failed = [&phase] { return phase.PauseAfterFailedPass() ? Pass::Again : Pass::End; };
   LivePatchHolder* holder = frame.livePatch;
-  if (!holder) return Pass::Again;
+  if (!holder) return failed();
   bool applied = false;
+  wxString reachedBefore;
   {
-    std::lock_guard<std::recursive_mutex> lock(holder->mutex);
-    if (!holder->patch) return Pass::Again;
+    std::unique_lock<std::recursive_mutex> lock(holder->mutex);
+    if (!holder->patch) {
+      lock.unlock();
+      return failed();
+    }
+    // The library's own retries keep this phase's pace and limit.
+    holder->patch->retryPause = &RoadPhase::PauseBeforeRetry;
+    holder->patch->retryPauseContext = &phase;
+    reachedBefore = holder->GetCurrentVersion();
     // The library reads the installed versions through these references for
     // the whole call, and sees what the status callback stores into them.
     auto& versions = VersionConfig();
     applied = holder->ApplyPatches(versions.Version, versions.LVersion);
+    // A set arrived: the server works again, so a later failure starts
+    // over from the shortest pause.
+    if (holder->GetCurrentVersion() != reachedBefore) phase.ResetPassPauses();
   }
   if (WorkerStopRequested()) return Pass::End;
   if (applied) {
@@ -110,34 +127,63 @@ Pass ApplyPhase(LauncherFrameWnd& frame) {
     frame.SetEnterGameEnabled(true);
     return Pass::End;
   }
-  return UpdateRoadPacer().PauseAfterFailure() ? Pass::Again : Pass::End;
+  return failed();
+}
+
+// Another launcher on this program directory's update road is waited for
+// (within the check's time limit), after which this one checks afresh.
+// False when the thread should end: shut-down, or the limit passed (given
+// up as a check that never succeeded).
+bool TakeTheRoad(LauncherFrameWnd& frame, Road& road) {
+  bool told = false;
+  while (!UpdateRoadLock().TryAcquire(frame.programDir.utf8_string())) {
+    if (!told) {
+      RUNLOG_MESSAGE(frame.logTarget, 1729, "Another launcher is updating, waiting... ");
+      told = true;
+    }
+    if (road.check.LimitPassed()) {
+      RUNLOG_ERROR(frame.logTarget, 1767, "The network is busy,please update again later!");
+      GiveUp(frame);
+      return false;
+    }
+    if (!road.environment.Pause(road.environment.Pace().firstPassPause) || WorkerStopRequested())
+      return false;
+  }
+  return true;
+}
+
+// The library outlives the thread (it stays loaded after a time limit); it
+// must not keep a pause of a phase that is gone.
+void ForgetRetryPause() {
+  LivePatchHolder& holder = TheLivePatchHolder();
+  std::lock_guard<std::recursive_mutex> lock(holder.mutex);
+  if (!holder.patch) return;
+  holder.patch->retryPause = nullptr;
+  holder.patch->retryPauseContext = nullptr;
 }
 
 }  // namespace
-
-void SetUpdateTimeLimitForTesting(uint32_t limitMs) {
-  g_timeLimitMs = limitMs == 0 ? kUpdateTimeLimitMs : limitMs;
-}
 
 bool UpdateVersionChecked() { return g_bVersionChecked; }
 
 void SetUnpreparedFrameObserverForTesting(void (*observer)()) { g_unpreparedObserver = observer; }
 
-void UpdateThread(void* /*userData*/) {
+void UpdateThread(void* /*userData*/) { RunUpdateThread(SystemRoadEnvironment()); }
+
+void RunUpdateThread(RoadEnvironment& environment) {
   g_bVersionChecked = false;
   g_dwUpdateTick = 0;
-  UpdateRoadPacer().Reset();
-  bool swept = false;
+  if (!WaitUntilPrepared()) return;
+  LauncherFrameWnd& frame = *g_pFrame.load();
+  Road road(environment, frame.prepareTick);
+  if (!TakeTheRoad(frame, road)) return;
+  // What a killed run left half-replaced goes before anything else.
+  RemoveNotedTemporaries(frame.programDir.utf8_string());
   for (;;) {
-    if (!WaitUntilPrepared()) return;
-    LauncherFrameWnd& frame = *g_pFrame.load();
-    if (!swept) {
-      // What a killed run left half-replaced goes before anything else.
-      RemoveNotedTemporaries(frame.programDir.utf8_string());
-      swept = true;
-    }
     RUNLOG_MESSAGE(frame.logTarget, 1728, "Please later is connect to the server... ");
-    const Pass pass = g_bVersionChecked ? ApplyPhase(frame) : CheckPhase(frame);
-    if (pass == Pass::End) return;
+    const Pass pass = g_bVersionChecked ? ApplyPhase(frame, *road.apply) : CheckPhase(frame, road);
+    if (pass == Pass::End || WorkerStopRequested()) break;
   }
+  ForgetRetryPause();
+  UpdateRoadLock().Release();
 }

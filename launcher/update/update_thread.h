@@ -10,19 +10,21 @@
 // aborted (see OnPatchProgress). So shut-down must call RequestWorkerStop()
 // and JoinWorkerThreads() before it deletes the windows or the frame and
 // before the update library is released.
+//
+// Pace: a failed check or apply call is repeated after a pause that grows
+// (RoadPace), and each phase gives up at its limit: the version check counts
+// from the frame's prepare tick, the update from the successful check.
 #pragma once
 
-#include <cstdint>
+#include "launcher/system/road_environment.h"
 
 // Thread callback for MyThread; works on g_pFrame and ignores `userData`.
+// Runs on SystemRoadEnvironment().
 void UpdateThread(void* userData);
 
-// Each phase's time limit: the version check counts from the frame's
-// prepare tick, the update from the successful check.
-inline constexpr uint32_t kUpdateTimeLimitMs = 360000;
-
-// Tests shorten the limit; 0 puts kUpdateTimeLimitMs back.
-void SetUpdateTimeLimitForTesting(uint32_t limitMs);
+// The thread's body on `environment`, whose clock the frame's prepare tick
+// was taken from.
+void RunUpdateThread(RoadEnvironment& environment);
 
 // Whether the thread's version check has succeeded (for tests).
 bool UpdateVersionChecked();

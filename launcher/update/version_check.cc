@@ -9,7 +9,7 @@
 #include "launcher/system/run_log.h"
 #include "launcher/update/live_patch_holder.h"
 #include "launcher/update/patch_callbacks.h"
-#include "launcher/update/update_road_pacer.h"
+#include "launcher/update/road_phase.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ void DeleteIfDirectory(const wxString& path) {
 
 }  // namespace
 
-bool CheckVersion() {
+bool CheckVersion(RoadPhase* phase) {
   LauncherFrameWnd& frame = *g_pFrame.load();
 
   DeleteIfDirectory(frame.programDir + "temp");
@@ -46,7 +46,8 @@ bool CheckVersion() {
 
   if (LoadLivePatch(holder, frame.programDir)) {
     // The library repeats its failed transfers only after the road's pause.
-    holder.patch->retryPause = &PauseUpdateRoadRetry;
+    holder.patch->retryPause = phase ? &RoadPhase::PauseBeforeRetry : nullptr;
+    holder.patch->retryPauseContext = phase;
     // The first URL is tried even when it is empty.
     if (!holder.LoadManifest(frame.updateVersionUrl1, installed.game)) {
       if (frame.updateVersionUrl2.empty()) {
@@ -64,13 +65,15 @@ bool CheckVersion() {
     const wxString launcherVersion = holder.GetLauncherVersion();
     // Plain string equality: "1.0" and "1.00" are different versions.
     frame.updateNeeded = !(installed.game == patchVersion && installed.launcher == launcherVersion);
-  }
 
-  // "0.0" asks for a full installation, which starts from no data at all:
-  // nothing installed before counts as installed any more.
-  if (installed.game == "0.0") {
-    DeleteIfDirectory(frame.programDir + "data");
-    ForgetApplied(frame.programDir);
+    // "0.0" asks for a full installation, which starts from no data at all:
+    // nothing installed before counts as installed any more. Only a loaded
+    // manifest (which then has a base set to install) empties the data; a
+    // library or server that cannot be had leaves it alone.
+    if (installed.game == "0.0") {
+      DeleteIfDirectory(frame.programDir + "data");
+      ForgetApplied(frame.programDir);
+    }
   }
 
   if (!holder.patch) return false;

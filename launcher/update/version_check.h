@@ -2,8 +2,12 @@
 // reads the update manifest and decides whether an update is needed.
 #pragma once
 
+class RoadPhase;
+
 // One attempt, on the update thread. True when a manifest was loaded; then
 // g_pFrame->updateNeeded tells whether the installed game or launcher
 // version differs from the manifest's newest, and the patch object carries
-// the launcher's callbacks. g_pFrame must be set.
-bool CheckVersion();
+// the launcher's callbacks. g_pFrame must be set. The library repeats a
+// failed fetch after the pause of `phase`, and gives it up once the phase's
+// time is up; without a phase it repeats at once.
+bool CheckVersion(RoadPhase* phase = nullptr);

@@ -1,4 +1,8 @@
 // Loading the update manifest and the versions it names.
+#include <unistd.h>
+
+#include <filesystem>
+
 #include "tests/support/misbehaving_server.h"
 #include "tests/tidewell/tidewell_fixture.h"
 
@@ -54,11 +58,37 @@ TEST_F(ManifestTest, LaterLoadKeepsTheLauncherVersionWhenNoneIsNamed) {
   EXPECT_EQ(patch.GetCurrentVersion(), "1.1");
 }
 
+// Nested beyond any manifest: refused before a tree is built (freeing one
+// would overflow the stack).
+std::string NestedDocument(int depth) {
+  std::string text;
+  for (int i = 0; i < depth; ++i) text += "<p>";
+  for (int i = 0; i < depth; ++i) text += "</p>";
+  return text;
+}
+
 TEST_F(ManifestTest, MalformedManifestFailsAndKeepsThePreviousOne) {
-  ASSERT_TRUE(ServeAndLoad("<u><patch><version value=\"1.1\"/></patch></u>", "1.0"));
-  EXPECT_FALSE(ServeAndLoad("<u><patch>", "1.5"));
-  EXPECT_EQ(patch.GetPatchVersion(), "1.1");
-  EXPECT_EQ(patch.GetCurrentVersion(), "1.0");
+  const struct {
+    const char* name;
+    std::string manifest;
+    const char* clientVersion;
+  } refused[] = {
+      {"cut short", "<u><patch>", "1.5"},
+      {"nested 300,000 deep, 2 MB", NestedDocument(300000), "1.5"},
+      {"nested 33 deep", NestedDocument(33), "1.5"},
+      // A first installation comes from a base set, which this one lacks.
+      {"first installation without base", "<u><!-- --><patch><version value=\"2\"/></patch></u>",
+       "0.0"},
+  };
+  for (const auto& c : refused) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(ServeAndLoad("<u><patch><version value=\"1.1\"/></patch></u>", "1.0"));
+    EXPECT_FALSE(ServeAndLoad(c.manifest, c.clientVersion));
+    EXPECT_EQ(patch.GetPatchVersion(), "1.1");
+    EXPECT_EQ(patch.GetCurrentVersion(), "1.0");
+  }
+  EXPECT_TRUE(ServeAndLoad(NestedDocument(32), "1.0"));
+  EXPECT_TRUE(ServeAndLoad("<u><!-- --><base/></u>", "0.0"));
 
   // The previous manifest is still the one applied.
   const std::string hash = ServeFile("f.bin", "data");
@@ -93,6 +123,15 @@ TEST_F(ManifestTest, ManifestWithoutEndIsRefusedAndLeavesNoWorkFile) {
   EXPECT_FALSE(patch.LoadManifest(wxString::FromUTF8(endless.Url("/m.xml")).wc_str(), L"1.0"));
   EXPECT_EQ(endless.RequestCount("/m.xml"), 10);
   EXPECT_FALSE(testing_support::PathExists(CLivePatchImp::WorkFilePath().utf8_string()));
+}
+
+TEST_F(ManifestTest, LinkAtTheWorkFileIsReplacedNotWrittenThrough) {
+  testing_support::TempDir outside;
+  testing_support::WriteFile(outside.File("victim"), "keep");
+  std::filesystem::create_directories(dir.File("data/xxurlw"));
+  ASSERT_EQ(symlink(outside.File("victim").c_str(), dir.File("data/xxurlw/test.gps").c_str()), 0);
+  EXPECT_TRUE(ServeAndLoad("<u><patch><version value=\"1.1\"/></patch></u>", "1.0"));
+  EXPECT_EQ(testing_support::ReadFile(outside.File("victim")), "keep");
 }
 
 TEST_F(ManifestTest, EmptyOrNullUrlFailsAtOnce) {

@@ -1,5 +1,7 @@
 // Applying patch sets, file lists and the full installation.
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <climits>
@@ -143,7 +145,10 @@ TEST_F(PatchApplicationTest, FailingListItemStopsTheList) {
 
 TEST_F(PatchApplicationTest, FileListThatCannotBeFetchedOrParsedFailsWithoutABox) {
   server.Serve("/up/bad.xml", HttpResponse(200, "<list><item"));
-  for (const std::string list : {"/up/missing.xml", "/up/bad.xml"}) {
+  std::string deep;
+  for (int i = 0; i < 300000; ++i) deep += "<item>";
+  server.Serve("/up/deep.xml", HttpResponse(200, deep));
+  for (const std::string list : {"/up/missing.xml", "/up/deep.xml", "/up/bad.xml"}) {
     ASSERT_TRUE(ServeAndLoad(OnePatch("<files url=\"" + server.Url(list) + "\"/>"), "1.0"));
     EXPECT_FALSE(patch.ApplyPatches("1.0", "")) << list;
   }
@@ -262,10 +267,11 @@ TEST_F(PatchApplicationTest, FullInstallationSkipsTheLauncherPartWhenCurrentOrMi
 
   // "Version" is not "version" here: the set does not match the newest
   // launcher version (which the load still read from it).
-  ASSERT_TRUE(ServeAndLoad("<u><Launcherpatch><Version value=\"9.0\"/>" +
-                               Entry("filedetails", "launcher.bin", "launcher.bin", "game") +
-                               "</Launcherpatch></u>",
-                           "0.0"));
+  ASSERT_TRUE(ServeAndLoad(
+      "<u><base><files url=\"\"/></base><Launcherpatch><Version "
+      "value=\"9.0\"/>" +
+          Entry("filedetails", "launcher.bin", "launcher.bin", "game") + "</Launcherpatch></u>",
+      "0.0"));
   EXPECT_EQ(patch.GetLauncherVersion(), "9.0");
   calls.clear();
   ASSERT_TRUE(patch.ApplyPatches("0.0", "8.0"));
@@ -273,21 +279,26 @@ TEST_F(PatchApplicationTest, FullInstallationSkipsTheLauncherPartWhenCurrentOrMi
   ASSERT_EQ(calls.size(), 1u);
 }
 
-TEST_F(PatchApplicationTest, FullInstallationNeedsBaseFirst) {
+TEST_F(PatchApplicationTest, FullInstallationFindsBaseByItsName) {
   ServeFile("base.bin", "b");
-  ASSERT_TRUE(ServeAndLoad("<u><!-- first --><base>" +
-                               Entry("filedetails", "base.bin", "base.bin", "game") +
-                               "</base><patch><version value=\"1.0\"/></patch></u>",
-                           "0.0"));
+  ASSERT_TRUE(
+      ServeAndLoad("<u><!-- first --><patch><version value=\"1.0\"/></patch><base>"
+                   "<!-- inside -->" +
+                       Entry("filedetails", "base.bin", "base.bin", "game") + "</base></u>",
+                   "0.0"));
   ASSERT_TRUE(patch.ApplyPatches("0.0", ""));
-  EXPECT_EQ(server.RequestCount("/up/base.bin"), 0);
-  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(ReadFile(dir.File("game/base.bin")), "b");
+  ASSERT_EQ(calls.size(), 3u);  // base file, base step, final
+  EXPECT_EQ(calls[1].currentVersion, "1.0");
 
-  // A base whose first child is neither kind, or that is empty, fails.
+  // A base whose first element is neither kind, or that is empty, fails;
+  // so does a manifest that lost its base after the load.
   for (const std::string manifest : {"<u><base><other/></base></u>", "<u><base/></u>"}) {
     ASSERT_TRUE(ServeAndLoad(manifest, "0.0"));
     EXPECT_FALSE(patch.ApplyPatches("0.0", "")) << manifest;
   }
+  ASSERT_TRUE(ServeAndLoad("<u><patch><version value=\"1.0\"/></patch></u>", "1.0"));
+  EXPECT_FALSE(patch.ApplyPatches("0.0", ""));
 }
 
 TEST_F(PatchApplicationTest, ReadOnlyTargetIsReplaced) {
@@ -370,6 +381,16 @@ TEST_F(PatchApplicationTest, MissingNameOrUrlFailsTheEntryAndSizeIsReadAfterThem
       "1.0"));
   ASSERT_TRUE(patch.ApplyPatches("1.0", ""));
   EXPECT_EQ(patch.GetFileSize(), 42);
+
+  // The size is only a record: a file whose digest matches is never refused
+  // for a stale one.
+  const std::string large(5000, 'l');
+  ASSERT_TRUE(ServeAndLoad(OnePatch("<filedetails name=\"l.bin\" url=\"l.bin\" local=\"game\" "
+                                    "size=\"4\" hash=\"" +
+                                    ServeFile("l.bin", large) + "\"/>"),
+                           "1.0"));
+  ASSERT_TRUE(patch.ApplyPatches("1.0", ""));
+  EXPECT_EQ(ReadFile(dir.File("game/l.bin")), large);
 }
 
 }  // namespace
@@ -396,7 +417,6 @@ TEST_F(PatchApplicationTest, FailedReplacementsKeepTheInstalledFileWhole) {
       {"404 on every attempt", Misbehaviour::Answer(404, "<html>gone</html>"), ""},
       {"reset", Misbehaviour::Reset(), ""},
       {"cut-off body", Misbehaviour::CutOff("new con", 100), ""},
-      {"larger than its size", Misbehaviour::Answer(200, std::string(5000, 'n')), " size=\"4096\""},
       {"aborted by the host", Misbehaviour::Answer(200, "new content"), "", &AbortTransfer},
   };
   testing_support::MisbehavingServer bad;
@@ -431,13 +451,15 @@ TEST_F(PatchApplicationTest, FailedReplacementsKeepTheInstalledFileWhole) {
 
 bool g_keepRetrying = true;
 int g_pauseCalls = 0;
-bool CountPause() {
+bool CountPause(void* context) {
+  EXPECT_EQ(context, &g_pauseCalls);
   ++g_pauseCalls;
   return g_keepRetrying;
 }
 
 TEST_F(PatchApplicationTest, RetriesWaitForTheHostsPauseAndStopWhenItSaysSo) {
   patch.retryPause = &CountPause;
+  patch.retryPauseContext = &g_pauseCalls;
   const std::string entry = Entry("filedetails", "a.bin", "missing.bin", "game");
   for (const bool keepRetrying : {true, false}) {
     g_keepRetrying = keepRetrying;
@@ -448,6 +470,40 @@ TEST_F(PatchApplicationTest, RetriesWaitForTheHostsPauseAndStopWhenItSaysSo) {
     EXPECT_EQ(server.RequestCount("/up/missing.bin") - before, keepRetrying ? 10 : 1);
     EXPECT_EQ(g_pauseCalls, keepRetrying ? 9 : 1);
   }
+}
+
+// On a small filesystem no download takes the disk's last 64 MiB: a body
+// without a size that never ends stops there (nothing left behind), and
+// with less free even a small file is not fetched.
+TEST_F(PatchApplicationTest, DownloadsLeaveTheDiskReserveFree) {
+  const std::string game = dir.File("game");
+  ASSERT_EQ(mkdir(game.c_str(), 0755), 0);
+  if (mount("tmpfs", game.c_str(), "tmpfs", 0, "size=72m") != 0) GTEST_SKIP() << "no tmpfs here";
+  struct Unmount {
+    std::string path;
+    ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
+  } unmount{game};
+  const auto freeBytes = [&game] {
+    struct statvfs disk {};
+    return statvfs(game.c_str(), &disk) == 0 ? uint64_t{disk.f_bavail} * disk.f_frsize : 0;
+  };
+  constexpr uint64_t kReserve = 64u * 1024 * 1024;
+  testing_support::MisbehavingServer bad;
+  bad.Serve("/endless.bin", testing_support::Misbehaviour::Endless());
+  ASSERT_TRUE(ServeAndLoad(OnePatch(Entry("filedetails", "e.bin", bad.Url("/endless.bin"), "game")),
+                           "1.0"));
+  EXPECT_FALSE(patch.ApplyPatches("1.0", ""));
+  EXPECT_EQ(bad.RequestCount("/endless.bin"), 10);
+  EXPECT_TRUE(testing_support::NamesEndingIn(game, ".download").empty());
+
+  testing_support::WriteFile(game + "/filler", std::string(freeBytes() - kReserve + 4096, 'f'));
+  const std::string hash = ServeFile("s.bin", "small");
+  ASSERT_TRUE(ServeAndLoad(OnePatch("<filedetails name=\"s.bin\" url=\"s.bin\" local=\"game\" "
+                                    "size=\"5\" hash=\"" +
+                                    hash + "\"/>"),
+                           "1.0"));
+  EXPECT_FALSE(patch.ApplyPatches("1.0", ""));
+  EXPECT_EQ(server.RequestCount("/up/s.bin"), 0);
 }
 
 TEST_F(PatchApplicationTest, PackageWithAnEmptyStemAndNoLocalIsRefused) {

@@ -21,7 +21,8 @@ inline constexpr long kStallTimeoutSeconds = 30;
 // (the caller creates it, retries and cleans it up). True only when the
 // transfer completed, the server answered with status 200 and every byte
 // reached the file (written, flushed and closed without an error). The file
-// is opened first ("wb+": created or truncated) and is left behind in
+// is opened first (created or truncated; a link or a second name in its
+// place is replaced by a new file, never written through) and is left behind in
 // whatever state a failed attempt leaves it; when it cannot be opened
 // nothing is sent. `connectTimeout` is in seconds. `progress`, when not
 // null, is installed as libcurl's progress function for this transfer; a

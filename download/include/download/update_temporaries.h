@@ -18,9 +18,11 @@ inline constexpr char kInstallTemporarySuffix[] = ".install.part";
 
 // Creates an empty file (mode 0600) named `target` + "." + six random
 // characters + `suffix` (the target's name cut short when that would be too
-// long for a directory entry) and notes it in the ledger of `ledgerDir`. Returns
-// the open descriptor and sets `path`; -1 (nothing left behind) when the
-// file cannot be created or noted.
+// long for a directory entry), noted (made absolute) in the ledger of
+// `ledgerDir` before it is created, so that a kill at any moment leaves no
+// file the ledger does not name. Returns the open descriptor and sets `path`
+// (relative when `target` is); -1 (no file left behind) when the file cannot
+// be created or noted.
 int CreateNotedTemporary(const std::string& ledgerDir, const std::string& target,
                          const char* suffix, std::string& path);
 

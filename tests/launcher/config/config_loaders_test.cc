@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -138,6 +139,24 @@ TEST_F(ConfigLoadersTest, PlainAddrConfigOverridesOnlyItsKeysAndMayEmptyOne) {
   EXPECT_TRUE(frame_.serverListUrl2.empty());
   EXPECT_EQ(frame_.updateVersionUrl1, "http://up.example.com/update_newStyle.xml");
   EXPECT_FALSE(PathExists(dir_.File("Do.ini.tmp")));
+}
+
+// A link that names nothing, in place of a settings file the first start
+// makes, is replaced by the file; nothing is created where it points.
+TEST_F(ConfigLoadersTest, DanglingLinksInPlaceOfMigratedFilesAreNotFollowed) {
+  WriteFile(dir_.File("orvo.ini"), kMainConfig);
+  TempDir outside;
+  for (const char* name : {"resolution.ini", "version.ini"})
+    ASSERT_EQ(symlink(outside.File(name).c_str(), dir_.File(name).c_str()), 0) << name;
+  LoadAll();
+  EXPECT_EQ(GameSettings().Resolution, "0");
+  EXPECT_EQ(VersionConfig().Version, "2.5");
+  for (const char* name : {"resolution.ini", "version.ini"}) {
+    EXPECT_FALSE(PathExists(outside.File(name))) << name;
+    struct stat info {};
+    ASSERT_EQ(lstat(dir_.File(name).c_str(), &info), 0) << name;
+    EXPECT_TRUE(S_ISREG(info.st_mode)) << name;
+  }
 }
 
 TEST_F(ConfigLoadersTest, ScrambledFilesAreReadAndTheirTemporaryFilesRemoved) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <wx/log.h>
 
 #include <filesystem>
@@ -145,30 +146,40 @@ TEST_F(SettingsRecordsTest, ByteOrderMarkIsSkippedAndNotWrittenBack) {
 
 // Missing files, or directories in their place: orvo.ini fails quietly, the
 // other two report once on load and never on save.
+// A missing file (deleted meanwhile, or a link to nothing) is written anew
+// by a save, as a file of its own where a link was; a directory in its
+// place is refused.
 TEST_F(SettingsRecordsTest, MissingFilesOrDirectoriesInTheirPlace) {
-  for (bool directories : {false, true}) {
-    SCOPED_TRACE(directories ? "directories" : "missing");
+  enum class Place { kMissing, kDirectory, kDanglingLink };
+  for (const Place place : {Place::kMissing, Place::kDirectory, Place::kDanglingLink}) {
+    SCOPED_TRACE(static_cast<int>(place));
     TempDir dir;
+    TempDir outside;
     RecordingDesktop desktop;
-    if (directories) {
-      for (const char* name : {"orvo.ini", "version.ini", "resolution.ini"})
+    for (const char* name : {"orvo.ini", "version.ini", "resolution.ini"}) {
+      if (place == Place::kDirectory) {
         ASSERT_EQ(mkdir(dir.File(name).c_str(), 0755), 0) << name;
+      } else if (place == Place::kDanglingLink) {
+        ASSERT_EQ(symlink(outside.File(name).c_str(), dir.File(name).c_str()), 0) << name;
+      }
     }
+    const bool writes = place != Place::kDirectory;
     class SetupConfig setup;
     EXPECT_FALSE(setup.Load(Wx(dir.File("orvo.ini"))));
     class VersionConfig version;
     EXPECT_FALSE(version.Load(Wx(dir.File("version.ini"))));
-    EXPECT_FALSE(version.Save());
+    version.Version = "1.2";
+    EXPECT_EQ(version.Save(), writes);
     class GameSettings settings;
     EXPECT_FALSE(settings.Load(Wx(dir.File("resolution.ini"))));
     EXPECT_TRUE(settings.Voice);
-    EXPECT_FALSE(settings.Save());
-    // A missing orvo.ini is created by the first save.
+    EXPECT_EQ(settings.Save(), writes);
     setup.ServerAddr = "10.0.0.5";
-    EXPECT_EQ(setup.Save(), !directories);
+    EXPECT_EQ(setup.Save(), writes);
     const std::string saved = ReadFile(dir.File("orvo.ini"));
-    EXPECT_EQ(Contains(saved, "[Setup]\n") && Contains(saved, "ServerAddr=10.0.0.5\n"),
-              !directories);
+    EXPECT_EQ(Contains(saved, "[Setup]\n") && Contains(saved, "ServerAddr=10.0.0.5\n"), writes);
+    EXPECT_EQ(Contains(ReadFile(dir.File("version.ini")), "Version=1.2\n"), writes);
+    EXPECT_EQ(Contains(ReadFile(dir.File("resolution.ini")), "Voice=1\n"), writes);
 
     const auto boxes = desktop.MessageBoxes();
     ASSERT_EQ(boxes.size(), 2u);
@@ -176,11 +187,11 @@ TEST_F(SettingsRecordsTest, MissingFilesOrDirectoriesInTheirPlace) {
     EXPECT_EQ(boxes[1].text, "游戏无法启动，缺少 Resolution.ini 文件或重新安装游戏！");
     EXPECT_EQ(boxes[0].caption, "错误");
     EXPECT_EQ(boxes[0].buttons, platform::MessageBoxButtons::Ok);
-    for (const char* name : {"version.ini", "resolution.ini"}) {
-      std::error_code error;
-      EXPECT_TRUE(directories ? std::filesystem::is_empty(dir.File(name), error)
-                              : !testing_support::PathExists(dir.File(name)))
-          << name;
+    for (const char* name : {"orvo.ini", "version.ini", "resolution.ini"}) {
+      EXPECT_FALSE(testing_support::PathExists(outside.File(name))) << name;
+      struct stat info {};
+      ASSERT_EQ(lstat(dir.File(name).c_str(), &info), 0) << name;
+      EXPECT_EQ(S_ISREG(info.st_mode), writes) << name;
     }
   }
 }
@@ -202,8 +213,10 @@ TEST_F(SettingsRecordsTest, VersionKeysMissing) {
   version.Version = "1.0";
   version.LVersion = "2.0";
   WriteFile(path, "[Version]\nLVersion=5.5\n");
-  EXPECT_FALSE(version.Load(Wx(path)));  // no Version: nothing changes, no message
-  EXPECT_EQ(version.LVersion, "2.0");
+  // No Version: it stays, no message; the launcher version there is kept.
+  EXPECT_FALSE(version.Load(Wx(path)));
+  EXPECT_EQ(version.Version, "1.0");
+  EXPECT_EQ(version.LVersion, "5.5");
 
   WriteFile(path, "[Version]\nVersion=3.1\n");
   EXPECT_TRUE(version.Load(Wx(path)));

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -13,14 +14,15 @@
 #include "launcher/serverlist/server_list.h"
 #include "launcher/system/instance_path.h"
 #include "launcher/system/my_thread.h"
-#include "launcher/system/retry_pacer.h"
 #include "launcher/system/run_log.h"
 #include "launcher/windows/update_wnd.h"
 #include "skinui/control.h"
 #include "skinui/ui_lock.h"
 #include "tests/launcher/setup_config_reset.h"
 #include "tests/support/http_server.h"
+#include "tests/support/scramble.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_road_environment.h"
 #include "tests/support/wait_until.h"
 
 namespace {
@@ -69,7 +71,7 @@ class ServerListDownloadTest : public ::testing::Test {
   }
 
   bool Download() {
-    return DownLoadServerListFile(frame, frame.logTarget, wxString::FromUTF8(dir.path()));
+    return DownLoadServerListFile(frame, frame.logTarget, wxString::FromUTF8(dir.path()), road);
   }
 
   std::string List() const { return dir.File("ServerList.xml"); }
@@ -79,6 +81,7 @@ class ServerListDownloadTest : public ::testing::Test {
   LoopbackHttpServer server;
   TempDir dir;
   LauncherFrameWnd frame;
+  testing_support::TestRoadEnvironment road;
 };
 
 TEST_F(ServerListDownloadTest, SecondUrlAnswersInTheFirstPass) {
@@ -102,18 +105,12 @@ TEST_F(ServerListDownloadTest, BothUrlsFailingMakeTwentyAttemptsAndLeaveNoTempor
   server.Serve("/first", HttpResponse{404, "<html>404</html>"});
   server.Serve("/second", HttpResponse{302, "", {{"Location", "/first"}}});
   SetUrls("/first", "/second");
-  // Each failed round is repeated after a pause that grows.
-  std::vector<long> pauses;
-  SetRetryPausesForTesting(std::chrono::milliseconds(0), std::chrono::milliseconds(0));
-  SetRetryWaiterForTesting([&pauses](std::chrono::milliseconds pause) {
-    pauses.push_back(static_cast<long>(pause.count()));
-    return true;
-  });
   EXPECT_FALSE(Download());
-  SetRetryWaiterForTesting(nullptr);
   EXPECT_EQ(server.RequestCount("/first"), 10);
   EXPECT_EQ(server.RequestCount("/second"), 10);
-  EXPECT_EQ(pauses, (std::vector<long>{1000, 2000, 4000, 8000, 16000, 30000, 30000, 30000, 30000}));
+  // Ten rounds keep their pace: a short pause between them, none inside.
+  EXPECT_EQ(road.Pauses(), std::vector<std::chrono::milliseconds>(9, road.Pace().attemptPause));
+  EXPECT_LE(road.Pace().attemptPause, std::chrono::milliseconds(250));
   EXPECT_FALSE(PathExists(Temp()));
   EXPECT_FALSE(PathExists(List()));
 }
@@ -131,18 +128,59 @@ TEST_F(ServerListDownloadTest, UnreachableAndEmptyFirstUrlFail) {
   EXPECT_FALSE(PathExists(Temp()));
 }
 
-TEST_F(ServerListDownloadTest, MoreThanThreeBytesAreNeeded) {
-  WriteFile(List(), kListB);
-  server.Serve("/three", HttpResponse{200, "abc"});
-  SetUrls("/three", "");
-  EXPECT_FALSE(Download());
-  EXPECT_EQ(server.RequestCount("/three"), 1);  // a success ends the passes
-  EXPECT_EQ(ReadFile(List()), kListB);
+// Only an answer of more than 3 bytes that reads as a server list takes the
+// cached list's place: an error page, a compressed body or a hostile
+// document leaves it alone.
+TEST_F(ServerListDownloadTest, OnlyAListThatParsesReplacesTheCache) {
+  std::string deep;
+  for (int i = 0; i < 300000; ++i) deep += "<a>";
+  struct Case {
+    const char* name;
+    std::string body;
+    bool stored;
+  };
+  const Case cases[] = {
+      {"three bytes", "abc", false},
+      {"four bytes", "abcd", false},
+      {"html error page", "<html><body>Service Unavailable</body></html>", false},
+      {"gzip body", std::string("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03", 10), false},
+      {"other root", "<servers/>", false},
+      {"nested 300,000 deep", "<velmor>" + deep, false},
+      {"list", kListA, true},
+      {"scrambled list", testing_support::Scramble(kListA), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFile(List(), kListB);
+    server.Serve("/list", HttpResponse{200, c.body});
+    SetUrls("/list", "");
+    const int before = server.RequestCount("/list");
+    EXPECT_EQ(Download(), c.stored);
+    EXPECT_EQ(server.RequestCount("/list") - before, 1);  // a success ends the passes
+    EXPECT_EQ(ReadFile(List()), c.stored ? c.body : std::string(kListB));
+    EXPECT_FALSE(PathExists(Temp()));
+    EXPECT_FALSE(PathExists(Temp() + ".tmp"));
+  }
+}
 
-  server.Serve("/four", HttpResponse{200, "abcd"});
-  SetUrls("/four", "");
-  EXPECT_TRUE(Download());
-  EXPECT_EQ(ReadFile(List()), "abcd");
+// The download's fixed work name is never written through: a link planted
+// there (symbolic, or a second name of another file) is replaced.
+TEST_F(ServerListDownloadTest, LinkAtTheWorkFileIsReplacedNotWrittenThrough) {
+  TempDir outside;
+  server.Serve("/list", HttpResponse{200, kListA});
+  SetUrls("/list", "");
+  for (const bool symbolic : {true, false}) {
+    SCOPED_TRACE(symbolic ? "symbolic link" : "hard link");
+    WriteFile(outside.File("victim"), "keep");
+    const int linked = symbolic ? symlink(outside.File("victim").c_str(), Temp().c_str())
+                                : link(outside.File("victim").c_str(), Temp().c_str());
+    if (!symbolic && linked != 0) continue;  // another filesystem
+    ASSERT_EQ(linked, 0);
+    EXPECT_TRUE(Download());
+    EXPECT_EQ(ReadFile(outside.File("victim")), "keep");
+    EXPECT_EQ(ReadFile(List()), kListA);
+    EXPECT_FALSE(PathExists(Temp()));
+  }
 }
 
 TEST_F(ServerListDownloadTest, ShutDownEndsAHangingTransferPromptly) {
@@ -185,7 +223,7 @@ class ServerListThreadTest : public ServerListDownloadTest {
 
   // The body runs on its own thread, as it does in the launcher.
   void RunBody() {
-    std::thread body(ServerListThreadProc, nullptr);
+    std::thread body([this] { RunServerListThread(road); });
     body.join();
   }
 
@@ -224,30 +262,22 @@ TEST_F(ServerListThreadTest, FreshListIsStoredAndChosen) {
   EXPECT_NE(Logged().find(": DownLoadServerListFile success!\n"), std::string::npos);
 }
 
-TEST_F(ServerListThreadTest, UnparsableListKeepsThePreviousListAndChoice) {
-  ShowCachedList();
-
-  ServeList(HttpResponse{200, "<velmor><area name=\"x\">"});
-  RunBody();
-  EXPECT_EQ(AreaCount(), 1u);
-  EXPECT_EQ(g_strServerSid.Get(), "a1");
-  const std::string log = Logged();
-  EXPECT_NE(log.find(": Error: launcher("), std::string::npos) << log;
-  EXPECT_NE(log.find("): Connect to the server list of errors!\n"), std::string::npos) << log;
-}
-
-TEST_F(ServerListThreadTest, OtherRootKeepsTheAreasAndChoosesAgainFromThem) {
-  ShowCachedList();
-  {
-    // The saved choice now names a server that the cached list lacks.
-    auto lock = SetupConfig().Lock();
-    SetupConfig().ServerSid = "gone";
+TEST_F(ServerListThreadTest, ListThatDoesNotReadKeepsTheCacheAndTheChoice) {
+  for (const char* body : {"<velmor><area name=\"x\">", "<servers/>"}) {
+    SCOPED_TRACE(body);
+    ShowCachedList();
+    const size_t logged = Logged().size();
+    g_bServerListDone = false;
+    frame.serverListRequested = true;
+    ServeList(HttpResponse{200, body});
+    RunBody();
+    EXPECT_EQ(ReadFile(List()), kListA);
+    EXPECT_EQ(AreaCount(), 1u);
+    EXPECT_EQ(g_strServerSid.Get(), "a1");
+    const std::string log = Logged().substr(logged);
+    EXPECT_NE(log.find(": Error: DownLoadServerListFile faiure!\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Connect to the server list of errors!"), std::string::npos) << log;
   }
-  ServeList(HttpResponse{200, "<servers/>"});
-  RunBody();
-  EXPECT_EQ(AreaCount(), 1u);
-  EXPECT_TRUE(g_strServerSid.IsEmpty());
-  EXPECT_EQ(Logged().find("Connect to the server list of errors!"), std::string::npos);
 }
 
 TEST_F(ServerListThreadTest, FailureLogsAndKeepsTheCachedList) {

@@ -18,6 +18,7 @@
 #include "tests/support/curl_environment.h"
 #include "tests/support/http_server.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_road_environment.h"
 #include "tests/support/zip_builder.h"
 
 namespace {
@@ -164,10 +165,13 @@ TEST_F(FullDiskTest, ServerListThatCannotBeStoredKeepsTheCachedOne) {
   std::filesystem::remove(disk_.File("reserve"));
   testing_support::LoopbackHttpServer server;
   ASSERT_TRUE(server.running());
-  server.Serve("/list", testing_support::HttpResponse(200, std::string(25 * kPage, 'l')));
+  server.Serve("/list", testing_support::HttpResponse(
+                            200, "<velmor><!--" + std::string(25 * kPage, 'l') + "--></velmor>"));
   LauncherFrameWnd frame;
   frame.serverListUrl1 = wxString::FromUTF8(server.Url("/list"));
-  EXPECT_TRUE(DownLoadServerListFile(frame, frame.logTarget, wxString::FromUTF8(disk_.path())));
+  testing_support::TestRoadEnvironment road;
+  EXPECT_TRUE(
+      DownLoadServerListFile(frame, frame.logTarget, wxString::FromUTF8(disk_.path()), road));
   EXPECT_TRUE(ReadFile(disk_.File("ServerList.xml")) == cached);  // not cut
 }
 

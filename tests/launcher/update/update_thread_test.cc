@@ -1,20 +1,25 @@
 // The update thread against the real update library and a loopback update
-// server: the two time limits, the ends of the thread and shut-down.
+// server: the pace and the two time limits (on a test clock that moves only
+// when the road pauses, so six minutes of a road take none), the ends of
+// the thread and shut-down.
 #include "launcher/update/update_thread.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <thread>
+#include <vector>
 
 #include "launcher/system/my_thread.h"
-#include "launcher/update/update_road_pacer.h"
 #include "launcher/windows/update_wnd.h"
-#include "platform/tick.h"
+#include "platform/directory_lock.h"
 #include "skinui/control.h"
 #include "skinui/progress.h"
 #include "skinui/ui_lock.h"
 #include "tests/launcher/update_road_fixture.h"
 #include "tests/support/misbehaving_server.h"
+#include "tests/support/test_road_environment.h"
 #include "tests/support/wait_until.h"
 
 namespace update_road_testing {
@@ -49,23 +54,25 @@ class UpdateThreadTest : public UpdateRoadTest {
   void TearDown() override {
     StopThread();
     SetUnpreparedFrameObserverForTesting(nullptr);
-    SetUpdateTimeLimitForTesting(0);
     frame.updateWnd = nullptr;
     frame.enterGameBtn = nullptr;
     UpdateRoadTest::TearDown();
   }
 
   void Prepare() {
-    frame.prepareTick = platform::TickCount();
+    frame.prepareTick = road.Now();
     frame.prepared = true;
   }
 
   void StartThread() {
     thread_ = std::thread([this] {
-      UpdateThread(nullptr);
+      RunUpdateThread(road);
       ended_ = true;
     });
   }
+
+  // Milliseconds on the road's clock since the frame was prepared.
+  uint32_t SincePrepared() { return road.Now() - frame.prepareTick; }
 
   // True when the thread ended by itself within `wait`.
   bool WaitForEnd(std::chrono::milliseconds wait = kThreadEndWait) {
@@ -98,6 +105,7 @@ class UpdateThreadTest : public UpdateRoadTest {
     SetChosenServer(ChosenServer{"10.0.0.1", "7000", complete ? "http://pay" : "", "3"});
   }
 
+  testing_support::TestRoadEnvironment road;
   CControlUI enterGame;
   CProgressUI progress;
   UIUpdateWnd panel;
@@ -105,22 +113,58 @@ class UpdateThreadTest : public UpdateRoadTest {
   std::thread thread_;
 };
 
-TEST_F(UpdateThreadTest, NoServerReachableGivesUpAtTheFirstLimit) {
-  const int closedPort = testing_support::ClosedLoopbackPort();
-  ASSERT_GT(closedPort, 0);
-  frame.updateVersionUrl1 = wxString::Format("http://127.0.0.1:%d/up/manifest.xml", closedPort);
-  SetUpdateTimeLimitForTesting(300);
-  frame.updateNeeded = true;
-  Prepare();
-  StartThread();
+// Against update servers that refuse, reset or answer 404 every request,
+// the check keeps its pace: 10 attempts per URL with a short pause after
+// each failed one (the second URL follows the first's tenth failure),
+// pauses that double from 1 s up to 15 s only between whole checks, and
+// the give-up line on time; few requests and a small log over the limit.
+TEST_F(UpdateThreadTest, NoServerReachableGivesUpAtTheFirstLimitAtItsPace) {
+  using testing_support::Misbehaviour;
+  const std::string closed =
+      "http://127.0.0.1:" + std::to_string(testing_support::ClosedLoopbackPort());
+  const std::pair<std::string, Misbehaviour> cases[] = {{"404", Misbehaviour::Answer(404, "gone")},
+                                                        {"reset", Misbehaviour::Reset()},
+                                                        {"refused", {}}};
+  for (const auto& [name, failure] : cases) {
+    SCOPED_TRACE(name);
+    const bool refused = name == "refused";
+    testing_support::MisbehavingServer bad;
+    bad.Serve("/m1.xml", failure);
+    bad.Serve("/m2.xml", failure);
+    frame.updateVersionUrl1 = wxString::FromUTF8(refused ? closed + "/m1" : bad.Url("/m1.xml"));
+    frame.updateVersionUrl2 = wxString::FromUTF8(refused ? closed + "/m2" : bad.Url("/m2.xml"));
+    testing_support::TestRoadEnvironment pace;
+    frame.prepareTick = pace.Now();
+    frame.prepared = true;
+    const size_t logged = ReadFile(dir.File("run.log")).size();
+    RunUpdateThread(pace);
 
-  ASSERT_TRUE(WaitForEnd());
-  EXPECT_EQ(CountErrorLog(kBusyLine), 1);
-  EXPECT_EQ(CountLog(kLatestLine), 0);
-  EXPECT_FALSE(frame.updateNeeded);
-  EXPECT_TRUE(EnterGameEnabled());
-  EXPECT_FALSE(UpdateVersionChecked());
-  EXPECT_NE(ProgressValue(), 100);
+    EXPECT_EQ(CountErrorLog(kBusyLine), 1);
+    const uint32_t ended = pace.Now() - frame.prepareTick;
+    EXPECT_GT(ended, pace.Pace().phaseLimitMs);
+    EXPECT_LE(ended, 365000u);
+    EXPECT_TRUE(EnterGameEnabled());
+    EXPECT_FALSE(UpdateVersionChecked());
+    EXPECT_LT(ReadFile(dir.File("run.log")).size() - logged, 1024u * 1024u);
+
+    const std::vector<std::chrono::milliseconds> pauses = pace.Pauses();
+    ASSERT_GT(pauses.size(), 18u);
+    EXPECT_EQ(std::vector<std::chrono::milliseconds>(pauses.begin(), pauses.begin() + 18),
+              std::vector<std::chrono::milliseconds>(18, pace.Pace().attemptPause));
+    EXPECT_LE(pace.Pace().attemptPause, 250ms);
+    std::vector<std::chrono::milliseconds> between;
+    for (const auto pause : pauses)
+      if (pause != pace.Pace().attemptPause) between.push_back(pause);
+    ASSERT_GE(between.size(), 6u);
+    EXPECT_EQ(std::vector<std::chrono::milliseconds>(between.begin(), between.begin() + 5),
+              (std::vector<std::chrono::milliseconds>{1s, 2s, 4s, 8s, 15s}));
+    EXPECT_LE(*std::max_element(between.begin(), between.end()), 15s);
+    // At most 5 requests a second over the six minutes.
+    EXPECT_LE(bad.TotalRequests(), 5 * 360);
+    std::filesystem::remove(dir.File("run.log"));
+    CloseRunLog(frame.logTarget);
+    OpenRunLog(frame.logTarget);
+  }
 }
 
 TEST_F(UpdateThreadTest, CurrentVersionsEnableEnterGameAtOnce) {
@@ -197,9 +241,10 @@ TEST_F(UpdateThreadTest, UpdateWithoutChosenServerLeavesEnterGameDisabled) {
 TEST_F(UpdateThreadTest, UpdateThatNeverSucceedsGivesUpAtTheSecondLimit) {
   server.Serve("/up/c.bin", HttpResponse(500, "busy"));
   ServeManifest(Set("patch", "1.3", "c.bin") + Set("Launcherpatch", "1.0"));
-  SetUpdateTimeLimitForTesting(500);
   ChooseServer(false);
   Prepare();
+  // A check that took five minutes still leaves six for the update.
+  road.Advance(std::chrono::minutes(5));
   StartThread();
 
   ASSERT_TRUE(WaitForEnd());
@@ -207,6 +252,9 @@ TEST_F(UpdateThreadTest, UpdateThatNeverSucceedsGivesUpAtTheSecondLimit) {
   EXPECT_FALSE(frame.updateNeeded);
   EXPECT_TRUE(EnterGameEnabled());
   EXPECT_EQ(InstalledGame(), "1.0");
+  // Given up 360 s after the check, on time.
+  EXPECT_GT(SincePrepared(), 300000u + road.Pace().phaseLimitMs);
+  EXPECT_LE(SincePrepared(), 300000u + 365000u);
   // Given up: the library stays loaded until the launcher ends.
   ASSERT_NE(frame.livePatch, nullptr);
   EXPECT_NE(frame.livePatch->patch, nullptr);
@@ -247,48 +295,46 @@ TEST_F(UpdateThreadTest, ShutDownWhileWaitingForThePreparedFrameJoinsTheWorker) 
   EXPECT_FALSE(EnterGameEnabled());
 }
 
-// Against a server that fails every request the road pauses between its
-// attempts, so that a launcher makes at most 100 requests and writes under
-// 1 MiB of log in its first minute. The minute is counted on the pauses the
-// road asks for (the real pauses are skipped), so the test takes no minute.
-TEST_F(UpdateThreadTest, FailingServerGetsFewRequestsInTheFirstMinute) {
-  using testing_support::Misbehaviour;
-  for (const Misbehaviour& failure : {Misbehaviour::Answer(404), Misbehaviour::Reset()}) {
-    testing_support::MisbehavingServer bad;
-    ASSERT_TRUE(bad.running());
-    bad.Serve("/m1.xml", failure);
-    bad.Serve("/m2.xml", failure);
-    frame.updateVersionUrl1 = wxString::FromUTF8(bad.Url("/m1.xml"));
-    frame.updateVersionUrl2 = wxString::FromUTF8(bad.Url("/m2.xml"));
-    std::atomic<long long> pausedMs{0};
-    SetRetryPausesForTesting(0ms, 0ms);
-    SetRetryWaiterForTesting([&pausedMs](std::chrono::milliseconds pause) {
-      return (pausedMs += pause.count()) < 60000;
-    });
-    Prepare();
-    StartThread();
-    ASSERT_TRUE(WaitForEnd());
-    thread_.join();
-    SetRetryWaiterForTesting(nullptr);
-    EXPECT_GE(bad.TotalRequests(), 5);
-    EXPECT_LE(bad.TotalRequests(), 100);
-    EXPECT_LT(ReadFile(dir.File("run.log")).size(), 1024u * 1024u);
-    EXPECT_EQ(CountErrorLog(kBusyLine), 0);
-    ended_ = false;
-    UpdateRoadPacer().Reset();
-  }
-}
-
-TEST_F(UpdateThreadTest, ShutDownEndsAPauseAtOnce) {
-  server.Serve("/up/manifest.xml", HttpResponse(404, "gone"));
-  SetRetryPausesForTesting(600s, 600s);
+// Only one launcher at a time goes down a program directory's update road:
+// a second one waits (nothing asked of the server meanwhile) and then checks
+// afresh, or gives up at the check's limit when the first never leaves.
+TEST_F(UpdateThreadTest, SecondLauncherWaitsForTheUpdateRoad) {
+  constexpr char kWaitLine[] = "Another launcher is updating, waiting... ";
+  ServeManifest(Set("patch", "1.0") + Set("Launcherpatch", "1.0"));
+  platform::DirectoryLock first;
+  ASSERT_TRUE(first.TryAcquire(dir.path()));
+  road.OnPause([&first, this] {
+    EXPECT_EQ(server.TotalRequests(), 0);
+    if (road.Pauses().size() == 3) first.Release();
+  });
   Prepare();
   StartThread();
-  testing_support::WaitUntil([this] { return server.TotalRequests() > 0; }, kThreadEndWait);
-  ASSERT_EQ(server.TotalRequests(), 1);  // now in the first, long pause
-  RequestWorkerStop();
-  EXPECT_TRUE(WaitForEnd(5s));
+  ASSERT_TRUE(WaitForEnd());
+  EXPECT_EQ(CountLog(kWaitLine), 1);
+  EXPECT_EQ(road.Pauses().size(), 3u);
+  EXPECT_EQ(CountLog(kLatestLine), 1);
+  EXPECT_TRUE(first.TryAcquire(dir.path()));  // the second one let go at its end
+
+  testing_support::TestRoadEnvironment stuck;
+  frame.prepareTick = stuck.Now();
+  frame.updateNeeded = true;
+  RunUpdateThread(stuck);
+  EXPECT_EQ(CountLog(kWaitLine), 2);
+  EXPECT_EQ(CountErrorLog(kBusyLine), 1);
+  EXPECT_FALSE(frame.updateNeeded);
   EXPECT_EQ(server.TotalRequests(), 1);
+  EXPECT_LE(static_cast<uint32_t>(stuck.Now() - frame.prepareTick), 365000u);
+}
+
+TEST(SystemRoadEnvironmentTest, ShutDownEndsAPauseAtOnce) {
+  ResetWorkerStop();
+  std::atomic<bool> paused{true};
+  std::thread sleeper([&paused] { paused = SystemRoadEnvironment().Pause(600s); });
+  RequestWorkerStop();
+  EXPECT_TRUE(testing_support::WaitUntil([&paused] { return !paused; }, 5s));
+  sleeper.join();
+  EXPECT_FALSE(SystemRoadEnvironment().Pause(1ms));
+  ResetWorkerStop();
 }
 
 // Installing a package stops every orvo.exe: the suite's name puts it

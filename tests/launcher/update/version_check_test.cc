@@ -123,28 +123,28 @@ TEST_F(VersionCheckTest, SecondUrlIsTriedOnlyWhenSetAndTheFirstFails) {
   EXPECT_EQ(CountErrorLog(kConnectError), 2);
 }
 
-TEST_F(VersionCheckTest, FullInstallationVersionDeletesData) {
+TEST_F(VersionCheckTest, FullInstallationVersionDeletesDataOnlyForAManifestWithABaseSet) {
   SetInstalled("0.0", "0.0");
-  // A manifest was loaded: data goes.
+  // A manifest with a base set was loaded: data goes.
   MakeFile("data/old/keep.bin");
   MakeFile(kAppliedPackagesFile, "0.0\t1-0\n");  // what was installed goes with it
-  ServeManifest(Set("patch", "1.0"));
+  ServeManifest("<!-- base below --><patch><version value=\"1.0\"/></patch><base/>");
   ASSERT_TRUE(CheckVersion());
   EXPECT_TRUE(frame.updateNeeded);
   EXPECT_FALSE(PathExists(dir.File("data")));
   EXPECT_FALSE(PathExists(dir.File(kAppliedPackagesFile)));
 
-  // No manifest could be loaded: data stays.
+  // A manifest without a base set, no manifest, no library: the check
+  // fails and data stays.
   MakeFile("data/old/keep.bin");
+  ServeManifest(Set("patch", "1.0"));
+  EXPECT_FALSE(CheckVersion());
   frame.updateVersionUrl1 = Url("/missing.xml");
   EXPECT_FALSE(CheckVersion());
-  EXPECT_TRUE(PathExists(dir.File("data/old/keep.bin")));
-
-  // No library: data goes as well, without a log line.
   std::filesystem::remove(dir.File("libTidewell.so"));
   EXPECT_FALSE(CheckVersion());
-  EXPECT_FALSE(PathExists(dir.File("data")));
-  EXPECT_EQ(CountErrorLog(kConnectError), 1);
+  EXPECT_TRUE(PathExists(dir.File("data/old/keep.bin")));
+  EXPECT_EQ(CountErrorLog(kConnectError), 2);
 }
 
 TEST_F(VersionCheckTest, MissingLibraryOrOneWithoutTheExportFailsQuietly) {

@@ -1,0 +1,37 @@
+#include "launcher/update/road_phase.h"
+
+#include <algorithm>
+
+#include "launcher/system/my_thread.h"
+
+namespace {
+
+using std::chrono::milliseconds;
+
+}  // namespace
+
+bool RoadPhase::LimitPassed() const {
+  // Unsigned difference: right across a wrap of the clock.
+  return static_cast<uint32_t>(environment_.Now() - start_) > environment_.Pace().phaseLimitMs;
+}
+
+bool RoadPhase::PauseBeforeRetry(void* context) {
+  auto& phase = *static_cast<RoadPhase*>(context);
+  if (WorkerStopRequested() || phase.LimitPassed()) return false;
+  return phase.environment_.Pause(phase.environment_.Pace().attemptPause) &&
+         !WorkerStopRequested() && !phase.LimitPassed();
+}
+
+bool RoadPhase::PauseAfterFailedPass() {
+  if (WorkerStopRequested()) return false;
+  const RoadPace& pace = environment_.Pace();
+  milliseconds pause = pace.firstPassPause;
+  for (int i = 0; i < failedPasses_ && pause < pace.longestPassPause; ++i) pause *= 2;
+  pause = std::min(pause, pace.longestPassPause);
+  if (failedPasses_ < 64) ++failedPasses_;
+  // The pause ends where the limit passes, so the phase gives up on time.
+  const uint32_t elapsed = environment_.Now() - start_;
+  const uint32_t left = elapsed > pace.phaseLimitMs ? 0 : pace.phaseLimitMs - elapsed + 1;
+  pause = std::min(pause, milliseconds(left));
+  return environment_.Pause(pause) && !WorkerStopRequested();
+}
