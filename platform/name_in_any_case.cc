@@ -32,4 +32,19 @@ std::string NameInAnyCase(const std::string& directory, const std::string& name)
   return found.empty() ? name : found;
 }
 
+std::string PathInAnyCase(const std::string& directory, const std::string& relative) {
+  std::string found;  // the parts found so far, each followed by a separator
+  size_t start = 0;
+  while (start <= relative.size()) {
+    size_t end = relative.find('/', start);
+    if (end == std::string::npos) end = relative.size();
+    const std::string part = relative.substr(start, end - start);
+    start = end + 1;
+    if (part.empty() || part == ".") continue;
+    found += NameInAnyCase(directory + found, part) + '/';
+  }
+  if (!found.empty()) found.pop_back();
+  return found;
+}
+
 }  // namespace platform

@@ -13,4 +13,10 @@ namespace platform {
 // name asked for.
 std::string NameInAnyCase(const std::string& directory, const std::string& name);
 
+// `relative` ("/"-separated parts below `directory`, which ends with a
+// separator) with each part found as NameInAnyCase finds it: the installed
+// directories and file in any case, the parts not installed as spelled.
+// Empty and "." parts are dropped.
+std::string PathInAnyCase(const std::string& directory, const std::string& relative);
+
 }  // namespace platform

@@ -12,6 +12,7 @@
 #include <cwchar>
 #include <optional>
 
+#include "platform/name_in_any_case.h"
 #include "tidewell/entry_path.h"
 #include "tidewell/library_directory.h"
 #include "tidewell/live_patch_imp.h"
@@ -218,9 +219,12 @@ bool CLivePatchImp::DownloadFileEntry(const wxXmlNode* entry) {
 
   wxString target = name;
   if (!local.empty()) {
-    const wxString directory = libraryDirectory + local;
-    MakeDirectoryIfMissing(directory);
-    target = directory + "/" + name;
+    // Manifests are made on Windows: "Data" is the installed "data", and
+    // the file keeps its installed name whatever case the manifest spells.
+    const std::string base = libraryDirectory.utf8_string();
+    const std::string directory = base + platform::PathInAnyCase(base, local.utf8_string()) + "/";
+    MakeDirectoryIfMissing(wxString::FromUTF8(directory));
+    target = wxString::FromUTF8(directory + platform::PathInAnyCase(directory, name.utf8_string()));
   }
   // The installed file stays until its replacement is complete and
   // verified; only something that no file can replace fails at once.

@@ -323,6 +323,17 @@ TEST_F(PatchApplicationTest, LocalOfTwoLevelsNeedsItsParent) {
   EXPECT_EQ(ReadFile(dir.File("a/b/x.bin")), "x");
 }
 
+TEST_F(PatchApplicationTest, LocalAndNameFindTheInstalledOnesInAnyCase) {
+  ASSERT_EQ(mkdir(dir.File("data").c_str(), 0755), 0);
+  testing_support::WriteFile(dir.File("data/login.dat"), "old");
+  ServeFile("l.bin", "new");
+  ASSERT_TRUE(ServeAndLoad(OnePatch(Entry("filedetails", "Login.DAT", "l.bin", "Data")), "1.0"));
+  ASSERT_TRUE(patch.ApplyPatches("1.0", ""));
+  EXPECT_EQ(ReadFile(dir.File("data/login.dat")), "new");
+  EXPECT_FALSE(PathExists(dir.File("Data")));
+  EXPECT_FALSE(PathExists(dir.File("data/Login.DAT")));
+}
+
 TEST_F(PatchApplicationTest, EntryWithoutLocalIsRelativeToTheCurrentDirectory) {
   char previous[PATH_MAX];
   ASSERT_NE(getcwd(previous, sizeof(previous)), nullptr);
