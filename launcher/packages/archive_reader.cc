@@ -194,6 +194,20 @@ FileDescriptor CreateTemporaryBeside(const std::string& path, std::string& tempo
   return FileDescriptor(-1);
 }
 
+// The entry's file times and mode on its written file.
+void SetTimesAndMode(int fd, const ArchiveEntry& entry) {
+  const timespec times[2] = {ToTimespec(entry.accessTime), ToTimespec(entry.writeTime)};
+  futimens(fd, times);
+  if (entry.unixMode != 0) {
+    // The entry's own mode (the game's executable stays executable); the
+    // owner may always read what was unpacked.
+    fchmod(fd, static_cast<mode_t>(entry.unixMode | S_IRUSR));
+  } else if (entry.attributes & archive_attribute::kReadOnly) {
+    struct stat info {};
+    if (fstat(fd, &info) == 0) fchmod(fd, info.st_mode & 07555);
+  }
+}
+
 }  // namespace
 
 uint32_t LastArchiveResult() { return g_lastResult.load(); }
@@ -236,6 +250,7 @@ ArchiveReader::~ArchiveReader() { Close(); }
 
 uint32_t ArchiveReader::SetBaseDir(const wxString& dir) {
   baseDir_ = WithTrailingSeparator(dir);
+  directoryEnsured_ = false;
   return archive_result::kOk;
 }
 
@@ -401,7 +416,13 @@ uint32_t ArchiveReader::ExtractItem(int32_t index, const wxString& name) {
   const size_t split = name.find_last_of("\\/");
   const wxString directoryPart = split == wxString::npos ? wxString() : name.substr(0, split + 1);
   const wxString filePart = split == wxString::npos ? name : name.substr(split + 1);
-  EnsureDirectory(baseDir_, directoryPart);
+  // Entries come directory by directory: one made for the entry before is
+  // not looked for again.
+  if (!directoryEnsured_ || directoryPart != ensuredDirectory_) {
+    EnsureDirectory(baseDir_, directoryPart);
+    ensuredDirectory_ = directoryPart;
+    directoryEnsured_ = true;
+  }
   return WriteEntryTo(baseDir_ + NativeSeparators(directoryPart) + filePart, entry,
                       cachedEncrypted_);
 }
@@ -409,6 +430,17 @@ uint32_t ArchiveReader::ExtractItem(int32_t index, const wxString& name) {
 uint32_t ArchiveReader::WriteEntryTo(const wxString& fullPath, const ArchiveEntry& entry,
                                      bool encrypted) {
   const std::string path = fullPath.utf8_string();
+  int unpacked = -1;
+  uint32_t aheadResult = archive_result::kOk;
+  if (!encrypted && ahead_ && ahead_->Take(entry.index, unpacked, aheadResult)) {
+    FileDescriptor file(unpacked);
+    // Only a whole entry is given its name here; anything else is read again
+    // below, which fails it the way it always fails.
+    if (aheadResult == archive_result::kOk) {
+      SetTimesAndMode(file.get(), entry);
+      if (LinkUnpacked(file, path)) return archive_result::kOk;
+    }
+  }
   // A read-only file is not replaced, whatever rights the process has.
   if (platform::FileExists(path) && platform::IsReadOnly(path)) return archive_result::kOpenFailed;
   // The entry is written beside its place and takes it only once it is
@@ -417,20 +449,8 @@ uint32_t ArchiveReader::WriteEntryTo(const wxString& fullPath, const ArchiveEntr
   FileDescriptor out = CreateTemporaryBeside(path, temporary);
   if (!out.ok()) return archive_result::kOpenFailed;
 
-  uint32_t result =
-      encrypted ? archive_result::kEncrypted : CopyCurrentEntry(entry.index, out.get());
-  if (result == archive_result::kOk) {
-    const timespec times[2] = {ToTimespec(entry.accessTime), ToTimespec(entry.writeTime)};
-    futimens(out.get(), times);
-    if (entry.unixMode != 0) {
-      // The entry's own mode (the game's executable stays executable); the
-      // owner may always read what was unpacked.
-      fchmod(out.get(), static_cast<mode_t>(entry.unixMode | S_IRUSR));
-    } else if (entry.attributes & archive_attribute::kReadOnly) {
-      struct stat info {};
-      if (fstat(out.get(), &info) == 0) fchmod(out.get(), info.st_mode & 07555);
-    }
-  }
+  uint32_t result = encrypted ? archive_result::kEncrypted : CopyCurrentEntry(out.get());
+  if (result == archive_result::kOk) SetTimesAndMode(out.get(), entry);
   if (!out.Close() && result == archive_result::kOk) result = archive_result::kWriteFailed;
   if (result == archive_result::kOk && rename(temporary.c_str(), path.c_str()) != 0) {
     result = archive_result::kOpenFailed;  // e.g. a directory stands at the entry's place
@@ -444,16 +464,33 @@ uint32_t ArchiveReader::WriteEntryTo(const wxString& fullPath, const ArchiveEntr
   return result;
 }
 
-uint32_t ArchiveReader::CopyCurrentEntry(int32_t index, int fd) {
-  const char* data = nullptr;
-  size_t size = 0;
-  uint32_t result = archive_result::kOk;
-  if (ahead_ && ahead_->Take(index, data, size, result)) {
-    // What the entry gave up to its end or failure, as read below.
-    if (size > 0 && !WriteAll(fd, data, size)) result = archive_result::kWriteFailed;
-    ahead_->Release();
-    return result;
+bool ArchiveReader::LinkUnpacked(FileDescriptor& file, const std::string& path) {
+  const std::string unnamed = "/proc/self/fd/" + std::to_string(file.get());
+  if (linkat(AT_FDCWD, unnamed.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+    if (file.Close()) return true;
+    unlink(path.c_str());
+    return false;
   }
+  // Something stands at the place: the entry replaces it as a written one
+  // does, through a name beside it; anything else is left to the writing.
+  if (errno != EEXIST) return false;
+  if (platform::FileExists(path) && platform::IsReadOnly(path)) return false;
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string temporary =
+        path + ".part-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+    if (linkat(AT_FDCWD, unnamed.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+      if (errno == EEXIST) continue;
+      return false;
+    }
+    const bool placed = file.Close() && rename(temporary.c_str(), path.c_str()) == 0;
+    if (!placed) unlink(temporary.c_str());
+    return placed;
+  }
+  return false;
+}
+
+uint32_t ArchiveReader::CopyCurrentEntry(int fd) {
   if (!buffer_) buffer_.reset(new char[kBufferSize]);
   FileSink sink(fd, buffer_.get());
   return ReadCurrentEntry(Zip(zip_), sink, archive_result::kWriteFailed);
@@ -462,6 +499,15 @@ uint32_t ArchiveReader::CopyCurrentEntry(int32_t index, int fd) {
 void ArchiveReader::StartInflatingAhead() {
   const unsigned workers = InflateAhead::WorkersForThisMachine();
   if (!zip_ || ahead_ || workers == 0 || entryCount_ < 2) return;
+  // The unnamed files are made where the entries go, or, while that is not
+  // made yet, in the directory that will hold it: the same filesystem.
+  std::string directory = baseDir_.utf8_string();
+  if (!platform::DirectoryExists(directory)) {
+    while (!directory.empty() && directory.back() == '/') directory.pop_back();
+    const size_t parent = directory.find_last_of('/');
+    directory = parent == std::string::npos ? std::string() : directory.substr(0, parent + 1);
+    if (!platform::DirectoryExists(directory)) return;
+  }
   unzFile zip = Zip(zip_);
   std::vector<InflateAhead::Entry> entries;
   entries.reserve(static_cast<size_t>(entryCount_));
@@ -476,13 +522,13 @@ void ArchiveReader::StartInflatingAhead() {
     InflateAhead::Entry entry;
     entry.directoryOffset = position.pos_in_zip_directory;
     entry.number = position.num_of_file;
+    entry.compressedSize = info.compressed_size;
     // Directories and encrypted entries are never read.
-    const bool read = !(info.flag & 1) && !(AttributesOf(info) & archive_attribute::kDirectory);
-    entry.size = read ? info.uncompressed_size : 0;
+    entry.unpack = !(info.flag & 1) && !(AttributesOf(info) & archive_attribute::kDirectory);
     entries.push_back(entry);
   }
   current_ = -1;  // minizip was moved: the next entry asked for starts from the first
-  ahead_ = std::make_unique<InflateAhead>(path_, std::move(entries), workers);
+  ahead_ = std::make_unique<InflateAhead>(path_, directory, std::move(entries), workers);
 }
 
 uint32_t ArchiveReader::Close() {
