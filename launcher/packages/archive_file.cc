@@ -83,6 +83,7 @@ Window* WindowAtPosition(BufferedFile& file) {
 
 uLong ZCALLBACK ReadFile(voidpf, voidpf stream, void* buffer, uLong size) {
   BufferedFile& file = *File(stream);
+  if (file.position >= file.end) return 0;  // the common case in a damaged archive
   char* out = static_cast<char*>(buffer);
   uLong done = 0;
   while (done < size) {

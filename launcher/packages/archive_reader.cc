@@ -30,6 +30,7 @@ namespace {
 std::atomic<uint32_t> g_lastResult{archive_result::kOk};
 
 constexpr uint64_t kFileTimeUnitsPerSecond = 10000000;
+constexpr off_t kSmallestUnpackedAhead = off_t{1} << 20;
 constexpr int64_t kSecondsFrom1601To1970 = 11644473600LL;
 
 unzFile Zip(void* handle) { return static_cast<unzFile>(handle); }
@@ -234,8 +235,12 @@ std::unique_ptr<ArchiveReader> ArchiveReader::Open(const wxString& path) {
   // Count the records minizip can step through (at most the claim).
   const int32_t claimed =
       global.number_entry > INT32_MAX ? INT32_MAX : static_cast<int32_t>(global.number_entry);
+  // minizip stood on the first entry when it opened the archive: asking
+  // where it stands reads nothing (a damaged record can cost thousands of
+  // reads each time it is read).
   int32_t present = 0;
-  if (claimed > 0 && unzGoToFirstFile(Zip(reader->zip_)) == UNZ_OK) {
+  unz64_file_pos first{};
+  if (claimed > 0 && unzGetFilePos64(Zip(reader->zip_), &first) == UNZ_OK) {
     present = 1;
     while (present < claimed && unzGoToNextFile(Zip(reader->zip_)) == UNZ_OK) ++present;
   }
@@ -385,15 +390,18 @@ void ArchiveReader::EnsureDirectory(const wxString& base, const wxString& path) 
   // Every level of the path, from the top down, each one the last with its
   // next part added. A part that is a lone separator names the level before
   // again, and no level past the longest path the system takes can be made:
-  // a name of thousands of separators costs no more than its length.
+  // a name of thousands of separators costs no more than its length. The
+  // separators are ASCII, so the walk goes over the UTF-8 bytes.
+  const std::string native = NativeSeparators(path).utf8_string();
   std::string level = baseDir;
   size_t levelEnd = 0;
-  for (size_t at = 1; at <= path.length(); ++at) {
-    if (at < path.length() && !IsSeparator(path[at])) continue;
-    const wxString part = path.substr(levelEnd, at - levelEnd);
+  for (size_t at = 1; at <= native.size(); ++at) {
+    if (at < native.size() && native[at] != platform::kPathSeparator) continue;
+    const size_t partLength = at - levelEnd;
+    const bool loneSeparator = partLength == 1 && native[levelEnd] == platform::kPathSeparator;
+    level.append(native, levelEnd, partLength);
     levelEnd = at;
-    level += NativeSeparators(part).utf8_string();
-    if (part.length() == 1 && IsSeparator(part[0])) continue;
+    if (loneSeparator) continue;
     if (level.size() >= PATH_MAX) break;
     if (!platform::DirectoryExists(level)) mkdir(level.c_str(), 0777);
   }
@@ -499,6 +507,10 @@ uint32_t ArchiveReader::CopyCurrentEntry(int fd) {
 void ArchiveReader::StartInflatingAhead() {
   const unsigned workers = InflateAhead::WorkersForThisMachine();
   if (!zip_ || ahead_ || workers == 0 || entryCount_ < 2) return;
+  // Threads pay only where there is real work: a small archive is unpacked
+  // sooner than they start.
+  struct stat archive {};
+  if (stat(path_.c_str(), &archive) != 0 || archive.st_size < kSmallestUnpackedAhead) return;
   // The unnamed files are made where the entries go, or, while that is not
   // made yet, in the directory that will hold it: the same filesystem.
   std::string directory = baseDir_.utf8_string();
