@@ -487,9 +487,11 @@ first_frame() {
 : >"$work/o"
 : >"$work/p"
 : >"$work/f"
+# (in milliseconds: the medians keep three decimals)
+in_ms() { awk '{printf "%.4f\n", $1 * 1000}'; }
 for _ in $(seq 1 $((rounds * 2))); do
-  ours BM_StartUp "$work" >>"$work/o"
-  ours BM_LibrariesOnly "$work" >>"$work/p"
+  ours BM_StartUp "$work" | in_ms >>"$work/o"
+  ours BM_LibrariesOnly "$work" | in_ms >>"$work/p"
   first_frame >>"$work/f"
 done
 read -r sm smin smax < <(stats <"$work/o")
@@ -498,7 +500,7 @@ startup_ratios="$(paste -d' ' "$work/o" "$work/p" | awk '{printf "%.4f\n", $1 / 
 awk -v m="$sm" -v a="$smin" -v b="$smax" -v lm="$lm" -v la="$lmin" -v lb="$lmax" -v r="$startup_ratios" 'BEGIN {
   split(r, c, " ")
   printf "%-16s %-24s ours %.1f ms [%.1f-%.1f]  loading its libraries alone: %.1f ms [%.1f-%.1f]  ratio %.2f [%.2f-%.2f]\n",
-    "-", "start-up (headless)", m * 1000, a * 1000, b * 1000, lm * 1000, la * 1000, lb * 1000, c[1], c[2], c[3]}'
+    "-", "start-up (headless)", m, a, b, lm, la, lb, c[1], c[2], c[3]}'
 goal "headless start vs the libraries alone" "-" "$startup_ratios" x 1.5 le
 read -r fm fmin fmax < <(cut -d' ' -f2 "$work/f" | stats)
 read -r mm mmin mmax < <(cut -d' ' -f3 "$work/f" | stats)
