@@ -17,9 +17,12 @@
 
 namespace {
 
-// libcurl hands the body over in pieces of at most 16 KiB; through a stream
-// buffer this size they reach the file in a few large writes instead of one
-// or two small ones per piece.
+// libcurl is asked to receive in pieces this large (its default is 16 KiB):
+// a few large reads from the socket and writes to the file instead of many
+// small ones. A piece at least the stream buffer's size goes to the file
+// without being copied into the buffer first.
+constexpr long kReceiveBufferSize = 512 * 1024;
+// Small pieces (headers of an error page, the last bytes) gather here.
 constexpr size_t kOutputBufferSize = 256 * 1024;
 
 std::atomic<long> g_stallTimeoutSeconds{kStallTimeoutSeconds};
@@ -113,6 +116,7 @@ bool DownloadFile(CURL* handle, const wxString& url, const wxString& path, long 
   curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 1L);
   curl_easy_setopt(handle, CURLOPT_VERBOSE, VerboseTraceWanted());
   curl_easy_setopt(handle, CURLOPT_FORBID_REUSE, 1L);
+  curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
   // A server that accepts and then sends nothing (or a byte now and then)
   // must not hold the update for good.
   curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);

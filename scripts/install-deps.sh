@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the launcher and its tests need.
 # Idempotent and quick when everything is already there. With --bench also
-# what bench/run.sh needs: Google Benchmark, nginx and the command-line tools
-# it compares against.
+# what bench/run.sh needs: Google Benchmark, nginx, the command-line tools
+# it compares against (bsdtar: zlib's own inflater) and GNU time for the
+# whole-process CPU seconds and peak memory.
 set -euo pipefail
 
 packages=(
@@ -19,7 +20,7 @@ packages=(
   xvfb xdotool imagemagick x11-utils dbus fonts-wqy-microhei
 )
 if [ "${1:-}" = "--bench" ]; then
-  packages+=(libbenchmark-dev libxdamage-dev nginx-light curl zip unzip)
+  packages+=(libbenchmark-dev libxdamage-dev nginx-light curl zip unzip libarchive-tools time)
 fi
 
 missing=()

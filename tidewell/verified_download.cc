@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 
 #include "download/download_file.h"
 #include "download/update_temporaries.h"
@@ -19,7 +20,7 @@ namespace {
 
 constexpr int kDownloadAttempts = 10;
 constexpr long kConnectTimeoutSeconds = 1;
-constexpr size_t kReadChunk = 4095;
+constexpr size_t kReadChunk = size_t{1} << 20;
 
 // Renames the complete, verified `download` over `target`. A file that
 // replaces an installed one keeps its permission bits (the game's
@@ -46,18 +47,21 @@ namespace tidewell {
 bool VerifyFileMd5(wxFile& file, const wxString& expectedHash) {
   MD5 digest;
   if (file.IsOpened()) {
-    char buffer[kReadChunk];
+    // Large reads: with a few KiB per read the system calls cost a fifth
+    // of the check. The kernel is told the file is read once, in order.
+    const std::unique_ptr<char[]> buffer(new char[kReadChunk]);
+    posix_fadvise(file.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
     // The end-of-file test after each read compares the position with the
     // file's length, as wxFile::Eof does; but both are kept here rather than
-    // asked of the system each time (Eof costs four seeks per read, a fifth
-    // of the whole check). The length is asked again whenever the position
-    // reaches it, so a file that grew meanwhile is still read to its end.
+    // asked of the system each time. The length is asked again whenever the
+    // position reaches it, so a file that grew meanwhile is still read to
+    // its end.
     wxFileOffset position = file.Tell();
     wxFileOffset length = file.Length();
     for (;;) {
-      const ssize_t count = file.Read(buffer, sizeof(buffer));
+      const ssize_t count = file.Read(buffer.get(), kReadChunk);
       if (count <= 0) break;  // end of file, or a read error
-      digest.update(buffer, static_cast<size_t>(count));
+      digest.update(buffer.get(), static_cast<size_t>(count));
       // Where the position cannot be had, Eof reports the end as well.
       if (position == wxInvalidOffset || length == wxInvalidOffset) break;
       position += count;

@@ -62,5 +62,13 @@ bool WriteSettingsFile(wxFileConfig& config, const wxString& path) {
   if (!config.Save(output, SettingsTextConverter())) return false;
   const wxStreamBuffer* buffer = output.GetOutputStreamBuffer();
   const std::string text(static_cast<const char*>(buffer->GetBufferStart()), output.GetSize());
+  // Saving what the file already holds (as every start does with orvo.ini)
+  // leaves it alone: a replace flushes the file and its directory to disk.
+  std::ifstream current(path.utf8_string(), std::ios::binary);
+  if (current) {
+    const std::string held{std::istreambuf_iterator<char>(current),
+                           std::istreambuf_iterator<char>()};
+    if (!current.bad() && held == text) return true;
+  }
   return WriteFileReplacing(path, text);
 }

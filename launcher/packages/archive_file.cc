@@ -14,23 +14,41 @@ namespace {
 
 constexpr size_t kBufferSize = 65536;
 
+// A part of the file held in memory.
+struct Window {
+  uint64_t start = 0;
+  size_t length = 0;
+  uint64_t lastUse = 0;
+  std::unique_ptr<char[]> bytes{new char[kBufferSize]};
+};
+
 struct BufferedFile {
   int fd = -1;
+  // The archive's length, taken once: nothing is read at or past it. minizip
+  // reads byte by byte, and a damaged archive can send it over thousands of
+  // bytes beyond the end, each of which would otherwise be a system call.
+  uint64_t end = 0;
   uint64_t position = 0;
-  uint64_t bufferStart = 0;
-  size_t bufferLength = 0;
+  // Two windows: describing an entry reads its central record (at the end
+  // of the archive) and its local header (at its data) in turn, and each
+  // keeps its window instead of evicting the other's.
+  Window windows[2];
+  uint64_t uses = 0;
   bool failed = false;
-  std::unique_ptr<char[]> buffer{new char[kBufferSize]};
 };
 
 BufferedFile* File(voidpf stream) { return static_cast<BufferedFile*>(stream); }
 
 // Reads at the file's position; false at the end or on an error.
 bool ReadAt(BufferedFile& file, char* into, size_t size, size_t& got) {
+  got = 0;
+  if (file.position >= file.end) return false;
+  size = static_cast<size_t>(std::min<uint64_t>(size, file.end - file.position));
   for (;;) {
     const ssize_t read = pread(file.fd, into, size, static_cast<off_t>(file.position));
     if (read < 0 && errno == EINTR) continue;
     if (read < 0) file.failed = true;
+    if (read == 0) file.end = file.position;  // it shrank
     got = read > 0 ? static_cast<size_t>(read) : 0;
     return read > 0;
   }
@@ -41,21 +59,39 @@ voidpf ZCALLBACK OpenFile(voidpf, const void* name, int mode) {
   if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) return nullptr;
   const int fd = open(static_cast<const char*>(name), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return nullptr;
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    return nullptr;
+  }
   BufferedFile* file = new BufferedFile;
   file->fd = fd;
+  file->end = static_cast<uint64_t>(info.st_size);
   return file;
+}
+
+// The window that holds the file's position, or null.
+Window* WindowAtPosition(BufferedFile& file) {
+  for (Window& window : file.windows) {
+    if (file.position >= window.start && file.position < window.start + window.length) {
+      window.lastUse = ++file.uses;
+      return &window;
+    }
+  }
+  return nullptr;
 }
 
 uLong ZCALLBACK ReadFile(voidpf, voidpf stream, void* buffer, uLong size) {
   BufferedFile& file = *File(stream);
+  if (file.position >= file.end) return 0;  // the common case in a damaged archive
   char* out = static_cast<char*>(buffer);
   uLong done = 0;
   while (done < size) {
     const size_t left = size - done;
-    if (file.position >= file.bufferStart && file.position < file.bufferStart + file.bufferLength) {
-      const size_t at = static_cast<size_t>(file.position - file.bufferStart);
-      const size_t part = std::min(file.bufferLength - at, left);
-      std::memcpy(out + done, file.buffer.get() + at, part);
+    if (Window* window = WindowAtPosition(file)) {
+      const size_t at = static_cast<size_t>(file.position - window->start);
+      const size_t part = std::min(window->length - at, left);
+      std::memcpy(out + done, window->bytes.get() + at, part);
       file.position += part;
       done += part;
       continue;
@@ -68,10 +104,12 @@ uLong ZCALLBACK ReadFile(voidpf, voidpf stream, void* buffer, uLong size) {
       done += got;
       continue;
     }
-    file.bufferLength = 0;
-    if (!ReadAt(file, file.buffer.get(), kBufferSize, got)) break;
-    file.bufferStart = file.position;
-    file.bufferLength = got;
+    Window& oldest =
+        file.windows[0].lastUse <= file.windows[1].lastUse ? file.windows[0] : file.windows[1];
+    oldest.length = 0;
+    if (!ReadAt(file, oldest.bytes.get(), kBufferSize, got)) break;
+    oldest.start = file.position;
+    oldest.length = got;
   }
   return done;
 }
@@ -90,12 +128,9 @@ long ZCALLBACK SeekFile(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
     case ZLIB_FILEFUNC_SEEK_CUR:
       from = file.position;
       break;
-    case ZLIB_FILEFUNC_SEEK_END: {
-      struct stat info {};
-      if (fstat(file.fd, &info) != 0) return -1;
-      from = static_cast<uint64_t>(info.st_size);
+    case ZLIB_FILEFUNC_SEEK_END:
+      from = file.end;
       break;
-    }
     default:
       return -1;
   }

@@ -1,5 +1,5 @@
-// How minizip reads an archive: through one buffer of the reader's own,
-// filled with pread. A seek within the buffer costs nothing, where stdio's
+// How minizip reads an archive: through two buffers of the reader's own,
+// filled with pread. A seek within a buffer costs nothing, where stdio's
 // would throw its buffer away; minizip seeks before nearly every read.
 #pragma once
 

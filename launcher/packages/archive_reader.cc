@@ -31,6 +31,7 @@ namespace {
 std::atomic<uint32_t> g_lastResult{archive_result::kOk};
 
 constexpr uint64_t kFileTimeUnitsPerSecond = 10000000;
+constexpr off_t kSmallestUnpackedAhead = off_t{1} << 20;
 constexpr int64_t kSecondsFrom1601To1970 = 11644473600LL;
 
 unzFile Zip(void* handle) { return static_cast<unzFile>(handle); }
@@ -196,6 +197,39 @@ FileDescriptor CreateTemporaryBeside(const std::string& path, mode_t mode, std::
   return FileDescriptor(-1);
 }
 
+// The process's umask, read without changing it (umask(2) would, for every
+// thread at once); 022 where the kernel does not tell.
+mode_t ReadUmask() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("Umask:", 0) == 0)
+      return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+  }
+  return 022;
+}
+
+// The entry's own mode (the game's executable stays executable), within the
+// user's umask as every new file: an entry marked 0777 on a shared disk is
+// not installed writable by everyone. The owner may always read what was
+// unpacked.
+mode_t EntryMode(const ArchiveEntry& entry) {
+  static const mode_t umaskBits = ReadUmask();
+  mode_t mode = 0666;
+  if (entry.unixMode != 0) {
+    mode = static_cast<mode_t>(entry.unixMode | S_IRUSR) & 0777;
+  } else if (entry.attributes & archive_attribute::kReadOnly) {
+    mode = 0444;
+  }
+  return mode & ~umaskBits;
+}
+
+// The entry's file times on its written file.
+void SetTimes(int fd, const ArchiveEntry& entry) {
+  const timespec times[2] = {ToTimespec(entry.accessTime), ToTimespec(entry.writeTime)};
+  futimens(fd, times);
+}
+
 }  // namespace
 
 uint32_t LastArchiveResult() { return g_lastResult.load(); }
@@ -222,9 +256,13 @@ std::unique_ptr<ArchiveReader> ArchiveReader::Open(const wxString& path) {
   // Count the records minizip can step through (at most the claim).
   const int32_t claimed =
       global.number_entry > INT32_MAX ? INT32_MAX : static_cast<int32_t>(global.number_entry);
+  // minizip stood on the first entry when it opened the archive: asking
+  // where it stands reads nothing (a damaged record can cost thousands of
+  // reads each time it is read).
   int32_t present = 0;
   unzFile zip = Zip(reader->zip_);
-  bool more = claimed > 0 && unzGoToFirstFile(zip) == UNZ_OK;
+  unz64_file_pos first{};
+  bool more = claimed > 0 && unzGetFilePos64(zip, &first) == UNZ_OK;
   while (more) {
     ++present;
     // What unpacking may write: minizip gives no entry more than it declares.
@@ -245,6 +283,7 @@ ArchiveReader::~ArchiveReader() { Close(); }
 
 uint32_t ArchiveReader::SetBaseDir(const wxString& dir) {
   baseDir_ = WithTrailingSeparator(dir);
+  directoryEnsured_ = false;
   return archive_result::kOk;
 }
 
@@ -379,15 +418,18 @@ void ArchiveReader::EnsureDirectory(const wxString& base, const wxString& path) 
   // Every level of the path, from the top down, each one the last with its
   // next part added. A part that is a lone separator names the level before
   // again, and no level past the longest path the system takes can be made:
-  // a name of thousands of separators costs no more than its length.
+  // a name of thousands of separators costs no more than its length. The
+  // separators are ASCII, so the walk goes over the UTF-8 bytes.
+  const std::string native = NativeSeparators(path).utf8_string();
   std::string level = baseDir;
   size_t levelEnd = 0;
-  for (size_t at = 1; at <= path.length(); ++at) {
-    if (at < path.length() && !IsSeparator(path[at])) continue;
-    const wxString part = path.substr(levelEnd, at - levelEnd);
+  for (size_t at = 1; at <= native.size(); ++at) {
+    if (at < native.size() && native[at] != platform::kPathSeparator) continue;
+    const size_t partLength = at - levelEnd;
+    const bool loneSeparator = partLength == 1 && native[levelEnd] == platform::kPathSeparator;
+    level.append(native, levelEnd, partLength);
     levelEnd = at;
-    level += NativeSeparators(part).utf8_string();
-    if (part.length() == 1 && IsSeparator(part[0])) continue;
+    if (loneSeparator) continue;
     if (level.size() >= PATH_MAX) break;
     if (!platform::DirectoryExists(level)) mkdir(level.c_str(), 0777);
   }
@@ -410,7 +452,13 @@ uint32_t ArchiveReader::ExtractItem(int32_t index, const wxString& name) {
   const size_t split = name.find_last_of("\\/");
   const wxString directoryPart = split == wxString::npos ? wxString() : name.substr(0, split + 1);
   const wxString filePart = split == wxString::npos ? name : name.substr(split + 1);
-  EnsureDirectory(baseDir_, directoryPart);
+  // Entries come directory by directory: one made for the entry before is
+  // not looked for again.
+  if (!directoryEnsured_ || directoryPart != ensuredDirectory_) {
+    EnsureDirectory(baseDir_, directoryPart);
+    ensuredDirectory_ = directoryPart;
+    directoryEnsured_ = true;
+  }
   return WriteEntryTo(baseDir_ + NativeSeparators(directoryPart) + filePart, entry,
                       cachedEncrypted_);
 }
@@ -418,30 +466,29 @@ uint32_t ArchiveReader::ExtractItem(int32_t index, const wxString& name) {
 uint32_t ArchiveReader::WriteEntryTo(const wxString& fullPath, const ArchiveEntry& entry,
                                      bool encrypted) {
   const std::string path = fullPath.utf8_string();
+  int unpacked = -1;
+  uint32_t aheadResult = archive_result::kOk;
+  if (!encrypted && ahead_ && ahead_->Take(entry.index, unpacked, aheadResult)) {
+    FileDescriptor file(unpacked);
+    // Only a whole entry is given its name here; anything else is read again
+    // below, which fails it the way it always fails.
+    if (aheadResult == archive_result::kOk) {
+      // Made unnamed with the default mode: the entry's is set here.
+      SetTimes(file.get(), entry);
+      fchmod(file.get(), EntryMode(entry));
+      if (LinkUnpacked(file, path)) return archive_result::kOk;
+    }
+  }
   // A read-only file is not replaced, whatever rights the process has.
   if (platform::FileExists(path) && platform::IsReadOnly(path)) return archive_result::kOpenFailed;
   // The entry is written beside its place and takes it only once it is
   // whole: a failed entry must leave nothing that installation would copy.
-  // The entry's own mode (the game's executable stays executable), within
-  // the user's umask as every new file: an entry marked 0777 on a shared
-  // disk is not installed writable by everyone. The owner may always read
-  // what was unpacked.
-  mode_t mode = 0666;
-  if (entry.unixMode != 0) {
-    mode = static_cast<mode_t>(entry.unixMode | S_IRUSR) & 0777;
-  } else if (entry.attributes & archive_attribute::kReadOnly) {
-    mode = 0444;
-  }
   std::string temporary;
-  FileDescriptor out = CreateTemporaryBeside(path, mode, temporary);
+  FileDescriptor out = CreateTemporaryBeside(path, EntryMode(entry), temporary);
   if (!out.ok()) return archive_result::kOpenFailed;
 
-  uint32_t result =
-      encrypted ? archive_result::kEncrypted : CopyCurrentEntry(entry.index, out.get());
-  if (result == archive_result::kOk) {
-    const timespec times[2] = {ToTimespec(entry.accessTime), ToTimespec(entry.writeTime)};
-    futimens(out.get(), times);
-  }
+  uint32_t result = encrypted ? archive_result::kEncrypted : CopyCurrentEntry(out.get());
+  if (result == archive_result::kOk) SetTimes(out.get(), entry);
   if (!out.Close() && result == archive_result::kOk) result = archive_result::kWriteFailed;
   if (result == archive_result::kOk && rename(temporary.c_str(), path.c_str()) != 0) {
     result = archive_result::kOpenFailed;  // e.g. a directory stands at the entry's place
@@ -455,16 +502,33 @@ uint32_t ArchiveReader::WriteEntryTo(const wxString& fullPath, const ArchiveEntr
   return result;
 }
 
-uint32_t ArchiveReader::CopyCurrentEntry(int32_t index, int fd) {
-  const char* data = nullptr;
-  size_t size = 0;
-  uint32_t result = archive_result::kOk;
-  if (ahead_ && ahead_->Take(index, data, size, result)) {
-    // What the entry gave up to its end or failure, as read below.
-    if (size > 0 && !WriteAll(fd, data, size)) result = archive_result::kWriteFailed;
-    ahead_->Release();
-    return result;
+bool ArchiveReader::LinkUnpacked(FileDescriptor& file, const std::string& path) {
+  const std::string unnamed = "/proc/self/fd/" + std::to_string(file.get());
+  if (linkat(AT_FDCWD, unnamed.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+    if (file.Close()) return true;
+    unlink(path.c_str());
+    return false;
   }
+  // Something stands at the place: the entry replaces it as a written one
+  // does, through a name beside it; anything else is left to the writing.
+  if (errno != EEXIST) return false;
+  if (platform::FileExists(path) && platform::IsReadOnly(path)) return false;
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string temporary =
+        path + ".part-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+    if (linkat(AT_FDCWD, unnamed.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+      if (errno == EEXIST) continue;
+      return false;
+    }
+    const bool placed = file.Close() && rename(temporary.c_str(), path.c_str()) == 0;
+    if (!placed) unlink(temporary.c_str());
+    return placed;
+  }
+  return false;
+}
+
+uint32_t ArchiveReader::CopyCurrentEntry(int fd) {
   if (!buffer_) buffer_.reset(new char[kBufferSize]);
   FileSink sink(fd, buffer_.get());
   return ReadCurrentEntry(Zip(zip_), sink, archive_result::kWriteFailed);
@@ -473,6 +537,19 @@ uint32_t ArchiveReader::CopyCurrentEntry(int32_t index, int fd) {
 void ArchiveReader::StartInflatingAhead() {
   const unsigned workers = InflateAhead::WorkersForThisMachine();
   if (!zip_ || ahead_ || workers == 0 || entryCount_ < 2) return;
+  // Threads pay only where there is real work: a small archive is unpacked
+  // sooner than they start.
+  struct stat archive {};
+  if (stat(path_.c_str(), &archive) != 0 || archive.st_size < kSmallestUnpackedAhead) return;
+  // The unnamed files are made where the entries go, or, while that is not
+  // made yet, in the directory that will hold it: the same filesystem.
+  std::string directory = baseDir_.utf8_string();
+  if (!platform::DirectoryExists(directory)) {
+    while (!directory.empty() && directory.back() == '/') directory.pop_back();
+    const size_t parent = directory.find_last_of('/');
+    directory = parent == std::string::npos ? std::string() : directory.substr(0, parent + 1);
+    if (!platform::DirectoryExists(directory)) return;
+  }
   unzFile zip = Zip(zip_);
   std::vector<InflateAhead::Entry> entries;
   entries.reserve(static_cast<size_t>(entryCount_));
@@ -487,13 +564,13 @@ void ArchiveReader::StartInflatingAhead() {
     InflateAhead::Entry entry;
     entry.directoryOffset = position.pos_in_zip_directory;
     entry.number = position.num_of_file;
+    entry.compressedSize = info.compressed_size;
     // Directories and encrypted entries are never read.
-    const bool read = !(info.flag & 1) && !(AttributesOf(info) & archive_attribute::kDirectory);
-    entry.size = read ? info.uncompressed_size : 0;
+    entry.unpack = !(info.flag & 1) && !(AttributesOf(info) & archive_attribute::kDirectory);
     entries.push_back(entry);
   }
   current_ = -1;  // minizip was moved: the next entry asked for starts from the first
-  ahead_ = std::make_unique<InflateAhead>(path_, std::move(entries), workers);
+  ahead_ = std::make_unique<InflateAhead>(path_, directory, std::move(entries), workers);
 }
 
 uint32_t ArchiveReader::Close() {

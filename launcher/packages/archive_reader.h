@@ -12,6 +12,9 @@
 #include <vector>
 
 class InflateAhead;
+namespace platform {
+class FileDescriptor;
+}
 
 // Result codes of the reader's operations; 0 is success.
 namespace archive_result {
@@ -90,9 +93,10 @@ class ArchiveReader {
   // `path` below it, from the top down. Failures are not reported.
   static void EnsureDirectory(const wxString& base, const wxString& path);
 
-  // From now on entries are inflated on worker threads ahead of
+  // From now on entries are unpacked on worker threads ahead of
   // ExtractItem, for a caller that extracts them in their order (any other
-  // order gives the same results, only without the head start).
+  // order gives the same results, only without the head start). Call it
+  // once the base directory is set.
   void StartInflatingAhead();
 
   uint32_t Close();
@@ -116,9 +120,11 @@ class ArchiveReader {
   bool GoToEntry(int32_t index);
   uint32_t Describe(int32_t index, ArchiveEntry& entry);
   uint32_t WriteEntryTo(const wxString& fullPath, const ArchiveEntry& entry, bool encrypted);
-  // Inflates entry `index`, the one minizip stands on, into `fd`; a result
-  // code.
-  uint32_t CopyCurrentEntry(int32_t index, int fd);
+  // Inflates the entry minizip stands on into `fd`; a result code.
+  uint32_t CopyCurrentEntry(int fd);
+  // Gives the file unpacked ahead its name at `path` and closes it; false
+  // when it cannot (then nothing was changed at `path`).
+  static bool LinkUnpacked(platform::FileDescriptor& file, const std::string& path);
 
   std::string path_;
   std::unique_ptr<InflateAhead> ahead_;
@@ -132,4 +138,7 @@ class ArchiveReader {
   bool cachedEncrypted_ = false;
   std::unique_ptr<char[]> buffer_;
   wxString baseDir_;
+  // The directory part made for the entry before (below baseDir_).
+  wxString ensuredDirectory_;
+  bool directoryEnsured_ = false;
 };

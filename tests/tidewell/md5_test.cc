@@ -64,10 +64,11 @@ TEST(Md5Test, DigestOnlyAfterFinalizeAndFinalizeOnce) {
 
 TEST(VerifyFileMd5Test, ComparesTheWholeFileIgnoringCase) {
   testing_support::TempDir dir;
-  const std::string content(10000, 'x');  // several reads of the chunk size
+  constexpr size_t kRead = size_t{1} << 20;           // what one read asks for
+  const std::string content(2 * kRead + 10000, 'x');  // several reads
   testing_support::WriteFile(dir.File("f"), content);
   testing_support::WriteFile(dir.File("empty"), "");
-  const std::string twoReads(2 * 4095, 'z');  // ends exactly with a read
+  const std::string twoReads(2 * kRead, 'z');  // ends exactly with a read
   testing_support::WriteFile(dir.File("exact"), twoReads);
   const wxString digest = Hex(content), none = "d41d8cd98f00b204e9800998ecf8427e";
   // nullptr: a file never opened, which hashes no data.

@@ -140,6 +140,14 @@ TEST_F(SettingsRecordsTest, ByteOrderMarkIsSkippedAndNotWrittenBack) {
   EXPECT_EQ(version.Version, "3.1");
   ASSERT_TRUE(version.Save());
   EXPECT_EQ(ReadFile(versionPath), "[Version]\nVersion=3.1\nLVersion=1.0\n");
+  // Saving what the file already holds leaves the file alone (a replace
+  // would give it a new inode).
+  struct stat before {
+  }, after{};
+  ASSERT_EQ(stat(versionPath.c_str(), &before), 0);
+  ASSERT_TRUE(version.Save());
+  ASSERT_EQ(stat(versionPath.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
 
   EXPECT_TRUE(desktop_.MessageBoxes().empty());
 }

@@ -271,19 +271,19 @@ TEST_F(PackageExtractionTest, DamagedEntriesFailAloneAndNeverCrash) {
   EXPECT_FALSE(PathExists(stem));
 }
 
-// Entries inflated ahead on worker threads come out as those the extraction
+// Entries unpacked ahead on worker threads come out as those the extraction
 // reads itself, in whatever order they are asked for: more of them than the
-// workers' ring holds, one too large for it, an empty one and one whose
-// data is damaged.
+// workers may hold ahead, a large one, an empty one, one whose data is
+// damaged and one whose place an earlier file holds.
 TEST_F(PackageExtractionTest, EntriesInflatedAheadComeOutAsThoseReadInPlace) {
   std::vector<ZipEntrySpec> entries;
   std::mt19937 random(7);
-  for (int i = 0; i < 90; ++i) {
-    std::string contents(20000 + i * 2000, ' ');
+  for (int i = 0; i < InflateAhead::kMostAhead + 40; ++i) {
+    std::string contents(2000 + i * 300, ' ');
     for (char& c : contents) c = static_cast<char>('a' + random() % 26);
     entries.push_back(Entry("f" + std::to_string(i), contents));
   }
-  entries.push_back(Entry("large", std::string(InflateAhead::kLargestEntry + 1, 'L')));
+  entries.push_back(Entry("large", std::string(size_t{3} << 20, 'L')));
   entries.push_back(Entry("empty", ""));
   entries.push_back(Entry("damaged", std::string(3000, 'q')));
   const int count = static_cast<int>(entries.size());
@@ -308,6 +308,10 @@ TEST_F(PackageExtractionTest, EntriesInflatedAheadComeOutAsThoseReadInPlace) {
     ASSERT_TRUE(inPlace && ahead);
     const std::string plainDir = dir_.File(std::string("plain ") + order);
     const std::string aheadDir = dir_.File(std::string("ahead ") + order);
+    for (const std::string& place : {plainDir, aheadDir}) {
+      std::filesystem::create_directories(place);
+      WriteFile(place + "/f1", "earlier");
+    }
     inPlace->SetBaseDir(wxString::FromUTF8(plainDir));
     ahead->SetBaseDir(wxString::FromUTF8(aheadDir));
     ahead->StartInflatingAhead();
