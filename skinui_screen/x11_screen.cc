@@ -2,6 +2,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <cairo-xlib.h>
 #include <gdk/gdkx.h>
 
 #include <cstdlib>
@@ -41,6 +42,33 @@ bool ReadX11Screen(int* width, int* height, int* bitsPerPixel) {
     XFree(formats);
   }
   return true;
+}
+
+bool PaintX11Background(GdkWindow* window, int width, int height,
+                        const std::function<void(cairo_t*)>& paint) {
+  if (!window || !GDK_IS_X11_WINDOW(window) || width <= 0 || height <= 0) return false;
+  Display* display = GDK_WINDOW_XDISPLAY(window);
+  const Window xid = GDK_WINDOW_XID(window);
+  GdkVisual* visual = gdk_window_get_visual(window);
+  const Pixmap pixmap =
+      XCreatePixmap(display, xid, static_cast<unsigned>(width), static_cast<unsigned>(height),
+                    static_cast<unsigned>(gdk_visual_get_depth(visual)));
+  cairo_surface_t* surface =
+      cairo_xlib_surface_create(display, pixmap, GDK_VISUAL_XVISUAL(visual), width, height);
+  cairo_t* cairo = cairo_create(surface);
+  paint(cairo);
+  cairo_destroy(cairo);
+  cairo_surface_flush(surface);
+  cairo_surface_destroy(surface);
+  XSetWindowBackgroundPixmap(display, xid, pixmap);
+  // The window keeps its own reference to its background.
+  XFreePixmap(display, pixmap);
+  return true;
+}
+
+void ClearX11Background(GdkWindow* window) {
+  if (!window || !GDK_IS_X11_WINDOW(window)) return;
+  XSetWindowBackgroundPixmap(GDK_WINDOW_XDISPLAY(window), GDK_WINDOW_XID(window), None);
 }
 
 }  // namespace skinui
