@@ -4,7 +4,7 @@
 #include <wx/app.h>
 #include <wx/dcclient.h>
 #include <wx/frame.h>
-#include <wx/graphics.h>
+#include <wx/image.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -31,6 +31,10 @@ constexpr int kMaxExtent = 16384;
 constexpr guint kWebViewsAtTheLatestMs = 2000;
 // How long queued work waits for the first window's first paint at most.
 constexpr guint kFirstPaintWaitMs = 250;
+// After a caption move, where the windows stand is checked this often, for
+// as long as the move runs and then at most this many times.
+constexpr guint kPlaceCheckMs = 50;
+constexpr int kPlaceChecks = 40;
 
 wxRect ToWx(const RECT& r) { return wxRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
 
@@ -285,6 +289,7 @@ ScreenBackend::ScreenBackend() {
 }
 
 ScreenBackend::~ScreenBackend() {
+  if (placeCheckSource_) g_source_remove(placeCheckSource_);
   if (firstPaintSource_) g_source_remove(firstPaintSource_);
   if (idleSource_) g_source_remove(idleSource_);
   if (deadlineSource_) g_source_remove(deadlineSource_);
@@ -495,12 +500,11 @@ void ScreenBackend::Show(Native& native) {
     SetX11WindowClass(gdk, GetWindowClassName(native.hwnd));
   }
   if (CPaintManagerUI* manager = CPaintManagerUI::FromWindow(native.hwnd)) {
-    const int width = std::clamp(RectWidth(native.rect), 1, kMaxExtent);
-    const int height = std::clamp(RectHeight(native.rect), 1, kMaxExtent);
-    native.backdrop = PaintX11Background(gdk, width, height, [manager](cairo_t* cairo) {
-      PaintWholeSkin(wxGraphicsRenderer::GetCairoRenderer()->CreateContextFromNativeContext(cairo),
-                     *manager);
-    });
+    wxImage picture(std::clamp(RectWidth(native.rect), 1, kMaxExtent),
+                    std::clamp(RectHeight(native.rect), 1, kMaxExtent));
+    PaintWholeSkin(picture, *manager);
+    native.backdrop =
+        SetX11Background(gdk, picture.GetData(), picture.GetWidth(), picture.GetHeight());
   }
   if (GetOwner(native.hwnd)) {
     frame->ShowWithoutActivating();
@@ -616,12 +620,13 @@ void ScreenBackend::BeginMove(HWND hwnd, POINT screen) {
   moving_ = hwnd;
   movePress_ = screen;
   moveOrigin_ = POINT{rect.left, rect.top};
+  // The pointer may have moved on while the press waited for its turn.
+  ApplyMove();
 }
 
-bool ScreenBackend::PointerMoved(POINT root) {
+bool ScreenBackend::PointerMoved(POINT) {
   if (!moving_) return false;
-  movePointer_ = root;
-  // One move queued at a time, to the latest place of the pointer.
+  // One move queued at a time; it goes to where the pointer is by then.
   if (!moveQueued_) {
     moveQueued_ = true;
     PostToUiThread([] {
@@ -633,7 +638,8 @@ bool ScreenBackend::PointerMoved(POINT root) {
 
 void ScreenBackend::ButtonReleased(POINT root) {
   buttonHeld_ = false;
-  // The last stretch still counts; the move ends once it is made.
+  // The move ends where the button was released.
+  movePointer_ = root;
   if (moving_) PointerMoved(root);
 }
 
@@ -641,17 +647,50 @@ void ScreenBackend::ApplyMove() {
   moveQueued_ = false;
   const HWND hwnd = moving_;
   if (!hwnd) return;
-  if (!buttonHeld_) moving_ = nullptr;
+  // While the button is held the pointer is asked where it is: motion
+  // events come late, and may come all before the press was judged.
+  POINT pointer = movePointer_;
+  if (buttonHeld_) {
+    if (!X11PointerPosition(&pointer.x, &pointer.y)) return;
+  } else {
+    moving_ = nullptr;
+  }
   RECT rect;
   if (!GetWindowRect(hwnd, &rect)) {
     moving_ = nullptr;
     return;
   }
-  const int x = moveOrigin_.x + movePointer_.x - movePress_.x;
-  const int y = moveOrigin_.y + movePointer_.y - movePress_.y;
+  const int x = moveOrigin_.x + pointer.x - movePress_.x;
+  const int y = moveOrigin_.y + pointer.y - movePress_.y;
   if (x == rect.left && y == rect.top) return;
   // WM_MOVE follows; the frame takes its children along.
   MoveWindow(hwnd, x, y, RectWidth(rect), RectHeight(rect));
+  if (!placeCheckSource_) {
+    placeChecks_ = 0;
+    placeCheckSource_ = g_timeout_add(kPlaceCheckMs, CheckPlaces, nullptr);
+  }
+}
+
+// A window manager may act on an older request of a quick series last (the
+// toolkit sends each move on at once): after a move of ours, every window
+// is made to stand where the model has it.
+int ScreenBackend::CheckPlaces(void*) {
+  ScreenBackend* backend = TheScreenBackend();
+  bool settled = true;
+  for (auto& [hwnd, native] : backend->natives_) {
+    int x, y;
+    if (!native->shown || !X11WindowOrigin(GdkOf(native->frame), &x, &y)) continue;
+    const int wantX = std::clamp(native->rect.left, -kMaxExtent, kMaxExtent);
+    const int wantY = std::clamp(native->rect.top, -kMaxExtent, kMaxExtent);
+    if (x == wantX && y == wantY) continue;
+    settled = false;
+    gtk_window_move(GTK_WINDOW(native->frame->GetHandle()), wantX, wantY);
+  }
+  if ((settled && !backend->moving_) || ++backend->placeChecks_ >= kPlaceChecks) {
+    backend->placeCheckSource_ = 0;
+    return G_SOURCE_REMOVE;
+  }
+  return G_SOURCE_CONTINUE;
 }
 
 }  // namespace skinui

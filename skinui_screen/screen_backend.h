@@ -65,6 +65,7 @@ class ScreenBackend final : public NativeBackend {
   void Show(Native& native);
   void SyncBrowsers(Native& native);
   void ApplyMove();
+  static int CheckPlaces(void*);         // GSourceFunc
   static int FirstPaintWaitOver(void*);  // GSourceFunc
   static int ToolkitIdle(void*);         // GSourceFunc
   static int WebViewsDeadline(void*);    // GSourceFunc
@@ -88,8 +89,10 @@ class ScreenBackend final : public NativeBackend {
   HWND moving_ = nullptr;
   POINT movePress_{};
   POINT moveOrigin_{};
-  POINT movePointer_{};
+  POINT movePointer_{};  // where the button was released
   bool moveQueued_ = false;
+  unsigned int placeCheckSource_ = 0;
+  int placeChecks_ = 0;
 };
 
 // The backend of the running session, nullptr when none.

@@ -325,12 +325,13 @@ void PaintSkin(wxWindowDC& target, CPaintManagerUI& manager, const wxRegion& upd
   PaintWindow(dc, manager, client, update);
 }
 
-void PaintWholeSkin(wxGraphicsContext* context, CPaintManagerUI& manager) {
-  wxGCDC dc(context);
+void PaintWholeSkin(wxImage& image, CPaintManagerUI& manager) {
   UiLockGuard guard;
   const HWND hwnd = manager.GetPaintWindow();
   RECT client{};
   if (!hwnd || !GetClientRect(hwnd, &client)) return;
+  // The picture reaches the image when the context goes.
+  wxGCDC dc(wxGraphicsRenderer::GetDefaultRenderer()->CreateContextFromImage(image));
   PaintWindow(dc, manager, client, wxRegion(ToWx(client)));
 }
 
