@@ -64,6 +64,13 @@ LRESULT UIRegisterWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       OnSize();
       break;  // the paint manager lays the controls out
+    case WM_KEYDOWN:
+      // Escape closes, as the close button does.
+      if (wParam == VK_ESCAPE) {
+        Close();
+        return 0;
+      }
+      break;
     default:
       break;
   }

@@ -1,7 +1,8 @@
 // The account sign-up window: a skinned modal window (register.xml) over the
 // launcher's main frame with the sign-up page in its embedded browser and a
-// close button. The launcher unloads this library as soon as
-// CreateRegisterWindow returns, so the window never outlives ShowAndWait.
+// close button; Escape and the window manager's close close it too. The
+// launcher unloads this library as soon as CreateRegisterWindow returns, so
+// the window never outlives ShowAndWait.
 #pragma once
 
 #include <string>

@@ -14,10 +14,14 @@ packages=(
   # fuzz seed script.
   clang libclang-rt-14-dev clang-format python3
   # Real windows: wxWidgets on GTK 3 with WebKit web views, X11.
-  libwxgtk-webview3.2-dev libgtk-3-dev libx11-dev
-  # GUI tests: a virtual screen, input and pixel reading, a session bus and
-  # a CJK font.
-  xvfb xdotool imagemagick x11-utils dbus fonts-wqy-microhei
+  libwxgtk-webview3.2-dev libwebkit2gtk-4.0-dev libgtk-3-dev libx11-dev
+  # The run command: the session bus the launcher's web views ask for,
+  # xdg-open, which the web buttons open the player's browser with, and
+  # xdpyinfo, which tells whether a display can be opened.
+  dbus xdg-utils x11-utils
+  # GUI tests: a virtual screen, input, a CJK font and a window manager to
+  # run them under; git for the format check.
+  xvfb xdotool fonts-wqy-microhei openbox git
 )
 if [ "${1:-}" = "--bench" ]; then
   packages+=(libbenchmark-dev libxdamage-dev nginx-light curl zip unzip libarchive-tools time)

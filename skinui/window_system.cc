@@ -28,6 +28,7 @@ struct Window {
   bool maximized = false;
   bool enabled = true;
   bool destroying = false;
+  bool modal = false;  // runs in a modal loop (CWindowWnd::ShowModal)
   std::optional<WindowRegion> region;
   std::vector<RECT> invalid;  // client rectangles waiting for a repaint
 };
@@ -101,10 +102,29 @@ void RemoveFromZOrder(HWND hwnd) {
   order.erase(std::remove(order.begin(), order.end(), hwnd), order.end());
 }
 
+// How many windows of the owner chain, the window included, run modally.
+int ModalDepth(HWND hwnd) {
+  int depth = 0;
+  for (Window* window = Find(hwnd); window; window = Find(window->owner)) {
+    if (window->modal) ++depth;
+  }
+  return depth;
+}
+
+// A modal window stays above every window of the program but those it owns
+// (which may run modally over it in turn): a window made or raised while it
+// runs goes below it.
+void KeepModalWindowsOnTop() {
+  auto& order = TheModel().zOrder;
+  std::stable_sort(order.begin(), order.end(),
+                   [](HWND a, HWND b) { return ModalDepth(a) > ModalDepth(b); });
+}
+
 void Raise(HWND hwnd) {
   RemoveFromZOrder(hwnd);
   auto& order = TheModel().zOrder;
   order.insert(order.begin(), hwnd);
+  KeepModalWindowsOnTop();
 }
 
 // Sets a new rectangle and tells the window what changed.
@@ -219,6 +239,7 @@ HWND CreateWindowHandle(const WindowCreateParams& params, CWindowWnd* procedure)
   window->restoreRect = window->rect;
   model.windows[id] = std::move(window);
   model.zOrder.insert(model.zOrder.begin(), hwnd);
+  KeepModalWindowsOnTop();
   NoteModelChanged();
 
   // WM_NCCREATE binds the object to its handle; its answer is not examined,
@@ -363,6 +384,7 @@ bool SetWindowPosition(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy
       RemoveFromZOrder(hwnd);
       auto& order = TheModel().zOrder;
       order.insert(std::find(order.begin(), order.end(), insertAfter) + 1, hwnd);
+      KeepModalWindowsOnTop();
     }
   }
   const bool wasVisible = (window->style & WS_VISIBLE) != 0;
@@ -444,6 +466,15 @@ bool EnableWindow(HWND hwnd, bool enable) {
     window->style |= WS_DISABLED;
   }
   return wasDisabled;
+}
+
+void SetWindowModal(HWND hwnd, bool modal) {
+  UiLockGuard guard;
+  Window* window = Find(hwnd);
+  if (!window || window->modal == modal) return;
+  window->modal = modal;
+  KeepModalWindowsOnTop();
+  NoteModelChanged();
 }
 
 bool IsWindowEnabled(HWND hwnd) {

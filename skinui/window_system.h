@@ -96,6 +96,10 @@ bool IsMinimized(HWND hwnd);  // IsIconic
 bool IsMaximized(HWND hwnd);  // IsZoomed
 bool EnableWindow(HWND hwnd, bool enable);
 bool IsWindowEnabled(HWND hwnd);
+// Marks a window that runs modally (CWindowWnd::ShowModal): it stays above
+// every other window but those it owns, also above windows made or raised
+// while it runs.
+void SetWindowModal(HWND hwnd, bool modal);
 
 // ---- Regions ----
 

@@ -72,9 +72,13 @@ void CWindowWnd::CenterWindow() {
   const int height = skinui::RectHeight(own);
   int x = (around.left + around.right) / 2 - width / 2;
   int y = (around.top + around.bottom) / 2 - height / 2;
-  // Keep it on the work area where it fits.
-  x = std::max(work.left, std::min(x, work.right - width));
-  y = std::max(work.top, std::min(y, work.bottom - height));
+  // Keep it on the work area where it fits. One too large for it keeps its
+  // top-right corner there: a skin's caption band runs along the top, with
+  // the minimise and close buttons at its right end.
+  x = width > skinui::RectWidth(work) ? work.right - width
+                                      : std::max(work.left, std::min(x, work.right - width));
+  y = height > skinui::RectHeight(work) ? work.top
+                                        : std::max(work.top, std::min(y, work.bottom - height));
   skinui::SetWindowPosition(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -91,10 +95,12 @@ UINT CWindowWnd::ShowModal() {
   if (!hwnd) return static_cast<UINT>(-1);
   const HWND owner = skinui::GetOwner(hwnd);
   if (owner) skinui::EnableWindow(owner, false);
+  skinui::SetWindowModal(hwnd, true);
   skinui::ShowWindowCommand(hwnd, SW_SHOWNORMAL);
   ModalResults().erase(hwnd);
   // `this` may be deleted by its final step, so the loop watches the handle.
   skinui::RunMessageLoop([hwnd] { return !skinui::IsWindow(hwnd); });
+  skinui::SetWindowModal(hwnd, false);
   if (owner) skinui::EnableWindow(owner, true);
   return LastModalResult(hwnd);
 }

@@ -29,12 +29,14 @@ class CWindowWnd {
               int cx = 0, int cy = 0);
 
   // Centres the window over its owner's rectangle, or over the work area
-  // when it has no (visible) owner; kept inside the work area.
+  // when it has no (visible) owner; kept inside the work area, and when it
+  // is larger than that, with its top-right corner on it.
   void CenterWindow();
   // Shows or hides (take focus is recorded only).
   void ShowWindow(bool show = true, bool takeFocus = true);
   // Shows the window, disables its owner and runs a nested message loop until
-  // the window is gone; then enables the owner again. Answers the value
+  // the window is gone, keeping the window above the others meanwhile
+  // (skinui::SetWindowModal); then enables the owner again. Answers the value
   // given to Close (0 when the window went otherwise); -1 when there is no
   // window. A WM_QUIT met meanwhile ends the nested loop and is kept for the
   // outer loop.

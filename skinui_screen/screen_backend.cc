@@ -4,7 +4,7 @@
 #include <wx/app.h>
 #include <wx/dcclient.h>
 #include <wx/frame.h>
-#include <wx/webview.h>
+#include <wx/image.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -31,6 +31,10 @@ constexpr int kMaxExtent = 16384;
 constexpr guint kWebViewsAtTheLatestMs = 2000;
 // How long queued work waits for the first window's first paint at most.
 constexpr guint kFirstPaintWaitMs = 250;
+// After a caption move, where the windows stand is checked this often, for
+// as long as the move runs and then at most this many times.
+constexpr guint kPlaceCheckMs = 50;
+constexpr int kPlaceChecks = 40;
 
 wxRect ToWx(const RECT& r) { return wxRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
 
@@ -53,8 +57,8 @@ void PostInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 // A press: WM_MOUSEACTIVATE, then the hit test; the caption band starts a
-// window-manager move, anything else is a button press in the client area.
-void PostPress(HWND hwnd, POINT client, POINT screen, bool doubleClick, unsigned int time) {
+// move, anything else is a button press in the client area.
+void PostPress(HWND hwnd, POINT client, POINT screen, bool doubleClick) {
   PostToUiThread([=] {
     if (!IsWindow(hwnd) || !IsWindowEnabled(hwnd)) return;
     SetCursorPos(screen);
@@ -62,7 +66,7 @@ void PostPress(HWND hwnd, POINT client, POINT screen, bool doubleClick, unsigned
     if (!IsWindow(hwnd)) return;
     const LRESULT hit = SendMessage(hwnd, WM_NCHITTEST, 0, MakeLParam(screen.x, screen.y));
     if (hit == HTCAPTION) {
-      if (ScreenBackend* backend = TheScreenBackend()) backend->BeginMove(hwnd, screen, time);
+      if (ScreenBackend* backend = TheScreenBackend()) backend->BeginMove(hwnd, screen);
       return;
     }
     if (!IsWindow(hwnd)) return;
@@ -96,16 +100,13 @@ class SkinFrame final : public wxFrame {
     Bind(wxEVT_CLOSE_WINDOW, &SkinFrame::OnClose, this);
     Bind(wxEVT_ICONIZE, &SkinFrame::OnIconize, this);
     Bind(wxEVT_MAXIMIZE, &SkinFrame::OnMaximize, this);
-    Bind(wxEVT_MOVE, &SkinFrame::OnMove, this);
     Bind(wxEVT_CHAR_HOOK, &SkinFrame::OnCharHook, this);
   }
 
-  wxPoint applied = wxPoint(INT32_MIN, INT32_MIN);  // last position we set
-  bool dragging = false;                            // a window-manager move runs
-
  private:
   void OnClose(wxCloseEvent& event) {
-    // The window manager's close button: the window decides.
+    // The window manager's close (Alt+F4, a taskbar): the window decides,
+    // as for the system menu's close.
     if (event.CanVeto()) event.Veto();
     PostInput(hwnd_, WM_SYSCOMMAND, SC_CLOSE, 0);
   }
@@ -123,19 +124,6 @@ class SkinFrame final : public wxFrame {
     skinui::PostToUiThread([hwnd] {
       if (skinui::IsWindow(hwnd) && !skinui::IsMaximized(hwnd))
         skinui::SendMessage(hwnd, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
-    });
-  }
-  void OnMove(wxMoveEvent& event) {
-    event.Skip();
-    const wxPoint at = GetPosition();
-    if (!dragging || at == applied) return;
-    applied = at;
-    const HWND hwnd = hwnd_;
-    skinui::PostToUiThread([hwnd, at] {
-      RECT rect;
-      if (!skinui::GetWindowRect(hwnd, &rect)) return;
-      if (rect.left == at.x && rect.top == at.y) return;
-      skinui::MoveWindow(hwnd, at.x, at.y, RectWidth(rect), RectHeight(rect));
     });
   }
   void OnCharHook(wxKeyEvent& event) {
@@ -156,13 +144,26 @@ class SkinFrame final : public wxFrame {
   HWND hwnd_;
 };
 
+// Where the pointer is on the screen, from the toolkit's event being
+// handled (the window itself may be moving under it).
+POINT PointerOnScreen(POINT fallback) {
+  POINT point = fallback;
+  if (GdkEvent* event = gtk_get_current_event()) {
+    double x, y;
+    if (gdk_event_get_root_coords(event, &x, &y)) {
+      point = POINT{static_cast<int>(x), static_cast<int>(y)};
+    }
+    gdk_event_free(event);
+  }
+  return point;
+}
+
 // The client area: painted from the skin, source of mouse input.
 class SkinSurface final : public wxWindow {
  public:
   SkinSurface(SkinFrame* frame, HWND hwnd)
       : wxWindow(frame, wxID_ANY, wxPoint(0, 0), frame->GetClientSize(),
                  wxBORDER_NONE | wxFULL_REPAINT_ON_RESIZE | wxWANTS_CHARS),
-        frame_(frame),
         hwnd_(hwnd) {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     Bind(wxEVT_PAINT, &SkinSurface::OnPaint, this);
@@ -184,22 +185,26 @@ class SkinSurface final : public wxWindow {
       dc.SetBackground(*wxWHITE_BRUSH);
       dc.Clear();
     }
-    if (ScreenBackend* backend = TheScreenBackend()) backend->WindowPainted();
+    if (ScreenBackend* backend = TheScreenBackend()) backend->WindowPainted(hwnd_);
   }
   POINT Screen(const wxPoint& client) const {
     const wxPoint at = ClientToScreen(client);
     return POINT{at.x, at.y};
   }
   void OnLeftDown(wxMouseEvent& event) {
-    frame_->dragging = false;
+    if (ScreenBackend* backend = TheScreenBackend()) backend->ButtonPressed();
     const POINT client{event.GetX(), event.GetY()};
-    PostPress(hwnd_, client, Screen(event.GetPosition()), event.GetEventType() == wxEVT_LEFT_DCLICK,
-              gtk_get_current_event_time());
+    PostPress(hwnd_, client, PointerOnScreen(Screen(event.GetPosition())),
+              event.GetEventType() == wxEVT_LEFT_DCLICK);
   }
   void OnLeftUp(wxMouseEvent& event) {
+    if (ScreenBackend* backend = TheScreenBackend())
+      backend->ButtonReleased(PointerOnScreen(Screen(event.GetPosition())));
     PostInput(hwnd_, WM_LBUTTONUP, 0, MakeLParam(event.GetX(), event.GetY()));
   }
   void OnMotion(wxMouseEvent& event) {
+    ScreenBackend* backend = TheScreenBackend();
+    if (backend && backend->PointerMoved(PointerOnScreen(Screen(event.GetPosition())))) return;
     PostInput(hwnd_, WM_MOUSEMOVE, event.LeftIsDown() ? MK_LBUTTON : 0,
               MakeLParam(event.GetX(), event.GetY()));
   }
@@ -211,29 +216,40 @@ class SkinSurface final : public wxWindow {
               MakeLParam(screen.x, screen.y));
   }
 
-  SkinFrame* frame_;
   HWND hwnd_;
 };
-
-// A press on a web page reaches WebKit, not the surface: the window still
-// hears of it (WM_MOUSEACTIVATE), and a disabled window's page takes none.
-gboolean OnBrowserPress(GtkWidget*, GdkEventButton*, gpointer data) {
-  const HWND hwnd = static_cast<HWND>(data);
-  if (!IsWindowEnabled(hwnd)) return TRUE;
-  PostInput(hwnd, WM_MOUSEACTIVATE, 0, 0);
-  return FALSE;
-}
 
 GdkWindow* GdkOf(wxWindow* window) {
   GtkWidget* widget = window ? static_cast<GtkWidget*>(window->GetHandle()) : nullptr;
   return widget ? gtk_widget_get_window(widget) : nullptr;
 }
 
-// The web view of one browser control.
+// The web view of one browser control. It is seen only while its control
+// is and once its page has loaded; until then the skin shows through.
 struct BrowserView {
-  wxWebView* view = nullptr;
+  HWND hwnd = nullptr;
+  wxWindow* view = nullptr;
   int navigations = 0;
   wxRect rect;
+  bool wanted = false;     // the control is visible and has a size
+  bool pageReady = false;  // the browser has a page to show
+
+  void ApplyVisibility() const { view->Show(wanted && pageReady); }
+
+  static void OnPageReady(void* context, int ready) {
+    auto* browser = static_cast<BrowserView*>(context);
+    browser->pageReady = ready != 0;
+    browser->ApplyVisibility();
+  }
+  // A press on a web page reaches the browser, not the surface: the window
+  // still hears of it (WM_MOUSEACTIVATE), and a disabled window's page takes
+  // none.
+  static int OnPressed(void* context) {
+    const HWND hwnd = static_cast<BrowserView*>(context)->hwnd;
+    if (!IsWindowEnabled(hwnd)) return 1;
+    PostInput(hwnd, WM_MOUSEACTIVATE, 0, 0);
+    return 0;
+  }
 };
 
 void CollectBrowsers(CControlUI* control, std::vector<CActiveXUI*>& found) {
@@ -257,8 +273,12 @@ struct ScreenBackend::Native {
   bool shown = false;
   bool iconic = false;
   bool classSet = false;
+  // The skin was put into the X window's background for its mapping; taken
+  // out again by the window's first paint.
+  bool backdrop = false;
   std::optional<WindowRegion> region;
-  std::map<const CActiveXUI*, BrowserView> browsers;  // keys compared only
+  // Keys compared only; values stay in place (hooks point at them).
+  std::map<const CActiveXUI*, BrowserView> browsers;
 };
 
 ScreenBackend* TheScreenBackend() { return g_screenBackend.load(); }
@@ -269,6 +289,7 @@ ScreenBackend::ScreenBackend() {
 }
 
 ScreenBackend::~ScreenBackend() {
+  if (placeCheckSource_) g_source_remove(placeCheckSource_);
   if (firstPaintSource_) g_source_remove(firstPaintSource_);
   if (idleSource_) g_source_remove(idleSource_);
   if (deadlineSource_) g_source_remove(deadlineSource_);
@@ -293,11 +314,18 @@ int ScreenBackend::FirstPaintWaitOver(void*) {
 
 int ScreenBackend::WebViewsDeadline(void*) {
   TheScreenBackend()->deadlineSource_ = 0;
-  TheScreenBackend()->WindowPainted();
+  TheScreenBackend()->WindowPainted(nullptr);
   return G_SOURCE_REMOVE;
 }
 
-void ScreenBackend::WindowPainted() {
+void ScreenBackend::WindowPainted(HWND hwnd) {
+  auto found = natives_.find(hwnd);
+  if (found != natives_.end() && found->second->backdrop) {
+    // Painted by the toolkit from now on: what the window uncovers later
+    // waits for its own paint, as everywhere else.
+    found->second->backdrop = false;
+    ClearX11Background(GdkOf(found->second->frame));
+  }
   if (firstPaint_ == FirstPaint::Due) {
     firstPaint_ = FirstPaint::Over;
     g_source_remove(firstPaintSource_);
@@ -369,6 +397,7 @@ void ScreenBackend::Reconcile() {
   // Gone windows first.
   for (auto it = natives_.begin(); it != natives_.end();) {
     if (std::find(order.begin(), order.end(), it->first) == order.end()) {
+      for (auto& [control, browser] : it->second->browsers) browser.view->Destroy();
       it->second->frame->Destroy();
       it = natives_.erase(it);
     } else {
@@ -406,7 +435,6 @@ void ScreenBackend::Reconcile() {
       const int y = std::clamp(rect.top, -kMaxExtent, kMaxExtent);
       const int width = std::clamp(RectWidth(rect), 1, kMaxExtent);
       const int height = std::clamp(RectHeight(rect), 1, kMaxExtent);
-      frame->applied = wxPoint(x, y);
       frame->SetSize(x, y, width, height, wxSIZE_ALLOW_MINUS_ONE);
       native->surface->SetSize(0, 0, width, height);
     }
@@ -434,18 +462,10 @@ void ScreenBackend::Reconcile() {
         firstPaint_ = FirstPaint::Due;
         firstPaintSource_ = g_timeout_add(kFirstPaintWaitMs, FirstPaintWaitOver, nullptr);
       }
-      if (!wantShown) {
-        frame->Hide();
-      } else if (GetOwner(hwnd)) {
-        frame->ShowWithoutActivating();
+      if (wantShown) {
+        Show(*native);
       } else {
-        frame->Show();
-      }
-      if (wantShown && !native->classSet) {
-        // The model's window class names the X window class, so tools (and
-        // the GUI tests) can find each window.
-        native->classSet = true;
-        SetX11WindowClass(GdkOf(frame), GetWindowClassName(hwnd));
+        frame->Hide();
       }
     }
     const bool wantIconic = wantShown && IsMinimized(hwnd);
@@ -460,8 +480,42 @@ void ScreenBackend::Reconcile() {
   }
 }
 
+// A window comes on screen already painted: its skin goes into the X
+// window's background, which the server shows the moment it maps the
+// window, however long the toolkit takes to paint it itself.
+void ScreenBackend::Show(Native& native) {
+  SkinFrame* frame = native.frame;
+  // The place is the launcher's own (a user-given position): a window
+  // manager keeps it, even where a window larger than the screen reaches
+  // past its left edge.
+  GdkGeometry geometry{};
+  gtk_window_set_geometry_hints(GTK_WINDOW(frame->GetHandle()), nullptr, &geometry,
+                                GDK_HINT_USER_POS);
+  gtk_widget_realize(static_cast<GtkWidget*>(frame->GetHandle()));
+  GdkWindow* gdk = GdkOf(frame);
+  if (!native.classSet) {
+    // The model's window class names the X window class, so tools (and
+    // the GUI tests) can find each window.
+    native.classSet = true;
+    SetX11WindowClass(gdk, GetWindowClassName(native.hwnd));
+  }
+  if (CPaintManagerUI* manager = CPaintManagerUI::FromWindow(native.hwnd)) {
+    wxImage picture(std::clamp(RectWidth(native.rect), 1, kMaxExtent),
+                    std::clamp(RectHeight(native.rect), 1, kMaxExtent));
+    PaintWholeSkin(picture, *manager);
+    native.backdrop =
+        SetX11Background(gdk, picture.GetData(), picture.GetWidth(), picture.GetHeight());
+  }
+  if (GetOwner(native.hwnd)) {
+    frame->ShowWithoutActivating();
+  } else {
+    frame->Show();
+  }
+}
+
 // Shown windows in the model's order, each placed right above the one
-// below it; the lowest keeps its place among other programs' windows.
+// below it; the lowest keeps its place among other programs' windows. Open
+// message boxes go on top.
 void ScreenBackend::Restack() {
   const std::vector<HWND> order = GetZOrder();
   GdkWindow* below = nullptr;
@@ -473,6 +527,35 @@ void ScreenBackend::Restack() {
     if (below) gdk_window_restack(gdk, below, TRUE);
     below = gdk;
   }
+  RaiseBoxes();
+}
+
+void ScreenBackend::RaiseBoxes() {
+  for (wxWindow* box : boxes_) {
+    if (GdkWindow* gdk = GdkOf(box)) gdk_window_raise(gdk);
+  }
+}
+
+wxWindow* ScreenBackend::MainNativeWindow() {
+  UiLockGuard guard;
+  for (HWND hwnd : GetZOrder()) {
+    auto found = natives_.find(hwnd);
+    if (found == natives_.end() || !found->second->shown) continue;
+    HWND root = hwnd;
+    while (HWND owner = GetOwner(root)) root = owner;
+    auto main = natives_.find(root);
+    return main != natives_.end() && main->second->shown ? main->second->frame : nullptr;
+  }
+  return nullptr;
+}
+
+void ScreenBackend::AddBox(wxWindow* box) {
+  boxes_.push_back(box);
+  RaiseBoxes();
+}
+
+void ScreenBackend::RemoveBox(wxWindow* box) {
+  boxes_.erase(std::remove(boxes_.begin(), boxes_.end(), box), boxes_.end());
 }
 
 void ScreenBackend::SyncBrowsers(Native& native) {
@@ -494,13 +577,12 @@ void ScreenBackend::SyncBrowsers(Native& native) {
     BrowserView& browser = native.browsers[control];
     const wxRect rect = ToWx(control->GetPos());
     if (!browser.view) {
-      browser.view = NewWebView(native.surface, rect);
+      browser.hwnd = native.hwnd;
+      const VelmorWebViewHooks hooks{&browser, &BrowserView::OnPageReady, &BrowserView::OnPressed};
+      browser.view = NewWebView(native.surface, rect, hooks);
       if (!browser.view) {
         native.browsers.erase(control);
         continue;
-      }
-      if (auto* widget = static_cast<GtkWidget*>(browser.view->GetNativeBackend())) {
-        g_signal_connect(widget, "button-press-event", G_CALLBACK(OnBrowserPress), native.hwnd);
       }
       browser.rect = rect;
     }
@@ -508,11 +590,11 @@ void ScreenBackend::SyncBrowsers(Native& native) {
       browser.rect = rect;
       browser.view->SetSize(rect);
     }
-    browser.view->Show(control->IsVisible() && rect.width > 0 && rect.height > 0);
+    browser.wanted = control->IsVisible() && rect.width > 0 && rect.height > 0;
+    browser.ApplyVisibility();
     if (navigations != browser.navigations) {
       browser.navigations = navigations;
-      // What a page that fails to load shows is WebKit's affair.
-      browser.view->LoadURL(wxString::FromUTF8(control->GetLastNavigatedUrl()));
+      LoadPage(browser.view, control->GetLastNavigatedUrl());
     }
   }
 }
@@ -525,21 +607,90 @@ void ScreenBackend::DestroyAll() {
   natives_.clear();
 }
 
-wxWindow* ScreenBackend::TopNativeWindow() {
-  UiLockGuard guard;
-  for (HWND hwnd : GetZOrder()) {
-    auto found = natives_.find(hwnd);
-    if (found != natives_.end() && found->second->shown) return found->second->frame;
-  }
-  return nullptr;
+void ScreenBackend::ButtonPressed() {
+  buttonHeld_ = true;
+  moving_ = nullptr;
 }
 
-void ScreenBackend::BeginMove(HWND hwnd, POINT screen, unsigned int time) {
-  auto found = natives_.find(hwnd);
-  if (found == natives_.end() || !found->second->shown) return;
-  SkinFrame* frame = found->second->frame;
-  frame->dragging = true;
-  gtk_window_begin_move_drag(GTK_WINDOW(frame->GetHandle()), 1, screen.x, screen.y, time);
+void ScreenBackend::BeginMove(HWND hwnd, POINT screen) {
+  // Released before the press was judged: a click on the caption band.
+  if (!buttonHeld_) return;
+  RECT rect;
+  if (!GetWindowRect(hwnd, &rect)) return;
+  moving_ = hwnd;
+  movePress_ = screen;
+  moveOrigin_ = POINT{rect.left, rect.top};
+  // The pointer may have moved on while the press waited for its turn.
+  ApplyMove();
+}
+
+bool ScreenBackend::PointerMoved(POINT) {
+  if (!moving_) return false;
+  // One move queued at a time; it goes to where the pointer is by then.
+  if (!moveQueued_) {
+    moveQueued_ = true;
+    PostToUiThread([] {
+      if (ScreenBackend* backend = TheScreenBackend()) backend->ApplyMove();
+    });
+  }
+  return true;
+}
+
+void ScreenBackend::ButtonReleased(POINT root) {
+  buttonHeld_ = false;
+  // The move ends where the button was released.
+  movePointer_ = root;
+  if (moving_) PointerMoved(root);
+}
+
+void ScreenBackend::ApplyMove() {
+  moveQueued_ = false;
+  const HWND hwnd = moving_;
+  if (!hwnd) return;
+  // While the button is held the pointer is asked where it is: motion
+  // events come late, and may come all before the press was judged.
+  POINT pointer = movePointer_;
+  if (buttonHeld_) {
+    if (!X11PointerPosition(&pointer.x, &pointer.y)) return;
+  } else {
+    moving_ = nullptr;
+  }
+  RECT rect;
+  if (!GetWindowRect(hwnd, &rect)) {
+    moving_ = nullptr;
+    return;
+  }
+  const int x = moveOrigin_.x + pointer.x - movePress_.x;
+  const int y = moveOrigin_.y + pointer.y - movePress_.y;
+  if (x == rect.left && y == rect.top) return;
+  // WM_MOVE follows; the frame takes its children along.
+  MoveWindow(hwnd, x, y, RectWidth(rect), RectHeight(rect));
+  if (!placeCheckSource_) {
+    placeChecks_ = 0;
+    placeCheckSource_ = g_timeout_add(kPlaceCheckMs, CheckPlaces, nullptr);
+  }
+}
+
+// A window manager may act on an older request of a quick series last (the
+// toolkit sends each move on at once): after a move of ours, every window
+// is made to stand where the model has it.
+int ScreenBackend::CheckPlaces(void*) {
+  ScreenBackend* backend = TheScreenBackend();
+  bool settled = true;
+  for (auto& [hwnd, native] : backend->natives_) {
+    int x, y;
+    if (!native->shown || !X11WindowOrigin(GdkOf(native->frame), &x, &y)) continue;
+    const int wantX = std::clamp(native->rect.left, -kMaxExtent, kMaxExtent);
+    const int wantY = std::clamp(native->rect.top, -kMaxExtent, kMaxExtent);
+    if (x == wantX && y == wantY) continue;
+    settled = false;
+    gtk_window_move(GTK_WINDOW(native->frame->GetHandle()), wantX, wantY);
+  }
+  if ((settled && !backend->moving_) || ++backend->placeChecks_ >= kPlaceChecks) {
+    backend->placeCheckSource_ = 0;
+    return G_SOURCE_REMOVE;
+  }
+  return G_SOURCE_CONTINUE;
 }
 
 }  // namespace skinui

@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 
+#include "skinui/native_backend.h"
 #include "skinui/ui_lock.h"
 #include "skinui/window_system.h"
 #include "skinui_screen/screen_backend.h"
@@ -93,6 +94,9 @@ class MessageBoxDialog final : public wxDialog {
     answered = true;
     result = meaning;
     Hide();
+    // The answer comes in a toolkit callback: the skinui loop waiting in
+    // the toolkit must look at it now, not at the next input it gets.
+    if (NativeBackend* backend = GetNativeBackend()) backend->Wake();
   }
 
   MessageBoxResult fallback_ = MessageBoxResult::Ok;
@@ -100,12 +104,13 @@ class MessageBoxDialog final : public wxDialog {
 
 // On the UI thread: the launcher's windows take no input while the box is
 // up; the box's own loop is the skinui loop, waiting in the toolkit, so
-// workers' changes keep reaching the screen.
+// workers' changes keep reaching the screen. The box is centred on the main
+// window and stays above every window of the launcher.
 MessageBoxResult RunBoxOnUiThread(const std::string& text, const std::string& caption,
                                   MessageBoxButtons buttons) {
   UiLockGuard guard;
   ScreenBackend* backend = TheScreenBackend();
-  wxWindow* parent = backend ? backend->TopNativeWindow() : nullptr;
+  wxWindow* parent = backend ? backend->MainNativeWindow() : nullptr;
   std::vector<HWND> disabled;
   for (HWND hwnd : GetZOrder()) {
     if (IsWindowEnabled(hwnd)) {
@@ -115,9 +120,10 @@ MessageBoxResult RunBoxOnUiThread(const std::string& text, const std::string& ca
   }
   auto* dialog = new MessageBoxDialog(parent, text, caption, buttons);
   dialog->Show();
-  dialog->Raise();
+  if (backend) backend->AddBox(dialog);
   RunMessageLoop([dialog] { return dialog->answered; });
   const MessageBoxResult result = dialog->answered ? dialog->result : MessageBoxResult::Cancel;
+  if (backend) backend->RemoveBox(dialog);
   dialog->Destroy();
   for (HWND hwnd : disabled) EnableWindow(hwnd, true);
   return result;

@@ -300,12 +300,9 @@ void PrepareSkinFonts() {
   for (const char* face : kFallbackFaces) FaceInstalled(face);
 }
 
-void PaintSkin(wxWindowDC& target, CPaintManagerUI& manager, const wxRegion& update) {
-  UiLockGuard guard;
-  const HWND hwnd = manager.GetPaintWindow();
-  RECT client{};
-  if (!hwnd || !GetClientRect(hwnd, &client)) return;
-  wxGCDC dc(target);
+namespace {
+
+void PaintWindow(wxGCDC& dc, CPaintManagerUI& manager, const RECT& client, const wxRegion& update) {
   const wxRect whole = ToWx(client);
   // The window's own background from its Window element.
   wxColour top(255, 255, 255), bottom;
@@ -315,6 +312,27 @@ void PaintSkin(wxWindowDC& target, CPaintManagerUI& manager, const wxRegion& upd
   const CStdString image = manager.GetWindowAttribute("bkimage");
   if (!image.empty()) DrawSkinImage(dc, ParseImageSpec(image), whole);
   if (CControlUI* root = manager.GetRoot()) PaintControl(dc, manager, *root, update);
+}
+
+}  // namespace
+
+void PaintSkin(wxWindowDC& target, CPaintManagerUI& manager, const wxRegion& update) {
+  UiLockGuard guard;
+  const HWND hwnd = manager.GetPaintWindow();
+  RECT client{};
+  if (!hwnd || !GetClientRect(hwnd, &client)) return;
+  wxGCDC dc(target);
+  PaintWindow(dc, manager, client, update);
+}
+
+void PaintWholeSkin(wxImage& image, CPaintManagerUI& manager) {
+  UiLockGuard guard;
+  const HWND hwnd = manager.GetPaintWindow();
+  RECT client{};
+  if (!hwnd || !GetClientRect(hwnd, &client)) return;
+  // The picture reaches the image when the context goes.
+  wxGCDC dc(wxGraphicsRenderer::GetDefaultRenderer()->CreateContextFromImage(image));
+  PaintWindow(dc, manager, client, wxRegion(ToWx(client)));
 }
 
 }  // namespace skinui

@@ -9,10 +9,9 @@
 namespace skinui {
 namespace {
 
-using NewFunction = wxWebView* (*)(wxWindow*, int, int, int, int);
-
 // Never unloaded: the browser cannot be taken out of a running process.
-NewFunction g_newWebView = nullptr;
+VelmorNewWebViewFunction g_newWebView = nullptr;
+VelmorLoadPageFunction g_loadPage = nullptr;
 bool g_tried = false;
 
 }  // namespace
@@ -27,15 +26,21 @@ bool LoadWebViews() {
     return false;
   }
   auto* kept = new platform::SharedLibrary(module.release());
-  platform::Result<void*> symbol = kept->Symbol("VelmorNewWebView");
-  if (!symbol) return false;
-  g_newWebView = reinterpret_cast<NewFunction>(symbol.value());
+  platform::Result<void*> make = kept->Symbol("VelmorNewWebView");
+  platform::Result<void*> load = kept->Symbol("VelmorLoadPage");
+  if (!make || !load) return false;
+  g_newWebView = reinterpret_cast<VelmorNewWebViewFunction>(make.value());
+  g_loadPage = reinterpret_cast<VelmorLoadPageFunction>(load.value());
   return true;
 }
 
-wxWebView* NewWebView(wxWindow* parent, const wxRect& rect) {
+wxWindow* NewWebView(wxWindow* parent, const wxRect& rect, const VelmorWebViewHooks& hooks) {
   if (!g_newWebView) return nullptr;
-  return g_newWebView(parent, rect.x, rect.y, rect.width, rect.height);
+  return g_newWebView(parent, rect.x, rect.y, rect.width, rect.height, &hooks);
+}
+
+void LoadPage(wxWindow* view, const std::string& url) {
+  if (g_loadPage && view) g_loadPage(view, url.c_str());
 }
 
 }  // namespace skinui

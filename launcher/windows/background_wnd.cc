@@ -27,6 +27,12 @@ void UIBackGroundWnd::OpenSettingDialog() {
 }
 
 LRESULT UIBackGroundWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  // The window manager's close cancels the settings, as the dialog's does.
+  if (uMsg == WM_SYSCOMMAND && wParam == SC_CLOSE) {
+    if (frame && frame->gameSetBtn) frame->gameSetBtn->SetEnabled(true);
+    Close();
+    return 0;
+  }
   LRESULT result = 0;
   if (HandleCommonMessage(uMsg, wParam, lParam, result)) return result;
   return DefaultPath(uMsg, wParam, lParam);

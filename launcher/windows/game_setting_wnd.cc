@@ -3,6 +3,7 @@
 #include "launcher/config/game_settings.h"
 #include "launcher/windows/background_wnd.h"
 #include "launcher/windows/child_window_host.h"
+#include "launcher/windows/update_wnd.h"
 #include "skinui/button.h"
 
 namespace {
@@ -52,8 +53,13 @@ void UIGameSettingWnd::Notify(TNotifyUI& msg) {
   if (msg.sType != "click" || !msg.pSender) return;
   const CStdString name = msg.pSender->GetName();
   if (name == "FullScreenOption") {
-    auto lock = GameSettings().Lock();
-    GameSettings().FullScreen = !GameSettings().FullScreen;
+    {
+      auto lock = GameSettings().Lock();
+      GameSettings().FullScreen = !GameSettings().FullScreen;
+    }
+    // The update panel shows the same setting.
+    ChildWindowHost* frame = backGround ? backGround->frame : nullptr;
+    if (frame && frame->updateWnd) frame->updateWnd->ShowWindowedMode();
     return;
   }
   if (name == "OkBtn") {
@@ -86,6 +92,12 @@ LRESULT UIGameSettingWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
   if (uMsg == WM_KEYDOWN && (wParam == VK_RETURN || wParam == VK_ESCAPE)) {
     // Enter and Escape act as the dialog's buttons.
     if (CControlUI* button = Find(wParam == VK_RETURN ? "OkBtn" : "CancelBtn")) button->Activate();
+    return 0;
+  }
+  // The window manager's close is Cancel: the backdrop goes with the dialog
+  // and the settings button works again.
+  if (uMsg == WM_SYSCOMMAND && wParam == SC_CLOSE) {
+    CloseBoth();
     return 0;
   }
   return DefaultPath(uMsg, wParam, lParam);

@@ -72,6 +72,8 @@ void UIServerListWnd::Notify(TNotifyUI& msg) {
 }
 
 LRESULT UIServerListWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  // Closed only with the frame, never by the window manager's close.
+  if (uMsg == WM_SYSCOMMAND && wParam == SC_CLOSE) return 0;
   LRESULT result = 0;
   if (HandleCommonMessage(uMsg, wParam, lParam, result)) return result;
   return DefaultPath(uMsg, wParam, lParam);

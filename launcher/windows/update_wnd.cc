@@ -46,6 +46,19 @@ void UIUpdateWnd::InitWindow() {
   CControlUI* option = Find("ServerBtn");
   serverBtn = option ? static_cast<COptionUI*>(option->GetInterface("Option")) : nullptr;
   progressImg = Find("ProgressImg");
+  ShowWindowedMode();
+}
+
+void UIUpdateWnd::ShowWindowedMode() {
+  CControlUI* control = Find("FullScreenOption");
+  auto* option = control ? static_cast<COptionUI*>(control->GetInterface("Option")) : nullptr;
+  if (!option) return;
+  bool fullScreen;
+  {
+    auto lock = GameSettings().Lock();
+    fullScreen = GameSettings().FullScreen;
+  }
+  option->Selected(!fullScreen);
 }
 
 void UIUpdateWnd::SetProgress(float percent) {
@@ -135,10 +148,9 @@ LRESULT UIUpdateWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
       OnGetMinMaxInfo(lParam);
       break;
     case WM_SYSCOMMAND:
-      if (wParam == SC_CLOSE) {
-        skinui::PostQuitMessage(0);
-        return 0;
-      }
+      // A panel of the frame is closed only with the frame: the window
+      // manager's close (Alt+F4 after a click on it) leaves it in place.
+      if (wParam == SC_CLOSE) return 0;
       return SysCommandWithMaxRestore(wParam, lParam);
     default:
       break;

@@ -43,6 +43,10 @@ class UIUpdateWnd : public SkinnedWindow {
   // Places "ProgressImg" so that its left edge sits 5 pixels left of the
   // point the fraction (0..1) reaches on the bar. Any thread.
   void MoveProgressImg(float fraction);
+  // Shows the windowed-mode setting on "FullScreenOption" (selected for a
+  // windowed display, FullScreen false): at creation, and whenever the
+  // settings dialog changes it, so that both always show the same.
+  void ShowWindowedMode();
 
   // Server-list operations (parsing, choice of the current server, filling
   // the popup); see update_wnd_server_list.cc.

@@ -47,6 +47,8 @@ LRESULT WebPanelWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     HidePopup();
     return result;
   }
+  // Closed only with the frame, never by the window manager's close.
+  if (uMsg == WM_SYSCOMMAND && wParam == SC_CLOSE) return 0;
   LRESULT result = 0;
   if (HandleCommonMessage(uMsg, wParam, lParam, result)) return result;
   return DefaultPath(uMsg, wParam, lParam);

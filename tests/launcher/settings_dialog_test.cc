@@ -119,6 +119,23 @@ TEST_F(SettingsDialogTest, CancelStoresNothingButTheFullScreenFlagStaysInMemory)
   EXPECT_EQ(Stored("Resolution"), "3");
 }
 
+TEST_F(SettingsDialogTest, TheWindowManagersCloseIsCancel) {
+  StartUpAndPrepare();
+  // On the dialog, then on its backdrop: both windows go, nothing is stored
+  // and the settings button works again.
+  const std::string file = testing_support::ReadFile(File("resolution.ini"));
+  OpenSettings([](UIGameSettingWnd& dialog) {
+    EXPECT_TRUE(ClickControl(dialog.paintManager, "pel1280_800"));
+    skinui::test::SystemCommand(dialog.GetHWND(), SC_CLOSE);
+  });
+  EXPECT_TRUE(frame().gameSetBtn->IsEnabled());
+  OpenSettings([](UIGameSettingWnd& dialog) {
+    skinui::test::SystemCommand(skinui::GetOwner(dialog.GetHWND()), SC_CLOSE);
+  });
+  EXPECT_TRUE(frame().gameSetBtn->IsEnabled());
+  EXPECT_EQ(testing_support::ReadFile(File("resolution.ini")), file);
+}
+
 TEST_F(SettingsDialogTest, BackgroundPlacementFollowsTheLayoutMode) {
   desktop_.SetDisplayMode(platform::DisplayMode{1280, 720, 32, 60});
   StartUpAndPrepare();

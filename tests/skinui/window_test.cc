@@ -146,6 +146,12 @@ TEST_F(WindowTest, CenterWindowOverTheOwnerOrTheWorkArea) {
   lonely.CenterWindow();
   skinui::GetWindowRect(lonely.GetHWND(), &rect);
   EXPECT_TRUE(rect == (RECT{500, 350, 524, 378}));
+  // Too wide and too tall for the 1024 x 768 work area: the top-right
+  // corner (caption band, close button) stays on it.
+  skinui::MoveWindow(lonely.GetHWND(), 0, 0, 1100, 800);
+  lonely.CenterWindow();
+  skinui::GetWindowRect(lonely.GetHWND(), &rect);
+  EXPECT_TRUE(rect == (RECT{-76, 0, 1024, 800}));
   skinui::DestroyWindow(ownerHwnd);
   skinui::DestroyWindow(lonely.GetHWND());
 }
@@ -158,6 +164,26 @@ TEST_F(WindowTest, AQuitMetByAModalLoopIsKeptForTheOuterLoop) {
   EXPECT_TRUE(skinui::IsWindow(hwnd));
   EXPECT_EQ(skinui::RunMessageLoop(), 3);
   skinui::DestroyWindow(hwnd);
+}
+
+TEST_F(WindowTest, AModalWindowStaysAboveWindowsMadeOrRaisedWhileItRuns) {
+  SkinTestWindow frame, panel, dialog, child, late;
+  const HWND frameHwnd = frame.Create(nullptr, "", WS_POPUP | WS_VISIBLE, 0, 0, 0, 50, 50);
+  const HWND panelHwnd = panel.Create(frameHwnd, "", WS_POPUP | WS_VISIBLE, 0, 0, 0, 50, 50);
+  const HWND dialogHwnd = dialog.Create(frameHwnd, "", WS_POPUP, 0, 0, 0, 50, 50);
+  skinui::PostToUiThread([&] {
+    late.Create(frameHwnd, "", WS_POPUP | WS_VISIBLE, 0, 0, 0, 50, 50);
+    skinui::SetWindowPosition(panelHwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    child.Create(dialogHwnd, "", WS_POPUP | WS_VISIBLE, 0, 0, 0, 50, 50);  // owned: above it
+    EXPECT_EQ(skinui::GetZOrder(), (std::vector<HWND>{child.GetHWND(), dialogHwnd, panelHwnd,
+                                                      late.GetHWND(), frameHwnd}));
+    skinui::DestroyWindow(dialogHwnd);
+  });
+  dialog.ShowModal();
+  // Its loop over, nothing is held above the rest.
+  skinui::SetWindowPosition(late.GetHWND(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  EXPECT_EQ(skinui::test::ZOrderIndex(late.GetHWND()), 0);
+  skinui::DestroyWindow(frameHwnd);
 }
 
 }  // namespace

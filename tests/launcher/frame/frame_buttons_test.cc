@@ -231,6 +231,10 @@ struct SignUpSeen {
   std::string page;
 };
 
+// How the player ends the sign-up window: its close button, Escape, the
+// window manager's close; or the launcher is asked to end while it is up.
+enum SignUpEnd { kCloseButton, kEscape, kWindowManager, kQuit };
+
 HWND FindSignUpWindow() {
   for (HWND hwnd : skinui::GetZOrder()) {
     if (skinui::GetWindowClassName(hwnd) == "UIRegisterFrame") return hwnd;
@@ -248,19 +252,19 @@ TEST_F(FrameButtonsTest, RegisterButtonShowsTheSignUpPageModallyThroughTheRealLi
     const char* name;
     std::function<void()> writeWebIni;
     std::string page;
-    bool quitWhileShown;  // the launcher is asked to end while the window is up
+    SignUpEnd end;
   } cases[] = {
-      {"plain", [&] { Write("web.ini", "[Web]\nRegisterUrl=" + page + "\n"); }, page, false},
+      {"plain", [&] { Write("web.ini", "[Web]\nRegisterUrl=" + page + "\n"); }, page, kCloseButton},
       {"scrambled",
        [&] {
          testing_support::WriteScrambledFile(File("web.ini"),
                                              "[Web]\r\nRegisterUrl=" + page + "\r\n");
        },
-       page, false},
+       page, kEscape},
       {"no key", [&] { Write("web.ini", "[Web]\nBBSUrl=http://bbs.test/\n"); },
-       "http://www.velmorsoft.com/reg.php", false},
+       "http://www.velmorsoft.com/reg.php", kWindowManager},
       {"quit while shown", [&] { Write("web.ini", "[Web]\nRegisterUrl=" + page + "\n"); }, page,
-       true},
+       kQuit},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -282,8 +286,12 @@ TEST_F(FrameButtonsTest, RegisterButtonShowsTheSignUpPageModallyThroughTheRealLi
       auto* browser =
           control ? static_cast<CActiveXUI*>(control->GetInterface("ActiveX")) : nullptr;
       if (browser) seen.page = browser->GetLastNavigatedUrl();
-      if (c.quitWhileShown) {
+      if (c.end == kQuit) {
         skinui::PostQuitMessage(0);
+      } else if (c.end == kEscape) {
+        skinui::SendMessage(hwnd, WM_KEYDOWN, VK_ESCAPE);
+      } else if (c.end == kWindowManager) {
+        skinui::test::SystemCommand(hwnd, SC_CLOSE);
       } else if (!ClickControl(*manager, "CloseBtn")) {
         skinui::PostMessage(hwnd, WM_CLOSE);
       }
@@ -296,7 +304,7 @@ TEST_F(FrameButtonsTest, RegisterButtonShowsTheSignUpPageModallyThroughTheRealLi
     EXPECT_EQ(FindSignUpWindow(), nullptr);
     EXPECT_TRUE(skinui::IsWindowEnabled(f.GetHWND()));
     // The quit request stays for the launcher's own loop.
-    if (c.quitWhileShown) {
+    if (c.end == kQuit) {
       EXPECT_GE(skinui::DiscardPendingMessages(), 1);
     }
   }
