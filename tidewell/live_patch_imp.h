@@ -4,6 +4,7 @@
 
 #include <wx/xml/xml.h>
 
+#include "platform/file_replacement.h"
 #include "tidewell/live_patch.h"
 
 class CLivePatchImp : public CLivePatch {
@@ -54,13 +55,13 @@ class CLivePatchImp : public CLivePatch {
   // `maxBytes` (when not 0) fails.
   bool DownloadAndVerify(const wxString& url, const wxString& target, const wxString& expectedHash,
                          uint64_t maxBytes = 0);
-  // The same with the temporary file named `downloadPath`; the host still
-  // sees `target` in statusText.
-  bool DownloadAndVerifyVia(const wxString& url, const wxString& target,
-                            const wxString& downloadPath, const wxString& expectedHash,
-                            uint64_t maxBytes = 0);
 
  private:
+  // DownloadAndVerify's work once `download` has been begun beside the
+  // target: the transfer into it, the check, and its placing.
+  bool FetchAndVerify(const wxString& url, const wxString& target,
+                      platform::FileReplacement& download, const wxString& expectedHash,
+                      uint64_t maxBytes);
   void SetStatusText(const wxString& text);
   void NotifyStatus(const wchar_t* filePath, int32_t done, bool finished, bool launcherSet);
   // "更新版本<version>发生错误" into statusText, then a box with `boxText`.
