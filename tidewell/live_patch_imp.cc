@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "tidewell/download_routine.h"
 #include "tidewell/error_box.h"
 
 CLivePatchImp::CLivePatchImp() = default;
@@ -22,6 +23,13 @@ void CLivePatchImp::NotifyStatus(const wchar_t* filePath, int32_t done, bool fin
 }
 
 bool CLivePatchImp::PauseBeforeRetry() { return !retryPause || retryPause(retryPauseContext); }
+
+FetchPace CLivePatchImp::TransferPace() {
+  FetchPace pace;
+  pace.transfer = tidewell::CurrentDownloadRoutine();
+  pace.pauseBeforeRound = [this] { return PauseBeforeRetry(); };
+  return pace;
+}
 
 void CLivePatchImp::ReportVersionError(const wxString& version, const char* boxText) {
   SetStatusText(wxString::Format(L"更新版本%s发生错误", version));

@@ -4,6 +4,7 @@
 
 #include <wx/xml/xml.h>
 
+#include "download/fetch_file.h"
 #include "platform/file_replacement.h"
 #include "tidewell/live_patch.h"
 
@@ -25,6 +26,9 @@ class CLivePatchImp : public CLivePatch {
   // Before a repeated attempt: the host's pause; false when the library
   // should give up instead.
   bool PauseBeforeRetry();
+  // The pace of the library's fetches: its transfer routine, with the host's
+  // pause before every repeated attempt.
+  FetchPace TransferPace();
 
   // Downloads `url` into the work file <library dir>/data/xxurlw/test.gps
   // (up to 10 attempts; at most kDocumentSizeLimit bytes). The caller parses

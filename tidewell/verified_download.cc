@@ -5,10 +5,9 @@
 #include <cstdio>
 #include <string>
 
-#include "download/download_file.h"
+#include "download/fetch_file.h"
 #include "download/update_temporaries.h"
 #include "platform/file_replacement.h"
-#include "tidewell/download_routine.h"
 #include "tidewell/error_box.h"
 #include "tidewell/library_directory.h"
 #include "tidewell/live_patch_imp.h"
@@ -17,8 +16,6 @@
 
 namespace {
 
-constexpr int kDownloadAttempts = 10;
-constexpr long kConnectTimeoutSeconds = 1;
 constexpr size_t kReadChunk = 4095;
 
 }  // namespace
@@ -86,17 +83,14 @@ bool CLivePatchImp::FetchAndVerify(const wxString& url, const wxString& target,
                                    platform::FileReplacement& download,
                                    const wxString& expectedHash, uint64_t maxBytes) {
   const wxString downloadPath = wxString::FromUTF8(download.path());
-  CURL* handle = curl_easy_init();
-  if (!handle) return false;
   SetStatusText(target);
-  bool downloaded = false;
-  for (int attempt = 0; attempt < kDownloadAttempts && !downloaded; ++attempt) {
-    if (attempt > 0 && !PauseBeforeRetry()) break;
-    downloaded = tidewell::CurrentDownloadRoutine()(
-        handle, url, downloadPath, kConnectTimeoutSeconds, progressCallback, maxBytes);
-  }
-  curl_easy_cleanup(handle);
-  if (!downloaded) return false;
+  // The host's progress function follows every attempt from its start.
+  FetchRequest request;
+  request.url = url;
+  request.path = downloadPath;
+  request.progress = progressCallback;
+  request.maxBytes = maxBytes;
+  if (!FetchFile(request, TransferPace())) return false;
 
   if (!expectedHash.empty()) {
     wxFile file(downloadPath, wxFile::read);

@@ -4,13 +4,12 @@
 
 #include "launcher/frame/server_list_thread.h"
 
-#include <curl/curl.h>
 #include <wx/filefn.h>
 
 #include <chrono>
 #include <thread>
 
-#include "download/download_file.h"
+#include "download/fetch_file.h"
 #include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/serverlist/server_list.h"
 #include "launcher/system/file_replace.h"
@@ -27,8 +26,6 @@ std::atomic<bool> g_bServerListDone{false};
 
 namespace {
 
-constexpr int kPasses = 10;
-constexpr long kConnectTimeoutSeconds = 1;
 // A list must be longer than this to replace the cached one.
 constexpr uint32_t kMinListBytes = 3;
 constexpr auto kRequestPollInterval = std::chrono::milliseconds(10);
@@ -43,20 +40,19 @@ int AbortWhenStopping(void* /*user*/, double /*dlTotal*/, double /*dlNow*/, doub
 
 bool FetchIntoTemporary(const LauncherUrls& urls, const wxString& tmpPath,
                         RoadEnvironment& environment) {
-  CURL* handle = curl_easy_init();
-  if (handle == nullptr) return false;
-  bool fetched = false;
-  for (int pass = 0; pass < kPasses && !fetched && !WorkerStopRequested(); ++pass) {
-    // A failed round is repeated after a short pause, not at once.
-    if (pass > 0 && !environment.Pause(environment.Pace().attemptPause)) break;
-    fetched = DownloadFile(handle, urls.serverListUrl1, tmpPath, kConnectTimeoutSeconds,
-                           &AbortWhenStopping, kDocumentSizeLimit);
-    if (!fetched && !urls.serverListUrl2.empty() && !WorkerStopRequested())
-      fetched = DownloadFile(handle, urls.serverListUrl2, tmpPath, kConnectTimeoutSeconds,
-                             &AbortWhenStopping, kDocumentSizeLimit);
-  }
-  curl_easy_cleanup(handle);
-  return fetched;
+  FetchRequest request;
+  request.url = urls.serverListUrl1;  // tried even when empty
+  request.secondUrl = urls.serverListUrl2;
+  request.path = tmpPath;
+  request.progress = &AbortWhenStopping;
+  request.maxBytes = kDocumentSizeLimit;
+  FetchPace pace;
+  // A failed round is repeated after a short pause, not at once.
+  pace.pauseBeforeRound = [&environment] {
+    return environment.Pause(environment.Pace().attemptPause);
+  };
+  pace.stopRequested = &WorkerStopRequested;
+  return FetchFile(request, pace).fetched;
 }
 
 // Waits until the frame asks for the list. False when the thread should end
