@@ -4,8 +4,6 @@
 
 #include "download/download_file.h"
 
-#include <unistd.h>
-
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +12,7 @@
 #include <string>
 
 #include "platform/fresh_file.h"
+#include "platform/stdio_file.h"
 
 namespace {
 
@@ -83,19 +82,18 @@ bool DownloadFile(CURL* handle, const wxString& url, const wxString& path, long 
   // The download targets have fixed names in the program directory
   // (ServerListTemp.xml, the work file test.gps): a link planted under one
   // is replaced by a file of our own, never written through.
-  const int fd = platform::OpenReplacingLinks(path.utf8_str(), true);
-  FILE* output = fd >= 0 ? fdopen(fd, "wb+") : nullptr;
+  platform::StdioFile output = platform::StdioFileOver(
+      platform::FileDescriptor(platform::OpenReplacingLinks(path.utf8_str(), true)), "wb+");
   if (!output) {
     std::perror(nullptr);
-    if (fd >= 0) close(fd);
     return false;
   }
-  if (outputBuffer) std::setvbuf(output, outputBuffer.get(), _IOFBF, kOutputBufferSize);
+  if (outputBuffer) std::setvbuf(output.get(), outputBuffer.get(), _IOFBF, kOutputBufferSize);
   long contentLength = 0;
   long responseCode = 0;
   BodySink sink;
   sink.handle = handle;
-  sink.file = output;
+  sink.file = output.get();
   sink.limit = maxBytes;
 
   // The whole list is set on every call, so a reused handle behaves the same
@@ -128,8 +126,8 @@ bool DownloadFile(CURL* handle, const wxString& url, const wxString& path, long 
 
   const CURLcode result = curl_easy_perform(handle);
   // A full disk may only show when the buffered rest is written out.
-  const bool stored = std::fflush(output) == 0 && !std::ferror(output);
-  const bool closed = std::fclose(output) == 0;
+  const bool stored = std::fflush(output.get()) == 0 && !std::ferror(output.get());
+  const bool closed = platform::CloseStdioFile(output);
   if (result != CURLE_OK || !stored || !closed) return false;
   if (curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &responseCode) != CURLE_OK) return false;
   return responseCode == 200;
