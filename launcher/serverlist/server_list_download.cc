@@ -2,33 +2,21 @@
 // its progress functions in that form.
 #define CURL_DISABLE_DEPRECATION 1
 
-#include "launcher/frame/server_list_thread.h"
+#include "launcher/serverlist/server_list_download.h"
 
 #include <wx/filefn.h>
 
-#include <chrono>
-#include <thread>
-
 #include "download/fetch_file.h"
-#include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/serverlist/server_list.h"
 #include "launcher/system/file_replace.h"
 #include "launcher/system/file_size.h"
-#include "launcher/system/instance_path.h"
 #include "launcher/system/my_thread.h"
-#include "launcher/system/run_log.h"
-#include "launcher/windows/update_wnd.h"
 #include "platform/name_in_any_case.h"
-#include "skinui/control.h"
-#include "skinui/ui_lock.h"
-
-std::atomic<bool> g_bServerListDone{false};
 
 namespace {
 
 // A list must be longer than this to replace the cached one.
 constexpr uint32_t kMinListBytes = 3;
-constexpr auto kRequestPollInterval = std::chrono::milliseconds(10);
 constexpr char kTemporaryName[] = "ServerListTemp.xml";
 
 // Installed on every attempt so that a transfer that hangs after connecting
@@ -55,22 +43,6 @@ bool FetchIntoTemporary(const LauncherUrls& urls, const wxString& tmpPath,
   return FetchFile(request, pace).fetched;
 }
 
-// Waits until the frame asks for the list. False when the thread should end
-// instead: the list was done already, or shut-down has begun.
-bool WaitForRequest(LauncherFrameWnd& frame) {
-  while (!frame.serverListRequested) {
-    if (g_bServerListDone || WorkerStopRequested()) return false;
-    std::this_thread::sleep_for(kRequestPollInterval);
-  }
-  return !WorkerStopRequested();
-}
-
-bool AreaListEmpty(UIUpdateWnd* panel) {
-  if (panel == nullptr) return true;
-  skinui::UiLockGuard guard;
-  return panel->areas.empty();
-}
-
 }  // namespace
 
 bool DownLoadServerListFile(const LauncherUrls& urls, RunLogHandle& log, const wxString& directory,
@@ -95,38 +67,4 @@ bool DownLoadServerListFile(const LauncherUrls& urls, RunLogHandle& log, const w
   }
   if (exists) wxRemoveFile(tmpPath);
   return false;
-}
-
-void ServerListThreadProc(void* /*userData*/) { RunServerListThread(SystemRoadEnvironment()); }
-
-void RunServerListThread(RoadEnvironment& environment) {
-  LauncherFrameWnd* frame = g_pFrame.load();
-  if (frame == nullptr) return;
-  // Enter game was disabled by OnPrepare, before this thread started.
-  if (!WaitForRequest(*frame)) return;
-
-  const bool downloaded =
-      DownLoadServerListFile(*frame, frame->logTarget, InstancePath(), environment);
-  if (WorkerStopRequested()) {
-    // Shut-down has begun: leave the panel alone.
-    frame->serverListRequested = false;
-    g_bServerListDone = true;
-    return;
-  }
-  UIUpdateWnd* panel = frame->updateWnd;
-  if (downloaded) {
-    LogPlainMessage("DownLoadServerListFile success!");
-    {
-      skinui::UiLockGuard guard;
-      frame->serverListFile = "ServerList.xml";
-    }
-    if (panel == nullptr || !panel->SelectCurrentServer())
-      RUNLOG_ERROR(frame->logTarget, 1688, "Connect to the server list of errors!");
-  } else {
-    LogPlainError("DownLoadServerListFile faiure!");
-    if (AreaListEmpty(panel))
-      RUNLOG_ERROR(frame->logTarget, 1701, "Connect to the server list of errors!");
-  }
-  frame->serverListRequested = false;
-  g_bServerListDone = true;
 }

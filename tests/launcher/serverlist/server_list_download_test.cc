@@ -1,3 +1,5 @@
+#include "launcher/serverlist/server_list_download.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -9,9 +11,9 @@
 
 #include "launcher/config/setup_config.h"
 #include "launcher/frame/launcher_frame_wnd.h"
-#include "launcher/frame/server_list_thread.h"
 #include "launcher/serverlist/chosen_server.h"
 #include "launcher/serverlist/server_list.h"
+#include "launcher/serverlist/server_list_thread.h"
 #include "launcher/system/instance_path.h"
 #include "launcher/system/my_thread.h"
 #include "launcher/system/run_log.h"
@@ -223,7 +225,7 @@ class ServerListThreadTest : public ServerListDownloadTest {
 
   // The body runs on its own thread, as it does in the launcher.
   void RunBody() {
-    std::thread body([this] { RunServerListThread(road); });
+    std::thread body([this] { RunServerListThread(frame, road); });
     body.join();
   }
 
