@@ -4,7 +4,6 @@
 
 #include "download/download_file.h"
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -20,8 +19,6 @@ namespace {
 // buffer this size they reach the file in a few large writes instead of one
 // or two small ones per piece.
 constexpr size_t kOutputBufferSize = 256 * 1024;
-
-std::atomic<long> g_stallTimeoutSeconds{kStallTimeoutSeconds};
 
 // Where the body goes: the open file, and how much it may take.
 struct BodySink {
@@ -71,12 +68,8 @@ size_t ParseContentLength(char* buffer, size_t itemSize, size_t itemCount, void*
   return length;
 }
 
-void SetDownloadStallTimeoutForTesting(long seconds) {
-  g_stallTimeoutSeconds = seconds > 0 ? seconds : kStallTimeoutSeconds;
-}
-
 bool DownloadFile(CURL* handle, const wxString& url, const wxString& path, long connectTimeout,
-                  curl_progress_callback progress, uint64_t maxBytes) {
+                  curl_progress_callback progress, uint64_t maxBytes, long stallTimeoutSeconds) {
   // Declared first: the stream uses it until it is closed.
   std::unique_ptr<char[]> outputBuffer(new (std::nothrow) char[kOutputBufferSize]);
   // The download targets have fixed names in the program directory
@@ -114,7 +107,7 @@ bool DownloadFile(CURL* handle, const wxString& url, const wxString& path, long 
   // A server that accepts and then sends nothing (or a byte now and then)
   // must not hold the update for good.
   curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, g_stallTimeoutSeconds.load());
+  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, stallTimeoutSeconds);
   // A declared length over the bound is refused before any body arrives;
   // the write function catches bodies that do not declare one.
   curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE,

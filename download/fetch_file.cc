@@ -10,7 +10,7 @@ FetchResult FetchFile(const FetchRequest& request, const FetchPace& pace) {
   const auto attempt = [&](const wxString& url) {
     ++result.attempts;
     result.fetched = pace.transfer(handle.get(), url, request.path, kFetchConnectTimeoutSeconds,
-                                   request.progress, request.maxBytes);
+                                   request.progress, request.maxBytes, request.stallTimeoutSeconds);
   };
   for (int round = 0; round < kFetchRounds && !result.fetched && !stopped(); ++round) {
     // A failed round is repeated only after the caller's pause.

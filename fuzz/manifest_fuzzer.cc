@@ -68,7 +68,7 @@ std::string WithHashes(const std::string& xml, const std::string& hash) {
 }
 
 bool ServeInput(CURL*, const wxString& url, const wxString& path, long,
-                curl_progress_callback progress, uint64_t maxBytes) {
+                curl_progress_callback progress, uint64_t maxBytes, long /*stallTimeout*/) {
   const std::string target = path.utf8_string();
   FUZZ_CHECK(fuzz::InsideScratch(target));
   const std::string& bytes = url == kManifestUrl                     ? g_served.manifest

@@ -2,16 +2,11 @@
 // unless a test or fuzz harness has put another in its place.
 #pragma once
 
-#include <curl/curl.h>
-#include <wx/string.h>
-
-#include <cstdint>
+#include "download/fetch_file.h"
 
 namespace tidewell {
 
-using DownloadRoutine = bool (*)(CURL* handle, const wxString& url, const wxString& path,
-                                 long connectTimeout, curl_progress_callback progress,
-                                 uint64_t maxBytes);
+using DownloadRoutine = TransferRoutine;
 
 // The routine in use; never null.
 DownloadRoutine CurrentDownloadRoutine();

@@ -184,7 +184,7 @@ void LauncherFrameWnd::OnPrepare() {
   prepared = true;
   RUNLOG_MESSAGE(logTarget, 331, "finish  launcher OnPrepare! ");
 
-  StartWorker(ServerListThreadProc, static_cast<ServerListHost*>(this),
+  StartWorker(Road(), ServerListThreadProc, static_cast<ServerListHost*>(this),
               "Can't create the Load  server list thread!", "Load  server list Thread run Error!");
 }
 

@@ -16,6 +16,7 @@
 #include <cstdint>
 
 #include "launcher/serverlist/server_list_thread.h"
+#include "launcher/system/road_environment.h"
 #include "launcher/system/run_log.h"
 #include "launcher/windows/child_window_host.h"
 #include "launcher/windows/skinned_window.h"
@@ -72,6 +73,9 @@ class LauncherFrameWnd : public SkinnedWindow, public ChildWindowHost, public Se
   CControlUI* forumBtn = nullptr;
   CControlUI* custServiceBtn = nullptr;
   LivePatchHolder* livePatch = nullptr;
+  // The environment of the network roads and the workers; start-up sets
+  // the one the launcher runs on.
+  RoadEnvironment* roadEnvironment = &SystemRoadEnvironment();
 
   // Picks the layout mode from the current display mode and writes the
   // child offsets of modes 1 and 2.
@@ -103,6 +107,7 @@ class LauncherFrameWnd : public SkinnedWindow, public ChildWindowHost, public Se
 
   // The server-list thread's host: the list it read after a download is
   // shown on the update panel, with the current server chosen from it.
+  RoadEnvironment& Road() override { return *roadEnvironment; }
   const LauncherUrls& ServerListAddresses() const override { return *this; }
   RunLogHandle& ServerListLog() override { return logTarget; }
   bool ShowServerList(ServerListReadResult list) override;

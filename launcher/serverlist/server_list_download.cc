@@ -34,12 +34,14 @@ bool FetchIntoTemporary(const LauncherUrls& urls, const wxString& tmpPath,
   request.path = tmpPath;
   request.progress = &AbortWhenStopping;
   request.maxBytes = kDocumentSizeLimit;
+  request.stallTimeoutSeconds = environment.Pace().stallTimeoutSeconds;
   FetchPace pace;
   // A failed round is repeated after a short pause, not at once.
   pace.pauseBeforeRound = [&environment] {
     return environment.Pause(environment.Pace().attemptPause);
   };
-  pace.stopRequested = &WorkerStopRequested;
+  pace.transfer = environment.Transfer();
+  pace.stopRequested = [&environment] { return environment.StopRequested(); };
   return FetchFile(request, pace).fetched;
 }
 

@@ -1,44 +1,37 @@
 #include "launcher/serverlist/server_list_thread.h"
 
-#include <chrono>
-#include <thread>
-
 #include "launcher/serverlist/server_list_download.h"
 #include "launcher/system/instance_path.h"
-#include "launcher/system/my_thread.h"
 
 std::atomic<bool> g_bServerListDone{false};
 
 namespace {
 
-constexpr auto kRequestPollInterval = std::chrono::milliseconds(10);
 constexpr char kListName[] = "ServerList.xml";
 
 // Waits until the frame asks for the list. False when the thread should end
 // instead: the list was done already, or shut-down has begun.
-bool WaitForRequest(ServerListHost& host) {
+bool WaitForRequest(ServerListHost& host, RoadEnvironment& environment) {
   while (!host.serverListRequested) {
-    if (g_bServerListDone || WorkerStopRequested()) return false;
-    std::this_thread::sleep_for(kRequestPollInterval);
+    if (g_bServerListDone || environment.StopRequested()) return false;
+    if (!environment.Poll(environment.Pace().flagPollInterval)) return false;
   }
-  return !WorkerStopRequested();
+  return !environment.StopRequested();
 }
 
 }  // namespace
 
 void ServerListThreadProc(void* userData) {
   if (userData == nullptr) return;
-  RunServerListThread(*static_cast<ServerListHost*>(userData), SystemRoadEnvironment());
-}
-
-void RunServerListThread(ServerListHost& host, RoadEnvironment& environment) {
+  ServerListHost& host = *static_cast<ServerListHost*>(userData);
+  RoadEnvironment& environment = host.Road();
   // Enter game was disabled by OnPrepare, before this thread started.
-  if (!WaitForRequest(host)) return;
+  if (!WaitForRequest(host, environment)) return;
 
   RunLogHandle& log = host.ServerListLog();
   const bool downloaded =
       DownLoadServerListFile(host.ServerListAddresses(), log, InstancePath(), environment);
-  if (WorkerStopRequested()) {
+  if (environment.StopRequested()) {
     // Shut-down has begun: leave the windows alone.
     host.serverListRequested = false;
     g_bServerListDone = true;

@@ -19,7 +19,9 @@ class ServerListHost {
   ServerListHost(const ServerListHost&) = delete;
   ServerListHost& operator=(const ServerListHost&) = delete;
 
-  // Where the list comes from, and the run log.
+  // The environment of the network roads; where the list comes from, and
+  // the run log.
+  virtual RoadEnvironment& Road() = 0;
   virtual const LauncherUrls& ServerListAddresses() const = 0;
   virtual RunLogHandle& ServerListLog() = 0;
   // A list read after a download: the window side shows it and chooses the
@@ -41,9 +43,6 @@ class ServerListHost {
 // Set when the thread body has finished (never cleared).
 extern std::atomic<bool> g_bServerListDone;
 
-// Thread callback for MyThread; `userData` is the ServerListHost (the frame).
-// Runs on SystemRoadEnvironment().
+// Thread callback for MyThread; `userData` is the ServerListHost (the frame),
+// whose road environment it runs on.
 void ServerListThreadProc(void* userData);
-
-// The thread's body for `host` on `environment`.
-void RunServerListThread(ServerListHost& host, RoadEnvironment& environment);

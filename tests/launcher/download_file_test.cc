@@ -206,7 +206,7 @@ TEST(DownloadFileHostileTest, FailingServersFailTheAttemptAndStayBounded) {
       // An error page is never kept larger than a document, bound or not.
       {"endless error page", Misbehaviour::Endless(404), kNoSizeLimit},
   };
-  SetDownloadStallTimeoutForTesting(1);
+  constexpr long kStallSeconds = 1;
   testing_support::MisbehavingServer server;
   ASSERT_TRUE(server.running());
   TempDir dir;
@@ -215,7 +215,7 @@ TEST(DownloadFileHostileTest, FailingServersFailTheAttemptAndStayBounded) {
     server.Serve("/f", c.behaviour);
     const std::string out = dir.File("out.bin");
     EXPECT_FALSE(DownloadFile(handle, wxString::FromUTF8(server.Url("/f")), wxString::FromUTF8(out),
-                              1, nullptr, c.maxBytes))
+                              1, nullptr, c.maxBytes, kStallSeconds))
         << c.name;
     EXPECT_LE(ReadFile(out).size(), c.maxBytes != kNoSizeLimit ? c.maxBytes : kDocumentSizeLimit)
         << c.name;
@@ -225,7 +225,6 @@ TEST(DownloadFileHostileTest, FailingServersFailTheAttemptAndStayBounded) {
   EXPECT_TRUE(DownloadFile(handle, wxString::FromUTF8(server.Url("/f")),
                            wxString::FromUTF8(dir.File("out.bin")), 1, nullptr, kBound));
   curl_easy_cleanup(handle);
-  SetDownloadStallTimeoutForTesting(0);
 }
 
 TEST_F(DownloadFileTest, DataThatCannotReachTheDiskFails) {
@@ -239,7 +238,7 @@ TEST_F(DownloadFileTest, DataThatCannotReachTheDiskFails) {
 std::vector<std::string> g_asked;
 int g_succeedAt = 0;  // the attempt that succeeds; 0: none
 bool ScriptedTransfer(CURL*, const wxString& url, const wxString&, long, curl_progress_callback,
-                      uint64_t) {
+                      uint64_t, long) {
   g_asked.push_back(url.utf8_string());
   return static_cast<int>(g_asked.size()) == g_succeedAt;
 }

@@ -16,7 +16,7 @@
 // test or harness puts in its place.
 using TransferRoutine = bool (*)(CURL* handle, const wxString& url, const wxString& path,
                                  long connectTimeout, curl_progress_callback progress,
-                                 uint64_t maxBytes);
+                                 uint64_t maxBytes, long stallTimeoutSeconds);
 
 // Every fetch tries this many rounds at most, with this connect timeout.
 inline constexpr int kFetchRounds = 10;
@@ -28,6 +28,7 @@ struct FetchRequest {
   wxString path;       // every attempt rewrites it from its start
   curl_progress_callback progress = nullptr;
   uint64_t maxBytes = kNoSizeLimit;
+  long stallTimeoutSeconds = kStallTimeoutSeconds;
 };
 
 // How a fetch meets the world around it.

@@ -56,6 +56,7 @@ class ServerListDownloadTest : public ::testing::Test {
     ClearChosenServer();
     g_bServerListDone = false;
     launcher_test::ClearSetupConfig();
+    frame.roadEnvironment = &road;
     auto lock = SetupConfig().Lock();
     SetupConfig().filePath = wxString::FromUTF8(dir.File("orvo.ini"));
   }
@@ -225,7 +226,7 @@ class ServerListThreadTest : public ServerListDownloadTest {
 
   // The body runs on its own thread, as it does in the launcher.
   void RunBody() {
-    std::thread body([this] { RunServerListThread(frame, road); });
+    std::thread body([this] { ServerListThreadProc(static_cast<ServerListHost*>(&frame)); });
     body.join();
   }
 
