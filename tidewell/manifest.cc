@@ -5,14 +5,12 @@
 #include <cstdio>
 
 #include "download/fetch_file.h"
-#include "tidewell/library_directory.h"
 #include "tidewell/live_patch_imp.h"
+#include "tidewell/patch_host.h"
 #include "tidewell/xml_document.h"
 #include "tidewell/xml_names.h"
 
 namespace {
-
-wxString WorkDirectory() { return tidewell::LibraryDirectory() + "data/xxurlw"; }
 
 void MakeDirectoryIfMissing(const wxString& directory) {
   if (!wxDirExists(directory)) wxMkdir(directory);
@@ -20,20 +18,20 @@ void MakeDirectoryIfMissing(const wxString& directory) {
 
 }  // namespace
 
-wxString CLivePatchImp::WorkFilePath() { return WorkDirectory() + "/test.gps"; }
+wxString CLivePatchImp::WorkFilePath() const { return libraryDirectory_ + "data/xxurlw/test.gps"; }
 
 bool CLivePatchImp::FetchWorkFile(const wxString& url) {
   // One level at a time; a directory that cannot be made shows up as a
   // download that cannot open its file. (Dot-less names are not hidden here;
   // the Windows hidden attribute has no counterpart.)
-  MakeDirectoryIfMissing(tidewell::LibraryDirectory() + "data");
-  MakeDirectoryIfMissing(WorkDirectory());
+  MakeDirectoryIfMissing(libraryDirectory_ + "data");
+  MakeDirectoryIfMissing(libraryDirectory_ + "data/xxurlw");
   const wxString file = WorkFilePath();
   FetchRequest request;
   request.url = url;
   request.path = file;
   request.maxBytes = kDocumentSizeLimit;
-  const bool fetched = FetchFile(request, TransferPace()).fetched;
+  const bool fetched = FetchFile(request, tidewell::HostFetchPace(*this)).fetched;
   // What a failed or refused fetch wrote must not stay on disk.
   if (!fetched) std::remove(file.utf8_str());
   return fetched;

@@ -1,18 +1,18 @@
-// One patch file: download with the host's progress function, MD5 check,
-// and the per-file status call.
+#include "tidewell/verified_download.h"
+
 #include <unistd.h>
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "download/fetch_file.h"
 #include "download/update_temporaries.h"
 #include "platform/file_replacement.h"
 #include "tidewell/error_box.h"
-#include "tidewell/library_directory.h"
-#include "tidewell/live_patch_imp.h"
 #include "tidewell/md5.h"
 #include "tidewell/md5_file.h"
+#include "tidewell/patch_host.h"
 
 namespace {
 
@@ -51,56 +51,32 @@ bool VerifyFileMd5(wxFile& file, const wxString& expectedHash) {
   return wxString(digest.hexdigest()).IsSameAs(expectedHash, false);
 }
 
-}  // namespace tidewell
+namespace {
 
-bool CLivePatchImp::DownloadAndVerify(const wxString& url, const wxString& target,
-                                      const wxString& expectedHash, uint64_t maxBytes) {
-  // The host learns the file's path from statusText; a path that does not
-  // fit could only be reported cut, so such a file is not fetched at all.
-  if (target.length() >= static_cast<size_t>(kStatusTextCapacity)) return false;
-  // The transfer goes to a fresh name beside the target, never a file of the
-  // game's own (whatever it is called), noted so that the next start removes
-  // it when this run is killed; the installed file stays until it is
-  // replaced whole.
-  const std::string ledgerDir = tidewell::LibraryDirectory().utf8_string();
-  platform::ReplaceOptions options;
-  options.makeTemporary = [&ledgerDir](const std::string& to, std::string& path) {
-    return CreateNotedTemporary(ledgerDir, to, kDownloadTemporarySuffix, path);
-  };
-  bool done = false;
-  {
-    // Nothing can be written beside it, or nothing can replace it: fail at
-    // once, before any transfer.
-    platform::Result<platform::FileReplacement> download =
-        platform::FileReplacement::Begin(target.utf8_string(), std::move(options));
-    if (download) done = FetchAndVerify(url, target, download.value(), expectedHash, maxBytes);
-  }
-  ForgetNotedTemporaries(ledgerDir);
-  return done;
-}
-
-bool CLivePatchImp::FetchAndVerify(const wxString& url, const wxString& target,
-                                   platform::FileReplacement& download,
-                                   const wxString& expectedHash, uint64_t maxBytes) {
+// The transfer into `download` (begun beside the target), the check, and
+// its placing.
+bool FetchAndVerify(CLivePatch& patch, const wxString& url, const wxString& target,
+                    platform::FileReplacement& download, const wxString& expectedHash,
+                    uint64_t maxBytes) {
   const wxString downloadPath = wxString::FromUTF8(download.path());
-  SetStatusText(target);
+  SetStatusText(patch, target);
   // The host's progress function follows every attempt from its start.
   FetchRequest request;
   request.url = url;
   request.path = downloadPath;
-  request.progress = progressCallback;
+  request.progress = patch.progressCallback;
   request.maxBytes = maxBytes;
-  if (!FetchFile(request, TransferPace())) return false;
+  if (!FetchFile(request, HostFetchPace(patch))) return false;
 
   if (!expectedHash.empty()) {
     wxFile file(downloadPath, wxFile::read);
-    if (!tidewell::VerifyFileMd5(file, expectedHash)) {
+    if (!VerifyFileMd5(file, expectedHash)) {
       file.Close();
       // The damaged file never takes the installed one's place.
       download.Abandon();
       // A damaged package must not be installed; the player has to fetch a
       // fresh client.
-      tidewell::ShowErrorBox("更新资源包校验出错，请重新下载客户端安装包");
+      ShowErrorBox("更新资源包校验出错，请重新下载客户端安装包");
       // This runs on the host's update thread while its other threads go
       // on: exit() would run the exit-time destructors and free globals
       // those threads still use. Flush what is buffered and leave at once.
@@ -111,6 +87,37 @@ bool CLivePatchImp::FetchAndVerify(const wxString& url, const wxString& target,
   // A file that replaces an installed one keeps its permission bits (the
   // game's executable stays executable).
   if (!download.Commit()) return false;
-  NotifyStatus(statusText, 1, true, false);
+  NotifyHost(patch, patch.statusText, 1, true, false);
   return true;
 }
+
+}  // namespace
+
+bool FetchVerifiedFile(CLivePatch& patch, const wxString& ledgerDirectory, const wxString& url,
+                       const wxString& target, const wxString& expectedHash, uint64_t maxBytes) {
+  // The host learns the file's path from statusText; a path that does not
+  // fit could only be reported cut, so such a file is not fetched at all.
+  if (target.length() >= static_cast<size_t>(kStatusTextCapacity)) return false;
+  // The transfer goes to a fresh name beside the target, never a file of the
+  // game's own (whatever it is called), noted so that the next start removes
+  // it when this run is killed; the installed file stays until it is
+  // replaced whole.
+  const std::string ledgerDir = ledgerDirectory.utf8_string();
+  platform::ReplaceOptions options;
+  options.makeTemporary = [&ledgerDir](const std::string& to, std::string& path) {
+    return CreateNotedTemporary(ledgerDir, to, kDownloadTemporarySuffix, path);
+  };
+  bool done = false;
+  {
+    // Nothing can be written beside it, or nothing can replace it: fail at
+    // once, before any transfer.
+    platform::Result<platform::FileReplacement> download =
+        platform::FileReplacement::Begin(target.utf8_string(), std::move(options));
+    if (download)
+      done = FetchAndVerify(patch, url, target, download.value(), expectedHash, maxBytes);
+  }
+  ForgetNotedTemporaries(ledgerDir);
+  return done;
+}
+
+}  // namespace tidewell
