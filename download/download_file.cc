@@ -4,9 +4,6 @@
 
 #include "download/download_file.h"
 
-#include <unistd.h>
-
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -14,6 +11,7 @@
 #include <string>
 
 #include "platform/fresh_file.h"
+#include "platform/stdio_file.h"
 
 namespace {
 
@@ -24,8 +22,6 @@ namespace {
 constexpr long kReceiveBufferSize = 512 * 1024;
 // Small pieces (headers of an error page, the last bytes) gather here.
 constexpr size_t kOutputBufferSize = 256 * 1024;
-
-std::atomic<long> g_stallTimeoutSeconds{kStallTimeoutSeconds};
 
 // Where the body goes: the open file, and how much it may take.
 struct BodySink {
@@ -75,30 +71,25 @@ size_t ParseContentLength(char* buffer, size_t itemSize, size_t itemCount, void*
   return length;
 }
 
-void SetDownloadStallTimeoutForTesting(long seconds) {
-  g_stallTimeoutSeconds = seconds > 0 ? seconds : kStallTimeoutSeconds;
-}
-
 bool DownloadFile(CURL* handle, const wxString& url, const wxString& path, long connectTimeout,
-                  curl_progress_callback progress, uint64_t maxBytes) {
+                  curl_progress_callback progress, uint64_t maxBytes, long stallTimeoutSeconds) {
   // Declared first: the stream uses it until it is closed.
   std::unique_ptr<char[]> outputBuffer(new (std::nothrow) char[kOutputBufferSize]);
   // The download targets have fixed names in the program directory
   // (ServerListTemp.xml, the work file test.gps): a link planted under one
   // is replaced by a file of our own, never written through.
-  const int fd = platform::OpenReplacingLinks(path.utf8_str(), true);
-  FILE* output = fd >= 0 ? fdopen(fd, "wb+") : nullptr;
+  platform::StdioFile output = platform::StdioFileOver(
+      platform::FileDescriptor(platform::OpenReplacingLinks(path.utf8_str(), true)), "wb+");
   if (!output) {
     std::perror(nullptr);
-    if (fd >= 0) close(fd);
     return false;
   }
-  if (outputBuffer) std::setvbuf(output, outputBuffer.get(), _IOFBF, kOutputBufferSize);
+  if (outputBuffer) std::setvbuf(output.get(), outputBuffer.get(), _IOFBF, kOutputBufferSize);
   long contentLength = 0;
   long responseCode = 0;
   BodySink sink;
   sink.handle = handle;
-  sink.file = output;
+  sink.file = output.get();
   sink.limit = maxBytes;
 
   // The whole list is set on every call, so a reused handle behaves the same
@@ -120,7 +111,7 @@ bool DownloadFile(CURL* handle, const wxString& url, const wxString& path, long 
   // A server that accepts and then sends nothing (or a byte now and then)
   // must not hold the update for good.
   curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, g_stallTimeoutSeconds.load());
+  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, stallTimeoutSeconds);
   // A declared length over the bound is refused before any body arrives;
   // the write function catches bodies that do not declare one.
   curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE,
@@ -132,8 +123,8 @@ bool DownloadFile(CURL* handle, const wxString& url, const wxString& path, long 
 
   const CURLcode result = curl_easy_perform(handle);
   // A full disk may only show when the buffered rest is written out.
-  const bool stored = std::fflush(output) == 0 && !std::ferror(output);
-  const bool closed = std::fclose(output) == 0;
+  const bool stored = std::fflush(output.get()) == 0 && !std::ferror(output.get());
+  const bool closed = platform::CloseStdioFile(output);
   if (result != CURLE_OK || !stored || !closed) return false;
   if (curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &responseCode) != CURLE_OK) return false;
   return responseCode == 200;

@@ -1,5 +1,5 @@
 // The update manifest and its file lists. Input: manifest, NUL, file list,
-// NUL, the bytes of every other file. The download routine is replaced by
+// NUL, the bytes of every other file. The patch object's transfer routine is
 // one that serves these (the manifest for its URL, the file list to the work
 // file, the rest to any other target) and refuses a target outside the
 // scratch directory, which counts as a fault. Every "hash" is set to the MD5
@@ -17,8 +17,6 @@
 #include "download/download_file.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/desktop.h"
-#include "tidewell/download_routine.h"
-#include "tidewell/library_directory.h"
 #include "tidewell/live_patch_imp.h"
 #include "tidewell/md5.h"
 
@@ -68,12 +66,13 @@ std::string WithHashes(const std::string& xml, const std::string& hash) {
 }
 
 bool ServeInput(CURL*, const wxString& url, const wxString& path, long,
-                curl_progress_callback progress, uint64_t maxBytes) {
+                curl_progress_callback progress, uint64_t maxBytes, long /*stallTimeout*/) {
   const std::string target = path.utf8_string();
   FUZZ_CHECK(fuzz::InsideScratch(target));
-  const std::string& bytes = url == kManifestUrl                     ? g_served.manifest
-                             : path == CLivePatchImp::WorkFilePath() ? g_served.fileList
-                                                                     : g_served.body;
+  const std::string& bytes = url == kManifestUrl ? g_served.manifest
+                             : target == fuzz::Scratch() + "/data/xxurlw/test.gps"
+                                 ? g_served.fileList
+                                 : g_served.body;
   FILE* file = std::fopen(target.c_str(), "wb+");
   if (!file) return false;
   // A body over the caller's bound is cut off, as a real transfer would be.
@@ -116,7 +115,6 @@ void SetUpOnce() {
     wxLog::EnableLogging(false);
     static QuietDesktop desktop;
     platform::SetDesktop(&desktop);
-    tidewell::SetDownloadRoutineForTesting(&ServeInput);
     return true;
   }();
   (void)done;
@@ -132,8 +130,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   for (const char* installed : {"1.0", "0.0"}) {
     fuzz::ResetScratch();
-    tidewell::SetModulePathForTesting(wxString::FromUTF8(fuzz::Scratch() + "/libTidewell.so"));
-    CLivePatchImp patch;
+    CLivePatchImp patch(wxString::FromUTF8(fuzz::Scratch() + "/libTidewell.so"));
+    patch.transfer = &ServeInput;
     patch.statusCallback = &CheckStatus;
     patch.userData = &patch;
     if (patch.LoadManifest(kManifestUrl, L"1.0")) {

@@ -74,8 +74,8 @@ long AutoCloseDelay() {
   _exit(0);
 }
 
-void StartUpdateThread() {
-  StartWorker(UpdateThread, g_pFrame.load(), "Can't create the update thread!",
+void StartUpdateThread(LauncherFrameWnd& frame) {
+  StartWorker(frame.Road(), UpdateThread, &frame, "Can't create the update thread!",
               "The UpdateThread run Error!");
 }
 
@@ -83,7 +83,7 @@ void StartUpdateThread() {
 
 namespace launcher_main {
 
-bool StartUp() {
+bool StartUp(RoadEnvironment& environment) {
   ResetWorkerStop();
   CPaintManagerUI::SetInstance(nullptr);
   const CStdString programDir = CPaintManagerUI::GetInstancePath();
@@ -95,20 +95,22 @@ bool StartUp() {
 
   auto* frame = new (std::nothrow) LauncherFrameWnd();
   if (!frame) return false;
+  frame->roadEnvironment = &environment;
   // WM_CREATE builds the skin, opens the run log and reads the configuration.
   frame->Create(nullptr, kFrameTitle, kFrameStyle, 0, 0, 0, kFrameWidth, kFrameHeight);
   frame->CenterWindow();
 
   wxSocketBase::Initialize();
   curl_global_init(CURL_GLOBAL_ALL);
-  StartUpdateThread();
+  StartUpdateThread(*frame);
   return true;
 }
 
-void ShutDown() {
+void ShutDown(RoadEnvironment& environment) {
   // Nothing a worker may use is freed before every worker has ended.
   RequestWorkerStop();
-  if (!WaitForWorkers(WorkerShutDownWaitMs())) EndWithWorkersRunning();
+  if (!WaitForWorkers(static_cast<unsigned>(environment.Pace().workerShutDownWait.count())))
+    EndWithWorkersRunning();
   JoinWorkerThreads();
   // Input queued before the quit (an Enter-game click, say) is dropped.
   skinui::DiscardPendingMessages();
@@ -132,12 +134,13 @@ void ShutDown() {
 int WinMain() {
   // Records a crash without asking, for the whole run.
   MiniDumper dumper(true);
-  if (!launcher_main::StartUp()) return 0;
+  RoadEnvironment& environment = SystemRoadEnvironment();
+  if (!launcher_main::StartUp(environment)) return 0;
   {
     LauncherFrameWnd* frame = g_pFrame.load();
     AutoClose autoClose(frame ? frame->GetHWND() : nullptr, AutoCloseDelay());
     CPaintManagerUI::MessageLoop();
   }
-  launcher_main::ShutDown();
+  launcher_main::ShutDown(environment);
   return 0;
 }

@@ -10,6 +10,8 @@
 // VELMOR_HEADLESS).
 #pragma once
 
+#include "launcher/system/road_environment.h"
+
 // Runs the launcher from start-up to shut-down (with the crash-dump
 // handler installed throughout); always 0.
 int WinMain();
@@ -18,14 +20,14 @@ namespace launcher_main {
 
 inline constexpr const char kAutoCloseVariable[] = "VELMOR_LAUNCHER_AUTOCLOSE_MS";
 
-// Start-up up to the message loop: resources, the frame and its window,
-// sockets and libcurl, the update thread. False when there is no frame (the
-// program ends at once).
-bool StartUp();
+// Start-up up to the message loop: resources, the frame and its window on
+// `environment`, sockets and libcurl, the update thread. False when there is
+// no frame (the program ends at once).
+bool StartUp(RoadEnvironment& environment);
 
-// Shut-down after the message loop: stops and waits for the workers, deletes
-// the child windows and the log target, ends wxWidgets, destroys and frees
-// the frame, ends libcurl.
-void ShutDown();
+// Shut-down after the message loop: stops and waits for the workers (as
+// long as `environment` allows), deletes the child windows and the log
+// target, ends wxWidgets, destroys and frees the frame, ends libcurl.
+void ShutDown(RoadEnvironment& environment);
 
 }  // namespace launcher_main

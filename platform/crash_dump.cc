@@ -150,12 +150,12 @@ bool WriteBacktrace(int fd) {
 
 bool WriteMemoryMap(int fd) {
   if (!WriteAll(fd, "maps:\n", 6)) return false;
-  const int maps = open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
-  if (maps < 0) return true;  // no /proc: the section stays empty
+  FileDescriptor maps(open("/proc/self/maps", O_RDONLY | O_CLOEXEC));
+  if (!maps.ok()) return true;  // no /proc: the section stays empty
   char buffer[4096];
   bool ok = true;
   for (;;) {
-    const ssize_t got = read(maps, buffer, sizeof buffer);
+    const ssize_t got = read(maps.get(), buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
     if (!WriteAll(fd, buffer, static_cast<size_t>(got))) {
@@ -164,7 +164,7 @@ bool WriteMemoryMap(int fd) {
     }
   }
   const int savedErrno = errno;
-  close(maps);
+  maps.Close();
   errno = savedErrno;
   return ok;
 }

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/file_descriptor.h"
+
 extern char** environ;
 
 namespace platform {
@@ -47,30 +49,27 @@ Status SpawnDetached(const std::string& path, const std::vector<std::string>& ar
 
   int errorPipe[2];
   if (pipe2(errorPipe, O_CLOEXEC) != 0) return Error::FromErrno("pipe", errno);
+  FileDescriptor readEnd(errorPipe[0]);
+  FileDescriptor writeEnd(errorPipe[1]);
 
   const pid_t child = fork();
-  if (child < 0) {
-    const int error = errno;
-    close(errorPipe[0]);
-    close(errorPipe[1]);
-    return Error::FromErrno("fork", error);
-  }
+  if (child < 0) return Error::FromErrno("fork", errno);
   if (child == 0) {
-    close(errorPipe[0]);
+    readEnd.Close();
     setsid();
     const pid_t grandchild = fork();
     if (grandchild < 0) {
       const int error = errno;
-      ssize_t ignored = write(errorPipe[1], &error, sizeof error);
+      ssize_t ignored = write(writeEnd.get(), &error, sizeof error);
       (void)ignored;
       _exit(127);
     }
     if (grandchild == 0)
-      ExecInGrandchild(storage[0].c_str(), argv.data(), errorPipe[1], keptDescriptor);
+      ExecInGrandchild(storage[0].c_str(), argv.data(), writeEnd.get(), keptDescriptor);
     _exit(0);
   }
 
-  close(errorPipe[1]);
+  writeEnd.Close();
   int status = 0;
   while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
@@ -78,9 +77,8 @@ Status SpawnDetached(const std::string& path, const std::vector<std::string>& ar
   int childError = 0;
   ssize_t got;
   do {
-    got = read(errorPipe[0], &childError, sizeof childError);
+    got = read(readEnd.get(), &childError, sizeof childError);
   } while (got < 0 && errno == EINTR);
-  close(errorPipe[0]);
   if (got == 0) return Status();
   return Error::FromErrno("cannot start " + path, got > 0 ? childError : EIO);
 }

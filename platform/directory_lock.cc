@@ -5,31 +5,27 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 namespace platform {
 
 bool DirectoryLock::TryAcquire(const std::string& directory) {
-  if (fd_ >= 0) return true;
-  const int fd =
-      open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd_.ok()) return true;
+  FileDescriptor fd(
+      open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd.ok()) return false;
   int locked;
   do {
-    locked = flock(fd, LOCK_EX | LOCK_NB);
+    locked = flock(fd.get(), LOCK_EX | LOCK_NB);
   } while (locked != 0 && errno == EINTR);
-  if (locked != 0) {
-    close(fd);
-    return false;
-  }
-  fd_ = fd;
+  if (locked != 0) return false;
+  fd_ = std::move(fd);
   return true;
 }
 
 void DirectoryLock::Release() {
-  if (fd_ < 0) return;
   // Closing lets go of it here; a child that inherited it keeps it.
-  close(fd_);
-  fd_ = -1;
+  fd_.Close();
 }
 
 }  // namespace platform

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "platform/file_descriptor.h"
+
 namespace platform {
 
 class DirectoryLock {
@@ -19,12 +21,12 @@ class DirectoryLock {
   // holder has it or the directory cannot be opened. Already held: true.
   bool TryAcquire(const std::string& directory);
   void Release();
-  bool held() const { return fd_ >= 0; }
+  bool held() const { return fd_.ok(); }
   // The descriptor that holds the lock (close-on-exec); -1 when not held.
-  int descriptor() const { return fd_; }
+  int descriptor() const { return fd_.get(); }
 
  private:
-  int fd_ = -1;
+  FileDescriptor fd_;
 };
 
 }  // namespace platform

@@ -30,6 +30,20 @@ FileDescriptor::~FileDescriptor() {
   if (fd_ >= 0) close(fd_);
 }
 
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = other.Release();
+  }
+  return *this;
+}
+
+int FileDescriptor::Release() {
+  const int fd = fd_;
+  fd_ = -1;
+  return fd;
+}
+
 bool FileDescriptor::Close() {
   const int fd = fd_;
   fd_ = -1;

@@ -11,16 +11,20 @@ namespace platform {
 class FileDescriptor {
  public:
   // Takes ownership of `fd`; a negative value holds nothing.
-  explicit FileDescriptor(int fd) : fd_(fd) {}
+  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
   ~FileDescriptor();
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.Release()) {}
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept;
 
   int get() const { return fd_; }
   bool ok() const { return fd_ >= 0; }
   // Closes now (a write error may only show here); false when nothing was
   // open or close failed. The descriptor is given up either way.
   bool Close();
+  // Hands the descriptor over to the caller, who closes it.
+  int Release();
 
  private:
   int fd_;

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "platform/file_descriptor.h"
+
 namespace platform {
 
 namespace fs = std::filesystem;
@@ -29,16 +31,14 @@ bool DirectoryExists(const std::string& path) {
 
 bool CreateFileIfMissing(const std::string& path) {
   if (path.empty()) return false;
-  int fd;
+  FileDescriptor fd;
   do {
     // A link is never followed: one to nothing would create a file
     // wherever it points.
-    fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
-  } while (fd < 0 && errno == EINTR);
-  if (fd >= 0) {
-    close(fd);
-    return true;
-  }
+    fd = FileDescriptor(
+        open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666));
+  } while (!fd.ok() && errno == EINTR);
+  if (fd.ok()) return true;
   // A read-only file that exists (or a link to one) still counts.
   return FileExists(path);
 }

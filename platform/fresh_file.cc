@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "platform/file_descriptor.h"
+
 namespace platform {
 namespace {
 
@@ -23,19 +25,19 @@ int OpenRetrying(const char* path, int flags) {
 // links to; -1 otherwise.
 int OpenOwnRegularFile(const char* path, int access) {
   // O_NONBLOCK: a FIFO in the way must not stall the open.
-  const int fd = OpenRetrying(path, access | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return -1;
+  FileDescriptor fd(OpenRetrying(path, access | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (!fd.ok()) return -1;
   struct stat info {};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1 ||
-      ftruncate(fd, 0) != 0) {
+  if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1 ||
+      ftruncate(fd.get(), 0) != 0) {
     const int error = errno;
-    close(fd);
+    fd.Close();
     errno = error;
     return -1;
   }
-  const int flags = fcntl(fd, F_GETFL);
-  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  return fd;
+  const int flags = fcntl(fd.get(), F_GETFL);
+  if (flags >= 0) fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+  return fd.Release();
 }
 
 }  // namespace

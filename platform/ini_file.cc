@@ -6,10 +6,10 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <optional>
 
+#include "platform/file_descriptor.h"
+#include "platform/file_replacement.h"
 #include "platform/utf8.h"
 
 namespace platform {
@@ -86,29 +86,24 @@ Line ParseLine(std::string text, std::string lineBreak = std::string()) {
 
 // Plain POSIX reads: a directory or an unreadable file is simply no file.
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-  int fd;
+  FileDescriptor fd;
   do {
-    fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return std::nullopt;
+    fd = FileDescriptor(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  } while (!fd.ok() && errno == EINTR);
+  if (!fd.ok()) return std::nullopt;
   struct stat info {};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    close(fd);
-    return std::nullopt;
-  }
+  if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
   std::string content;
   char buffer[65536];
   for (;;) {
-    const ssize_t n = read(fd, buffer, sizeof buffer);
+    const ssize_t n = read(fd.get(), buffer, sizeof buffer);
     if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;
-      close(fd);
       return std::nullopt;
     }
     content.append(buffer, static_cast<size_t>(n));
   }
-  close(fd);
   return content;
 }
 
@@ -229,36 +224,6 @@ bool ContainsLineBreak(const std::string& text) {
   return text.find_first_of("\r\n") != std::string::npos;
 }
 
-// Replaces the file in one step, so that a reader never sees it half written.
-bool ReplaceFile(const std::string& path, const std::string& content) {
-  std::string tempPath = path + ".XXXXXX";
-  const int fd = mkstemp(tempPath.data());
-  if (fd < 0) return false;
-  struct stat existing {};
-  if (stat(path.c_str(), &existing) == 0) {
-    fchmod(fd, existing.st_mode & 07777);
-  } else {
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-  }
-  size_t written = 0;
-  bool ok = true;
-  while (written < content.size()) {
-    const ssize_t n = write(fd, content.data() + written, content.size() - written);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
-    }
-    written += static_cast<size_t>(n);
-  }
-  if (close(fd) != 0) ok = false;
-  if (ok && std::rename(tempPath.c_str(), path.c_str()) != 0) ok = false;
-  if (!ok) unlink(tempPath.c_str());
-  return ok;
-}
-
 }  // namespace
 
 std::string ReadIniString(const std::string& path, const std::string& section,
@@ -355,7 +320,8 @@ bool WriteIniString(const std::string& path, const std::string& section, const s
   std::string content = file.byteOrderMark;
   for (const Line& line : file.lines) content += line.text + line.lineBreak;
   if (file.utf16) content = kUtf16ByteOrderMark + Utf8ToUtf16(content);
-  return ReplaceFile(path, content);
+  // Replaced in one step, so that a reader never sees it half written.
+  return ReplaceFileContent(path, content).ok();
 }
 
 std::vector<std::string> ReadIniSectionNames(const std::string& path) {

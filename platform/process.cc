@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <thread>
 
+#include "platform/file_descriptor.h"
+
 namespace platform {
 namespace {
 
@@ -49,14 +51,13 @@ std::string ExecutableBaseName(const std::string& procDir) {
 
 // POSIX reads: the process may vanish between listing and reading.
 std::string CommandName(const std::string& procDir) {
-  const int fd = open((procDir + "/comm").c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return "";
+  const FileDescriptor fd(open((procDir + "/comm").c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.ok()) return "";
   char buffer[64];
   ssize_t length;
   do {
-    length = read(fd, buffer, sizeof buffer);
+    length = read(fd.get(), buffer, sizeof buffer);
   } while (length < 0 && errno == EINTR);
-  close(fd);
   if (length <= 0) return "";
   std::string name(buffer, static_cast<size_t>(length));
   const size_t newline = name.find('\n');
@@ -75,17 +76,16 @@ std::string ProcessExeName(const std::string& procDir) {
 }
 
 std::string ReadSmallFile(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return "";
+  const FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.ok()) return "";
   std::string text;
   char buffer[4096];
   while (text.size() < kLargestProcFile) {
-    const ssize_t got = read(fd, buffer, sizeof buffer);
+    const ssize_t got = read(fd.get(), buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
     text.append(buffer, static_cast<size_t>(got));
   }
-  close(fd);
   return text;
 }
 
@@ -200,16 +200,14 @@ template <typename Test>
 bool TerminateProcessIf(int pid, Test stillOurs) {
   // 0 and negative numbers would signal whole process groups.
   if (pid <= 0) return false;
-  const int handle = OpenProcessHandle(pid);
-  if (handle < 0) {
+  const FileDescriptor handle(OpenProcessHandle(pid));
+  if (!handle.ok()) {
     if (errno != ENOSYS) return false;  // gone, or no process of its own
     // An old kernel: the number is all there is to signal.
     return stillOurs() && kill(pid, SIGKILL) == 0;
   }
-  const bool stopped =
-      stillOurs() && SignalProcessHandle(handle, 0) && SignalProcessHandle(handle, SIGKILL);
-  close(handle);
-  return stopped;
+  return stillOurs() && SignalProcessHandle(handle.get(), 0) &&
+         SignalProcessHandle(handle.get(), SIGKILL);
 }
 
 }  // namespace

@@ -7,8 +7,10 @@
 #include <filesystem>
 
 #include "launcher/config/scrambled_file.h"
+#include "platform/file_descriptor.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"
+#include "platform/stdio_file.h"
 
 namespace register_window {
 namespace {
@@ -30,12 +32,11 @@ std::string ReadScrambled(const std::string& path) {
   const std::filesystem::path temp = std::filesystem::temp_directory_path(error);
   if (error) return kDefaultRegisterUrl;
   std::string plainPath = (temp / "velmor-register-XXXXXX").string();
-  const int fd = mkstemp(plainPath.data());
-  if (fd < 0) return kDefaultRegisterUrl;
-  close(fd);
+  // Made only to take the name; the unscrambling writes it.
+  if (!platform::FileDescriptor(mkstemp(plainPath.data())).ok()) return kDefaultRegisterUrl;
   std::string url = kDefaultRegisterUrl;
-  std::FILE* source = std::fopen(path.c_str(), "rb");
-  if (source && UnscrambleStream(plainPath, source, kConfigCipherKey.utf8_string())) {
+  platform::StdioFile source = platform::OpenStdioFile(path.c_str(), "rb");
+  if (source && UnscrambleStream(plainPath, std::move(source), kConfigCipherKey.utf8_string())) {
     url = ReadUrl(plainPath);
   }
   unlink(plainPath.c_str());

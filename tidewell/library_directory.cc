@@ -4,7 +4,6 @@
 
 #include <climits>
 #include <cstdlib>
-#include <mutex>
 
 namespace tidewell {
 namespace {
@@ -24,30 +23,17 @@ wxString FindOwnFile() {
   return wxString::FromUTF8(info.dli_fname);
 }
 
-std::mutex g_overrideMutex;
-wxString g_overridePath;
-
 }  // namespace
 
 wxString ModulePath() {
-  {
-    std::lock_guard<std::mutex> lock(g_overrideMutex);
-    if (!g_overridePath.empty()) return g_overridePath.Clone();
-  }
   static const wxString ownFile = FindOwnFile();
   return ownFile.Clone();
 }
 
-wxString LibraryDirectory() {
-  const wxString path = ModulePath();
+wxString DirectoryOf(const wxString& path) {
   const size_t last = path.find_last_of('/');
   if (last == wxString::npos || last == 0) return {};
   return path.Left(last + 1);
-}
-
-void SetModulePathForTesting(const wxString& path) {
-  std::lock_guard<std::mutex> lock(g_overrideMutex);
-  g_overridePath = path.Clone();
 }
 
 }  // namespace tidewell

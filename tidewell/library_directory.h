@@ -7,16 +7,11 @@
 
 namespace tidewell {
 
-// The full path of the library file (found through the loader), or the path
-// set by SetModulePathForTesting.
+// The full path of the library file, found through the loader.
 wxString ModulePath();
 
-// ModulePath() up to and including its last separator; empty when the path
-// has no separator after its first character.
-wxString LibraryDirectory();
-
-// Test hook: makes the library believe its file is `path`, so that tests can
-// work in a temporary directory. An empty path restores the real one.
-void SetModulePathForTesting(const wxString& path);
+// `path` up to and including its last separator; empty when the path has no
+// separator after its first character.
+wxString DirectoryOf(const wxString& path);
 
 }  // namespace tidewell

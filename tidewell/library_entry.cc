@@ -2,6 +2,7 @@
 // export that hands out the single patch object.
 #include <wx/init.h>
 
+#include "tidewell/library_directory.h"
 #include "tidewell/live_patch_imp.h"
 
 namespace {
@@ -31,7 +32,7 @@ class ToolkitReference {
 ToolkitReference g_toolkit;
 
 CLivePatch* GetLivePatchInstance() {
-  static CLivePatchImp instance;
+  static CLivePatchImp instance(tidewell::ModulePath());
   return &instance;
 }
 

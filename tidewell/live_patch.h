@@ -27,6 +27,13 @@ using PatchStatusCallback = void (*)(const wchar_t* filePath, int32_t done, int3
 // or its time for the update is up).
 using HostRetryPause = bool (*)(void* context);
 
+// The routine the library transfers every file with, in the shape of the
+// download routine both sides compile (download/download_file.h): one
+// transfer of `url` into the file at `path` over `handle`.
+using HostTransfer = bool (*)(CURL* handle, const wxString& url, const wxString& path,
+                              long connectTimeout, curl_progress_callback progress,
+                              uint64_t maxBytes, long stallTimeoutSeconds);
+
 // Capacity of CLivePatch::statusText, terminator included.
 inline constexpr int kStatusTextCapacity = 400;
 
@@ -57,6 +64,7 @@ class CLivePatch {
   void* hostWindow = nullptr;                         // the host's own; never read here
   HostRetryPause retryPause = nullptr;                // null: retries follow at once
   void* retryPauseContext = nullptr;                  // handed to retryPause
+  HostTransfer transfer = nullptr;                    // null: the library's own DownloadFile
 
   // The target path of the file being fetched, or the last error text.
   // Always terminated.

@@ -1,29 +1,23 @@
 #include "tidewell/live_patch_imp.h"
 
-#include <algorithm>
+#include <utility>
 
 #include "tidewell/error_box.h"
+#include "tidewell/library_directory.h"
+#include "tidewell/patch_host.h"
+#include "tidewell/verified_download.h"
 
-CLivePatchImp::CLivePatchImp() = default;
+CLivePatchImp::CLivePatchImp(wxString modulePath)
+    : modulePath_(std::move(modulePath)), libraryDirectory_(tidewell::DirectoryOf(modulePath_)) {}
+
 CLivePatchImp::~CLivePatchImp() = default;
 
-void CLivePatchImp::SetStatusText(const wxString& text) {
-  // Longer text is cut to what the buffer holds; it always stays terminated.
-  const std::wstring wide = text.ToStdWstring();
-  const size_t length = std::min(wide.size(), static_cast<size_t>(kStatusTextCapacity - 1));
-  std::copy_n(wide.begin(), length, statusText);
-  statusText[length] = L'\0';
+bool CLivePatchImp::DownloadAndVerify(const wxString& url, const wxString& target,
+                                      const wxString& expectedHash, uint64_t maxBytes) {
+  return tidewell::FetchVerifiedFile(*this, libraryDirectory_, url, target, expectedHash, maxBytes);
 }
-
-void CLivePatchImp::NotifyStatus(const wchar_t* filePath, int32_t done, bool finished,
-                                 bool launcherSet) {
-  // A host without a status function simply hears nothing.
-  if (statusCallback) statusCallback(filePath, done, 1, finished, userData, launcherSet, false);
-}
-
-bool CLivePatchImp::PauseBeforeRetry() { return !retryPause || retryPause(retryPauseContext); }
 
 void CLivePatchImp::ReportVersionError(const wxString& version, const char* boxText) {
-  SetStatusText(wxString::Format(L"更新版本%s发生错误", version));
+  tidewell::SetStatusText(*this, wxString::Format(L"更新版本%s发生错误", version));
   tidewell::ShowErrorBox(boxText);
 }

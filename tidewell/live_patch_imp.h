@@ -1,14 +1,21 @@
-// The update library's one implementation of the patch object. Its helper
-// operations are public so that tests can reach them.
+// The update library's one implementation of the patch object. Everything
+// beyond the interface's operations is its own; what it takes from the
+// world comes from the host's public members and from the library's file,
+// whose path it is built with.
 #pragma once
 
+#include <wx/string.h>
 #include <wx/xml/xml.h>
+
+#include <cstdint>
 
 #include "tidewell/live_patch.h"
 
 class CLivePatchImp : public CLivePatch {
  public:
-  CLivePatchImp();
+  // `modulePath` is the library's own file (tidewell::ModulePath() for the
+  // library's object): every local path is built from its directory.
+  explicit CLivePatchImp(wxString modulePath);
   ~CLivePatchImp() override;
 
   bool UpdateSelf() override;
@@ -21,15 +28,12 @@ class CLivePatchImp : public CLivePatch {
   int32_t GetFileSize() override { return lastFileSize; }
   void ReleaseManifest() override;
 
-  // Before a repeated attempt: the host's pause; false when the library
-  // should give up instead.
-  bool PauseBeforeRetry();
-
+ private:
   // Downloads `url` into the work file <library dir>/data/xxurlw/test.gps
   // (up to 10 attempts; at most kDocumentSizeLimit bytes). The caller parses
   // and then deletes it; a failed fetch leaves no work file.
   bool FetchWorkFile(const wxString& url);
-  static wxString WorkFilePath();
+  wxString WorkFilePath() const;
 
   // Fetches the file list at `url` and every `item` in it, then makes the
   // step call for `version`.
@@ -43,28 +47,15 @@ class CLivePatchImp : public CLivePatch {
   // A set given by one `filedetails` entry: fetches it, then makes the step
   // call for `version`; a failure is reported for `version`.
   bool ApplySetEntry(const wxXmlNode* entry, const wxString& version, bool launcherSet);
-  // Downloads `url` to `target` with the host's progress function, checks
-  // the MD5 when `expectedHash` is not empty (a mismatch ends the process),
-  // then makes the per-file status call. The transfer goes to a temporary
-  // file beside the target, which takes the target's place (and keeps an
-  // installed file's permission bits) only once it is complete and
-  // verified; until then, and after any failure, the target is untouched
-  // and no temporary file remains. The temporary file has a name no file
-  // had before and is noted for the start-up clean-up (update_temporaries.h). A body over
-  // `maxBytes` (when not 0) fails.
+  // One verified patch file (tidewell/verified_download.h), noted for the
+  // start-up clean-up in the library directory.
   bool DownloadAndVerify(const wxString& url, const wxString& target, const wxString& expectedHash,
                          uint64_t maxBytes = 0);
-  // The same with the temporary file named `downloadPath`; the host still
-  // sees `target` in statusText.
-  bool DownloadAndVerifyVia(const wxString& url, const wxString& target,
-                            const wxString& downloadPath, const wxString& expectedHash,
-                            uint64_t maxBytes = 0);
-
- private:
-  void SetStatusText(const wxString& text);
-  void NotifyStatus(const wchar_t* filePath, int32_t done, bool finished, bool launcherSet);
   // "更新版本<version>发生错误" into statusText, then a box with `boxText`.
   void ReportVersionError(const wxString& version, const char* boxText);
+
+  const wxString modulePath_;
+  const wxString libraryDirectory_;  // empty when the path has no directory
 
   wxString clientVersion;
   wxString currentVersion;

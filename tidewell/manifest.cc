@@ -4,19 +4,13 @@
 
 #include <cstdio>
 
-#include "download/download_file.h"
-#include "tidewell/download_routine.h"
-#include "tidewell/library_directory.h"
+#include "download/fetch_file.h"
 #include "tidewell/live_patch_imp.h"
+#include "tidewell/patch_host.h"
 #include "tidewell/xml_document.h"
 #include "tidewell/xml_names.h"
 
 namespace {
-
-constexpr int kFetchAttempts = 10;
-constexpr long kConnectTimeoutSeconds = 1;
-
-wxString WorkDirectory() { return tidewell::LibraryDirectory() + "data/xxurlw"; }
 
 void MakeDirectoryIfMissing(const wxString& directory) {
   if (!wxDirExists(directory)) wxMkdir(directory);
@@ -24,24 +18,20 @@ void MakeDirectoryIfMissing(const wxString& directory) {
 
 }  // namespace
 
-wxString CLivePatchImp::WorkFilePath() { return WorkDirectory() + "/test.gps"; }
+wxString CLivePatchImp::WorkFilePath() const { return libraryDirectory_ + "data/xxurlw/test.gps"; }
 
 bool CLivePatchImp::FetchWorkFile(const wxString& url) {
-  CURL* handle = curl_easy_init();
-  if (!handle) return false;
   // One level at a time; a directory that cannot be made shows up as a
   // download that cannot open its file. (Dot-less names are not hidden here;
   // the Windows hidden attribute has no counterpart.)
-  MakeDirectoryIfMissing(tidewell::LibraryDirectory() + "data");
-  MakeDirectoryIfMissing(WorkDirectory());
+  MakeDirectoryIfMissing(libraryDirectory_ + "data");
+  MakeDirectoryIfMissing(libraryDirectory_ + "data/xxurlw");
   const wxString file = WorkFilePath();
-  bool fetched = false;
-  for (int attempt = 0; attempt < kFetchAttempts && !fetched; ++attempt) {
-    if (attempt > 0 && !PauseBeforeRetry()) break;
-    fetched = tidewell::CurrentDownloadRoutine()(handle, url, file, kConnectTimeoutSeconds, nullptr,
-                                                 kDocumentSizeLimit);
-  }
-  curl_easy_cleanup(handle);
+  FetchRequest request;
+  request.url = url;
+  request.path = file;
+  request.maxBytes = kDocumentSizeLimit;
+  const bool fetched = FetchFile(request, tidewell::HostFetchPace(*this)).fetched;
   // What a failed or refused fetch wrote must not stay on disk.
   if (!fetched) std::remove(file.utf8_str());
   return fetched;

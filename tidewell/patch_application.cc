@@ -14,9 +14,9 @@
 
 #include "platform/name_in_any_case.h"
 #include "tidewell/entry_path.h"
-#include "tidewell/library_directory.h"
 #include "tidewell/live_patch_imp.h"
 #include "tidewell/md5_file.h"
+#include "tidewell/patch_host.h"
 #include "tidewell/xml_document.h"
 #include "tidewell/xml_names.h"
 
@@ -130,7 +130,7 @@ bool CLivePatchImp::ApplyPatches(const wxString& installedVersion,
       if (!applied) return false;
     }
   }
-  NotifyStatus(nullptr, 0, true, false);
+  tidewell::NotifyHost(*this, nullptr, 0, true, false);
   return true;
 }
 
@@ -152,7 +152,7 @@ bool CLivePatchImp::ApplyFileList(const wxString& url, const wxString& version, 
     }
   }
   currentVersion = version;
-  NotifyStatus(nullptr, 0, false, launcherSet);
+  tidewell::NotifyHost(*this, nullptr, 0, false, launcherSet);
   return true;
 }
 
@@ -191,12 +191,12 @@ bool CLivePatchImp::ApplySetEntry(const wxXmlNode* entry, const wxString& versio
     return false;
   }
   currentVersion = version;
-  NotifyStatus(nullptr, 0, false, launcherSet);
+  tidewell::NotifyHost(*this, nullptr, 0, false, launcherSet);
   return true;
 }
 
 bool CLivePatchImp::DownloadFileEntry(const wxXmlNode* entry) {
-  const wxString libraryDirectory = tidewell::LibraryDirectory();
+  const wxString& libraryDirectory = libraryDirectory_;
   if (libraryDirectory.empty()) return false;
   const wxString hash = tidewell::AttributeOrEmpty(entry, "hash");
   const wxString local = tidewell::ToNativePath(tidewell::AttributeOrEmpty(entry, "local"));
@@ -245,10 +245,10 @@ bool CLivePatchImp::UpdateSelf() {
   if (!self || !ReadAttribute(self, "hash", &hash)) return false;
 
   {
-    wxFile ownFile(tidewell::ModulePath(), wxFile::read);
+    wxFile ownFile(modulePath_, wxFile::read);
     if (tidewell::VerifyFileMd5(ownFile, hash)) return false;  // already current
   }
-  const wxString libraryDirectory = tidewell::LibraryDirectory();
+  const wxString& libraryDirectory = libraryDirectory_;
   if (libraryDirectory.empty()) return false;
   const wxString local = tidewell::ToNativePath(tidewell::AttributeOrEmpty(self, "local"));
   const wxString url = tidewell::AttributeOrEmpty(self, "url");

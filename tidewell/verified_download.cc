@@ -1,44 +1,23 @@
-// One patch file: download with the host's progress function, MD5 check,
-// and the per-file status call.
-#include <fcntl.h>
-#include <sys/stat.h>
+#include "tidewell/verified_download.h"
+
 #include <unistd.h>
 
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <utility>
 
-#include "download/download_file.h"
+#include "download/fetch_file.h"
 #include "download/update_temporaries.h"
-#include "tidewell/download_routine.h"
+#include "platform/file_replacement.h"
 #include "tidewell/error_box.h"
-#include "tidewell/library_directory.h"
-#include "tidewell/live_patch_imp.h"
 #include "tidewell/md5.h"
 #include "tidewell/md5_file.h"
+#include "tidewell/patch_host.h"
 
 namespace {
 
-constexpr int kDownloadAttempts = 10;
-constexpr long kConnectTimeoutSeconds = 1;
 constexpr size_t kReadChunk = size_t{1} << 20;
-
-// Renames the complete, verified `download` over `target`. A file that
-// replaces an installed one keeps its permission bits (the game's
-// executable stays executable) and is on disk before it takes the place,
-// so that a crash leaves the old file or the new one, never a cut one.
-bool TakePlaceOf(const wxString& download, const wxString& target) {
-  const wxCharBuffer from = download.utf8_str();
-  const wxCharBuffer to = target.utf8_str();
-  struct stat installed {};
-  if (stat(to, &installed) == 0) {
-    if (!S_ISREG(installed.st_mode)) return false;
-    const int fd = open(from, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool durable = fchmod(fd, installed.st_mode & 07777) == 0 && fdatasync(fd) == 0;
-    if (close(fd) != 0 || !durable) return false;
-  }
-  return std::rename(from, to) == 0;
-}
 
 }  // namespace
 
@@ -76,64 +55,32 @@ bool VerifyFileMd5(wxFile& file, const wxString& expectedHash) {
   return wxString(digest.hexdigest()).IsSameAs(expectedHash, false);
 }
 
-}  // namespace tidewell
+namespace {
 
-bool CLivePatchImp::DownloadAndVerify(const wxString& url, const wxString& target,
-                                      const wxString& expectedHash, uint64_t maxBytes) {
-  if (target.length() >= static_cast<size_t>(kStatusTextCapacity)) return false;
-  // A fresh name, never a file of the game's own (whatever it is called),
-  // noted so that the next start removes it when this run is killed.
-  const std::string ledgerDir = tidewell::LibraryDirectory().utf8_string();
-  std::string download;
-  const int fd =
-      CreateNotedTemporary(ledgerDir, target.utf8_string(), kDownloadTemporarySuffix, download);
-  // Nothing can be written here: fail at once, as before any transfer.
-  if (fd < 0) return false;
-  close(fd);
-  const bool done =
-      DownloadAndVerifyVia(url, target, wxString::FromUTF8(download), expectedHash, maxBytes);
-  if (!done) std::remove(download.c_str());
-  ForgetNotedTemporaries(ledgerDir);
-  return done;
-}
-
-bool CLivePatchImp::DownloadAndVerifyVia(const wxString& url, const wxString& target,
-                                         const wxString& downloadPath, const wxString& expectedHash,
-                                         uint64_t maxBytes) {
-  // The host learns the file's path from statusText; a path that does not
-  // fit could only be reported cut, so such a file is not fetched at all.
-  if (target.length() >= static_cast<size_t>(kStatusTextCapacity)) return false;
-  // A file that cannot be created here would fail every attempt (and every
-  // pause between them): fail at once, as before any transfer.
-  if (FILE* probe = std::fopen(downloadPath.utf8_str(), "wb")) {
-    std::fclose(probe);
-  } else {
-    return false;
-  }
-  CURL* handle = curl_easy_init();
-  if (!handle) return false;
-  SetStatusText(target);
-  bool downloaded = false;
-  for (int attempt = 0; attempt < kDownloadAttempts && !downloaded; ++attempt) {
-    if (attempt > 0 && !PauseBeforeRetry()) break;
-    downloaded = tidewell::CurrentDownloadRoutine()(
-        handle, url, downloadPath, kConnectTimeoutSeconds, progressCallback, maxBytes);
-  }
-  curl_easy_cleanup(handle);
-  if (!downloaded) {
-    std::remove(downloadPath.utf8_str());
-    return false;
-  }
+// The transfer into `download` (begun beside the target), the check, and
+// its placing.
+bool FetchAndVerify(CLivePatch& patch, const wxString& url, const wxString& target,
+                    platform::FileReplacement& download, const wxString& expectedHash,
+                    uint64_t maxBytes) {
+  const wxString downloadPath = wxString::FromUTF8(download.path());
+  SetStatusText(patch, target);
+  // The host's progress function follows every attempt from its start.
+  FetchRequest request;
+  request.url = url;
+  request.path = downloadPath;
+  request.progress = patch.progressCallback;
+  request.maxBytes = maxBytes;
+  if (!FetchFile(request, HostFetchPace(patch))) return false;
 
   if (!expectedHash.empty()) {
     wxFile file(downloadPath, wxFile::read);
-    if (!tidewell::VerifyFileMd5(file, expectedHash)) {
+    if (!VerifyFileMd5(file, expectedHash)) {
       file.Close();
       // The damaged file never takes the installed one's place.
-      std::remove(downloadPath.utf8_str());
+      download.Abandon();
       // A damaged package must not be installed; the player has to fetch a
       // fresh client.
-      tidewell::ShowErrorBox("更新资源包校验出错，请重新下载客户端安装包");
+      ShowErrorBox("更新资源包校验出错，请重新下载客户端安装包");
       // This runs on the host's update thread while its other threads go
       // on: exit() would run the exit-time destructors and free globals
       // those threads still use. Flush what is buffered and leave at once.
@@ -141,10 +88,40 @@ bool CLivePatchImp::DownloadAndVerifyVia(const wxString& url, const wxString& ta
       _exit(0);
     }
   }
-  if (!TakePlaceOf(downloadPath, target)) {
-    std::remove(downloadPath.utf8_str());
-    return false;
-  }
-  NotifyStatus(statusText, 1, true, false);
+  // A file that replaces an installed one keeps its permission bits (the
+  // game's executable stays executable).
+  if (!download.Commit()) return false;
+  NotifyHost(patch, patch.statusText, 1, true, false);
   return true;
 }
+
+}  // namespace
+
+bool FetchVerifiedFile(CLivePatch& patch, const wxString& ledgerDirectory, const wxString& url,
+                       const wxString& target, const wxString& expectedHash, uint64_t maxBytes) {
+  // The host learns the file's path from statusText; a path that does not
+  // fit could only be reported cut, so such a file is not fetched at all.
+  if (target.length() >= static_cast<size_t>(kStatusTextCapacity)) return false;
+  // The transfer goes to a fresh name beside the target, never a file of the
+  // game's own (whatever it is called), noted so that the next start removes
+  // it when this run is killed; the installed file stays until it is
+  // replaced whole.
+  const std::string ledgerDir = ledgerDirectory.utf8_string();
+  platform::ReplaceOptions options;
+  options.makeTemporary = [&ledgerDir](const std::string& to, std::string& path) {
+    return CreateNotedTemporary(ledgerDir, to, kDownloadTemporarySuffix, path);
+  };
+  bool done = false;
+  {
+    // Nothing can be written beside it, or nothing can replace it: fail at
+    // once, before any transfer.
+    platform::Result<platform::FileReplacement> download =
+        platform::FileReplacement::Begin(target.utf8_string(), std::move(options));
+    if (download)
+      done = FetchAndVerify(patch, url, target, download.value(), expectedHash, maxBytes);
+  }
+  ForgetNotedTemporaries(ledgerDir);
+  return done;
+}
+
+}  // namespace tidewell

@@ -1,8 +1,7 @@
 #include "launcher/config/scrambled_file.h"
 
-#include <unistd.h>
-
 #include <algorithm>
+#include <utility>
 
 #include "launcher/system/instance_path.h"
 #include "platform/fresh_file.h"
@@ -21,24 +20,20 @@ bool UnscrambleFile(const wxString& targetName, const wxString& sourceName, cons
   const std::string sourcePath = (directory + sourceName).utf8_string();
   // Opened for update although only read: a read-only scrambled file is
   // refused, as it always has been.
-  std::FILE* source = std::fopen(sourcePath.c_str(), "rb+");
-  if (source == nullptr) return false;
+  platform::StdioFile source = platform::OpenStdioFile(sourcePath.c_str(), "rb+");
+  if (!source) return false;
   // Converted from a private copy: wxString caches conversions inside the
   // object, and the shared key is read on more than one thread.
-  return UnscrambleStream(targetPath, source, wxString(key.wc_str()).utf8_string());
+  return UnscrambleStream(targetPath, std::move(source), wxString(key.wc_str()).utf8_string());
 }
 
-bool UnscrambleStream(const std::string& targetPath, std::FILE* source,
+bool UnscrambleStream(const std::string& targetPath, platform::StdioFile source,
                       const std::string& keyBytes) {
   // The plain copy has a fixed name beside its source: a link planted
   // there is replaced, never written through.
-  const int fd = platform::OpenReplacingLinks(targetPath.c_str(), false);
-  std::FILE* target = fd >= 0 ? fdopen(fd, "wb") : nullptr;
-  if (target == nullptr) {
-    if (fd >= 0) close(fd);
-    std::fclose(source);
-    return false;
-  }
+  platform::StdioFile target = platform::StdioFileOver(
+      platform::FileDescriptor(platform::OpenReplacingLinks(targetPath.c_str(), false)), "wb");
+  if (!target) return false;
   // The key as a C string in a zero-filled buffer: bytes past its end are 0.
   const size_t keyLength = std::min(keyBytes.find('\0'), keyBytes.size());
   unsigned char key[kKeyCycle] = {};
@@ -50,15 +45,12 @@ bool UnscrambleStream(const std::string& targetPath, std::FILE* source,
   // at its first character, a shorter one with zero bytes up to index 7.
   size_t index = keyLength;
   int stored;
-  while ((stored = std::fgetc(source)) != EOF) {
+  while ((stored = std::fgetc(source.get())) != EOF) {
     if (index >= kKeyCycle) index = 0;
     const auto plain = static_cast<unsigned char>(stored - key[index]);
     ++index;
-    if (plain == 0x0A) std::fputc(0x0D, target);  // text-mode line end
-    std::fputc(plain, target);
+    if (plain == 0x0A) std::fputc(0x0D, target.get());  // text-mode line end
+    std::fputc(plain, target.get());
   }
-  const bool readFailed = std::ferror(source) != 0;
-  std::fclose(source);
-  std::fclose(target);
-  return !readFailed;
+  return std::ferror(source.get()) == 0;
 }

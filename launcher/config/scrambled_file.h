@@ -6,8 +6,9 @@
 
 #include <wx/string.h>
 
-#include <cstdio>
 #include <string>
+
+#include "platform/stdio_file.h"
 
 // The key of the launcher's scrambled files; only its first 8 characters
 // take part.
@@ -18,11 +19,11 @@ extern const wxString kConfigCipherKey;
 // for update (no target is made then) or the target cannot be created.
 bool UnscrambleFile(const wxString& targetName, const wxString& sourceName, const wxString& key);
 
-// The byte loop: takes over `source` and closes it in every case. The key
+// The byte loop, reading `source` to its end. The key
 // index starts at the length of `keyBytes` (up to a NUL) and wraps to 0
 // before a byte once it is past 7; key bytes beyond the key's end count as
 // 0, so a key shorter than 8 begins with zero bytes. The plain output is text: each
 // 0x0A is written as 0x0D 0x0A, which does not shift the key cycle. False
 // when the target cannot be created or the source fails to read midway.
-bool UnscrambleStream(const std::string& targetPath, std::FILE* source,
+bool UnscrambleStream(const std::string& targetPath, platform::StdioFile source,
                       const std::string& keyBytes);

@@ -7,7 +7,6 @@
 #include "launcher/config/config_loaders.h"
 #include "launcher/config/setup_config.h"
 #include "launcher/frame/game_start.h"
-#include "launcher/frame/server_list_thread.h"
 #include "launcher/serverlist/chosen_server.h"
 #include "launcher/system/file_size.h"
 #include "launcher/system/instance_path.h"
@@ -185,8 +184,8 @@ void LauncherFrameWnd::OnPrepare() {
   prepared = true;
   RUNLOG_MESSAGE(logTarget, 331, "finish  launcher OnPrepare! ");
 
-  StartWorker(ServerListThreadProc, g_pFrame.load(), "Can't create the Load  server list thread!",
-              "Load  server list Thread run Error!");
+  StartWorker(Road(), ServerListThreadProc, static_cast<ServerListHost*>(this),
+              "Can't create the Load  server list thread!", "Load  server list Thread run Error!");
 }
 
 LRESULT LauncherFrameWnd::MoveChildWindows() {
@@ -311,6 +310,20 @@ void LauncherFrameWnd::OpenSettings() {
   if (mode != 0) backGround->ResizeClient(placement.cx, placement.cy);
   // Returns when the settings are closed; the window deletes its object.
   backGround->ShowModal();
+}
+
+bool LauncherFrameWnd::ShowServerList(ServerListReadResult list) {
+  {
+    skinui::UiLockGuard guard;
+    serverListFile = "ServerList.xml";
+  }
+  return updateWnd != nullptr && updateWnd->SelectCurrentServer(std::move(list));
+}
+
+bool LauncherFrameWnd::ServerListShown() {
+  if (updateWnd == nullptr) return false;
+  skinui::UiLockGuard guard;
+  return !updateWnd->areas.empty();
 }
 
 void LauncherFrameWnd::SetEnterGameEnabled(bool enabled) {

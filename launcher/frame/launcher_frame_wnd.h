@@ -15,6 +15,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "launcher/serverlist/server_list_thread.h"
+#include "launcher/system/road_environment.h"
 #include "launcher/system/run_log.h"
 #include "launcher/windows/child_window_host.h"
 #include "launcher/windows/skinned_window.h"
@@ -39,8 +41,8 @@ int LayoutModeForDisplay(const platform::DisplayMode& mode);
 
 // The addresses are the frame's own members; the loaders and workers that
 // need only them take the LauncherUrls part, the child windows the
-// ChildWindowHost part.
-class LauncherFrameWnd : public SkinnedWindow, public ChildWindowHost {
+// ChildWindowHost part and the server-list thread the ServerListHost part.
+class LauncherFrameWnd : public SkinnedWindow, public ChildWindowHost, public ServerListHost {
  public:
   // Builds the frame object without a window: default state, the layout
   // from the current display mode, wxWidgets initialised.
@@ -61,7 +63,6 @@ class LauncherFrameWnd : public SkinnedWindow, public ChildWindowHost {
   wxString launcherUpdaterPath;
   wxString launcherPackageDir;
   std::atomic<bool> prepared{false};
-  std::atomic<bool> serverListRequested{false};
   std::atomic<uint32_t> prepareTick{0};
   CControlUI* registerBtn = nullptr;
   CControlUI* enterGameBtn = nullptr;
@@ -72,6 +73,9 @@ class LauncherFrameWnd : public SkinnedWindow, public ChildWindowHost {
   CControlUI* forumBtn = nullptr;
   CControlUI* custServiceBtn = nullptr;
   LivePatchHolder* livePatch = nullptr;
+  // The environment of the network roads and the workers; start-up sets
+  // the one the launcher runs on.
+  RoadEnvironment* roadEnvironment = &SystemRoadEnvironment();
 
   // Picks the layout mode from the current display mode and writes the
   // child offsets of modes 1 and 2.
@@ -100,6 +104,14 @@ class LauncherFrameWnd : public SkinnedWindow, public ChildWindowHost {
   // windows are about to go) or before the button is bound.
   void SetEnterGameEnabled(bool enabled) override;
   HWND FrameWindow() const override { return GetHWND(); }
+
+  // The server-list thread's host: the list it read after a download is
+  // shown on the update panel, with the current server chosen from it.
+  RoadEnvironment& Road() override { return *roadEnvironment; }
+  const LauncherUrls& ServerListAddresses() const override { return *this; }
+  RunLogHandle& ServerListLog() override { return logTarget; }
+  bool ShowServerList(ServerListReadResult list) override;
+  bool ServerListShown() override;
 
   // The button actions.
   void EnterGame();

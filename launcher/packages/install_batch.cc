@@ -5,12 +5,12 @@
 #include <unistd.h>
 
 #include <cctype>
-#include <cstdio>
 #include <map>
 #include <utility>
 
 #include "download/update_temporaries.h"
 #include "platform/file_descriptor.h"
+#include "platform/file_replacement.h"
 
 using platform::CopyAll;
 using platform::FileDescriptor;
@@ -42,22 +42,38 @@ bool Linkable(const std::string& source, const std::string& target, const struct
          named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
 }
 
-// Links `source` under a fresh noted name beside `target` and gives it
-// `mode`; no file is created for the name. The unpacking wrote the data on
-// this filesystem (a link to another one fails), so the commit's one flush
-// covers it. False, with nothing of ours left there, when the link cannot
-// be made or is not the opened file.
-bool LinkInto(const std::string& root, const std::string& source, int sourceFd,
-              const struct stat& opened, mode_t mode, const std::string& target,
-              std::string& temporary) {
-  if (!LinkNotedTemporary(root, source, target, kInstallTemporarySuffix, temporary)) return false;
+// Links `source` under a fresh noted name beside `target`; no file is
+// created for the name. The unpacking wrote the data on this filesystem (a
+// link to another one fails), so the commit's one flush covers it. Returns a
+// descriptor of the linked file, or -1, with nothing of ours left there,
+// when the link cannot be made or is not the opened file.
+int LinkInto(const std::string& root, const std::string& source, int sourceFd,
+             const struct stat& opened, const std::string& target, std::string& temporary) {
+  if (!LinkNotedTemporary(root, source, target, kInstallTemporarySuffix, temporary)) return -1;
   struct stat linked {};
   if (lstat(temporary.c_str(), &linked) == 0 && linked.st_dev == opened.st_dev &&
-      linked.st_ino == opened.st_ino && fchmod(sourceFd, mode) == 0) {
-    return true;
+      linked.st_ino == opened.st_ino) {
+    const int fd = fcntl(sourceFd, F_DUPFD_CLOEXEC, 0);
+    if (fd >= 0) return fd;
   }
   unlink(temporary.c_str());
-  return false;
+  return -1;
+}
+
+// Staged files are flushed by the commit, all at once; an installed
+// read-only file is not replaced (the process may run with rights that
+// would ignore the permission bits).
+platform::ReplaceOptions StagingOptions(const std::string& root, mode_t newMode) {
+  platform::ReplaceOptions options;
+  options.flush = platform::ReplaceFlush::kByCaller;
+  options.keepReadOnly = true;
+  options.newFileMode = newMode;
+  // Fresh names: a game file that happens to be called like a staged copy
+  // is never overwritten.
+  options.makeTemporary = [root](const std::string& target, std::string& path) {
+    return CreateNotedTemporary(root, target, kInstallTemporarySuffix, path);
+  };
+  return options;
 }
 
 }  // namespace
@@ -79,8 +95,8 @@ InstallBatch::~InstallBatch() {
 
 void InstallBatch::Abandon() {
   for (auto step = steps_.rbegin(); step != steps_.rend(); ++step) {
-    if (step->temporary.empty() || step->placed) continue;
-    unlink(step->temporary.c_str());
+    if (!step->file || step->placed) continue;
+    step->file.reset();  // removes the staged file
     if (step->abandoned) step->abandoned();
     step->abandoned = nullptr;
   }
@@ -112,69 +128,65 @@ std::string InstallBatch::ContentOf(const std::string& target) const {
 void InstallBatch::MadeDirectory(const std::string& path) { madeDirectories_.push_back(path); }
 
 bool InstallBatch::StageCopy(const std::string& source, const std::string& target) {
-  struct stat installed {};
-  const bool replaces = stat(target.c_str(), &installed) == 0;
-  if (replaces && !S_ISREG(installed.st_mode)) return false;
-  // An installed read-only file is not replaced (the process may run with
-  // rights that would ignore the permission bits).
-  if (replaces && !(installed.st_mode & S_IWUSR)) return false;
-
   FileDescriptor in(open(source.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat info {};
   if (!in.ok() || fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
-  const mode_t mode = (replaces ? installed.st_mode : info.st_mode) & 07777;
 
-  // Fresh names: a game file that happens to be called like a staged copy
-  // is never overwritten.
-  std::string temporary;
-  if (linkSources_ && Linkable(source, target, info) &&
-      LinkInto(root_, source, in.get(), info, mode, target, temporary)) {
-    steps_.push_back(Step{temporary, target, info.st_dev, nullptr, {}, nullptr});
-    stagedFor_[target] = temporary;
-    return true;
+  // A replaced file keeps its mode, a new one takes the source's.
+  platform::ReplaceOptions options = StagingOptions(root_, info.st_mode & 07777);
+  bool linked = false;
+  if (linkSources_) {
+    options.makeTemporary = [&, copy = options.makeTemporary](const std::string& to,
+                                                              std::string& path) {
+      if (Linkable(source, to, info)) {
+        const int fd = LinkInto(root_, source, in.get(), info, to, path);
+        if (fd >= 0) {
+          linked = true;
+          return fd;
+        }
+      }
+      return copy(to, path);
+    };
   }
-  FileDescriptor copy(CreateNotedTemporary(root_, target, kInstallTemporarySuffix, temporary));
-  if (!copy.ok()) return false;
-  struct stat staged {};
-  bool ok = fstat(copy.get(), &staged) == 0 &&
-            TakeRoomOn(staged.st_dev, copy.get(), static_cast<uint64_t>(info.st_size)) &&
-            CopyAll(in.get(), copy.get()) && fchmod(copy.get(), mode) == 0;
-  ok = copy.Close() && ok;
-  if (!ok) {
-    unlink(temporary.c_str());
-    return false;
+  platform::Result<platform::FileReplacement> staged =
+      platform::FileReplacement::Begin(target, std::move(options));
+  if (!staged) return false;
+  platform::FileReplacement& file = staged.value();
+  dev_t device = info.st_dev;
+  if (!linked) {
+    struct stat made {};
+    if (fstat(file.fd(), &made) != 0 ||
+        !TakeRoomOn(made.st_dev, file.fd(), static_cast<uint64_t>(info.st_size)) ||
+        !CopyAll(in.get(), file.fd())) {
+      return false;
+    }
+    device = made.st_dev;
   }
-  steps_.push_back(Step{temporary, target, staged.st_dev, nullptr, {}, nullptr});
-  stagedFor_[target] = temporary;
+  if (!file.Finish()) return false;
+  stagedFor_[target] = file.path();
+  steps_.push_back(Step{staged.release(), device, nullptr, {}, nullptr});
   return true;
 }
 
 bool InstallBatch::StageWritten(const std::string& target, uint64_t size, mode_t newMode,
                                 const std::function<bool(int fd)>& write,
                                 std::function<void()> abandoned) {
-  struct stat installed {};
-  const bool replaces = stat(target.c_str(), &installed) == 0;
-  if (replaces && (!S_ISREG(installed.st_mode) || !(installed.st_mode & S_IWUSR))) return false;
-  const mode_t mode = replaces ? (installed.st_mode & 07777) : newMode;
-
-  std::string temporary;
-  FileDescriptor out(CreateNotedTemporary(root_, target, kInstallTemporarySuffix, temporary));
-  if (!out.ok()) return false;
-  struct stat staged {};
-  bool ok = fstat(out.get(), &staged) == 0 && TakeRoomOn(staged.st_dev, out.get(), size) &&
-            write(out.get()) && fchmod(out.get(), mode) == 0;
-  ok = out.Close() && ok;
-  if (!ok) {
-    unlink(temporary.c_str());
+  platform::Result<platform::FileReplacement> staged =
+      platform::FileReplacement::Begin(target, StagingOptions(root_, newMode));
+  if (!staged) return false;
+  platform::FileReplacement& file = staged.value();
+  struct stat made {};
+  if (fstat(file.fd(), &made) != 0 || !TakeRoomOn(made.st_dev, file.fd(), size) ||
+      !write(file.fd()) || !file.Finish()) {
     return false;
   }
-  steps_.push_back(Step{temporary, target, staged.st_dev, nullptr, {}, std::move(abandoned)});
-  stagedFor_[target] = temporary;
+  stagedFor_[target] = file.path();
+  steps_.push_back(Step{staged.release(), made.st_dev, nullptr, {}, std::move(abandoned)});
   return true;
 }
 
 void InstallBatch::AddStep(std::function<bool()> step, std::vector<std::string> touched) {
-  steps_.push_back(Step{{}, {}, 0, std::move(step), std::move(touched), nullptr});
+  steps_.push_back(Step{std::nullopt, 0, std::move(step), std::move(touched), nullptr});
 }
 
 void InstallBatch::NoteDirectoriesOf(const std::string& path) {
@@ -197,7 +209,7 @@ bool InstallBatch::Commit() {
   // merges appended to data files beside them).
   std::map<dev_t, std::string> filesystems = appendedTo_;
   for (const Step& step : steps_) {
-    if (!step.temporary.empty()) filesystems.emplace(step.device, step.temporary);
+    if (step.file) filesystems.emplace(step.device, step.file->path());
   }
   bool ok = true;
   for (const auto& entry : filesystems) {
@@ -207,10 +219,10 @@ bool InstallBatch::Commit() {
 
   for (size_t next = 0; ok && next < steps_.size(); ++next) {
     Step& step = steps_[next];
-    if (!step.temporary.empty()) {
-      ok = std::rename(step.temporary.c_str(), step.target.c_str()) == 0;
+    if (step.file) {
+      ok = step.file->Place().ok();
       step.placed = ok;
-      if (ok) NoteDirectoriesOf(step.target);
+      if (ok) NoteDirectoriesOf(step.file->target());
       continue;
     }
     ok = step.action();

@@ -18,11 +18,13 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "launcher/packages/disk_room.h"
+#include "platform/file_replacement.h"
 
 class InstallBatch {
  public:
@@ -80,10 +82,9 @@ class InstallBatch {
 
  private:
   struct Step {
-    std::string temporary;  // a staged copy: renamed over `target`
-    std::string target;
-    dev_t device = 0;              // the staged copy's filesystem
-    std::function<bool()> action;  // or a step of its own
+    std::optional<platform::FileReplacement> file;  // a staged copy, placed at the commit
+    dev_t device = 0;                               // the staged copy's filesystem
+    std::function<bool()> action;                   // or a step of its own
     std::vector<std::string> touched;
     std::function<void()> abandoned;
     bool placed = false;  // renamed over its target

@@ -138,9 +138,10 @@ ServerListReadResult ReadServerListFileIn(const wxString& directory, const wxStr
     RemoveFileIfPresent(tmpPath);
     // Opened for update although only read: a read-only scrambled file is
     // refused, as UnscrambleFile refuses it.
-    std::FILE* scrambled = std::fopen((directory + fileName).utf8_str(), "rb+");
+    platform::StdioFile scrambled =
+        platform::OpenStdioFile((directory + fileName).utf8_str(), "rb+");
     const bool unscrambled =
-        scrambled && UnscrambleStream(tmpPath.utf8_string(), scrambled,
+        scrambled && UnscrambleStream(tmpPath.utf8_string(), std::move(scrambled),
                                       wxString(kConfigCipherKey.wc_str()).utf8_string());
     if (!unscrambled) {
       RemoveFileIfPresent(tmpPath);

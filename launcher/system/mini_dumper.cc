@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "platform/desktop.h"
+#include "platform/file_descriptor.h"
 #include "platform/fresh_file.h"
 #include "platform/signal_safe_text.h"
 
@@ -230,19 +231,18 @@ void MiniDumper::WriteDump(int signalNumber, const siginfo_t* info, const void* 
       if (answer != platform::MessageBoxResult::Yes) _exit(0);
     }
     // Never through a link planted under the dump's name.
-    const int file = platform::CreateFreshFile(dumpPath, false);
-    if (file < 0) {
+    const platform::FileDescriptor file(platform::CreateFreshFile(dumpPath, false));
+    if (!file.ok()) {
       const int error = errno;
       message.Append("Failed to create dump file '").Append(dumpPath).Append("' (error ");
       message.AppendDecimal(error).Append(")");
     } else {
       exceptionInfo.userStreams = UserStreams();
-      if (!writer.write(file, exceptionInfo)) {
+      if (!writer.write(file.get(), exceptionInfo)) {
         const int error = errno;
         message.Append("Failed to save dump file to '").Append(dumpPath).Append("' (error ");
         message.AppendDecimal(error).Append(")");
       }
-      close(file);
     }
   }
   if (message.size() > 0 && !quiet) ShowBox(message, messageText_, platform::MessageBoxButtons::Ok);

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <mutex>
 #include <new>
-#include <system_error>
 #include <vector>
 
 #include "launcher/system/mini_dumper.h"
@@ -26,8 +25,6 @@ std::condition_variable& StopSignal() {
   static std::condition_variable signal;
   return signal;
 }
-std::atomic<int> g_failNext{0};  // MyThread::FailStep as int
-std::atomic<unsigned> g_shutDownWaitMs{kWorkerShutDownWaitMs};
 
 std::mutex& RegistryMutex() {
   static std::mutex mutex;
@@ -41,8 +38,8 @@ std::vector<std::unique_ptr<MyThread>>& Registry() {
 
 }  // namespace
 
-MyThread::MyThread(ThreadCallback callback, void* userData)
-    : callback_(callback), userData_(userData) {}
+MyThread::MyThread(ThreadCallback callback, void* userData, RoadEnvironment& environment)
+    : callback_(callback), userData_(userData), environment_(environment) {}
 
 MyThread::~MyThread() {
   // Only reached for a started thread through JoinWorkerThreads, which has
@@ -50,29 +47,16 @@ MyThread::~MyThread() {
   if (thread_.joinable()) thread_.join();
 }
 
-void MyThread::FailNextStartForTesting(FailStep step) { g_failNext = static_cast<int>(step); }
-
 int MyThread::Create(unsigned /*stackSize*/) {
-  if (g_failNext == static_cast<int>(FailStep::Create)) {
-    g_failNext = static_cast<int>(FailStep::None);
-    return 1;
-  }
+  if (!environment_.PrepareThread()) return 1;
   created_ = true;
   return 0;
 }
 
 int MyThread::Run() {
   if (!created_ || callback_ == nullptr) return 1;
-  if (g_failNext == static_cast<int>(FailStep::Run)) {
-    g_failNext = static_cast<int>(FailStep::None);
-    return 1;
-  }
   std::lock_guard<std::mutex> lock(RegistryMutex());
-  try {
-    thread_ = std::thread(&MyThread::Entry, this);
-  } catch (const std::system_error&) {
-    return 1;
-  }
+  if (!environment_.StartThread(thread_, [this] { Entry(); })) return 1;
   Registry().emplace_back(this);
   return 0;
 }
@@ -115,12 +99,6 @@ bool WaitForWorkers(unsigned timeoutMs) {
   }
 }
 
-unsigned WorkerShutDownWaitMs() { return g_shutDownWaitMs; }
-
-void SetWorkerShutDownWaitForTesting(unsigned timeoutMs) {
-  g_shutDownWaitMs = timeoutMs == 0 ? kWorkerShutDownWaitMs : timeoutMs;
-}
-
 void JoinWorkerThreads() {
   // Take the list out under the lock, then join without holding it, so a
   // worker that starts another worker cannot deadlock with us.
@@ -140,9 +118,9 @@ int RunningWorkerCount() {
   return static_cast<int>(Registry().size());
 }
 
-void StartWorker(ThreadCallback callback, void* userData, const char* createError,
-                 const char* runError) {
-  auto* thread = new (std::nothrow) MyThread(callback, userData);
+void StartWorker(RoadEnvironment& environment, ThreadCallback callback, void* userData,
+                 const char* createError, const char* runError) {
+  auto* thread = new (std::nothrow) MyThread(callback, userData, environment);
   if (!thread || thread->Create() != 0) {
     LogPlainError(createError);
     delete thread;

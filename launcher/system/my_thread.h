@@ -1,6 +1,7 @@
 // The launcher's worker threads: the update thread and the server-list
 // thread each run one callback with the user data given at construction
-// (the frame).
+// (the frame, which carries the environment of the network roads). The
+// system's threads are had through a RoadEnvironment.
 //
 // A started thread belongs to the worker registry, not to its starter (as a
 // detached thread would). Shut-down first asks the workers to stop and then
@@ -14,11 +15,13 @@
 #include <memory>
 #include <thread>
 
+#include "launcher/system/road_environment.h"
+
 using ThreadCallback = void (*)(void* userData);
 
 class MyThread {
  public:
-  MyThread(ThreadCallback callback, void* userData);
+  MyThread(ThreadCallback callback, void* userData, RoadEnvironment& environment);
   ~MyThread();
   MyThread(const MyThread&) = delete;
   MyThread& operator=(const MyThread&) = delete;
@@ -34,10 +37,6 @@ class MyThread {
 
   void* userData() const { return userData_; }
 
-  // Tests make Create or Run fail to exercise the error lines.
-  enum class FailStep { None, Create, Run };
-  static void FailNextStartForTesting(FailStep step);
-
  private:
   void Entry();
   bool finished() const { return finished_; }
@@ -45,16 +44,17 @@ class MyThread {
 
   ThreadCallback callback_;
   void* userData_;
+  RoadEnvironment& environment_;
   bool created_ = false;
   std::atomic<bool> finished_{false};
   std::thread thread_;
 };
 
-// Creates and starts a worker running `callback(userData)`. When it cannot
-// be created or started, the run log gets `createError` or `runError` and
-// nothing runs.
-void StartWorker(ThreadCallback callback, void* userData, const char* createError,
-                 const char* runError);
+// Creates and starts a worker running `callback(userData)` on a thread of
+// `environment`. When it cannot be created or started, the run log gets
+// `createError` or `runError` and nothing runs.
+void StartWorker(RoadEnvironment& environment, ThreadCallback callback, void* userData,
+                 const char* createError, const char* runError);
 
 // Asks every worker to stop; safe from any thread.
 void RequestWorkerStop();
@@ -69,16 +69,6 @@ bool WaitForWorkerStop(std::chrono::milliseconds timeout);
 // Waits up to `timeoutMs` for every started worker to return from its
 // callback; true when all have. Joins and frees nothing.
 bool WaitForWorkers(unsigned timeoutMs);
-
-// How long shut-down waits for the workers to notice the stop request. A
-// worker may sit in a transfer that cannot be interrupted (the manifest
-// fetch, against a server that accepts and never answers).
-inline constexpr unsigned kWorkerShutDownWaitMs = 3000;
-
-// The wait shut-down uses: kWorkerShutDownWaitMs unless a test shortened it
-// (0 puts it back).
-unsigned WorkerShutDownWaitMs();
-void SetWorkerShutDownWaitForTesting(unsigned timeoutMs);
 
 // Waits for every started worker to end and frees their objects. Called by
 // shut-down after RequestWorkerStop(); must not be called from a worker.

@@ -1,5 +1,8 @@
 #include "launcher/system/road_environment.h"
 
+#include <system_error>
+#include <utility>
+
 #include "launcher/system/my_thread.h"
 #include "platform/tick.h"
 
@@ -11,7 +14,19 @@ class SystemEnvironment : public RoadEnvironment {
   bool Pause(std::chrono::milliseconds pause) override {
     return !WorkerStopRequested() && !WaitForWorkerStop(pause);
   }
+  bool Poll(std::chrono::milliseconds interval) override { return Pause(interval); }
   const RoadPace& Pace() const override { return pace_; }
+  bool StopRequested() override { return WorkerStopRequested(); }
+  TransferRoutine Transfer() override { return &DownloadFile; }
+  bool PrepareThread() override { return true; }
+  bool StartThread(std::thread& thread, std::function<void()> entry) override {
+    try {
+      thread = std::thread(std::move(entry));
+    } catch (const std::system_error&) {
+      return false;
+    }
+    return true;
+  }
 
  private:
   const RoadPace pace_{};

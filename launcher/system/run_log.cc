@@ -10,6 +10,7 @@
 
 #include "launcher/system/instance_path.h"
 #include "platform/fresh_file.h"
+#include "platform/stdio_file.h"
 
 namespace {
 
@@ -18,8 +19,8 @@ namespace {
 // worker writes.
 class RunLogTarget : public wxLogStderr {
  public:
-  explicit RunLogTarget(FILE* file) : wxLogStderr(file, wxConvUTF8), file_(file) {}
-  ~RunLogTarget() override { std::fclose(file_); }
+  explicit RunLogTarget(platform::StdioFile file)
+      : wxLogStderr(file.get(), wxConvUTF8), file_(std::move(file)) {}
 
  protected:
   void DoLogText(const wxString& msg) override {
@@ -28,7 +29,7 @@ class RunLogTarget : public wxLogStderr {
   }
 
  private:
-  FILE* file_;
+  platform::StdioFile file_;
   std::mutex mutex_;
 };
 
@@ -92,14 +93,10 @@ void OpenRunLog(RunLogHandle& log) {
   CloseRunLog(log);  // a second call starts a fresh log
   const wxString path = InstancePath() + "run.log";
   // Never through a link planted under the name.
-  const int fd = platform::CreateFreshFile(path.utf8_string().c_str(), true);
-  if (fd < 0) return;
-  FILE* file = fdopen(fd, "w+");
-  if (file == nullptr) {
-    close(fd);
-    return;
-  }
-  auto* target = new RunLogTarget(file);
+  platform::StdioFile file = platform::StdioFileOver(
+      platform::FileDescriptor(platform::CreateFreshFile(path.utf8_string().c_str(), true)), "w+");
+  if (!file) return;
+  auto* target = new RunLogTarget(std::move(file));
   {
     std::lock_guard<std::mutex> lock(g_entryMutex);
     log = target;

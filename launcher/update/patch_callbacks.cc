@@ -26,6 +26,7 @@
 #include "launcher/update/live_patch_holder.h"
 #include "launcher/update/update_display.h"
 #include "platform/desktop.h"
+#include "platform/file_descriptor.h"
 #include "platform/files.h"
 
 namespace fs = std::filesystem;
@@ -97,11 +98,8 @@ bool HoldsProgramDirectory(const wxString& programDir, const wxString& dir) {
 
 // False when what was written there may not have reached the disk.
 bool SyncFilesystemOf(const wxString& dir) {
-  const int fd = open(dir.utf8_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool synced = syncfs(fd) == 0;
-  close(fd);
-  return synced;
+  const platform::FileDescriptor fd(open(dir.utf8_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return fd.ok() && syncfs(fd.get()) == 0;
 }
 
 // The directory that holds the package at `path` ("." for a bare name).

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "launcher/system/my_thread.h"
-
 namespace {
 
 using std::chrono::milliseconds;
@@ -17,13 +15,14 @@ bool RoadPhase::LimitPassed() const {
 
 bool RoadPhase::PauseBeforeRetry(void* context) {
   auto& phase = *static_cast<RoadPhase*>(context);
-  if (WorkerStopRequested() || phase.LimitPassed()) return false;
-  return phase.environment_.Pause(phase.environment_.Pace().attemptPause) &&
-         !WorkerStopRequested() && !phase.LimitPassed();
+  RoadEnvironment& environment = phase.environment_;
+  if (environment.StopRequested() || phase.LimitPassed()) return false;
+  return environment.Pause(environment.Pace().attemptPause) && !environment.StopRequested() &&
+         !phase.LimitPassed();
 }
 
 bool RoadPhase::PauseAfterFailedPass() {
-  if (WorkerStopRequested()) return false;
+  if (environment_.StopRequested()) return false;
   const RoadPace& pace = environment_.Pace();
   milliseconds pause = pace.firstPassPause;
   for (int i = 0; i < failedPasses_ && pause < pace.longestPassPause; ++i) pause *= 2;
@@ -33,5 +32,5 @@ bool RoadPhase::PauseAfterFailedPass() {
   const uint32_t elapsed = environment_.Now() - start_;
   const uint32_t left = elapsed > pace.phaseLimitMs ? 0 : pace.phaseLimitMs - elapsed + 1;
   pause = std::min(pause, milliseconds(left));
-  return environment_.Pause(pause) && !WorkerStopRequested();
+  return environment_.Pause(pause) && !environment_.StopRequested();
 }

@@ -32,6 +32,8 @@ class RoadPhase {
   // Something arrived: the next failed pass waits the shortest pause again.
   void ResetPassPauses() { failedPasses_ = 0; }
 
+  RoadEnvironment& environment() const { return environment_; }
+
  private:
   RoadEnvironment& environment_;
   const uint32_t start_;

@@ -1,14 +1,12 @@
 #include "launcher/update/update_thread.h"
 
 #include <atomic>
-#include <chrono>
+#include <mutex>
 #include <optional>
-#include <thread>
 
 #include "download/update_temporaries.h"
 #include "launcher/config/version_config.h"
 #include "launcher/frame/launcher_frame_wnd.h"
-#include "launcher/system/my_thread.h"
 #include "launcher/system/run_log.h"
 #include "launcher/update/live_patch_holder.h"
 #include "launcher/update/road_phase.h"
@@ -18,24 +16,17 @@
 
 namespace {
 
-// How long the thread sleeps between two looks at the prepared flag.
-constexpr auto kPreparedPollInterval = std::chrono::milliseconds(10);
-
-std::atomic<void (*)()> g_unpreparedObserver{nullptr};
-
 // Set once per run of the thread, when a version check has succeeded.
 std::atomic<bool> g_bVersionChecked{false};
 // The tick of the successful check: base of the update's time limit.
 std::atomic<uint32_t> g_dwUpdateTick{0};
 
 // False when shut-down began while waiting.
-bool WaitUntilPrepared() {
+bool WaitUntilPrepared(LauncherFrameWnd& frame, RoadEnvironment& environment) {
   for (;;) {
-    if (WorkerStopRequested()) return false;
-    LauncherFrameWnd* frame = g_pFrame.load();
-    if (frame && frame->prepared) return true;
-    if (auto observer = g_unpreparedObserver.load()) observer();
-    std::this_thread::sleep_for(kPreparedPollInterval);
+    if (environment.StopRequested()) return false;
+    if (frame.prepared) return true;
+    if (!environment.Poll(environment.Pace().flagPollInterval)) return false;
   }
 }
 
@@ -69,7 +60,7 @@ Pass CheckPhase(LauncherFrameWnd& frame, Road& road) {
   g_bVersionChecked = true;
   g_dwUpdateTick = road.environment.Now();
   road.apply.emplace(road.environment, g_dwUpdateTick.load());
-  if (WorkerStopRequested()) return Pass::End;
+  if (road.environment.StopRequested()) return Pass::End;
 
   ShowVersionCheckFinished(frame);
   if (!frame.updateNeeded) {
@@ -82,7 +73,7 @@ Pass CheckPhase(LauncherFrameWnd& frame, Road& road) {
   return Pass::Again;
 }
 
-Pass ApplyPhase(LauncherFrameWnd& frame, RoadPhase& phase) {
+Pass ApplyPhase(LauncherFrameWnd& frame, RoadEnvironment& environment, RoadPhase& phase) {
   if (phase.LimitPassed()) {
     RUNLOG_ERROR(frame.logTarget, 1805, "The network is busy,please update again later!");
     // The library stays loaded until the launcher ends.
@@ -113,7 +104,7 @@ Pass ApplyPhase(LauncherFrameWnd& frame, RoadPhase& phase) {
     // over from the shortest pause.
     if (holder->GetCurrentVersion() != reachedBefore) phase.ResetPassPauses();
   }
-  if (WorkerStopRequested()) return Pass::End;
+  if (environment.StopRequested()) return Pass::End;
   if (applied) {
     ReleaseLivePatch();
     ApplyEnterGameRule(frame);
@@ -146,7 +137,8 @@ bool TakeTheRoad(LauncherFrameWnd& frame, Road& road) {
       GiveUp(frame);
       return false;
     }
-    if (!road.environment.Pause(road.environment.Pace().firstPassPause) || WorkerStopRequested())
+    if (!road.environment.Pause(road.environment.Pace().firstPassPause) ||
+        road.environment.StopRequested())
       return false;
   }
   return true;
@@ -166,23 +158,22 @@ void ForgetRetryPause() {
 
 bool UpdateVersionChecked() { return g_bVersionChecked; }
 
-void SetUnpreparedFrameObserverForTesting(void (*observer)()) { g_unpreparedObserver = observer; }
-
-void UpdateThread(void* /*userData*/) { RunUpdateThread(SystemRoadEnvironment()); }
-
-void RunUpdateThread(RoadEnvironment& environment) {
+void UpdateThread(void* userData) {
   g_bVersionChecked = false;
   g_dwUpdateTick = 0;
-  if (!WaitUntilPrepared()) return;
-  LauncherFrameWnd& frame = *g_pFrame.load();
+  if (userData == nullptr) return;
+  LauncherFrameWnd& frame = *static_cast<LauncherFrameWnd*>(userData);
+  RoadEnvironment& environment = frame.Road();
+  if (!WaitUntilPrepared(frame, environment)) return;
   Road road(environment, frame.prepareTick);
   if (!TakeTheRoad(frame, road)) return;
   // What a killed run left half-replaced goes before anything else.
   RemoveNotedTemporaries(frame.programDir.utf8_string());
   for (;;) {
     RUNLOG_MESSAGE(frame.logTarget, 1728, "Please later is connect to the server... ");
-    const Pass pass = g_bVersionChecked ? ApplyPhase(frame, *road.apply) : CheckPhase(frame, road);
-    if (pass == Pass::End || WorkerStopRequested()) break;
+    const Pass pass =
+        g_bVersionChecked ? ApplyPhase(frame, environment, *road.apply) : CheckPhase(frame, road);
+    if (pass == Pass::End || environment.StopRequested()) break;
   }
   ForgetRetryPause();
   UpdateRoadLock().Release();

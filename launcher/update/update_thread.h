@@ -3,8 +3,9 @@
 // it until that succeeds. Each phase gives up after a time limit, after which
 // the player may start the installed game.
 //
-// Shut-down: the thread tests WorkerStopRequested() (launcher/system/my_thread.h)
-// while it waits and between attempts, and ends without touching the frame,
+// Shut-down: the thread tests its environment's stop request (the process's
+// RequestWorkerStop, launcher/system/my_thread.h) while it waits and between
+// attempts, and ends without touching the frame,
 // the windows or the update library once it is set. An attempt already
 // running inside the library is not interrupted, but its downloads are
 // aborted (see OnPatchProgress). So shut-down must call RequestWorkerStop()
@@ -18,17 +19,10 @@
 
 #include "launcher/system/road_environment.h"
 
-// Thread callback for MyThread; works on g_pFrame and ignores `userData`.
-// Runs on SystemRoadEnvironment().
+// Thread callback for MyThread; `userData` is the frame (LauncherFrameWnd),
+// whose road environment it runs on: the frame's prepare tick was taken from
+// that environment's clock.
 void UpdateThread(void* userData);
-
-// The thread's body on `environment`, whose clock the frame's prepare tick
-// was taken from.
-void RunUpdateThread(RoadEnvironment& environment);
 
 // Whether the thread's version check has succeeded (for tests).
 bool UpdateVersionChecked();
-
-// Tests learn when the thread has found the frame not prepared yet: called
-// on the thread at each look; nullptr removes it.
-void SetUnpreparedFrameObserverForTesting(void (*observer)());

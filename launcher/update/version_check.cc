@@ -45,9 +45,11 @@ bool CheckVersion(RoadPhase* phase) {
   std::lock_guard<std::recursive_mutex> lock(holder.mutex);
 
   if (LoadLivePatch(holder, frame.programDir)) {
-    // The library repeats its failed transfers only after the road's pause.
+    // The library repeats its failed transfers only after the road's pause,
+    // and transfers with the road's routine.
     holder.patch->retryPause = phase ? &RoadPhase::PauseBeforeRetry : nullptr;
     holder.patch->retryPauseContext = phase;
+    holder.patch->transfer = phase ? phase->environment().Transfer() : nullptr;
     // The first URL is tried even when it is empty.
     if (!holder.LoadManifest(frame.updateVersionUrl1, installed.game)) {
       if (frame.updateVersionUrl2.empty()) {

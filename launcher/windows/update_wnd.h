@@ -48,10 +48,15 @@ class UIUpdateWnd : public SkinnedWindow {
   // settings dialog changes it, so that both always show the same.
   void ShowWindowedMode();
 
-  // Server-list operations (parsing, choice of the current server, filling
-  // the popup); see update_wnd_server_list.cc.
+  // The server list on the panel (update_wnd_server_list.cc): the list
+  // named by the frame's serverListFile read and put in place (false when it
+  // cannot be read); the version shown, the list loaded, the popup filled
+  // with area 0 and the current server chosen (false when the list cannot be
+  // read or area 0 cannot be shown); the same with a list read elsewhere;
+  // the popup filled with one area.
   bool LoadServerList();
   bool SelectCurrentServer();
+  bool SelectCurrentServer(ServerListReadResult read);
   bool FillServerList(unsigned areaIndex);
 
   void Notify(TNotifyUI& msg) override;
@@ -64,6 +69,8 @@ class UIUpdateWnd : public SkinnedWindow {
   void InitWindow() override;
 
  private:
+  bool InstallServerList(ServerListReadResult read);
+  bool ChooseFromList();
   LRESULT OnMouseActivate(WPARAM wParam, LPARAM lParam);
   void HidePopup();
 };

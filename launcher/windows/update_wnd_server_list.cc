@@ -1,7 +1,7 @@
-// The update panel's server-list operations: parsing ServerList.xml into the
-// panel's areas, choosing and remembering the current server, filling the
-// popup with one area and the press on a popup item. The rules themselves
-// live in launcher/server_list.*.
+// The update panel's side of the server list: the parsed list put in place
+// of the panel's, the popup filled with one area, the chosen server's name
+// on "ServerBtn" and the press on a popup item. Reading the list, the choice
+// of the current server and saving it live in launcher/serverlist/.
 //
 // Threads: SelectCurrentServer runs on the UI thread (cached list at start)
 // and on the server-list thread (after a download); FillServerList also runs
@@ -9,13 +9,12 @@
 // thread. The areas, the current area, the popup's items and the choice are
 // changed only under the UI lock, so a tab or a press on the UI thread sees
 // either the old list or the new one. The file is read before the lock is
-// taken; SelectCurrentServer takes the lock again for the choice after
-// LoadServerList has put the list in place. Lock order: the UI lock before
-// SetupConfig's lock.
+// taken; SelectCurrentServer takes the lock again for the choice after the
+// list is in place. Lock order: the UI lock before SetupConfig's lock.
 #include <wx/string.h>
 
-#include "launcher/config/setup_config.h"
-#include "launcher/config/version_config.h"
+#include "launcher/serverlist/chosen_server.h"
+#include "launcher/serverlist/server_choice.h"
 #include "launcher/serverlist/server_list.h"
 #include "launcher/windows/child_window_host.h"
 #include "launcher/windows/server_list_wnd.h"
@@ -25,8 +24,6 @@
 #include "skinui/ui_lock.h"
 
 namespace {
-
-CStdString ToStd(const wxString& text) { return CStdString(text.utf8_string()); }
 
 UIServerListWnd* Popup(const UIUpdateWnd& panel) {
   return panel.frame ? panel.frame->serverListWnd : nullptr;
@@ -48,46 +45,22 @@ ServerListReadResult ReadPanelList(const UIUpdateWnd& panel) {
   return ReadServerListFile(fileName);
 }
 
-// Puts a freshly read list in place of the panel's (UI lock held). Another
-// root keeps the previous list.
-void InstallList(UIUpdateWnd& panel, ServerListReadResult& read) {
-  if (read.outcome != ServerListRead::kParsed) return;
-  // The popup's items point at the old records: drop them first.
-  if (CListUI* list = PopupList(panel)) list->RemoveAll();
-  panel.areas = std::move(read.areas);
-}
-
-void SaveChoice(const ChosenServer& chosen) {
-  auto lock = SetupConfig().Lock();
-  StoreServerInSetup(chosen, StoreSid::Yes);
-  SetupConfig().Save();
-}
-
-SavedServerKeys SavedKeys() {
-  auto lock = SetupConfig().Lock();
-  return SavedServerKeys{ToStd(SetupConfig().ServerSid), ToStd(SetupConfig().ServerAddr),
-                         ToStd(SetupConfig().ServerPort)};
-}
-
 void ShowVersion(UIUpdateWnd& panel) {
-  wxString version, launcherVersion;
-  {
-    auto lock = VersionConfig().Lock();
-    version = wxString(VersionConfig().Version.wc_str());
-    launcherVersion = wxString(VersionConfig().LVersion.wc_str());
-  }
-  if (panel.curVersionTxt)
-    panel.curVersionTxt->SetText(ToStd(VersionTextToShow(version, launcherVersion)));
+  if (panel.curVersionTxt) panel.curVersionTxt->SetText(InstalledVersionText().utf8_string());
 }
 
 }  // namespace
 
-bool UIUpdateWnd::LoadServerList() {
-  ServerListReadResult read = ReadPanelList(*this);
+bool UIUpdateWnd::LoadServerList() { return InstallServerList(ReadPanelList(*this)); }
+
+bool UIUpdateWnd::InstallServerList(ServerListReadResult read) {
   if (read.outcome == ServerListRead::kFailed) return false;
   skinui::UiLockGuard guard;
+  // Another root keeps the previous list.
   if (read.outcome == ServerListRead::kParsed) {
-    InstallList(*this, read);
+    // The popup's items point at the old records: drop them first.
+    if (CListUI* list = PopupList(*this)) list->RemoveAll();
+    areas = std::move(read.areas);
     // The popup no longer shows any area of the new list.
     currentArea = -1;
   }
@@ -96,8 +69,15 @@ bool UIUpdateWnd::LoadServerList() {
 
 bool UIUpdateWnd::SelectCurrentServer() {
   ShowVersion(*this);
-  if (!LoadServerList()) return false;
+  return LoadServerList() && ChooseFromList();
+}
 
+bool UIUpdateWnd::SelectCurrentServer(ServerListReadResult read) {
+  ShowVersion(*this);
+  return InstallServerList(std::move(read)) && ChooseFromList();
+}
+
+bool UIUpdateWnd::ChooseFromList() {
   // A tab pressed since the load has filled the popup from the new list
   // already; the refill below puts area 0 there again.
   ChosenServer toSave;
@@ -109,8 +89,7 @@ bool UIUpdateWnd::SelectCurrentServer() {
       popup->LayoutServerListPopup();
     }
 
-    const ServerChoice choice = ChooseCurrentServer(areas, SavedKeys(), GetChosenServer());
-    SetChosenServer(choice.strings);
+    const ServerChoice choice = TakeCurrentServer(areas);
     if (choice.taken && serverBtn) serverBtn->SetText(choice.taken->name);
 
     if (!choice.strings.IsComplete()) {
@@ -123,7 +102,7 @@ bool UIUpdateWnd::SelectCurrentServer() {
   }
   // orvo.ini is written without the UI lock: the UI thread never waits for
   // the file.
-  SaveChoice(toSave);
+  SaveChosenServer(toSave);
   return true;
 }
 
@@ -160,9 +139,7 @@ bool OnServerItemEvent(void* param) {
   skinui::UiLockGuard guard;
   const auto* server = static_cast<const ServerInfo*>(event->pSender->GetUserPtrData());
   if (!server) return true;
-  const ChosenServer chosen = ChosenServerOf(*server);
-  SetChosenServer(chosen);
-  SaveChoice(chosen);
+  KeepPickedServer(*server);
   if (ChildWindowHost* frame = ChildWindowHost::Current()) frame->SetEnterGameEnabled(true);
   return true;
 }

@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "download/fetch_file.h"
 #include "tests/support/curl_environment.h"
 #include "tests/support/http_server.h"
 #include "tests/support/misbehaving_server.h"
@@ -204,7 +206,7 @@ TEST(DownloadFileHostileTest, FailingServersFailTheAttemptAndStayBounded) {
       // An error page is never kept larger than a document, bound or not.
       {"endless error page", Misbehaviour::Endless(404), kNoSizeLimit},
   };
-  SetDownloadStallTimeoutForTesting(1);
+  constexpr long kStallSeconds = 1;
   testing_support::MisbehavingServer server;
   ASSERT_TRUE(server.running());
   TempDir dir;
@@ -213,7 +215,7 @@ TEST(DownloadFileHostileTest, FailingServersFailTheAttemptAndStayBounded) {
     server.Serve("/f", c.behaviour);
     const std::string out = dir.File("out.bin");
     EXPECT_FALSE(DownloadFile(handle, wxString::FromUTF8(server.Url("/f")), wxString::FromUTF8(out),
-                              1, nullptr, c.maxBytes))
+                              1, nullptr, c.maxBytes, kStallSeconds))
         << c.name;
     EXPECT_LE(ReadFile(out).size(), c.maxBytes != kNoSizeLimit ? c.maxBytes : kDocumentSizeLimit)
         << c.name;
@@ -223,13 +225,65 @@ TEST(DownloadFileHostileTest, FailingServersFailTheAttemptAndStayBounded) {
   EXPECT_TRUE(DownloadFile(handle, wxString::FromUTF8(server.Url("/f")),
                            wxString::FromUTF8(dir.File("out.bin")), 1, nullptr, kBound));
   curl_easy_cleanup(handle);
-  SetDownloadStallTimeoutForTesting(0);
 }
 
 TEST_F(DownloadFileTest, DataThatCannotReachTheDiskFails) {
   // /dev/full takes the open and the buffered writes, and fails the flush.
   server.Serve("/file.bin", HttpResponse{200, "small body"});
   EXPECT_FALSE(Download("/file.bin", "/dev/full"));
+}
+
+// The bounded fetch's rounds, with a transfer that answers from a script:
+// which URLs it asked, in which order, and where it stopped.
+std::vector<std::string> g_asked;
+int g_succeedAt = 0;  // the attempt that succeeds; 0: none
+bool ScriptedTransfer(CURL*, const wxString& url, const wxString&, long, curl_progress_callback,
+                      uint64_t, long) {
+  g_asked.push_back(url.utf8_string());
+  return static_cast<int>(g_asked.size()) == g_succeedAt;
+}
+
+TEST(FetchFileTest, RoundsTryBothUrlsAndEndOnSuccessPauseOrStop) {
+  struct Case {
+    const char* name;
+    const char* secondUrl;
+    int succeedAt;
+    int pausesAllowed;  // the pauses that let it go on; -1: every one
+    int stopAfter;      // attempts after which a stop is asked; -1: never
+    size_t attempts;
+    int pauses;  // asked
+    bool fetched;
+  };
+  const Case cases[] = {
+      {"one URL fails ten rounds", "", 0, -1, -1, 10, 9, false},
+      {"two URLs fail ten rounds", "b", 0, -1, -1, 20, 9, false},
+      {"second URL answers in the first round", "b", 2, -1, -1, 2, 0, true},
+      {"third round answers", "", 3, -1, -1, 3, 2, true},
+      {"a refused pause ends it", "b", 0, 1, -1, 4, 2, false},
+      {"a stop ends it before the second URL", "b", 0, -1, 1, 1, 0, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    g_asked.clear();
+    g_succeedAt = c.succeedAt;
+    int pauses = 0;
+    FetchRequest request;
+    request.url = "a";
+    request.secondUrl = c.secondUrl;
+    FetchPace pace;
+    pace.transfer = &ScriptedTransfer;
+    pace.pauseBeforeRound = [&] { return ++pauses <= c.pausesAllowed || c.pausesAllowed < 0; };
+    pace.stopRequested = [&c] {
+      return c.stopAfter >= 0 && static_cast<int>(g_asked.size()) >= c.stopAfter;
+    };
+    const FetchResult result = FetchFile(request, pace);
+    EXPECT_EQ(result.fetched, c.fetched);
+    EXPECT_EQ(g_asked.size(), c.attempts);
+    EXPECT_EQ(result.attempts, static_cast<int>(c.attempts));
+    EXPECT_EQ(pauses, c.pauses);
+    for (size_t i = 0; i < g_asked.size(); ++i)
+      EXPECT_EQ(g_asked[i], *c.secondUrl && i % 2 ? "b" : "a") << i;
+  }
 }
 
 TEST(ParseContentLengthTest, StoresOnlyContentLengthLines) {

@@ -42,8 +42,9 @@ void LauncherProgramTest::TearDown() {
   ClearChosenServer();
 }
 
-void LauncherProgramTest::StartUp() {
-  ASSERT_TRUE(launcher_main::StartUp());
+void LauncherProgramTest::StartUp(RoadEnvironment& environment) {
+  environment_ = &environment;
+  ASSERT_TRUE(launcher_main::StartUp(environment));
   started_ = true;
 }
 
@@ -59,7 +60,7 @@ void LauncherProgramTest::SettleServerListThread() {
 }
 
 void LauncherProgramTest::ShutDown() {
-  launcher_main::ShutDown();
+  launcher_main::ShutDown(environment_ ? *environment_ : SystemRoadEnvironment());
   started_ = false;
 }
 

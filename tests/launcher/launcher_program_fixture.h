@@ -22,8 +22,9 @@ class LauncherProgramTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // Start-up as WinMain does it, then the queued "windowinit" (OnPrepare).
-  void StartUp();
+  // Start-up as WinMain does it (on `environment`, which shut-down uses
+  // too), then the queued "windowinit" (OnPrepare).
+  void StartUp(RoadEnvironment& environment = SystemRoadEnvironment());
   void StartUpAndPrepare();
   // Waits until the server-list thread has done its work (it disables
   // EnterGameBtn first), then enables EnterGameBtn as the update road would.
@@ -45,6 +46,7 @@ class LauncherProgramTest : public ::testing::Test {
   testing_support::TempDir dir_;
   testing_support::RecordingDesktop desktop_;
   bool started_ = false;
+  RoadEnvironment* environment_ = nullptr;
 };
 
 }  // namespace launcher_test

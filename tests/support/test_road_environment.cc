@@ -1,11 +1,15 @@
 #include "tests/support/test_road_environment.h"
 
+#include <algorithm>
+#include <thread>
 #include <utility>
+
+#include "launcher/system/my_thread.h"
 
 namespace testing_support {
 
 bool TestRoadEnvironment::Pause(std::chrono::milliseconds pause) {
-  if (stopped_) return false;
+  if (StopRequested()) return false;
   std::function<void()> hook;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -14,7 +18,27 @@ bool TestRoadEnvironment::Pause(std::chrono::milliseconds pause) {
   }
   if (hook) hook();
   Advance(pause);
-  return !stopped_;
+  return !StopRequested();
+}
+
+bool TestRoadEnvironment::Poll(std::chrono::milliseconds interval) {
+  ++polls_;
+  std::this_thread::sleep_for(std::min(interval, std::chrono::milliseconds(10)));
+  return !StopRequested();
+}
+
+bool TestRoadEnvironment::StopRequested() { return stopped_ || WorkerStopRequested(); }
+
+bool TestRoadEnvironment::PrepareThread() {
+  ThreadStep refused = ThreadStep::kPrepare;
+  return !refuse_.compare_exchange_strong(refused, ThreadStep::kNone);
+}
+
+bool TestRoadEnvironment::StartThread(std::thread& thread, std::function<void()> entry) {
+  ThreadStep refused = ThreadStep::kStart;
+  if (refuse_.compare_exchange_strong(refused, ThreadStep::kNone)) return false;
+  thread = std::thread(std::move(entry));
+  return true;
 }
 
 void TestRoadEnvironment::OnPause(std::function<void()> hook) {

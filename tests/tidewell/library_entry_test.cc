@@ -31,26 +31,24 @@ TEST(LibraryEntryTest, SharedLibraryExportsOnlyGetLivePatch) {
   // Internal functions and the compiled-in download routine stay private.
   for (const char* hidden :
        {"_ZN8tidewell10ModulePathEv", "_ZN8tidewell16LibraryDirectoryEv",
-        "_ZN8tidewell23SetModulePathForTestingERK8wxString", "_ZN13CLivePatchImp10UpdateSelfEv",
+        "_ZN8tidewell11DirectoryOfERK8wxString", "_ZN13CLivePatchImp10UpdateSelfEv",
         "_ZN3MD58finalizeEv", "_Z18ParseContentLengthPcmmPv"}) {
     EXPECT_FALSE(library.Symbol(hidden)) << hidden;
   }
 }
 
-TEST(LibraryDirectoryTest, OverrideAndItsRules) {
-  tidewell::SetModulePathForTesting("/opt/game/libTidewell.so");
-  EXPECT_EQ(tidewell::LibraryDirectory(), "/opt/game/");
-  tidewell::SetModulePathForTesting("/libTidewell.so");
-  EXPECT_EQ(tidewell::LibraryDirectory(), "");
-  tidewell::SetModulePathForTesting("");
-  // Without the override: the directory of the file holding the library's
-  // code, here this test program.
+TEST(LibraryDirectoryTest, DirectoryOfTheLibraryFile) {
+  EXPECT_EQ(tidewell::DirectoryOf("/opt/game/libTidewell.so"), "/opt/game/");
+  EXPECT_EQ(tidewell::DirectoryOf("/libTidewell.so"), "");
+  // The library's own file: the file holding the library's code, here this
+  // test program.
   char self[PATH_MAX];
   const ssize_t length = readlink("/proc/self/exe", self, sizeof(self) - 1);
   ASSERT_GT(length, 0);
   const std::string program(self, static_cast<size_t>(length));
   EXPECT_EQ(tidewell::ModulePath(), wxString(program));
-  EXPECT_EQ(tidewell::LibraryDirectory(), wxString(program.substr(0, program.rfind('/') + 1)));
+  EXPECT_EQ(tidewell::DirectoryOf(tidewell::ModulePath()),
+            wxString(program.substr(0, program.rfind('/') + 1)));
 }
 
 }  // namespace

@@ -104,7 +104,7 @@ TEST_F(ManifestTest, MalformedManifestFailsAndKeepsThePreviousOne) {
 TEST_F(ManifestTest, FailedFetchesAreRetriedTenTimes) {
   EXPECT_FALSE(Load("/up/missing.xml", "1.0"));
   EXPECT_EQ(server.RequestCount("/up/missing.xml"), 10);
-  EXPECT_FALSE(testing_support::PathExists(CLivePatchImp::WorkFilePath().utf8_string()));
+  EXPECT_FALSE(testing_support::PathExists(dir.File("data/xxurlw/test.gps")));
 
   server.Serve("/up/flaky.xml", [](int request) {
     return request < 3
@@ -122,7 +122,7 @@ TEST_F(ManifestTest, ManifestWithoutEndIsRefusedAndLeavesNoWorkFile) {
   endless.Serve("/m.xml", testing_support::Misbehaviour::Endless());
   EXPECT_FALSE(patch.LoadManifest(wxString::FromUTF8(endless.Url("/m.xml")).wc_str(), L"1.0"));
   EXPECT_EQ(endless.RequestCount("/m.xml"), 10);
-  EXPECT_FALSE(testing_support::PathExists(CLivePatchImp::WorkFilePath().utf8_string()));
+  EXPECT_FALSE(testing_support::PathExists(dir.File("data/xxurlw/test.gps")));
 }
 
 TEST_F(ManifestTest, LinkAtTheWorkFileIsReplacedNotWrittenThrough) {

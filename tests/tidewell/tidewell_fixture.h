@@ -12,7 +12,6 @@
 #include "tests/support/http_server.h"
 #include "tests/support/recording_desktop.h"
 #include "tests/support/temp_dir.h"
-#include "tidewell/library_directory.h"
 #include "tidewell/live_patch_imp.h"
 #include "tidewell/md5.h"
 
@@ -49,11 +48,9 @@ inline std::string Entry(const std::string& element, const std::string& name,
 class TidewellTest : public ::testing::Test {
  protected:
   TidewellTest() {
-    tidewell::SetModulePathForTesting(wxString::FromUTF8(dir.File("libTidewell.so")));
     patch.statusCallback = &TidewellTest::RecordStatus;
     patch.userData = this;
   }
-  ~TidewellTest() override { tidewell::SetModulePathForTesting(wxString()); }
 
   void SetUp() override { ASSERT_TRUE(server.running()); }
 
@@ -102,7 +99,8 @@ class TidewellTest : public ::testing::Test {
   testing_support::LoopbackHttpServer server;
   testing_support::TempDir dir;
   testing_support::RecordingDesktop desktop;
-  CLivePatchImp patch;
+  // Its library file lies in the test's directory.
+  CLivePatchImp patch{wxString::FromUTF8(dir.File("libTidewell.so"))};
   std::vector<StatusCall> calls;
   std::function<void(const StatusCall&)> onStatus;
 };

@@ -1,4 +1,6 @@
 // One verified patch file: retries, the MD5 check and the per-file call.
+#include "tidewell/verified_download.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -19,7 +21,14 @@ int CountProgress(void* client, double, double, double, double) {
   return 0;
 }
 
-class VerifiedDownloadTest : public TidewellTest {};
+class VerifiedDownloadTest : public TidewellTest {
+ protected:
+  // The patch object's DownloadAndVerify, noted in the library's directory.
+  bool Fetch(const wxString& url, const wxString& target, const wxString& hash) {
+    return tidewell::FetchVerifiedFile(patch, wxString::FromUTF8(dir.path() + "/"), url, target,
+                                       hash);
+  }
+};
 
 TEST_F(VerifiedDownloadTest, SecondAttemptSucceedsAfterAFailedFirst) {
   server.Serve("/up/f.bin", [](int request) {
@@ -27,8 +36,8 @@ TEST_F(VerifiedDownloadTest, SecondAttemptSucceedsAfterAFailedFirst) {
   });
   g_progressCalls = 0;
   patch.progressCallback = &CountProgress;
-  ASSERT_TRUE(patch.DownloadAndVerify(Url("/up/f.bin"), wxString::FromUTF8(dir.File("f.bin")),
-                                      wxString(Md5Of("payload")).Upper()));
+  ASSERT_TRUE(Fetch(Url("/up/f.bin"), wxString::FromUTF8(dir.File("f.bin")),
+                    wxString(Md5Of("payload")).Upper()));
   EXPECT_EQ(server.RequestCount("/up/f.bin"), 2);
   EXPECT_GT(g_progressCalls, 0);
   EXPECT_EQ(ReadFile(dir.File("f.bin")), "payload");
@@ -39,8 +48,7 @@ TEST_F(VerifiedDownloadTest, SecondAttemptSucceedsAfterAFailedFirst) {
 
 TEST_F(VerifiedDownloadTest, TenFailedAttemptsFailSilentlyAndLeaveNothing) {
   server.Serve("/up/f.bin", HttpResponse(404, "not here"));
-  EXPECT_FALSE(
-      patch.DownloadAndVerify(Url("/up/f.bin"), wxString::FromUTF8(dir.File("f.bin")), ""));
+  EXPECT_FALSE(Fetch(Url("/up/f.bin"), wxString::FromUTF8(dir.File("f.bin")), ""));
   EXPECT_EQ(server.RequestCount("/up/f.bin"), 10);
   EXPECT_TRUE(calls.empty());
   EXPECT_TRUE(desktop.MessageBoxes().empty());
@@ -53,8 +61,7 @@ TEST_F(VerifiedDownloadTest, GameFileNamedLikeADownloadIsNeverTouched) {
   testing_support::WriteFile(dir.File("f.bin.download"), "game's own");
   for (const bool served : {true, false}) {
     server.Serve("/up/f.bin", served ? HttpResponse(200, "payload") : HttpResponse(404, "gone"));
-    EXPECT_EQ(patch.DownloadAndVerify(Url("/up/f.bin"), wxString::FromUTF8(dir.File("f.bin")), ""),
-              served);
+    EXPECT_EQ(Fetch(Url("/up/f.bin"), wxString::FromUTF8(dir.File("f.bin")), ""), served);
     EXPECT_EQ(ReadFile(dir.File("f.bin.download")), "game's own") << served;
     EXPECT_EQ(testing_support::NamesEndingIn(dir.path(), ".download"),
               std::vector<std::string>{"f.bin.download"});
@@ -64,14 +71,14 @@ TEST_F(VerifiedDownloadTest, GameFileNamedLikeADownloadIsNeverTouched) {
 
 TEST_F(VerifiedDownloadTest, EmptyHashSkipsTheCheck) {
   server.Serve("/up/e.bin", HttpResponse(200, ""));
-  ASSERT_TRUE(patch.DownloadAndVerify(Url("/up/e.bin"), wxString::FromUTF8(dir.File("e.bin")), ""));
+  ASSERT_TRUE(Fetch(Url("/up/e.bin"), wxString::FromUTF8(dir.File("e.bin")), ""));
   EXPECT_EQ(calls.size(), 1u);
 }
 
 TEST_F(VerifiedDownloadTest, PathTooLongForTheStatusTextIsRefused) {
   server.Serve("/up/f.bin", HttpResponse(200, "x"));
   const wxString target = wxString::FromUTF8(dir.File(std::string(400, 'n')));
-  EXPECT_FALSE(patch.DownloadAndVerify(Url("/up/f.bin"), target, ""));
+  EXPECT_FALSE(Fetch(Url("/up/f.bin"), target, ""));
   EXPECT_EQ(server.TotalRequests(), 0);
 }
 
@@ -114,10 +121,11 @@ TEST_F(VerifiedDownloadTest, HashMismatchLeavesAtOnceKeepingTheInstalledFile) {
         patch.statusCallback = &FailOnStatusCall;
         // The child ends without its clean-up: what it notes goes to the
         // parent's directory, which is cleaned.
-        tidewell::SetModulePathForTesting(wxString::FromUTF8(target + ".so"));
         std::setvbuf(stderr, nullptr, _IOFBF, 4096);
         StderrDesktop boxes;
-        patch.DownloadAndVerify(Url("/up/bad.bin"), wxString::FromUTF8(target), Md5Of("original"));
+        const std::string parentDir = target.substr(0, target.rfind('/') + 1);
+        tidewell::FetchVerifiedFile(patch, wxString::FromUTF8(parentDir), Url("/up/bad.bin"),
+                                    wxString::FromUTF8(target), Md5Of("original"));
         std::fprintf(stderr, "still running\n");
         std::_Exit(5);
       },

@@ -14,7 +14,8 @@ inline constexpr uint64_t kNoSizeLimit = 0;
 // larger than the markup reader takes.
 inline constexpr uint64_t kDocumentSizeLimit = 16u * 1024 * 1024;
 // A transfer that receives (on average) less than a byte a second for this
-// long is abandoned as a failed attempt.
+// long is abandoned as a failed attempt, unless the caller names another
+// time.
 inline constexpr long kStallTimeoutSeconds = 30;
 
 // Transfers `url` into the file at `path` with the caller's easy `handle`
@@ -30,13 +31,12 @@ inline constexpr long kStallTimeoutSeconds = 30;
 // handle. URL and path are passed to libcurl and fopen in UTF-8. Only http
 // and https URLs are fetched (also for redirects); any other scheme fails
 // without a transfer. A body larger than `maxBytes` (when not kNoSizeLimit)
-// fails the transfer as soon as it is known to be too large.
+// fails the transfer as soon as it is known to be too large; one that
+// stalls for `stallTimeoutSeconds` fails it too.
 bool DownloadFile(CURL* handle, const wxString& url, const wxString& path, long connectTimeout,
-                  curl_progress_callback progress, uint64_t maxBytes = kNoSizeLimit);
+                  curl_progress_callback progress, uint64_t maxBytes = kNoSizeLimit,
+                  long stallTimeoutSeconds = kStallTimeoutSeconds);
 
 // libcurl header function: stores the value of a "Content-Length" header line
 // into the long that `userData` points to. Accepts every line.
 size_t ParseContentLength(char* buffer, size_t itemSize, size_t itemCount, void* userData);
-
-// Tests shorten the stall timeout (seconds; 0 restores the default).
-void SetDownloadStallTimeoutForTesting(long seconds);

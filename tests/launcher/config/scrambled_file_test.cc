@@ -90,9 +90,9 @@ TEST_F(ScrambledFileTest, StreamWithShortKeyTreatsMissingKeyBytesAsZero) {
       "\x05\x06\x07\x08\x09"
       "b";
   WriteFile(dir_.File("in.dat"), stored);
-  std::FILE* source = std::fopen(dir_.File("in.dat").c_str(), "rb");
+  platform::StdioFile source = platform::OpenStdioFile(dir_.File("in.dat").c_str(), "rb");
   ASSERT_NE(source, nullptr);
-  EXPECT_TRUE(UnscrambleStream(dir_.File("out.tmp"), source, "abc"));
+  EXPECT_TRUE(UnscrambleStream(dir_.File("out.tmp"), std::move(source), "abc"));
   EXPECT_EQ(ReadFile(dir_.File("out.tmp")),
             "\x10\x11\x12\x13\x14"
             "\x01\x01\x01"
@@ -101,9 +101,9 @@ TEST_F(ScrambledFileTest, StreamWithShortKeyTreatsMissingKeyBytesAsZero) {
 
   // A key of eight characters or more starts at its first character.
   WriteFile(dir_.File("in.dat"), "bcdefghij");
-  source = std::fopen(dir_.File("in.dat").c_str(), "rb");
+  source = platform::OpenStdioFile(dir_.File("in.dat").c_str(), "rb");
   ASSERT_NE(source, nullptr);
-  EXPECT_TRUE(UnscrambleStream(dir_.File("out.tmp"), source, "abcdefghXYZ"));
+  EXPECT_TRUE(UnscrambleStream(dir_.File("out.tmp"), std::move(source), "abcdefghXYZ"));
   EXPECT_EQ(ReadFile(dir_.File("out.tmp")), std::string(8, '\x01') + "\x09");
 }
 

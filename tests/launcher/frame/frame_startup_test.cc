@@ -17,6 +17,7 @@
 #include "skinui/window_system.h"
 #include "tests/launcher/launcher_program_fixture.h"
 #include "tests/support/skinui/test_hooks.h"
+#include "tests/support/test_road_environment.h"
 
 namespace {
 
@@ -132,18 +133,19 @@ TEST_F(FrameStartupTest, ClosingBeforeWindowInitLeavesEveryChildNull) {
 }
 
 TEST_F(FrameStartupTest, ThreadsThatCannotStartAreLoggedAndStartUpGoesOn) {
-  using Step = MyThread::FailStep;
+  using Step = testing_support::TestRoadEnvironment::ThreadStep;
   const struct {
     Step updateStep, listStep;
     const char *updateLine, *listLine;
-  } cases[] = {{Step::Create, Step::Run, ": Error: Can't create the update thread!\n",
+  } cases[] = {{Step::kPrepare, Step::kStart, ": Error: Can't create the update thread!\n",
                 ": Error: Load  server list Thread run Error!\n"},
-               {Step::Run, Step::Create, ": Error: The UpdateThread run Error!\n",
+               {Step::kStart, Step::kPrepare, ": Error: The UpdateThread run Error!\n",
                 ": Error: Can't create the Load  server list thread!\n"}};
   for (const auto& c : cases) {
-    MyThread::FailNextStartForTesting(c.updateStep);
-    StartUp();
-    MyThread::FailNextStartForTesting(c.listStep);
+    testing_support::TestRoadEnvironment system;
+    system.RefuseNextThread(c.updateStep);
+    StartUp(system);
+    system.RefuseNextThread(c.listStep);
     skinui::PumpPendingMessages();  // OnPrepare starts the server-list thread
     EXPECT_TRUE(frame().prepared);
     // Disabled at prepare, before any worker could enable it.

@@ -43,7 +43,7 @@ int Recurse(int depth) {
 
 // A stack overflow on one of the launcher's worker threads.
 void OverflowOnAWorker() {
-  auto* worker = new MyThread([](void*) { Recurse(0); }, nullptr);
+  auto* worker = new MyThread([](void*) { Recurse(0); }, nullptr, SystemRoadEnvironment());
   if (worker->Create() != 0 || worker->Run() != 0) return;
   JoinWorkerThreads();
 }

@@ -12,6 +12,7 @@
 
 #include "launcher/frame/launcher_frame_wnd.h"
 #include "launcher/win_main.h"
+#include "tests/support/test_road_environment.h"
 #include "tests/support/wait_until.h"
 
 namespace {
@@ -47,7 +48,7 @@ class MyThreadTest : public ::testing::Test {
 
 TEST_F(MyThreadTest, CallbackGetsTheUserDataOfConstructionTime) {
   LauncherFrameWnd frame;
-  auto* thread = new MyThread(RecordUserData, &frame);
+  auto* thread = new MyThread(RecordUserData, &frame, SystemRoadEnvironment());
   ASSERT_EQ(thread->Create(), 0);
   ASSERT_EQ(thread->Run(), 0);
   JoinWorkerThreads();
@@ -56,7 +57,7 @@ TEST_F(MyThreadTest, CallbackGetsTheUserDataOfConstructionTime) {
 
 TEST_F(MyThreadTest, ShutDownWaitsForEveryWorkerToEnd) {
   for (int i = 0; i < 3; ++i) {
-    auto* thread = new MyThread(WaitForStop, nullptr);
+    auto* thread = new MyThread(WaitForStop, nullptr, SystemRoadEnvironment());
     ASSERT_EQ(thread->Create(), 0);
     ASSERT_EQ(thread->Run(), 0);
   }
@@ -68,19 +69,21 @@ TEST_F(MyThreadTest, ShutDownWaitsForEveryWorkerToEnd) {
 }
 
 TEST_F(MyThreadTest, FailedStartsLeaveTheObjectToTheCaller) {
-  MyThread::FailNextStartForTesting(MyThread::FailStep::Create);
-  auto* first = new MyThread(RecordUserData, nullptr);
+  using Step = testing_support::TestRoadEnvironment::ThreadStep;
+  testing_support::TestRoadEnvironment system;
+  system.RefuseNextThread(Step::kPrepare);
+  auto* first = new MyThread(RecordUserData, nullptr, system);
   EXPECT_NE(first->Create(), 0);
   EXPECT_NE(first->Run(), 0);  // never created
   delete first;
-  MyThread::FailNextStartForTesting(MyThread::FailStep::Run);
-  auto* second = new MyThread(RecordUserData, nullptr);
+  system.RefuseNextThread(Step::kStart);
+  auto* second = new MyThread(RecordUserData, nullptr, system);
   EXPECT_EQ(second->Create(), 0);
   EXPECT_NE(second->Run(), 0);
   delete second;
   EXPECT_EQ(RunningWorkerCount(), 0);
   // The hook fails one start only.
-  auto* third = new MyThread(RecordUserData, nullptr);
+  auto* third = new MyThread(RecordUserData, nullptr, system);
   EXPECT_EQ(third->Create(), 0);
   EXPECT_EQ(third->Run(), 0);
   JoinWorkerThreads();
@@ -95,7 +98,7 @@ void IgnoreStop(void* /*userData*/) {
 
 TEST_F(MyThreadTest, WaitingForWorkersIsBounded) {
   g_release = false;
-  auto* thread = new MyThread(IgnoreStop, nullptr);
+  auto* thread = new MyThread(IgnoreStop, nullptr, SystemRoadEnvironment());
   ASSERT_EQ(thread->Create(), 0);
   ASSERT_EQ(thread->Run(), 0);
   RequestWorkerStop();
@@ -110,10 +113,12 @@ TEST_F(MyThreadTest, ShutDownWithAStuckWorkerEndsTheProcessWithZero) {
   ASSERT_GE(child, 0);
   if (child == 0) {
     g_release = false;
-    SetWorkerShutDownWaitForTesting(50);
-    auto* thread = new MyThread(IgnoreStop, nullptr);
+    RoadPace pace;
+    pace.workerShutDownWait = std::chrono::milliseconds(50);
+    testing_support::TestRoadEnvironment environment(pace);
+    auto* thread = new MyThread(IgnoreStop, nullptr, environment);
     if (thread->Create() != 0 || thread->Run() != 0) _exit(3);
-    launcher_main::ShutDown();
+    launcher_main::ShutDown(environment);
     _exit(4);  // shut-down returned although a worker still runs
   }
   int status = 0;

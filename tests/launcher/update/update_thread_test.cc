@@ -35,10 +35,6 @@ constexpr char kUpdateLine[] = "Connect the server and update... ";
 // Long enough for any run here to end on its own; a hang fails instead.
 constexpr auto kThreadEndWait = 60s;
 
-// How often the thread has found the frame not prepared yet.
-std::atomic<int> g_unpreparedLooks{0};
-void CountUnpreparedLook() { ++g_unpreparedLooks; }
-
 class UpdateThreadTest : public UpdateRoadTest {
  protected:
   void SetUp() override {
@@ -47,13 +43,11 @@ class UpdateThreadTest : public UpdateRoadTest {
     frame.updateWnd = &panel;
     panel.progressCtrl = &progress;
     enterGame.SetEnabled(false);
-    g_unpreparedLooks = 0;
-    SetUnpreparedFrameObserverForTesting(&CountUnpreparedLook);
+    frame.roadEnvironment = &road;
   }
 
   void TearDown() override {
     StopThread();
-    SetUnpreparedFrameObserverForTesting(nullptr);
     frame.updateWnd = nullptr;
     frame.enterGameBtn = nullptr;
     UpdateRoadTest::TearDown();
@@ -66,7 +60,7 @@ class UpdateThreadTest : public UpdateRoadTest {
 
   void StartThread() {
     thread_ = std::thread([this] {
-      RunUpdateThread(road);
+      UpdateThread(&frame);
       ended_ = true;
     });
   }
@@ -81,8 +75,15 @@ class UpdateThreadTest : public UpdateRoadTest {
 
   // True when the thread has looked at the unprepared frame twice, so it
   // waits there rather than passing through.
-  static bool WaitUntilWaitingForPrepare() {
-    return testing_support::WaitUntil([] { return g_unpreparedLooks >= 2; });
+  bool WaitUntilWaitingForPrepare() {
+    return testing_support::WaitUntil([this] { return road.Polls() >= 2; });
+  }
+
+  // The thread's body on `environment`, run to its end on this thread.
+  void RunOn(testing_support::TestRoadEnvironment& environment) {
+    frame.roadEnvironment = &environment;
+    UpdateThread(&frame);
+    frame.roadEnvironment = &road;
   }
 
   void StopThread() {
@@ -137,7 +138,7 @@ TEST_F(UpdateThreadTest, NoServerReachableGivesUpAtTheFirstLimitAtItsPace) {
     frame.prepareTick = pace.Now();
     frame.prepared = true;
     const size_t logged = ReadFile(dir.File("run.log")).size();
-    RunUpdateThread(pace);
+    RunOn(pace);
 
     EXPECT_EQ(CountErrorLog(kBusyLine), 1);
     const uint32_t ended = pace.Now() - frame.prepareTick;
@@ -283,7 +284,7 @@ TEST_F(UpdateThreadTest, ShutDownDuringTheUpdateEndsTheThread) {
 }
 
 TEST_F(UpdateThreadTest, ShutDownWhileWaitingForThePreparedFrameJoinsTheWorker) {
-  MyThread* worker = new MyThread(&UpdateThread, g_pFrame.load());
+  MyThread* worker = new MyThread(&UpdateThread, &frame, road);
   ASSERT_EQ(worker->Create(), 0);
   ASSERT_EQ(worker->Run(), 0);
   EXPECT_TRUE(WaitUntilWaitingForPrepare());
@@ -318,7 +319,7 @@ TEST_F(UpdateThreadTest, SecondLauncherWaitsForTheUpdateRoad) {
   testing_support::TestRoadEnvironment stuck;
   frame.prepareTick = stuck.Now();
   frame.updateNeeded = true;
-  RunUpdateThread(stuck);
+  RunOn(stuck);
   EXPECT_EQ(CountLog(kWaitLine), 2);
   EXPECT_EQ(CountErrorLog(kBusyLine), 1);
   EXPECT_FALSE(frame.updateNeeded);

@@ -219,7 +219,7 @@ TEST(LivePatchExitDeathTest, ShutDownReleasesThePatchObjectWhileItLives) {
   EXPECT_EXIT(
       {
         if (!LoadLivePatch(TheLivePatchHolder(), wxString::FromUTF8(dir.path()))) std::_Exit(2);
-        launcher_main::ShutDown();
+        launcher_main::ShutDown(SystemRoadEnvironment());
         std::exit(0);
       },
       ::testing::ExitedWithCode(0), "");

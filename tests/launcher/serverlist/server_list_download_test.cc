@@ -1,3 +1,5 @@
+#include "launcher/serverlist/server_list_download.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -9,9 +11,9 @@
 
 #include "launcher/config/setup_config.h"
 #include "launcher/frame/launcher_frame_wnd.h"
-#include "launcher/frame/server_list_thread.h"
 #include "launcher/serverlist/chosen_server.h"
 #include "launcher/serverlist/server_list.h"
+#include "launcher/serverlist/server_list_thread.h"
 #include "launcher/system/instance_path.h"
 #include "launcher/system/my_thread.h"
 #include "launcher/system/run_log.h"
@@ -54,6 +56,7 @@ class ServerListDownloadTest : public ::testing::Test {
     ClearChosenServer();
     g_bServerListDone = false;
     launcher_test::ClearSetupConfig();
+    frame.roadEnvironment = &road;
     auto lock = SetupConfig().Lock();
     SetupConfig().filePath = wxString::FromUTF8(dir.File("orvo.ini"));
   }
@@ -223,7 +226,7 @@ class ServerListThreadTest : public ServerListDownloadTest {
 
   // The body runs on its own thread, as it does in the launcher.
   void RunBody() {
-    std::thread body([this] { RunServerListThread(road); });
+    std::thread body([this] { ServerListThreadProc(static_cast<ServerListHost*>(&frame)); });
     body.join();
   }
 

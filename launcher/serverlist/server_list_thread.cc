@@ -1,0 +1,51 @@
+#include "launcher/serverlist/server_list_thread.h"
+
+#include "launcher/serverlist/server_list_download.h"
+#include "launcher/system/instance_path.h"
+
+std::atomic<bool> g_bServerListDone{false};
+
+namespace {
+
+constexpr char kListName[] = "ServerList.xml";
+
+// Waits until the frame asks for the list. False when the thread should end
+// instead: the list was done already, or shut-down has begun.
+bool WaitForRequest(ServerListHost& host, RoadEnvironment& environment) {
+  while (!host.serverListRequested) {
+    if (g_bServerListDone || environment.StopRequested()) return false;
+    if (!environment.Poll(environment.Pace().flagPollInterval)) return false;
+  }
+  return !environment.StopRequested();
+}
+
+}  // namespace
+
+void ServerListThreadProc(void* userData) {
+  if (userData == nullptr) return;
+  ServerListHost& host = *static_cast<ServerListHost*>(userData);
+  RoadEnvironment& environment = host.Road();
+  // Enter game was disabled by OnPrepare, before this thread started.
+  if (!WaitForRequest(host, environment)) return;
+
+  RunLogHandle& log = host.ServerListLog();
+  const bool downloaded =
+      DownLoadServerListFile(host.ServerListAddresses(), log, InstancePath(), environment);
+  if (environment.StopRequested()) {
+    // Shut-down has begun: leave the windows alone.
+    host.serverListRequested = false;
+    g_bServerListDone = true;
+    return;
+  }
+  if (downloaded) {
+    LogPlainMessage("DownLoadServerListFile success!");
+    // Read here, off the UI thread, as stored (whatever the copy left).
+    if (!host.ShowServerList(ReadServerListFile(kListName)))
+      RUNLOG_ERROR(log, 1688, "Connect to the server list of errors!");
+  } else {
+    LogPlainError("DownLoadServerListFile faiure!");
+    if (!host.ServerListShown()) RUNLOG_ERROR(log, 1701, "Connect to the server list of errors!");
+  }
+  host.serverListRequested = false;
+  g_bServerListDone = true;
+}

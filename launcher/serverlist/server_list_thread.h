@@ -1,0 +1,48 @@
+// The server-list thread: once the frame asks for it, fetches a fresh
+// ServerList.xml, reads it and hands it to the window side, which shows it
+// and chooses the current server. A failed download leaves the cached list.
+#pragma once
+
+#include <atomic>
+
+#include "launcher/config/launcher_urls.h"
+#include "launcher/serverlist/server_list.h"
+#include "launcher/system/road_environment.h"
+#include "launcher/system/run_log.h"
+
+// The frame as the server-list thread sees it; the thread is given it as its
+// user data. The frame derives from it, so the flag stays the frame's member.
+// The windows lie above this layer: the list reaches them through
+// ShowServerList.
+class ServerListHost {
+ public:
+  ServerListHost(const ServerListHost&) = delete;
+  ServerListHost& operator=(const ServerListHost&) = delete;
+
+  // The environment of the network roads; where the list comes from, and
+  // the run log.
+  virtual RoadEnvironment& Road() = 0;
+  virtual const LauncherUrls& ServerListAddresses() const = 0;
+  virtual RunLogHandle& ServerListLog() = 0;
+  // A list read after a download: the window side shows it and chooses the
+  // current server from it (as SelectCurrentServer does with the file).
+  // False when nothing could be shown or chosen.
+  virtual bool ShowServerList(ServerListReadResult list) = 0;
+  // Whether a list is shown already (the cached one).
+  virtual bool ServerListShown() = 0;
+
+  // Set by the frame when it asks for the list; cleared by the thread when
+  // it is done.
+  std::atomic<bool> serverListRequested{false};
+
+ protected:
+  ServerListHost() = default;
+  virtual ~ServerListHost() = default;
+};
+
+// Set when the thread body has finished (never cleared).
+extern std::atomic<bool> g_bServerListDone;
+
+// Thread callback for MyThread; `userData` is the ServerListHost (the frame),
+// whose road environment it runs on.
+void ServerListThreadProc(void* userData);
