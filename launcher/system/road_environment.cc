@@ -17,7 +17,7 @@ class SystemEnvironment : public RoadEnvironment {
   bool Poll(std::chrono::milliseconds interval) override { return Pause(interval); }
   const RoadPace& Pace() const override { return pace_; }
   bool StopRequested() override { return WorkerStopRequested(); }
-  TransferRoutine Transfer() override { return &DownloadFile; }
+  TransferRoutine Transfer() override { return &TransferFile; }
   bool PrepareThread() override { return true; }
   bool StartThread(std::thread& thread, std::function<void()> entry) override {
     try {

@@ -71,5 +71,5 @@ class RoadEnvironment {
 };
 
 // The real clock (platform::TickCount), real pauses, the real pace, the
-// process's stop request (RequestWorkerStop), DownloadFile and real threads.
+// process's stop request (RequestWorkerStop), TransferFile and real threads.
 RoadEnvironment& SystemRoadEnvironment();

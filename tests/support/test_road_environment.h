@@ -19,7 +19,7 @@ namespace testing_support {
 class TestRoadEnvironment : public RoadEnvironment {
  public:
   explicit TestRoadEnvironment(const RoadPace& pace = RoadPace{},
-                               TransferRoutine transfer = &DownloadFile)
+                               TransferRoutine transfer = &TransferFile)
       : pace_(pace), transfer_(transfer) {}
 
   uint32_t Now() override { return now_; }
