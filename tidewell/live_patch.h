@@ -59,6 +59,10 @@ class CLivePatch {
   virtual wxString GetLauncherVersion() = 0;
   virtual int32_t GetFileSize() = 0;
   virtual void ReleaseManifest() {}
+  // Why the last LoadManifest, ApplyPatches or UpdateSelf failed, for the
+  // host's log ("HTTP 404 from <url>"); empty after one that succeeded. The
+  // library writes no log of its own.
+  virtual wxString GetFailureCause() { return wxString(); }
 
   // Written by the host, never by the library.
   PatchStatusCallback statusCallback = nullptr;
