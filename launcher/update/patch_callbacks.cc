@@ -177,9 +177,14 @@ void HandleFetchedPackage(LauncherFrameWnd& frame, const wxString& path, bool is
 
   wxString unzipStem = stem;
   DoubleBackslashes(unzipStem);
-  if (WouldUnpackIntoInstallation(frame.programDir, path, stem) ||
-      !UnzipPackage(unzipStem, isTre, progress)) {
+  const platform::Status unpacked =
+      WouldUnpackIntoInstallation(frame.programDir, path, stem)
+          ? platform::Error{"package " + path.utf8_string() +
+                            " would unpack into a directory of the installation"}
+          : UnpackPackage(unzipStem, isTre, progress);
+  if (!unpacked) {
     RUNLOG_ERROR(frame.logTarget, 1967, "unzip files failure!");
+    RUNLOG_CAUSE(frame.logTarget, 1967, wxString::FromUTF8(unpacked.error().message));
     GiveUpUpdate(frame);
     return;
   }
