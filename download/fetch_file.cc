@@ -36,6 +36,7 @@ FetchResult FetchFile(const FetchRequest& request, const FetchPace& pace) {
         pace.transfer(handle.get(), url, request.path, kFetchConnectTimeoutSeconds,
                       request.progress, request.maxBytes, request.stallTimeoutSeconds);
     result.fetched = outcome.fetched();
+    if (result.fetched) result.from = url;
     causes.Note(urlIndex, DescribeTransfer(outcome, url, request.path));
   };
   for (int round = 0; round < kFetchRounds && !result.fetched && !stopped(); ++round) {

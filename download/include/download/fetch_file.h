@@ -46,6 +46,7 @@ struct FetchPace {
 struct FetchResult {
   bool fetched = false;
   int attempts = 0;  // transfers started
+  wxString from;     // the URL that answered, once fetched
   // Why nothing was fetched: the last attempt at each URL tried, as
   // DescribeTransfer tells it ("HTTP 404 from <url>; connection refused by
   // <second url> (20 attempts)"); empty once fetched.

@@ -207,7 +207,10 @@ TEST_F(FrameStartupTest, MissingSkinArchiveAndOrvoIniBringUpWindowsWithoutContro
   StartUpAndPrepare();
   LauncherFrameWnd& f = frame();
   EXPECT_TRUE(f.prepared);
-  EXPECT_NE(RunLog().find("): load orvo.ini error"), std::string::npos) << RunLog();
+  EXPECT_NE(RunLog().find("(262): load orvo.ini error\n"), std::string::npos) << RunLog();
+  EXPECT_NE(RunLog().find("(262): cause: " + File("orvo.ini") + ": No such file or directory\n"),
+            std::string::npos)
+      << RunLog();
   EXPECT_EQ(f.enterGameBtn, nullptr);
   ASSERT_NE(f.updateWnd, nullptr);
   EXPECT_EQ(f.updateWnd->serverBtn, nullptr);
