@@ -18,14 +18,14 @@ class SystemEnvironment : public RoadEnvironment {
   const RoadPace& Pace() const override { return pace_; }
   bool StopRequested() override { return WorkerStopRequested(); }
   TransferRoutine Transfer() override { return &TransferFile; }
-  bool PrepareThread() override { return true; }
-  bool StartThread(std::thread& thread, std::function<void()> entry) override {
+  platform::Status PrepareThread() override { return platform::Status(); }
+  platform::Status StartThread(std::thread& thread, std::function<void()> entry) override {
     try {
       thread = std::thread(std::move(entry));
-    } catch (const std::system_error&) {
-      return false;
+    } catch (const std::system_error& error) {
+      return platform::Error::FromErrno("the system starts no thread", error.code().value());
     }
-    return true;
+    return platform::Status();
   }
 
  private:

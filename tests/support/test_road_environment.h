@@ -32,8 +32,8 @@ class TestRoadEnvironment : public RoadEnvironment {
   // This road's own stop, or the process's shut-down.
   bool StopRequested() override;
   TransferRoutine Transfer() override { return transfer_; }
-  bool PrepareThread() override;
-  bool StartThread(std::thread& thread, std::function<void()> entry) override;
+  platform::Status PrepareThread() override;
+  platform::Status StartThread(std::thread& thread, std::function<void()> entry) override;
 
   void Advance(std::chrono::milliseconds by) { now_ += static_cast<uint32_t>(by.count()); }
   // Stops this road alone, as shut-down would.
