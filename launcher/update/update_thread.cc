@@ -38,6 +38,9 @@ void GiveUp(LauncherFrameWnd& frame) {
 
 enum class Pass { Again, End };
 
+// The cause of a time limit that passed before any pass of its phase failed.
+constexpr char kNoPassFinished[] = "no attempt finished in time";
+
 // The two phases of one run of the thread.
 struct Road {
   Road(RoadEnvironment& environment, uint32_t prepareTick)
@@ -46,7 +49,7 @@ struct Road {
   RoadPhase check;
   std::optional<RoadPhase> apply;  // from the successful check on
   // Why the last pass failed: the cause of giving up at a time limit.
-  wxString lastFailure;
+  wxString lastFailure = kNoPassFinished;
 };
 
 Pass CheckPhase(LauncherFrameWnd& frame, Road& road) {
@@ -62,7 +65,7 @@ Pass CheckPhase(LauncherFrameWnd& frame, Road& road) {
     return road.check.PauseAfterFailedPass() ? Pass::Again : Pass::End;
   }
   g_bVersionChecked = true;
-  road.lastFailure.clear();
+  road.lastFailure = kNoPassFinished;
   g_dwUpdateTick = road.environment.Now();
   road.apply.emplace(road.environment, g_dwUpdateTick.load());
   if (road.environment.StopRequested()) return Pass::End;
