@@ -4,6 +4,7 @@
 
 #include "download/download_file.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -29,6 +30,8 @@ struct BodySink {
   FILE* file = nullptr;
   uint64_t written = 0;
   uint64_t limit = kNoSizeLimit;
+  int writeError = 0;      // errno of a write the file refused
+  bool overBound = false;  // the body outgrew its bound
 };
 
 // libcurl write function: appends to the file, and ends the transfer (by
@@ -45,8 +48,13 @@ size_t WriteBody(char* data, size_t itemSize, size_t itemCount, void* userData) 
       status != 200 && (limit == kNoSizeLimit || limit > kDocumentSizeLimit)) {
     limit = kDocumentSizeLimit;
   }
-  if (limit != kNoSizeLimit && (sink->written > limit || length > limit - sink->written)) return 0;
+  if (limit != kNoSizeLimit && (sink->written > limit || length > limit - sink->written)) {
+    sink->overBound = true;
+    return 0;
+  }
+  errno = 0;
   const size_t stored = std::fwrite(data, 1, length, sink->file);
+  if (stored != length) sink->writeError = errno != 0 ? errno : EIO;
   sink->written += stored;
   return stored;
 }
@@ -71,8 +79,10 @@ size_t ParseContentLength(char* buffer, size_t itemSize, size_t itemCount, void*
   return length;
 }
 
-bool DownloadFile(CURL* handle, const wxString& url, const wxString& path, long connectTimeout,
-                  curl_progress_callback progress, uint64_t maxBytes, long stallTimeoutSeconds) {
+TransferOutcome TransferFile(CURL* handle, const wxString& url, const wxString& path,
+                             long connectTimeout, curl_progress_callback progress,
+                             uint64_t maxBytes, long stallTimeoutSeconds) {
+  TransferOutcome outcome;
   // Declared first: the stream uses it until it is closed.
   std::unique_ptr<char[]> outputBuffer(new (std::nothrow) char[kOutputBufferSize]);
   // The download targets have fixed names in the program directory
@@ -81,12 +91,12 @@ bool DownloadFile(CURL* handle, const wxString& url, const wxString& path, long 
   platform::StdioFile output = platform::StdioFileOver(
       platform::FileDescriptor(platform::OpenReplacingLinks(path.utf8_str(), true)), "wb+");
   if (!output) {
+    outcome.fileError = errno;
     std::perror(nullptr);
-    return false;
+    return outcome;
   }
   if (outputBuffer) std::setvbuf(output.get(), outputBuffer.get(), _IOFBF, kOutputBufferSize);
   long contentLength = 0;
-  long responseCode = 0;
   BodySink sink;
   sink.handle = handle;
   sink.file = output.get();
@@ -121,11 +131,29 @@ bool DownloadFile(CURL* handle, const wxString& url, const wxString& path, long 
     curl_easy_setopt(handle, CURLOPT_PROGRESSFUNCTION, progress);
   }
 
-  const CURLcode result = curl_easy_perform(handle);
+  outcome.curl = curl_easy_perform(handle);
   // A full disk may only show when the buffered rest is written out.
-  const bool stored = std::fflush(output.get()) == 0 && !std::ferror(output.get());
-  const bool closed = platform::CloseStdioFile(output);
-  if (result != CURLE_OK || !stored || !closed) return false;
-  if (curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &responseCode) != CURLE_OK) return false;
-  return responseCode == 200;
+  errno = 0;
+  if (std::fflush(output.get()) != 0 || std::ferror(output.get())) {
+    outcome.fileError = errno != 0 ? errno : EIO;
+  }
+  errno = 0;
+  if (!platform::CloseStdioFile(output) && outcome.fileError == 0) {
+    outcome.fileError = errno != 0 ? errno : EIO;
+  }
+  if (sink.writeError != 0) outcome.fileError = sink.writeError;
+  outcome.overBound = sink.overBound;
+  long responseCode = 0;
+  if (curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &responseCode) == CURLE_OK)
+    outcome.httpStatus = responseCode;
+  long socketError = 0;
+  if (curl_easy_getinfo(handle, CURLINFO_OS_ERRNO, &socketError) == CURLE_OK)
+    outcome.socketError = static_cast<int>(socketError);
+  return outcome;
+}
+
+bool DownloadFile(CURL* handle, const wxString& url, const wxString& path, long connectTimeout,
+                  curl_progress_callback progress, uint64_t maxBytes, long stallTimeoutSeconds) {
+  return TransferFile(handle, url, path, connectTimeout, progress, maxBytes, stallTimeoutSeconds)
+      .fetched();
 }

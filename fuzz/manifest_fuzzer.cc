@@ -9,6 +9,7 @@
 #include <wx/mstream.h>
 #include <wx/xml/xml.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cwchar>
 #include <string>
@@ -65,27 +66,34 @@ std::string WithHashes(const std::string& xml, const std::string& hash) {
   return saved;
 }
 
-bool ServeInput(CURL*, const wxString& url, const wxString& path, long,
-                curl_progress_callback progress, uint64_t maxBytes, long /*stallTimeout*/) {
+TransferOutcome ServeInput(CURL*, const wxString& url, const wxString& path, long,
+                           curl_progress_callback progress, uint64_t maxBytes,
+                           long /*stallTimeout*/) {
   const std::string target = path.utf8_string();
   FUZZ_CHECK(fuzz::InsideScratch(target));
   const std::string& bytes = url == kManifestUrl ? g_served.manifest
                              : target == fuzz::Scratch() + "/data/xxurlw/test.gps"
                                  ? g_served.fileList
                                  : g_served.body;
+  TransferOutcome outcome;
   FILE* file = std::fopen(target.c_str(), "wb+");
-  if (!file) return false;
+  if (!file) {
+    outcome.fileError = errno;
+    return outcome;
+  }
   // A body over the caller's bound is cut off, as a real transfer would be.
   if (maxBytes != kNoSizeLimit && bytes.size() > maxBytes) {
     std::fclose(file);
-    return false;
+    outcome.overBound = true;
+    return outcome;
   }
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) outcome.fileError = EIO;
   std::fclose(file);
   if (progress)
     progress(nullptr, static_cast<double>(bytes.size()), static_cast<double>(bytes.size()), 0, 0);
   // A URL may ask for a failed transfer.
-  return written && !url.Contains("fail");
+  outcome.httpStatus = url.Contains("fail") ? 404 : 200;
+  return outcome;
 }
 
 void CheckStatus(const wchar_t* filePath, int32_t, int32_t total, bool, void* user, bool, bool) {

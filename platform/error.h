@@ -14,6 +14,9 @@ struct Error {
 
   // "<what>: <strerror(errnoValue)>" with the errno kept.
   static Error FromErrno(std::string what, int errnoValue);
+  // A file that could not be written: "disk full writing <path>" for a full
+  // disk, else "cannot write <path>: <strerror(errnoValue)>".
+  static Error WritingFile(const std::string& path, int errnoValue);
 };
 
 // Success, or the error that prevented it.

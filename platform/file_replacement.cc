@@ -106,7 +106,8 @@ Status FileReplacement::Finish() {
   if (!error && flush_ == ReplaceFlush::kFileAndDirectory && fsync(file_.get()) != 0) error = errno;
   // A write error may only show when the file is closed.
   if (!file_.Close() && !error) error = errno;
-  if (error) return Error::FromErrno("cannot write " + path_, error);
+  // Named by its target: the temporary name goes with the failure.
+  if (error) return Error::WritingFile(target_, error);
   return Status();
 }
 
@@ -136,7 +137,7 @@ Status ReplaceFileContent(const std::string& target, std::string_view bytes,
   Result<FileReplacement> replacement = FileReplacement::Begin(target, std::move(options));
   if (!replacement) return replacement.error();
   if (!WriteAll(replacement.value().fd(), bytes.data(), bytes.size()))
-    return Error::FromErrno("cannot write " + replacement.value().path(), errno);
+    return Error::WritingFile(target, errno);
   return replacement.value().Commit();
 }
 

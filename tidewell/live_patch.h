@@ -12,6 +12,8 @@
 
 #include <cstdint>
 
+#include "download/transfer_outcome.h"
+
 // Called by the library after each fetched file, after each version step and
 // once at the end (all on the caller's thread):
 //   per-file: (statusText, 1, 1, true,  user, false,       false)
@@ -29,10 +31,11 @@ using HostRetryPause = bool (*)(void* context);
 
 // The routine the library transfers every file with, in the shape of the
 // download routine both sides compile (download/download_file.h): one
-// transfer of `url` into the file at `path` over `handle`.
-using HostTransfer = bool (*)(CURL* handle, const wxString& url, const wxString& path,
-                              long connectTimeout, curl_progress_callback progress,
-                              uint64_t maxBytes, long stallTimeoutSeconds);
+// transfer of `url` into the file at `path` over `handle`, and what it came
+// to.
+using HostTransfer = TransferOutcome (*)(CURL* handle, const wxString& url, const wxString& path,
+                                         long connectTimeout, curl_progress_callback progress,
+                                         uint64_t maxBytes, long stallTimeoutSeconds);
 
 // Capacity of CLivePatch::statusText, terminator included.
 inline constexpr int kStatusTextCapacity = 400;
@@ -56,6 +59,10 @@ class CLivePatch {
   virtual wxString GetLauncherVersion() = 0;
   virtual int32_t GetFileSize() = 0;
   virtual void ReleaseManifest() {}
+  // Why the last LoadManifest, ApplyPatches or UpdateSelf failed, for the
+  // host's log ("HTTP 404 from <url>"); empty after one that succeeded. The
+  // library writes no log of its own.
+  virtual wxString GetFailureCause() { return wxString(); }
 
   // Written by the host, never by the library.
   PatchStatusCallback statusCallback = nullptr;

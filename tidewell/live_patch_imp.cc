@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "tidewell/error_box.h"
+#include "tidewell/failure_cause.h"
 #include "tidewell/library_directory.h"
 #include "tidewell/patch_host.h"
 #include "tidewell/verified_download.h"
@@ -12,8 +13,13 @@ CLivePatchImp::CLivePatchImp(wxString modulePath)
 
 CLivePatchImp::~CLivePatchImp() = default;
 
-bool CLivePatchImp::DownloadAndVerify(const wxString& url, const wxString& target,
-                                      const wxString& expectedHash, uint64_t maxBytes) {
+bool CLivePatchImp::Kept(const platform::Status& status) {
+  failureCause_ = tidewell::CauseOf(status);
+  return status.ok();
+}
+
+platform::Status CLivePatchImp::DownloadAndVerify(const wxString& url, const wxString& target,
+                                                  const wxString& expectedHash, uint64_t maxBytes) {
   return tidewell::FetchVerifiedFile(*this, libraryDirectory_, url, target, expectedHash, maxBytes);
 }
 

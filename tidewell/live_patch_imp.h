@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "platform/error.h"
 #include "tidewell/live_patch.h"
 
 class CLivePatchImp : public CLivePatch {
@@ -27,30 +28,39 @@ class CLivePatchImp : public CLivePatch {
   wxString GetLauncherVersion() override { return newestLauncherVersion; }
   int32_t GetFileSize() override { return lastFileSize; }
   void ReleaseManifest() override;
+  wxString GetFailureCause() override { return failureCause_; }
 
  private:
+  // The work of the three operations; each failure carries its cause.
+  platform::Status ReadManifest(const wxString& url, const wxString& client);
+  platform::Status ApplyNeededSets(const wxString& installedVersion,
+                                   const wxString& installedLauncherVersion);
+  platform::Status ReplaceOwnFile();
+  // Keeps the cause of a failed `status` for GetFailureCause; its verdict.
+  bool Kept(const platform::Status& status);
+
   // Downloads `url` into the work file <library dir>/data/xxurlw/test.gps
   // (up to 10 attempts; at most kDocumentSizeLimit bytes). The caller parses
   // and then deletes it; a failed fetch leaves no work file.
-  bool FetchWorkFile(const wxString& url);
+  platform::Status FetchWorkFile(const wxString& url);
   wxString WorkFilePath() const;
 
   // Fetches the file list at `url` and every `item` in it, then makes the
   // step call for `version`.
-  bool ApplyFileList(const wxString& url, const wxString& version, bool launcherSet);
+  platform::Status ApplyFileList(const wxString& url, const wxString& version, bool launcherSet);
   // The full installation from the manifest's `base` set.
-  bool InstallBase(const wxString& installedLauncherVersion);
+  platform::Status InstallBase(const wxString& installedLauncherVersion);
   // The launcher set whose version is the newest launcher version.
-  bool ApplyLauncherSetForBase();
+  platform::Status ApplyLauncherSetForBase();
   // Fetches one `filedetails` or `item` entry to its target.
-  bool DownloadFileEntry(const wxXmlNode* entry);
+  platform::Status DownloadFileEntry(const wxXmlNode* entry);
   // A set given by one `filedetails` entry: fetches it, then makes the step
   // call for `version`; a failure is reported for `version`.
-  bool ApplySetEntry(const wxXmlNode* entry, const wxString& version, bool launcherSet);
+  platform::Status ApplySetEntry(const wxXmlNode* entry, const wxString& version, bool launcherSet);
   // One verified patch file (tidewell/verified_download.h), noted for the
   // start-up clean-up in the library directory.
-  bool DownloadAndVerify(const wxString& url, const wxString& target, const wxString& expectedHash,
-                         uint64_t maxBytes = 0);
+  platform::Status DownloadAndVerify(const wxString& url, const wxString& target,
+                                     const wxString& expectedHash, uint64_t maxBytes = 0);
   // "更新版本<version>发生错误" into statusText, then a box with `boxText`.
   void ReportVersionError(const wxString& version, const char* boxText);
 
@@ -64,4 +74,5 @@ class CLivePatchImp : public CLivePatch {
   wxXmlDocument manifest;
   wxString baseUrl;
   wxString newestLauncherVersion;
+  wxString failureCause_;  // of the last operation; empty after a success
 };

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "download/fetch_file.h"
+#include "tidewell/failure_cause.h"
 #include "tidewell/live_patch_imp.h"
 #include "tidewell/patch_host.h"
 #include "tidewell/xml_document.h"
@@ -20,7 +21,7 @@ void MakeDirectoryIfMissing(const wxString& directory) {
 
 wxString CLivePatchImp::WorkFilePath() const { return libraryDirectory_ + "data/xxurlw/test.gps"; }
 
-bool CLivePatchImp::FetchWorkFile(const wxString& url) {
+platform::Status CLivePatchImp::FetchWorkFile(const wxString& url) {
   // One level at a time; a directory that cannot be made shows up as a
   // download that cannot open its file. (Dot-less names are not hidden here;
   // the Windows hidden attribute has no counterpart.)
@@ -31,27 +32,33 @@ bool CLivePatchImp::FetchWorkFile(const wxString& url) {
   request.url = url;
   request.path = file;
   request.maxBytes = kDocumentSizeLimit;
-  const bool fetched = FetchFile(request, tidewell::HostFetchPace(*this)).fetched;
+  const FetchResult fetched = FetchFile(request, tidewell::HostFetchPace(*this));
+  if (fetched) return platform::Status();
   // What a failed or refused fetch wrote must not stay on disk.
-  if (!fetched) std::remove(file.utf8_str());
-  return fetched;
+  std::remove(file.utf8_str());
+  return tidewell::Failure(fetched.cause);
 }
 
 bool CLivePatchImp::LoadManifest(const wchar_t* url, const wchar_t* clientVersionText) {
   const wxString urlText = url ? wxString(url) : wxString();
   const size_t lastSlash = urlText.find_last_of('/');
   baseUrl = lastSlash == wxString::npos ? wxString() : urlText.Left(lastSlash + 1);
-  if (urlText.empty()) return false;
-  if (!FetchWorkFile(urlText)) return false;
+  return Kept(ReadManifest(urlText, clientVersionText ? wxString(clientVersionText) : wxString()));
+}
 
-  const wxString client = clientVersionText ? wxString(clientVersionText) : wxString();
+platform::Status CLivePatchImp::ReadManifest(const wxString& urlText, const wxString& client) {
+  if (urlText.empty()) return tidewell::Failure("no manifest URL");
+  if (platform::Status fetched = FetchWorkFile(urlText); !fetched) return fetched;
+
   // A broken manifest leaves the previous one usable.
   wxXmlDocument parsed;
-  if (!tidewell::LoadXmlDocument(WorkFilePath(), parsed)) return false;
+  const platform::Status read = tidewell::LoadXmlDocument(WorkFilePath(), parsed);
+  if (!read) return tidewell::Within("manifest from " + urlText, read);
   std::remove(WorkFilePath().utf8_str());
   // A first installation comes from the base set: a manifest without one
   // has nothing to install, and the host must not empty its data for it.
-  if (client == "0.0" && !tidewell::BaseSet(parsed.GetRoot())) return false;
+  if (client == "0.0" && !tidewell::BaseSet(parsed.GetRoot()))
+    return tidewell::Failure("manifest from " + urlText + " has no base set to install from");
   manifest.SetRoot(parsed.DetachRoot());  // frees the previous tree; no copy
 
   clientVersion = client;
@@ -76,7 +83,7 @@ bool CLivePatchImp::LoadManifest(const wchar_t* url, const wchar_t* clientVersio
     }
   }
   newestPatchVersion = newestPatch;
-  return true;
+  return platform::Status();
 }
 
 void CLivePatchImp::ReleaseManifest() {

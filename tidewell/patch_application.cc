@@ -11,9 +11,11 @@
 #include <cstdio>
 #include <cwchar>
 #include <optional>
+#include <utility>
 
 #include "platform/name_in_any_case.h"
 #include "tidewell/entry_path.h"
+#include "tidewell/failure_cause.h"
 #include "tidewell/live_patch_imp.h"
 #include "tidewell/md5_file.h"
 #include "tidewell/patch_host.h"
@@ -100,15 +102,28 @@ PatchSet ReadPatchSet(const wxXmlNode* set, Spelling spelling, bool readVersion)
   return parts;
 }
 
+// The set named in a cause: "patch set <version>", or "launcher patch set"
+// (whose own version plays no part).
+wxString SetName(const wxString& version, bool launcherSet) {
+  if (launcherSet) return "launcher patch set";
+  return "patch set " + version;
+}
+
 }  // namespace
 
 bool CLivePatchImp::ApplyPatches(const wxString& installedVersion,
                                  const wxString& installedLauncherVersion) {
+  return Kept(ApplyNeededSets(installedVersion, installedLauncherVersion));
+}
+
+platform::Status CLivePatchImp::ApplyNeededSets(const wxString& installedVersion,
+                                                const wxString& installedLauncherVersion) {
   const wxXmlNode* root = manifest.GetRoot();
-  if (!root) return true;
+  if (!root) return platform::Status();
 
   if (installedVersion == "0.0") {
-    if (!InstallBase(installedLauncherVersion)) return false;
+    if (platform::Status installed = InstallBase(installedLauncherVersion); !installed)
+      return installed;
   } else {
     for (const wxXmlNode* node = root->GetChildren(); node; node = node->GetNext()) {
       const bool launcherSet = NameIsAnyCase(node, "Launcherpatch");
@@ -125,27 +140,31 @@ bool CLivePatchImp::ApplyPatches(const wxString& installedVersion,
               : !set.version.empty() && tidewell::VersionOrdersBefore(clientVersion, set.version) &&
                     tidewell::VersionOrdersBefore(installedVersion, set.version);
       if (!needed) continue;
-      const bool applied = set.entry ? ApplySetEntry(set.entry, set.version, launcherSet)
-                                     : ApplyFileList(set.url, set.version, launcherSet);
-      if (!applied) return false;
+      platform::Status applied = set.entry ? ApplySetEntry(set.entry, set.version, launcherSet)
+                                           : ApplyFileList(set.url, set.version, launcherSet);
+      if (!applied) return applied;
     }
   }
   tidewell::NotifyHost(*this, nullptr, 0, true, false);
-  return true;
+  return platform::Status();
 }
 
-bool CLivePatchImp::ApplyFileList(const wxString& url, const wxString& version, bool launcherSet) {
-  if (url.empty()) return true;
-  if (!FetchWorkFile(url)) return false;
+platform::Status CLivePatchImp::ApplyFileList(const wxString& url, const wxString& version,
+                                              bool launcherSet) {
+  if (url.empty()) return platform::Status();
+  const wxString set = SetName(version, launcherSet);
+  if (platform::Status fetched = FetchWorkFile(url); !fetched)
+    return tidewell::Within(set, std::move(fetched));
   wxXmlDocument list;
-  if (!tidewell::LoadXmlDocument(WorkFilePath(), list)) return false;
+  if (platform::Status read = tidewell::LoadXmlDocument(WorkFilePath(), list); !read)
+    return tidewell::Within(set + ": file list from " + url, std::move(read));
   std::remove(WorkFilePath().utf8_str());
 
   for (const wxXmlNode* node = list.GetRoot()->GetChildren(); node; node = node->GetNext()) {
     if (node->GetType() == wxXML_ELEMENT_NODE && NameIs(node, "item")) {
-      if (!DownloadFileEntry(node)) {
+      if (platform::Status fetched = DownloadFileEntry(node); !fetched) {
         ReportVersionError(version, kDownloadErrorBox);
-        return false;
+        return tidewell::Within(set, std::move(fetched));
       }
     } else {
       ReportVersionError(version, kListNodeErrorBox);  // skipped; the list goes on
@@ -153,26 +172,30 @@ bool CLivePatchImp::ApplyFileList(const wxString& url, const wxString& version, 
   }
   currentVersion = version;
   tidewell::NotifyHost(*this, nullptr, 0, false, launcherSet);
-  return true;
+  return platform::Status();
 }
 
-bool CLivePatchImp::InstallBase(const wxString& installedLauncherVersion) {
-  if (installedLauncherVersion != newestLauncherVersion && !ApplyLauncherSetForBase()) return false;
+platform::Status CLivePatchImp::InstallBase(const wxString& installedLauncherVersion) {
+  if (installedLauncherVersion != newestLauncherVersion) {
+    if (platform::Status applied = ApplyLauncherSetForBase(); !applied) return applied;
+  }
 
   // Found by its name (a comment before it is no reason to install nothing
   // and report success); without one there is no full installation to have.
   const wxXmlNode* base = tidewell::BaseSet(manifest.GetRoot());
-  if (!base) return false;
+  if (!base) return tidewell::Failure("the manifest has no base set to install from");
   const wxXmlNode* entry = tidewell::FirstElementChild(base);
-  if (!entry) return false;  // a base set that names nothing cannot be installed
+  // A base set that names nothing cannot be installed.
+  if (!entry) return tidewell::Failure("the manifest's base set names no file");
   if (NameIs(entry, "files")) {
     return ApplyFileList(tidewell::AttributeOrEmpty(entry, "url"), newestPatchVersion, false);
   }
-  if (!NameIsAnyCase(entry, "filedetails")) return false;
+  if (!NameIsAnyCase(entry, "filedetails"))
+    return tidewell::Failure("the manifest's base set begins with neither files nor filedetails");
   return ApplySetEntry(entry, newestPatchVersion, false);
 }
 
-bool CLivePatchImp::ApplyLauncherSetForBase() {
+platform::Status CLivePatchImp::ApplyLauncherSetForBase() {
   const wxXmlNode* root = manifest.GetRoot();
   for (const wxXmlNode* node = root ? root->GetChildren() : nullptr; node; node = node->GetNext()) {
     if (!NameIsAnyCase(node, "Launcherpatch")) continue;
@@ -181,34 +204,37 @@ bool CLivePatchImp::ApplyLauncherSetForBase() {
     return set.entry ? ApplySetEntry(set.entry, set.version, true)
                      : ApplyFileList(set.url, set.version, true);
   }
-  return true;
+  return platform::Status();
 }
 
-bool CLivePatchImp::ApplySetEntry(const wxXmlNode* entry, const wxString& version,
-                                  bool launcherSet) {
-  if (!DownloadFileEntry(entry)) {
+platform::Status CLivePatchImp::ApplySetEntry(const wxXmlNode* entry, const wxString& version,
+                                              bool launcherSet) {
+  if (platform::Status fetched = DownloadFileEntry(entry); !fetched) {
     ReportVersionError(version, kDownloadErrorBox);
-    return false;
+    return tidewell::Within(SetName(version, launcherSet), std::move(fetched));
   }
   currentVersion = version;
   tidewell::NotifyHost(*this, nullptr, 0, false, launcherSet);
-  return true;
+  return platform::Status();
 }
 
-bool CLivePatchImp::DownloadFileEntry(const wxXmlNode* entry) {
+platform::Status CLivePatchImp::DownloadFileEntry(const wxXmlNode* entry) {
+  using tidewell::Failure;
   const wxString& libraryDirectory = libraryDirectory_;
-  if (libraryDirectory.empty()) return false;
+  if (libraryDirectory.empty()) return Failure("the library's own directory is unknown");
   const wxString hash = tidewell::AttributeOrEmpty(entry, "hash");
   const wxString local = tidewell::ToNativePath(tidewell::AttributeOrEmpty(entry, "local"));
   const wxString name = tidewell::ToNativePath(tidewell::AttributeOrEmpty(entry, "name"));
   const wxString url = tidewell::AttributeOrEmpty(entry, "url");
-  if (name.empty() || url.empty()) return false;
+  if (name.empty() || url.empty()) return Failure("a file entry without name or url");
   // The manifest is not trusted to write outside the directory it targets.
-  if (!tidewell::StaysInsideDirectory(name) || !tidewell::StaysInsideDirectory(local)) return false;
+  if (!tidewell::StaysInsideDirectory(name) || !tidewell::StaysInsideDirectory(local))
+    return Failure("file entry \"" + local + "\" \"" + name + "\" leaves the game directory");
 
   // A package named only ".upd" or ".tre" would be unpacked into the
   // directory it lies in, which is the filesystem's root for a bare name.
-  if (local.empty() && (name == ".upd" || name == ".tre")) return false;
+  if (local.empty() && (name == ".upd" || name == ".tre"))
+    return Failure("file entry \"" + name + "\" names a package without a name");
 
   wxString size;
   int32_t declaredSize = 0;
@@ -228,31 +254,36 @@ bool CLivePatchImp::DownloadFileEntry(const wxXmlNode* entry) {
   }
   // The installed file stays until its replacement is complete and
   // verified; only something that no file can replace fails at once.
-  if (wxDirExists(target)) return false;
+  if (wxDirExists(target)) return Failure("a directory stands at " + target);
   const std::optional<uint64_t> maxBytes = TransferBound(target, declaredSize);
-  if (!maxBytes) return false;  // the disk has no room to spare
+  if (!maxBytes) return Failure("no room left on the disk for " + target);
 
   const wxString fullUrl = url.Contains("http:") ? url : baseUrl + url;
   return DownloadAndVerify(fullUrl, target, hash, *maxBytes);
 }
 
-bool CLivePatchImp::UpdateSelf() {
+bool CLivePatchImp::UpdateSelf() { return Kept(ReplaceOwnFile()); }
+
+platform::Status CLivePatchImp::ReplaceOwnFile() {
+  using tidewell::Failure;
   const wxXmlNode* root = manifest.GetRoot();
-  if (!root) return false;
+  if (!root) return Failure("no manifest loaded");
   const wxXmlNode* self = root->GetChildren();
   while (self && !NameIs(self, "Tidewell")) self = self->GetNext();
   wxString hash;
-  if (!self || !ReadAttribute(self, "hash", &hash)) return false;
+  if (!self || !ReadAttribute(self, "hash", &hash))
+    return Failure("the manifest names no library file with a hash");
 
   {
     wxFile ownFile(modulePath_, wxFile::read);
-    if (tidewell::VerifyFileMd5(ownFile, hash)) return false;  // already current
+    if (tidewell::VerifyFileMd5(ownFile, hash)) return Failure("the library is current");
   }
   const wxString& libraryDirectory = libraryDirectory_;
-  if (libraryDirectory.empty()) return false;
+  if (libraryDirectory.empty()) return Failure("the library's own directory is unknown");
   const wxString local = tidewell::ToNativePath(tidewell::AttributeOrEmpty(self, "local"));
   const wxString url = tidewell::AttributeOrEmpty(self, "url");
-  if (local.empty() || url.empty() || !tidewell::StaysInsideDirectory(local)) return false;
+  if (local.empty() || url.empty() || !tidewell::StaysInsideDirectory(local))
+    return Failure("the manifest's library entry names no place or URL inside the game");
 
   const size_t lastSeparator = local.find_last_of('/');
   if (lastSeparator != wxString::npos && lastSeparator > 0) {
@@ -265,5 +296,6 @@ bool CLivePatchImp::UpdateSelf() {
   // the old one and renames it over it only when complete and verified: the
   // rename gives the name to a new file and leaves the mapped one untouched.
   const std::optional<uint64_t> maxBytes = TransferBound(target, 0);
-  return maxBytes && DownloadAndVerify(url, target, hash, *maxBytes);
+  if (!maxBytes) return Failure("no room left on the disk for " + target);
+  return DownloadAndVerify(url, target, hash, *maxBytes);
 }

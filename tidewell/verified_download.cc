@@ -11,6 +11,7 @@
 #include "download/update_temporaries.h"
 #include "platform/file_replacement.h"
 #include "tidewell/error_box.h"
+#include "tidewell/failure_cause.h"
 #include "tidewell/md5.h"
 #include "tidewell/md5_file.h"
 #include "tidewell/patch_host.h"
@@ -59,9 +60,9 @@ namespace {
 
 // The transfer into `download` (begun beside the target), the check, and
 // its placing.
-bool FetchAndVerify(CLivePatch& patch, const wxString& url, const wxString& target,
-                    platform::FileReplacement& download, const wxString& expectedHash,
-                    uint64_t maxBytes) {
+platform::Status FetchAndVerify(CLivePatch& patch, const wxString& url, const wxString& target,
+                                platform::FileReplacement& download, const wxString& expectedHash,
+                                uint64_t maxBytes) {
   const wxString downloadPath = wxString::FromUTF8(download.path());
   SetStatusText(patch, target);
   // The host's progress function follows every attempt from its start.
@@ -70,7 +71,13 @@ bool FetchAndVerify(CLivePatch& patch, const wxString& url, const wxString& targ
   request.path = downloadPath;
   request.progress = patch.progressCallback;
   request.maxBytes = maxBytes;
-  if (!FetchFile(request, HostFetchPace(patch))) return false;
+  const FetchResult fetched = FetchFile(request, HostFetchPace(patch));
+  if (!fetched) {
+    // The temporary name goes with the failure: the cause names the target.
+    wxString cause = fetched.cause;
+    cause.Replace(downloadPath, target);
+    return Failure(cause);
+  }
 
   if (!expectedHash.empty()) {
     wxFile file(downloadPath, wxFile::read);
@@ -90,18 +97,20 @@ bool FetchAndVerify(CLivePatch& patch, const wxString& url, const wxString& targ
   }
   // A file that replaces an installed one keeps its permission bits (the
   // game's executable stays executable).
-  if (!download.Commit()) return false;
+  if (platform::Status placed = download.Commit(); !placed) return placed;
   NotifyHost(patch, patch.statusText, 1, true, false);
-  return true;
+  return platform::Status();
 }
 
 }  // namespace
 
-bool FetchVerifiedFile(CLivePatch& patch, const wxString& ledgerDirectory, const wxString& url,
-                       const wxString& target, const wxString& expectedHash, uint64_t maxBytes) {
+platform::Status FetchVerifiedFile(CLivePatch& patch, const wxString& ledgerDirectory,
+                                   const wxString& url, const wxString& target,
+                                   const wxString& expectedHash, uint64_t maxBytes) {
   // The host learns the file's path from statusText; a path that does not
   // fit could only be reported cut, so such a file is not fetched at all.
-  if (target.length() >= static_cast<size_t>(kStatusTextCapacity)) return false;
+  if (target.length() >= static_cast<size_t>(kStatusTextCapacity))
+    return Failure("path too long to report: " + target);
   // The transfer goes to a fresh name beside the target, never a file of the
   // game's own (whatever it is called), noted so that the next start removes
   // it when this run is killed; the installed file stays until it is
@@ -111,14 +120,14 @@ bool FetchVerifiedFile(CLivePatch& patch, const wxString& ledgerDirectory, const
   options.makeTemporary = [&ledgerDir](const std::string& to, std::string& path) {
     return CreateNotedTemporary(ledgerDir, to, kDownloadTemporarySuffix, path);
   };
-  bool done = false;
+  platform::Status done;
   {
     // Nothing can be written beside it, or nothing can replace it: fail at
     // once, before any transfer.
     platform::Result<platform::FileReplacement> download =
         platform::FileReplacement::Begin(target.utf8_string(), std::move(options));
-    if (download)
-      done = FetchAndVerify(patch, url, target, download.value(), expectedHash, maxBytes);
+    done = download ? FetchAndVerify(patch, url, target, download.value(), expectedHash, maxBytes)
+                    : platform::Status(download.error());
   }
   ForgetNotedTemporaries(ledgerDir);
   return done;

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "platform/error.h"
 #include "tidewell/live_patch.h"
 
 namespace tidewell {
@@ -22,8 +23,10 @@ namespace tidewell {
 // no temporary file remains. The temporary file has a name no file had
 // before and is noted in the ledger of `ledgerDirectory` for the start-up
 // clean-up (update_temporaries.h). A body over `maxBytes` (when not 0)
-// fails, and so does a target whose path statusText cannot hold.
-bool FetchVerifiedFile(CLivePatch& patch, const wxString& ledgerDirectory, const wxString& url,
-                       const wxString& target, const wxString& expectedHash, uint64_t maxBytes = 0);
+// fails, and so does a target whose path statusText cannot hold; a failure
+// says why ("HTTP 404 from <url> (10 attempts)", "disk full writing <target>").
+platform::Status FetchVerifiedFile(CLivePatch& patch, const wxString& ledgerDirectory,
+                                   const wxString& url, const wxString& target,
+                                   const wxString& expectedHash, uint64_t maxBytes = 0);
 
 }  // namespace tidewell

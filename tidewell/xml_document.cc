@@ -3,6 +3,7 @@
 #include <expat.h>
 #include <wx/mstream.h>
 
+#include <cerrno>
 #include <climits>
 #include <fstream>
 #include <iterator>
@@ -29,32 +30,51 @@ void XMLCALL EndElement(void* data, const XML_Char* /*name*/) {
   --static_cast<DepthScan*>(data)->depth;
 }
 
-// True when no element of `text` lies deeper than the limit (whether the
-// text is well-formed is left to the real parse).
-bool NestsWithinLimit(const std::string& text) {
+// The depth scan over `text`: why it is refused before the real parse
+// (an element deeper than the limit), and expat's word on a syntax error,
+// which tells why the real parse fails when it does; each empty for none.
+struct ScanResult {
+  std::string refusal;
+  std::string syntaxError;
+};
+
+ScanResult ScanDepth(const std::string& text) {
   DepthScan scan;
   scan.parser = XML_ParserCreate(nullptr);
-  if (!scan.parser) return false;
+  if (!scan.parser) return ScanResult{"no XML parser", ""};
   XML_SetUserData(scan.parser, &scan);
   XML_SetElementHandler(scan.parser, &StartElement, &EndElement);
-  XML_Parse(scan.parser, text.data(), static_cast<int>(text.size()), XML_TRUE);
+  ScanResult result;
+  if (XML_Parse(scan.parser, text.data(), static_cast<int>(text.size()), XML_TRUE) !=
+          XML_STATUS_OK &&
+      !scan.tooDeep) {
+    result.syntaxError = std::string(XML_ErrorString(XML_GetErrorCode(scan.parser))) + " at line " +
+                         std::to_string(XML_GetCurrentLineNumber(scan.parser));
+  }
   XML_ParserFree(scan.parser);
-  return !scan.tooDeep;
+  if (scan.tooDeep)
+    result.refusal = "elements nested more than " + std::to_string(kMaxXmlDepth) + " deep";
+  return result;
 }
 
 }  // namespace
 
-bool LoadXmlDocument(const wxString& path, wxXmlDocument& document) {
+platform::Status LoadXmlDocument(const wxString& path, wxXmlDocument& document) {
   std::ifstream file(path.utf8_string(), std::ios::binary);
-  if (!file) return false;
+  if (!file) return platform::Error::FromErrno("cannot read " + path.utf8_string(), errno);
   const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-  if (file.bad() || text.size() > static_cast<size_t>(INT_MAX)) return false;
-  if (!NestsWithinLimit(text)) return false;
+  if (file.bad()) return platform::Error::FromErrno("cannot read " + path.utf8_string(), errno);
+  if (text.size() > static_cast<size_t>(INT_MAX)) return platform::Error{"too large to read"};
+  const ScanResult scan = ScanDepth(text);
+  if (!scan.refusal.empty()) return platform::Error{scan.refusal};
   wxMemoryInputStream input(text.data(), text.size());
   wxXmlDocument parsed;
-  if (!parsed.Load(input, "UTF-8") || !parsed.GetRoot()) return false;
+  if (!parsed.Load(input, "UTF-8") || !parsed.GetRoot()) {
+    if (scan.syntaxError.empty()) return platform::Error{"not an XML document"};
+    return platform::Error{"not well-formed XML (" + scan.syntaxError + ")"};
+  }
   document.SetRoot(parsed.DetachRoot());  // frees the previous tree; no copy
-  return true;
+  return platform::Status();
 }
 
 }  // namespace tidewell

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "launcher/system/file_replace.h"
+#include "platform/error.h"
 #include "platform/files.h"
 
 namespace {
@@ -43,6 +44,21 @@ std::unique_ptr<wxFileConfig> ReadSettingsFile(const wxString& path) {
   // WriteSettingsFile is the only write.
   wxMemoryInputStream input(text.data(), text.size());
   return std::make_unique<wxFileConfig>(input, SettingsTextConverter());
+}
+
+wxString WhySettingsFileUnreadable(const wxString& path) {
+  const std::string nativePath = path.utf8_string();
+  struct stat info {};
+  int error = 0;
+  if (stat(nativePath.c_str(), &info) != 0) {
+    error = errno;
+  } else if (!S_ISREG(info.st_mode)) {
+    error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+  } else if (std::ifstream file(nativePath, std::ios::binary); !file) {
+    error = errno;
+  }
+  if (error == 0) return path + " cannot be read";
+  return wxString::FromUTF8(platform::Error::FromErrno(nativePath, error).message);
 }
 
 std::unique_ptr<wxFileConfig> ReadSettingsFileForSave(const wxString& path) {

@@ -20,6 +20,10 @@ const wxMBConvUTF8& SettingsTextConverter();
 // unchanged.
 std::unique_ptr<wxFileConfig> ReadSettingsFile(const wxString& path);
 
+// Why ReadSettingsFile gives nothing for `path`, for the run log
+// ("<path>: No such file or directory").
+wxString WhySettingsFileUnreadable(const wxString& path);
+
 // The same for a save, which writes the file whole: when nothing is at
 // `path` (the file was deleted meanwhile, or a link there names nothing) an
 // empty configuration, so that the save writes the file anew.

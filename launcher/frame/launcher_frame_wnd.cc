@@ -5,6 +5,7 @@
 #include <new>
 
 #include "launcher/config/config_loaders.h"
+#include "launcher/config/settings_file.h"
 #include "launcher/config/setup_config.h"
 #include "launcher/frame/game_start.h"
 #include "launcher/serverlist/chosen_server.h"
@@ -131,7 +132,10 @@ void LauncherFrameWnd::Init() {
   custServiceBtn = Find("CustServiceBtn");
 
   OpenRunLog(logTarget);
-  if (!LoadMainConfig(programDir)) RUNLOG_ERROR(logTarget, 262, "load orvo.ini error");
+  if (!LoadMainConfig(programDir)) {
+    RUNLOG_ERROR(logTarget, 262, "load orvo.ini error");
+    RUNLOG_CAUSE(logTarget, 262, WhySettingsFileUnreadable(ProgramFilePath("orvo.ini")));
+  }
   LoadResolutionConfig();
   LoadVersionConfig();
   SetDefaultUrls(*this);

@@ -20,6 +20,7 @@
 #include "launcher/packages/disk_room.h"
 #include "launcher/packages/entry_reading.h"
 #include "launcher/packages/inflate_ahead.h"
+#include "platform/error.h"
 #include "platform/file_descriptor.h"
 #include "platform/files.h"
 
@@ -39,16 +40,22 @@ unzFile Zip(void* handle) { return static_cast<unzFile>(handle); }
 // An entry read into the extraction's buffer and written out part by part.
 class FileSink final : public EntrySink {
  public:
-  FileSink(int fd, char* buffer) : fd_(fd), buffer_(buffer) {}
+  FileSink(int fd, char* buffer, int& writeError)
+      : fd_(fd), buffer_(buffer), writeError_(writeError) {}
   char* Room(unsigned& length) override {
     length = ArchiveReader::kBufferSize;
     return buffer_;
   }
-  bool Took(size_t length) override { return WriteAll(fd_, buffer_, length); }
+  bool Took(size_t length) override {
+    if (WriteAll(fd_, buffer_, length)) return true;
+    writeError_ = errno;
+    return false;
+  }
 
  private:
   int fd_;
   char* buffer_;
+  int& writeError_;
 };
 
 bool IsSeparator(wxUniChar c) { return c == '\\' || c == '/'; }
@@ -234,6 +241,40 @@ void SetTimes(int fd, const ArchiveEntry& entry) {
 
 uint32_t LastArchiveResult() { return g_lastResult.load(); }
 void SetLastArchiveResult(uint32_t result) { g_lastResult.store(result); }
+
+wxString DescribeArchiveResult(uint32_t result, const wxString& name, int fileError,
+                               const wxString& file) {
+  const wxString code = wxString::Format("archive code 0x%x", result);
+  const auto told = [&code](const wxString& what) { return what + " (" + code + ")"; };
+  const auto damaged = [&](const char* how) {
+    return wxString::Format("damaged entry %s (%s, %s)", name, how, code);
+  };
+  switch (result) {
+    case archive_result::kOk:
+      return wxString();
+    case archive_result::kOpenFailed:
+      if (file.empty()) return told(name + " is not a zip archive");
+      if (fileError == 0) return told("entry " + name + " would leave the package's directory");
+      return told(wxString::FromUTF8(
+          platform::Error::FromErrno("cannot create " + file.utf8_string(), fileError).message));
+    case archive_result::kWriteFailed:
+      if (fileError == 0) return told("cannot write " + file);
+      return told(
+          wxString::FromUTF8(platform::Error::WritingFile(file.utf8_string(), fileError).message));
+    case archive_result::kHeaderMismatch:
+      return damaged("its local header disagrees with the directory");
+    case archive_result::kExtraFieldUnreadable:
+      return damaged("its extra field cannot be read");
+    case archive_result::kEncrypted:
+      return told("encrypted entry " + name);
+    case archive_result::kBadIndex:
+      return told("entry " + name + " out of range");
+    case archive_result::kInflateFailed:
+      return damaged("its data does not inflate");
+    default:
+      return told("entry " + name + " failed");
+  }
+}
 
 std::unique_ptr<ArchiveReader> ArchiveReader::Open(const wxString& path) {
   std::unique_ptr<ArchiveReader> reader(new ArchiveReader());
@@ -436,6 +477,8 @@ void ArchiveReader::EnsureDirectory(const wxString& base, const wxString& path) 
 }
 
 uint32_t ArchiveReader::ExtractItem(int32_t index, const wxString& name) {
+  fileError_ = 0;
+  failedFile_.clear();
   if (index < 0 || index >= EntryCount()) return archive_result::kBadIndex;
   if (!GoToEntry(index)) return archive_result::kHeaderMismatch;
   ArchiveEntry entry;
@@ -443,7 +486,10 @@ uint32_t ArchiveReader::ExtractItem(int32_t index, const wxString& name) {
   const uint32_t described = GetItem(index, entry);
   if (described != archive_result::kOk) return described;
   // Nothing is written outside the base directory.
-  if (!IsContainedRelativePath(name)) return archive_result::kOpenFailed;
+  if (!IsContainedRelativePath(name)) {
+    failedFile_ = baseDir_ + name;
+    return archive_result::kOpenFailed;
+  }
 
   if (entry.attributes & archive_attribute::kDirectory) {
     EnsureDirectory(baseDir_, name);
@@ -459,8 +505,11 @@ uint32_t ArchiveReader::ExtractItem(int32_t index, const wxString& name) {
     ensuredDirectory_ = directoryPart;
     directoryEnsured_ = true;
   }
-  return WriteEntryTo(baseDir_ + NativeSeparators(directoryPart) + filePart, entry,
-                      cachedEncrypted_);
+  const wxString fullPath = baseDir_ + NativeSeparators(directoryPart) + filePart;
+  const uint32_t result = WriteEntryTo(fullPath, entry, cachedEncrypted_);
+  if (result == archive_result::kOpenFailed || result == archive_result::kWriteFailed)
+    failedFile_ = fullPath;
+  return result;
 }
 
 uint32_t ArchiveReader::WriteEntryTo(const wxString& fullPath, const ArchiveEntry& entry,
@@ -480,17 +529,27 @@ uint32_t ArchiveReader::WriteEntryTo(const wxString& fullPath, const ArchiveEntr
     }
   }
   // A read-only file is not replaced, whatever rights the process has.
-  if (platform::FileExists(path) && platform::IsReadOnly(path)) return archive_result::kOpenFailed;
+  if (platform::FileExists(path) && platform::IsReadOnly(path)) {
+    fileError_ = EACCES;
+    return archive_result::kOpenFailed;
+  }
   // The entry is written beside its place and takes it only once it is
   // whole: a failed entry must leave nothing that installation would copy.
   std::string temporary;
   FileDescriptor out = CreateTemporaryBeside(path, EntryMode(entry), temporary);
-  if (!out.ok()) return archive_result::kOpenFailed;
+  if (!out.ok()) {
+    fileError_ = errno;
+    return archive_result::kOpenFailed;
+  }
 
   uint32_t result = encrypted ? archive_result::kEncrypted : CopyCurrentEntry(out.get());
   if (result == archive_result::kOk) SetTimes(out.get(), entry);
-  if (!out.Close() && result == archive_result::kOk) result = archive_result::kWriteFailed;
+  if (!out.Close() && result == archive_result::kOk) {
+    fileError_ = errno;
+    result = archive_result::kWriteFailed;
+  }
   if (result == archive_result::kOk && rename(temporary.c_str(), path.c_str()) != 0) {
+    fileError_ = errno;
     result = archive_result::kOpenFailed;  // e.g. a directory stands at the entry's place
   }
   if (result != archive_result::kOk) {
@@ -530,7 +589,7 @@ bool ArchiveReader::LinkUnpacked(FileDescriptor& file, const std::string& path) 
 
 uint32_t ArchiveReader::CopyCurrentEntry(int fd) {
   if (!buffer_) buffer_.reset(new char[kBufferSize]);
-  FileSink sink(fd, buffer_.get());
+  FileSink sink(fd, buffer_.get(), fileError_);
   return ReadCurrentEntry(Zip(zip_), sink, archive_result::kWriteFailed);
 }
 

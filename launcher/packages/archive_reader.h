@@ -63,6 +63,14 @@ struct ArchiveEntry {
 uint32_t LastArchiveResult();
 void SetLastArchiveResult(uint32_t result);
 
+// What `result` says of the entry `name` (or of the archive at `name` for
+// a failed open), for the run log: "damaged entry <name> (its data does not
+// inflate, archive code 0x5000000)". `fileError` is the errno behind a file
+// that could not be made or written (ArchiveReader::FileError), 0 when none:
+// then "disk full writing <file>" and the like name the file at `file`.
+wxString DescribeArchiveResult(uint32_t result, const wxString& name, int fileError = 0,
+                               const wxString& file = wxString());
+
 class ArchiveReader {
  public:
   static constexpr size_t kBufferSize = 16384;
@@ -88,6 +96,12 @@ class ArchiveReader {
   // when it came out whole; when it fails (encrypted, damaged, not
   // writable) no file is left at its place, not even one from before.
   uint32_t ExtractItem(int32_t index, const wxString& name);
+
+  // After an ExtractItem that could not make or write its file: the errno
+  // (0 when the system gave none, e.g. for a name that would leave the base
+  // directory) and the file's path.
+  int FileError() const { return fileError_; }
+  const wxString& FailedFile() const { return failedFile_; }
 
   // Creates `base` (its last level) when missing, then every level of
   // `path` below it, from the top down. Failures are not reported.
@@ -141,4 +155,6 @@ class ArchiveReader {
   // The directory part made for the entry before (below baseDir_).
   wxString ensuredDirectory_;
   bool directoryEnsured_ = false;
+  int fileError_ = 0;
+  wxString failedFile_;
 };

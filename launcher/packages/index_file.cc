@@ -1,8 +1,10 @@
 #include "launcher/packages/index_file.h"
 
+#include <cerrno>
 #include <fstream>
 #include <limits>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -19,19 +21,24 @@ void PutLe16(unsigned char* at, uint16_t value) {
   at[1] = static_cast<unsigned char>(value >> 8);
 }
 
-// The header and the whole records of an index file. False when the file
+// The header and the whole records of an index file. Fails when the file
 // cannot be opened, holds no whole header or is larger than any real index.
 // (Its callers catch an allocation failure.)
-bool ReadRecords(const wxString& path, uint32_t recordSize, std::vector<unsigned char>& records,
-                 int32_t& count) {
-  std::ifstream in(path.utf8_string(), std::ios::binary);
-  if (!in) return false;
+platform::Status ReadRecords(const wxString& path, uint32_t recordSize,
+                             std::vector<unsigned char>& records, int32_t& count) {
+  const std::string file = path.utf8_string();
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return platform::Error::FromErrno("cannot read " + file, errno);
+  const std::string tooShort =
+      file + " is shorter than the index header of " + std::to_string(kIndexHeaderSize) + " bytes";
   char header[kIndexHeaderSize];
-  if (!in.read(header, kIndexHeaderSize)) return false;
+  if (!in.read(header, kIndexHeaderSize)) return platform::Error{tooShort};
   in.seekg(0, std::ios::end);
   const std::streamoff length = in.tellg();
-  if (length < kIndexHeaderSize) return false;
-  if (static_cast<uint64_t>(length) > kLargestIndexFile) return false;
+  if (length < kIndexHeaderSize) return platform::Error{tooShort};
+  if (static_cast<uint64_t>(length) > kLargestIndexFile)
+    return platform::Error{file + " is larger than any index (" + std::to_string(length) +
+                           " bytes)"};
   uint64_t wanted = static_cast<uint64_t>(length - kIndexHeaderSize) / recordSize;
   // The count is a signed 32-bit number.
   wanted = std::min<uint64_t>(wanted, std::numeric_limits<int32_t>::max() / recordSize);
@@ -42,7 +49,11 @@ bool ReadRecords(const wxString& path, uint32_t recordSize, std::vector<unsigned
   const uint64_t got = static_cast<uint64_t>(in.gcount()) / recordSize;
   records.resize(got * recordSize);
   count = static_cast<int32_t>(got);
-  return true;
+  return platform::Status();
+}
+
+platform::Error TooLargeForMemory(const wxString& path) {
+  return platform::Error{path.utf8_string() + ": its records do not fit in memory"};
 }
 
 void DecodeCommon(const unsigned char* at, uint32_t& offset, uint32_t& length, uint16_t& extraA,
@@ -60,10 +71,11 @@ const std::vector<IndexRecord24> kNoPatch;
 
 }  // namespace
 
-bool IndexFile::LoadInstalledFrom(const wxString& path) try {
+platform::Status IndexFile::LoadInstalledFrom(const wxString& path) try {
   std::vector<unsigned char> bytes;
   int32_t loaded = 0;
-  if (!ReadRecords(path, kInstalledRecordSize, bytes, loaded)) return false;
+  if (platform::Status read = ReadRecords(path, kInstalledRecordSize, bytes, loaded); !read)
+    return read;
   std::vector<IndexRecord20> records(static_cast<size_t>(loaded));
   for (int32_t k = 0; k < loaded; ++k) {
     IndexRecord20& r = records[static_cast<size_t>(k)];
@@ -79,15 +91,16 @@ bool IndexFile::LoadInstalledFrom(const wxString& path) try {
   }
   entries = std::move(records);
   count = loaded;
-  return true;
+  return platform::Status();
 } catch (const std::bad_alloc&) {
-  return false;  // nothing assigned yet: the object is unchanged
+  return TooLargeForMemory(path);  // nothing assigned yet: the object is unchanged
 }
 
-bool IndexFile::LoadPatchFrom(const wxString& path) try {
+platform::Status IndexFile::LoadPatchFrom(const wxString& path) try {
   std::vector<unsigned char> bytes;
   int32_t loaded = 0;
-  if (!ReadRecords(path, kPatchRecordSize, bytes, loaded)) return false;
+  if (platform::Status read = ReadRecords(path, kPatchRecordSize, bytes, loaded); !read)
+    return read;
   std::vector<IndexRecord24> records(static_cast<size_t>(loaded));
   for (int32_t k = 0; k < loaded; ++k) {
     IndexRecord24& r = records[static_cast<size_t>(k)];
@@ -97,15 +110,15 @@ bool IndexFile::LoadPatchFrom(const wxString& path) try {
   }
   entries = std::move(records);
   count = loaded;
-  return true;
+  return platform::Status();
 } catch (const std::bad_alloc&) {
-  return false;  // nothing assigned yet: the object is unchanged
+  return TooLargeForMemory(path);  // nothing assigned yet: the object is unchanged
 }
 
-bool IndexFile::LoadInstalledForData() { return LoadInstalledFrom(indexPath); }
-bool IndexFile::LoadInstalled() { return LoadInstalledFrom(name); }
-bool IndexFile::LoadPatchForData() { return LoadPatchFrom(indexPath); }
-bool IndexFile::LoadPatch() { return LoadPatchFrom(name); }
+bool IndexFile::LoadInstalledForData() { return LoadInstalledFrom(indexPath).ok(); }
+bool IndexFile::LoadInstalled() { return LoadInstalledFrom(name).ok(); }
+bool IndexFile::LoadPatchForData() { return LoadPatchFrom(indexPath).ok(); }
+bool IndexFile::LoadPatch() { return LoadPatchFrom(name).ok(); }
 
 const std::vector<IndexRecord20>& IndexFile::Installed() const {
   const auto* records = std::get_if<std::vector<IndexRecord20>>(&entries);

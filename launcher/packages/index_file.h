@@ -11,6 +11,8 @@
 #include <variant>
 #include <vector>
 
+#include "platform/error.h"
+
 inline constexpr uint32_t kIndexHeaderSize = 136;
 inline constexpr uint32_t kInstalledRecordSize = 20;
 inline constexpr uint32_t kPatchRecordSize = 24;
@@ -75,6 +77,11 @@ class IndexFile {
   bool LoadPatchForData();      // patch index at indexPath (name + ".i")
   bool LoadPatch();             // patch index at name
 
+  // The loaders' work on the index file at `path`: a failure says why
+  // ("<path> is shorter than the 136-byte header").
+  platform::Status LoadInstalledFrom(const wxString& path);
+  platform::Status LoadPatchFrom(const wxString& path);
+
   // The records of the kind loaded last (empty for the other kind).
   const std::vector<IndexRecord20>& Installed() const;
   const std::vector<IndexRecord24>& Patch() const;
@@ -84,10 +91,6 @@ class IndexFile {
   int32_t count = 0;   // records read by the last successful load
   wxString name;       // the data file's path, or the index file's own
   wxString indexPath;  // the index of the data file `name`
-
- private:
-  bool LoadInstalledFrom(const wxString& path);
-  bool LoadPatchFrom(const wxString& path);
 };
 
 // Little-endian encodings of whole records, for writers of index files.

@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <limits>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "launcher/packages/index_file.h"
@@ -28,9 +30,24 @@ constexpr size_t kWriteBuffer = 64 * 1024;
 
 bool Exists(const wxString& path) { return platform::FileExists(path.utf8_string()); }
 
+// Sets errno when there is no plain file at `path`.
 FileDescriptor OpenExisting(const std::string& path, int flags) {
-  if (!platform::FileExists(path)) return FileDescriptor(-1);
+  if (!platform::FileExists(path)) {
+    errno = ENOENT;
+    return FileDescriptor(-1);
+  }
   return FileDescriptor(open(path.c_str(), flags | O_CLOEXEC));
+}
+
+platform::Error OutOfMemory(const std::string& path) {
+  return platform::Error{path + ": its records do not fit in memory"};
+}
+
+// Why no plain file is at `path`.
+platform::Error NoPlainFileAt(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return platform::Error::FromErrno(path, errno);
+  return platform::Error::FromErrno(path, S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
 }
 
 bool SizeOf(int fd, uint64_t& size) {
@@ -64,19 +81,21 @@ IndexRecord20 AsInstalledRecord(const IndexRecord24& patch, uint32_t offset) {
   return record;
 }
 
-// Copies `length` bytes from `fromAt` in one file to `toAt` in another, a
-// piece at a time: an entry may be far larger than is wise to hold whole.
-bool CopyRange(int fromFd, uint64_t fromAt, int toFd, uint64_t toAt, uint64_t length) {
+// Copies `length` bytes from `fromAt` in the file `from` to `toAt` in the
+// file `to`, a piece at a time: an entry may be far larger than is wise to
+// hold whole.
+platform::Status CopyRange(int fromFd, const std::string& from, uint64_t fromAt, int toFd,
+                           const std::string& to, uint64_t toAt, uint64_t length) {
   char buffer[65536];
   for (uint64_t done = 0; done < length;) {
     const size_t piece = static_cast<size_t>(std::min<uint64_t>(sizeof buffer, length - done));
-    if (!ReadAt(fromFd, fromAt + done, buffer, piece) ||
-        !platform::WriteAt(toFd, toAt + done, buffer, piece)) {
-      return false;
-    }
+    if (!ReadAt(fromFd, fromAt + done, buffer, piece))
+      return platform::Error::FromErrno("cannot read " + from, errno);
+    if (!platform::WriteAt(toFd, toAt + done, buffer, piece))
+      return platform::Error::WritingFile(to, errno);
     done += piece;
   }
-  return true;
+  return platform::Status();
 }
 
 // Takes back what a merge appended to a data file.
@@ -125,13 +144,15 @@ struct MergedIndex {
 };
 
 // Reads the installed index at `path` (the installed file or the copy the
-// batch staged for it) into `merged`; false when it does not load.
-bool LoadInstalledIndex(const std::string& path, MergedIndex& merged) try {
+// batch staged for it) into `merged`; fails, saying why, when it does not
+// load.
+platform::Status LoadInstalledIndex(const std::string& path, MergedIndex& merged) try {
   IndexFile installed(wxString::FromUTF8(path));
-  if (!installed.LoadInstalled()) return false;
+  if (platform::Status loaded = installed.LoadInstalledFrom(installed.name); !loaded) return loaded;
   FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
   uint64_t size = 0;
-  if (!fd.ok() || !SizeOf(fd.get(), size)) return false;
+  if (!fd.ok() || !SizeOf(fd.get(), size))
+    return platform::Error::FromErrno("cannot read " + path, errno);
   const uint64_t recordsEnd =
       kIndexHeaderSize + static_cast<uint64_t>(installed.count) * kInstalledRecordSize;
   merged.header.assign(kIndexHeaderSize, '\0');
@@ -139,15 +160,16 @@ bool LoadInstalledIndex(const std::string& path, MergedIndex& merged) try {
   if (!ReadAt(fd.get(), 0, merged.header.data(), kIndexHeaderSize) ||
       (!merged.tail.empty() &&
        !ReadAt(fd.get(), recordsEnd, merged.tail.data(), merged.tail.size())))
-    return false;
+    return platform::Error::FromErrno("cannot read " + path, errno);
   merged.records = installed.MutableInstalled();
-  return true;
+  return platform::Status();
 } catch (const std::bad_alloc&) {
-  return false;
+  return OutOfMemory(path);
 }
 
-bool StageIndex(InstallBatch& batch, const wxString& installedIndex, const MergedIndex& merged,
-                mode_t newMode, std::function<void()> abandoned = nullptr) {
+platform::Status StageIndex(InstallBatch& batch, const wxString& installedIndex,
+                            const MergedIndex& merged, mode_t newMode,
+                            std::function<void()> abandoned = nullptr) {
   return batch.StageWritten(
       installedIndex.utf8_string(), merged.Size(), newMode,
       [&merged](int fd) { return merged.WriteTo(fd); }, std::move(abandoned));
@@ -161,23 +183,23 @@ enum class OffsetRule { kDetach, kKeep };
 // read it as installed records. The offset is 0xFFFFFFFF (kDetach) or, when
 // the package's data file is installed whole beside it, the record's own
 // (kKeep).
-bool StageConvertedIndex(InstallBatch& batch, const wxString& installedIndex,
-                         const wxString& packageIndex, OffsetRule offsets) try {
+platform::Status StageConvertedIndex(InstallBatch& batch, const wxString& installedIndex,
+                                     const wxString& packageIndex, OffsetRule offsets) try {
   IndexFile patch(packageIndex);
-  if (!patch.LoadPatch()) {
+  if (const platform::Status loaded = patch.LoadPatchFrom(patch.name); !loaded) {
     // A file too short for a header is no index to convert: it goes as it
     // is. One too large to read installs nothing.
     struct stat info {};
-    if (stat(packageIndex.utf8_str(), &info) != 0 ||
-        static_cast<uint64_t>(info.st_size) >= kIndexHeaderSize) {
-      return false;
-    }
+    if (stat(packageIndex.utf8_str(), &info) != 0)
+      return platform::Error::FromErrno("cannot read " + packageIndex.utf8_string(), errno);
+    if (static_cast<uint64_t>(info.st_size) >= kIndexHeaderSize) return loaded;
     return batch.StageCopy(packageIndex.utf8_string(), installedIndex.utf8_string());
   }
   MergedIndex converted;
   converted.header.assign(kIndexHeaderSize, '\0');
   FileDescriptor fd(open(packageIndex.utf8_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd.ok() || !ReadAt(fd.get(), 0, converted.header.data(), kIndexHeaderSize)) return false;
+  if (!fd.ok() || !ReadAt(fd.get(), 0, converted.header.data(), kIndexHeaderSize))
+    return platform::Error::FromErrno("cannot read " + packageIndex.utf8_string(), errno);
   converted.records.reserve(patch.Patch().size());
   for (const IndexRecord24& record : patch.Patch()) {
     const uint32_t offset = offsets == OffsetRule::kKeep ? record.offset : kDetachedOffset;
@@ -185,7 +207,8 @@ bool StageConvertedIndex(InstallBatch& batch, const wxString& installedIndex,
   }
   return StageIndex(batch, installedIndex, converted, NewFileMode(packageIndex));
 } catch (const std::bad_alloc&) {
-  return false;  // the converted index does not fit in memory: nothing installed
+  // The converted index does not fit in memory: nothing installed.
+  return OutOfMemory(packageIndex.utf8_string());
 }
 
 // Applies the records of `patch` to the installed index in `merged`: each
@@ -193,27 +216,35 @@ bool StageConvertedIndex(InstallBatch& batch, const wxString& installedIndex,
 // staged pointing at them. Every record must address bytes inside the
 // package's data file, and the growth must stay within bounds and the
 // disk's room, before anything is written.
-bool StageDataMerge(InstallBatch& batch, const IndexFile& patch, const std::string& packageData,
-                    MergedIndex& merged, const wxString& installedIndex,
-                    const std::string& installedData) {
+platform::Status StageDataMerge(InstallBatch& batch, const IndexFile& patch,
+                                const std::string& packageData, MergedIndex& merged,
+                                const wxString& installedIndex, const std::string& installedData) {
   FileDescriptor package = OpenExisting(packageData, O_RDONLY);
-  FileDescriptor data = OpenExisting(installedData, O_RDWR);
   uint64_t packageSize = 0;
+  if (!package.ok() || !SizeOf(package.get(), packageSize))
+    return platform::Error::FromErrno("cannot read " + packageData, errno);
+  FileDescriptor data = OpenExisting(installedData, O_RDWR);
   uint64_t dataSize = 0;
-  if (!package.ok() || !data.ok() || !SizeOf(package.get(), packageSize) ||
-      !SizeOf(data.get(), dataSize)) {
-    return false;
-  }
+  if (!data.ok() || !SizeOf(data.get(), dataSize))
+    return platform::Error::FromErrno("cannot open " + installedData, errno);
   const std::vector<IndexRecord24>& records = patch.Patch();
   uint64_t growth = 0;
   for (const IndexRecord24& record : records) {
-    if (static_cast<uint64_t>(record.offset) + record.length > packageSize) return false;
+    if (static_cast<uint64_t>(record.offset) + record.length > packageSize) {
+      return platform::Error{"a record of " + patch.name.utf8_string() +
+                             " reaches past the end of " + packageData};
+    }
     growth += record.length;
   }
   // New offsets are 32-bit: the data file must stay addressable.
   if (growth > kMergeGrowthFactor * packageSize + kMergeGrowthSlack ||
-      dataSize + growth > kLargestDataFile || !batch.TakeRoom(installedData, data.get(), growth)) {
-    return false;
+      dataSize + growth > kLargestDataFile) {
+    return platform::Error{"merging " + patch.name.utf8_string() + " would grow " + installedData +
+                           " by " + std::to_string(growth) + " bytes, more than it may"};
+  }
+  if (!batch.TakeRoom(installedData, data.get(), growth)) {
+    return platform::Error{"no room on the disk for " + std::to_string(growth) + " more bytes of " +
+                           installedData + " (a reserve of the disk stays free)"};
   }
 
   const uint64_t originalSize = dataSize;
@@ -227,9 +258,11 @@ bool StageDataMerge(InstallBatch& batch, const IndexFile& patch, const std::stri
       TakeValues(record, *target);
       continue;
     }
-    if (!CopyRange(package.get(), record.offset, data.get(), dataSize, record.length)) {
+    if (platform::Status copied = CopyRange(package.get(), packageData, record.offset, data.get(),
+                                            installedData, dataSize, record.length);
+        !copied) {
       TruncateTo(installedData, originalSize);
-      return false;
+      return copied;
     }
     const uint32_t newOffset = static_cast<uint32_t>(dataSize);
     dataSize += record.length;
@@ -242,11 +275,13 @@ bool StageDataMerge(InstallBatch& batch, const IndexFile& patch, const std::stri
   }
   // Given up, the merge takes back what it appended.
   const auto takeBack = [installedData, originalSize] { TruncateTo(installedData, originalSize); };
-  if (!StageIndex(batch, installedIndex, merged, NewFileMode(installedIndex), takeBack)) {
+  if (platform::Status staged =
+          StageIndex(batch, installedIndex, merged, NewFileMode(installedIndex), takeBack);
+      !staged) {
     takeBack();
-    return false;
+    return staged;
   }
-  return true;
+  return platform::Status();
 }
 
 // `path` with its last part found in any letter case.
@@ -271,55 +306,67 @@ wxString DataFileOf(const wxString& indexPath) {
   return InAnyCase(dot == wxString::npos ? indexPath : indexPath.substr(0, dot));
 }
 
-bool StageLoginDataMerge(InstallBatch& batch, RunLogHandle& log, const wxString& packageIndex,
-                         const wxString& installedIndex, const wxString& installedData) {
+platform::Status StageLoginDataMerge(InstallBatch& batch, RunLogHandle& log,
+                                     const wxString& packageIndex, const wxString& installedIndex,
+                                     const wxString& installedData) {
   const wxString packageData = DataFileOf(packageIndex);
+  // Each failure line is followed by its cause.
+  const auto failed = [&log](int line, platform::Status cause) {
+    RUNLOG_CAUSE(log, line, wxString::FromUTF8(cause.error().message));
+    return cause;
+  };
   if (!platform::FileExists(batch.ContentOf(installedData.utf8_string()))) {
     // The package's data file becomes the installed one, so its records
     // keep their offsets; only their form changes to installed records.
     // The index goes first: one left without its data file by a kill is
     // installed afresh with it by the next start.
-    if (StageConvertedIndex(batch, installedIndex, packageIndex, OffsetRule::kKeep) &&
-        batch.StageCopy(packageData.utf8_string(), installedData.utf8_string())) {
-      return true;
-    }
+    platform::Status staged =
+        StageConvertedIndex(batch, installedIndex, packageIndex, OffsetRule::kKeep);
+    if (staged) staged = batch.StageCopy(packageData.utf8_string(), installedData.utf8_string());
+    if (staged) return staged;
     RUNLOG_ERROR(log, 2352, " in pathList.xml %s may be config error! or %s file not exsited ",
                  packageData, packageIndex);
-    return false;
+    return failed(2352, std::move(staged));
   }
   if (!Exists(packageIndex)) {
     RUNLOG_ERROR(log, 2363, "  %s file not exsited ", packageIndex);
-    return false;
+    return failed(2363, NoPlainFileAt(packageIndex.utf8_string()));
   }
   const std::string installedContent = batch.ContentOf(installedIndex.utf8_string());
   if (!platform::FileExists(installedContent)) {
     RUNLOG_ERROR(log, 2370, "%s file not exsited ", installedIndex);
-    return false;
+    return failed(2370, NoPlainFileAt(installedContent));
   }
   // A package index whose records reach outside its data file counts as a
   // load error too: nothing is merged from it.
   IndexFile patch(packageIndex);
   MergedIndex merged;
-  if (!LoadInstalledIndex(installedContent, merged) || !patch.LoadPatch() ||
-      !StageDataMerge(batch, patch, packageData.utf8_string(), merged, installedIndex,
-                      installedData.utf8_string())) {
+  platform::Status loaded = LoadInstalledIndex(installedContent, merged);
+  if (loaded) loaded = patch.LoadPatchFrom(patch.name);
+  if (loaded) {
+    loaded = StageDataMerge(batch, patch, packageData.utf8_string(), merged, installedIndex,
+                            installedData.utf8_string());
+  }
+  if (!loaded) {
     RUNLOG_ERROR(log, 2383, "%s file or %s file load error ,may be the file format wrong! ",
                  installedIndex, packageIndex);
-    return false;
+    return failed(2383, std::move(loaded));
   }
-  return true;
+  return platform::Status();
 }
 
-bool StageIndexFileMerge(InstallBatch& batch, const wxString& installedIndex,
-                         const wxString& packageIndex) try {
+platform::Status StageIndexFileMerge(InstallBatch& batch, const wxString& installedIndex,
+                                     const wxString& packageIndex) try {
   const std::string installedContent = batch.ContentOf(installedIndex.utf8_string());
-  if (!Exists(packageIndex)) return false;
+  if (!Exists(packageIndex)) return NoPlainFileAt(packageIndex.utf8_string());
   if (!platform::FileExists(installedContent)) {
     return StageConvertedIndex(batch, installedIndex, packageIndex, OffsetRule::kDetach);
   }
   IndexFile patch(packageIndex);
   MergedIndex merged;
-  if (!patch.LoadPatch() || !LoadInstalledIndex(installedContent, merged)) return false;
+  if (platform::Status loaded = patch.LoadPatchFrom(patch.name); !loaded) return loaded;
+  if (platform::Status loaded = LoadInstalledIndex(installedContent, merged); !loaded)
+    return loaded;
   const uint32_t count = static_cast<uint32_t>(merged.records.size());
   for (const IndexRecord24& record : patch.Patch()) {
     if (record.targetIndex < count) {
@@ -332,7 +379,7 @@ bool StageIndexFileMerge(InstallBatch& batch, const wxString& installedIndex,
   }
   return StageIndex(batch, installedIndex, merged, NewFileMode(packageIndex));
 } catch (const std::bad_alloc&) {
-  return false;
+  return OutOfMemory(installedIndex.utf8_string());
 }
 
 bool MergeLoginData(const wxString& packageIndex, RunLogHandle& log,

@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "launcher/system/run_log.h"
+#include "platform/error.h"
 
 class InstallBatch;
 
@@ -28,19 +29,21 @@ inline constexpr uint64_t kMergeGrowthSlack = uint64_t{1} << 20;
 // them; an entry of length 0 keeps its place. With no installed data file
 // the package's login.dat and its index (as installed records, offsets
 // kept, as they address that same data) are staged in its place, the index
-// first. Errors are written to the run log. False stops the installation:
-// a package index that reaches outside its data file, grows the data file
-// too far or past 4 GiB, or does not fit in the disk's room.
-bool StageLoginDataMerge(InstallBatch& batch, RunLogHandle& log, const wxString& packageIndex,
-                         const wxString& installedIndex, const wxString& installedData);
+// first. Errors are written to the run log, each line followed by its
+// cause. A failure stops the installation, saying why: a package index that
+// reaches outside its data file, grows the data file too far or past 4 GiB,
+// or does not fit in the disk's room.
+platform::Status StageLoginDataMerge(InstallBatch& batch, RunLogHandle& log,
+                                     const wxString& packageIndex, const wxString& installedIndex,
+                                     const wxString& installedData);
 
 // Any other ".i" file: only the installed index changes; every record it
 // installs or replaces gets the offset 0xFFFFFFFF and no data file is
 // touched. With no installed index the package's index is installed,
 // converted to installed records. An index larger than kLargestIndexFile
-// is refused (false). Both are full paths of ".i" files.
-bool StageIndexFileMerge(InstallBatch& batch, const wxString& installedIndex,
-                         const wxString& packageIndex);
+// is refused. Both are full paths of ".i" files. A failure says why.
+platform::Status StageIndexFileMerge(InstallBatch& batch, const wxString& installedIndex,
+                                     const wxString& packageIndex);
 
 // The same merges on their own, put in place at once: the installed data
 // file is the one beside `installedIndex` whose name, in any letter case,

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <map>
 #include <utility>
 
@@ -20,6 +21,11 @@ namespace {
 bool SyncPath(const std::string& path, int flags) {
   FileDescriptor fd(open(path.c_str(), flags | O_CLOEXEC));
   return fd.ok() && fsync(fd.get()) == 0;
+}
+
+platform::Error NoRoomFor(const std::string& target) {
+  return platform::Error{"no room on the disk for " + target +
+                         " (a reserve of the disk stays free)"};
 }
 
 std::string LowerName(const std::string& path) {
@@ -127,10 +133,12 @@ std::string InstallBatch::ContentOf(const std::string& target) const {
 
 void InstallBatch::MadeDirectory(const std::string& path) { madeDirectories_.push_back(path); }
 
-bool InstallBatch::StageCopy(const std::string& source, const std::string& target) {
+platform::Status InstallBatch::StageCopy(const std::string& source, const std::string& target) {
   FileDescriptor in(open(source.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat info {};
-  if (!in.ok() || fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  if (!in.ok() || fstat(in.get(), &info) != 0)
+    return platform::Error::FromErrno("cannot read " + source, errno);
+  if (!S_ISREG(info.st_mode)) return platform::Error{source + " is not a plain file"};
 
   // A replaced file keeps its mode, a new one takes the source's.
   platform::ReplaceOptions options = StagingOptions(root_, info.st_mode & 07777);
@@ -150,39 +158,39 @@ bool InstallBatch::StageCopy(const std::string& source, const std::string& targe
   }
   platform::Result<platform::FileReplacement> staged =
       platform::FileReplacement::Begin(target, std::move(options));
-  if (!staged) return false;
+  if (!staged) return staged.error();
   platform::FileReplacement& file = staged.value();
   dev_t device = info.st_dev;
   if (!linked) {
     struct stat made {};
-    if (fstat(file.fd(), &made) != 0 ||
-        !TakeRoomOn(made.st_dev, file.fd(), static_cast<uint64_t>(info.st_size)) ||
-        !CopyAll(in.get(), file.fd())) {
-      return false;
-    }
+    if (fstat(file.fd(), &made) != 0) return platform::Error::WritingFile(target, errno);
+    if (!TakeRoomOn(made.st_dev, file.fd(), static_cast<uint64_t>(info.st_size)))
+      return NoRoomFor(target);
+    if (!CopyAll(in.get(), file.fd())) return platform::Error::WritingFile(target, errno);
     device = made.st_dev;
   }
-  if (!file.Finish()) return false;
+  if (platform::Status finished = file.Finish(); !finished) return finished;
   stagedFor_[target] = file.path();
   steps_.push_back(Step{staged.release(), device, nullptr, {}, nullptr});
-  return true;
+  return platform::Status();
 }
 
-bool InstallBatch::StageWritten(const std::string& target, uint64_t size, mode_t newMode,
-                                const std::function<bool(int fd)>& write,
-                                std::function<void()> abandoned) {
+platform::Status InstallBatch::StageWritten(const std::string& target, uint64_t size,
+                                            mode_t newMode,
+                                            const std::function<bool(int fd)>& write,
+                                            std::function<void()> abandoned) {
   platform::Result<platform::FileReplacement> staged =
       platform::FileReplacement::Begin(target, StagingOptions(root_, newMode));
-  if (!staged) return false;
+  if (!staged) return staged.error();
   platform::FileReplacement& file = staged.value();
   struct stat made {};
-  if (fstat(file.fd(), &made) != 0 || !TakeRoomOn(made.st_dev, file.fd(), size) ||
-      !write(file.fd()) || !file.Finish()) {
-    return false;
-  }
+  if (fstat(file.fd(), &made) != 0) return platform::Error::WritingFile(target, errno);
+  if (!TakeRoomOn(made.st_dev, file.fd(), size)) return NoRoomFor(target);
+  if (!write(file.fd())) return platform::Error::WritingFile(target, errno);
+  if (platform::Status finished = file.Finish(); !finished) return finished;
   stagedFor_[target] = file.path();
   steps_.push_back(Step{staged.release(), made.st_dev, nullptr, {}, std::move(abandoned)});
-  return true;
+  return platform::Status();
 }
 
 void InstallBatch::AddStep(std::function<bool()> step, std::vector<std::string> touched) {
@@ -202,8 +210,14 @@ void InstallBatch::NoteDirectoriesOf(const std::string& path) {
   }
 }
 
-bool InstallBatch::Commit() {
+platform::Status InstallBatch::Commit() {
   committed_ = true;
+  // The first failure is the one told.
+  platform::Status status;
+  const auto failed = [&status](platform::Error error) {
+    if (status) status = std::move(error);
+    return false;
+  };
   // One flush per filesystem makes every staged copy durable before the
   // first of them takes an installed file's place (and with them what the
   // merges appended to data files beside them).
@@ -214,21 +228,26 @@ bool InstallBatch::Commit() {
   bool ok = true;
   for (const auto& entry : filesystems) {
     FileDescriptor fd(open(entry.second.c_str(), O_RDONLY | O_CLOEXEC));
-    ok = ok && fd.ok() && syncfs(fd.get()) == 0;
+    ok = ok &&
+         ((fd.ok() && syncfs(fd.get()) == 0) ||
+          failed(platform::Error::FromErrno("cannot flush the disk of " + entry.second, errno)));
   }
 
   for (size_t next = 0; ok && next < steps_.size(); ++next) {
     Step& step = steps_[next];
     if (step.file) {
-      ok = step.file->Place().ok();
+      const platform::Status placed = step.file->Place();
+      ok = placed.ok() || failed(placed.error());
       step.placed = ok;
       if (ok) NoteDirectoriesOf(step.file->target());
       continue;
     }
-    ok = step.action();
+    ok = step.action() || failed(platform::Error{"a step of the installation failed"});
     for (const std::string& path : step.touched) {
       if (access(path.c_str(), F_OK) == 0) {
-        ok = SyncPath(path, O_RDONLY) && ok;
+        ok = (SyncPath(path, O_RDONLY) ||
+              failed(platform::Error::FromErrno("cannot flush " + path, errno))) &&
+             ok;
       }
       NoteDirectoriesOf(path);
     }
@@ -239,6 +258,9 @@ bool InstallBatch::Commit() {
     for (auto it = madeDirectories_.rbegin(); it != madeDirectories_.rend(); ++it)
       rmdir(it->c_str());
   }
-  for (const std::string& dir : directories_) ok = SyncPath(dir, O_RDONLY | O_DIRECTORY) && ok;
-  return ok;
+  for (const std::string& dir : directories_) {
+    if (!SyncPath(dir, O_RDONLY | O_DIRECTORY))
+      failed(platform::Error::FromErrno("cannot flush " + dir, errno));
+  }
+  return status;
 }

@@ -44,19 +44,20 @@ class InstallBatch {
   // and the source has no other name, else a copy. login.dat, which merges
   // append to, is always copied. The staged file gets the
   // installed file's permission bits when it replaces one, else the source's.
-  // False (nothing staged) when the source cannot be read, the copy cannot be
-  // written whole or would not leave the disk's reserve free, or the target
-  // is a directory or a read-only file.
-  bool StageCopy(const std::string& source, const std::string& target);
+  // Fails (nothing staged, saying why) when the source cannot be read, the
+  // copy cannot be written whole or would not leave the disk's reserve free,
+  // or the target is a directory or a read-only file.
+  platform::Status StageCopy(const std::string& source, const std::string& target);
 
   // Stages content that `write` writes into the open new file it is given
   // (`size` bytes, checked against the room first), to take `target`'s place
   // at the commit. Its mode is the installed file's when it replaces one,
   // else `newMode`. `abandoned` runs when the file never takes its place.
-  // False (nothing staged) as for StageCopy, or when `write` fails.
-  bool StageWritten(const std::string& target, uint64_t size, mode_t newMode,
-                    const std::function<bool(int fd)>& write,
-                    std::function<void()> abandoned = nullptr);
+  // Fails (nothing staged) as StageCopy does, or when `write` fails (with
+  // errno set).
+  platform::Status StageWritten(const std::string& target, uint64_t size, mode_t newMode,
+                                const std::function<bool(int fd)>& write,
+                                std::function<void()> abandoned = nullptr);
 
   // Takes room for `bytes` more in the open file `fd` at `path` (a data
   // file a merge appends to); false when that would not leave the reserve
@@ -77,8 +78,9 @@ class InstallBatch {
   void AddStep(std::function<bool()> step, std::vector<std::string> touched = {});
 
   // Flush, then the renames and steps in order, then the directories.
-  // False at the first failure; what was put in place before stays.
-  bool Commit();
+  // Fails at the first failure, saying which; what was put in place before
+  // stays.
+  platform::Status Commit();
 
  private:
   struct Step {

@@ -83,10 +83,10 @@ class PackageWalk {
   }
 
   // Walks package directory `dir` into the installed directory `targetDir`.
-  bool Walk(const wxString& dir, const std::string& targetDir) {
+  platform::Status Walk(const wxString& dir, const std::string& targetDir) {
     for (const wxString& name : ListDirectory(dir)) {
       // Shut-down stops the walk between files; nothing staged is installed.
-      if (WorkerStopRequested()) return false;
+      if (WorkerStopRequested()) return platform::Error{"stopped: the launcher is ending"};
       const wxString full = WithTrailingSeparator(dir) + name;
       if (NamesLauncherRecord(RelativeOf(full))) {
         CountEntry(full);
@@ -96,21 +96,28 @@ class PackageWalk {
       const std::string installedName = names_.Find(targetDir, name.utf8_string());
       const std::string target = targetDir + installedName;
       if (platform::DirectoryExists(full.utf8_string())) {
+        platform::Status staged;
         if (HasEntries(full) && platform::DirectoryExists(target)) {
-          if (!Walk(full, WithTrailingSeparator(target))) return false;
+          staged = Walk(full, WithTrailingSeparator(target));
         } else {
           CountEntry(full);
-          if (!StageDirectory(full, targetDir, installedName)) return false;
+          staged = StageDirectory(full, targetDir, installedName);
         }
+        if (!staged) return staged;
         continue;
       }
-      if (!StageFile(full, targetDir, installedName)) return false;
+      if (platform::Status staged = StageFile(full, targetDir, installedName); !staged)
+        return staged;
     }
-    return true;
+    return platform::Status();
   }
 
   // The merges are recorded before any of them takes its place.
-  bool Commit() { return merges_.Record() && batch_.Commit(); }
+  platform::Status Commit() {
+    if (!merges_.Record())
+      return platform::Error{"cannot record the merges in " + install_.programDir.utf8_string()};
+    return batch_.Commit();
+  }
 
  private:
   wxString RelativeOf(const wxString& path) const {
@@ -130,15 +137,15 @@ class PackageWalk {
     progress_(static_cast<float>(percent));
   }
 
-  bool StageFile(const wxString& full, const std::string& targetDir,
-                 const std::string& installedName) {
+  platform::Status StageFile(const wxString& full, const std::string& targetDir,
+                             const std::string& installedName) {
     // The special names are told by the lower-cased path; the files
     // themselves keep their case.
     const wxString lower = full.Lower();
     RUNLOG_MESSAGE_TIGHT(install_.log, 2207, "process file is %s!", lower);
     CountEntry(full);
     if (lower.EndsWith(".i") && !isTre_) return StageMerge(full, lower, targetDir, installedName);
-    if (lower.EndsWith(kSeparator + "login.dat")) return true;
+    if (lower.EndsWith(kSeparator + "login.dat")) return platform::Status();
     if (lower.EndsWith(kSeparator + "del.lst")) {
       const wxString programDir = install_.programDir;
       RunLogHandle* log = &install_.log;
@@ -146,17 +153,19 @@ class PackageWalk {
         CarryOutDeleteList(programDir, *log, full);
         return true;
       });
-      return true;
+      return platform::Status();
     }
-    if (!batch_.StageCopy(full.utf8_string(), targetDir + installedName)) return false;
+    if (platform::Status staged = batch_.StageCopy(full.utf8_string(), targetDir + installedName);
+        !staged)
+      return staged;
     names_.Added(targetDir, installedName);
-    return true;
+    return platform::Status();
   }
 
   // Stages the merge of the package's index `full` into its installed
   // counterpart, unless this package's merge of it is recorded as done.
-  bool StageMerge(const wxString& full, const wxString& lower, const std::string& targetDir,
-                  const std::string& installedName) {
+  platform::Status StageMerge(const wxString& full, const wxString& lower,
+                              const std::string& targetDir, const std::string& installedName) {
     const bool login = lower.EndsWith(kSeparator + "login.dat.i");
     const std::string target = targetDir + installedName;
     const std::string dataName = login ? names_.Find(targetDir, DataNameOf(installedName)) : "";
@@ -167,40 +176,44 @@ class PackageWalk {
     const bool recorded = !package_.fingerprint.empty();
     const std::string merge = package_.fingerprint + "|" + RelativeOf(full).utf8_string();
     const std::string before = recorded ? state() : std::string();
-    if (recorded && merges_.Done(merge, target, before)) return true;
+    if (recorded && merges_.Done(merge, target, before)) return platform::Status();
 
     const wxString targetPath = wxString::FromUTF8(target);
-    const bool staged = login ? StageLoginDataMerge(batch_, install_.log, full, targetPath,
-                                                    wxString::FromUTF8(data))
-                              : StageIndexFileMerge(batch_, targetPath, full);
-    if (!staged) return false;
+    const platform::Status staged =
+        login
+            ? StageLoginDataMerge(batch_, install_.log, full, targetPath, wxString::FromUTF8(data))
+            : StageIndexFileMerge(batch_, targetPath, full);
+    if (!staged)
+      return platform::Error{"merging " + full.utf8_string() + ": " + staged.error().message};
     names_.Added(targetDir, installedName);
     if (login) names_.Added(targetDir, dataName);
     if (recorded) merges_.Add(MergeRecord{target, before, state(), merge});
-    return true;
+    return platform::Status();
   }
 
   // Copies directory `source` with everything in it into the batch, as
   // `name` in `targetDir`.
-  bool StageDirectory(const wxString& source, const std::string& targetDir,
-                      const std::string& name) {
+  platform::Status StageDirectory(const wxString& source, const std::string& targetDir,
+                                  const std::string& name) {
     const std::string target = targetDir + name;
     if (mkdir(target.c_str(), 0777) == 0) {
       batch_.MadeDirectory(target);
       names_.Added(targetDir, name);
     } else if (errno != EEXIST || !platform::DirectoryExists(target)) {
-      return false;
+      return platform::Error::FromErrno("cannot make the directory " + target,
+                                        errno == EEXIST ? ENOTDIR : errno);
     }
     const std::string inside = WithTrailingSeparator(target);
     for (const wxString& entry : ListDirectory(source)) {
       const wxString sourceEntry = WithTrailingSeparator(source) + entry;
       const std::string entryName = entry.utf8_string();
-      const bool staged = platform::DirectoryExists(sourceEntry.utf8_string())
-                              ? StageDirectory(sourceEntry, inside, entryName)
-                              : batch_.StageCopy(sourceEntry.utf8_string(), inside + entryName);
-      if (!staged) return false;
+      const platform::Status staged =
+          platform::DirectoryExists(sourceEntry.utf8_string())
+              ? StageDirectory(sourceEntry, inside, entryName)
+              : batch_.StageCopy(sourceEntry.utf8_string(), inside + entryName);
+      if (!staged) return staged;
     }
-    return true;
+    return platform::Status();
   }
 
   const InstallTarget& install_;
@@ -215,9 +228,16 @@ class PackageWalk {
 
 }  // namespace
 
+platform::Status InstallPackage(const InstallTarget& install, const wxString& dir,
+                                const wxString& root, bool isTre, const InstallProgress& progress,
+                                const InstalledPackage& package) {
+  PackageWalk walk(install, root, isTre, progress, package);
+  if (platform::Status walked = walk.Walk(dir, walk.TargetDirectoryOf(dir)); !walked) return walked;
+  return walk.Commit();
+}
+
 bool InstallUpdateFiles(const InstallTarget& install, const wxString& dir, const wxString& root,
                         bool isTre, const InstallProgress& progress,
                         const InstalledPackage& package) {
-  PackageWalk walk(install, root, isTre, progress, package);
-  return walk.Walk(dir, walk.TargetDirectoryOf(dir)) && walk.Commit();
+  return InstallPackage(install, dir, root, isTre, progress, package).ok();
 }

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "launcher/system/run_log.h"
+#include "platform/error.h"
 
 // Where a package is installed: the program directory (with a trailing
 // separator), the run log, and the byte counters of the update's progress,
@@ -49,6 +50,12 @@ struct InstalledPackage {
 // written leaves the installation untouched, and an installed file is only
 // ever replaced whole. A replaced file keeps its permission bits.
 // Shut-down stops the walk between files, before anything is put in place.
+// A failure says why ("disk full writing <file>", "merging <index>: ...").
+platform::Status InstallPackage(const InstallTarget& target, const wxString& dir,
+                                const wxString& root, bool isTre, const InstallProgress& progress,
+                                const InstalledPackage& package = {});
+
+// InstallPackage, told as true or false.
 bool InstallUpdateFiles(const InstallTarget& target, const wxString& dir, const wxString& root,
                         bool isTre, const InstallProgress& progress,
                         const InstalledPackage& package = {});

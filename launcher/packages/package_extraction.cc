@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <string>
 
 #include "launcher/packages/archive_reader.h"
@@ -60,58 +61,97 @@ wxString PackagePath(const wxString& stem, const std::string& extension) {
   return wxString::FromUTF8(slash == std::string::npos ? found : dir + found);
 }
 
-// True when what the package's entries declare fits in the room left on
-// the filesystem that is to hold `stem`, keeping the reserve free.
-bool RoomToUnpack(const wxString& stem, const ArchiveReader& reader, int32_t entries) {
+// Fails when what the package's entries declare does not fit in the room
+// left on the filesystem that is to hold `stem`, keeping the reserve free.
+platform::Status RoomToUnpack(const wxString& stem, const ArchiveReader& reader, int32_t entries) {
   const std::string path = stem.utf8_string();
   const size_t slash = path.find_last_of('/');
   const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
   platform::FileDescriptor fd(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!fd.ok()) return true;  // nothing to measure: the writes will tell
+  if (!fd.ok()) return platform::Status();  // nothing to measure: the writes will tell
   const DiskRoom room = RoomOnFilesystemOf(fd.get());
   // Each entry takes up to a block more than its bytes.
   const uint64_t needed =
       AddSaturating(reader.DeclaredBytes(), static_cast<uint64_t>(entries) * room.block);
-  return needed <= room.bytes;
+  if (needed <= room.bytes) return platform::Status();
+  return platform::Error{"no room on the disk to unpack " + path + ": " + std::to_string(needed) +
+                         " bytes needed, " + std::to_string(room.bytes) + " to spare"};
 }
+
+// Why the entries failed: the first one's cause, and how many more failed.
+class EntryFailures {
+ public:
+  void Note(const wxString& cause) {
+    if (count_++ == 0) first_ = cause;
+  }
+  bool any() const { return count_ > 0; }
+  std::string Text() const {
+    wxString text = first_;
+    if (count_ == 2) text += ", and 1 more entry failed";
+    if (count_ > 2) text += wxString::Format(", and %d more entries failed", count_ - 1);
+    return text.utf8_string();
+  }
+
+ private:
+  int count_ = 0;
+  wxString first_;
+};
 
 }  // namespace
 
-bool UnzipPackage(const wxString& stem, bool isTre, const PackageProgress& progress) {
+platform::Status UnpackPackage(const wxString& stem, bool isTre, const PackageProgress& progress) {
   const wxString plainStem = UndoubledBackslashes(stem);
   // The stem must name a directory of its own: not empty, nor "." or ".."
   // (a package "..upd" has the directory that holds it as its stem).
   const wxString last = plainStem.AfterLast(platform::kPathSeparator);
-  if (last.empty() || last == "." || last == "..") return false;
-  std::unique_ptr<ArchiveReader> reader =
-      ArchiveReader::Open(PackagePath(plainStem, isTre ? ".tre" : ".upd"));
-  if (!reader) return false;
+  if (last.empty() || last == "." || last == "..")
+    return platform::Error{"package " + plainStem.utf8_string() + " has no name to unpack into"};
+  const wxString packagePath = PackagePath(plainStem, isTre ? ".tre" : ".upd");
+  std::unique_ptr<ArchiveReader> reader = ArchiveReader::Open(packagePath);
+  if (!reader) {
+    if (!platform::FileExists(packagePath.utf8_string()))
+      return platform::Error::FromErrno(packagePath.utf8_string(), ENOENT);
+    return platform::Error{DescribeArchiveResult(LastArchiveResult(), packagePath).utf8_string()};
+  }
   // Nothing a killed run left there may be installed with this package.
   if (platform::DirectoryExists(plainStem.utf8_string()) && !DeleteDirectory(plainStem)) {
-    return false;
+    return platform::Error{"cannot clear " + plainStem.utf8_string() +
+                           ", left by an earlier unpacking"};
   }
   ArchiveEntry countAnswer;
   SetLastArchiveResult(reader->GetItem(-1, countAnswer));
   const int32_t count = countAnswer.index;
-  if (!RoomToUnpack(plainStem, *reader, count)) {
+  if (platform::Status room = RoomToUnpack(plainStem, *reader, count); !room) {
     SetLastArchiveResult(archive_result::kWriteFailed);
-    return false;
+    return room;
   }
   SetLastArchiveResult(reader->SetBaseDir(plainStem));
   reader->StartInflatingAhead();
-  bool allEntries = !reader->EntriesMissing();
+  EntryFailures failures;
+  if (reader->EntriesMissing())
+    failures.Note("damaged package " + packagePath + ": its directory names entries it lacks");
 
   for (int32_t index = 0; index < count; ++index) {
     ArchiveEntry entry;
     uint32_t result = reader->GetItem(index, entry);
     SetLastArchiveResult(result);
+    const wxString name = result == archive_result::kOk
+                              ? entry.name
+                              : wxString::Format("number %d", static_cast<int>(index) + 1);
     if (result == archive_result::kOk) result = reader->ExtractItem(index, entry.name);
     SetLastArchiveResult(result);
-    allEntries = allEntries && result == archive_result::kOk;
+    if (result != archive_result::kOk) {
+      failures.Note(DescribeArchiveResult(result, name, reader->FileError(), reader->FailedFile()));
+    }
     if (progress) progress(static_cast<float>((index + 1) * 100.0 / count));
   }
   SetLastArchiveResult(reader->Close());
+  if (!failures.any()) return platform::Status();
   // A failed package leaves nothing that a later step could take for it.
-  if (!allEntries) DeleteDirectory(plainStem);
-  return allEntries;
+  DeleteDirectory(plainStem);
+  return platform::Error{failures.Text()};
+}
+
+bool UnzipPackage(const wxString& stem, bool isTre, const PackageProgress& progress) {
+  return UnpackPackage(stem, isTre, progress).ok();
 }

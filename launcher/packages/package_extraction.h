@@ -6,6 +6,8 @@
 
 #include <functional>
 
+#include "platform/error.h"
+
 // Told the share of entries done, in percent, after each entry.
 using PackageProgress = std::function<void(float percent)>;
 
@@ -19,7 +21,12 @@ using PackageProgress = std::function<void(float percent)>;
 // (disk_room.h) is not unpacked at all. A bad entry is skipped (its code
 // kept as the last archive result, see archive_reader.h) and the rest are
 // still unpacked, but the package then counts as failed and nothing of its
-// directory is left: false, as when the package cannot be opened, is no zip
-// archive, or its stem is empty (it would unpack into the directory that
-// holds it, or the root).
+// directory is left: a failure, as when the package cannot be opened, is no
+// zip archive, or its stem is empty (it would unpack into the directory that
+// holds it, or the root). A failure says why: the first entry that failed
+// with its archive code ("damaged entry <name> (its data does not inflate,
+// archive code 0x5000000)"), or what kept the package from being unpacked.
+platform::Status UnpackPackage(const wxString& stem, bool isTre, const PackageProgress& progress);
+
+// UnpackPackage, told as true or false.
 bool UnzipPackage(const wxString& stem, bool isTre, const PackageProgress& progress);

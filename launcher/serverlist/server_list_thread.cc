@@ -1,5 +1,7 @@
 #include "launcher/serverlist/server_list_thread.h"
 
+#include <utility>
+
 #include "launcher/serverlist/server_list_download.h"
 #include "launcher/system/instance_path.h"
 
@@ -29,8 +31,8 @@ void ServerListThreadProc(void* userData) {
   if (!WaitForRequest(host, environment)) return;
 
   RunLogHandle& log = host.ServerListLog();
-  const bool downloaded =
-      DownLoadServerListFile(host.ServerListAddresses(), log, InstancePath(), environment);
+  const platform::Status downloaded =
+      FetchServerList(host.ServerListAddresses(), log, InstancePath(), environment);
   if (environment.StopRequested()) {
     // Shut-down has begun: leave the windows alone.
     host.serverListRequested = false;
@@ -40,11 +42,21 @@ void ServerListThreadProc(void* userData) {
   if (downloaded) {
     LogPlainMessage("DownLoadServerListFile success!");
     // Read here, off the UI thread, as stored (whatever the copy left).
-    if (!host.ShowServerList(ReadServerListFile(kListName)))
+    ServerListReadResult list = ReadServerListFile(kListName);
+    const bool readable = list.outcome != ServerListRead::kFailed;
+    if (!host.ShowServerList(std::move(list))) {
       RUNLOG_ERROR(log, 1688, "Connect to the server list of errors!");
+      RUNLOG_CAUSE(log, 1688,
+                   readable ? "no server of the list's first area can be shown"
+                            : "ServerList.xml cannot be read as a server list");
+    }
   } else {
     LogPlainError("DownLoadServerListFile faiure!");
-    if (!host.ServerListShown()) RUNLOG_ERROR(log, 1701, "Connect to the server list of errors!");
+    LogPlainCause(wxString::FromUTF8(downloaded.error().message));
+    if (!host.ServerListShown()) {
+      RUNLOG_ERROR(log, 1701, "Connect to the server list of errors!");
+      RUNLOG_CAUSE(log, 1701, "no server list was downloaded, and none is cached");
+    }
   }
   host.serverListRequested = false;
   g_bServerListDone = true;

@@ -48,15 +48,25 @@ MyThread::~MyThread() {
 }
 
 int MyThread::Create(unsigned /*stackSize*/) {
-  if (!environment_.PrepareThread()) return 1;
+  if (const platform::Status prepared = environment_.PrepareThread(); !prepared) {
+    failureCause_ = wxString::FromUTF8(prepared.error().message);
+    return 1;
+  }
   created_ = true;
   return 0;
 }
 
 int MyThread::Run() {
-  if (!created_ || callback_ == nullptr) return 1;
+  if (!created_ || callback_ == nullptr) {
+    failureCause_ = created_ ? "no thread body" : "the thread was not prepared";
+    return 1;
+  }
   std::lock_guard<std::mutex> lock(RegistryMutex());
-  if (!environment_.StartThread(thread_, [this] { Entry(); })) return 1;
+  if (const platform::Status started = environment_.StartThread(thread_, [this] { Entry(); });
+      !started) {
+    failureCause_ = wxString::FromUTF8(started.error().message);
+    return 1;
+  }
   Registry().emplace_back(this);
   return 0;
 }
@@ -123,9 +133,11 @@ void StartWorker(RoadEnvironment& environment, ThreadCallback callback, void* us
   auto* thread = new (std::nothrow) MyThread(callback, userData, environment);
   if (!thread || thread->Create() != 0) {
     LogPlainError(createError);
+    LogPlainCause(thread ? thread->FailureCause() : wxString("out of memory"));
     delete thread;
   } else if (thread->Run() != 0) {
     LogPlainError(runError);
+    LogPlainCause(thread->FailureCause());
     delete thread;
   }
 }

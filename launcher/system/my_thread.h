@@ -10,6 +10,8 @@
 // retry, and give up as soon as it is true.
 #pragma once
 
+#include <wx/string.h>
+
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -35,6 +37,9 @@ class MyThread {
   // failure the caller still owns it.
   int Run();
 
+  // Why the last Create or Run failed; empty when neither did.
+  const wxString& FailureCause() const { return failureCause_; }
+
   void* userData() const { return userData_; }
 
  private:
@@ -46,6 +51,7 @@ class MyThread {
   void* userData_;
   RoadEnvironment& environment_;
   bool created_ = false;
+  wxString failureCause_;
   std::atomic<bool> finished_{false};
   std::thread thread_;
 };

@@ -17,15 +17,15 @@ class SystemEnvironment : public RoadEnvironment {
   bool Poll(std::chrono::milliseconds interval) override { return Pause(interval); }
   const RoadPace& Pace() const override { return pace_; }
   bool StopRequested() override { return WorkerStopRequested(); }
-  TransferRoutine Transfer() override { return &DownloadFile; }
-  bool PrepareThread() override { return true; }
-  bool StartThread(std::thread& thread, std::function<void()> entry) override {
+  TransferRoutine Transfer() override { return &TransferFile; }
+  platform::Status PrepareThread() override { return platform::Status(); }
+  platform::Status StartThread(std::thread& thread, std::function<void()> entry) override {
     try {
       thread = std::thread(std::move(entry));
-    } catch (const std::system_error&) {
-      return false;
+    } catch (const std::system_error& error) {
+      return platform::Error::FromErrno("the system starts no thread", error.code().value());
     }
-    return true;
+    return platform::Status();
   }
 
  private:

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "download/fetch_file.h"
+#include "platform/error.h"
 
 struct RoadPace {
   // Each phase of the update (the version check, the apply phase) gives up
@@ -64,12 +65,12 @@ class RoadEnvironment {
   virtual TransferRoutine Transfer() = 0;
 
   // Worker threads as the system gives them: MyThread::Create has one
-  // prepared, MyThread::Run starts `entry` on it; false when the system
-  // refuses.
-  virtual bool PrepareThread() = 0;
-  virtual bool StartThread(std::thread& thread, std::function<void()> entry) = 0;
+  // prepared, MyThread::Run starts `entry` on it; a failure, saying why,
+  // when the system refuses.
+  virtual platform::Status PrepareThread() = 0;
+  virtual platform::Status StartThread(std::thread& thread, std::function<void()> entry) = 0;
 };
 
 // The real clock (platform::TickCount), real pauses, the real pace, the
-// process's stop request (RequestWorkerStop), DownloadFile and real threads.
+// process's stop request (RequestWorkerStop), TransferFile and real threads.
 RoadEnvironment& SystemRoadEnvironment();

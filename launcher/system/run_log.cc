@@ -128,9 +128,13 @@ void LogPlainMessage(const wxString& text) {
   EmitLocked(g_openTarget, runlog::Level::Message, text);
 }
 
+void LogPlainCause(const wxString& why) { LogPlainError(runlog::CauseText(why)); }
+
 namespace runlog {
 
 bool IsOpen(const RunLogHandle& log) { return log.load() != nullptr; }
+
+wxString CauseText(const wxString& why) { return "cause: " + (why.empty() ? "not known" : why); }
 
 void WritePrefixed(RunLogHandle& log, Level level, const wxString& text) {
   std::lock_guard<std::mutex> lock(g_entryMutex);

@@ -34,6 +34,12 @@ void CloseRunLog(RunLogHandle& log);
 void LogPlainError(const wxString& text);
 void LogPlainMessage(const wxString& text);
 
+// Every fixed failure line is followed at once by one entry that says why
+// it failed ("HTTP 404 from <url>", "disk full writing <file>"), so that a
+// publisher reading a player's log knows what failed. After a plain line it
+// is the plain error "cause: <why>"; after a prefixed one, RUNLOG_CAUSE.
+void LogPlainCause(const wxString& why);
+
 namespace runlog {
 
 enum class Level { Message, Error };
@@ -48,6 +54,9 @@ wxString FormatPrefixed(const char* separator, int line, const wxString& format,
 }
 
 bool IsOpen(const RunLogHandle& log);
+
+// "cause: <why>" ("cause: not known" for an empty `why`).
+wxString CauseText(const wxString& why);
 
 // Writes a finished prefixed text when `log` is still set.
 void WritePrefixed(RunLogHandle& log, Level level, const wxString& text);
@@ -75,3 +84,9 @@ void WritePrefixed(RunLogHandle& log, Level level, const wxString& text);
   RUNLOG_WRITE_(log, ::runlog::Level::Message, "", line, __VA_ARGS__)
 #define RUNLOG_ERROR_TIGHT(log, line, ...) \
   RUNLOG_WRITE_(log, ::runlog::Level::Error, "", line, __VA_ARGS__)
+
+// RUNLOG_CAUSE(log, line, why) right after the failure line of number
+// `line` writes "launcher(<line>): cause: <why>" at error level, under the
+// same number, so that it reads as that line's cause.
+#define RUNLOG_CAUSE(log, line, why) \
+  RUNLOG_WRITE_(log, ::runlog::Level::Error, " ", line, "%s", ::runlog::CauseText(why))

@@ -44,6 +44,11 @@ bool LivePatchHolder::ApplyPatches(const wxString& installedVersion,
   return patch->ApplyPatches(installedVersion, installedLauncherVersion);
 }
 
+wxString LivePatchHolder::FailureCause() {
+  std::lock_guard<std::recursive_mutex> lock(mutex);
+  return patch ? patch->GetFailureCause() : wxString("no update library loaded");
+}
+
 void ReleaseHolder(LivePatchHolder& holder) {
   std::lock_guard<std::recursive_mutex> lock(holder.mutex);
   if (holder.patch) {
@@ -53,19 +58,23 @@ void ReleaseHolder(LivePatchHolder& holder) {
   holder.module.Reset();
 }
 
-bool LoadLivePatch(LivePatchHolder& holder, const wxString& programDir) {
+platform::Status LoadLivePatchFrom(LivePatchHolder& holder, const wxString& programDir) {
   std::lock_guard<std::recursive_mutex> lock(holder.mutex);
   ReleaseHolder(holder);
   const std::string path = programDir.utf8_string() + platform::SharedLibraryFileName(kLibraryName);
   auto library = platform::SharedLibrary::Load(path);
-  if (library) {
-    holder.module = library.release();
-    auto getLivePatch = holder.module.Symbol(kGetLivePatchSymbol);
-    if (getLivePatch) holder.patch = reinterpret_cast<GetLivePatchFunction>(getLivePatch.value())();
-  }
-  if (holder.patch) return true;
+  if (!library) return library.error();
+  holder.module = library.release();
+  auto getLivePatch = holder.module.Symbol(kGetLivePatchSymbol);
+  if (getLivePatch) holder.patch = reinterpret_cast<GetLivePatchFunction>(getLivePatch.value())();
+  if (holder.patch) return platform::Status();
   ReleaseHolder(holder);
-  return false;
+  if (!getLivePatch) return getLivePatch.error();
+  return platform::Error{path + " gives no patch object"};
+}
+
+bool LoadLivePatch(LivePatchHolder& holder, const wxString& programDir) {
+  return LoadLivePatchFrom(holder, programDir).ok();
 }
 
 void ReleaseLivePatch() {

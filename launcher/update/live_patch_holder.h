@@ -12,6 +12,7 @@
 
 #include <mutex>
 
+#include "platform/error.h"
 #include "platform/shared_library.h"
 #include "tidewell/live_patch.h"
 
@@ -30,6 +31,10 @@ struct LivePatchHolder {
   // The patch object's ApplyPatches; false without a patch object.
   bool ApplyPatches(const wxString& installedVersion, const wxString& installedLauncherVersion);
 
+  // Why the patch object's last operation failed, as the library tells it;
+  // "no update library loaded" without a patch object.
+  wxString FailureCause();
+
   // Taken by every operation above, by LoadLivePatch and by the releases.
   std::recursive_mutex mutex;
 };
@@ -40,8 +45,11 @@ struct LivePatchHolder {
 LivePatchHolder& TheLivePatchHolder();
 
 // Releases what the holder holds, then loads "Tidewell.dll" (under this
-// platform's file name) from `programDir` and takes its patch object. True
-// only when a patch object was had; otherwise the holder ends empty.
+// platform's file name) from `programDir` and takes its patch object. Fails
+// with the loader's word when no patch object was had; the holder then ends
+// empty.
+platform::Status LoadLivePatchFrom(LivePatchHolder& holder, const wxString& programDir);
+// The same, told as true or false.
 bool LoadLivePatch(LivePatchHolder& holder, const wxString& programDir);
 
 // The two release steps: the manifest of the patch object (if any), then the

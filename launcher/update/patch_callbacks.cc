@@ -26,6 +26,7 @@
 #include "launcher/update/live_patch_holder.h"
 #include "launcher/update/update_display.h"
 #include "platform/desktop.h"
+#include "platform/error.h"
 #include "platform/file_descriptor.h"
 #include "platform/files.h"
 
@@ -142,12 +143,20 @@ void RemoveUnpackedPackage(const wxString& programDir, RunLogHandle& log, const 
   errno = 0;
   bool removed = unlink(path.utf8_str()) == 0 || errno == ENOENT;
   int code = removed ? 0 : errno;
+  wxString failed = removed ? wxString() : path;
   if (!HoldsProgramDirectory(programDir, stem) &&
       !platform::DeleteRecursively(stem.utf8_string())) {
     removed = false;
     code = errno;
+    failed = stem;
   }
-  if (!removed) RUNLOG_ERROR_TIGHT(log, 1992, "delete temp directory failure because %d !", code);
+  if (!removed) {
+    RUNLOG_ERROR_TIGHT(log, 1992, "delete temp directory failure because %d !", code);
+    RUNLOG_CAUSE(
+        log, 1992,
+        wxString::FromUTF8(
+            platform::Error::FromErrno("cannot delete " + failed.utf8_string(), code).message));
+  }
   const wxString holding = HoldingDirectory(path);
   // rmdir removes only an empty directory, and never one through a link.
   if (path.Contains(kSeparator) && !HoldsProgramDirectory(programDir, holding)) {
@@ -177,9 +186,14 @@ void HandleFetchedPackage(LauncherFrameWnd& frame, const wxString& path, bool is
 
   wxString unzipStem = stem;
   DoubleBackslashes(unzipStem);
-  if (WouldUnpackIntoInstallation(frame.programDir, path, stem) ||
-      !UnzipPackage(unzipStem, isTre, progress)) {
+  const platform::Status unpacked =
+      WouldUnpackIntoInstallation(frame.programDir, path, stem)
+          ? platform::Error{"package " + path.utf8_string() +
+                            " would unpack into a directory of the installation"}
+          : UnpackPackage(unzipStem, isTre, progress);
+  if (!unpacked) {
     RUNLOG_ERROR(frame.logTarget, 1967, "unzip files failure!");
+    RUNLOG_CAUSE(frame.logTarget, 1967, wxString::FromUTF8(unpacked.error().message));
     GiveUpUpdate(frame);
     return;
   }
@@ -210,9 +224,11 @@ void HandleFetchedPackage(LauncherFrameWnd& frame, const wxString& path, bool is
     // that applying its set again does not merge them a second time.
     const InstallTarget target{frame.programDir, frame.logTarget, frame.installTotalBytes,
                                frame.installDoneBytes};
-    if (!InstallUpdateFiles(target, stem, stem, isTre, progress,
-                            {InstalledGameVersion(), PackageFingerprint(path)})) {
+    const platform::Status installed = InstallPackage(
+        target, stem, stem, isTre, progress, {InstalledGameVersion(), PackageFingerprint(path)});
+    if (!installed) {
       RUNLOG_ERROR(frame.logTarget, 1953, "install update files failure!");
+      RUNLOG_CAUSE(frame.logTarget, 1953, wxString::FromUTF8(installed.error().message));
       GiveUpUpdate(frame);
       return;
     }

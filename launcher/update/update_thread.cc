@@ -38,6 +38,9 @@ void GiveUp(LauncherFrameWnd& frame) {
 
 enum class Pass { Again, End };
 
+// The cause of a time limit that passed before any pass of its phase failed.
+constexpr char kNoPassFinished[] = "no attempt finished in time";
+
 // The two phases of one run of the thread.
 struct Road {
   Road(RoadEnvironment& environment, uint32_t prepareTick)
@@ -45,19 +48,24 @@ struct Road {
   RoadEnvironment& environment;
   RoadPhase check;
   std::optional<RoadPhase> apply;  // from the successful check on
+  // Why the last pass failed: the cause of giving up at a time limit.
+  wxString lastFailure = kNoPassFinished;
 };
 
 Pass CheckPhase(LauncherFrameWnd& frame, Road& road) {
   if (road.check.LimitPassed()) {
     RUNLOG_ERROR(frame.logTarget, 1767, "The network is busy,please update again later!");
+    RUNLOG_CAUSE(frame.logTarget, 1767, road.lastFailure);
     GiveUp(frame);
     return Pass::End;
   }
-  if (!CheckVersion(&road.check)) {
+  if (const platform::Status checked = CheckUpdateVersion(&road.check); !checked) {
+    road.lastFailure = wxString::FromUTF8(checked.error().message);
     // A failing server is asked again only after a pause that grows.
     return road.check.PauseAfterFailedPass() ? Pass::Again : Pass::End;
   }
   g_bVersionChecked = true;
+  road.lastFailure = kNoPassFinished;
   g_dwUpdateTick = road.environment.Now();
   road.apply.emplace(road.environment, g_dwUpdateTick.load());
   if (road.environment.StopRequested()) return Pass::End;
@@ -73,24 +81,31 @@ Pass CheckPhase(LauncherFrameWnd& frame, Road& road) {
   return Pass::Again;
 }
 
-Pass ApplyPhase(LauncherFrameWnd& frame, RoadEnvironment& environment, RoadPhase& phase) {
+Pass ApplyPhase(LauncherFrameWnd& frame, Road& road) {
+  RoadEnvironment& environment = road.environment;
+  RoadPhase& phase = *road.apply;
   if (phase.LimitPassed()) {
     RUNLOG_ERROR(frame.logTarget, 1805, "The network is busy,please update again later!");
+    RUNLOG_CAUSE(frame.logTarget, 1805, road.lastFailure);
     // The library stays loaded until the launcher ends.
     GiveUp(frame);
     return Pass::End;
   }
   // Without a patch object a pass is only a failed one; it waits as well.
-  const auto failed = [&phase] { return phase.PauseAfterFailedPass() ? Pass::Again : Pass::End; };
+  const auto failed = [&road, &phase](const wxString& why) {
+    road.lastFailure = why;
+    return phase.PauseAfterFailedPass() ? Pass::Again : Pass::End;
+  };
   LivePatchHolder* holder = frame.livePatch;
-  if (!holder) return failed();
+  if (!holder) return failed("no update library loaded");
   bool applied = false;
   wxString reachedBefore;
+  wxString cause;
   {
     std::unique_lock<std::recursive_mutex> lock(holder->mutex);
     if (!holder->patch) {
       lock.unlock();
-      return failed();
+      return failed("no update library loaded");
     }
     // The library's own retries keep this phase's pace and limit.
     holder->patch->retryPause = &RoadPhase::PauseBeforeRetry;
@@ -100,6 +115,7 @@ Pass ApplyPhase(LauncherFrameWnd& frame, RoadEnvironment& environment, RoadPhase
     // the whole call, and sees what the status callback stores into them.
     auto& versions = VersionConfig();
     applied = holder->ApplyPatches(versions.Version, versions.LVersion);
+    if (!applied) cause = holder->FailureCause();
     // A set arrived: the server works again, so a later failure starts
     // over from the shortest pause.
     if (holder->GetCurrentVersion() != reachedBefore) phase.ResetPassPauses();
@@ -118,7 +134,7 @@ Pass ApplyPhase(LauncherFrameWnd& frame, RoadEnvironment& environment, RoadPhase
     frame.SetEnterGameEnabled(true);
     return Pass::End;
   }
-  return failed();
+  return failed(cause);
 }
 
 // Another launcher on this program directory's update road is waited for
@@ -134,6 +150,7 @@ bool TakeTheRoad(LauncherFrameWnd& frame, Road& road) {
     }
     if (road.check.LimitPassed()) {
       RUNLOG_ERROR(frame.logTarget, 1767, "The network is busy,please update again later!");
+      RUNLOG_CAUSE(frame.logTarget, 1767, "another launcher kept updating this program directory");
       GiveUp(frame);
       return false;
     }
@@ -171,8 +188,7 @@ void UpdateThread(void* userData) {
   RemoveNotedTemporaries(frame.programDir.utf8_string());
   for (;;) {
     RUNLOG_MESSAGE(frame.logTarget, 1728, "Please later is connect to the server... ");
-    const Pass pass =
-        g_bVersionChecked ? ApplyPhase(frame, environment, *road.apply) : CheckPhase(frame, road);
+    const Pass pass = g_bVersionChecked ? ApplyPhase(frame, road) : CheckPhase(frame, road);
     if (pass == Pass::End || environment.StopRequested()) break;
   }
   ForgetRetryPause();

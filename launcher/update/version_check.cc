@@ -33,7 +33,7 @@ void DeleteIfDirectory(const wxString& path) {
 
 }  // namespace
 
-bool CheckVersion(RoadPhase* phase) {
+platform::Status CheckUpdateVersion(RoadPhase* phase) {
   LauncherFrameWnd& frame = *g_pFrame.load();
 
   DeleteIfDirectory(frame.programDir + "temp");
@@ -44,7 +44,8 @@ bool CheckVersion(RoadPhase* phase) {
   const InstalledVersions installed = ReadInstalledVersions();
   std::lock_guard<std::recursive_mutex> lock(holder.mutex);
 
-  if (LoadLivePatch(holder, frame.programDir)) {
+  const platform::Status loaded = LoadLivePatchFrom(holder, frame.programDir);
+  if (loaded) {
     // The library repeats its failed transfers only after the road's pause,
     // and transfers with the road's routine.
     holder.patch->retryPause = phase ? &RoadPhase::PauseBeforeRetry : nullptr;
@@ -52,15 +53,19 @@ bool CheckVersion(RoadPhase* phase) {
     holder.patch->transfer = phase ? phase->environment().Transfer() : nullptr;
     // The first URL is tried even when it is empty.
     if (!holder.LoadManifest(frame.updateVersionUrl1, installed.game)) {
+      const wxString firstCause = holder.FailureCause();
       if (frame.updateVersionUrl2.empty()) {
         RUNLOG_ERROR(frame.logTarget, 1600,
                      "can not connect update server! may be update server not open! ");
-        return false;
+        RUNLOG_CAUSE(frame.logTarget, 1600, firstCause);
+        return platform::Error{firstCause.utf8_string()};
       }
       if (!holder.LoadManifest(frame.updateVersionUrl2, installed.game)) {
+        const wxString causes = firstCause + "; " + holder.FailureCause();
         RUNLOG_ERROR(frame.logTarget, 1590,
                      "can not connect update server! may be update server not open! ");
-        return false;
+        RUNLOG_CAUSE(frame.logTarget, 1590, causes);
+        return platform::Error{causes.utf8_string()};
       }
     }
     const wxString patchVersion = holder.GetPatchVersion();
@@ -78,11 +83,13 @@ bool CheckVersion(RoadPhase* phase) {
     }
   }
 
-  if (!holder.patch) return false;
+  if (!loaded) return loaded;
 
   holder.patch->userData = &holder;
   holder.patch->hostWindow = &frame;
   holder.patch->statusCallback = &OnPatchStatus;
   holder.patch->progressCallback = &OnPatchProgress;
-  return true;
+  return platform::Status();
 }
+
+bool CheckVersion(RoadPhase* phase) { return CheckUpdateVersion(phase).ok(); }

@@ -182,6 +182,41 @@ TEST_F(DownloadFileTest, MalformedUrlsAndSchemesOtherThanHttpFail) {
   EXPECT_EQ(ReadFile(dir.File("out.bin")), "body");
 }
 
+// A failed transfer keeps what failed, told as the run log tells it.
+TEST_F(DownloadFileTest, FailuresKeepTheirCause) {
+  server.Serve("/missing", HttpResponse{404, "not here"});
+  server.Serve("/moved", HttpResponse{301, "moved", {{"Location", server.Url("/x")}}});
+  server.Serve("/big", HttpResponse{200, std::string(2048, 'b')});
+  const std::string refused =
+      "http://127.0.0.1:" + std::to_string(testing_support::ClosedLoopbackPort()) + "/f";
+  const std::string out = dir.File("out.bin");
+  struct Case {
+    std::string url;
+    std::string path;
+    uint64_t maxBytes;
+    std::string cause;
+  };
+  const Case cases[] = {
+      {server.Url("/big"), out, kNoSizeLimit, ""},
+      {server.Url("/missing"), out, kNoSizeLimit, "HTTP 404 from " + server.Url("/missing")},
+      {server.Url("/moved"), out, kNoSizeLimit, "HTTP 301 from " + server.Url("/moved")},
+      {refused, out, kNoSizeLimit, "connection refused by " + refused},
+      {server.Url("/big"), out, 1024, "answer from " + server.Url("/big") + " too large"},
+      {server.Url("/big"), "/dev/full", kNoSizeLimit, "disk full writing /dev/full"},
+      {server.Url("/big"), dir.File("none/out.bin"), kNoSizeLimit,
+       "cannot write " + dir.File("none/out.bin") + ": No such file or directory"},
+      {"ftp://127.0.0.1:1/x", out, kNoSizeLimit,
+       "not an http or https URL: \"ftp://127.0.0.1:1/x\""},
+  };
+  for (const Case& c : cases) {
+    const wxString url = wxString::FromUTF8(c.url);
+    const wxString path = wxString::FromUTF8(c.path);
+    const TransferOutcome outcome = TransferFile(handle, url, path, 1, nullptr, c.maxBytes);
+    EXPECT_EQ(outcome.fetched(), c.cause.empty()) << c.cause;
+    EXPECT_EQ(DescribeTransfer(outcome, url, path).utf8_string(), c.cause);
+  }
+}
+
 // Servers that fail on purpose: every case fails the attempt within its
 // bound (the stall timeout is shortened to a second here).
 struct HostileCase {
@@ -237,10 +272,12 @@ TEST_F(DownloadFileTest, DataThatCannotReachTheDiskFails) {
 // which URLs it asked, in which order, and where it stopped.
 std::vector<std::string> g_asked;
 int g_succeedAt = 0;  // the attempt that succeeds; 0: none
-bool ScriptedTransfer(CURL*, const wxString& url, const wxString&, long, curl_progress_callback,
-                      uint64_t, long) {
+TransferOutcome ScriptedTransfer(CURL*, const wxString& url, const wxString&, long,
+                                 curl_progress_callback, uint64_t, long) {
   g_asked.push_back(url.utf8_string());
-  return static_cast<int>(g_asked.size()) == g_succeedAt;
+  TransferOutcome outcome;
+  outcome.httpStatus = static_cast<int>(g_asked.size()) == g_succeedAt ? 200 : 404;
+  return outcome;
 }
 
 TEST(FetchFileTest, RoundsTryBothUrlsAndEndOnSuccessPauseOrStop) {
@@ -253,14 +290,18 @@ TEST(FetchFileTest, RoundsTryBothUrlsAndEndOnSuccessPauseOrStop) {
     size_t attempts;
     int pauses;  // asked
     bool fetched;
+    const char* cause;
   };
   const Case cases[] = {
-      {"one URL fails ten rounds", "", 0, -1, -1, 10, 9, false},
-      {"two URLs fail ten rounds", "b", 0, -1, -1, 20, 9, false},
-      {"second URL answers in the first round", "b", 2, -1, -1, 2, 0, true},
-      {"third round answers", "", 3, -1, -1, 3, 2, true},
-      {"a refused pause ends it", "b", 0, 1, -1, 4, 2, false},
-      {"a stop ends it before the second URL", "b", 0, -1, 1, 1, 0, false},
+      {"one URL fails ten rounds", "", 0, -1, -1, 10, 9, false, "HTTP 404 from a (10 attempts)"},
+      {"two URLs fail ten rounds", "b", 0, -1, -1, 20, 9, false,
+       "HTTP 404 from a; HTTP 404 from b (20 attempts)"},
+      {"second URL answers in the first round", "b", 2, -1, -1, 2, 0, true, ""},
+      {"third round answers", "", 3, -1, -1, 3, 2, true, ""},
+      {"a refused pause ends it", "b", 0, 1, -1, 4, 2, false,
+       "HTTP 404 from a; HTTP 404 from b (4 attempts)"},
+      {"a stop ends it before the second URL", "b", 0, -1, 1, 1, 0, false, "HTTP 404 from a"},
+      {"a stop before any attempt", "b", 0, -1, 0, 0, 0, false, "stopped before any attempt"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -281,6 +322,7 @@ TEST(FetchFileTest, RoundsTryBothUrlsAndEndOnSuccessPauseOrStop) {
     EXPECT_EQ(g_asked.size(), c.attempts);
     EXPECT_EQ(result.attempts, static_cast<int>(c.attempts));
     EXPECT_EQ(pauses, c.pauses);
+    EXPECT_EQ(result.cause.utf8_string(), c.cause);
     for (size_t i = 0; i < g_asked.size(); ++i)
       EXPECT_EQ(g_asked[i], *c.secondUrl && i % 2 ? "b" : "a") << i;
   }

@@ -134,6 +134,23 @@ class UpdateRoadTest : public ::testing::Test {
   }
   int CountErrorLog(const std::string& text) const { return CountLog(text, true); }
 
+  // The entry right after the `occurrence`-th error entry whose text is
+  // `text` ("launcher(<line>): cause: <why>" after a prefixed one), without
+  // its time stamp; empty when there is none.
+  std::string EntryAfterError(const std::string& text, int occurrence = 1) const {
+    static const std::regex entry(
+        R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}: (Error: )?((launcher\(\d+\): )?(.*))$)");
+    std::istringstream in(ReadFile(dir.File("run.log")));
+    bool next = false;
+    for (std::string line; std::getline(in, line);) {
+      std::smatch match;
+      if (!std::regex_match(line, match, entry)) continue;
+      if (next) return match[1].str() + match[2].str();
+      next = match[1].matched && match[4] == text && --occurrence == 0;
+    }
+    return std::string();
+  }
+
   testing_support::TempDir dir;
   testing_support::LoopbackHttpServer server;
   testing_support::RecordingDesktop desktop;

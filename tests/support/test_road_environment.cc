@@ -29,16 +29,20 @@ bool TestRoadEnvironment::Poll(std::chrono::milliseconds interval) {
 
 bool TestRoadEnvironment::StopRequested() { return stopped_ || WorkerStopRequested(); }
 
-bool TestRoadEnvironment::PrepareThread() {
+platform::Status TestRoadEnvironment::PrepareThread() {
   ThreadStep refused = ThreadStep::kPrepare;
-  return !refuse_.compare_exchange_strong(refused, ThreadStep::kNone);
+  if (refuse_.compare_exchange_strong(refused, ThreadStep::kNone))
+    return platform::Error{"the test refused to prepare the thread"};
+  return platform::Status();
 }
 
-bool TestRoadEnvironment::StartThread(std::thread& thread, std::function<void()> entry) {
+platform::Status TestRoadEnvironment::StartThread(std::thread& thread,
+                                                  std::function<void()> entry) {
   ThreadStep refused = ThreadStep::kStart;
-  if (refuse_.compare_exchange_strong(refused, ThreadStep::kNone)) return false;
+  if (refuse_.compare_exchange_strong(refused, ThreadStep::kNone))
+    return platform::Error{"the test refused to start the thread"};
   thread = std::thread(std::move(entry));
-  return true;
+  return platform::Status();
 }
 
 void TestRoadEnvironment::OnPause(std::function<void()> hook) {

@@ -19,7 +19,7 @@ namespace testing_support {
 class TestRoadEnvironment : public RoadEnvironment {
  public:
   explicit TestRoadEnvironment(const RoadPace& pace = RoadPace{},
-                               TransferRoutine transfer = &DownloadFile)
+                               TransferRoutine transfer = &TransferFile)
       : pace_(pace), transfer_(transfer) {}
 
   uint32_t Now() override { return now_; }
@@ -32,8 +32,8 @@ class TestRoadEnvironment : public RoadEnvironment {
   // This road's own stop, or the process's shut-down.
   bool StopRequested() override;
   TransferRoutine Transfer() override { return transfer_; }
-  bool PrepareThread() override;
-  bool StartThread(std::thread& thread, std::function<void()> entry) override;
+  platform::Status PrepareThread() override;
+  platform::Status StartThread(std::thread& thread, std::function<void()> entry) override;
 
   void Advance(std::chrono::milliseconds by) { now_ += static_cast<uint32_t>(by.count()); }
   // Stops this road alone, as shut-down would.

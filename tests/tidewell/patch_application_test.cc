@@ -148,14 +148,67 @@ TEST_F(PatchApplicationTest, FileListThatCannotBeFetchedOrParsedFailsWithoutABox
   std::string deep;
   for (int i = 0; i < 300000; ++i) deep += "<item>";
   server.Serve("/up/deep.xml", HttpResponse(200, deep));
-  for (const std::string list : {"/up/missing.xml", "/up/deep.xml", "/up/bad.xml"}) {
+  // The host can read why.
+  const std::pair<std::string, std::string> lists[] = {
+      {"/up/missing.xml", "HTTP 404 from " + server.Url("/up/missing.xml") + " (10 attempts)"},
+      {"/up/deep.xml",
+       "file list from " + server.Url("/up/deep.xml") + ": elements nested more than 32 deep"},
+      {"/up/bad.xml", "file list from " + server.Url("/up/bad.xml") +
+                          ": not well-formed XML (unclosed token at line 1)"},
+  };
+  for (const auto& [list, cause] : lists) {
     ASSERT_TRUE(ServeAndLoad(OnePatch("<files url=\"" + server.Url(list) + "\"/>"), "1.0"));
     EXPECT_FALSE(patch.ApplyPatches("1.0", "")) << list;
+    EXPECT_EQ(patch.GetFailureCause().utf8_string(), "patch set 1.1: " + cause);
   }
   EXPECT_TRUE(BoxTexts().empty());
   EXPECT_TRUE(calls.empty());
   EXPECT_EQ(patch.GetCurrentVersion(), "1.0");
   EXPECT_TRUE(PathExists(dir.File("data/xxurlw/test.gps")));  // the list that did not parse
+}
+
+// Each failure the host sees leaves its cause for the host's log; a
+// success leaves none.
+TEST_F(PatchApplicationTest, FailuresLeaveTheirCauseForTheHost) {
+  server.Serve("/up/broken.xml", HttpResponse(200, "<u><patch></u>"));
+  const std::string manifest = server.Url("/up/manifest.xml");
+  struct Case {
+    const char* name;
+    std::string manifest;  // served at /up/manifest.xml; empty: a load of /up/broken.xml
+    const char* client;
+    std::string cause;  // of the load, else of applying from "1.0"
+  };
+  const Case cases[] = {
+      {"a manifest that does not parse", "", "1.0",
+       "manifest from " + server.Url("/up/broken.xml") +
+           ": not well-formed XML (mismatched tag at line 1)"},
+      {"a first installation without a base set", "<u/>", "0.0",
+       "manifest from " + manifest + " has no base set to install from"},
+      {"an entry that is not served", OnePatch(Entry("filedetails", "a.bin", "a.bin", "game")),
+       "1.0", "patch set 1.1: HTTP 404 from " + server.Url("/up/a.bin") + " (10 attempts)"},
+      {"an entry without url", OnePatch("<filedetails name=\"a.bin\"/>"), "1.0",
+       "patch set 1.1: a file entry without name or url"},
+      {"an entry that leaves its directory",
+       OnePatch(Entry("filedetails", "../a.bin", "a.bin", "game")), "1.0",
+       "patch set 1.1: file entry \"game\" \"../a.bin\" leaves the game directory"},
+      {"a launcher set",
+       "<u><Launcherpatch><version value=\"2.0\"/>" +
+           Entry("filedetails", "l.bin", "l.bin", "game") + "</Launcherpatch></u>",
+       "1.0", "launcher patch set: HTTP 404 from " + server.Url("/up/l.bin") + " (10 attempts)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const bool loaded =
+        c.manifest.empty() ? Load("/up/broken.xml", c.client) : ServeAndLoad(c.manifest, c.client);
+    if (loaded) {
+      EXPECT_FALSE(patch.ApplyPatches("1.0", "0.9"));
+    }
+    EXPECT_EQ(patch.GetFailureCause().utf8_string(), c.cause);
+  }
+  EXPECT_FALSE(patch.LoadManifest(L"", L"1.0"));
+  EXPECT_EQ(patch.GetFailureCause(), "no manifest URL");
+  ASSERT_TRUE(ServeAndLoad("<u/>", "1.0"));
+  EXPECT_EQ(patch.GetFailureCause(), "");
 }
 
 TEST_F(PatchApplicationTest, HttpsUrlIsTakenAsRelative) {

@@ -26,7 +26,8 @@ class VerifiedDownloadTest : public TidewellTest {
   // The patch object's DownloadAndVerify, noted in the library's directory.
   bool Fetch(const wxString& url, const wxString& target, const wxString& hash) {
     return tidewell::FetchVerifiedFile(patch, wxString::FromUTF8(dir.path() + "/"), url, target,
-                                       hash);
+                                       hash)
+        .ok();
   }
 };
 

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "download/transfer_outcome.h"
+
 // No bound on the size of a download.
 inline constexpr uint64_t kNoSizeLimit = 0;
 // The bound for manifests, file lists and server lists: documents, never
@@ -19,7 +21,7 @@ inline constexpr uint64_t kDocumentSizeLimit = 16u * 1024 * 1024;
 inline constexpr long kStallTimeoutSeconds = 30;
 
 // Transfers `url` into the file at `path` with the caller's easy `handle`
-// (the caller creates it, retries and cleans it up). True only when the
+// (the caller creates it, retries and cleans it up). Fetched only when the
 // transfer completed, the server answered with status 200 and every byte
 // reached the file (written, flushed and closed without an error). The file
 // is opened first (created or truncated; a link or a second name in its
@@ -32,7 +34,14 @@ inline constexpr long kStallTimeoutSeconds = 30;
 // and https URLs are fetched (also for redirects); any other scheme fails
 // without a transfer. A body larger than `maxBytes` (when not kNoSizeLimit)
 // fails the transfer as soon as it is known to be too large; one that
-// stalls for `stallTimeoutSeconds` fails it too.
+// stalls for `stallTimeoutSeconds` fails it too. The outcome keeps why a
+// transfer failed.
+TransferOutcome TransferFile(CURL* handle, const wxString& url, const wxString& path,
+                             long connectTimeout, curl_progress_callback progress,
+                             uint64_t maxBytes = kNoSizeLimit,
+                             long stallTimeoutSeconds = kStallTimeoutSeconds);
+
+// TransferFile, told as true or false.
 bool DownloadFile(CURL* handle, const wxString& url, const wxString& path, long connectTimeout,
                   curl_progress_callback progress, uint64_t maxBytes = kNoSizeLimit,
                   long stallTimeoutSeconds = kStallTimeoutSeconds);

@@ -12,11 +12,11 @@
 
 #include "download/download_file.h"
 
-// One transfer of `url` into `path` over `handle`: DownloadFile, or what a
+// One transfer of `url` into `path` over `handle`: TransferFile, or what a
 // test or harness puts in its place.
-using TransferRoutine = bool (*)(CURL* handle, const wxString& url, const wxString& path,
-                                 long connectTimeout, curl_progress_callback progress,
-                                 uint64_t maxBytes, long stallTimeoutSeconds);
+using TransferRoutine = TransferOutcome (*)(CURL* handle, const wxString& url, const wxString& path,
+                                            long connectTimeout, curl_progress_callback progress,
+                                            uint64_t maxBytes, long stallTimeoutSeconds);
 
 // Every fetch tries this many rounds at most, with this connect timeout.
 inline constexpr int kFetchRounds = 10;
@@ -33,7 +33,7 @@ struct FetchRequest {
 
 // How a fetch meets the world around it.
 struct FetchPace {
-  TransferRoutine transfer = &DownloadFile;
+  TransferRoutine transfer = &TransferFile;
   // Asked before every round after the first: waits, and answers false when
   // the fetch should end instead (shut-down, or its time is up). Unset: the
   // next round follows at once.
@@ -46,6 +46,11 @@ struct FetchPace {
 struct FetchResult {
   bool fetched = false;
   int attempts = 0;  // transfers started
+  wxString from;     // the URL that answered, once fetched
+  // Why nothing was fetched: the last attempt at each URL tried, as
+  // DescribeTransfer tells it ("HTTP 404 from <url>; connection refused by
+  // <second url> (20 attempts)"); empty once fetched.
+  wxString cause;
   explicit operator bool() const { return fetched; }
 };
 

@@ -152,8 +152,19 @@ TEST_F(FrameStartupTest, ThreadsThatCannotStartAreLoggedAndStartUpGoesOn) {
     EXPECT_FALSE(frame().enterGameBtn->IsEnabled());
     ShutDown();
     const std::string log = RunLog();
-    EXPECT_NE(log.find(c.updateLine), std::string::npos) << log;
-    EXPECT_NE(log.find(c.listLine), std::string::npos) << log;
+    // Each line, and the next one with its cause.
+    const auto causeAfter = [&log](const std::string& line) {
+      const size_t at = log.find(line);
+      if (at == std::string::npos) return std::string("no line");
+      const size_t next = at + line.size();
+      return log.substr(next, log.find('\n', next) - next);
+    };
+    const auto refused = [](Step step) {
+      return std::string(": Error: cause: the test refused to ") +
+             (step == Step::kPrepare ? "prepare" : "start") + " the thread";
+    };
+    EXPECT_NE(causeAfter(c.updateLine).find(refused(c.updateStep)), std::string::npos) << log;
+    EXPECT_NE(causeAfter(c.listLine).find(refused(c.listStep)), std::string::npos) << log;
   }
 }
 
@@ -207,7 +218,10 @@ TEST_F(FrameStartupTest, MissingSkinArchiveAndOrvoIniBringUpWindowsWithoutContro
   StartUpAndPrepare();
   LauncherFrameWnd& f = frame();
   EXPECT_TRUE(f.prepared);
-  EXPECT_NE(RunLog().find("): load orvo.ini error"), std::string::npos) << RunLog();
+  EXPECT_NE(RunLog().find("(262): load orvo.ini error\n"), std::string::npos) << RunLog();
+  EXPECT_NE(RunLog().find("(262): cause: " + File("orvo.ini") + ": No such file or directory\n"),
+            std::string::npos)
+      << RunLog();
   EXPECT_EQ(f.enterGameBtn, nullptr);
   ASSERT_NE(f.updateWnd, nullptr);
   EXPECT_EQ(f.updateWnd->serverBtn, nullptr);

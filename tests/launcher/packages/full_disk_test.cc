@@ -106,22 +106,29 @@ TEST_F(FullDiskTest, StepsThatWouldEatIntoTheReserveAreRefusedAndLeaveNothing) {
     WriteFile(package + "/" + name, contents);
     if (name == "login.dat.i") WriteFile(package + "/login.dat", std::string(kStep, 'z'));
     const wxString dir = wxString::FromUTF8(package);
-    return InstallUpdateFiles(place.Target(), dir, dir, false, nullptr);
+    return InstallPackage(place.Target(), dir, dir, false, nullptr);
   };
   std::string oneRecord(136, 'H');
   oneRecord += std::string(4, '\0') + std::string("\0\xB0\x03\0", 4) + std::string(12, '\0');
   oneRecord += std::string("\1\0\0\0", 4);  // 241664 bytes at 0, a new record
   const struct {
     const char* step;
-    std::function<bool()> run;
+    std::function<platform::Status()> run;
+    std::string cause;  // how the failure begins to say why
   } cases[] = {
       {"unpacking",
-       [&] { return UnzipPackage(wxString::FromUTF8(disk_.File("big")), false, nullptr); }},
-      {"installing", [&] { return install("big.bin", std::string(kStep, 'b')); }},
-      {"merging", [&] { return install("login.dat.i", oneRecord); }},
+       [&] { return UnpackPackage(wxString::FromUTF8(disk_.File("big")), false, nullptr); },
+       "no room on the disk to unpack " + disk_.File("big") + ": "},
+      {"installing", [&] { return install("big.bin", std::string(kStep, 'b')); },
+       "no room on the disk for " + disk_.File("big.bin")},
+      {"merging", [&] { return install("login.dat.i", oneRecord); },
+       "merging " + package + "/login.dat.i: no room on the disk for 241664 more bytes of " +
+           disk_.File("login.dat")},
   };
   for (const auto& c : cases) {
-    EXPECT_FALSE(c.run()) << c.step;
+    const platform::Status done = c.run();
+    ASSERT_FALSE(done) << c.step;
+    EXPECT_EQ(done.error().message.rfind(c.cause, 0), 0u) << done.error().message;
     EXPECT_EQ(Names(), before) << c.step;
     EXPECT_EQ(ReadFile(disk_.File("login.dat")), "AAAA") << c.step;
     EXPECT_EQ(ReadFile(disk_.File("login.dat.i")), index) << c.step;

@@ -15,6 +15,7 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -599,6 +600,83 @@ TEST_F(InstallationTest, FailedMergeStopsTheInstallation) {
   EXPECT_NE(Logged().find("login.dat.i file not exsited "), std::string::npos);
   // Whatever the failed commit had not put in place is gone.
   for (const std::string& name : Names(game_.File("zz"))) EXPECT_EQ(name, "later.txt");
+}
+
+// An installation that fails says why ("@g" stands for the program
+// directory, "@p" for the package's); a failed merge's own line is
+// followed by its cause as well.
+TEST_F(InstallationTest, FailedInstallationsSayWhy) {
+  const struct {
+    const char* name;
+    std::function<void()> prepare;
+    std::string cause;
+  } cases[] = {
+      {"read-only installed file",
+       [this] {
+         WriteFile(game_.File("a.txt"), "old");
+         chmod(game_.File("a.txt").c_str(), 0444);
+         Put("a.txt", "new");
+       },
+       "@g/a.txt: Permission denied"},
+      {"directory at a file's place",
+       [this] {
+         std::filesystem::create_directories(game_.File("d/inside"));
+         Put("d", "a file now");
+       },
+       "@g/d: Is a directory"},
+      {"file at a directory's place",
+       [this] {
+         WriteFile(game_.File("sub"), "a file");
+         Put("sub/x.txt", "x");
+       },
+       "cannot make the directory @g/sub: Not a directory"},
+      {"index too short to merge",
+       [this] {
+         WriteFile(game_.File("x.i"), Index({{0, 4}}, false));
+         Put("x.i", "short");
+       },
+       "merging @p/x.i: @p/x.i is shorter than the index header of 136 bytes"},
+      {"login data without its index",
+       [this] {
+         WriteFile(game_.File("login.dat"), "AAAA");
+         Put("login.dat.i", Index({}, true));
+       },
+       "merging @p/login.dat.i: @g/login.dat.i: No such file or directory"},
+      {"shut-down",
+       [this] {
+         Put("a.txt", "new");
+         RequestWorkerStop();
+       },
+       "stopped: the launcher is ending"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const std::string& dir : {game_.path(), package_}) {
+      std::filesystem::remove_all(dir);
+      std::filesystem::create_directories(dir);
+    }
+    c.prepare();
+    const platform::Status installed =
+        InstallPackage(place_.Target(), W(package_), W(package_), false, nullptr);
+    ResetWorkerStop();
+    ASSERT_FALSE(installed);
+    std::string expected = c.cause;
+    const std::string game = game_.path().substr(0, game_.path().find_last_not_of('/') + 1);
+    for (const auto& [mark, dir] : {std::pair{"@g", game}, std::pair{"@p", package_}}) {
+      for (size_t at; (at = expected.find(mark)) != std::string::npos;)
+        expected.replace(at, 2, dir);
+    }
+    EXPECT_EQ(installed.error().message, expected);
+  }
+  // The merge's own line, then its cause under the same number.
+  const std::string log = Logged();
+  const size_t line = log.find(game_.File("login.dat.i") + " file not exsited \n");
+  ASSERT_NE(line, std::string::npos) << log;
+  EXPECT_NE(log.find("launcher(2370): cause: " + game_.File("login.dat.i") +
+                         ": No such file or directory\n",
+                     line),
+            std::string::npos)
+      << log;
 }
 
 TEST_F(InstallationTest, MissingOrEmptyPackageDirectoryInstallsNothing) {

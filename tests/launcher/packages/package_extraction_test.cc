@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -269,6 +270,69 @@ TEST_F(PackageExtractionTest, DamagedEntriesFailAloneAndNeverCrash) {
   // Neither the entry whose data broke off nor any other is left.
   EXPECT_FALSE(Unzip(stem));
   EXPECT_FALSE(PathExists(stem));
+}
+
+// A package that fails says why: what kept it from being opened, or its
+// first failed entry with the archive code.
+TEST_F(PackageExtractionTest, FailedPackagesSayWhy) {
+  const auto encrypt = [](std::string& bytes, size_t entry) {
+    bytes[FindSignatures(bytes, "PK\x03\x04")[entry] + 6] |= 1;
+    bytes[FindSignatures(bytes, "PK\x01\x02")[entry] + 8] |= 1;
+  };
+  const struct {
+    const char* stem;
+    std::vector<ZipEntrySpec> entries;
+    std::function<void(std::string&)> damage;  // none: junk bytes, or no file at all
+    std::string cause;                         // "@" stands for the stem
+  } cases[] = {
+      {"none", {}, nullptr, "@.upd: No such file or directory"},
+      {"junk", {}, nullptr, "@.upd is not a zip archive (archive code 0x200)"},
+      {"data",
+       {Entry("a.txt", std::string(3000, 'q'))},
+       [](std::string& bytes) {
+         const size_t data = FindSignatures(bytes, "PK\x03\x04")[0] + 30 + 5;
+         for (size_t i = 0; i < 8; ++i) bytes[data + i] = '\xFF';
+       },
+       "damaged entry a.txt (its data does not inflate, archive code 0x5000000)"},
+      {"two",
+       {Entry("a.txt", "a"), Entry("b.txt", "b")},
+       [&encrypt](std::string& bytes) {
+         bytes[FindSignatures(bytes, "PK\x03\x04")[0] + 8] = 0;
+         encrypt(bytes, 1);
+       },
+       "damaged entry number 1 (its local header disagrees with the directory, archive code "
+       "0x700), and 1 more entry failed"},
+      {"secret",
+       {Entry("s.txt", "s")},
+       [&encrypt](std::string& bytes) { encrypt(bytes, 0); },
+       "encrypted entry s.txt (archive code 0x1000)"},
+      {"place",
+       {UnixEntry("d/", "", 040755), Entry("d", "x")},
+       [](std::string&) {},
+       "cannot create @/d: Is a directory (archive code 0x200)"},
+      {"short",
+       {Entry("a.txt", "a")},
+       [](std::string& bytes) {
+         const size_t end = FindSignatures(bytes, "PK\x05\x06").back();
+         bytes[end + 8] = bytes[end + 10] = 9;
+       },
+       "damaged package @.upd: its directory names entries it lacks"},
+  };
+  for (const auto& c : cases) {
+    const std::string stem = dir_.File(c.stem);
+    if (c.damage) {
+      ASSERT_TRUE(WriteZipArchive(stem + ".upd", c.entries));
+      Patch(stem + ".upd", c.damage);
+    } else if (std::string(c.stem) == "junk") {
+      WriteFile(stem + ".upd", std::string(500, 'j'));
+    }
+    const platform::Status unpacked = UnpackPackage(wxString::FromUTF8(stem), false, nullptr);
+    ASSERT_FALSE(unpacked) << c.stem;
+    std::string expected = c.cause;
+    if (const size_t at = expected.find('@'); at != std::string::npos)
+      expected.replace(at, 1, stem);
+    EXPECT_EQ(unpacked.error().message, expected);
+  }
 }
 
 // Entries unpacked ahead on worker threads come out as those the extraction

@@ -108,7 +108,11 @@ TEST_F(ServerListDownloadTest, BothUrlsFailingMakeTwentyAttemptsAndLeaveNoTempor
   server.Serve("/first", HttpResponse{404, "<html>404</html>"});
   server.Serve("/second", HttpResponse{302, "", {{"Location", "/first"}}});
   SetUrls("/first", "/second");
-  EXPECT_FALSE(Download());
+  const platform::Status fetched =
+      FetchServerList(frame, frame.logTarget, wxString::FromUTF8(dir.path()), road);
+  ASSERT_FALSE(fetched);
+  EXPECT_EQ(fetched.error().message, "HTTP 404 from " + server.Url("/first") + "; HTTP 302 from " +
+                                         server.Url("/second") + " (20 attempts)");
   EXPECT_EQ(server.RequestCount("/first"), 10);
   EXPECT_EQ(server.RequestCount("/second"), 10);
   // Ten rounds keep their pace: a short pause between them, none inside.
@@ -137,20 +141,23 @@ TEST_F(ServerListDownloadTest, UnreachableAndEmptyFirstUrlFail) {
 TEST_F(ServerListDownloadTest, OnlyAListThatParsesReplacesTheCache) {
   std::string deep;
   for (int i = 0; i < 300000; ++i) deep += "<a>";
+  constexpr char kNoXml[] = "is no XML document, plain or scrambled";
+  constexpr char kOtherRoot[] = "has another root than <velmor>";
   struct Case {
     const char* name;
     std::string body;
-    bool stored;
+    std::string cause;  // after "the list from <url> "; empty: stored
+    bool stored() const { return cause.empty(); }
   };
   const Case cases[] = {
-      {"three bytes", "abc", false},
-      {"four bytes", "abcd", false},
-      {"html error page", "<html><body>Service Unavailable</body></html>", false},
-      {"gzip body", std::string("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03", 10), false},
-      {"other root", "<servers/>", false},
-      {"nested 300,000 deep", "<velmor>" + deep, false},
-      {"list", kListA, true},
-      {"scrambled list", testing_support::Scramble(kListA), true},
+      {"three bytes", "abc", "has 3 bytes, too few to be one"},
+      {"four bytes", "abcd", kNoXml},
+      {"html error page", "<html><body>Service Unavailable</body></html>", kOtherRoot},
+      {"gzip body", std::string("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03", 10), kNoXml},
+      {"other root", "<servers/>", kOtherRoot},
+      {"nested 300,000 deep", "<velmor>" + deep, kNoXml},
+      {"list", kListA, ""},
+      {"scrambled list", testing_support::Scramble(kListA), ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -158,9 +165,14 @@ TEST_F(ServerListDownloadTest, OnlyAListThatParsesReplacesTheCache) {
     server.Serve("/list", HttpResponse{200, c.body});
     SetUrls("/list", "");
     const int before = server.RequestCount("/list");
-    EXPECT_EQ(Download(), c.stored);
+    const platform::Status fetched =
+        FetchServerList(frame, frame.logTarget, wxString::FromUTF8(dir.path()), road);
+    EXPECT_EQ(fetched.ok(), c.stored());
+    if (!fetched) {
+      EXPECT_EQ(fetched.error().message, "the list from " + server.Url("/list") + " " + c.cause);
+    }
     EXPECT_EQ(server.RequestCount("/list") - before, 1);  // a success ends the passes
-    EXPECT_EQ(ReadFile(List()), c.stored ? c.body : std::string(kListB));
+    EXPECT_EQ(ReadFile(List()), c.stored() ? c.body : std::string(kListB));
     EXPECT_FALSE(PathExists(Temp()));
     EXPECT_FALSE(PathExists(Temp() + ".tmp"));
   }
@@ -287,8 +299,19 @@ TEST_F(ServerListThreadTest, FailureLogsAndKeepsTheCachedList) {
   ServeList(HttpResponse{404, ""});
   // No list at all: a second line says so.
   RunBody();
-  EXPECT_NE(Logged().find(": Error: DownLoadServerListFile faiure!\n"), std::string::npos);
-  EXPECT_NE(Logged().find("): Connect to the server list of errors!\n"), std::string::npos);
+  // Each line is followed at once by its cause.
+  const std::string failed = Logged();
+  const size_t line = failed.find(": Error: DownLoadServerListFile faiure!\n");
+  ASSERT_NE(line, std::string::npos);
+  // The next line, after its time stamp of 19 characters.
+  EXPECT_EQ(failed.find(": Error: cause: HTTP 404 from " + server.Url("/list") + " (10 attempts)\n",
+                        line),
+            failed.find('\n', line) + 20)
+      << failed;
+  EXPECT_NE(failed.find("): Connect to the server list of errors!\n"), std::string::npos);
+  EXPECT_NE(failed.find("(1701): cause: no server list was downloaded, and none is cached\n"),
+            std::string::npos)
+      << failed;
 
   const size_t logged = Logged().size();
   ShowCachedList();

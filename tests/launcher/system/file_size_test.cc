@@ -40,10 +40,16 @@ TEST_F(FileSizeTest, MissingFileOrDirectoryGivesOneAndAnErrorLine) {
   EXPECT_EQ(QueryFileSize(wxString::FromUTF8(dir_.path()), log_), 1u);
   const std::string logged = Logged();
   EXPECT_NE(logged.find(": Error: launcher("), std::string::npos) << logged;
-  for (const std::string& path : {dir_.File("ServerList.xml"), dir_.path()})
-    EXPECT_NE(logged.find("): pathList.xml " + path + " error in update server\n"),
+  // Each line is followed by why.
+  const std::pair<std::string, const char*> cases[] = {
+      {dir_.File("ServerList.xml"), "No such file or directory"}, {dir_.path(), "Is a directory"}};
+  for (const auto& [path, why] : cases) {
+    EXPECT_NE(logged.find("(2302): pathList.xml " + path + " error in update server\n"),
               std::string::npos)
         << logged;
+    EXPECT_NE(logged.find("(2302): cause: " + path + ": " + why + "\n"), std::string::npos)
+        << logged;
+  }
 }
 
 TEST_F(FileSizeTest, SizesOfReadableFilesClampedBelowFourGibibytes) {

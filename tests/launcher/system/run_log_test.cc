@@ -69,9 +69,12 @@ TEST_F(RunLogTest, EntriesCarryTimeLevelPrefixAndTheirOwnNumber) {
   RUNLOG_MESSAGE_TIGHT(log_, 2207, "process file is %s!",
                        wxString::FromUTF8("a\n2026-01-01 00:00:00: x\r\t\x1b[2J\x7f\u0085\u2028b"));
   LogPlainError(wxString::FromUTF8("plain\nforged"));
+  // A failure line's cause follows it under its number, or plain.
+  RUNLOG_CAUSE(log_, 1967, wxString("damaged entry 100%d.bin"));
+  LogPlainCause(wxString());
 
   const std::vector<std::string> lines = Lines(ReadFile(LogPath()));
-  ASSERT_EQ(lines.size(), 9u);
+  ASSERT_EQ(lines.size(), 11u);
   EXPECT_TRUE(std::regex_match(
       lines[0],
       std::regex(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}: launcher\(212\): launcher started!)")))
@@ -89,6 +92,8 @@ TEST_F(RunLogTest, EntriesCarryTimeLevelPrefixAndTheirOwnNumber) {
                            "process file is a\\n2026-01-01 00:00:00: x\\r\\t\\x1b[2J\\x7f"
                            "\\u0085\\u2028b!");
   EXPECT_EQ(bodies[8], "Error: plain\\nforged");
+  EXPECT_EQ(bodies[9], "Error: " + Prefix(1967) + " cause: damaged entry 100%d.bin");
+  EXPECT_EQ(bodies[10], "Error: cause: not known");
 }
 
 TEST_F(RunLogTest, NoRunLogWhenTheFileCannotBeOpened) {

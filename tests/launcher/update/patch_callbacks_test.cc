@@ -124,6 +124,8 @@ TEST_F(PatchCallbacksTest, FetchedFilesResetTheCountersAndMissingPackagesGiveUp)
     EXPECT_EQ(frame.updateNeeded, !c.package);
   }
   EXPECT_EQ(CountErrorLog(kUnzipFailure), 4);
+  EXPECT_EQ(EntryAfterError(kUnzipFailure),
+            "Error: launcher(1967): cause: /g/temp/p.upd: No such file or directory");
 
   // Without a user pointer nothing happens.
   frame.installTotalBytes = 7;
@@ -300,6 +302,9 @@ TEST_F(PatchPackageGameProcessTest, FailedPackageKeepsTheInstalledVersionsForThe
                 Set("Launcherpatch", "1.0"));
   RunUpdate();
   EXPECT_EQ(CountErrorLog(kUnzipFailure), 1);
+  EXPECT_EQ(EntryAfterError(kUnzipFailure),
+            "Error: launcher(1967): cause: " + dir.File("temp/bad.upd") +
+                " is not a zip archive (archive code 0x200)");
   EXPECT_FALSE(frame.updateNeeded);
   // Neither step is recorded: the next start fetches both sets again.
   EXPECT_EQ(InstalledGame(), "1.0");

@@ -141,6 +141,14 @@ TEST_F(UpdateThreadTest, NoServerReachableGivesUpAtTheFirstLimitAtItsPace) {
     RunOn(pace);
 
     EXPECT_EQ(CountErrorLog(kBusyLine), 1);
+    // The give-up line is followed by the last failure, the first URL's first.
+    const std::string cause = EntryAfterError(kBusyLine);
+    const std::string m1 = frame.updateVersionUrl1.utf8_string();
+    const std::string expected = name == "404"     ? "HTTP 404 from " + m1
+                                 : name == "reset" ? "transfer from " + m1 + " failed: "
+                                                   : "connection refused by " + m1;
+    EXPECT_EQ(cause.rfind("Error: launcher(1767): cause: " + expected, 0), 0u) << cause;
+    EXPECT_NE(cause.find("; "), std::string::npos) << cause;
     const uint32_t ended = pace.Now() - frame.prepareTick;
     EXPECT_GT(ended, pace.Pace().phaseLimitMs);
     EXPECT_LE(ended, 365000u);
@@ -250,6 +258,12 @@ TEST_F(UpdateThreadTest, UpdateThatNeverSucceedsGivesUpAtTheSecondLimit) {
 
   ASSERT_TRUE(WaitForEnd());
   EXPECT_EQ(CountErrorLog(kBusyLine), 1);
+  const std::string cause = EntryAfterError(kBusyLine);
+  EXPECT_EQ(cause.rfind("Error: launcher(1805): cause: patch set 1.3: HTTP 500 from " +
+                            Url("/up/c.bin").utf8_string(),
+                        0),
+            0u)
+      << cause;
   EXPECT_FALSE(frame.updateNeeded);
   EXPECT_TRUE(EnterGameEnabled());
   EXPECT_EQ(InstalledGame(), "1.0");
@@ -322,6 +336,8 @@ TEST_F(UpdateThreadTest, SecondLauncherWaitsForTheUpdateRoad) {
   RunOn(stuck);
   EXPECT_EQ(CountLog(kWaitLine), 2);
   EXPECT_EQ(CountErrorLog(kBusyLine), 1);
+  EXPECT_EQ(EntryAfterError(kBusyLine),
+            "Error: launcher(1767): cause: another launcher kept updating this program directory");
   EXPECT_FALSE(frame.updateNeeded);
   EXPECT_EQ(server.TotalRequests(), 1);
   EXPECT_LE(static_cast<uint32_t>(stuck.Now() - frame.prepareTick), 365000u);

@@ -103,6 +103,9 @@ TEST_F(VersionCheckTest, SecondUrlIsTriedOnlyWhenSetAndTheFirstFails) {
   EXPECT_FALSE(CheckVersion());
   EXPECT_EQ(server.TotalRequests(), server.RequestCount("/missing.xml"));
   EXPECT_EQ(CountErrorLog(kConnectError), 1);
+  // Each failure line is followed by its cause, under its own number.
+  EXPECT_EQ(EntryAfterError(kConnectError), "Error: launcher(1600): cause: HTTP 404 from " +
+                                                server.Url("/missing.xml") + " (10 attempts)");
   EXPECT_TRUE(frame.updateNeeded);  // a failed attempt keeps the earlier value
   // Nothing is written into the patch object of a failed attempt.
   EXPECT_EQ(frame.livePatch, &holder());
@@ -121,6 +124,9 @@ TEST_F(VersionCheckTest, SecondUrlIsTriedOnlyWhenSetAndTheFirstFails) {
   EXPECT_FALSE(CheckVersion());
   EXPECT_GE(server.RequestCount("/also-missing.xml"), 1);
   EXPECT_EQ(CountErrorLog(kConnectError), 2);
+  EXPECT_EQ(EntryAfterError(kConnectError, 2),
+            "Error: launcher(1590): cause: no manifest URL; HTTP 404 from " +
+                server.Url("/also-missing.xml") + " (10 attempts)");
 }
 
 TEST_F(VersionCheckTest, FullInstallationVersionDeletesDataOnlyForAManifestWithABaseSet) {
@@ -154,7 +160,12 @@ TEST_F(VersionCheckTest, MissingLibraryOrOneWithoutTheExportFailsQuietly) {
     if (other) std::filesystem::copy_file(VELMOR_OTHER_LIBRARY, dir.File("libTidewell.so"));
     frame.updateNeeded = true;
     MakeFile("temp/again.bin");
-    EXPECT_FALSE(CheckVersion());
+    // The update thread keeps the loader's word for its time-limit line.
+    const platform::Status checked = CheckUpdateVersion();
+    ASSERT_FALSE(checked);
+    EXPECT_NE(checked.error().message.find(other ? "GetLivePatch" : "libTidewell.so"),
+              std::string::npos)
+        << checked.error().message;
     EXPECT_FALSE(PathExists(dir.File("temp")));
     EXPECT_EQ(frame.livePatch, &holder());
     EXPECT_FALSE(holder().module);
