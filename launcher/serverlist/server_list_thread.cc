@@ -39,12 +39,18 @@ void ServerListThreadProc(void* userData) {
   }
   if (downloaded) {
     LogPlainMessage("DownLoadServerListFile success!");
-    // Read here, off the UI thread, as stored (whatever the copy left).
-    if (!host.ShowServerList(ReadServerListFile(kListName)))
-      RUNLOG_ERROR(log, 1688, "Connect to the server list of errors!");
+    // Read, chosen and saved here, off the UI thread, as stored (whatever
+    // the copy left); the windows only show it.
+    ServerListSelection selection = SelectServerList(ReadServerListFile(kListName),
+                                                     host.shownServerList, host.popupListsServers);
+    SaveSelectedServer(selection);
+    const bool shown = selection.listRead && selection.chosen;
+    host.ShowServerList(std::move(selection));
+    if (!shown) RUNLOG_ERROR(log, 1688, "Connect to the server list of errors!");
   } else {
     LogPlainError("DownLoadServerListFile faiure!");
-    if (!host.ServerListShown()) RUNLOG_ERROR(log, 1701, "Connect to the server list of errors!");
+    if (host.shownServerList.empty())
+      RUNLOG_ERROR(log, 1701, "Connect to the server list of errors!");
   }
   host.serverListRequested = false;
   g_bServerListDone = true;

@@ -19,7 +19,7 @@
 #include "launcher/system/run_log.h"
 #include "launcher/windows/update_wnd.h"
 #include "skinui/control.h"
-#include "skinui/ui_lock.h"
+#include "skinui/window_system.h"
 #include "tests/launcher/setup_config_reset.h"
 #include "tests/support/http_server.h"
 #include "tests/support/scramble.h"
@@ -214,6 +214,7 @@ class ServerListThreadTest : public ServerListDownloadTest {
   void SetUp() override {
     ServerListDownloadTest::SetUp();
     panel.frame = &frame;
+    frame.programDir = wxString::FromUTF8(dir.path());
     frame.updateWnd = &panel;
     frame.enterGameBtn = &enterGame;
     frame.serverListRequested = true;
@@ -224,10 +225,12 @@ class ServerListThreadTest : public ServerListDownloadTest {
     ServerListDownloadTest::TearDown();
   }
 
-  // The body runs on its own thread, as it does in the launcher.
+  // The body runs on its own thread, as it does in the launcher; what it
+  // handed to the windows then runs here, on the UI thread.
   void RunBody() {
     std::thread body([this] { ServerListThreadProc(static_cast<ServerListHost*>(&frame)); });
     body.join();
+    skinui::PumpPendingMessages();
   }
 
   void ServeList(const HttpResponse& answer) {
@@ -237,14 +240,10 @@ class ServerListThreadTest : public ServerListDownloadTest {
   // The cached list as shown at start-up, choosing "a1".
   void ShowCachedList() {
     WriteFile(List(), kListA);
-    frame.serverListFile = "ServerList.xml";
-    ASSERT_TRUE(panel.SelectCurrentServer());
+    ASSERT_TRUE(frame.ShowCachedServerList());
   }
 
-  size_t AreaCount() {
-    skinui::UiLockGuard guard;
-    return panel.areas.size();
-  }
+  size_t AreaCount() { return panel.areas.size(); }
 
   UIUpdateWnd panel;
   CControlUI enterGame;  // enabled as constructed
