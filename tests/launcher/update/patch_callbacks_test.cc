@@ -110,6 +110,11 @@ TEST_F(PatchCallbacksTest, ProgressShowsTheTruncatedShareAndIgnoresUnusableTotal
   }
   EXPECT_EQ(OnPatchProgress(nullptr, 10, nan, 0, 0), 0);
   EXPECT_EQ(ProgressText(), "0%");
+  // Progress comes faster than a screen shows it: one change waits for the
+  // UI thread, and it shows the newest share.
+  for (double done : {10.0, 20.0, 30.0}) EXPECT_EQ(OnPatchProgress(nullptr, 100, done, 0, 0), 0);
+  EXPECT_EQ(skinui::PumpPendingMessages(), 1);
+  EXPECT_EQ(progressTxt.GetText(), "30%");
 }
 
 TEST_F(PatchCallbacksTest, OnceShutDownBeganTransfersAbortAndNoWindowIsTouched) {
