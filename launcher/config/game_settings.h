@@ -1,6 +1,7 @@
 // [Setting] of resolution.ini: full screen, resolution code and sound. One
 // process-wide record, reached through GameSettings(); used by the UI thread
-// only, yet Load and Save lock like the other records.
+// only, yet Load and Save lock like the other records. Nothing of the
+// windows is called while the lock is held.
 #pragma once
 
 #include <wx/string.h>

@@ -30,14 +30,19 @@ void UIGameSettingWnd::InitWindow() {
   for (int i = 0; i < 4; ++i) {
     resolutionOptions[i] = FindOption(paintManager, kResolutionOptionNames[i]);
   }
-  auto lock = GameSettings().Lock();
-  if (fullScreenOption) fullScreenOption->Selected(!GameSettings().FullScreen);
+  // Copied first: no window is touched while the settings' lock is held.
+  bool fullScreen;
+  wxString stored;
+  {
+    auto lock = GameSettings().Lock();
+    fullScreen = GameSettings().FullScreen;
+    stored = GameSettings().Resolution.Clone();
+  }
+  if (fullScreenOption) fullScreenOption->Selected(!fullScreen);
   for (int i = 0; i < 4; ++i) {
     if (!resolutionOptions[i]) continue;
-    if (pendingResolution.empty()) {
-      const wxString& stored = GameSettings().Resolution;
+    if (pendingResolution.empty())
       pendingResolution = stored.empty() ? CStdString("0") : CStdString(stored.utf8_string());
-    }
     if (pendingResolution == kResolutionCodes[i]) resolutionOptions[i]->Selected(true);
   }
 }
