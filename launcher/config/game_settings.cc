@@ -22,13 +22,10 @@ class GameSettings& GameSettings() {
 }
 
 bool GameSettings::Load(wxString path) {
-  auto lock = Lock();
   if (path.empty()) return false;
   filePath = path;
   std::unique_ptr<wxFileConfig> config = ReadSettingsFile(path);
   if (!config) {
-    // Shown without the lock: no window runs while it is held.
-    lock.unlock();
     platform::CurrentDesktop().ShowMessageBox(
         "游戏无法启动，缺少 Resolution.ini 文件或重新安装游戏！", "错误",
         platform::MessageBoxButtons::Ok);
@@ -45,7 +42,6 @@ bool GameSettings::Load(wxString path) {
 }
 
 bool GameSettings::Save() {
-  auto lock = Lock();
   if (filePath.empty()) return false;
   std::unique_ptr<wxFileConfig> config = ReadSettingsFileForSave(filePath);
   if (!config) return false;

@@ -30,19 +30,13 @@ void UIGameSettingWnd::InitWindow() {
   for (int i = 0; i < 4; ++i) {
     resolutionOptions[i] = FindOption(paintManager, kResolutionOptionNames[i]);
   }
-  // Copied first: no window is touched while the settings' lock is held.
-  bool fullScreen;
-  wxString stored;
-  {
-    auto lock = GameSettings().Lock();
-    fullScreen = GameSettings().FullScreen;
-    stored = GameSettings().Resolution.Clone();
-  }
-  if (fullScreenOption) fullScreenOption->Selected(!fullScreen);
+  if (fullScreenOption) fullScreenOption->Selected(!GameSettings().FullScreen);
   for (int i = 0; i < 4; ++i) {
     if (!resolutionOptions[i]) continue;
-    if (pendingResolution.empty())
+    if (pendingResolution.empty()) {
+      const wxString& stored = GameSettings().Resolution;
       pendingResolution = stored.empty() ? CStdString("0") : CStdString(stored.utf8_string());
+    }
     if (pendingResolution == kResolutionCodes[i]) resolutionOptions[i]->Selected(true);
   }
 }
@@ -58,24 +52,18 @@ void UIGameSettingWnd::Notify(TNotifyUI& msg) {
   if (msg.sType != "click" || !msg.pSender) return;
   const CStdString name = msg.pSender->GetName();
   if (name == "FullScreenOption") {
-    {
-      auto lock = GameSettings().Lock();
-      GameSettings().FullScreen = !GameSettings().FullScreen;
-    }
+    GameSettings().FullScreen = !GameSettings().FullScreen;
     // The update panel shows the same setting.
     ChildWindowHost* frame = backGround ? backGround->frame : nullptr;
     if (frame && frame->updateWnd) frame->updateWnd->ShowWindowedMode();
     return;
   }
   if (name == "OkBtn") {
-    {
-      auto lock = GameSettings().Lock();
-      // A dialog whose skin offered no resolution has no choice to store;
-      // the stored code stays rather than being wiped.
-      if (!pendingResolution.empty())
-        GameSettings().Resolution = wxString::FromUTF8(pendingResolution);
-      GameSettings().Save();  // a failed save keeps the values in memory only
-    }
+    // A dialog whose skin offered no resolution has no choice to store;
+    // the stored code stays rather than being wiped.
+    if (!pendingResolution.empty())
+      GameSettings().Resolution = wxString::FromUTF8(pendingResolution);
+    GameSettings().Save();  // a failed save keeps the values in memory only
     CloseBoth();
     return;
   }

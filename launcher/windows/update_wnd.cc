@@ -49,12 +49,7 @@ void UIUpdateWnd::ShowWindowedMode() {
   CControlUI* control = Find("FullScreenOption");
   auto* option = control ? static_cast<COptionUI*>(control->GetInterface("Option")) : nullptr;
   if (!option) return;
-  bool fullScreen;
-  {
-    auto lock = GameSettings().Lock();
-    fullScreen = GameSettings().FullScreen;
-  }
-  option->Selected(!fullScreen);
+  option->Selected(!GameSettings().FullScreen);
 }
 
 void UIUpdateWnd::SetProgress(float percent) {
@@ -99,7 +94,6 @@ void UIUpdateWnd::Notify(TNotifyUI& msg) {
   if (name != "ServerBtn") HidePopup();
 
   if (name == "FullScreenOption") {
-    auto lock = GameSettings().Lock();
     GameSettings().FullScreen = !GameSettings().FullScreen;
     return;
   }

@@ -226,11 +226,12 @@ class ServerListThreadTest : public ServerListDownloadTest {
   }
 
   // The body runs on its own thread, as it does in the launcher; what it
-  // handed to the windows then runs here, on the UI thread.
-  void RunBody() {
+  // handed to the windows then runs here, on the UI thread, unless asked
+  // not to.
+  void RunBody(bool runHandedChanges = true) {
     std::thread body([this] { ServerListThreadProc(static_cast<ServerListHost*>(&frame)); });
     body.join();
-    skinui::PumpPendingMessages();
+    if (runHandedChanges) skinui::PumpPendingMessages();
   }
 
   void ServeList(const HttpResponse& answer) {
@@ -251,7 +252,11 @@ class ServerListThreadTest : public ServerListDownloadTest {
 
 TEST_F(ServerListThreadTest, FreshListIsStoredAndChosen) {
   ServeList(HttpResponse{200, kListA});
-  RunBody();
+  RunBody(false);
+  // Chosen and saved by the thread itself; the windows only show it.
+  EXPECT_NE(ReadFile(dir.File("orvo.ini")).find("ServerSid=a1"), std::string::npos);
+  EXPECT_EQ(AreaCount(), 0u);
+  skinui::PumpPendingMessages();
   // The thread never touches Enter game: what the update road (or a press
   // on a server) decided, before or meanwhile, stands.
   EXPECT_TRUE(enterGame.IsEnabled());
