@@ -22,7 +22,6 @@
 #include "launcher/update/live_patch_holder.h"
 #include "launcher/update/update_thread.h"
 #include "skinui/paint_manager.h"
-#include "skinui/ui_lock.h"
 #include "skinui/window_system.h"
 
 namespace {
@@ -33,11 +32,14 @@ class AutoClose {
   AutoClose(HWND frame, long milliseconds) {
     if (milliseconds < 0) return;
     thread_ = MiniDumper::StartThread([this, frame, milliseconds] {
-      std::unique_lock<std::mutex> lock(mutex_);
-      if (!stopped_.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                             [this] { return stop_; })) {
-        skinui::PostMessage(frame, WM_CLOSE, 0, 0);
+      bool stopped;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        stopped = stopped_.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                                    [this] { return stop_; });
       }
+      // Posted without holding the lock: no lock of ours nests another.
+      if (!stopped) skinui::PostMessage(frame, WM_CLOSE, 0, 0);
     });
   }
   ~AutoClose() {

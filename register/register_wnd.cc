@@ -4,7 +4,7 @@
 
 #include "skinui/activex.h"
 #include "skinui/dialog_builder.h"
-#include "skinui/ui_lock.h"
+#include "skinui/thread_checker.h"
 #include "skinui/window_system.h"
 
 namespace register_window {
@@ -22,7 +22,7 @@ constexpr char kLauncherFrameClass[] = "UIMainFrame";
 }  // namespace
 
 HWND FindLauncherFrame() {
-  skinui::UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   for (HWND hwnd : skinui::GetZOrder()) {
     if (skinui::GetWindowClassName(hwnd) == kLauncherFrameClass && skinui::IsWindowVisible(hwnd))
       return hwnd;
@@ -37,7 +37,7 @@ UIRegisterWnd::~UIRegisterWnd() = default;
 UINT UIRegisterWnd::GetClassStyle() const { return kClassStyle; }
 
 bool UIRegisterWnd::ShowAndWait(HWND owner) {
-  skinui::UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   const HWND hwnd = Create(owner, kTitle, kPopupStyle, 0, 0, 0, 0, 0);
   if (!hwnd) return false;
   CenterWindow();

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the format, builds everything and runs
 # every test: once in a normal build, again under ThreadSanitizer, since the
-# launcher's worker threads share its windows and settings, and again built by
-# clang under AddressSanitizer and UndefinedBehaviorSanitizer; then runs each
-# fuzz target for a bounded time (scripts/run_fuzzers.sh).
+# launcher's worker threads hand changes to its windows and share its settings
+# (its Debug build also checks that the windows stay on the UI thread), and
+# again built by clang under AddressSanitizer and UndefinedBehaviorSanitizer;
+# then runs each fuzz target for a bounded time (scripts/run_fuzzers.sh).
 # The normal run and the AddressSanitizer run include the GUI tests (label
 # "gui"): the launcher on virtual X screens of their own, without a window
 # manager and under openbox, so no desktop is needed. ThreadSanitizer leaves

@@ -5,9 +5,7 @@
 #include <string>
 
 #include "skinui/native_backend.h"
-#include "skinui/ui_lock.h"
-
-using skinui::UiLockGuard;
+#include "skinui/thread_checker.h"
 
 const IID IID_IWebBrowser2 = {
     0xD30C1661, 0xCDAF, 0x11D0, {0x8A, 0x3E, 0x00, 0xC0, 0x4F, 0xC9, 0xE2, 0x6E}};
@@ -55,18 +53,18 @@ bool ParseGuid(const char* text, GUID* guid) {
 class CActiveXUI::Browser : public IWebBrowser2 {
  public:
   HRESULT Navigate(const CStdString& url) override {
-    UiLockGuard guard;
+    SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
     lastUrl_ = url;
     ++count_;
     skinui::NoteModelChanged();  // a backend shows the page
     return S_OK;
   }
   unsigned long AddRef() override {
-    UiLockGuard guard;
+    SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
     return ++references_;
   }
   unsigned long Release() override {
-    UiLockGuard guard;
+    SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
     return references_ > 0 ? --references_ : 0;
   }
   ~Browser() override = default;
@@ -74,6 +72,7 @@ class CActiveXUI::Browser : public IWebBrowser2 {
   CStdString lastUrl_;
   int count_ = 0;
   unsigned long references_ = 0;
+  SKINUI_THREAD_CHECKER(threadChecker_);
 };
 
 CActiveXUI::CActiveXUI() : browser_(new Browser) {}
@@ -88,12 +87,12 @@ void* CActiveXUI::GetInterface(const char* name) {
 }
 
 CLSID CActiveXUI::GetClsid() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return clsid_;
 }
 
 HRESULT CActiveXUI::GetControl(const IID& iid, void** object) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (!object) return E_POINTER;
   *object = nullptr;
   if (!(iid == IID_IWebBrowser2) || !hasClsid_ || !(clsid_ == CLSID_WebBrowser)) {
@@ -105,18 +104,18 @@ HRESULT CActiveXUI::GetControl(const IID& iid, void** object) {
 }
 
 CStdString CActiveXUI::GetLastNavigatedUrl() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return browser_->lastUrl_;
 }
 
 int CActiveXUI::GetNavigationCount() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return browser_->count_;
 }
 
 void CActiveXUI::SetAttribute(const char* name, const char* value) {
   if (!name || !value) return;
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (std::strcmp(name, "clsid") == 0) {
     GUID guid;
     if (ParseGuid(value, &guid)) {

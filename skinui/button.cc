@@ -6,9 +6,7 @@
 #include "skinui/attribute_parsing.h"
 #include "skinui/container.h"
 #include "skinui/paint_manager.h"
-#include "skinui/ui_lock.h"
-
-using skinui::UiLockGuard;
+#include "skinui/thread_checker.h"
 
 CStdString CButtonUI::GetClass() const { return "ButtonUI"; }
 
@@ -18,7 +16,7 @@ void* CButtonUI::GetInterface(const char* name) {
 }
 
 bool CButtonUI::Activate() {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (!CControlUI::Activate()) return false;
   Notify("click");
   return true;
@@ -34,7 +32,7 @@ void* COptionUI::GetInterface(const char* name) {
 }
 
 bool COptionUI::Activate() {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (!CButtonUI::Activate()) return false;
   // The "click" handler may have changed the selection itself; the click
   // still toggles from the state it finds now.
@@ -47,7 +45,7 @@ bool COptionUI::Activate() {
 }
 
 bool COptionUI::IsSelected() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return selected_;
 }
 
@@ -61,7 +59,7 @@ static void ForEachOption(CControlUI* control, const std::function<void(COptionU
 }
 
 void COptionUI::Selected(bool selected) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (selected_ == selected) return;
   selected_ = selected;
   Invalidate();
@@ -74,13 +72,13 @@ void COptionUI::Selected(bool selected) {
 }
 
 CStdString COptionUI::GetGroup() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return group_;
 }
 
 void COptionUI::SetAttribute(const char* name, const char* value) {
   if (!name || !value) return;
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (std::strcmp(name, "group") == 0) {
     group_ = value;
   } else if (std::strcmp(name, "selected") == 0) {

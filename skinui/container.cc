@@ -5,16 +5,14 @@
 #include <cstring>
 
 #include "skinui/attribute_parsing.h"
-#include "skinui/ui_lock.h"
-
-using skinui::UiLockGuard;
+#include "skinui/thread_checker.h"
 
 CContainerUI::CContainerUI() : CContainerUI(Stacking::None) {}
 
 CContainerUI::CContainerUI(Stacking stacking) : stacking_(stacking) {}
 
 CContainerUI::~CContainerUI() {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   for (CControlUI* item : items_) delete item;
   items_.clear();
 }
@@ -29,7 +27,7 @@ void* CContainerUI::GetInterface(const char* name) {
 bool CContainerUI::Add(CControlUI* control) { return AddAt(control, GetCount()); }
 
 bool CContainerUI::AddAt(CControlUI* control, int index) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (!control || control == this || control->GetParent()) return false;
   if (index < 0 || index > static_cast<int>(items_.size())) return false;
   // Pending layouts above answer for the tree as it was; this container's
@@ -45,7 +43,7 @@ bool CContainerUI::AddAt(CControlUI* control, int index) {
 }
 
 bool CContainerUI::Remove(CControlUI* control) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   auto it = std::find(items_.begin(), items_.end(), control);
   if (it == items_.end()) return false;
   // A removal leaves the others where they are, so their places are fixed
@@ -58,7 +56,7 @@ bool CContainerUI::Remove(CControlUI* control) {
 }
 
 void CContainerUI::RemoveAll() {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   ApplyPendingLayout(false);
   layoutPending_ = false;  // nothing left to lay out
   std::vector<CControlUI*> items;
@@ -68,25 +66,25 @@ void CContainerUI::RemoveAll() {
 }
 
 int CContainerUI::GetCount() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return static_cast<int>(items_.size());
 }
 
 CControlUI* CContainerUI::GetItemAt(int index) const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (index < 0 || index >= static_cast<int>(items_.size())) return nullptr;
   return items_[index];
 }
 
 int CContainerUI::GetItemIndex(CControlUI* control) const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   auto it = std::find(items_.begin(), items_.end(), control);
   return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
 }
 
 void CContainerUI::SetAttribute(const char* name, const char* value) {
   if (!name || !value) return;
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (std::strcmp(name, "inset") == 0 || std::strcmp(name, "childpadding") == 0) {
     ApplyPendingLayout(true);
   }
@@ -100,13 +98,13 @@ void CContainerUI::SetAttribute(const char* name, const char* value) {
 }
 
 void CContainerUI::SetManager(CPaintManagerUI* manager, CControlUI* parent) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   CControlUI::SetManager(manager, parent);
   for (CControlUI* item : items_) item->SetManager(manager, this);
 }
 
 CControlUI* CContainerUI::FindControlAt(POINT point) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (!visible_) return nullptr;
   ApplyPendingLayout(true);
   // Later children lie on top of earlier ones.
@@ -117,7 +115,7 @@ CControlUI* CContainerUI::FindControlAt(POINT point) {
 }
 
 CControlUI* CContainerUI::FindControlByName(const char* name) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (CControlUI* self = CControlUI::FindControlByName(name)) return self;
   for (CControlUI* item : items_) {
     if (CControlUI* found = item->FindControlByName(name)) return found;
@@ -126,7 +124,7 @@ CControlUI* CContainerUI::FindControlByName(const char* name) {
 }
 
 void CContainerUI::Layout(RECT rect) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   ApplyPendingLayout(false);
   layoutPending_ = false;
   if (!skinui::EqualRects(rect_, rect)) {

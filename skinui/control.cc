@@ -5,20 +5,18 @@
 
 #include "skinui/attribute_parsing.h"
 #include "skinui/paint_manager.h"
-#include "skinui/ui_lock.h"
+#include "skinui/thread_checker.h"
 #include "skinui/window_system.h"
-
-using skinui::UiLockGuard;
 
 // ---- CEventSource ----
 
 void CEventSource::operator+=(const CDelegateStatic& delegate) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   delegates_.push_back(delegate);
 }
 
 bool CEventSource::operator()(void* param) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   // A copy: a delegate may change the list while it runs.
   const std::vector<CDelegateStatic> delegates = delegates_;
   for (const CDelegateStatic& delegate : delegates) {
@@ -52,30 +50,30 @@ void* CControlUI::GetInterface(const char* name) {
 }
 
 CStdString CControlUI::GetName() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return name_;
 }
 
 CStdString CControlUI::GetText() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return text_;
 }
 
 void CControlUI::SetText(const CStdString& text) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (text_ == text) return;
   text_ = text;
   Invalidate();
 }
 
 RECT CControlUI::GetPos() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   ApplyPendingLayout(false);
   return rect_;
 }
 
 void CControlUI::SetPos(RECT rect) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   ApplyPendingLayout(true);
   if (!skinui::EqualRects(rect_, rect)) {
     Invalidate();
@@ -89,43 +87,43 @@ void CControlUI::SetPos(RECT rect) {
 }
 
 SIZE CControlUI::GetFixedXY() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return fixedXY_;
 }
 
 int CControlUI::GetFixedWidth() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return fixedWidth_;
 }
 
 int CControlUI::GetFixedHeight() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return fixedHeight_;
 }
 
 void CControlUI::SetFixedHeight(int height) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   ApplyPendingLayout(true);
   fixedHeight_ = std::max(0, height);
 }
 
 bool CControlUI::IsFloat() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return float_;
 }
 
 void* CControlUI::GetUserPtrData() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return userPtr_;
 }
 
 void CControlUI::SetUserPtrData(void* data) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   userPtr_ = data;
 }
 
 bool CControlUI::IsVisible() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   for (const CControlUI* control = this; control; control = control->parent_) {
     if (!control->visible_) return false;
   }
@@ -133,12 +131,12 @@ bool CControlUI::IsVisible() const {
 }
 
 bool CControlUI::IsOwnVisible() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return visible_;
 }
 
 void CControlUI::SetVisible(bool visible) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   ApplyPendingLayout(true);
   if (visible_ == visible) return;
   visible_ = visible;
@@ -146,31 +144,31 @@ void CControlUI::SetVisible(bool visible) {
 }
 
 bool CControlUI::IsEnabled() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return enabled_;
 }
 
 void CControlUI::SetEnabled(bool enabled) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (enabled_ == enabled) return;
   enabled_ = enabled;
   Invalidate();
 }
 
 CControlUI* CControlUI::GetParent() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return parent_;
 }
 
 void CControlUI::SetManager(CPaintManagerUI* manager, CControlUI* parent) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   manager_ = manager;
   parent_ = parent;
 }
 
 void CControlUI::KeepAttribute(const char* name, const char* value) {
   if (!name || !value) return;
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   for (auto& [kept, text] : attributes_) {
     if (kept == name) {
       text = value;
@@ -183,7 +181,7 @@ void CControlUI::KeepAttribute(const char* name, const char* value) {
 }
 
 CStdString CControlUI::GetAttribute(const char* name) const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (!name) return CStdString();
   for (const auto& [kept, text] : attributes_) {
     if (kept == name) return text;
@@ -192,7 +190,7 @@ CStdString CControlUI::GetAttribute(const char* name) const {
 }
 
 void CControlUI::Invalidate() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (!manager_) return;
   const HWND hwnd = manager_->GetPaintWindow();
   if (hwnd && rect_.right > rect_.left && rect_.bottom > rect_.top) {
@@ -202,7 +200,7 @@ void CControlUI::Invalidate() const {
 
 void CControlUI::SetAttribute(const char* name, const char* value) {
   if (!name || !value) return;
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   KeepAttribute(name, value);
   if (IsGeometryAttribute(name)) ApplyPendingLayout(true);
   if (std::strcmp(name, "name") == 0) {
@@ -235,19 +233,19 @@ void CControlUI::SetAttribute(const char* name, const char* value) {
 }
 
 CControlUI* CControlUI::FindControlAt(POINT point) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   ApplyPendingLayout(false);
   if (!visible_ || !mouseEnabled_) return nullptr;
   return skinui::PointInRect(rect_, point) ? this : nullptr;
 }
 
 CControlUI* CControlUI::FindControlByName(const char* name) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return name && name_ == name ? this : nullptr;
 }
 
 void CControlUI::Layout(RECT rect) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   ApplyPendingLayout(false);
   if (skinui::EqualRects(rect_, rect)) return;
   Invalidate();
@@ -256,7 +254,7 @@ void CControlUI::Layout(RECT rect) {
 }
 
 void CControlUI::ApplyPendingLayout(bool includeSelf) const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   const CControlUI* outermost = nullptr;
   for (const CControlUI* control = includeSelf ? this : parent_; control;
        control = control->parent_) {
@@ -269,18 +267,18 @@ void CControlUI::ApplyPendingLayout(bool includeSelf) const {
 }
 
 void CControlUI::Event(TEventUI& event) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (OnEvent(&event)) DoEvent(event);
 }
 
 bool CControlUI::Activate() {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return IsVisible() && enabled_;
 }
 
 void CControlUI::DoEvent(TEventUI&) {}
 
 void CControlUI::Notify(const char* type, WPARAM wParam, LPARAM lParam) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (manager_) manager_->SendNotify(this, type, wParam, lParam);
 }

@@ -3,9 +3,11 @@
 // window's client coordinates, set by layout or SetPos), the fixed offsets and
 // size from the skin, visibility, an enabled state and two user data slots.
 //
-// Every public operation takes the UI lock (ui_lock.h), so worker threads may
-// call them; getters return copies. Controls belong to their parent container
-// (or, for the root, to the paint manager) and are deleted with it.
+// Controls belong to the UI thread, which every public operation checks in
+// debug builds (thread_checker.h): a worker hands its change to the UI
+// thread instead (skinui::PostToUiThread, UiTaskRunner). Controls belong to
+// their parent container (or, for the root, to the paint manager) and are
+// deleted with it.
 #pragma once
 
 #include <string>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "skinui/std_string.h"
+#include "skinui/thread_checker.h"
 #include "skinui/win_types.h"
 
 class CControlUI;
@@ -59,6 +62,7 @@ class CEventSource {
 
  private:
   std::vector<CDelegateStatic> delegates_;
+  SKINUI_THREAD_CHECKER(threadChecker_);
 };
 
 class CControlUI {
@@ -170,4 +174,6 @@ class CControlUI {
   bool enabled_ = true;
   bool mouseEnabled_ = true;
   bool layoutPending_ = false;  // containers only: children not laid out yet
+  // The UI thread, where the control was made; subclasses check against it.
+  SKINUI_THREAD_CHECKER(threadChecker_);
 };

@@ -11,7 +11,7 @@
 #include "skinui/label.h"
 #include "skinui/list.h"
 #include "skinui/progress.h"
-#include "skinui/ui_lock.h"
+#include "skinui/thread_checker.h"
 
 namespace {
 
@@ -105,7 +105,7 @@ CDialogBuilder::~CDialogBuilder() = default;
 CControlUI* CDialogBuilder::Create(const CStdString& xml, const char*,
                                    IDialogBuilderCallback* callback, CPaintManagerUI* manager,
                                    CControlUI* parent) {
-  skinui::UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   bool loaded;
   if (!xml.empty() && xml[0] == '<') {
     loaded = markup_.Load(xml);

@@ -4,9 +4,7 @@
 #include <cstring>
 
 #include "skinui/attribute_parsing.h"
-#include "skinui/ui_lock.h"
-
-using skinui::UiLockGuard;
+#include "skinui/thread_checker.h"
 
 CStdString CListUI::GetClass() const { return "ListUI"; }
 
@@ -18,7 +16,7 @@ void* CListUI::GetInterface(const char* name) {
 bool CListUI::Add(CControlUI* control) { return AddAt(control, GetCount()); }
 
 bool CListUI::AddAt(CControlUI* control, int index) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   // Rows take the skin's "itemheight"; without it they share the height.
   // Set before the row joins the list: a change to a row of the list would
   // lay the whole list out again, once per row added.
@@ -33,7 +31,7 @@ bool CListUI::AddAt(CControlUI* control, int index) {
 }
 
 bool CListUI::Remove(CControlUI* control) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   const int index = GetItemIndex(control);
   if (!CVerticalLayoutUI::Remove(control)) return false;
   if (curSel_ == index) {
@@ -46,14 +44,14 @@ bool CListUI::Remove(CControlUI* control) {
 }
 
 void CListUI::RemoveAll() {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   curSel_ = -1;
   scrollY_ = 0;
   CVerticalLayoutUI::RemoveAll();
 }
 
 void CListUI::Layout(RECT rect) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   // Lays the items out from the scrolled top, then keeps the offset inside
   // what the items fill.
   long long content = 0;
@@ -75,7 +73,7 @@ void CListUI::Layout(RECT rect) {
 }
 
 CControlUI* CListUI::FindControlAt(POINT point) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   ApplyPendingLayout(true);
   // Items scrolled out of the list's rectangle cannot be hit.
   if (!skinui::PointInRect(rect_, point)) return nullptr;
@@ -83,7 +81,7 @@ CControlUI* CListUI::FindControlAt(POINT point) {
 }
 
 bool CListUI::ScrollRows(int rows) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   ApplyPendingLayout(true);
   int rowHeight = 0;
   for (CControlUI* item : items_) {
@@ -103,17 +101,17 @@ bool CListUI::ScrollRows(int rows) {
 }
 
 int CListUI::GetScrollOffset() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return scrollY_;
 }
 
 int CListUI::GetCurSel() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return curSel_;
 }
 
 bool CListUI::SelectItem(int index) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (index < -1 || index >= static_cast<int>(items_.size())) return false;
   if (index == curSel_) return true;
   const int previous = curSel_;
@@ -152,22 +150,22 @@ void* CListLabelElementUI::GetInterface(const char* name) {
 }
 
 CListUI* CListLabelElementUI::GetOwner() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return owner_;
 }
 
 int CListLabelElementUI::GetIndex() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return index_;
 }
 
 bool CListLabelElementUI::IsSelected() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return selected_;
 }
 
 bool CListLabelElementUI::Select(bool select) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (!owner_ || parent_ != owner_) return false;
   if (select) return owner_->SelectItem(index_);
   if (selected_) return owner_->SelectItem(-1);

@@ -4,8 +4,8 @@
 // window messages. Without a backend the model runs alone, as in tests.
 //
 // Threads: Wake may be called from any thread and must return at once.
-// WaitForWork and Sync run on the UI thread only; the message loop calls
-// Sync with the UI lock held and WaitForWork with it released.
+// WaitForWork and Sync run on the UI thread only, between two messages of
+// the message loop.
 #pragma once
 
 #include <functional>

@@ -9,10 +9,8 @@
 #include "platform/desktop.h"
 #include "skinui/button.h"
 #include "skinui/list.h"
-#include "skinui/ui_lock.h"
+#include "skinui/thread_checker.h"
 #include "skinui/window_system.h"
-
-using skinui::UiLockGuard;
 
 namespace {
 
@@ -22,7 +20,7 @@ struct Settings {
   std::string resourceZip;
 };
 
-// Guarded by the UI lock; never destroyed (workers may read paths at exit).
+// UI thread only; never destroyed (read while the process exits).
 Settings& TheSettings() {
   static auto* settings = new Settings;
   return *settings;
@@ -46,7 +44,7 @@ std::string ExecutableDirectory() {
 
 namespace {
 
-// Windows and their managers, for the drawing backend; UI lock.
+// Windows and their managers, for the drawing backend; UI thread only.
 std::map<HWND, CPaintManagerUI*>& Managers() {
   static auto* managers = new std::map<HWND, CPaintManagerUI*>;
   return *managers;
@@ -62,7 +60,7 @@ void Forget(HWND hwnd, const CPaintManagerUI* manager) {
 CPaintManagerUI::CPaintManagerUI() : alive_(std::make_shared<bool>(true)) {}
 
 CPaintManagerUI::~CPaintManagerUI() {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   *alive_ = false;
   if (hwnd_) Forget(hwnd_, this);
   delete root_;
@@ -74,34 +72,34 @@ CPaintManagerUI::~CPaintManagerUI() {
 void CPaintManagerUI::SetInstance(HINSTANCE) {}
 
 CStdString CPaintManagerUI::GetInstancePath() {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   Settings& settings = TheSettings();
   if (settings.instancePath.empty()) settings.instancePath = ExecutableDirectory();
   return settings.instancePath;
 }
 
 void CPaintManagerUI::SetInstancePath(const CStdString& path) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   TheSettings().instancePath = WithTrailingSlash(path);
 }
 
 void CPaintManagerUI::SetResourcePath(const CStdString& path) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   TheSettings().resourcePath = WithTrailingSlash(path);
 }
 
 CStdString CPaintManagerUI::GetResourcePath() {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   return TheSettings().resourcePath;
 }
 
 void CPaintManagerUI::SetResourceZip(const CStdString& zipName) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   TheSettings().resourceZip = zipName;
 }
 
 CStdString CPaintManagerUI::GetResourceZip() {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   return TheSettings().resourceZip;
 }
 
@@ -113,25 +111,25 @@ int CPaintManagerUI::MessageLoop() {
 // ---- Per window ----
 
 void CPaintManagerUI::Init(HWND hwnd) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (hwnd_) Forget(hwnd_, this);
   hwnd_ = hwnd;
   if (hwnd) Managers()[hwnd] = this;
 }
 
 CPaintManagerUI* CPaintManagerUI::FromWindow(HWND hwnd) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   auto it = Managers().find(hwnd);
   return it == Managers().end() ? nullptr : it->second;
 }
 
 HWND CPaintManagerUI::GetPaintWindow() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return hwnd_;
 }
 
 bool CPaintManagerUI::AttachDialog(CControlUI* root) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (root_ != root) delete root_;
   root_ = root;
   if (root_) root_->SetManager(this, nullptr);
@@ -156,12 +154,12 @@ bool CPaintManagerUI::AttachDialog(CControlUI* root) {
 }
 
 CControlUI* CPaintManagerUI::GetRoot() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return root_;
 }
 
 bool CPaintManagerUI::AddNotifier(INotifyUI* notifier) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (!notifier || std::find(notifiers_.begin(), notifiers_.end(), notifier) != notifiers_.end()) {
     return false;
   }
@@ -170,7 +168,7 @@ bool CPaintManagerUI::AddNotifier(INotifyUI* notifier) {
 }
 
 bool CPaintManagerUI::AddPreMessageFilter(IMessageFilterUI* filter) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (!filter || std::find(preFilters_.begin(), preFilters_.end(), filter) != preFilters_.end()) {
     return false;
   }
@@ -179,7 +177,7 @@ bool CPaintManagerUI::AddPreMessageFilter(IMessageFilterUI* filter) {
 }
 
 bool CPaintManagerUI::RemovePreMessageFilter(IMessageFilterUI* filter) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   auto it = std::find(preFilters_.begin(), preFilters_.end(), filter);
   if (it == preFilters_.end()) return false;
   preFilters_.erase(it);
@@ -187,19 +185,19 @@ bool CPaintManagerUI::RemovePreMessageFilter(IMessageFilterUI* filter) {
 }
 
 CControlUI* CPaintManagerUI::FindControl(const char* name) const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (!root_ || !name || !*name) return nullptr;
   return root_->FindControlByName(name);
 }
 
 CControlUI* CPaintManagerUI::FindControl(POINT point) const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return root_ ? root_->FindControlAt(point) : nullptr;
 }
 
 void CPaintManagerUI::SendNotify(CControlUI* sender, const char* type, WPARAM wParam,
                                  LPARAM lParam) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   TNotifyUI msg;
   msg.sType = type ? type : "";
   msg.pSender = sender;
@@ -219,7 +217,7 @@ void CPaintManagerUI::SendNotify(CControlUI* sender, const char* type, WPARAM wP
 }
 
 bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   result = 0;
   const std::shared_ptr<bool> alive = alive_;
   const std::vector<IMessageFilterUI*> filters = preFilters_;
@@ -309,44 +307,44 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
 }
 
 SIZE CPaintManagerUI::GetInitSize() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return initSize_;
 }
 
 void CPaintManagerUI::SetInitSize(int cx, int cy) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   initSize_ = SIZE{std::max(0, cx), std::max(0, cy)};
 }
 
 RECT CPaintManagerUI::GetCaptionRect() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return caption_;
 }
 
 void CPaintManagerUI::SetCaptionRect(RECT rect) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   caption_ = rect;
 }
 
 SIZE CPaintManagerUI::GetRoundCorner() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return roundCorner_;
 }
 
 void CPaintManagerUI::SetRoundCorner(int cx, int cy) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   roundCorner_ = SIZE{std::max(0, cx), std::max(0, cy)};
 }
 
 void CPaintManagerUI::Relayout() {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (!root_ || !hwnd_) return;
   RECT client;
   if (skinui::GetClientRect(hwnd_, &client)) root_->Layout(client);
 }
 
 void CPaintManagerUI::DeliverWindowInit() {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (windowInitSent_ || !hwnd_ || !skinui::IsWindow(hwnd_)) return;
   windowInitSent_ = true;
   SendNotify(root_, "windowinit");
@@ -356,7 +354,7 @@ void CPaintManagerUI::DeliverWindowInit() {
 
 void CPaintManagerUI::KeepWindowAttribute(const char* name, const char* value) {
   if (!name || !value) return;
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   for (auto& [kept, text] : windowAttributes_) {
     if (kept == name) {
       text = value;
@@ -367,7 +365,7 @@ void CPaintManagerUI::KeepWindowAttribute(const char* name, const char* value) {
 }
 
 CStdString CPaintManagerUI::GetWindowAttribute(const char* name) const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (!name) return CStdString();
   for (const auto& [kept, text] : windowAttributes_) {
     if (kept == name) return text;
@@ -376,7 +374,7 @@ CStdString CPaintManagerUI::GetWindowAttribute(const char* name) const {
 }
 
 void CPaintManagerUI::AddFont(const SkinFont& font) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   for (SkinFont& kept : fonts_) {
     if (kept.id == font.id) {
       kept = font;
@@ -387,7 +385,7 @@ void CPaintManagerUI::AddFont(const SkinFont& font) {
 }
 
 SkinFont CPaintManagerUI::GetFont(int id) const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   for (const SkinFont& font : fonts_) {
     if (id >= 0 && font.id == id) return font;
   }
@@ -398,12 +396,12 @@ SkinFont CPaintManagerUI::GetFont(int id) const {
 }
 
 const CControlUI* CPaintManagerUI::GetHotControl() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return hot_;
 }
 
 const CControlUI* CPaintManagerUI::GetPressedControl() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return pressed_;
 }
 

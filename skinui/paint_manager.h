@@ -21,6 +21,7 @@
 
 #include "skinui/control.h"
 #include "skinui/std_string.h"
+#include "skinui/thread_checker.h"
 #include "skinui/win_types.h"
 
 // A notification: its type text, the sending control and two parameters.
@@ -173,4 +174,5 @@ class CPaintManagerUI {
   bool windowInitSent_ = false;
   // Shared with queued tasks so that a task outliving the manager does nothing.
   std::shared_ptr<bool> alive_;
+  SKINUI_THREAD_CHECKER(threadChecker_);
 };

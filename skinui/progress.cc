@@ -4,9 +4,7 @@
 #include <cstring>
 
 #include "skinui/attribute_parsing.h"
-#include "skinui/ui_lock.h"
-
-using skinui::UiLockGuard;
+#include "skinui/thread_checker.h"
 
 CStdString CProgressUI::GetClass() const { return "ProgressUI"; }
 
@@ -16,36 +14,36 @@ void* CProgressUI::GetInterface(const char* name) {
 }
 
 int CProgressUI::GetMinValue() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return min_;
 }
 
 void CProgressUI::SetMinValue(int value) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   min_ = value;
   if (max_ < min_) max_ = min_;
   value_ = std::clamp(value_, min_, max_);
 }
 
 int CProgressUI::GetMaxValue() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return max_;
 }
 
 void CProgressUI::SetMaxValue(int value) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   max_ = value;
   if (min_ > max_) min_ = max_;
   value_ = std::clamp(value_, min_, max_);
 }
 
 int CProgressUI::GetValue() const {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   return value_;
 }
 
 void CProgressUI::SetValue(int value) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   const int clamped = std::clamp(value, min_, max_);
   if (clamped == value_) return;
   value_ = clamped;
@@ -54,7 +52,7 @@ void CProgressUI::SetValue(int value) {
 
 void CProgressUI::SetAttribute(const char* name, const char* value) {
   if (!name || !value) return;
-  UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(threadChecker_);
   if (std::strcmp(name, "min") == 0) {
     SetMinValue(skinui::ParseInt(value));
   } else if (std::strcmp(name, "max") == 0) {

@@ -1,7 +1,7 @@
 // CProgressUI ("ProgressUI"): a bar with a value between a minimum and a
 // maximum (skin: "min", "max", "value"; defaults 0, 100, 0). SetValue keeps
-// the value inside [min, max] (clamped), so a worker cannot push the bar
-// outside its range.
+// the value inside [min, max] (clamped), so no value from the network can
+// push the bar outside its range.
 #pragma once
 
 #include "skinui/label.h"

@@ -1,21 +1,18 @@
 // The whole user-interface layer in one include.
 //
-// Threads. The window model and the controls are the one source of truth;
-// a drawing backend (skinui_screen/) only mirrors them, on the UI thread.
-// A worker thread may call:
-//   - the control setters that change what is shown: SetText, SetVisible,
-//     SetEnabled, SetPos, CProgressUI::SetValue, COptionUI::Selected, list
-//     Add / RemoveAll, and every getter;
-//   - skinui::PostMessage, skinui::PostQuitMessage, skinui::PostToUiThread,
-//     skinui::InvalidateRect;
-//   - platform::CurrentDesktop().ShowMessageBox (the box runs on the UI
-//     thread; the worker waits for the answer without holding the UI lock).
-// Each takes the UI lock for a moment at most: the UI thread holds it only
-// while it handles one message or paints, and never while it waits (also
-// inside modal loops), so a worker never waits for the UI thread's work.
-// A worker never calls ShowModal, CreateWindowHandle, DestroyWindow or
-// anything of the toolkit, and never holds the UI lock while it waits for
-// a file, the network or another thread.
+// Threads. The window model and the controls are the one source of truth
+// and belong to the UI thread, the thread that runs the message loop; a
+// drawing backend (skinui_screen/) only mirrors them, on that thread too.
+// Debug builds check it in every operation of a window, a paint manager, a
+// control and the model (thread_checker.h). A worker thread may call only:
+//   - skinui::PostToUiThread and UiTaskRunner::Post, which hand a change of
+//     the windows to the UI thread as a task, and skinui::PostMessage and
+//     skinui::PostQuitMessage; none of them waits for the UI thread's work;
+//   - platform::CurrentDesktop().ShowMessageBox: the box runs on the UI
+//     thread and the worker waits for the player's answer, as a modal box
+//     makes its caller wait.
+// There is no lock around the windows: nothing but the queue's own mutex
+// is shared, and it is held for a push or a pop only.
 #pragma once
 
 #include "skinui/activex.h"
@@ -29,7 +26,8 @@
 #include "skinui/paint_manager.h"
 #include "skinui/progress.h"
 #include "skinui/std_string.h"
-#include "skinui/ui_lock.h"
+#include "skinui/thread_checker.h"
+#include "skinui/ui_task_runner.h"
 #include "skinui/win_types.h"
 #include "skinui/window_system.h"
 #include "skinui/window_wnd.h"

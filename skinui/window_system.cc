@@ -7,10 +7,11 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <unordered_set>
 
 #include "platform/desktop.h"
 #include "skinui/native_backend.h"
-#include "skinui/ui_lock.h"
+#include "skinui/thread_checker.h"
 #include "skinui/window_wnd.h"
 
 namespace skinui {
@@ -41,8 +42,11 @@ struct QueueItem {
   std::function<void()> task;
 };
 
-// Windows, stacking order and cursor are guarded by the UI lock;
-// the queue by its own mutex so that posting never waits for the UI thread.
+// Windows, stacking order and cursor belong to the UI thread. The queue
+// has a mutex of its own, the innermost lock of the process (nothing is
+// called while it is held), so that posting never waits for the UI thread;
+// it also guards the set of live handles, which lets a worker's
+// PostMessage tell a live window from a gone one.
 struct Model {
   std::map<uintptr_t, std::unique_ptr<Window>> windows;
   std::vector<HWND> zOrder;  // top first
@@ -52,6 +56,7 @@ struct Model {
   std::mutex queueMutex;
   std::condition_variable queueChanged;
   std::deque<QueueItem> queue;
+  std::unordered_set<uintptr_t> liveHandles;  // guarded by queueMutex
   std::atomic<int> loopDepth{0};
 };
 
@@ -63,6 +68,16 @@ Model& TheModel() {
 
 uintptr_t IdOf(HWND hwnd) { return reinterpret_cast<uintptr_t>(hwnd); }
 HWND HandleOf(uintptr_t id) { return reinterpret_cast<HWND>(id); }
+
+void NoteHandleLive(uintptr_t id, bool live) {
+  Model& model = TheModel();
+  std::lock_guard<std::mutex> lock(model.queueMutex);
+  if (live) {
+    model.liveHandles.insert(id);
+  } else {
+    model.liveHandles.erase(id);
+  }
+}
 
 Window* Find(HWND hwnd) {
   if (!hwnd) return nullptr;
@@ -224,7 +239,7 @@ void Dispatch(QueueItem& item) {
 }  // namespace
 
 HWND CreateWindowHandle(const WindowCreateParams& params, CWindowWnd* procedure) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   Model& model = TheModel();
   const uintptr_t id = model.nextId++;
   const HWND hwnd = HandleOf(id);
@@ -238,6 +253,7 @@ HWND CreateWindowHandle(const WindowCreateParams& params, CWindowWnd* procedure)
                       params.y + std::max(0, params.cy)};
   window->restoreRect = window->rect;
   model.windows[id] = std::move(window);
+  NoteHandleLive(id, true);
   model.zOrder.insert(model.zOrder.begin(), hwnd);
   KeepModalWindowsOnTop();
   NoteModelChanged();
@@ -259,7 +275,7 @@ HWND CreateWindowHandle(const WindowCreateParams& params, CWindowWnd* procedure)
 }
 
 bool DestroyWindow(HWND hwnd) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   Window* window = Find(hwnd);
   if (!window || window->destroying) return false;
   window->destroying = true;
@@ -274,6 +290,7 @@ bool DestroyWindow(HWND hwnd) {
   window = Find(hwnd);
   CWindowWnd* procedure = window ? window->procedure : nullptr;
   TheModel().windows.erase(IdOf(hwnd));
+  NoteHandleLive(IdOf(hwnd), false);
   RemoveFromZOrder(hwnd);
   // WM_NCDESTROY reaches the object after the handle is dead; it runs the
   // object's final step, which may delete it.
@@ -283,46 +300,46 @@ bool DestroyWindow(HWND hwnd) {
 }
 
 void DetachWindowProcedure(HWND hwnd) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   if (Window* window = Find(hwnd)) window->procedure = nullptr;
 }
 
 bool IsWindow(HWND hwnd) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   return Find(hwnd) != nullptr;
 }
 
 HWND GetOwner(HWND hwnd) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   Window* window = Find(hwnd);
   return window ? window->owner : nullptr;
 }
 
 std::string GetWindowClassName(HWND hwnd) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   Window* window = Find(hwnd);
   return window ? window->className : std::string();
 }
 
 std::string GetWindowText(HWND hwnd) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   Window* window = Find(hwnd);
   return window ? window->text : std::string();
 }
 
 std::vector<HWND> GetZOrder() {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   return TheModel().zOrder;
 }
 
 DWORD GetWindowStyle(HWND hwnd) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   Window* window = Find(hwnd);
   return window ? window->style : 0;
 }
 
 DWORD SetWindowStyle(HWND hwnd, DWORD style) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   Window* window = Find(hwnd);
   if (!window) return 0;
   const DWORD before = window->style;
@@ -331,7 +348,7 @@ DWORD SetWindowStyle(HWND hwnd, DWORD style) {
 }
 
 bool GetWindowRect(HWND hwnd, RECT* rect) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   Window* window = Find(hwnd);
   if (!window || !rect) return false;
   *rect = window->rect;
@@ -339,7 +356,7 @@ bool GetWindowRect(HWND hwnd, RECT* rect) {
 }
 
 bool GetClientRect(HWND hwnd, RECT* rect) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   Window* window = Find(hwnd);
   if (!window || !rect) return false;
   *rect = RECT{0, 0, RectWidth(window->rect), RectHeight(window->rect)};
@@ -347,7 +364,7 @@ bool GetClientRect(HWND hwnd, RECT* rect) {
 }
 
 bool ScreenToClient(HWND hwnd, POINT* point) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   Window* window = Find(hwnd);
   if (!window || !point) return false;
   point->x -= window->rect.left;
@@ -356,7 +373,7 @@ bool ScreenToClient(HWND hwnd, POINT* point) {
 }
 
 bool ClientToScreen(HWND hwnd, POINT* point) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   Window* window = Find(hwnd);
   if (!window || !point) return false;
   point->x += window->rect.left;
@@ -365,7 +382,7 @@ bool ClientToScreen(HWND hwnd, POINT* point) {
 }
 
 bool MoveWindow(HWND hwnd, int x, int y, int cx, int cy) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   Window* window = Find(hwnd);
   if (!window) return false;
   ApplyRect(hwnd, RECT{x, y, x + std::max(0, cx), y + std::max(0, cy)},
@@ -374,7 +391,7 @@ bool MoveWindow(HWND hwnd, int x, int y, int cx, int cy) {
 }
 
 bool SetWindowPosition(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   Window* window = Find(hwnd);
   if (!window) return false;
   if ((flags & SWP_NOZORDER) == 0) {
@@ -404,7 +421,7 @@ bool SetWindowPosition(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy
 }
 
 bool ShowWindowCommand(HWND hwnd, int command) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   Window* window = Find(hwnd);
   if (!window) return false;
   const bool wasVisible = (window->style & WS_VISIBLE) != 0;
@@ -436,25 +453,25 @@ bool ShowWindowCommand(HWND hwnd, int command) {
 }
 
 bool IsWindowVisible(HWND hwnd) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   Window* window = Find(hwnd);
   return window && (window->style & WS_VISIBLE) != 0;
 }
 
 bool IsMinimized(HWND hwnd) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   Window* window = Find(hwnd);
   return window && window->minimized;
 }
 
 bool IsMaximized(HWND hwnd) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   Window* window = Find(hwnd);
   return window && window->maximized;
 }
 
 bool EnableWindow(HWND hwnd, bool enable) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   Window* window = Find(hwnd);
   if (!window) return false;
   const bool wasDisabled = !window->enabled;
@@ -469,7 +486,7 @@ bool EnableWindow(HWND hwnd, bool enable) {
 }
 
 void SetWindowModal(HWND hwnd, bool modal) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   Window* window = Find(hwnd);
   if (!window || window->modal == modal) return;
   window->modal = modal;
@@ -478,7 +495,7 @@ void SetWindowModal(HWND hwnd, bool modal) {
 }
 
 bool IsWindowEnabled(HWND hwnd) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   Window* window = Find(hwnd);
   return window && window->enabled;
 }
@@ -493,7 +510,7 @@ WindowRegion CreateRoundRectRegion(int left, int top, int right, int bottom, int
 }
 
 bool SetWindowRegion(HWND hwnd, std::optional<WindowRegion> region, bool redraw) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   Window* window = Find(hwnd);
   if (!window) return false;
   window->region = region;
@@ -502,30 +519,30 @@ bool SetWindowRegion(HWND hwnd, std::optional<WindowRegion> region, bool redraw)
 }
 
 std::optional<WindowRegion> GetWindowRegion(HWND hwnd) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   Window* window = Find(hwnd);
   if (!window) return std::nullopt;
   return window->region;
 }
 
 RECT GetMonitorWorkArea(HWND hwnd) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   const platform::DisplayMode mode = platform::CurrentDesktop().GetDisplayMode();
   return RECT{0, 0, mode.width, mode.height};
 }
 
 POINT GetCursorPos() {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   return TheModel().cursor;
 }
 
 void SetCursorPos(POINT point) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   TheModel().cursor = point;
 }
 
 void InvalidateRect(HWND hwnd, const RECT* rect) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   Window* window = Find(hwnd);
   if (!window || !GetNativeBackend()) return;
   const RECT whole{0, 0, RectWidth(window->rect), RectHeight(window->rect)};
@@ -551,21 +568,22 @@ void InvalidateRect(HWND hwnd, const RECT* rect) {
 }
 
 std::vector<RECT> TakeInvalidRects(HWND hwnd) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   std::vector<RECT> parts;
   if (Window* window = Find(hwnd)) parts.swap(window->invalid);
   return parts;
 }
 
 LRESULT SendMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   return Deliver(hwnd, message, wParam, lParam);
 }
 
 bool PostMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (hwnd) {
-    UiLockGuard guard;
-    if (!Find(hwnd)) return false;
+  Model& model = TheModel();
+  {
+    std::lock_guard<std::mutex> lock(model.queueMutex);
+    if (hwnd && model.liveHandles.count(IdOf(hwnd)) == 0) return false;
   }
   QueueItem item;
   item.hwnd = hwnd;
@@ -627,7 +645,7 @@ LRESULT DefaultWindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 }
 
 int RunMessageLoop(const std::function<bool()>& until) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   Model& model = TheModel();
   ++model.loopDepth;
   int result = -1;
@@ -642,7 +660,6 @@ int RunMessageLoop(const std::function<bool()>& until) {
     QueueItem item;
     bool taken = false;
     {
-      UiLockRelease release;
       // With a backend the wait is the toolkit's own loop; it also returns
       // when the model changed, so the next Sync mirrors that change.
       if (backend) backend->WaitForWork(queued);
@@ -670,7 +687,7 @@ int RunMessageLoop(const std::function<bool()>& until) {
 }
 
 int PumpPendingMessages() {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   Model& model = TheModel();
   size_t pending;
   {

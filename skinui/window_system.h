@@ -10,11 +10,11 @@
 // would be painted: when it is created visible, shown while hidden (ShowWindow
 // or SWP_SHOWWINDOW) and restored from minimised or maximised.
 //
-// Every function here takes the UI lock (ui_lock.h), so any thread may call
-// it; a worker should still keep to PostMessage, PostToUiThread and
-// InvalidateRect, which never wait for the UI thread's work beyond one
-// message. Functions given a handle that names no live window do nothing and
-// answer false, 0 or an empty rectangle.
+// The model belongs to the UI thread, which every function here checks in
+// debug builds (thread_checker.h), but for the posting ones: PostMessage,
+// PostQuitMessage and PostToUiThread may be called from any thread and never
+// wait for the UI thread's work. Functions given a handle that names no live
+// window do nothing and answer false, 0 or an empty rectangle.
 #pragma once
 
 #include <functional>
@@ -133,15 +133,14 @@ void SetCursorPos(POINT point);
 // ---- Repainting (kept only while a native backend is installed) ----
 
 // Marks part of the window's client area (nullptr: all of it) for a repaint
-// and wakes the backend. Any thread.
+// and wakes the backend.
 void InvalidateRect(HWND hwnd, const RECT* rect);
-// The parts marked since the last call (UI thread, for the backend).
+// The parts marked since the last call (for the backend).
 std::vector<RECT> TakeInvalidRects(HWND hwnd);
 
 // ---- Messages ----
 
-// Calls the window's procedure at once on the calling thread (holding the UI
-// lock). 0 when the window does not exist.
+// Calls the window's procedure at once. 0 when the window does not exist.
 LRESULT SendMessage(HWND hwnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 // Queues the message for the loop; a message for a window that is gone by then
 // is dropped. A null hwnd queues a thread message. WM_QUIT, for a window or
@@ -150,8 +149,11 @@ LRESULT SendMessage(HWND hwnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 
 bool PostMessage(HWND hwnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 // Queues WM_QUIT with `exitCode`: the message loop ends when it reaches it.
 void PostQuitMessage(int exitCode);
-// Queues `task` for the UI thread's message loop (a hand-over from a worker).
-// Tasks and messages run in the order they were posted.
+// Queues `task` for the UI thread's message loop: the one way a worker's
+// change reaches the windows. Tasks and messages run in the order they were
+// posted; the backend is woken at once, so a task runs as soon as the UI
+// thread is between two messages. A task whose owner may go first is posted
+// through a UiTaskRunner (ui_task_runner.h).
 void PostToUiThread(std::function<void()> task);
 
 // The default processing of a message (what CWindowWnd::HandleMessage does):
@@ -167,7 +169,7 @@ LRESULT DefaultWindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 // ---- The message loop ----
 
 // Runs queued messages and tasks until WM_QUIT arrives and answers its exit
-// code. Holds the UI lock while it dispatches and releases it while it waits.
+// code.
 // `until`, when given, is checked before each wait and also ends the loop
 // (answering -1); nested loops (modal windows) use it. A WM_QUIT met by a
 // nested loop is queued again for the outer loop, and ends the nested one.

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <map>
 
-#include "skinui/ui_lock.h"
+#include "skinui/thread_checker.h"
 #include "skinui/window_system.h"
 
 namespace {
 
 // The value given to Close, by window: the object that receives WM_CLOSE may
-// be gone by the time ShowModal returns. Guarded by the UI lock.
+// be gone by the time ShowModal returns. UI thread only.
 std::map<HWND, UINT>& ModalResults() {
   static auto* results = new std::map<HWND, UINT>;
   return *results;
@@ -31,19 +31,19 @@ UINT LastModalResult(HWND hwnd) {
 CWindowWnd::CWindowWnd() = default;
 
 CWindowWnd::~CWindowWnd() {
-  skinui::UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(windowThread_);
   if (hwnd_) skinui::DetachWindowProcedure(hwnd_);
   hwnd_ = nullptr;
 }
 
 HWND CWindowWnd::GetHWND() const {
-  skinui::UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(windowThread_);
   return hwnd_;
 }
 
 HWND CWindowWnd::Create(HWND owner, const char* name, DWORD style, DWORD, int x, int y, int cx,
                         int cy) {
-  skinui::UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(windowThread_);
   if (hwnd_) return nullptr;
   skinui::WindowCreateParams params;
   params.owner = owner;
@@ -58,7 +58,7 @@ HWND CWindowWnd::Create(HWND owner, const char* name, DWORD style, DWORD, int x,
 }
 
 void CWindowWnd::CenterWindow() {
-  skinui::UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(windowThread_);
   if (!hwnd_) return;
   RECT own;
   skinui::GetWindowRect(hwnd_, &own);
@@ -83,14 +83,14 @@ void CWindowWnd::CenterWindow() {
 }
 
 void CWindowWnd::ShowWindow(bool show, bool takeFocus) {
-  skinui::UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(windowThread_);
   if (!hwnd_) return;
   skinui::ShowWindowCommand(hwnd_,
                             show ? (takeFocus ? SW_SHOWNORMAL : SW_SHOWNOACTIVATE) : SW_HIDE);
 }
 
 UINT CWindowWnd::ShowModal() {
-  skinui::UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(windowThread_);
   const HWND hwnd = hwnd_;
   if (!hwnd) return static_cast<UINT>(-1);
   const HWND owner = skinui::GetOwner(hwnd);
@@ -106,13 +106,13 @@ UINT CWindowWnd::ShowModal() {
 }
 
 void CWindowWnd::Close(UINT result) {
-  skinui::UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(windowThread_);
   if (!hwnd_) return;
   skinui::PostMessage(hwnd_, WM_CLOSE, static_cast<WPARAM>(result), 0);
 }
 
 void CWindowWnd::ResizeClient(int cx, int cy) {
-  skinui::UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(windowThread_);
   if (!hwnd_) return;
   RECT rect;
   skinui::GetWindowRect(hwnd_, &rect);
@@ -123,12 +123,12 @@ void CWindowWnd::ResizeClient(int cx, int cy) {
 }
 
 LRESULT CWindowWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  skinui::UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(windowThread_);
   return skinui::SendMessage(hwnd_, message, wParam, lParam);
 }
 
 LRESULT CWindowWnd::DispatchMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  skinui::UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(windowThread_);
   if (message == WM_NCCREATE) hwnd_ = hwnd;
   if (message == WM_CLOSE) RecordModalResult(hwnd, static_cast<UINT>(wParam));
   if (message != WM_NCDESTROY) return HandleMessage(message, wParam, lParam);

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "skinui/std_string.h"
+#include "skinui/thread_checker.h"
 #include "skinui/win_types.h"
 
 class CWindowWnd {
@@ -59,6 +60,10 @@ class CWindowWnd {
   virtual LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam);
   // After the last message; the handle is already null.
   virtual void OnFinalMessage(HWND hwnd);
+
+  // The thread the object was made on, the UI thread; subclasses check
+  // their own operations against it too.
+  SKINUI_THREAD_CHECKER(windowThread_);
 
  private:
   HWND hwnd_ = nullptr;

@@ -14,7 +14,7 @@
 #include "skinui/activex.h"
 #include "skinui/container.h"
 #include "skinui/paint_manager.h"
-#include "skinui/ui_lock.h"
+#include "skinui/thread_checker.h"
 #include "skinui/window_system.h"
 #include "skinui_screen/skin_painter.h"
 #include "skinui_screen/web_views.h"
@@ -178,7 +178,7 @@ class SkinSurface final : public wxWindow {
  private:
   void OnPaint(wxPaintEvent&) {
     wxPaintDC dc(this);
-    UiLockGuard guard;
+    SKINUI_DCHECK_ON_UI_THREAD();
     if (CPaintManagerUI* manager = CPaintManagerUI::FromWindow(hwnd_)) {
       PaintSkin(dc, *manager, GetUpdateRegion());
     } else {
@@ -374,7 +374,7 @@ void ScreenBackend::Wake() {
 }
 
 void ScreenBackend::Sync() {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   woken_.store(false);
   const unsigned long generation = ModelGeneration();
   const bool modelChanged = generation != generation_;
@@ -537,7 +537,7 @@ void ScreenBackend::RaiseBoxes() {
 }
 
 wxWindow* ScreenBackend::MainNativeWindow() {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   for (HWND hwnd : GetZOrder()) {
     auto found = natives_.find(hwnd);
     if (found == natives_.end() || !found->second->shown) continue;

@@ -12,7 +12,7 @@
 #include <mutex>
 
 #include "skinui/native_backend.h"
-#include "skinui/ui_lock.h"
+#include "skinui/thread_checker.h"
 #include "skinui/window_system.h"
 #include "skinui_screen/screen_backend.h"
 #include "skinui_screen/x11_screen.h"
@@ -108,7 +108,7 @@ class MessageBoxDialog final : public wxDialog {
 // window and stays above every window of the launcher.
 MessageBoxResult RunBoxOnUiThread(const std::string& text, const std::string& caption,
                                   MessageBoxButtons buttons) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   ScreenBackend* backend = TheScreenBackend();
   wxWindow* parent = backend ? backend->MainNativeWindow() : nullptr;
   std::vector<HWND> disabled;
@@ -147,8 +147,7 @@ MessageBoxResult ScreenDesktop::ShowMessageBox(const std::string& text, const st
                                                MessageBoxButtons buttons) {
   if (wxIsMainThread()) return RunBoxOnUiThread(text, caption, buttons);
   // A worker: the box runs on the UI thread and the worker waits for the
-  // player's answer, holding no UI lock meanwhile.
-  UiLockRelease release;
+  // player's answer; it holds nothing the UI thread needs meanwhile.
   auto pending = std::make_shared<PendingBox>();
   PostToUiThread([pending, text, caption, buttons] {
     {

@@ -18,7 +18,7 @@
 #include "skinui/paint_manager.h"
 #include "skinui/progress.h"
 #include "skinui/skin_values.h"
-#include "skinui/ui_lock.h"
+#include "skinui/thread_checker.h"
 #include "skinui/window_system.h"
 #include "skinui_screen/skin_images.h"
 
@@ -317,7 +317,7 @@ void PaintWindow(wxGCDC& dc, CPaintManagerUI& manager, const RECT& client, const
 }  // namespace
 
 void PaintSkin(wxWindowDC& target, CPaintManagerUI& manager, const wxRegion& update) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   const HWND hwnd = manager.GetPaintWindow();
   RECT client{};
   if (!hwnd || !GetClientRect(hwnd, &client)) return;
@@ -326,7 +326,7 @@ void PaintSkin(wxWindowDC& target, CPaintManagerUI& manager, const wxRegion& upd
 }
 
 void PaintWholeSkin(wxImage& image, CPaintManagerUI& manager) {
-  UiLockGuard guard;
+  SKINUI_DCHECK_ON_UI_THREAD();
   const HWND hwnd = manager.GetPaintWindow();
   RECT client{};
   if (!hwnd || !GetClientRect(hwnd, &client)) return;

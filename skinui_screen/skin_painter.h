@@ -10,14 +10,14 @@ class wxImage;
 namespace skinui {
 
 // Paints the window background and every visible control that meets
-// `update` (client coordinates). Takes the UI lock.
+// `update` (client coordinates). UI thread.
 void PaintSkin(wxWindowDC& dc, CPaintManagerUI& manager, const wxRegion& update);
 // Paints the whole window into `image` (of the window's size): the picture
 // a window shows before the toolkit first paints it.
 void PaintWholeSkin(wxImage& image, CPaintManagerUI& manager);
 
 // Looks up the fallback font families once, before any window paints, so
-// the first paint does not hold the UI lock while fonts are enumerated.
+// the first paint does not wait while fonts are enumerated.
 void PrepareSkinFonts();
 
 }  // namespace skinui

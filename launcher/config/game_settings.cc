@@ -22,7 +22,6 @@ class GameSettings& GameSettings() {
 }
 
 bool GameSettings::Load(wxString path) {
-  auto lock = Lock();
   if (path.empty()) return false;
   filePath = path;
   std::unique_ptr<wxFileConfig> config = ReadSettingsFile(path);
@@ -43,7 +42,6 @@ bool GameSettings::Load(wxString path) {
 }
 
 bool GameSettings::Save() {
-  auto lock = Lock();
   if (filePath.empty()) return false;
   std::unique_ptr<wxFileConfig> config = ReadSettingsFileForSave(filePath);
   if (!config) return false;

@@ -1,11 +1,10 @@
 // [Setting] of resolution.ini: full screen, resolution code and sound. One
-// process-wide record, reached through GameSettings(); used by the UI thread
-// only, yet Load and Save lock like the other records.
+// process-wide record, reached through GameSettings(); the UI thread's
+// alone (the settings dialog, the update panel, the game start), so it has
+// no lock.
 #pragma once
 
 #include <wx/string.h>
-
-#include <mutex>
 
 class GameSettings {
  public:
@@ -24,17 +23,10 @@ class GameSettings {
   // be read or written.
   bool Save();
 
-  std::unique_lock<std::recursive_mutex> Lock() const {
-    return std::unique_lock<std::recursive_mutex>(mutex_);
-  }
-
   bool FullScreen = false;
   wxString Resolution;
   bool Voice = true;
   wxString filePath;
-
- private:
-  mutable std::recursive_mutex mutex_;
 };
 
 class GameSettings& GameSettings();

@@ -8,7 +8,8 @@
 // Threads: the UI thread and the server-list thread both change and save the
 // record. Hold Lock() while reading or writing fields from any thread once
 // the worker threads run; Load and Save take the same (recursive) lock
-// themselves, so no two saves of orvo.ini ever interleave.
+// themselves, so no two saves of orvo.ini ever interleave. Nothing of the
+// windows is called while it is held: it is file and record work.
 #pragma once
 
 #include <wx/string.h>

@@ -14,6 +14,8 @@ bool VersionConfig::Load(wxString path) {
   filePath = path;
   std::unique_ptr<wxFileConfig> config = ReadSettingsFile(path);
   if (!config) {
+    // Shown without the lock: no window runs while it is held.
+    lock.unlock();
     platform::CurrentDesktop().ShowMessageBox("游戏无法启动，缺少 Version.ini 文件或重新安装游戏！",
                                               "错误", platform::MessageBoxButtons::Ok);
     return false;

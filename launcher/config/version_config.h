@@ -1,9 +1,11 @@
 // [Version] of version.ini: the installed game and launcher versions. One
 // process-wide record, reached through VersionConfig().
 //
-// Threads: the update thread changes and saves it while the UI thread and
-// the server-list thread read it. Hold Lock() while reading or writing
-// fields once the worker threads run; Load and Save lock themselves.
+// Threads: the update thread changes and saves it while the UI thread reads
+// it. Hold Lock() while reading or writing fields once the worker threads
+// run; Load and Save lock themselves. Nothing of the windows is called
+// while it is held (it is file and record work); the update library's
+// holder lock may be held when it is taken, never the other way round.
 #pragma once
 
 #include <wx/string.h>

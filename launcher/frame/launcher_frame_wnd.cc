@@ -2,6 +2,7 @@
 
 #include <wx/init.h>
 
+#include <memory>
 #include <new>
 
 #include "launcher/config/config_loaders.h"
@@ -22,7 +23,6 @@
 #include "launcher/windows/update_wnd.h"
 #include "platform/shared_library.h"
 #include "platform/tick.h"
-#include "skinui/ui_lock.h"
 #include "skinui/window_system.h"
 
 std::atomic<LauncherFrameWnd*> g_pFrame{nullptr};
@@ -171,12 +171,7 @@ void LauncherFrameWnd::OnPrepare() {
     return;
   serverListWnd->ShowWindow(false, true);
 
-  // A cached list of more than 3 bytes is shown at once.
-  const wxString cachedList = programDir + NameInProgramDirectory("ServerList.xml");
-  if (QueryFileSize(cachedList, logTarget) > 3) {
-    serverListFile = "ServerList.xml";
-    updateWnd->SelectCurrentServer();
-  }
+  ShowCachedServerList();
 
   // Enter game waits for the update road (or a server pressed). Disabled
   // here, before the update thread can pass its wait: disabled by the
@@ -190,6 +185,21 @@ void LauncherFrameWnd::OnPrepare() {
 
   StartWorker(Road(), ServerListThreadProc, static_cast<ServerListHost*>(this),
               "Can't create the Load  server list thread!", "Load  server list Thread run Error!");
+}
+
+bool LauncherFrameWnd::ShowCachedServerList() {
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(windowThread_);
+  // A cached list of more than 3 bytes is shown at once.
+  const wxString cachedList = programDir + NameInProgramDirectory("ServerList.xml");
+  bool shown = false;
+  if (updateWnd && QueryFileSize(cachedList, logTarget) > 3) {
+    serverListFile = "ServerList.xml";
+    shown = updateWnd->SelectCurrentServer();
+  }
+  // What the server-list thread goes on from; it is started after this.
+  shownServerList = updateWnd ? CopyAreaList(updateWnd->areas) : AreaList();
+  popupListsServers = updateWnd && updateWnd->PopupListsServers();
+  return shown;
 }
 
 LRESULT LauncherFrameWnd::MoveChildWindows() {
@@ -316,23 +326,18 @@ void LauncherFrameWnd::OpenSettings() {
   backGround->ShowModal();
 }
 
-bool LauncherFrameWnd::ShowServerList(ServerListReadResult list) {
-  {
-    skinui::UiLockGuard guard;
+void LauncherFrameWnd::ShowServerList(ServerListSelection selection) {
+  // A copy of a selection cannot be made (its records are owned), and a
+  // posted change must be copyable: it is shared instead.
+  auto shared = std::make_shared<ServerListSelection>(std::move(selection));
+  PostToWindows([this, shared] {
     serverListFile = "ServerList.xml";
-  }
-  return updateWnd != nullptr && updateWnd->SelectCurrentServer(std::move(list));
-}
-
-bool LauncherFrameWnd::ServerListShown() {
-  if (updateWnd == nullptr) return false;
-  skinui::UiLockGuard guard;
-  return !updateWnd->areas.empty();
+    if (updateWnd) updateWnd->ShowServerSelection(std::move(*shared));
+  });
 }
 
 void LauncherFrameWnd::SetEnterGameEnabled(bool enabled) {
-  if (WorkerStopRequested()) return;
-  skinui::UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(windowThread_);
   if (enterGameBtn) enterGameBtn->SetEnabled(enabled);
 }
 
@@ -358,17 +363,13 @@ void LauncherFrameWnd::EnterGame() {
     StartGame(programDir);
     return;
   }
-  {
-    skinui::UiLockGuard guard;  // the server list may be rebuilt by its thread
-    if (!updateWnd || updateWnd->areas.empty() || updateWnd->areas[0].servers.empty()) return;
-    const ServerInfo& first = *updateWnd->areas[0].servers[0];
-    StoreServerInSetup(ChosenServer{first.address, first.port, first.chargeIp, ""}, StoreSid::No);
-  }
+  if (!updateWnd || updateWnd->areas.empty() || updateWnd->areas[0].servers.empty()) return;
+  const ServerInfo& first = *updateWnd->areas[0].servers[0];
+  StoreServerInSetup(ChosenServer{first.address, first.port, first.chargeIp, ""}, StoreSid::No);
   StartGame(programDir);
 }
 
 void LauncherFrameWnd::DestroyChildWindows() {
-  skinui::UiLockGuard guard;
   delete newsWnd;
   newsWnd = nullptr;
   delete news2Wnd;
@@ -387,7 +388,6 @@ void LauncherFrameWnd::DestroyChildWindows() {
 }
 
 void LauncherFrameWnd::DestroyWindowForShutDown() {
-  skinui::UiLockGuard guard;
   quitOnDestroy_ = false;
   const HWND hwnd = GetHWND();
   if (hwnd) skinui::DestroyWindow(hwnd);

@@ -5,8 +5,9 @@
 //
 // Flags that cross threads are atomics. Strings and pointers that the UI
 // thread sets up before the workers start (or before it sets `prepared`)
-// are plain; the workers read them only after seeing the flag. Controls are
-// guarded by the UI lock of skinui.
+// are plain; the workers read them only after seeing the flag. The windows
+// and controls belong to the UI thread: the workers hand their changes to
+// it (PostToWindows) and never wait for them.
 #pragma once
 
 #include <wx/log.h>
@@ -99,9 +100,8 @@ class LauncherFrameWnd : public SkinnedWindow, public ChildWindowHost, public Se
   // to end again.
   void DestroyWindowForShutDown();
 
-  // The one place that changes whether Enter game can be pressed; from any
-  // thread. Does nothing once shut-down has asked the workers to stop (the
-  // windows are about to go) or before the button is bound.
+  // The one place that changes whether Enter game can be pressed (UI
+  // thread); nothing before the button is bound.
   void SetEnterGameEnabled(bool enabled) override;
   HWND FrameWindow() const override { return GetHWND(); }
 
@@ -110,8 +110,12 @@ class LauncherFrameWnd : public SkinnedWindow, public ChildWindowHost, public Se
   RoadEnvironment& Road() override { return *roadEnvironment; }
   const LauncherUrls& ServerListAddresses() const override { return *this; }
   RunLogHandle& ServerListLog() override { return logTarget; }
-  bool ShowServerList(ServerListReadResult list) override;
-  bool ServerListShown() override;
+  void ShowServerList(ServerListSelection selection) override;
+  // OnPrepare's step: the cached ServerList.xml shown when it holds more
+  // than 3 bytes, and what the windows then show kept for the server-list
+  // thread, which is started after it. True when a list was shown and a
+  // server chosen from it (SelectCurrentServer).
+  bool ShowCachedServerList();
 
   // The button actions.
   void EnterGame();

@@ -34,6 +34,43 @@ void KeepPickedServer(const ServerInfo& server) {
   SaveChosenServer(chosen);
 }
 
+ServerListSelection SelectServerList(ServerListReadResult read, const AreaList& shown,
+                                     bool popupListsServers) {
+  ServerListSelection selection;
+  if (read.outcome == ServerListRead::kFailed) return selection;
+  selection.listRead = true;
+  selection.replacesList = read.outcome == ServerListRead::kParsed;
+  if (selection.replacesList) selection.areas = std::move(read.areas);
+  const AreaList& areas = selection.replacesList ? selection.areas : shown;
+  // The popup shows area 0 before the choice; an empty one stops it.
+  if (popupListsServers && (areas.empty() || areas[0].servers.empty())) return selection;
+  selection.chosen = true;
+  const ServerChoice choice = TakeCurrentServer(areas);
+  selection.strings = choice.strings;
+  if (choice.taken) {
+    selection.taken = true;
+    selection.takenName = choice.taken->name;
+  }
+  return selection;
+}
+
+void SaveSelectedServer(const ServerListSelection& selection) {
+  if (selection.chosen && selection.strings.IsComplete()) SaveChosenServer(selection.strings);
+}
+
+AreaList CopyAreaList(const AreaList& areas) {
+  AreaList copy;
+  copy.reserve(areas.size());
+  for (const AreaInfo& area : areas) {
+    AreaInfo& made = copy.emplace_back();
+    made.pid = area.pid;
+    made.name = area.name;
+    for (const auto& server : area.servers)
+      made.servers.push_back(std::make_unique<ServerInfo>(*server));
+  }
+  return copy;
+}
+
 wxString InstalledVersionText() {
   wxString version, launcherVersion;
   {

@@ -41,10 +41,15 @@ void ServerListThreadProc(void* userData) {
   }
   if (downloaded) {
     LogPlainMessage("DownLoadServerListFile success!");
-    // Read here, off the UI thread, as stored (whatever the copy left).
-    ServerListReadResult list = ReadServerListFile(kListName);
-    const bool readable = list.outcome != ServerListRead::kFailed;
-    if (!host.ShowServerList(std::move(list))) {
+    // Read, chosen and saved here, off the UI thread, as stored (whatever
+    // the copy left); the windows only show it.
+    ServerListSelection selection = SelectServerList(ReadServerListFile(kListName),
+                                                     host.shownServerList, host.popupListsServers);
+    SaveSelectedServer(selection);
+    const bool readable = selection.listRead;
+    const bool shown = readable && selection.chosen;
+    host.ShowServerList(std::move(selection));
+    if (!shown) {
       RUNLOG_ERROR(log, 1688, "Connect to the server list of errors!");
       RUNLOG_CAUSE(log, 1688,
                    readable ? "no server of the list's first area can be shown"
@@ -53,7 +58,7 @@ void ServerListThreadProc(void* userData) {
   } else {
     LogPlainError("DownLoadServerListFile faiure!");
     LogPlainCause(wxString::FromUTF8(downloaded.error().message));
-    if (!host.ServerListShown()) {
+    if (host.shownServerList.empty()) {
       RUNLOG_ERROR(log, 1701, "Connect to the server list of errors!");
       RUNLOG_CAUSE(log, 1701, "no server list was downloaded, and none is cached");
     }

@@ -35,7 +35,9 @@ class RunLogTarget : public wxLogStderr {
 
 // Guards the target's life: every entry holds it while it uses the target,
 // and CloseRunLog holds it while it deletes the target. It also keeps the
-// entries of all threads in the order in which they were issued.
+// entries of all threads in the order in which they were issued. Order: it
+// is taken before the target's own lock (inside wxWidgets' call), and no
+// other lock of ours is taken under either.
 std::mutex g_entryMutex;
 wxLog* g_openTarget = nullptr;  // the target OpenRunLog installed; guarded
 

@@ -8,6 +8,7 @@
 #include "launcher/system/file_replace.h"
 #include "launcher/system/my_thread.h"
 #include "launcher/system/run_log.h"
+#include "launcher/update/update_display.h"
 #include "launcher/update/update_road_lock.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
@@ -25,7 +26,7 @@ void GiveUp(LauncherFrameWnd& frame, const char* why) {
   RUNLOG_ERROR(frame.logTarget, 1993, "%s", why);
   frame.packageFailed = true;
   frame.updateNeeded = false;
-  frame.SetEnterGameEnabled(true);
+  ShowEnterGameEnabled(frame, true);
 }
 
 }  // namespace

@@ -6,6 +6,12 @@
 // (the release at process exit included). The lock is recursive because the
 // library calls back into the launcher, which then asks the holder for the
 // versions reached, on the same thread.
+//
+// Lock order: the holder's lock is the outermost of the process. The
+// callbacks that run under it take VersionConfig's lock, the run log's and
+// the UI thread's queue (posting their window changes); none of those is
+// ever held when the holder's lock is taken. The UI thread takes it only at
+// shut-down, once the workers are gone.
 #pragma once
 
 #include <wx/string.h>

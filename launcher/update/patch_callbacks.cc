@@ -47,7 +47,7 @@ constexpr double kLargestPercent = 1000000.0;
 void GiveUpUpdate(LauncherFrameWnd& frame) {
   frame.packageFailed = true;
   frame.updateNeeded = false;
-  frame.SetEnterGameEnabled(true);
+  ShowEnterGameEnabled(frame, true);
 }
 
 // Stops every running game so that its files can be replaced. When the

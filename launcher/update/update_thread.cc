@@ -33,7 +33,7 @@ bool WaitUntilPrepared(LauncherFrameWnd& frame, RoadEnvironment& environment) {
 // The update is given up at a time limit; the player may start the game.
 void GiveUp(LauncherFrameWnd& frame) {
   frame.updateNeeded = false;
-  frame.SetEnterGameEnabled(true);
+  ShowEnterGameEnabled(frame, true);
 }
 
 enum class Pass { Again, End };
@@ -73,11 +73,11 @@ Pass CheckPhase(LauncherFrameWnd& frame, Road& road) {
   ShowVersionCheckFinished(frame);
   if (!frame.updateNeeded) {
     RUNLOG_MESSAGE(frame.logTarget, 1756, "The current is the latest version... ");
-    frame.SetEnterGameEnabled(true);
+    ShowEnterGameEnabled(frame, true);
     return Pass::End;
   }
   RUNLOG_MESSAGE(frame.logTarget, 1748, "Connect the server and update... ");
-  frame.SetEnterGameEnabled(false);
+  ShowEnterGameEnabled(frame, false);
   return Pass::Again;
 }
 
@@ -131,7 +131,7 @@ Pass ApplyPhase(LauncherFrameWnd& frame, Road& road) {
     // given the update up and enabled Enter game. Retrying would fail the
     // same way, so end as after the time limit, without the library.
     ReleaseLivePatch();
-    frame.SetEnterGameEnabled(true);
+    ShowEnterGameEnabled(frame, true);
     return Pass::End;
   }
   return failed(cause);

@@ -4,13 +4,16 @@
 // derives from it, so these stay the frame's members; the windows hold a
 // pointer to this part and never see the rest of the frame.
 //
-// Threads as for the frame: set up on the UI thread before the workers start;
-// the child pointers are read under the UI lock.
+// Threads: the windows and these members belong to the UI thread. A worker
+// changes what the windows show only through PostToWindows.
 #pragma once
 
 #include <wx/string.h>
 
+#include <functional>
+
 #include "launcher/config/launcher_urls.h"
+#include "skinui/ui_task_runner.h"
 #include "skinui/win_types.h"
 
 class CControlUI;
@@ -37,8 +40,13 @@ class ChildWindowHost : public LauncherUrls {
 
   // The frame's window, which the children are placed against.
   virtual HWND FrameWindow() const = 0;
-  // The one place that changes whether Enter game can be pressed; any thread.
+  // The one place that changes whether Enter game can be pressed (UI thread).
   virtual void SetEnterGameEnabled(bool enabled) = 0;
+
+  // Hands a change of the windows to the UI thread: any thread, never waits.
+  // It runs only while the frame lives, and finds each window through the
+  // members below, which are null once that window is gone.
+  void PostToWindows(std::function<void()> change) const { windowTasks_.Post(std::move(change)); }
 
   int layoutMode = 0;
   wxString serverListFile;
@@ -57,4 +65,7 @@ class ChildWindowHost : public LauncherUrls {
   // Called by the frame once it is whole, and first thing when it goes.
   void Publish();
   void Withdraw();
+
+ private:
+  skinui::UiTaskRunner windowTasks_;
 };

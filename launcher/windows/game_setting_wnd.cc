@@ -30,7 +30,6 @@ void UIGameSettingWnd::InitWindow() {
   for (int i = 0; i < 4; ++i) {
     resolutionOptions[i] = FindOption(paintManager, kResolutionOptionNames[i]);
   }
-  auto lock = GameSettings().Lock();
   if (fullScreenOption) fullScreenOption->Selected(!GameSettings().FullScreen);
   for (int i = 0; i < 4; ++i) {
     if (!resolutionOptions[i]) continue;
@@ -53,24 +52,18 @@ void UIGameSettingWnd::Notify(TNotifyUI& msg) {
   if (msg.sType != "click" || !msg.pSender) return;
   const CStdString name = msg.pSender->GetName();
   if (name == "FullScreenOption") {
-    {
-      auto lock = GameSettings().Lock();
-      GameSettings().FullScreen = !GameSettings().FullScreen;
-    }
+    GameSettings().FullScreen = !GameSettings().FullScreen;
     // The update panel shows the same setting.
     ChildWindowHost* frame = backGround ? backGround->frame : nullptr;
     if (frame && frame->updateWnd) frame->updateWnd->ShowWindowedMode();
     return;
   }
   if (name == "OkBtn") {
-    {
-      auto lock = GameSettings().Lock();
-      // A dialog whose skin offered no resolution has no choice to store;
-      // the stored code stays rather than being wiped.
-      if (!pendingResolution.empty())
-        GameSettings().Resolution = wxString::FromUTF8(pendingResolution);
-      GameSettings().Save();  // a failed save keeps the values in memory only
-    }
+    // A dialog whose skin offered no resolution has no choice to store;
+    // the stored code stays rather than being wiped.
+    if (!pendingResolution.empty())
+      GameSettings().Resolution = wxString::FromUTF8(pendingResolution);
+    GameSettings().Save();  // a failed save keeps the values in memory only
     CloseBoth();
     return;
   }

@@ -6,7 +6,6 @@
 #include "launcher/windows/update_wnd.h"
 #include "skinui/button.h"
 #include "skinui/list.h"
-#include "skinui/ui_lock.h"
 #include "skinui/window_system.h"
 
 namespace {
@@ -38,7 +37,7 @@ void UIServerListWnd::InitWindow() {
 }
 
 void UIServerListWnd::LayoutServerListPopup() {
-  skinui::UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(windowThread_);
   if (!domainList || !frame) return;
   const int count = domainList->GetCount();
   const int height = PopupHeight(count);
@@ -54,7 +53,7 @@ void UIServerListWnd::LayoutServerListPopup() {
 }
 
 void UIServerListWnd::HideServerListPopup() {
-  skinui::UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(windowThread_);
   COptionUI* serverBtn = frame && frame->updateWnd ? frame->updateWnd->serverBtn : nullptr;
   if (!serverBtn || !serverBtn->IsSelected()) return;
   serverBtn->Selected(false);

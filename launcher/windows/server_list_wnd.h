@@ -1,10 +1,7 @@
 // The drop-down list of servers above the update panel's "ServerBtn". It
 // holds the list "domainlist", grows upwards from a fixed bottom line as the
 // list fills (27 pixels a row, at most five rows) and hides itself when a
-// server is clicked or the player clicks elsewhere.
-//
-// LayoutServerListPopup and HideServerListPopup may run on any thread; they
-// take the UI lock.
+// server is clicked or the player clicks elsewhere. UI thread only.
 #pragma once
 
 #include "launcher/windows/skinned_window.h"

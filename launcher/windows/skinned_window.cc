@@ -1,7 +1,6 @@
 #include "launcher/windows/skinned_window.h"
 
 #include "skinui/dialog_builder.h"
-#include "skinui/ui_lock.h"
 #include "skinui/window_system.h"
 
 namespace {
@@ -56,7 +55,6 @@ void SkinnedWindow::OnSize() {
 }
 
 LRESULT SkinnedWindow::OnNcHitTest(LPARAM lParam) {
-  skinui::UiLockGuard guard;
   const HWND hwnd = GetHWND();
   POINT point{skinui::LParamX(lParam), skinui::LParamY(lParam)};
   skinui::ScreenToClient(hwnd, &point);

@@ -8,7 +8,6 @@
 #include "launcher/windows/server_list_wnd.h"
 #include "skinui/button.h"
 #include "skinui/progress.h"
-#include "skinui/ui_lock.h"
 #include "skinui/window_system.h"
 
 namespace {
@@ -28,10 +27,7 @@ int TruncateToInt(double value) {
 
 UIUpdateWnd::UIUpdateWnd() : SkinnedWindow({"ButtonUI", "OptionUI", "TextUI"}, false) {}
 
-UIUpdateWnd::~UIUpdateWnd() {
-  skinui::UiLockGuard guard;
-  areas.clear();
-}
+UIUpdateWnd::~UIUpdateWnd() = default;
 
 CStdString UIUpdateWnd::SkinFile() const {
   return SkinForLayout(frame ? frame->layoutMode : 0, "server.xml", "server_720.xml",
@@ -53,16 +49,11 @@ void UIUpdateWnd::ShowWindowedMode() {
   CControlUI* control = Find("FullScreenOption");
   auto* option = control ? static_cast<COptionUI*>(control->GetInterface("Option")) : nullptr;
   if (!option) return;
-  bool fullScreen;
-  {
-    auto lock = GameSettings().Lock();
-    fullScreen = GameSettings().FullScreen;
-  }
-  option->Selected(!fullScreen);
+  option->Selected(!GameSettings().FullScreen);
 }
 
 void UIUpdateWnd::SetProgress(float percent) {
-  skinui::UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(windowThread_);
   if (progressTxt) progressTxt->SetText(std::to_string(TruncateToInt(percent)) + "%");
   if (progressCtrl) {
     const float value = static_cast<float>(progressCtrl->GetMaxValue()) * percent / 100.0f;
@@ -72,7 +63,7 @@ void UIUpdateWnd::SetProgress(float percent) {
 }
 
 void UIUpdateWnd::MoveProgressImg(float fraction) {
-  skinui::UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(windowThread_);
   if (!progressImg || !progressCtrl) return;
   const float barX = static_cast<float>(progressCtrl->GetFixedXY().cx);
   const float barWidth = static_cast<float>(progressCtrl->GetFixedWidth());
@@ -103,7 +94,6 @@ void UIUpdateWnd::Notify(TNotifyUI& msg) {
   if (name != "ServerBtn") HidePopup();
 
   if (name == "FullScreenOption") {
-    auto lock = GameSettings().Lock();
     GameSettings().FullScreen = !GameSettings().FullScreen;
     return;
   }

@@ -3,15 +3,14 @@
 // server-list popup; the tabs "FirstServer", "DServer", "WServer" fill it
 // with areas 0, 1 and 2). It also holds the parsed server list.
 //
-// Threads: the update thread calls SetProgress and MoveProgressImg and sets
-// the version text and bar value; the server-list thread runs the server-list
-// operations. Every such call takes the UI lock (skinui/ui_lock.h); code off
-// the UI thread that reads or changes `areas` or `currentArea` holds a
-// skinui::UiLockGuard while it does.
+// Threads: UI thread only, as every window. The update thread and the
+// server-list thread hand their changes to it (ChildWindowHost::
+// PostToWindows).
 #pragma once
 
 #include <vector>
 
+#include "launcher/serverlist/server_choice.h"
 #include "launcher/serverlist/server_list.h"
 #include "launcher/windows/skinned_window.h"
 
@@ -32,16 +31,16 @@ class UIUpdateWnd : public SkinnedWindow {
   CProgressUI* progressCtrl = nullptr;  // "ProgressCtrl"
   COptionUI* serverBtn = nullptr;       // "ServerBtn"
   CControlUI* progressImg = nullptr;    // "ProgressImg"
-  // The parsed server list (guarded by the UI lock).
+  // The parsed server list.
   std::vector<AreaInfo> areas;
   // The area last put into the popup; -1 for none.
   int currentArea = -1;
 
   // Shows `percent`: "<whole percent>%", the bar's share of its maximum and
-  // the image over the bar. Any thread.
+  // the image over the bar.
   void SetProgress(float percent);
   // Places "ProgressImg" so that its left edge sits 5 pixels left of the
-  // point the fraction (0..1) reaches on the bar. Any thread.
+  // point the fraction (0..1) reaches on the bar.
   void MoveProgressImg(float fraction);
   // Shows the windowed-mode setting on "FullScreenOption" (selected for a
   // windowed display, FullScreen false): at creation, and whenever the
@@ -49,15 +48,16 @@ class UIUpdateWnd : public SkinnedWindow {
   void ShowWindowedMode();
 
   // The server list on the panel (update_wnd_server_list.cc): the list
-  // named by the frame's serverListFile read and put in place (false when it
-  // cannot be read); the version shown, the list loaded, the popup filled
-  // with area 0 and the current server chosen (false when the list cannot be
-  // read or area 0 cannot be shown); the same with a list read elsewhere;
-  // the popup filled with one area.
-  bool LoadServerList();
+  // named by the frame's serverListFile, read; the version shown, that list
+  // read, the current server chosen from it and saved, and all of it shown
+  // (false when the list cannot be read or area 0 cannot be shown); a list
+  // read and chosen from elsewhere shown (the version too; false as
+  // before); the popup filled with one area; whether the popup has its list.
+  ServerListReadResult LoadServerList() const;
   bool SelectCurrentServer();
-  bool SelectCurrentServer(ServerListReadResult read);
+  bool ShowServerSelection(ServerListSelection selection);
   bool FillServerList(unsigned areaIndex);
+  bool PopupListsServers() const;
 
   void Notify(TNotifyUI& msg) override;
 
@@ -69,8 +69,6 @@ class UIUpdateWnd : public SkinnedWindow {
   void InitWindow() override;
 
  private:
-  bool InstallServerList(ServerListReadResult read);
-  bool ChooseFromList();
   LRESULT OnMouseActivate(WPARAM wParam, LPARAM lParam);
   void HidePopup();
 };

@@ -1,16 +1,13 @@
-// The update panel's side of the server list: the parsed list put in place
-// of the panel's, the popup filled with one area, the chosen server's name
-// on "ServerBtn" and the press on a popup item. Reading the list, the choice
-// of the current server and saving it live in launcher/serverlist/.
+// The update panel's side of the server list: the list read and chosen
+// from put in place of the panel's, the popup filled with one area, the
+// chosen server's name on "ServerBtn" and the press on a popup item.
+// Reading the list, the choice of the current server and saving it live in
+// launcher/serverlist/.
 //
-// Threads: SelectCurrentServer runs on the UI thread (cached list at start)
-// and on the server-list thread (after a download); FillServerList also runs
-// for the area tabs and OnServerItemEvent for item presses, both on the UI
-// thread. The areas, the current area, the popup's items and the choice are
-// changed only under the UI lock, so a tab or a press on the UI thread sees
-// either the old list or the new one. The file is read before the lock is
-// taken; SelectCurrentServer takes the lock again for the choice after the
-// list is in place. Lock order: the UI lock before SetupConfig's lock.
+// Threads: all of this runs on the UI thread. The cached list at start is
+// read, chosen from and saved here (SelectCurrentServer); a list the
+// server-list thread downloaded was read, chosen from and saved there, and
+// only its showing reaches the panel (ShowServerSelection, posted).
 #include <wx/string.h>
 
 #include "launcher/serverlist/chosen_server.h"
@@ -21,7 +18,6 @@
 #include "launcher/windows/update_wnd.h"
 #include "skinui/button.h"
 #include "skinui/list.h"
-#include "skinui/ui_lock.h"
 
 namespace {
 
@@ -34,80 +30,50 @@ CListUI* PopupList(const UIUpdateWnd& panel) {
   return popup ? popup->domainList : nullptr;
 }
 
-// The list file named by the frame, read without holding the UI lock.
-ServerListReadResult ReadPanelList(const UIUpdateWnd& panel) {
-  if (!panel.frame) return {};
-  wxString fileName;
-  {
-    skinui::UiLockGuard guard;
-    fileName = wxString(panel.frame->serverListFile.wc_str());  // own copy for this thread
-  }
-  return ReadServerListFile(fileName);
-}
-
-void ShowVersion(UIUpdateWnd& panel) {
-  if (panel.curVersionTxt) panel.curVersionTxt->SetText(InstalledVersionText().utf8_string());
-}
-
 }  // namespace
 
-bool UIUpdateWnd::LoadServerList() { return InstallServerList(ReadPanelList(*this)); }
+bool UIUpdateWnd::PopupListsServers() const { return PopupList(*this) != nullptr; }
 
-bool UIUpdateWnd::InstallServerList(ServerListReadResult read) {
-  if (read.outcome == ServerListRead::kFailed) return false;
-  skinui::UiLockGuard guard;
-  // Another root keeps the previous list.
-  if (read.outcome == ServerListRead::kParsed) {
-    // The popup's items point at the old records: drop them first.
-    if (CListUI* list = PopupList(*this)) list->RemoveAll();
-    areas = std::move(read.areas);
-    // The popup no longer shows any area of the new list.
-    currentArea = -1;
-  }
-  return true;
+ServerListReadResult UIUpdateWnd::LoadServerList() const {
+  if (!frame) return {};
+  return ReadServerListFile(frame->serverListFile);
 }
 
 bool UIUpdateWnd::SelectCurrentServer() {
-  ShowVersion(*this);
-  return LoadServerList() && ChooseFromList();
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(windowThread_);
+  ServerListSelection selection = SelectServerList(LoadServerList(), areas, PopupListsServers());
+  SaveSelectedServer(selection);
+  return ShowServerSelection(std::move(selection));
 }
 
-bool UIUpdateWnd::SelectCurrentServer(ServerListReadResult read) {
-  ShowVersion(*this);
-  return InstallServerList(std::move(read)) && ChooseFromList();
-}
-
-bool UIUpdateWnd::ChooseFromList() {
-  // A tab pressed since the load has filled the popup from the new list
-  // already; the refill below puts area 0 there again.
-  ChosenServer toSave;
-  {
-    skinui::UiLockGuard guard;
-    currentArea = -1;
-    if (UIServerListWnd* popup = Popup(*this); popup && popup->domainList) {
-      if (!FillServerList(0)) return false;
-      popup->LayoutServerListPopup();
-    }
-
-    const ServerChoice choice = TakeCurrentServer(areas);
-    if (choice.taken && serverBtn) serverBtn->SetText(choice.taken->name);
-
-    if (!choice.strings.IsComplete()) {
-      // Nothing (complete) chosen: the saved keys stay as they are.
-      if (serverBtn) serverBtn->SetText("");
-      if (frame) frame->SetEnterGameEnabled(false);
-      return true;
-    }
-    toSave = choice.strings;
+bool UIUpdateWnd::ShowServerSelection(ServerListSelection selection) {
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(windowThread_);
+  if (curVersionTxt) curVersionTxt->SetText(InstalledVersionText().utf8_string());
+  if (!selection.listRead) return false;
+  if (selection.replacesList) {
+    // The popup's items point at the old records: drop them first.
+    if (CListUI* list = PopupList(*this)) list->RemoveAll();
+    areas = std::move(selection.areas);
   }
-  // orvo.ini is written without the UI lock: the UI thread never waits for
-  // the file.
-  SaveChosenServer(toSave);
+  // A tab pressed before has filled the popup from the old list; area 0 of
+  // this one goes there.
+  currentArea = -1;
+  if (UIServerListWnd* popup = Popup(*this); popup && popup->domainList) {
+    if (!FillServerList(0)) return false;
+    popup->LayoutServerListPopup();
+  }
+  if (!selection.chosen) return false;
+  if (selection.taken && serverBtn) serverBtn->SetText(selection.takenName);
+  if (!selection.strings.IsComplete()) {
+    // Nothing (complete) chosen: the saved keys stay as they are.
+    if (serverBtn) serverBtn->SetText("");
+    if (frame) frame->SetEnterGameEnabled(false);
+  }
   return true;
 }
 
 bool UIUpdateWnd::FillServerList(unsigned areaIndex) {
-  skinui::UiLockGuard guard;
+  SKINUI_DCHECK_CALLED_ON_VALID_THREAD(windowThread_);
   if (static_cast<long long>(areaIndex) == currentArea) return true;
   // Remembered before any check, so a failed fill of this area is not
   // repeated by the next call for it.
@@ -134,9 +100,6 @@ bool UIUpdateWnd::FillServerList(unsigned areaIndex) {
 bool OnServerItemEvent(void* param) {
   auto* event = static_cast<TEventUI*>(param);
   if (!event || event->Type != UIEVENT_BUTTONDOWN || !event->pSender) return true;
-  // Normally held already by the message loop; keeps the record alive
-  // against a list being replaced.
-  skinui::UiLockGuard guard;
   const auto* server = static_cast<const ServerInfo*>(event->pSender->GetUserPtrData());
   if (!server) return true;
   KeepPickedServer(*server);

@@ -56,6 +56,8 @@ void LauncherProgramTest::StartUpAndPrepare() {
 void LauncherProgramTest::SettleServerListThread() {
   LauncherFrameWnd& f = frame();
   ASSERT_TRUE(LoopUntil([&f] { return !f.serverListRequested; }));
+  // What the thread handed over before it was done.
+  skinui::PumpPendingMessages();
   if (f.enterGameBtn) f.enterGameBtn->SetEnabled(true);
 }
 

@@ -26,8 +26,9 @@ class LauncherProgramTest : public ::testing::Test {
   // too), then the queued "windowinit" (OnPrepare).
   void StartUp(RoadEnvironment& environment = SystemRoadEnvironment());
   void StartUpAndPrepare();
-  // Waits until the server-list thread has done its work (it disables
-  // EnterGameBtn first), then enables EnterGameBtn as the update road would.
+  // Waits until the server-list thread has done its work and what it handed
+  // to the windows has run, then enables EnterGameBtn as the update road
+  // would.
   void SettleServerListThread();
   void ShutDown();
 

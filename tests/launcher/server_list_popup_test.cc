@@ -12,7 +12,6 @@
 #include "skinui/activex.h"
 #include "skinui/button.h"
 #include "skinui/list.h"
-#include "skinui/ui_lock.h"
 #include "skinui/window_system.h"
 #include "tests/launcher/launcher_program_fixture.h"
 #include "tests/support/skinui/test_hooks.h"
@@ -37,7 +36,6 @@ TEST(ServerListPopupLayout, GrowsUpwardsTwentySevenPixelsARowUpToFiveRows) {
 class ServerListPopupTest : public LauncherProgramTest {
  protected:
   void AddItems(int count) {
-    skinui::UiLockGuard guard;
     CListUI* list = frame().serverListWnd->domainList;
     for (int i = 0; i < count; ++i) {
       auto* item = new CListLabelElementUI();

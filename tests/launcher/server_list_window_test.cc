@@ -13,7 +13,6 @@
 #include "launcher/windows/update_wnd.h"
 #include "skinui/button.h"
 #include "skinui/list.h"
-#include "skinui/ui_lock.h"
 #include "skinui/window_system.h"
 #include "tests/launcher/launcher_program_fixture.h"
 #include "tests/support/http_server.h"
@@ -74,7 +73,6 @@ class ServerListWindowTest : public LauncherProgramTest {
   UIUpdateWnd& Panel() { return *frame().updateWnd; }
 
   std::vector<std::string> ItemTexts() {
-    skinui::UiLockGuard guard;
     std::vector<std::string> texts;
     CListUI* list = frame().serverListWnd->domainList;
     for (int i = 0; list && i < list->GetCount(); ++i)
@@ -160,9 +158,15 @@ TEST_F(ServerListWindowTest, RefreshOnAWorkerRacesTabsAndPresses) {
 
   std::atomic<bool> stop{false};
   std::atomic<int> refreshes{0};
+  // As the server-list thread refreshes: read, chosen and saved on the
+  // worker, shown on the UI thread.
+  LauncherFrameWnd& host = frame();
   std::thread worker([&] {
     for (int i = 0; i < 200 && !stop; ++i) {
-      Panel().SelectCurrentServer();
+      ServerListSelection selection = SelectServerList(
+          ReadServerListFile("ServerList.xml"), host.shownServerList, host.popupListsServers);
+      SaveSelectedServer(selection);
+      host.ShowServerList(std::move(selection));
       ++refreshes;
     }
   });
@@ -175,6 +179,7 @@ TEST_F(ServerListWindowTest, RefreshOnAWorkerRacesTabsAndPresses) {
   }
   stop = true;
   worker.join();
+  skinui::PumpPendingMessages();
   EXPECT_GT(refreshes.load(), 0);
   // The last word is a consistent server of the list.
   const ChosenServer chosen = GetChosenServer();

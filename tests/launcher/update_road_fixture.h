@@ -21,6 +21,7 @@
 #include "launcher/system/my_thread.h"
 #include "launcher/system/run_log.h"
 #include "launcher/update/live_patch_holder.h"
+#include "skinui/window_system.h"
 #include "tests/support/http_server.h"
 #include "tests/support/recording_desktop.h"
 #include "tests/support/temp_dir.h"
@@ -150,6 +151,10 @@ class UpdateRoadTest : public ::testing::Test {
     }
     return std::string();
   }
+
+  // Runs the window changes the road has handed to the UI thread, which is
+  // this test's thread: what the windows show is read after it.
+  static void RunHandedChanges() { skinui::PumpPendingMessages(); }
 
   testing_support::TempDir dir;
   testing_support::LoopbackHttpServer server;

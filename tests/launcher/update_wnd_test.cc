@@ -137,7 +137,9 @@ TEST_F(UpdateWndTest, WorkerProgressWhileTheUiThreadRuns) {
   UIUpdateWnd* p = &panel();
   std::atomic<bool> done{false};
   std::thread worker([p, &done] {
-    for (int i = 0; i <= 1000; ++i) p->SetProgress(static_cast<float>(i) / 10.0f);
+    // The panel is the UI thread's: each step is handed over.
+    for (int i = 0; i <= 1000; ++i)
+      skinui::PostToUiThread([p, i] { p->SetProgress(static_cast<float>(i) / 10.0f); });
     done = true;
   });
   // The UI thread keeps handling messages and reading the controls.
@@ -147,6 +149,7 @@ TEST_F(UpdateWndTest, WorkerProgressWhileTheUiThreadRuns) {
     return done.load();
   }));
   worker.join();
+  skinui::PumpPendingMessages();
   EXPECT_EQ(p->progressTxt->GetText(), "100%");
 }
 

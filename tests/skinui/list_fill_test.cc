@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "skinui/skinui.h"
-#include "skinui/ui_lock.h"
 #include "tests/skinui/skin_test_window.h"
 #include "tests/support/skinui/test_hooks.h"
 
@@ -159,15 +158,17 @@ TEST_F(ListFillWindowTest, ChangesAfterAnAddSeeTheLayoutOfThatAdd) {
 TEST_F(ListFillWindowTest, AWorkerFillsWhileTheUiThreadHitTests) {
   std::atomic<bool> done{false};
   std::thread worker([&] {
+    // The list is the UI thread's: the worker hands each fill over.
     for (int round = 0; round < 20; ++round) {
-      skinui::UiLockGuard guard;
-      list_->RemoveAll();
-      for (int i = 0; i < 50; ++i) list_->Add(NewItem("w" + std::to_string(i)));
+      skinui::PostToUiThread([this] {
+        list_->RemoveAll();
+        for (int i = 0; i < 50; ++i) list_->Add(NewItem("w" + std::to_string(i)));
+      });
     }
     done = true;
   });
   for (int i = 0; i < 2000 && !done; ++i) {
-    skinui::UiLockGuard guard;
+    skinui::PumpPendingMessages();
     const int y = 120 + i % 100;
     CControlUI* control = pm().FindControl(POINT{50, y});
     if (control && control != list_) {
@@ -177,6 +178,7 @@ TEST_F(ListFillWindowTest, AWorkerFillsWhileTheUiThreadHitTests) {
     }
   }
   worker.join();
+  skinui::PumpPendingMessages();
   ASSERT_EQ(list_->GetCount(), 50);
   EXPECT_EQ(Top(49), 120 + 49 * 2);  // 100 pixels shared by 50 items
 }

@@ -39,8 +39,44 @@ TEST_F(MessageLoopTest, EndsAtAQuitPostedFromAnotherThread) {
   std::thread poster([hwnd = window->GetHWND()] { skinui::PostMessage(hwnd, WM_QUIT, 4, 0); });
   EXPECT_EQ(skinui::RunMessageLoop(), 4);
   poster.join();
-  skinui::DestroyWindow(window->GetHWND());
+  const HWND gone = window->GetHWND();
+  skinui::DestroyWindow(gone);
   delete window;
+  // A worker posting to a window that is gone is told so.
+  bool posted = true;
+  std::thread([&posted, gone] { posted = skinui::PostMessage(gone, WM_USER); }).join();
+  EXPECT_FALSE(posted);
+}
+
+// A worker hands its changes over; what it hands over for an owner that is
+// gone by the time it comes up does nothing. Windows and controls check
+// their thread in debug builds.
+TEST_F(MessageLoopTest, TasksOfAGoneOwnerDoNothingAndControlsStayOnTheUiThread) {
+  int ran = 0;
+  {
+    skinui::UiTaskRunner runner;
+    runner.Post([&ran] { ++ran; });
+    std::thread([&runner, &ran] { runner.Post([&ran] { ++ran; }); }).join();
+    EXPECT_EQ(skinui::PumpPendingMessages(), 2);
+    runner.Post([&ran] { ++ran; });
+  }
+  EXPECT_EQ(skinui::PumpPendingMessages(), 1);
+  EXPECT_EQ(ran, 2);
+
+  skinui::ThreadChecker checker;
+  bool elsewhere = true;
+  std::thread([&] { elsewhere = checker.CalledOnValidThread(); }).join();
+  EXPECT_FALSE(elsewhere);
+  EXPECT_TRUE(checker.CalledOnValidThread());
+  checker.DetachFromThread();  // binds to the next thread checked
+  std::thread([&] { elsewhere = checker.CalledOnValidThread(); }).join();
+  EXPECT_TRUE(elsewhere);
+  EXPECT_FALSE(checker.CalledOnValidThread());
+#ifndef NDEBUG
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  CControlUI control;
+  EXPECT_DEATH(std::thread([&control] { control.SetText("x"); }).join(), "used off its thread");
+#endif
 }
 
 TEST_F(MessageLoopTest, PostQuitThroughTheDesktopEndsThePaintManagersLoop) {
@@ -116,17 +152,21 @@ TEST_F(MessageLoopTest, AWorkerChangesControlsWhileTheLoopRuns) {
   skinui::PostToUiThread(reader);
 
   std::thread worker([&] {
+    // The controls are the UI thread's: each change is handed over, and the
+    // worker never waits for it.
     for (int i = 0; i <= 100; ++i) {
-      bar->SetValue(i);
-      text->SetText(std::to_string(i) + "%");
-      enter->SetEnabled(i % 2 == 0);
-      if (i % 10 == 0) list->RemoveAll();
-      auto* item = new CListLabelElementUI;
-      if (list->Add(item)) {
-        item->SetText("server");
-      } else {
-        delete item;
-      }
+      skinui::PostToUiThread([=] {
+        bar->SetValue(i);
+        text->SetText(std::to_string(i) + "%");
+        enter->SetEnabled(i % 2 == 0);
+        if (i % 10 == 0) list->RemoveAll();
+        auto* item = new CListLabelElementUI;
+        if (list->Add(item)) {
+          item->SetText("server");
+        } else {
+          delete item;
+        }
+      });
     }
     stop = true;
     skinui::PostQuitMessage(0);

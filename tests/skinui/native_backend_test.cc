@@ -88,7 +88,9 @@ TEST_F(NativeBackendTest, WorkerProgressWakesTheLoopAndRepaintsOnlyTheBar) {
   backend_.Sync();  // the initial full repaint
   backend_.repainted.clear();
   std::thread worker([bar] {
-    bar->SetValue(40);  // no message: only the repaint mark wakes the loop
+    // Handed over: the task wakes the loop, and the bar's repaint mark is
+    // all that Sync then repaints.
+    skinui::PostToUiThread([bar] { bar->SetValue(40); });
   });
   // The loop ends once Sync has seen the bar's repaint.
   backend_.quitWhenRepainted = true;

@@ -18,7 +18,6 @@
 #include "platform/shared_library.h"
 #include "skinui/activex.h"
 #include "skinui/button.h"
-#include "skinui/ui_lock.h"
 #include "skinui/window_system.h"
 #include "tests/launcher/launcher_program_fixture.h"
 #include "tests/support/scramble.h"
@@ -60,7 +59,6 @@ class FrameButtonsTest : public LauncherProgramTest {
   }
   // Replaces the update panel's list by one area with `servers` servers.
   void SetAreas(int servers) {
-    skinui::UiLockGuard guard;
     UIUpdateWnd& panel = *frame().updateWnd;
     panel.areas.clear();
     panel.areas.emplace_back();

@@ -14,7 +14,6 @@
 #include "launcher/windows/top_wnd.h"
 #include "launcher/windows/update_wnd.h"
 #include "skinui/list.h"
-#include "skinui/ui_lock.h"
 #include "skinui/window_system.h"
 #include "tests/launcher/launcher_program_fixture.h"
 
@@ -57,7 +56,6 @@ class FrameLayoutTest : public LauncherProgramTest {
   void LayOutPopup(int rows) {
     UIServerListWnd& popup = *frame().serverListWnd;
     {
-      skinui::UiLockGuard guard;
       ASSERT_NE(popup.domainList, nullptr);
       popup.domainList->RemoveAll();
       for (int i = 0; i < rows; ++i) {

@@ -19,7 +19,7 @@
 #include "launcher/system/run_log.h"
 #include "launcher/windows/update_wnd.h"
 #include "skinui/control.h"
-#include "skinui/ui_lock.h"
+#include "skinui/window_system.h"
 #include "tests/launcher/setup_config_reset.h"
 #include "tests/support/http_server.h"
 #include "tests/support/scramble.h"
@@ -226,6 +226,7 @@ class ServerListThreadTest : public ServerListDownloadTest {
   void SetUp() override {
     ServerListDownloadTest::SetUp();
     panel.frame = &frame;
+    frame.programDir = wxString::FromUTF8(dir.path());
     frame.updateWnd = &panel;
     frame.enterGameBtn = &enterGame;
     frame.serverListRequested = true;
@@ -236,10 +237,13 @@ class ServerListThreadTest : public ServerListDownloadTest {
     ServerListDownloadTest::TearDown();
   }
 
-  // The body runs on its own thread, as it does in the launcher.
-  void RunBody() {
+  // The body runs on its own thread, as it does in the launcher; what it
+  // handed to the windows then runs here, on the UI thread, unless asked
+  // not to.
+  void RunBody(bool runHandedChanges = true) {
     std::thread body([this] { ServerListThreadProc(static_cast<ServerListHost*>(&frame)); });
     body.join();
+    if (runHandedChanges) skinui::PumpPendingMessages();
   }
 
   void ServeList(const HttpResponse& answer) {
@@ -249,14 +253,10 @@ class ServerListThreadTest : public ServerListDownloadTest {
   // The cached list as shown at start-up, choosing "a1".
   void ShowCachedList() {
     WriteFile(List(), kListA);
-    frame.serverListFile = "ServerList.xml";
-    ASSERT_TRUE(panel.SelectCurrentServer());
+    ASSERT_TRUE(frame.ShowCachedServerList());
   }
 
-  size_t AreaCount() {
-    skinui::UiLockGuard guard;
-    return panel.areas.size();
-  }
+  size_t AreaCount() { return panel.areas.size(); }
 
   UIUpdateWnd panel;
   CControlUI enterGame;  // enabled as constructed
@@ -264,7 +264,11 @@ class ServerListThreadTest : public ServerListDownloadTest {
 
 TEST_F(ServerListThreadTest, FreshListIsStoredAndChosen) {
   ServeList(HttpResponse{200, kListA});
-  RunBody();
+  RunBody(false);
+  // Chosen and saved by the thread itself; the windows only show it.
+  EXPECT_NE(ReadFile(dir.File("orvo.ini")).find("ServerSid=a1"), std::string::npos);
+  EXPECT_EQ(AreaCount(), 0u);
+  skinui::PumpPendingMessages();
   // The thread never touches Enter game: what the update road (or a press
   // on a server) decided, before or meanwhile, stands.
   EXPECT_TRUE(enterGame.IsEnabled());

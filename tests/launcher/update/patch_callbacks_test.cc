@@ -71,7 +71,25 @@ class PatchCallbacksTest : public UpdateRoadTest {
   // An update the library gives up: the game may be entered again.
   void ExpectGivenUp() {
     EXPECT_FALSE(frame.updateNeeded);
-    EXPECT_TRUE(enterGame.IsEnabled());
+    EXPECT_TRUE(EnterGameEnabled());
+  }
+
+  // What the panel and the button show once the handed-over changes ran.
+  bool EnterGameEnabled() {
+    RunHandedChanges();
+    return enterGame.IsEnabled();
+  }
+  CStdString ProgressText() {
+    RunHandedChanges();
+    return progressTxt.GetText();
+  }
+  int ProgressValue() {
+    RunHandedChanges();
+    return progress.GetValue();
+  }
+  CStdString VersionText() {
+    RunHandedChanges();
+    return versionTxt.GetText();
   }
 
   CControlUI enterGame;
@@ -83,24 +101,29 @@ class PatchCallbacksTest : public UpdateRoadTest {
 
 TEST_F(PatchCallbacksTest, ProgressShowsTheTruncatedShareAndIgnoresUnusableTotals) {
   EXPECT_EQ(OnPatchProgress(nullptr, 1000, 999, 0, 0), 0);
-  EXPECT_EQ(progressTxt.GetText(), "99%");
-  EXPECT_EQ(progress.GetValue(), 990);
+  EXPECT_EQ(ProgressText(), "99%");
+  EXPECT_EQ(ProgressValue(), 990);
   const double nan = std::numeric_limits<double>::quiet_NaN();
   for (double total : {0.0, -5.0, nan}) {
     EXPECT_EQ(OnPatchProgress(nullptr, total, 10, 0, 0), 0);
-    EXPECT_EQ(progressTxt.GetText(), "99%");
+    EXPECT_EQ(ProgressText(), "99%");
   }
   EXPECT_EQ(OnPatchProgress(nullptr, 10, nan, 0, 0), 0);
-  EXPECT_EQ(progressTxt.GetText(), "0%");
+  EXPECT_EQ(ProgressText(), "0%");
+  // Progress comes faster than a screen shows it: one change waits for the
+  // UI thread, and it shows the newest share.
+  for (double done : {10.0, 20.0, 30.0}) EXPECT_EQ(OnPatchProgress(nullptr, 100, done, 0, 0), 0);
+  EXPECT_EQ(skinui::PumpPendingMessages(), 1);
+  EXPECT_EQ(progressTxt.GetText(), "30%");
 }
 
 TEST_F(PatchCallbacksTest, OnceShutDownBeganTransfersAbortAndNoWindowIsTouched) {
   RequestWorkerStop();
   EXPECT_NE(OnPatchProgress(nullptr, 100, 50, 0, 0), 0);
   OnPatchStatus(nullptr, 0, 1, true, &TheLivePatchHolder(), false, false);
-  EXPECT_EQ(progressTxt.GetText(), "");
-  EXPECT_EQ(versionTxt.GetText(), "");
-  EXPECT_TRUE(enterGame.IsEnabled());  // as constructed, untouched
+  EXPECT_EQ(ProgressText(), "");
+  EXPECT_EQ(VersionText(), "");
+  EXPECT_TRUE(EnterGameEnabled());  // as constructed, untouched
 }
 
 TEST_F(PatchCallbacksTest, FetchedFilesResetTheCountersAndMissingPackagesGiveUp) {
@@ -141,11 +164,11 @@ TEST_F(PatchCallbacksTest, VersionStepsStoreAndShowTheVersionReached) {
   StepDone();
   EXPECT_EQ(InstalledGame(), "1.2");
   EXPECT_EQ(InstalledLauncher(), "1.0");
-  EXPECT_EQ(versionTxt.GetText(), "1.2");
+  EXPECT_EQ(VersionText(), "1.2");
 
   StepDone(/*launcherStep=*/true);  // the manifest's newest launcher version
   EXPECT_EQ(InstalledLauncher(), "L7");
-  EXPECT_EQ(versionTxt.GetText(), "L7");
+  EXPECT_EQ(VersionText(), "L7");
   const std::string ini = ReadFile(dir.File("version.ini"));
   EXPECT_NE(ini.find("\nVersion=1.2"), std::string::npos) << ini;
   EXPECT_NE(ini.find("LVersion=L7"), std::string::npos) << ini;
@@ -161,10 +184,10 @@ TEST_F(PatchCallbacksTest, TheEndOfTheUpdateFollowsTheEnterGameRule) {
     versionTxt.SetText("old");
     OnPatchStatus(nullptr, 0, 1, true, &TheLivePatchHolder(), false, false);
     EXPECT_FALSE(frame.updateNeeded);
-    EXPECT_EQ(enterGame.IsEnabled(), complete);
-    EXPECT_EQ(progressTxt.GetText(), "100%");
-    EXPECT_EQ(progress.GetValue(), 1000);
-    EXPECT_EQ(versionTxt.GetText(), "1.0");
+    EXPECT_EQ(EnterGameEnabled(), complete);
+    EXPECT_EQ(ProgressText(), "100%");
+    EXPECT_EQ(ProgressValue(), 1000);
+    EXPECT_EQ(VersionText(), "1.0");
   }
 }
 
@@ -225,7 +248,7 @@ TEST_F(PatchPackageGameProcessTest, UpdPackageTakesOnlyItselfAndItsTreeWithIt) {
     EXPECT_EQ(PathExists(dir.File(c.local)), c.holdingStays);
     EXPECT_NE(Ini().find("\nVersion=1.1"), std::string::npos) << Ini();
     EXPECT_FALSE(frame.updateNeeded);
-    EXPECT_EQ(progressTxt.GetText(), "100%");
+    EXPECT_EQ(ProgressText(), "100%");
   }
   EXPECT_EQ(ReadFile(dir.File("data/player.cfg")), "player's");
   EXPECT_EQ(ReadFile(elsewhere.File("saved.dat")), "player's");
@@ -556,8 +579,8 @@ TEST_F(PatchPackageGameProcessTest, InstallProgressReachesThePanel) {
                        {{"a.bin", std::string(49, 'a')}, {"fresh/b.bin", std::string(51, 'b')}}));
   EXPECT_EQ(frame.installTotalBytes, 100u);
   EXPECT_EQ(frame.installDoneBytes, 50u);
-  EXPECT_EQ(progressTxt.GetText(), "50%");
-  EXPECT_EQ(progress.GetValue(), 500);
+  EXPECT_EQ(ProgressText(), "50%");
+  EXPECT_EQ(ProgressValue(), 500);
 }
 
 }  // namespace

@@ -16,7 +16,6 @@
 #include "platform/directory_lock.h"
 #include "skinui/control.h"
 #include "skinui/progress.h"
-#include "skinui/ui_lock.h"
 #include "tests/launcher/update_road_fixture.h"
 #include "tests/support/misbehaving_server.h"
 #include "tests/support/test_road_environment.h"
@@ -92,13 +91,14 @@ class UpdateThreadTest : public UpdateRoadTest {
     thread_.join();
   }
 
+  // What the windows show once the changes the thread handed over ran.
   bool EnterGameEnabled() {
-    skinui::UiLockGuard guard;
+    RunHandedChanges();
     return enterGame.IsEnabled();
   }
 
   int ProgressValue() {
-    skinui::UiLockGuard guard;
+    RunHandedChanges();
     return progress.GetValue();
   }
 

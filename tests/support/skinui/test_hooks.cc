@@ -4,24 +4,20 @@
 #include <vector>
 
 #include "skinui/list.h"
-#include "skinui/ui_lock.h"
 #include "skinui/window_system.h"
 
 namespace skinui::test {
 
 bool ClickControl(CPaintManagerUI& manager, const char* name) {
-  UiLockGuard guard;
   return ClickControl(manager.FindControl(name));
 }
 
 bool ClickControl(CControlUI* control) {
-  UiLockGuard guard;
   if (!control || !control->IsVisible() || !control->IsEnabled()) return false;
   return control->Activate();
 }
 
 bool PressListItem(CPaintManagerUI& manager, const char* listName, int index) {
-  UiLockGuard guard;
   CControlUI* found = manager.FindControl(listName);
   auto* list = found ? static_cast<CListUI*>(found->GetInterface("List")) : nullptr;
   if (!list) return false;
@@ -29,7 +25,6 @@ bool PressListItem(CPaintManagerUI& manager, const char* listName, int index) {
 }
 
 bool PressControl(CControlUI* control) {
-  UiLockGuard guard;
   if (!control) return false;
   TEventUI event;
   event.Type = UIEVENT_BUTTONDOWN;
@@ -41,7 +36,6 @@ bool PressControl(CControlUI* control) {
 }
 
 void ClickAt(HWND hwnd, POINT clientPoint) {
-  UiLockGuard guard;
   POINT screen = clientPoint;
   ClientToScreen(hwnd, &screen);
   SetCursorPos(screen);
@@ -51,7 +45,6 @@ void ClickAt(HWND hwnd, POINT clientPoint) {
 }
 
 LRESULT MouseActivate(HWND hwnd, POINT screenPoint) {
-  UiLockGuard guard;
   SetCursorPos(screenPoint);
   return SendMessage(hwnd, WM_MOUSEACTIVATE, 0, MakeLParam(HTCLIENT, WM_LBUTTONDOWN));
 }

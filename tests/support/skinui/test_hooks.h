@@ -1,7 +1,6 @@
 // Injection of user input for tests: what a player's clicks, drags and system
 // menu would do, taken through the same paths as real input. Every function
-// takes the UI lock and runs on the calling thread (normally the test's UI
-// thread).
+// runs on the calling thread, which must be the test's UI thread.
 #pragma once
 
 #include "skinui/control.h"
