@@ -76,6 +76,13 @@ class MessageBoxDialog final : public wxDialog {
     column->Add(row, 0, wxALIGN_RIGHT | wxLEFT | wxRIGHT | wxBOTTOM, 12);
     SetSizerAndFit(column);
     CentreOnParent();
+    // The toolkit may give the box its final size only once it is shown (a
+    // busy machine lays its text out late): it is centred again on the
+    // frame whenever its size changes.
+    Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
+      event.Skip();
+      if (!answered) CentreOnParent();
+    });
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { Answer(fallback_); });
   }
 

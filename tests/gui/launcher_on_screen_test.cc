@@ -196,16 +196,26 @@ class LauncherOnScreen : public ::testing::Test {
     }
     return windows;
   }
-  // `box` is above every launcher window and centred on the frame (a
-  // window manager's decorations allowed for).
-  static void ExpectAboveAndCentred(const Geometry& box, const Geometry& frame) {
+  // The box titled `title` comes to stand centred on the frame (a window
+  // manager's decorations allowed for; a box may be placed again after it
+  // is mapped, once its text is laid out) and above every launcher window.
+  static Geometry ExpectAboveAndCentred(const char* title) {
+    Geometry box;
+    Geometry frame;
+    const bool centred = WaitFor([&] {
+      box = screen_->FindTitled(title);
+      frame = Frame();
+      return box.viewable && std::abs(box.CentreX() - frame.CentreX()) <= 30 &&
+             std::abs(box.CentreY() - frame.CentreY()) <= 30;
+    });
+    EXPECT_TRUE(centred) << "box centre " << box.CentreX() << "," << box.CentreY()
+                         << ", frame centre " << frame.CentreX() << "," << frame.CentreY();
     for (const Geometry& window : LauncherWindows()) {
       if (window.id != box.id) {
         EXPECT_TRUE(screen_->StackedAbove(box, window)) << window.id;
       }
     }
-    EXPECT_NEAR(box.CentreX(), frame.CentreX(), 30);
-    EXPECT_NEAR(box.CentreY(), frame.CentreY(), 30);
+    return box;
   }
 
   static VirtualScreen* screen_;
@@ -462,8 +472,7 @@ TEST_F(LauncherOnScreen, AnsweredBoxLetsTheLauncherGoOnWithoutPointerMotion) {
   ASSERT_TRUE(WaitForColour(frame, 765, 595, kEnterGameEnabled, 20));
   ASSERT_TRUE(Click(frame, 765, 595));
   ASSERT_TRUE(WaitFor([] { return screen_->FindTitled("错误").viewable; }));
-  const Geometry box = screen_->FindTitled("错误");
-  ExpectAboveAndCentred(box, frame);
+  const Geometry box = ExpectAboveAndCentred("错误");
   // Off every window of the launcher, and there the pointer stays.
   ASSERT_TRUE(screen_->Xdotool("mousemove 0 0"));
   ASSERT_TRUE(screen_->Focus(box));
@@ -487,8 +496,7 @@ TEST_F(LauncherOnScreen, WorkerMessageBoxOpensAboveEveryLauncherWindowAndIsAnswe
   ASSERT_TRUE(WaitFor([] { return screen_->FindTitled("错误").viewable; }, 30));
   // The windows that open after the box stay below it too.
   ASSERT_TRUE(WaitFor([] { return screen_->Find("UIUpdateFrame").viewable; }));
-  const Geometry box = screen_->FindTitled("错误");
-  ExpectAboveAndCentred(box, Frame());
+  const Geometry box = ExpectAboveAndCentred("错误");
   // Enter answers the box; the launcher then ends, as after any mismatch.
   ASSERT_TRUE(screen_->Focus(box) && screen_->Xdotool("key Return"));
   EXPECT_TRUE(WaitFor([&box] { return !screen_->Viewable(box.id); }));
