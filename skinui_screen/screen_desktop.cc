@@ -73,7 +73,7 @@ class MessageBoxDialog final : public wxDialog {
         fallback_ = MessageBoxResult::No;
         break;
     }
-    column->Add(row, 0, wxALIGN_RIGHT | wxLEFT | wxRIGHT | wxBOTTOM, 12);
+    column->Add(row, wxSizerFlags().Right().Border(wxLEFT | wxRIGHT | wxBOTTOM, 12));
     SetSizerAndFit(column);
     CentreOnParent();
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { Answer(fallback_); });
