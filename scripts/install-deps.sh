@@ -10,9 +10,9 @@ packages=(
   build-essential cmake pkg-config
   libcurl4-openssl-dev libwxgtk3.2-dev libexpat1-dev zlib1g-dev libminizip-dev
   libgtest-dev libcpp-httplib-dev
-  # Tests: clang for the sanitizer and fuzz builds, the format check, the
-  # fuzz seed script.
-  clang libclang-rt-14-dev clang-format python3
+  # Tests: clang for the sanitizer and fuzz builds, the format check,
+  # clang-tidy (with run-clang-tidy), the fuzz seed script.
+  clang libclang-rt-14-dev clang-format clang-tidy python3
   # Real windows: wxWidgets on GTK 3 with WebKit web views, X11.
   libwxgtk-webview3.2-dev libwebkit2gtk-4.0-dev libgtk-3-dev libx11-dev
   # The run command: the session bus the launcher's web views ask for,

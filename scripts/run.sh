@@ -20,11 +20,11 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" --target launcher Tidewell skinui_screen skinui_web \
   skins_archive Register launcherupdate demo_server
 
+# The program directory as the install rule lays it out, with the demo's
+# settings and stand-in game.
 rm -rf demo
-mkdir -p demo
-cp -a build/bin/. demo/
+cmake --install build --prefix "$PWD/demo" >/dev/null
 cp -a scripts/demo/program/. demo/
-cp -a build/companions/libRegister.so demo/
 scripts/demo/launcher_patch.sh build build/demo-www
 
 port=18080

@@ -73,7 +73,7 @@ class MessageBoxDialog final : public wxDialog {
         fallback_ = MessageBoxResult::No;
         break;
     }
-    column->Add(row, 0, wxALIGN_RIGHT | wxLEFT | wxRIGHT | wxBOTTOM, 12);
+    column->Add(row, wxSizerFlags().Right().Border(wxLEFT | wxRIGHT | wxBOTTOM, 12));
     SetSizerAndFit(column);
     CentreOnParent();
     // The toolkit may give the box its final size only once it is shown (a

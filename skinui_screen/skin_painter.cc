@@ -4,6 +4,8 @@
 #include <wx/fontenum.h>
 #include <wx/graphics.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -266,7 +268,7 @@ void PaintControl(wxGCDC& dc, CPaintManagerUI& manager, CControlUI& control,
     const int span = progress->GetMaxValue() - progress->GetMinValue();
     const double share =
         span > 0 ? double(progress->GetValue() - progress->GetMinValue()) / span : 0.0;
-    const int width = static_cast<int>(rect.width * std::clamp(share, 0.0, 1.0) + 0.5);
+    const int width = static_cast<int>(std::lround(rect.width * std::clamp(share, 0.0, 1.0)));
     const CStdString fore = control.GetAttribute("foreimage");
     wxColour colour;
     if (!fore.empty()) {

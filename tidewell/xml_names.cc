@@ -1,6 +1,6 @@
 #include "tidewell/xml_names.h"
 
-#include "tidewell/version_order.h"
+#include "version_order/version_order.h"
 
 namespace tidewell {
 
@@ -37,7 +37,7 @@ wxString AttributeOrEmpty(const wxXmlNode* node, const char* name) {
 }
 
 bool VersionOrdersBefore(const wxString& left, const wxString& right) {
-  return CompareVersions(left, right) < 0;
+  return version_order::CompareVersions(left, right) < 0;
 }
 
 }  // namespace tidewell

@@ -50,10 +50,7 @@ wxString FromIniBytes(const std::string& bytes) {
   return wxString(bytes.data(), SettingsTextConverter(), bytes.size());
 }
 
-std::string ToIniBytes(const wxString& text) {
-  const wxCharBuffer bytes = text.mb_str(SettingsTextConverter());
-  return std::string(bytes.data(), bytes.length());
-}
+std::string ToIniBytes(const wxString& text) { return text.ToStdString(SettingsTextConverter()); }
 
 // member := value of `key`, the member's current value when missing. Values
 // are cut to 254 characters, the default as well: both pass through the

@@ -9,7 +9,7 @@
 #include "launcher/config/scrambled_file.h"
 #include "launcher/system/instance_path.h"
 #include "skinui/markup.h"
-#include "tidewell/version_order.h"
+#include "version_order/version_order.h"
 
 const ChosenServerString g_strServerAddr(&ChosenServer::addr);
 const ChosenServerString g_strServerPort(&ChosenServer::port);
@@ -163,7 +163,7 @@ ServerListReadResult ReadServerListFileIn(const wxString& directory, const wxStr
 }
 
 wxString VersionTextToShow(const wxString& version, const wxString& launcherVersion) {
-  return tidewell::CompareVersions(version, launcherVersion) > 0 ? version : launcherVersion;
+  return version_order::CompareVersions(version, launcherVersion) > 0 ? version : launcherVersion;
 }
 
 ChosenServer ChosenServerOf(const ServerInfo& server) {
