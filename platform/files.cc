@@ -101,4 +101,16 @@ bool DeleteRecursively(const std::string& path) {
   return !fs::exists(fs::symlink_status(path, ignored));
 }
 
+std::string ReadUpTo(int fd, size_t limit) {
+  std::string text;
+  char buffer[65536];
+  while (text.size() < limit) {
+    const ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    text.append(buffer, static_cast<size_t>(got));
+  }
+  return text;
+}
+
 }  // namespace platform

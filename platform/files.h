@@ -35,4 +35,8 @@ bool CopyRecursively(const std::string& from, const std::string& to);
 // Deletes a file or a whole directory tree; true when nothing is left.
 bool DeleteRecursively(const std::string& path);
 
+// The first `limit` bytes (or a little more) of the open file `fd` from its
+// position, as text: a small record or a /proc file, whatever its size.
+std::string ReadUpTo(int fd, size_t limit);
+
 }  // namespace platform

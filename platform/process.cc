@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "platform/file_descriptor.h"
+#include "platform/files.h"
 
 namespace platform {
 namespace {
@@ -77,16 +78,7 @@ std::string ProcessExeName(const std::string& procDir) {
 
 std::string ReadSmallFile(const std::string& path) {
   const FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd.ok()) return "";
-  std::string text;
-  char buffer[4096];
-  while (text.size() < kLargestProcFile) {
-    const ssize_t got = read(fd.get(), buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    text.append(buffer, static_cast<size_t>(got));
-  }
-  return text;
+  return fd.ok() ? ReadUpTo(fd.get(), kLargestProcFile) : std::string();
 }
 
 std::string ReadLink(const std::string& path) {

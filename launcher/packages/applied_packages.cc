@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/file_descriptor.h"
+#include "platform/files.h"
 
 using platform::FileDescriptor;
 using platform::ReadAt;
@@ -79,16 +80,7 @@ std::string LineOf(const std::string& version, const MergeRecord& r) {
 // The record's text, read without following a link; empty when missing.
 std::string ReadRecord(const std::string& path) {
   FileDescriptor fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-  std::string text;
-  if (!fd.ok()) return text;
-  char buffer[65536];
-  while (text.size() < kLargestRecord) {
-    const ssize_t got = read(fd.get(), buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    text.append(buffer, static_cast<size_t>(got));
-  }
-  return text;
+  return fd.ok() ? platform::ReadUpTo(fd.get(), kLargestRecord) : std::string();
 }
 
 }  // namespace
