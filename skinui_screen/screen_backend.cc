@@ -536,7 +536,7 @@ void ScreenBackend::RaiseBoxes() {
   }
 }
 
-wxWindow* ScreenBackend::MainNativeWindow() {
+HWND ScreenBackend::MainWindow() {
   SKINUI_DCHECK_ON_UI_THREAD();
   for (HWND hwnd : GetZOrder()) {
     auto found = natives_.find(hwnd);
@@ -544,9 +544,14 @@ wxWindow* ScreenBackend::MainNativeWindow() {
     HWND root = hwnd;
     while (HWND owner = GetOwner(root)) root = owner;
     auto main = natives_.find(root);
-    return main != natives_.end() && main->second->shown ? main->second->frame : nullptr;
+    return main != natives_.end() && main->second->shown ? root : nullptr;
   }
   return nullptr;
+}
+
+wxWindow* ScreenBackend::NativeWindow(HWND hwnd) {
+  auto found = natives_.find(hwnd);
+  return found != natives_.end() ? found->second->frame : nullptr;
 }
 
 void ScreenBackend::AddBox(wxWindow* box) {
