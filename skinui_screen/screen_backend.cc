@@ -428,6 +428,8 @@ void ScreenBackend::Reconcile() {
     RECT rect;
     GetWindowRect(hwnd, &rect);
     if (!native->sized || !EqualRects(rect, native->rect)) {
+      const bool moved =
+          !native->sized || rect.left != native->rect.left || rect.top != native->rect.top;
       native->sized = true;
       native->rect = rect;
       // A skin may ask for anything; X takes 16-bit positions and sizes.
@@ -436,6 +438,10 @@ void ScreenBackend::Reconcile() {
       const int width = std::clamp(RectWidth(rect), 1, kMaxExtent);
       const int height = std::clamp(RectHeight(rect), 1, kMaxExtent);
       frame->SetSize(x, y, width, height, wxSIZE_ALLOW_MINUS_ONE);
+      // The toolkit moves only when its cached place differs, and that
+      // place is what its last configure event said: a window manager may
+      // have placed the window since without one.
+      if (moved) gtk_window_move(GTK_WINDOW(frame->GetHandle()), x, y);
       native->surface->SetSize(0, 0, width, height);
     }
     const std::optional<WindowRegion> region = GetWindowRegion(hwnd);
@@ -536,7 +542,7 @@ void ScreenBackend::RaiseBoxes() {
   }
 }
 
-wxWindow* ScreenBackend::MainNativeWindow() {
+HWND ScreenBackend::MainWindow() {
   SKINUI_DCHECK_ON_UI_THREAD();
   for (HWND hwnd : GetZOrder()) {
     auto found = natives_.find(hwnd);
@@ -544,9 +550,14 @@ wxWindow* ScreenBackend::MainNativeWindow() {
     HWND root = hwnd;
     while (HWND owner = GetOwner(root)) root = owner;
     auto main = natives_.find(root);
-    return main != natives_.end() && main->second->shown ? main->second->frame : nullptr;
+    return main != natives_.end() && main->second->shown ? root : nullptr;
   }
   return nullptr;
+}
+
+wxWindow* ScreenBackend::NativeWindow(HWND hwnd) {
+  auto found = natives_.find(hwnd);
+  return found != natives_.end() ? found->second->frame : nullptr;
 }
 
 void ScreenBackend::AddBox(wxWindow* box) {

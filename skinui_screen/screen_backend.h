@@ -29,10 +29,11 @@ class ScreenBackend final : public NativeBackend {
   void DestroyAll();
 
   // Message boxes. The main window is the one at the root of the owner
-  // chain of the topmost shown window: boxes are centred on it. A box
-  // that is open is kept above every window of the launcher, also above
-  // those shown after it.
-  wxWindow* MainNativeWindow();
+  // chain of the topmost shown window (nullptr when none is shown): boxes
+  // are centred on it. A box that is open is kept above every window of
+  // the launcher, also above those shown after it.
+  HWND MainWindow();
+  wxWindow* NativeWindow(HWND hwnd);
   void AddBox(wxWindow* box);
   void RemoveBox(wxWindow* box);
 

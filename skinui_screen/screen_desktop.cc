@@ -1,11 +1,13 @@
 #include "skinui_screen/screen_desktop.h"
 
+#include <gtk/gtk.h>
 #include <wx/button.h>
 #include <wx/dialog.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 #include <wx/thread.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -43,13 +45,15 @@ platform::DisplayMode ReadScreen() {
 }
 
 // A small modal box: text, caption and the buttons asked for. Enter takes
-// the first button, Escape (and the window's close button) the last.
+// the first button, Escape (and the window's close button) the last. It is
+// centred on `main` (a window of the model; the screen when there is none).
 class MessageBoxDialog final : public wxDialog {
  public:
-  MessageBoxDialog(wxWindow* parent, const std::string& text, const std::string& caption,
+  MessageBoxDialog(HWND main, wxWindow* parent, const std::string& text, const std::string& caption,
                    MessageBoxButtons buttons)
       : wxDialog(parent, wxID_ANY, wxString::FromUTF8(caption), wxDefaultPosition, wxDefaultSize,
-                 wxCAPTION | wxCLOSE_BOX) {
+                 wxCAPTION | wxCLOSE_BOX),
+        main_(main) {
     auto* column = new wxBoxSizer(wxVERTICAL);
     auto* label = new wxStaticText(this, wxID_ANY, wxString::FromUTF8(text));
     label->Wrap(420);
@@ -75,13 +79,19 @@ class MessageBoxDialog final : public wxDialog {
     }
     column->Add(row, wxSizerFlags().Right().Border(wxLEFT | wxRIGHT | wxBOTTOM, 12));
     SetSizerAndFit(column);
-    CentreOnParent();
+    CentreOnMain();
+    // Mapped before the toolkit paints it, the box would show what lay
+    // under it until then: its own colour shows instead.
+    gtk_widget_realize(static_cast<GtkWidget*>(GetHandle()));
+    const wxColour colour = GetBackgroundColour();
+    const unsigned char rgb[3] = {colour.Red(), colour.Green(), colour.Blue()};
+    SetX11Background(gtk_widget_get_window(static_cast<GtkWidget*>(GetHandle())), rgb, 1, 1);
     // The toolkit may give the box its final size only once it is shown (a
-    // busy machine lays its text out late): it is centred again on the
-    // frame whenever its size changes.
+    // busy machine lays its text out late, a window manager adds its
+    // frame): it is centred again whenever its size changes.
     Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
       event.Skip();
-      if (!answered) CentreOnParent();
+      if (!answered) CentreOnMain();
     });
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { Answer(fallback_); });
   }
@@ -90,6 +100,30 @@ class MessageBoxDialog final : public wxDialog {
   MessageBoxResult result = MessageBoxResult::Ok;
 
  private:
+  // Centred on the main window where the window model has it: the
+  // toolkit's idea of where its window stands is only what the last
+  // configure event said, which a window manager may never update after
+  // placing the window.
+  void CentreOnMain() {
+    RECT area{};
+    int screenWidth = 0, screenHeight = 0, bitsPerPixel = 0;
+    const bool screenKnown = ReadX11Screen(&screenWidth, &screenHeight, &bitsPerPixel);
+    if (!main_ || !IsWindow(main_) || !GetWindowRect(main_, &area)) {
+      if (!screenKnown) return;
+      area = RECT{0, 0, screenWidth, screenHeight};
+    }
+    const wxSize size = GetSize();
+    int x = area.left + (RectWidth(area) - size.x) / 2;
+    int y = area.top + (RectHeight(area) - size.y) / 2;
+    if (screenKnown) {  // on the screen, its top left first
+      x = std::max(0, std::min(x, screenWidth - size.x));
+      y = std::max(0, std::min(y, screenHeight - size.y));
+    }
+    SetPosition(wxPoint(x, y));
+    // Asked for also when the toolkit believes the box stands there
+    // already: its belief may be as stale as the frame's.
+    gtk_window_move(GTK_WINDOW(GetHandle()), x, y);
+  }
   void AddButton(wxSizer* row, int id, const char* label, MessageBoxResult meaning) {
     auto* button = new wxButton(this, id, wxString::FromUTF8(label));
     row->Add(button, 0, wxLEFT, 8);
@@ -106,6 +140,7 @@ class MessageBoxDialog final : public wxDialog {
     if (NativeBackend* backend = GetNativeBackend()) backend->Wake();
   }
 
+  HWND main_;
   MessageBoxResult fallback_ = MessageBoxResult::Ok;
 };
 
@@ -117,7 +152,8 @@ MessageBoxResult RunBoxOnUiThread(const std::string& text, const std::string& ca
                                   MessageBoxButtons buttons) {
   SKINUI_DCHECK_ON_UI_THREAD();
   ScreenBackend* backend = TheScreenBackend();
-  wxWindow* parent = backend ? backend->MainNativeWindow() : nullptr;
+  const HWND main = backend ? backend->MainWindow() : nullptr;
+  wxWindow* parent = main ? backend->NativeWindow(main) : nullptr;
   std::vector<HWND> disabled;
   for (HWND hwnd : GetZOrder()) {
     if (IsWindowEnabled(hwnd)) {
@@ -125,7 +161,7 @@ MessageBoxResult RunBoxOnUiThread(const std::string& text, const std::string& ca
       disabled.push_back(hwnd);
     }
   }
-  auto* dialog = new MessageBoxDialog(parent, text, caption, buttons);
+  auto* dialog = new MessageBoxDialog(main, parent, text, caption, buttons);
   dialog->Show();
   if (backend) backend->AddBox(dialog);
   RunMessageLoop([dialog] { return dialog->answered; });

@@ -196,20 +196,23 @@ class LauncherOnScreen : public ::testing::Test {
     }
     return windows;
   }
-  // The box titled `title` comes to stand centred on the frame (a window
-  // manager's decorations allowed for; a box may be placed again after it
-  // is mapped, once its text is laid out) and above every launcher window.
+  // The box titled `title` comes to stand centred on the frame, a window
+  // manager's frame around it included (the box is placed again once its
+  // text is laid out and its decorations are known), above every launcher
+  // window, and came on in its own colour, not showing what lay under it.
   static Geometry ExpectAboveAndCentred(const char* title) {
-    Geometry box;
-    Geometry frame;
+    Geometry box, framed, frame;
     const bool centred = WaitFor([&] {
       box = screen_->FindTitled(title);
+      framed = screen_->Framed(box);
       frame = Frame();
-      return box.viewable && std::abs(box.CentreX() - frame.CentreX()) <= 30 &&
-             std::abs(box.CentreY() - frame.CentreY()) <= 30;
+      return box.viewable && std::abs(framed.CentreX() - frame.CentreX()) <= 2 &&
+             std::abs(framed.CentreY() - frame.CentreY()) <= 2;
     });
-    EXPECT_TRUE(centred) << "box centre " << box.CentreX() << "," << box.CentreY()
+    EXPECT_TRUE(centred) << "box centre " << framed.CentreX() << "," << framed.CentreY()
                          << ", frame centre " << frame.CentreX() << "," << frame.CentreY();
+    const Rgb first = screen_->FirstShown(box, 3, box.height - 3);
+    EXPECT_TRUE(Near(first, At(box, 3, box.height - 3))) << ToText(first);
     for (const Geometry& window : LauncherWindows()) {
       if (window.id != box.id) {
         EXPECT_TRUE(screen_->StackedAbove(box, window)) << window.id;

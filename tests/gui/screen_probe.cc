@@ -136,6 +136,7 @@ void VirtualScreen::PictureFree::operator()(void* image) const {
 }
 
 std::string ToText(const Rgb& c) {
+  if (c == Rgb{}) return "no colour";
   char text[32];
   std::snprintf(text, sizeof(text), "#%02X%02X%02X", c.r & 0xFF, c.g & 0xFF, c.b & 0xFF);
   return text;
@@ -219,16 +220,38 @@ void VirtualScreen::WatchMaps(const std::string& name, const std::function<void(
   }
   ready();
   if (!x) return;
+  unsigned long handled = 0;
   while (!stop_) {
+    unsigned long asked;
+    {
+      std::lock_guard<std::mutex> lock(catchUpMutex_);
+      asked = catchUpsAsked_;
+    }
+    // A round trip: the server's events of every map before the request
+    // are queued after it.
+    if (asked != handled) XSync(x, False);
     while (XPending(x)) {
       XEvent event;
       XNextEvent(x, &event);
       if (event.type == MapNotify) Capture(x, event.xmap.window);
     }
+    if (asked != handled) {
+      handled = asked;
+      std::lock_guard<std::mutex> lock(catchUpMutex_);
+      catchUpsDone_ = handled;
+      caughtUp_.notify_all();
+    }
     pollfd wait{ConnectionNumber(x), POLLIN, 0};
-    poll(&wait, 1, 50);
+    poll(&wait, 1, 20);
   }
   XCloseDisplay(x);
+}
+
+bool VirtualScreen::CatchUp() const {
+  std::unique_lock<std::mutex> lock(catchUpMutex_);
+  const unsigned long ticket = ++catchUpsAsked_;
+  return caughtUp_.wait_for(lock, std::chrono::seconds(10),
+                            [&] { return catchUpsDone_ >= ticket; });
 }
 
 void VirtualScreen::Capture(Display* x, unsigned long window) {
@@ -301,6 +324,21 @@ unsigned long VirtualScreen::TopLevel(unsigned long id) const {
   return window;
 }
 
+Geometry VirtualScreen::Framed(const Geometry& window) const {
+  if (!x_ || !window.viewable) return Geometry{};
+  const Window top = TopLevel(window.id);
+  XWindowAttributes attributes{};
+  if (!XGetWindowAttributes(x_, top, &attributes)) return Geometry{};
+  Geometry framed;
+  framed.id = top;
+  framed.x = attributes.x;
+  framed.y = attributes.y;
+  framed.width = attributes.width;
+  framed.height = attributes.height;
+  framed.viewable = attributes.map_state == IsViewable;
+  return framed;
+}
+
 bool VirtualScreen::StackedAbove(const Geometry& upper, const Geometry& lower) const {
   if (!x_) return false;
   const std::vector<Window> stack = Children(x_, DefaultRootWindow(x_));
@@ -320,15 +358,21 @@ Rgb VirtualScreen::Pixel(int x, int y) const {
 }
 
 Rgb VirtualScreen::FirstShown(const std::string& windowClass, int x, int y) const {
-  const Geometry window = Find(windowClass);
-  if (!window.viewable) return Rgb{};
-  // Pictures are of the windows on the root.
+  return FirstShown(Find(windowClass), x, y);
+}
+
+Rgb VirtualScreen::FirstShown(const Geometry& window, int x, int y) const {
+  // The watcher may lag behind on a busy machine.
+  if (!window.viewable || !CatchUp()) return Rgb{};
+  // Pictures are of the windows on the root; the window's place in its
+  // window manager's frame is read now (it may have moved since it was
+  // found).
   const Window top = TopLevel(window.id);
-  int topX = 0, topY = 0;
+  int inTopX = 0, inTopY = 0;
   Window child;
-  XTranslateCoordinates(x_, top, DefaultRootWindow(x_), 0, 0, &topX, &topY, &child);
-  x += window.x - topX;
-  y += window.y - topY;
+  XTranslateCoordinates(x_, window.id, top, 0, 0, &inTopX, &inTopY, &child);
+  x += inTopX;
+  y += inTopY;
   std::lock_guard<std::mutex> lock(picturesMutex_);
   const auto found = firstPictures_.find(top);
   if (found == firstPictures_.end()) return Rgb{};

@@ -9,6 +9,7 @@
 #include <sys/types.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
@@ -55,14 +56,17 @@ class VirtualScreen {
   Geometry Find(const std::string& windowClass) const;
   Geometry FindTitled(const std::string& title) const;
   bool Viewable(unsigned long id) const;
+  // The window manager's frame around `window`, or the window itself.
+  Geometry Framed(const Geometry& window) const;
   // Whether `upper` is stacked above `lower` (compared by the windows they
   // sit in on the root: a window manager's frames, or themselves).
   bool StackedAbove(const Geometry& upper, const Geometry& lower) const;
   Rgb Pixel(int x, int y) const;
   // The colour at (x, y) of the window with class `windowClass` in the
   // picture it showed when it first came on screen; Rgb{} when it was not
-  // seen coming.
+  // seen coming. Every window mapped before the call has been seen by then.
   Rgb FirstShown(const std::string& windowClass, int x, int y) const;
+  Rgb FirstShown(const Geometry& window, int x, int y) const;
 
   // xdotool with `arguments` on this display; true on success.
   bool Xdotool(const std::string& arguments) const;
@@ -79,6 +83,8 @@ class VirtualScreen {
     void operator()(void* image) const;
   };
   void WatchMaps(const std::string& name, const std::function<void()>& ready);
+  // Waits until the watcher has handled the maps done before the call.
+  bool CatchUp() const;
   void Capture(_XDisplay* x, unsigned long window);
   Geometry Search(const std::function<bool(unsigned long)>& matches) const;
   unsigned long TopLevel(unsigned long id) const;
@@ -89,6 +95,10 @@ class VirtualScreen {
   _XDisplay* x_ = nullptr;
   std::thread watcher_;
   std::atomic<bool> stop_{false};
+  // Catch-up requests to the watcher: asked and handled.
+  mutable std::mutex catchUpMutex_;
+  mutable std::condition_variable caughtUp_;
+  mutable unsigned long catchUpsAsked_ = 0, catchUpsDone_ = 0;
   mutable std::mutex picturesMutex_;
   // The first picture of each window on the root (an XImage).
   std::map<unsigned long, std::unique_ptr<void, PictureFree>> firstPictures_;
